@@ -1,0 +1,187 @@
+#include "platform/ui/qt/control_builder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+#include <vector>
+
+#include "platform/ui/qt/sorted_combo.h"
+
+namespace {
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+QWidget* MakeControl(QWidget* host, const ControlTemplate& c) {
+    using namespace ControlStyle;
+    switch (c.kind) {
+        case ControlKind::Label:
+            return new QLabel(Text(c.text), host);
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(host);
+            if (c.style & kDigitsOnly) {
+                edit->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
+            }
+            edit->setReadOnly(c.style & kReadOnly);
+            return edit;
+        }
+        case ControlKind::PushButton:
+        case ControlKind::DefaultPushButton: {
+            auto* button = new QPushButton(Text(c.text), host);
+            button->setAutoDefault(false);
+            button->setDefault(c.kind == ControlKind::DefaultPushButton);
+            return button;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(Text(c.text), host);
+        case ControlKind::RadioButton:
+            return new QRadioButton(Text(c.text), host);
+        case ControlKind::GroupBox:
+            return new QGroupBox(Text(c.text), host);
+        case ControlKind::DropDownList:
+        case ControlKind::DropDownCombo: {
+            auto* combo = new QComboBox(host);
+            combo->setEditable(c.kind == ControlKind::DropDownCombo);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setMaxVisibleItems(12);
+            for (const auto& item : c.items) {
+                if (c.style & kSorted) {
+                    SortedCombo::AddString(combo, Text(item));
+                } else {
+                    combo->addItem(Text(item));
+                }
+            }
+            combo->setCurrentIndex(-1);
+            return combo;
+        }
+        case ControlKind::ListBox: {
+            auto* list = new QListWidget(host);
+            list->setSortingEnabled(false);
+            return list;
+        }
+        case ControlKind::ProgressBar: {
+            auto* bar = new QProgressBar(host);
+            bar->setRange(0, 100);
+            bar->setValue(0);
+            bar->setTextVisible(false);
+            return bar;
+        }
+        case ControlKind::Icon: {
+            auto* picture = new QLabel(host);
+            picture->setScaledContents(false);
+            return picture;
+        }
+        case ControlKind::EtchedLine: {
+            auto* line = new QFrame(host);
+            line->setFrameShape(QFrame::HLine);
+            line->setFrameShadow(QFrame::Sunken);
+            return line;
+        }
+        case ControlKind::Spin: {
+            // An up-down control without a partner: two arrow buttons stacked.
+            auto* spin = new QWidget(host);
+            auto* up = new QToolButton(spin);
+            auto* down = new QToolButton(spin);
+            up->setArrowType(Qt::UpArrow);
+            down->setArrowType(Qt::DownArrow);
+            up->setObjectName(QStringLiteral("up"));
+            down->setObjectName(QStringLiteral("down"));
+            up->setAccessibleName(QStringLiteral("Up"));
+            down->setAccessibleName(QStringLiteral("Down"));
+            return spin;
+        }
+    }
+    return new QWidget(host);
+}
+
+void Place(QWidget* w, const ControlTemplate& c, const DialogBaseUnits& units) {
+    const QRect r = DluToPixels(QRect(c.x, c.y, c.cx, c.cy), units);
+    if (c.kind == ControlKind::Label && (c.cx == 0 || c.cy == 0)) {
+        w->adjustSize();
+        w->move(r.topLeft());
+        return;
+    }
+    if (c.kind == ControlKind::DropDownList || c.kind == ControlKind::DropDownCombo) {
+        // The template's height includes the dropped-down list; the closed box is one line.
+        w->setGeometry(r.x(), r.y(), r.width(), std::max(w->sizeHint().height(), units.height + 8));
+        return;
+    }
+    if (c.kind == ControlKind::Spin) {
+        const int half = r.height() / 2;
+        if (auto* up = w->findChild<QToolButton*>(QStringLiteral("up"))) up->setGeometry(0, 0, r.width(), half);
+        if (auto* down = w->findChild<QToolButton*>(QStringLiteral("down"))) {
+            down->setGeometry(0, half, r.width(), r.height() - half);
+        }
+    }
+    w->setGeometry(r);
+}
+
+bool TakesLabelFromLeft(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Edit:
+        case ControlKind::DropDownList:
+        case ControlKind::DropDownCombo:
+        case ControlKind::ListBox:
+        case ControlKind::ProgressBar:
+        case ControlKind::Spin:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The nearest label whose right edge lies left of the control and whose row overlaps it.
+const ControlTemplate* LabelLeftOf(const DialogTemplate& dialog, const ControlTemplate& c) {
+    const ControlTemplate* best = nullptr;
+    const int top = c.y - 4;
+    const int bottom = c.y + std::min(c.cy, 16) + 2;
+    for (const auto& label : dialog.controls) {
+        if (label.kind != ControlKind::Label || label.x >= c.x) continue;
+        if (label.y < top || label.y > bottom) continue;
+        if (best == nullptr || label.x > best->x) best = &label;
+    }
+    return best;
+}
+
+}  // namespace
+
+void CreateControls(QWidget* host, const DialogTemplate& dialog, const DialogBaseUnits& units) {
+    std::vector<QWidget*> focusChain;
+    std::vector<QWidget*> groups;
+    for (const auto& c : dialog.controls) {
+        QWidget* w = MakeControl(host, c);
+        if (c.id != kStaticId) w->setObjectName(QString::number(c.id));
+        Place(w, c, units);
+        if (c.style & ControlStyle::kDisabled) w->setEnabled(false);
+        if (c.style & ControlStyle::kHidden) w->setVisible(false);
+
+        QString name = Text(c.accessibleName);
+        if (name.isEmpty() && TakesLabelFromLeft(c.kind)) {
+            if (const ControlTemplate* label = LabelLeftOf(dialog, c)) name = Text(label->text);
+        }
+        if (name.isEmpty()) name = Text(c.text);
+        if (!name.isEmpty()) w->setAccessibleName(name);
+
+        if (c.kind == ControlKind::GroupBox) groups.push_back(w);
+        if (w->focusPolicy() != Qt::NoFocus && c.kind != ControlKind::Label) focusChain.push_back(w);
+    }
+    // Group frames stay behind the controls they frame.
+    for (QWidget* g : groups) g->lower();
+    for (std::size_t i = 1; i < focusChain.size(); ++i) {
+        QWidget::setTabOrder(focusChain[i - 1], focusChain[i]);
+    }
+}
+
+QWidget* GetDlgItem(const QWidget* host, int id) {
+    if (host == nullptr) return nullptr;
+    return host->findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}

@@ -1,0 +1,63 @@
+#include "platform/ui/qt/dialog.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include "platform/ui/qt/window_handles.h"
+
+CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
+    : QDialog(parent), m_units(BaseUnitsOf(DialogFont())) {
+    setFont(DialogFont());
+    setWindowTitle(QString::fromStdString(dialogTemplate.caption));
+    setFixedSize(DluToPixels(QSize(dialogTemplate.cx, dialogTemplate.cy), m_units));
+    CreateControls(this, dialogTemplate, m_units);
+    if (auto* ok = Item<QPushButton>(IDOK)) connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+    if (auto* cancel = Item<QPushButton>(IDCANCEL)) {
+        connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
+    }
+}
+
+int CDialog::DoModal() {
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+void CDialog::Create() {
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    show();
+}
+
+void CDialog::EndDialog(int result) {
+    done(result == IDOK ? QDialog::Accepted : QDialog::Rejected);
+}
+
+HWND CDialog::GetSafeHwnd() { return HandleOf(this); }
+
+void CDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && !button->isDefault()) {
+                button->click();
+            } else {
+                OnOK();
+            }
+            event->accept();
+            return;
+        case Qt::Key_Escape:
+            OnCancel();
+            event->accept();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+// The close box and QDialog's own Escape handling arrive here.
+void CDialog::reject() { OnCancel(); }

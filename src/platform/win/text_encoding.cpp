@@ -1,0 +1,79 @@
+#include "platform/win/text_encoding.h"
+
+namespace platform {
+
+namespace {
+constexpr wchar_t kReplacement = 0xFFFD;
+
+// The length of the valid UTF-8 sequence at `i`, or 0 when the bytes there are not one.
+std::size_t SequenceLength(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t len = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size()) return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view text) {
+    std::wstring wide;
+    wide.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = SequenceLength(text, i, cp);
+        if (len == 0) {
+            wide.push_back(kReplacement);
+            ++i;
+        } else {
+            wide.push_back(static_cast<wchar_t>(cp));
+            i += len;
+        }
+    }
+    return wide;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (wchar_t wc : text) {
+        auto cp = static_cast<char32_t>(wc);
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
+        if (cp < 0x80) {
+            narrow.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            narrow.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            narrow.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            narrow.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            narrow.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            narrow.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            narrow.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return narrow;
+}
+
+}  // namespace platform

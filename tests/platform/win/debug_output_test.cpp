@@ -1,0 +1,150 @@
+#include "platform/win/debug_output.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/win/temp_folder.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// Sends standard error to a file for the life of the object.
+class CCapturedStderr {
+public:
+    explicit CCapturedStderr(std::string path) : m_strPath(std::move(path)) {
+        m_nSaved = ::dup(STDERR_FILENO);
+        const int file = ::open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0600);
+        ::dup2(file, STDERR_FILENO);
+        ::close(file);
+    }
+    CCapturedStderr(const CCapturedStderr&) = delete;
+    CCapturedStderr& operator=(const CCapturedStderr&) = delete;
+    ~CCapturedStderr() { Restore(); }
+
+    // Restores standard error and returns what was written meanwhile.
+    std::string Finish() {
+        Restore();
+        std::ifstream in(m_strPath, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+private:
+    void Restore() {
+        if (m_nSaved < 0) return;
+        ::dup2(m_nSaved, STDERR_FILENO);
+        ::close(m_nSaved);
+        m_nSaved = -1;
+    }
+
+    std::string m_strPath;
+    int m_nSaved = -1;
+};
+
+class DebugOutputTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::SetDebugOutputSinkForTesting({}); }
+
+    CTempFolder m_folder;
+};
+
+TEST_F(DebugOutputTest, EachCallIsOneLineOnStandardError) {
+    CCapturedStderr captured(m_folder.File("stderr.txt"));
+    OutputDebugStringA("Create Device Enum failed");
+    OutputDebugStringA("already ends\n");
+    OutputDebugStringA("");
+    OutputDebugStringA("two\nlines");
+    OutputDebugStringA("nul\0inside"s);
+    EXPECT_EQ(captured.Finish(),
+              "Create Device Enum failed\nalready ends\n\ntwo\nlines\nnul\0inside\n"s);
+}
+
+TEST_F(DebugOutputTest, SinkReceivesTheTextAsGiven) {
+    std::vector<std::string> received;
+    platform::SetDebugOutputSinkForTesting(
+        [&](std::string_view text) { received.emplace_back(text); });
+    CCapturedStderr captured(m_folder.File("stderr.txt"));
+    OutputDebugStringA("plain");
+    OutputDebugStringA("with line end\n");
+    OutputDebugStringA("");
+    EXPECT_EQ(received, (std::vector<std::string>{"plain", "with line end\n", ""}));
+
+    platform::SetDebugOutputSinkForTesting({});
+    OutputDebugStringA("back on stderr");
+    EXPECT_EQ(captured.Finish(), "back on stderr\n");  // nothing from while the sink was set
+    EXPECT_EQ(received.size(), 3U);
+}
+
+// Lines of two threads must arrive whole: each is written with a single write().
+TEST_F(DebugOutputTest, LinesOfConcurrentThreadsDoNotMix) {
+    constexpr int kLines = 1000;
+    const std::string lineA(3000, 'a');
+    const std::string lineB(2000, 'b');
+    CCapturedStderr captured(m_folder.File("stderr.txt"));
+    std::thread writerA([&] {
+        for (int i = 0; i < kLines; ++i) OutputDebugStringA(lineA);
+    });
+    std::thread writerB([&] {
+        for (int i = 0; i < kLines; ++i) OutputDebugStringA(lineB + "\n");
+    });
+    writerA.join();
+    writerB.join();
+    std::istringstream lines(captured.Finish());
+    int countA = 0;
+    int countB = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line == lineA) {
+            ++countA;
+        } else if (line == lineB) {
+            ++countB;
+        } else {
+            ADD_FAILURE() << "mixed line of " << line.size() << " bytes";
+        }
+    }
+    EXPECT_EQ(countA, kLines);
+    EXPECT_EQ(countB, kLines);
+}
+
+// The sink is replaced while other threads write through it (run under ThreadSanitizer).
+TEST_F(DebugOutputTest, SinkCanBeSwappedWhileInUse) {
+    std::atomic<int> first{0};
+    std::atomic<int> second{0};
+    std::atomic<bool> stop{false};
+    platform::SetDebugOutputSinkForTesting([&](std::string_view) { first.fetch_add(1); });
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 2; ++i) {
+        writers.emplace_back([&] {
+            while (!stop.load()) OutputDebugStringA("tick");
+        });
+    }
+    for (int round = 0; round < 200; ++round) {
+        if (round % 2 == 0) {
+            platform::SetDebugOutputSinkForTesting([&](std::string_view) { second.fetch_add(1); });
+        } else {
+            platform::SetDebugOutputSinkForTesting([&](std::string_view) { first.fetch_add(1); });
+        }
+        std::this_thread::yield();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const int before = first.load();
+    while (first.load() == before && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    stop = true;
+    for (std::thread& writer : writers) writer.join();
+    EXPECT_GT(first.load(), before);
+}
+
+}  // namespace
