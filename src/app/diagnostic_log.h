@@ -1,0 +1,26 @@
+#pragma once
+// The diagnostic log "c:\Keplin.log" (the home folder's Keplin.log): one line per call,
+//   [mm/dd/yy hh:mm:ss : tttttttt] message
+// with the tick count right-aligned in 8 characters (blank when 0), the line cut at 254
+// characters and ended with CR LF. The file is opened, appended to and closed for every line;
+// a line that cannot be written is lost and the program goes on.
+#include <fmt/format.h>
+
+#include <string_view>
+#include <utility>
+
+void WriteLogLine(std::string_view message);
+
+// The message is formatted type-safely: a caller's text is only ever an argument, never a format.
+template <typename... Args>
+void WriteLog(fmt::format_string<Args...> format, Args&&... args) {
+    WriteLogLine(fmt::format(format, std::forward<Args>(args)...));
+}
+
+namespace diagnostic_log {
+// The file the log goes to.
+std::string LogPath();
+// The line as written for `message` at the given date, time and tick count (without CR LF).
+std::string FormatLine(std::string_view date, std::string_view time, int tickCount,
+                       std::string_view message);
+}  // namespace diagnostic_log
