@@ -1,0 +1,109 @@
+#pragma once
+// The MPEG transport stream of one simulated transport stream, produced packet by packet at a
+// fixed useful bit rate. Packet k starts at stream time k * 188 * 8 / bit rate; everything that
+// carries time (PCR, PTS, table repetition) follows that clock, so the bytes depend only on the
+// configuration and the packet index.
+//
+// Each packet slot goes, in this order of precedence, to: a PCR that is overdue, the next packet
+// of a PSI/SI table being repeated (PAT and PMTs every 100 ms, SDT every 500 ms, NIT every
+// second), the elementary stream furthest behind its rate, or else a null packet. A PCR rides on
+// the PCR PID's next packet once 20 ms have passed since the last one and is forced 10 ms later
+// (with a packet of its own when the PCR PID carries no stream). PES packets are sized so that
+// frame n (40 ms of video, 24 ms of audio) starts where the stream's rate puts it, PTS n * frame
+// + 500 ms.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "drivers/sim/sim_stream_config.h"
+
+class CTsGenerator {
+public:
+    static constexpr std::size_t kPacketSize = 188;
+    static constexpr std::uint64_t kClockHz = 27'000'000;  // PCR and stream-time unit
+
+    // Throws std::invalid_argument when the configuration cannot be carried (PIDs clash or are
+    // reserved, names too long, the streams and tables need more than the bit rate).
+    explicit CTsGenerator(const SimStreamConfig& config);
+
+    // Writes the next packetCount packets. No allocation: tables are built at construction.
+    void Fill(std::uint8_t* destination, std::size_t packetCount);
+    std::uint64_t PacketsProduced() const { return m_nPackets; }
+    std::uint64_t BitRate() const { return m_nBitRate; }
+
+    // Stream time of the first byte of packet index, in 27 MHz ticks, rounded down.
+    static std::uint64_t PacketTime(std::uint64_t bitRate, std::uint64_t packetIndex);
+    // How many packets start before the given stream time: what a receiver has by then.
+    static std::uint64_t PacketsBefore(std::uint64_t bitRate, std::uint64_t time27MHz);
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // Due time of a repeating event in packet slots, stepping by an exact fraction.
+    struct RationalClock {
+        std::uint64_t whole = 0;
+        std::uint64_t fraction = 0;
+        std::uint64_t stepWhole = 0;
+        std::uint64_t stepFraction = 0;
+        std::uint64_t denominator = 1;
+
+        void Init(std::uint64_t numerator, std::uint64_t stepDenominator);
+        void Advance();
+    };
+
+    struct PsiTable {
+        std::uint16_t pid = 0;
+        std::vector<std::uint8_t> packets;  // whole 188-byte packets, CC patched on the way out
+        std::size_t packetCount = 0;
+        std::size_t next = 0;  // packet of the running repetition; packetCount when idle
+        std::uint64_t periodMs = 0;
+        RationalClock due;
+    };
+
+    struct ElementaryFlow {
+        std::uint16_t pid = 0;
+        std::uint8_t streamId = 0;
+        bool bounded = false;          // PES_packet_length given (everything but video)
+        std::uint64_t frameTicks = 0;  // 90 kHz
+        RationalClock due;             // slot of the next packet
+        RationalClock frameEnd;        // own-packet index where the current frame should end
+        std::uint64_t packetIndex = 0;
+        std::uint64_t frameIndex = 0;
+        std::size_t pesRemaining = 0;  // bytes of the current PES not yet sent
+        bool pesStart = false;         // next packet opens a PES
+        std::size_t payloadCursor = 0;
+        std::size_t pcrFlow = kNone;
+    };
+
+    struct PcrFlow {
+        std::uint16_t pid = 0;
+        std::size_t elementary = kNone;  // flow carrying this PID, or none: PCR-only packets
+        std::uint64_t dueSlot = 0;       // first slot where the next PCR may go
+        std::uint64_t forceSlot = 0;     // slot where it goes whatever comes
+    };
+
+    void Validate(const SimStreamConfig& config) const;
+    void BuildTables(const SimStreamConfig& config);
+    void BuildFlows(const SimStreamConfig& config);
+    void AddTable(std::uint16_t pid, const std::vector<std::vector<std::uint8_t>>& sections,
+                  std::uint64_t periodMs);
+
+    void WritePacket(std::uint8_t* packet);
+    void WritePsi(PsiTable& table, std::uint8_t* packet);
+    void WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, bool withPcr);
+    void WritePcrOnly(PcrFlow& flow, std::uint8_t* packet);
+    void NotePcrSent(PcrFlow& flow);
+    std::uint8_t NextContinuity(std::uint16_t pid);
+    std::size_t WritePcrField(std::uint8_t* field) const;
+
+    std::uint64_t m_nBitRate = 0;
+    std::uint64_t m_nPackets = 0;
+    std::uint64_t m_nPcrIntervalSlots = 1;
+    std::uint64_t m_nPcrGraceSlots = 1;
+    std::vector<PsiTable> m_tables;
+    std::vector<ElementaryFlow> m_elementary;
+    std::vector<PcrFlow> m_pcr;
+    std::vector<std::uint8_t> m_payload;  // seeded pseudo-random bytes the PES payloads copy
+    std::array<std::uint8_t, 8192> m_continuity{};  // next CC per PID
+};
