@@ -1,0 +1,73 @@
+#include "graph/driver_records.h"
+
+#include <algorithm>
+
+using driver_bytes::GetLe32;
+using driver_bytes::PutLe32;
+
+DiseqcMessageRecord DiseqcMessageRecord::For(std::span<const std::uint8_t> message) {
+    DiseqcMessageRecord record;
+    PutLe32(&record.bytes[0], 1);
+    const std::size_t length = std::min<std::size_t>(message.size(), kLengthOffset - kMessageOffset);
+    std::copy_n(message.begin(), length, record.bytes.begin() + kMessageOffset);
+    PutLe32(&record.bytes[kLengthOffset], static_cast<std::uint32_t>(length));
+    return record;
+}
+
+void TunerControlRecord::PutMessage(std::span<const std::uint8_t> message) {
+    const std::size_t length = std::min(message.size(), kSize - kMessageOffset);
+    std::copy_n(message.begin(), length, bytes.begin() + kMessageOffset);
+}
+
+void TunerControlRecord::ClearMessageHead() {
+    std::fill(bytes.begin() + 21, bytes.begin() + 26, std::uint8_t{0});
+}
+
+CodeRecord CodeRecord::For(std::int32_t value, std::int32_t type) {
+    CodeRecord record;
+    PutLe32(&record.bytes[0], static_cast<std::uint32_t>(value));
+    PutLe32(&record.bytes[4], static_cast<std::uint32_t>(type));
+    return record;
+}
+
+void ModCodeFilterRecord::Append(std::uint32_t modCode, std::uint32_t selector1, std::uint32_t selector2) {
+    if (count >= kMaxEntries) return;
+    entries[count++] = Entry{modCode, selector1, selector2};
+}
+
+std::array<std::uint8_t, ModCodeFilterRecord::kSize> ModCodeFilterRecord::Encode() const {
+    std::array<std::uint8_t, kSize> bytes{};
+    PutLe32(&bytes[0], count);
+    for (std::size_t i = 0; i < kMaxEntries; ++i) {
+        std::uint8_t* entry = &bytes[4 + 12 * i];
+        PutLe32(entry, entries[i].modCode);
+        PutLe32(entry + 4, entries[i].selector1);
+        PutLe32(entry + 8, entries[i].selector2);
+    }
+    return bytes;
+}
+
+namespace {
+// The fields in record order, for both directions.
+template <typename Record>
+auto Fields(Record& r) {
+    return std::array{&r.ifFrequency, &r.symbolRate, &r.standard, &r.modCode, &r.dvbsCodeRate,
+                      &r.modulation, &r.streamType, &r.inputStream, &r.codingModulation,
+                      &r.inputSynchro, &r.nullPacketDeletion, &r.rollOff, &r.inputStreamId,
+                      &r.matype1, &r.matype2, &r.spectrum, &r.pilots, &r.frameLength};
+}
+}  // namespace
+
+std::array<std::uint8_t, MediaInfoRecord::kSize> MediaInfoRecord::Encode() const {
+    std::array<std::uint8_t, kSize> bytes{};
+    const auto fields = Fields(*this);
+    for (std::size_t i = 0; i < fields.size(); ++i) PutLe32(&bytes[4 * i], static_cast<std::uint32_t>(*fields[i]));
+    return bytes;
+}
+
+MediaInfoRecord MediaInfoRecord::Decode(std::span<const std::uint8_t, kSize> bytes) {
+    MediaInfoRecord record;
+    const auto fields = Fields(record);
+    for (std::size_t i = 0; i < fields.size(); ++i) *fields[i] = static_cast<std::int32_t>(GetLe32(&bytes[4 * i]));
+    return record;
+}

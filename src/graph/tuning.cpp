@@ -1,0 +1,137 @@
+#include "graph/tuning.h"
+
+#include <mutex>
+
+#include "app/process_globals.h"
+#include "graph/bda_graph.h"
+#include "graph/driver_control.h"
+#include "platform/com/co_create.h"
+#include "platform/ui/message_box.h"
+#include "platform/win/c_number.h"
+
+namespace {
+
+// MHz to kHz as the tuning objects take it; wraps like 32-bit arithmetic instead of
+// overflowing into undefined behaviour on absurd input.
+LONG ToKilohertz(std::int32_t mhz) {
+    return static_cast<LONG>(static_cast<std::uint32_t>(mhz) * 1000u);
+}
+
+bool IsHighBand(std::int32_t frequencyMHz, std::int32_t lnbSwitchMHz) {
+    // Unsigned, so a switch of -1 is above every frequency: always the low band.
+    return static_cast<std::uint32_t>(frequencyMHz) > static_cast<std::uint32_t>(lnbSwitchMHz);
+}
+
+bool GraphIsReady() {
+    return g_BDAGraph.m_pSpace && g_BDAGraph.m_pProvider && g_BDAGraph.m_pGraphControl;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, 4> CommittedSwitchMessage(std::int32_t frequencyMHz, std::int32_t lnbSwitchMHz,
+                                                   std::int32_t polarityIndex, std::int32_t portIndex) {
+    std::uint8_t d = 0xF0;                                 // committed switch, all options cleared
+    if (IsHighBand(frequencyMHz, lnbSwitchMHz)) d += 1;   // bit 0: high band (22 kHz)
+    if (polarityIndex == 0) d += 2;                        // bit 1: horizontal (18 V)
+    if (portIndex == 2) d += 4;                            // bits 2-3: port A 00, B 01, C 10, D 11
+    if (portIndex == 3) d += 8;
+    if (portIndex == 4) d += 12;
+    return {0xE0,  // from master, no reply, first transmission
+            0x10,  // any LNB, switcher or SMATV
+            0x38,  // write to port group 0 (committed switches)
+            d};
+}
+
+void PrepareTunerControl(ITunerPage& page) {
+    page.SaveSettings();
+    g_TunerControlRecord.SetConstants();
+    g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(page.DiseqcPortIndex()));
+}
+
+void LockTransponder(ITunerPage& page) {
+    page.SaveSettings();
+    PrepareTunerControl(page);
+    g_TunerControlRecord.ClearMessageHead();
+    page.EnableTuneButtons(false);
+
+    TransponderInput transponder;
+    transponder.frequencyMHz = platform::Atoi(page.FieldText(TunerField::Frequency));
+    transponder.symbolRateKsps = platform::Atoi(page.FieldText(TunerField::SymbolRate));
+    transponder.lnbLowMHz = platform::Atoi(page.FieldText(TunerField::LnbLow));
+    transponder.lnbHighMHz = platform::Atoi(page.FieldText(TunerField::LnbHigh));
+    transponder.polarityIndex = page.PolarityIndex();
+    const std::int32_t lnbSwitch = platform::Atoi(page.FieldText(TunerField::LnbSwitch));
+    page.SetLnbSwitch(lnbSwitch);
+
+    g_TunerControlRecord.SetFrequency(static_cast<std::uint32_t>(transponder.frequencyMHz));
+    g_TunerControlRecord.SetLnbLow(static_cast<std::uint32_t>(transponder.lnbLowMHz));
+    g_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(transponder.lnbHighMHz));
+    g_TunerControlRecord.SetSymbolRate(static_cast<std::uint32_t>(transponder.symbolRateKsps));
+    g_TunerControlRecord.SetPolarity(static_cast<std::uint8_t>(transponder.polarityIndex));
+    g_TunerControlRecord.bytes[17] = 1;
+
+    if (!GraphIsReady()) {
+        // Without a built graph there is nothing to tune; say so instead of failing silently.
+        AfxMessageBox("No tuner is ready: the tuner graph could not be built for this device. "
+                      "Close the program and choose another tuner.");
+        page.EnableTuneButtons(true);
+        return;
+    }
+
+    HRESULT tuneResult = S_OK;
+    {
+        // Held across the whole driver sequence, so the status thread's reads wait for it.
+        std::lock_guard driver(g_hDriverMutex);
+        const StreamTypeRecord streamType = page.StreamType();
+        if (!IsUsbCarrier() && !IsStreamTypeCurrent(streamType)) SetStreamType(streamType);
+
+        const std::int32_t port = page.DiseqcPortIndex();
+        if (port > 0) {
+            const auto message = CommittedSwitchMessage(transponder.frequencyMHz, lnbSwitch,
+                                                        transponder.polarityIndex, port);
+            SendDiseqCommand(message, DiseqcForm::LockTp);
+        }
+
+        ComPtr<IDVBTuneRequest> request;
+        if (FAILED(CreateDVBTuneRequest(request, transponder, lnbSwitch))) {
+            AfxMessageBox("CreateDVBTuneRequest is invalid!");
+        }
+        ComPtr<ITuner> tuner;
+        tuneResult = g_BDAGraph.m_pProvider.As(&tuner);
+        if (SUCCEEDED(tuneResult)) tuneResult = tuner->put_TuneRequest(request.Get());
+        g_BDAGraph.m_pGraphControl->Run();
+        if (FAILED(tuneResult)) MessageBoxA(nullptr, "KSPROPERTY_CTRL_TUNER set channel_change false", "error", MB_OK);
+    }
+    page.EnableTuneButtons(true);
+}
+
+HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const TransponderInput& transponder,
+                             std::int32_t lnbSwitchMHz) {
+    request.Reset();
+    ComPtr<IDVBSTuningSpace> space;
+    HRESULT hr = g_BDAGraph.m_pSpace.As(&space);
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = space->put__NetworkType(CLSID_DVBSNetworkProvider))) return hr;
+    if (FAILED(hr = space->put_LNBSwitch(ToKilohertz(lnbSwitchMHz)))) return hr;
+    if (FAILED(hr = space->put_HighOscillator(ToKilohertz(transponder.lnbHighMHz)))) return hr;
+    if (FAILED(hr = space->put_LowOscillator(ToKilohertz(transponder.lnbLowMHz)))) return hr;
+
+    ComPtr<ITuneRequest> generic;
+    if (FAILED(hr = space->CreateTuneRequest(generic.ReleaseAndGetAddressOf()))) return hr;
+    ComPtr<IDVBTuneRequest> dvb;
+    if (FAILED(hr = generic.As(&dvb))) return hr;
+
+    ComPtr<IDVBSLocator> locator;
+    hr = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, locator.ReleaseAndGetAddressOf());
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = locator->put_OuterFEC(BDA_FEC_VITERBI))) return hr;
+    if (FAILED(hr = locator->put_CarrierFrequency(ToKilohertz(transponder.frequencyMHz)))) return hr;
+    const Polarisation polarisation =
+        transponder.polarityIndex == 0 ? BDA_POLARISATION_LINEAR_H : BDA_POLARISATION_LINEAR_V;
+    if (FAILED(hr = locator->put_SignalPolarisation(polarisation))) return hr;
+    if (FAILED(hr = locator->put_SymbolRate(transponder.symbolRateKsps))) return hr;
+    if (FAILED(hr = dvb->put_Locator(locator.Get()))) return hr;
+
+    request = dvb;
+    return S_OK;
+}

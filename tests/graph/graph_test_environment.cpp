@@ -1,0 +1,67 @@
+#include "graph/graph_test_environment.h"
+
+#include "app/process_globals.h"
+#include "graph/bda_graph.h"
+#include "platform/bda/bda_classes.h"
+#include "platform/com/co_create.h"
+#include "platform/devices/device_enum_interfaces.h"
+#include "platform/media/media_classes.h"
+#include "platform/media/media_types.h"
+#include "platform/win/known_folders.h"
+
+CGraphTestEnvironment::CGraphTestEnvironment() {
+    RegisterMediaClasses();
+    RegisterBdaClasses();
+    platform::SetConfigFolderForTesting(m_shell.Folder().Path());
+    g_nDeviceIndex = -1;
+    g_strDeviceName.clear();
+    g_strWorkDir = m_shell.Folder().Path();
+}
+
+CGraphTestEnvironment::~CGraphTestEnvironment() {
+    g_BDAGraph.ReleaseTunerGraph();
+    m_devices.WithdrawAll();
+    platform::SetConfigFolderForTesting("");
+}
+
+void CGraphTestEnvironment::PublishTuner(const std::wstring& name, int card) {
+    DeviceDescriptor device;
+    device.category = KSCATEGORY_BDA_NETWORK_TUNER;
+    device.friendlyName = name;
+    device.bindFilter = [this, card](REFIID iid, void** ppv) {
+        ComPtr<CFakeFilter> filter(new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
+                                                    {L"Transport", PINDIR_OUTPUT, CardTransportType(card)}}));
+        m_tuners.push_back(filter);
+        return filter->NonDelegatingQueryInterface(iid, ppv);
+    };
+    m_devices.Publish(kSimulatedRank, std::move(device));
+}
+
+void CGraphTestEnvironment::PublishReceiver(int card) {
+    DeviceDescriptor device;
+    device.category = KSCATEGORY_BDA_RECEIVER_COMPONENT;
+    device.friendlyName = L"Receiver " + std::to_wstring(card);
+    device.bindFilter = [this, card](REFIID iid, void** ppv) {
+        ComPtr<CFakeFilter> filter(new CFakeFilter({{L"In", PINDIR_INPUT, CardTransportType(card)},
+                                                    {L"Out", PINDIR_OUTPUT, media::TransportStreamType()}}));
+        m_receivers.push_back(filter);
+        return filter->NonDelegatingQueryInterface(iid, ppv);
+    };
+    m_devices.Publish(kSimulatedRank, std::move(device));
+}
+
+void CGraphTestEnvironment::PublishTransportInformation() {
+    DeviceDescriptor device;
+    device.category = KSCATEGORY_BDA_TRANSPORT_INFORMATION;
+    device.friendlyName = L"BDA MPEG2 Transport Information Filter";
+    device.bindFilter = [](REFIID iid, void** ppv) {
+        return CoCreateInstance(CLSID_TransportInformationFilter, nullptr, CLSCTX_INPROC_SERVER, iid, ppv);
+    };
+    m_devices.Publish(kSimulatedRank, std::move(device));
+}
+
+void CGraphTestEnvironment::PublishCard(const std::wstring& name, int card) {
+    PublishTuner(name, card);
+    PublishReceiver(card);
+    PublishTransportInformation();
+}

@@ -1,0 +1,269 @@
+#include "record/recording.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <thread>
+
+#include "graph/bda_graph.h"
+#include "platform/com/co_create.h"
+#include "platform/media/media_classes.h"
+#include "platform/media/media_types.h"
+#include "platform/media/wait_until.h"
+#include "record/dest_filter.h"
+#include "record/dump_input_pin.h"
+#include "record/record_file.h"
+#include "support/temp_folder.h"
+#include "support/test_source_filter.h"
+
+namespace {
+
+constexpr LONG kSampleSize = 188 * 4;
+
+// Sample i holds a length that varies (0 included) and bytes that tell its index and offset.
+LONG FillSample(BYTE* buffer, std::uint64_t index) {
+    const LONG length = index % 7 == 3 ? 0 : kSampleSize - static_cast<LONG>(index % 5) * 17;
+    for (LONG k = 0; k < length; ++k) buffer[k] = static_cast<BYTE>(index * 31 + static_cast<std::uint64_t>(k));
+    return length;
+}
+
+std::string ExpectedBytes(std::uint64_t first, std::uint64_t count) {
+    std::string bytes;
+    BYTE buffer[kSampleSize];
+    for (std::uint64_t i = first; i < first + count; ++i) {
+        const LONG length = FillSample(buffer, i);
+        bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+    }
+    return bytes;
+}
+
+// A graph of a sample source, the infinite pin tee and the sink, as g_BDAGraph holds it.
+class RecordingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterMediaClasses();
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
+        g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
+        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL, g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
+        HRESULT hr = S_OK;
+        g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
+        static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
+        g_bRecordFileOpen = false;
+        g_strRecordPath.clear();
+    }
+    void TearDown() override {
+        g_BDAGraph.ReleaseTunerGraph();
+        g_RecordFile.Close();
+        g_bRecordFileOpen = false;
+    }
+
+    // The source delivers `samples` samples (then ends) each time the graph runs.
+    void BuildGraph(std::uint64_t samples) {
+        m_pSource = new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
+                                          [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
+                                              return index < samples ? FillSample(buffer, index) : -1;
+                                          });
+        IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
+        graph->AddFilter(m_pSource.Get(), L"source");
+        graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
+        graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
+        g_BDAGraph.ConnectPins(graph, m_pSource.Get(), g_BDAGraph.m_pTeeFilter.Get());
+        g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
+        ASSERT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsConnected());
+    }
+    void WaitForSource(std::uint64_t samples) {
+        ASSERT_TRUE(WaitUntil([&] { return m_pSource->SamplesDelivered() >= samples && !m_pSource->IsStreaming(); }));
+    }
+
+    CTempFolder m_folder;
+    ComPtr<CTestSourceFilter> m_pSource;
+};
+
+TEST_F(RecordingTest, WritesEverySampleUnchangedAndInArrivalOrder) {
+    BuildGraph(60);
+    SetRecordFilePath(m_folder.File("a.ts"));
+    ASSERT_EQ(StartRecording(), 0);
+    WaitForSource(60);
+    StopRecording();
+    EXPECT_EQ(ReadWholeFile(m_folder.File("a.ts")), ExpectedBytes(0, 60));
+    EXPECT_FALSE(g_bRecordFileOpen);
+}
+
+TEST_F(RecordingTest, SamplesBeforeTheFirstStartAreDroppedAndTheDefaultFileStaysEmpty) {
+    BuildGraph(20);
+    OpenRecordFile(m_folder.File("default.ts"));
+    ASSERT_TRUE(g_bRecordFileOpen);
+    g_BDAGraph.m_pGraphControl->Run();
+    WaitForSource(20);
+    EXPECT_EQ(GetRecordedKBytes(), 0u);
+    EXPECT_EQ(ReadWholeFile(m_folder.File("default.ts")), "");
+    EXPECT_FALSE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsArmed());
+}
+
+TEST_F(RecordingTest, StartingAgainEmptiesTheFileOfTheSamePath) {
+    BuildGraph(10);
+    WriteWholeFile(m_folder.File("b.ts"), "old content");
+    OpenRecordFile(m_folder.File("b.ts"));
+    EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "") << "the default file is created empty";
+    SetRecordFilePath(m_folder.File("b.ts"));
+    ASSERT_EQ(StartRecording(), 0);
+    WaitForSource(10);
+    ASSERT_FALSE(ReadWholeFile(m_folder.File("b.ts")).empty());
+    ASSERT_EQ(StartRecording(), 0);
+    EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "") << "a second start truncates";
+}
+
+TEST_F(RecordingTest, NothingIsWrittenAfterStopEvenWhenTheGraphRunsAgain) {
+    BuildGraph(8);
+    SetRecordFilePath(m_folder.File("c.ts"));
+    ASSERT_EQ(StartRecording(), 0);
+    WaitForSource(8);
+    StopRecording();
+    const std::string recorded = ReadWholeFile(m_folder.File("c.ts"));
+    g_BDAGraph.m_pGraphControl->Run();
+    WaitForSource(8);
+    g_BDAGraph.m_pGraphControl->Stop();
+    EXPECT_EQ(ReadWholeFile(m_folder.File("c.ts")), recorded);
+    EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsArmed()) << "stop leaves the pin armed";
+}
+
+TEST_F(RecordingTest, SizesAreCountedInFullBeyondFourGibibytes) {
+    BuildGraph(0);
+    SetRecordFilePath(m_folder.File("big.ts"));
+    EXPECT_EQ(GetRecordedKBytes(), 0u) << "no file open";
+    ASSERT_EQ(StartRecording(), 0);
+    ASSERT_EQ(::truncate(m_folder.File("big.ts").c_str(), 1023), 0);
+    EXPECT_EQ(GetRecordedKBytes(), 0u);
+    ASSERT_EQ(::truncate(m_folder.File("big.ts").c_str(), 2048), 0);
+    EXPECT_EQ(GetRecordedKBytes(), 2u);
+    ASSERT_EQ(::truncate(m_folder.File("big.ts").c_str(), 5LL << 30), 0);  // sparse
+    EXPECT_EQ(GetRecordedKBytes(), 5u * 1024 * 1024);
+    StopRecording();
+}
+
+TEST_F(RecordingTest, NoOtherOpenerGetsTheFileWhileItIsHeld) {
+    BuildGraph(0);
+    OpenRecordFile(m_folder.File("held.ts"));
+    const int other = ::open(m_folder.File("held.ts").c_str(), O_RDONLY);
+    ASSERT_GE(other, 0);
+    EXPECT_NE(::flock(other, LOCK_SH | LOCK_NB), 0);
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    CRecordFile second;
+    EXPECT_FALSE(second.Open(m_folder.File("held.ts")));
+    EXPECT_EQ(second.OpenError(), EWOULDBLOCK);
+    ::close(other);
+}
+
+TEST_F(RecordingTest, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
+    BuildGraph(5);
+    SetRecordFilePath(m_folder.File("missing/folder.ts"));
+    EXPECT_EQ(StartRecording(), ENOENT);
+    EXPECT_FALSE(g_bRecordFileOpen);
+    WaitForSource(5);
+    EXPECT_EQ(GetRecordedKBytes(), 0u);
+    StopRecording();
+}
+
+TEST_F(RecordingTest, AFailingWriteStopsTheSinkAndIsReported) {
+    BuildGraph(6);
+    SetRecordFilePath("/dev/full");
+    ASSERT_EQ(StartRecording(), 0);
+    WaitForSource(6);
+    EXPECT_EQ(GetRecordWriteError(), ENOSPC);
+    StopRecording();
+    SetRecordFilePath(m_folder.File("after.ts"));
+    ASSERT_EQ(StartRecording(), 0);
+    EXPECT_EQ(GetRecordWriteError(), 0) << "a new recording starts without the old failure";
+    StopRecording();
+}
+
+TEST_F(RecordingTest, WithoutAGraphStartAndStopDoNothing) {
+    g_BDAGraph.ReleaseTunerGraph();
+    SetRecordFilePath(m_folder.File("none.ts"));
+    EXPECT_EQ(StartRecording(), 0);
+    StopRecording();
+    EXPECT_EQ(::access(m_folder.File("none.ts").c_str(), F_OK), -1);
+}
+
+TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
+    // An endless source: every recording must hold whole samples in order.
+    m_pSource = new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
+                                      [](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
+                                          std::this_thread::sleep_for(std::chrono::microseconds(200));
+                                          return FillSample(buffer, index);
+                                      });
+    IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
+    graph->AddFilter(m_pSource.Get(), L"source");
+    graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
+    graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
+    g_BDAGraph.ConnectPins(graph, m_pSource.Get(), g_BDAGraph.m_pTeeFilter.Get());
+    g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
+    SetRecordFilePath(m_folder.File("loop.ts"));
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(StartRecording(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        StopRecording();
+        const std::string bytes = ReadWholeFile(m_folder.File("loop.ts"));
+        // The file starts at a sample boundary (armed before the run) and holds consecutive samples.
+        std::uint64_t index = 0;
+        std::size_t offset = 0;
+        BYTE buffer[kSampleSize];
+        while (offset < bytes.size()) {
+            const LONG length = FillSample(buffer, index++);
+            ASSERT_LE(offset + static_cast<std::size_t>(length), bytes.size()) << "round " << round;
+            ASSERT_EQ(bytes.compare(offset, static_cast<std::size_t>(length),
+                                    std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length))),
+                      0)
+                << "round " << round << " sample " << index - 1;
+            offset += static_cast<std::size_t>(length);
+        }
+    }
+}
+
+TEST(DestFilterTest, OffersOneInputPinWithTheStreamTypeAtPositionZero) {
+    HRESULT hr = S_OK;
+    CCritSec lock;
+    auto* filter = new CDestFilter(nullptr, &lock, &hr);
+    static_cast<IBaseFilter*>(filter)->AddRef();  // the owner's reference, as the graph object holds it
+    EXPECT_EQ(filter->GetPinCount(), 1);
+    EXPECT_EQ(filter->GetPin(0), filter->m_pInputPin);
+    EXPECT_EQ(filter->GetPin(1), nullptr);
+    EXPECT_EQ(filter->GetPin(-1), nullptr);
+    EXPECT_EQ(filter->GetSetupData(), nullptr);
+    EXPECT_EQ(filter->m_pInputPin->Name(), L"Input");
+
+    AM_MEDIA_TYPE mt;
+    EXPECT_EQ(filter->m_pInputPin->GetMediaType(-1, &mt), E_INVALIDARG);
+    EXPECT_EQ(filter->m_pInputPin->GetMediaType(1, &mt), VFW_S_NO_MORE_ITEMS);
+    ASSERT_EQ(filter->m_pInputPin->GetMediaType(0, &mt), S_OK);
+    EXPECT_EQ(mt.majortype, MEDIATYPE_Stream);
+    EXPECT_EQ(mt.subtype, GUID_NULL);
+    EXPECT_EQ(mt.bFixedSizeSamples, TRUE);
+    EXPECT_EQ(mt.bTemporalCompression, FALSE);
+    EXPECT_EQ(mt.lSampleSize, 188u);
+    EXPECT_EQ(mt.formattype, GUID_NULL);
+    EXPECT_TRUE(mt.format.empty());
+    AM_MEDIA_TYPE anything;
+    anything.majortype = com::MakeGuid("{12345678-0000-0000-0000-000000000000}");
+    EXPECT_EQ(filter->m_pInputPin->CheckMediaType(&anything), S_OK);
+    EXPECT_EQ(filter->m_pInputPin->ReceiveCanBlock(), S_FALSE);
+    EXPECT_EQ(filter->m_pInputPin->NewSegment(0, 100, 2.0), S_OK);
+    EXPECT_EQ(filter->m_pInputPin->EndOfStream(), S_OK);
+
+    EXPECT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, nullptr), E_POINTER);
+    void* object = nullptr;
+    const IID setupInterface = com::MakeGuid("{A3D8CEC0-7E5A-11CF-BBC5-00805F6CEF20}");
+    EXPECT_EQ(filter->NonDelegatingQueryInterface(setupInterface, &object), E_NOINTERFACE);
+    EXPECT_EQ(filter->NonDelegatingQueryInterface(IMediaFilter::kIid, &object), S_OK);
+    static_cast<IMediaFilter*>(object)->Release();
+
+    delete filter->m_pInputPin;
+    delete filter;
+}
+
+}  // namespace
