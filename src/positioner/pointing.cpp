@@ -1,0 +1,126 @@
+#include "positioner/pointing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "platform/ui/message_box.h"
+#include "platform/win/c_number.h"
+
+namespace {
+
+// The motor's constants, kept as they are: a different pi or orbit radius moves the angle.
+constexpr double kPi = 3.141592654;
+constexpr double kEarthRadius = 6378.0;                    // km
+constexpr double kEarthRadiusSquared = 40678884.0;         // 6378 squared
+constexpr double kOrbitRadius = 42164.2;                   // geostationary orbit, km
+constexpr double kTwiceOrbitRadiusSquared = 3555639523.0;  // 2 * 42164.2^2, cut to a whole number
+constexpr double kReachLimit = 65.0;  // degrees, in longitude and in motor angle
+
+// Sixteenths of a degree for each tenth: the tenth times 1.6, rounded to the nearest.
+constexpr std::array<BYTE, 10> kFractionNibble = {0x0, 0x2, 0x3, 0x5, 0x6, 0x8, 0xA, 0xB, 0xD, 0xE};
+
+double Radians(double degrees) {
+    return degrees * kPi / 180.0;
+}
+double Degrees(double radians) {
+    return radians * 180.0 / kPi;
+}
+
+// The angle at the site between the orbit point on its own meridian and the satellite, `d`
+// degrees of longitude away, by the law of cosines in the triangle of the two orbit points and
+// the site.
+double MeridianAngle(double latitude, double d) {
+    const double phiR = Radians(latitude);
+    const double dR = Radians(d);
+    const double z2 = std::pow(kEarthRadius * std::sin(phiR), 2);
+    const double r0 = std::sqrt(kEarthRadiusSquared - z2);
+    const double p = std::sqrt(std::pow(r0 * std::sin(dR), 2) + z2);
+    const double a =
+        std::sqrt(std::pow(kOrbitRadius - std::sqrt(kEarthRadiusSquared - p * p), 2) + p * p);
+    const double b = std::sqrt(std::pow(kOrbitRadius - r0, 2) + z2);
+    const double q = std::sqrt(kTwiceOrbitRadiusSquared - kTwiceOrbitRadiusSquared * std::cos(dR));
+    // Rounding can put the cosine a hair outside [-1, 1] for a satellite close to the meridian,
+    // where acos would give NaN.
+    const double cosine = std::clamp((b * b + a * a - q * q) / (2 * a * b), -1.0, 1.0);
+    return Degrees(std::acos(cosine));
+}
+
+}  // namespace
+
+std::array<BYTE, 5> EncodeGotoAngle(double motorAngle) {
+    const double magnitude = std::fabs(motorAngle);
+    const int whole = static_cast<int>(magnitude);
+    // At most 9 even if (magnitude - whole) * 10 rounds up to 10.
+    const int tenth = std::min(static_cast<int>((magnitude - whole) * 10.0), 9);
+    return {
+        0xE1,  // framing: from master, no reply required, repeated transmission
+        0x31,  // address: polar/azimuth positioner
+        0x6E,  // command: goto angular position
+        static_cast<BYTE>((motorAngle > 0.0 ? 0xD0 : 0xE0) |
+                          ((whole >> 4) & 0x0F)),  // direction, degrees high nibble
+        static_cast<BYTE>(((whole & 0x0F) << 4) | kFractionNibble[static_cast<std::size_t>(tenth)]),
+    };
+}
+
+GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
+                                 std::string_view latitudeText) {
+    GotoAngleResult result;
+    const double position = platform::Atof(satelliteText.substr(0, 4));
+    const double longitude = platform::Atof(longitudeText);
+    const double latitude = platform::Atof(latitudeText);
+
+    double s = position / 10.0;
+    if (s > 180.0) s -= 360.0;
+    // A "nan" text fails every comparison and would slip through to an undefined integer
+    // conversion below: it is out of range like any other unusable number.
+    if (!std::isfinite(s) || !std::isfinite(longitude) || !std::isfinite(latitude) ||
+        std::fabs(s) > 180.0 || std::fabs(longitude) > 180.0 || std::fabs(latitude) > 90.0) {
+        result.status = GotoAngleStatus::RangeError;
+        return result;
+    }
+
+    double d = std::fabs(s - longitude);
+    if (d > 180.0) d -= 360.0;  // the short way round, across the date line
+    if (std::fabs(d) > kReachLimit) d = 0.0;
+
+    // With d = 0 (out of reach, or the satellite on the site's meridian) the triangle collapses
+    // and the angle is exactly 0; the law of cosines would leave rounding noise of about 1e-6
+    // degrees there instead, which is no longer the 0 that marks "out of reach".
+    double u = d == 0.0 ? 0.0 : MeridianAngle(latitude, d);
+    if (std::fabs(u) > kReachLimit) u = 0.0;
+
+    // The motor turns one way for a satellite west of a northern site or east of a southern one.
+    if (!((s < longitude && latitude > 0.0) || (s > longitude && latitude < 0.0))) u = -u;
+    // Across the date line east and west swap in the comparison above.
+    if ((s < -89.9 && longitude > 89.9) || (s > 89.9 && longitude < -89.9)) u = -u;
+
+    if (u == 0.0) {
+        result.status = GotoAngleStatus::Unreachable;
+        return result;
+    }
+
+    result.status = GotoAngleStatus::Ok;
+    result.motorAngle = u;
+    result.message = EncodeGotoAngle(u);
+    return result;
+}
+
+int DriveToSatellite(std::string_view satelliteText, std::string_view longitudeText,
+                     std::string_view latitudeText, HWND owner,
+                     const std::function<void(const BYTE*, int)>& send) {
+    const GotoAngleResult result = ComputeGotoAngle(satelliteText, longitudeText, latitudeText);
+    switch (result.status) {
+        case GotoAngleStatus::RangeError:
+            MessageBoxA(owner, kRangeErrorText, "Error", MB_ICONSTOP);
+            return 1;
+        case GotoAngleStatus::Unreachable:
+            MessageBoxA(owner, kUnreachableText, "Error", MB_ICONSTOP);
+            return 1;
+        case GotoAngleStatus::Ok:
+            break;
+    }
+    // The positioner acknowledges nothing; what the driver makes of the message is its own report.
+    send(result.message.data(), static_cast<int>(result.message.size()));
+    return 0;
+}

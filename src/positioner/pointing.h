@@ -1,0 +1,44 @@
+#pragma once
+// Turning a motorised dish straight to a satellite: the motor angle from the satellite's orbital
+// position and the site's coordinates, sent as one DiSEqC 1.2 "goto angular position" message.
+#include <array>
+#include <functional>
+#include <string_view>
+
+#include "platform/com/win_types.h"
+#include "platform/ui/window_handle.h"
+
+enum class GotoAngleStatus {
+    Ok,
+    RangeError,   // satellite, longitude or latitude out of range
+    Unreachable,  // more than 65 degrees away in longitude or in motor angle, or on the meridian
+};
+
+struct GotoAngleResult {
+    GotoAngleStatus status = GotoAngleStatus::RangeError;
+    // E1 31 6E, direction and whole degrees, degrees and sixteenths; valid when status is Ok.
+    std::array<BYTE, 5> message{};
+    // Motor angle in degrees, positive for direction D0; 0 unless status is Ok.
+    double motorAngle = 0.0;
+};
+
+inline constexpr std::string_view kRangeErrorText = "Longitude or Latitude error!";
+inline constexpr std::string_view kUnreachableText =
+    "Can not reach this satellite from your location!";
+
+// `satelliteText` begins with the orbital position in tenths of a degree east (a satellite
+// entry, "0192  Name"; a western position is 3600 minus its tenths west); only its first four
+// characters are read. Longitude (east positive) and latitude are decimal degrees. Every text is
+// read as atof reads it.
+GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
+                                 std::string_view latitudeText);
+
+// The goto-angle message for a motor angle in degrees (0 < |motorAngle| < 256): direction D0
+// for a positive angle, else E0, then whole degrees and the tenth as sixteenths of a degree.
+std::array<BYTE, 5> EncodeGotoAngle(double motorAngle);
+
+// Computes the goto-angle message and hands it to `send` once (bytes, length 5) and returns 0;
+// on an error shows it over `owner` (caption "Error", stop icon), sends nothing and returns 1.
+int DriveToSatellite(std::string_view satelliteText, std::string_view longitudeText,
+                     std::string_view latitudeText, HWND owner,
+                     const std::function<void(const BYTE*, int)>& send);

@@ -1,0 +1,15 @@
+#pragma once
+// The satellite list: one entry per satellite file "*.ini" in the folder "Transponders" of the
+// program folder, read afresh at every call.
+#include <string>
+#include <vector>
+
+// g_strWorkDir + "/Transponders".
+std::string SatelliteFolderPath();
+
+// For each file (not folder) whose name ends in ".ini" (case-sensitive, as the pattern "*.ini"
+// reads on this file system), in the order the folder listing returns them: the value of key "1"
+// (orbital position in tenths of a degree east, "0192"), two spaces, the value of key "2" (the
+// name) of section "SATTYPE". A missing key gives an empty part; entries are not deduplicated.
+// Empty when the folder is missing or holds no such file.
+std::vector<std::string> ReadSatelliteEntries();

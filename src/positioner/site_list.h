@@ -1,0 +1,56 @@
+#pragma once
+// The site list "CityList.txt" in the program folder: one city per line, four TAB-separated
+// fields (country, city, latitude, longitude), the lines of one country in one block.
+// Every call reads the file afresh; nothing is kept between calls. Coordinates stay text: only
+// the pointing calculation parses them.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui/window_handle.h"
+
+struct SitePosition {
+    std::string latitude;
+    std::string longitude;
+
+    friend bool operator==(const SitePosition&, const SitePosition&) = default;
+};
+
+struct SiteLine {
+    std::string_view country;
+    std::string_view city;
+    std::string_view latitude;
+    std::string_view longitude;
+};
+
+struct CountryCities {
+    std::vector<std::string> cities;
+    std::optional<SitePosition> position;  // fields 3 and 4 of the block's first line
+};
+
+// g_strWorkDir + "/CityList.txt".
+std::string SiteListPath();
+
+// Cuts a line (without its line end) into its fields: country up to the first TAB, city up to
+// the next TAB, latitude up to the next, longitude everything after the third TAB; fields past
+// the last TAB are empty. Nothing for a line without a TAB (an empty line among them).
+std::optional<SiteLine> SplitSiteLine(std::string_view line);
+
+// Country names in file order. A name is left out when a name already listed begins with it,
+// compared without regard to (ASCII) case: "Niger" after "Nigeria" is left out, "Nigeria" after
+// "Niger" is not. Empty when the file cannot be opened.
+std::vector<std::string> ReadCountryNames();
+
+// The cities of the first block of `country` (exact comparison) in file order, and the
+// coordinates of that block's first line. Empty and without coordinates when the country is
+// missing or the file cannot be opened.
+CountryCities ReadCitiesOfCountry(const std::string& country);
+
+// The coordinates of `city` of `country` (exact comparison): the first line naming it sets them,
+// later lines naming it replace them until a line of another country ends the search. Blocks of
+// the country before the one that names the city are passed over. When the file cannot be
+// opened, shows "open file error!" over `owner` with the application's title as caption and
+// returns nothing.
+std::optional<SitePosition> ReadCityPosition(const std::string& country, const std::string& city,
+                                             HWND owner);
