@@ -1,0 +1,20 @@
+#include "drivers/sim/sim_capture_filter.h"
+
+#include "drivers/sim/sim_capture_input_pin.h"
+#include "drivers/sim/sim_capture_output_pin.h"
+
+CSimCaptureFilter::CSimCaptureFilter(std::shared_ptr<CSimCard> card)
+    : CBaseFilter(L"simulated capture", nullptr, &m_lock, CLSID_SimCaptureFilter), m_pCard(std::move(card)) {
+    m_pInput = std::make_unique<CSimCaptureInputPin>(this, &m_lock, m_pCard->Spec().medium);
+    m_pOutput = std::make_unique<CSimCaptureOutputPin>(this, &m_lock, m_pCard);
+}
+
+CSimCaptureFilter::~CSimCaptureFilter() = default;
+
+int CSimCaptureFilter::GetPinCount() { return 2; }
+
+CBasePin* CSimCaptureFilter::GetPin(int n) {
+    if (n == 0) return m_pInput.get();
+    if (n == 1) return m_pOutput.get();
+    return nullptr;
+}

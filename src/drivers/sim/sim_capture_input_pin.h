@@ -1,0 +1,17 @@
+#pragma once
+// The simulated capture filter's input "MPEG2 Transport": takes only KSDATAFORMAT_TYPE_STREAM with
+// its card's medium as subtype, so a tuner joins only the capture filter of its own card. It
+// offers no type of its own and takes no samples.
+#include "platform/media/base_pin.h"
+
+class CSimCaptureInputPin : public CBasePin {
+public:
+    static constexpr const wchar_t* kName = L"MPEG2 Transport";
+
+    CSimCaptureInputPin(CBaseFilter* filter, CCritSec* lock, const GUID& medium);
+
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt) override;
+
+private:
+    const GUID m_medium;
+};

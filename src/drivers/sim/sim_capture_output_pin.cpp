@@ -1,0 +1,121 @@
+#include "drivers/sim/sim_capture_output_pin.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "drivers/sim/sim_stream_source.h"
+#include "drivers/sim/ts_generator.h"
+#include "platform/media/base_filter.h"
+#include "platform/media/media_types.h"
+
+namespace {
+
+// How often a real-time thread looks at the card again when no sample is due sooner: a lock or a
+// new tune shows within this time.
+constexpr std::uint64_t kPollTicks = 20 * CSimClock::kTicksPerMs;
+
+}  // namespace
+
+CSimCaptureOutputPin::CSimCaptureOutputPin(CBaseFilter* filter, CCritSec* lock, std::shared_ptr<CSimCard> card)
+    : CBaseOutputPin(L"simulated capture output", filter, lock, nullptr, kName),
+      m_pCard(std::move(card)),
+      m_pool(kPoolSamples, kSampleBytes) {}
+
+CSimCaptureOutputPin::~CSimCaptureOutputPin() {
+    // A filter destroyed while active (never stopped) still ends its thread.
+    if (m_thread.joinable()) Inactive();
+}
+
+HRESULT CSimCaptureOutputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
+    if (pmt == nullptr) return E_POINTER;
+    return media::IsTransportStream(*pmt) ? S_OK : S_FALSE;
+}
+
+HRESULT CSimCaptureOutputPin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {
+    if (position < 0) return E_INVALIDARG;
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    if (pmt == nullptr) return E_POINTER;
+    *pmt = media::TransportStreamType();
+    return S_OK;
+}
+
+HRESULT CSimCaptureOutputPin::Active() {
+    if (m_thread.joinable()) return S_OK;
+    m_bStop.store(false);
+    m_pool.Commit();
+    m_nConsumer = m_pCard->Clock().RegisterConsumer();
+    try {
+        m_thread = std::thread(&CSimCaptureOutputPin::StreamingThread, this);
+    } catch (const std::system_error&) {
+        m_pCard->Clock().UnregisterConsumer(m_nConsumer);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT CSimCaptureOutputPin::Inactive() {
+    m_bStop.store(true);
+    m_pool.Decommit();
+    m_pCard->Clock().Wake();
+    if (m_thread.joinable()) {
+        m_thread.join();
+        m_pCard->Clock().UnregisterConsumer(m_nConsumer);
+    }
+    return S_OK;
+}
+
+void CSimCaptureOutputPin::StreamingThread() {
+    try {
+        Stream();
+    } catch (...) {
+        // Nothing leaves a thread's entry point; the stream just ends.
+    }
+    // Tell an Advance that waits for this thread that it will not catch up any more.
+    m_pCard->Clock().Acknowledge(m_nConsumer, ~std::uint64_t{0});
+}
+
+void CSimCaptureOutputPin::Stream() {
+    CSimClock& clock = m_pCard->Clock();
+    std::uint64_t generation = ~std::uint64_t{0};
+    std::unique_ptr<CSimStreamSource> source;
+    std::uint64_t delivered = 0;  // packets of the current plan
+    while (!m_bStop.load()) {
+        const std::uint64_t token = clock.WakeToken();
+        const std::uint64_t now = clock.Now();
+        const SimStreamPlan plan = m_pCard->StreamPlan();
+        if (plan.generation != generation) {
+            generation = plan.generation;
+            delivered = 0;
+            source.reset();
+            if (plan.output != SimOutput::None && plan.config) {
+                try {
+                    source = std::make_unique<CSimStreamSource>(plan.output, *plan.config);
+                } catch (const std::invalid_argument&) {
+                    source.reset();
+                }
+            }
+        }
+        std::uint64_t deadline = now + kPollTicks;
+        if (source && now < plan.epoch) {
+            deadline = std::min(deadline, plan.epoch);
+        } else if (source) {
+            const std::uint64_t due = CTsGenerator::PacketsBefore(plan.bitRate, now - plan.epoch);
+            while (!m_bStop.load() && m_pFilter->State() == State_Running && due - delivered >= kSamplePackets) {
+                ComPtr<IMediaSample> sample = m_pool.GetSample();
+                if (!sample) break;
+                BYTE* buffer = nullptr;
+                sample->GetPointer(&buffer);
+                source->Fill(buffer, kSamplePackets);
+                sample->SetActualDataLength(kSampleBytes);
+                Deliver(sample.Get());
+                delivered += kSamplePackets;
+                m_nDelivered.fetch_add(1, std::memory_order_relaxed);
+            }
+            // The next sample is complete once its last packet has started.
+            const std::uint64_t last = delivered + kSamplePackets - 1;
+            deadline = std::min(deadline, plan.epoch + CTsGenerator::PacketTime(plan.bitRate, last) + 1);
+        }
+        clock.Acknowledge(m_nConsumer, now);
+        clock.WaitAfter(now, deadline, token);
+    }
+}

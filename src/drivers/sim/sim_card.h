@@ -1,0 +1,192 @@
+#pragma once
+// One simulated card: the hardware behind its tuner and capture filters. Every filter bound to
+// the card's devices reaches the same CSimCard, as filters reach one physical card.
+//
+// Reception (see docs/simulated-card.md for the formulas):
+// - A tune (IBDA_DeviceControl::CommitChanges) takes the frequency, the LNB oscillators and
+//   switch frequency the system believes in, polarisation and symbol rate. The card puts out
+//   18 V for horizontal (and left-hand circular) and 13 V otherwise, and the 22 kHz tone when the
+//   frequency is above the switch frequency; it tunes to IF = |frequency - oscillator of that
+//   band|. The LNB of the dish behind the selected switch port turns RF into that IF with its
+//   real oscillators (Options: LNB), so RF = real oscillator of the band + IF.
+// - The committed-switch message selects the port (A: the motorised dish, B..D: the fixed
+//   dishes); its band and polarisation bits are traced only, as a plain switch passes the
+//   tuner's voltage and tone to the LNB. Without a message the port stays. Positioner messages
+//   reach the motor only while port A is selected.
+// - Candidates are the carriers within max(2 MHz, symbol rate / 4) of that RF whose symbol rate
+//   is within 0.5 % of the one tuned; of those above the horizon the one with the best C/N
+//   counts. The card locks on it 300 ms (simulated) after the conditions came right when its
+//   C/N margin is positive, it can demodulate the system (DVB-S2X only on the x-model card) and
+//   the scrambling code matches (DVB-S2). A new tune or a port change re-acquires.
+//   While the dish moves the conditions are re-evaluated every 10 ms of simulated time.
+//
+// States: Idle (never tuned) -> Tuned (acquiring) -> Locked; Removed is final. Threads: every
+// public member takes the card's mutex; the trace is written under it.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "drivers/sim/sim_card_catalog.h"
+#include "drivers/sim/sim_carrier.h"
+#include "drivers/sim/sim_clock.h"
+#include "drivers/sim/sim_faults.h"
+#include "drivers/sim/sim_motor.h"
+#include "drivers/sim/sim_options.h"
+#include "drivers/sim/sim_stream_source.h"
+#include "platform/com/win_types.h"
+
+class CSimSky;
+class CSimPropertyDriver;
+
+// What the network provider hands over at CommitChanges, as the tuner nodes took it.
+struct SimTuneRequest {
+    ULONG lowOscillator = 0;   // kHz
+    ULONG highOscillator = 0;  // kHz
+    ULONG lnbSwitch = 0;       // kHz
+    ULONG frequency = 0;       // in units of the multiplier (Hz)
+    ULONG multiplier = 1000;
+    LONG polarisation = -1;    // Polarisation: 1 H, 2 V, 3 L, 4 R, else not set
+    ULONG symbolRate = 0;      // kSps
+};
+
+// One entry of the MODCOD filter: DVB-S2 MODCOD, short frames, pilots.
+struct SimModCodEntry {
+    int modCod = 0;
+    bool shortFrames = false;
+    bool pilots = false;
+};
+
+// What the capture filter's streaming thread is to deliver: `output` from `epoch` on, a new
+// `generation` at every change (lock, output kind, input stream, MODCOD filter).
+struct SimStreamPlan {
+    std::uint64_t generation = 0;
+    std::uint64_t epoch = 0;
+    SimOutput output = SimOutput::None;
+    std::shared_ptr<const SimStreamConfig> config;
+    std::uint64_t bitRate = 0;
+};
+
+struct SimSignal {
+    bool locked = false;
+    bool present = false;
+    LONG strength = 0;  // 0..100
+    LONG quality = 0;   // 0..100
+};
+
+class CSimCard {
+public:
+    static constexpr std::uint64_t kAcquisitionTicks = 300 * CSimClock::kTicksPerMs;
+    static constexpr std::uint64_t kMotionStepTicks = 10 * CSimClock::kTicksPerMs;
+    static constexpr std::uint64_t kRepeatWindowTicks = 100 * CSimClock::kTicksPerMs;
+    // The result of every operation on a card that was removed (ERROR_DEVICE_NOT_CONNECTED).
+    static constexpr HRESULT kDeviceRemoved = static_cast<HRESULT>(0x8007048F);
+
+    CSimCard(const SimCardSpec& spec, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
+             std::shared_ptr<CSimClock> clock, std::uint64_t seed);
+    ~CSimCard();
+    CSimCard(const CSimCard&) = delete;
+    CSimCard& operator=(const CSimCard&) = delete;
+
+    const SimCardSpec& Spec() const { return m_spec; }
+    const SimOptions& Options() const { return m_options; }
+    CSimFaults& Faults() { return m_faults; }
+    CSimClock& Clock() { return *m_pClock; }
+    std::shared_ptr<CSimClock> SharedClock() const { return m_pClock; }
+    // The vendor property handler of this card (both surfaces).
+    CSimPropertyDriver& Driver() { return *m_pDriver; }
+    // Writes a trace line at the current simulated time.
+    void Trace(const std::string& event);
+
+    // The tuner.
+    HRESULT Tune(const SimTuneRequest& request);
+    HRESULT ReadSignal(SimSignal* signal);
+
+    // What the driver was told (decoded by CSimPropertyDriver).
+    void SendDiseqc(std::span<const std::uint8_t> message);
+    void SetGenericOutput(bool generic);
+    bool GenericOutput() const;
+    void SetInputStreamId(int isi);  // -1: no selection
+    void SetPlsGold(std::uint32_t gold);
+    void SetModCodFilter(std::vector<SimModCodEntry> entries);  // empty: everything passes
+    // The carrier report's eighteen fields (all 0 while not locked).
+    std::array<std::int32_t, 18> MediaInfo();
+
+    // The capture filter.
+    SimStreamPlan StreamPlan();
+
+    // Device removal: everything fails with kDeviceRemoved from now on; streaming stops.
+    void Remove();
+    bool IsRemoved() const;
+
+    // For tests and diagnostics.
+    double MotorAngle();
+    const CSimMotor& Motor() const { return m_motor; }
+    int Port() const;
+    bool IsLocked();
+    std::optional<SimCarrier> LockedCarrier();
+    std::uint32_t PlsGold() const;
+    int InputStreamId() const;
+
+private:
+    struct Reception {
+        std::optional<std::size_t> best;  // index into the sky's carriers
+        double carrierToNoise = -99;      // dB, of the best candidate
+        double margin = -99;
+        bool lockable = false;
+    };
+
+    void OnClock(std::uint64_t now);
+    void TraceAt(std::uint64_t ticks, const std::string& event);
+    void Update(std::uint64_t now);
+    Reception Evaluate(std::uint64_t at) const;
+    void Apply(const Reception& reception, std::uint64_t at);
+    void Reacquire(std::uint64_t at, const char* why);
+    void NewPlan(std::uint64_t at);
+    bool ModCodPasses(const SimCarrier& carrier) const;
+    int DeliveredInputStream(const SimCarrier& carrier) const;
+    double NextNoise();
+
+    const SimCardSpec m_spec;
+    const SimOptions m_options;
+    const std::shared_ptr<const CSimSky> m_pSky;
+    const std::shared_ptr<CSimClock> m_pClock;
+    const std::uint64_t m_nSeed;
+    CSimFaults m_faults;
+    std::unique_ptr<CSimPropertyDriver> m_pDriver;
+    CSimClock::ListenerId m_nListener = 0;
+
+    mutable std::mutex m_lock;
+    bool m_bRemoved = false;
+    // Tuner state of the last tune.
+    bool m_bTuned = false;
+    std::uint32_t m_nIfKHz = 0;
+    bool m_bHighBand = false;
+    bool m_b18Volt = false;
+    std::uint64_t m_nRfKHz = 0;
+    std::vector<std::size_t> m_candidates;
+    // Switch, motor, driver settings.
+    int m_nPort = 0;
+    CSimMotor m_motor;
+    std::vector<std::uint8_t> m_lastDiseqc;
+    std::uint64_t m_nLastDiseqcTime = 0;
+    bool m_bGenericOutput = false;
+    int m_nInputStreamId = -1;
+    std::uint32_t m_nPlsGold = 0;
+    std::vector<SimModCodEntry> m_modCods;
+    // Lock tracking.
+    std::uint64_t m_nEvaluated = 0;
+    Reception m_reception;
+    std::optional<std::size_t> m_acquiring;
+    std::uint64_t m_nOkSince = 0;
+    bool m_bLocked = false;
+    std::size_t m_nLocked = 0;
+    std::size_t m_nReportedStream = 0;  // round robin of the reported ISI without a selection
+    SimStreamPlan m_plan;
+    std::mt19937_64 m_random;
+};

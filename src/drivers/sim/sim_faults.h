@@ -1,0 +1,50 @@
+#pragma once
+// Faults that tests inject into one simulated card. Every setting stays until Clear().
+//
+//   MakeUnsupported(set, id)      QuerySupported, Get and Set answer E_PROP_ID_UNSUPPORTED
+//   SetResult(set, id, op, hr)    that operation returns hr; a failure code does nothing, a
+//                                 success code (S_FALSE, ...) acts as usual and returns hr
+//   Refuse(interface)             QueryInterface for it answers E_NOINTERFACE
+//   FailStatistics(hr)            every IBDA_SignalStatistics read returns hr
+//   FailCommit(hr)                IBDA_DeviceControl::CommitChanges returns hr without tuning
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <tuple>
+
+#include "platform/com/guid.h"
+#include "platform/com/win_types.h"
+
+class CSimFaults {
+public:
+    enum class Operation { Query, Get, Set };
+    enum class Interface {
+        FilterPropertySet,  // IKsPropertySet on the tuner filter
+        PinPropertySet,     // IKsPropertySet on the tuner's "Input0" pin
+        Topology,           // IBDA_Topology on the tuner filter
+        DeviceControl,      // IBDA_DeviceControl on the tuner filter
+        SignalStatistics,   // IBDA_SignalStatistics on the tuner node
+    };
+
+    void MakeUnsupported(const GUID& set, DWORD id);
+    void SetResult(const GUID& set, DWORD id, Operation operation, HRESULT result);
+    void Refuse(Interface which);
+    void FailStatistics(HRESULT result);
+    void FailCommit(HRESULT result);
+    void Clear();
+
+    bool IsUnsupported(const GUID& set, DWORD id) const;
+    std::optional<HRESULT> ResultFor(const GUID& set, DWORD id, Operation operation) const;
+    bool IsRefused(Interface which) const;
+    std::optional<HRESULT> StatisticsFailure() const;
+    std::optional<HRESULT> CommitFailure() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::set<std::tuple<GUID, DWORD>> m_unsupported;
+    std::map<std::tuple<GUID, DWORD, Operation>, HRESULT> m_results;
+    std::set<Interface> m_refused;
+    std::optional<HRESULT> m_statistics;
+    std::optional<HRESULT> m_commit;
+};

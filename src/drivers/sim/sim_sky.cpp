@@ -1,0 +1,153 @@
+#include "drivers/sim/sim_sky.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <set>
+
+namespace {
+
+using sim::CodeRate;
+using sim::Modulation;
+
+std::optional<CodeRate> ParseRate(const std::string& text) {
+    static const std::map<std::string, CodeRate> kRates = {
+        {"1/4", CodeRate::R1_4}, {"1/3", CodeRate::R1_3}, {"2/5", CodeRate::R2_5},
+        {"1/2", CodeRate::R1_2}, {"3/5", CodeRate::R3_5}, {"2/3", CodeRate::R2_3},
+        {"3/4", CodeRate::R3_4}, {"4/5", CodeRate::R4_5}, {"5/6", CodeRate::R5_6},
+        {"7/8", CodeRate::R7_8}, {"8/9", CodeRate::R8_9}, {"9/10", CodeRate::R9_10},
+    };
+    const auto found = kRates.find(text);
+    if (found == kRates.end()) return std::nullopt;
+    return found->second;
+}
+
+std::optional<SimCarrier> CarrierOf(const SatelliteFile& satellite,
+                                    const SatelliteTransponder& transponder) {
+    SimCarrier carrier;
+    carrier.orbitalTenthsEast = satellite.orbitalTenthsEast;
+    carrier.satellite = satellite.name;
+    carrier.frequencyKHz = static_cast<std::uint32_t>(std::llround(transponder.frequencyMHz * 1000.0));
+    carrier.polarisation = transponder.polarisation;
+    carrier.symbolRate = static_cast<std::uint32_t>(transponder.symbolRateKsps) * 1000u;
+    const auto rate = ParseRate(transponder.fec);
+    if (transponder.deliverySystem.empty() || transponder.deliverySystem == "DVB-S") {
+        carrier.system = SimSystem::DvbS;
+        carrier.modulation = Modulation::Qpsk;
+        const bool defined = rate && (*rate == CodeRate::R1_2 || *rate == CodeRate::R2_3 ||
+                                      *rate == CodeRate::R3_4 || *rate == CodeRate::R5_6 ||
+                                      *rate == CodeRate::R7_8);
+        carrier.rate = defined ? *rate : CodeRate::R3_4;
+        return carrier;
+    }
+    if (transponder.deliverySystem != "DVB-S2") return std::nullopt;
+    carrier.system = SimSystem::DvbS2;
+    const std::string& modulation = transponder.modulation;
+    if (modulation == "8PSK") {
+        carrier.modulation = Modulation::Psk8;
+    } else if (modulation == "16APSK") {
+        carrier.modulation = Modulation::Apsk16;
+    } else if (modulation == "32APSK") {
+        carrier.modulation = Modulation::Apsk32;
+    } else {
+        carrier.modulation = Modulation::Qpsk;
+    }
+    if (rate && sim::Dvbs2ModCod(carrier.modulation, *rate)) {
+        carrier.rate = *rate;
+    } else {
+        carrier.rate = carrier.modulation == Modulation::Psk8 ? CodeRate::R2_3 : CodeRate::R3_4;
+    }
+    carrier.pilots = carrier.modulation != Modulation::Qpsk;
+    return carrier;
+}
+
+bool SameSlot(const SimCarrier& a, const SimCarrier& b) {
+    const std::uint32_t gap = a.frequencyKHz > b.frequencyKHz ? a.frequencyKHz - b.frequencyKHz
+                                                              : b.frequencyKHz - a.frequencyKHz;
+    return a.orbitalTenthsEast == b.orbitalTenthsEast && a.polarisation == b.polarisation &&
+           gap < 1000;
+}
+
+}  // namespace
+
+CSimSky::CSimSky(std::vector<SimCarrier> carriers) : m_carriers(std::move(carriers)) {}
+
+CSimSky CSimSky::Load(const std::string& transpondersFolder) {
+    return FromSatellites(ReadSatelliteFolder(transpondersFolder));
+}
+
+CSimSky CSimSky::FromSatellites(const std::vector<SatelliteFile>& satellites) {
+    std::map<int, std::string> names;  // the first file of a position names it
+    std::vector<SimCarrier> carriers;
+    for (const SatelliteFile& satellite : satellites) {
+        names.emplace(satellite.orbitalTenthsEast, satellite.name);
+        for (const SatelliteTransponder& transponder : satellite.transponders) {
+            auto carrier = CarrierOf(satellite, transponder);
+            if (!carrier) continue;
+            carrier->satellite = names[satellite.orbitalTenthsEast];
+            const bool known = std::any_of(carriers.begin(), carriers.end(),
+                                           [&](const SimCarrier& c) { return SameSlot(c, *carrier); });
+            if (!known) carriers.push_back(std::move(*carrier));
+        }
+    }
+    const auto astra = names.find(192);
+    for (SimCarrier& extra : ExtraCarriers(astra != names.end() ? astra->second : "Astra")) {
+        std::erase_if(carriers, [&](const SimCarrier& c) { return SameSlot(c, extra); });
+        carriers.push_back(std::move(extra));
+    }
+    return CSimSky(std::move(carriers));
+}
+
+std::vector<SimCarrier> CSimSky::ExtraCarriers(const std::string& satelliteName) {
+    auto base = [&](std::uint32_t mhz, std::uint32_t ksps) {
+        SimCarrier carrier;
+        carrier.orbitalTenthsEast = 192;
+        carrier.satellite = satelliteName;
+        carrier.frequencyKHz = mhz * 1000;
+        carrier.polarisation = 'V';
+        carrier.symbolRate = ksps * 1000;
+        carrier.system = SimSystem::DvbS2;
+        carrier.extra = true;
+        return carrier;
+    };
+    std::vector<SimCarrier> extras;
+
+    SimCarrier s2x = base(12516, 30000);
+    s2x.system = SimSystem::DvbS2X;
+    s2x.modulation = Modulation::Qpsk;
+    s2x.s2xPlsCode = 132;  // QPSK 13/45
+    s2x.pilots = true;
+    s2x.rollOff = 2;
+    extras.push_back(s2x);
+
+    SimCarrier multistream = base(12590, 27500);
+    multistream.modulation = Modulation::Psk8;
+    multistream.rate = CodeRate::R3_5;
+    multistream.pilots = true;
+    multistream.rollOff = 2;
+    multistream.inputStreams = {1, 2, 3};
+    multistream.nullPacketDeletion = true;
+    extras.push_back(multistream);
+
+    SimCarrier scrambled = base(12630, 22000);
+    scrambled.modulation = Modulation::Qpsk;
+    scrambled.rate = CodeRate::R3_4;
+    scrambled.pilots = true;
+    scrambled.rollOff = 1;
+    scrambled.plsGold = 131070;
+    extras.push_back(scrambled);
+
+    SimCarrier generic = base(12670, 10000);
+    generic.modulation = Modulation::Qpsk;
+    generic.rate = CodeRate::R2_3;
+    generic.payload = SimPayload::GenericContinuous;
+    extras.push_back(generic);
+    return extras;
+}
+
+std::vector<int> CSimSky::Positions() const {
+    std::set<int> positions;
+    for (const SimCarrier& carrier : m_carriers) positions.insert(carrier.orbitalTenthsEast);
+    return {positions.begin(), positions.end()};
+}

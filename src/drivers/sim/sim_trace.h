@@ -1,0 +1,24 @@
+#pragma once
+// The simulated card's trace: one line per exchange with the driver, tune request, DiSEqC
+// message, motor movement and lock change, appended to SimulatedCard.log in the "drive C" root
+// (the home folder), so a user can `tail -f` it. Each line is written with one append and the
+// file is closed again, so the trace survives a crash and can be removed while the program runs.
+//
+//   <local date> <local time.ms> <simulated seconds> <card> <event>
+//   2025-03-14 09:26:53.589 12.300 Arden set KSPROPERTY_BDA_DISEQC 01 00 ... 00 -> 0x00000000
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+class CSimTrace {
+public:
+    static constexpr const char* kFileName = "SimulatedCard.log";
+
+    // The trace file's path: DriveCRoot()/SimulatedCard.log.
+    static std::string Path();
+    // Appends one line; failures to write are ignored (the card works without its trace).
+    static void Write(std::string_view card, std::uint64_t simTicks, std::string_view event);
+    // Upper-case hex pairs separated by single spaces: "E0 10 38 F6".
+    static std::string Hex(std::span<const std::uint8_t> bytes);
+};

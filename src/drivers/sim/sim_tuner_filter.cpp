@@ -1,0 +1,103 @@
+#include "drivers/sim/sim_tuner_filter.h"
+
+#include "drivers/sim/sim_demodulator_node.h"
+#include "drivers/sim/sim_property_driver.h"
+#include "drivers/sim/sim_tuner_input_pin.h"
+#include "drivers/sim/sim_tuner_node.h"
+#include "drivers/sim/sim_tuner_output_pin.h"
+
+CSimTunerFilter::CSimTunerFilter(std::shared_ptr<CSimCard> card)
+    : CBaseFilter(L"simulated tuner", nullptr, &m_lock, CLSID_SimTunerFilter), m_pCard(std::move(card)) {
+    m_pInput = std::make_unique<CSimTunerInputPin>(this, &m_lock);
+    m_pOutput = std::make_unique<CSimTunerOutputPin>(this, &m_lock, m_pCard->Spec().medium);
+    m_pTunerNode = std::make_unique<CSimTunerNode>(this);
+    m_pDemodulatorNode = std::make_unique<CSimDemodulatorNode>(this);
+}
+
+CSimTunerFilter::~CSimTunerFilter() = default;
+
+HRESULT CSimTunerFilter::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    const CSimFaults& faults = m_pCard->Faults();
+    if (iid == IBDA_Topology::kIid) {
+        if (faults.IsRefused(CSimFaults::Interface::Topology)) return *ppv = nullptr, E_NOINTERFACE;
+        return GetInterface(static_cast<IBDA_Topology*>(this), ppv);
+    }
+    if (iid == IBDA_DeviceControl::kIid) {
+        if (faults.IsRefused(CSimFaults::Interface::DeviceControl)) return *ppv = nullptr, E_NOINTERFACE;
+        return GetInterface(static_cast<IBDA_DeviceControl*>(this), ppv);
+    }
+    if (iid == IKsPropertySet::kIid) {
+        if (faults.IsRefused(CSimFaults::Interface::FilterPropertySet)) return *ppv = nullptr, E_NOINTERFACE;
+        return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+    }
+    return CBaseFilter::NonDelegatingQueryInterface(iid, ppv);
+}
+
+int CSimTunerFilter::GetPinCount() { return 2; }
+
+CBasePin* CSimTunerFilter::GetPin(int n) {
+    if (n == 0) return m_pInput.get();
+    if (n == 1) return m_pOutput.get();
+    return nullptr;
+}
+
+HRESULT CSimTunerFilter::GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType, IUnknown** node) {
+    if (node == nullptr) return E_POINTER;
+    *node = nullptr;
+    if (inputPinId != 0 || outputPinId != 1) return E_INVALIDARG;
+    if (nodeType == kBdaTunerNode) {
+        return m_pTunerNode->NonDelegatingQueryInterface(IUnknown::kIid, reinterpret_cast<void**>(node));
+    }
+    if (nodeType == kBdaDemodulatorNode) {
+        return m_pDemodulatorNode->NonDelegatingQueryInterface(IUnknown::kIid, reinterpret_cast<void**>(node));
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT CSimTunerFilter::StartChanges() {
+    std::lock_guard guard(m_pendingLock);
+    m_bPending = false;
+    return m_pCard->IsRemoved() ? CSimCard::kDeviceRemoved : S_OK;
+}
+
+HRESULT CSimTunerFilter::CheckChanges() { return m_pCard->IsRemoved() ? CSimCard::kDeviceRemoved : S_OK; }
+
+HRESULT CSimTunerFilter::CommitChanges() {
+    if (const auto failure = m_pCard->Faults().CommitFailure()) return *failure;
+    SimTuneRequest request;
+    {
+        std::lock_guard guard(m_pendingLock);
+        request = m_pending;
+        m_bPending = false;
+    }
+    return m_pCard->Tune(request);
+}
+
+HRESULT CSimTunerFilter::GetChangeState(ULONG* state) {
+    if (state == nullptr) return E_POINTER;
+    std::lock_guard guard(m_pendingLock);
+    *state = m_bPending ? 1 : 0;  // BDA_CHANGES_PENDING / BDA_CHANGES_COMPLETE
+    return S_OK;
+}
+
+SimTuneRequest CSimTunerFilter::Pending() const {
+    std::lock_guard guard(m_pendingLock);
+    return m_pending;
+}
+
+HRESULT CSimTunerFilter::Set(REFGUID propertySet, DWORD propertyId, void* instanceData, DWORD instanceLength,
+                             void* propertyData, DWORD dataLength) {
+    return m_pCard->Driver().Set(CSimPropertyDriver::Surface::Filter, propertySet, propertyId, instanceData,
+                                 instanceLength, propertyData, dataLength);
+}
+
+HRESULT CSimTunerFilter::Get(REFGUID propertySet, DWORD propertyId, void* instanceData, DWORD instanceLength,
+                             void* propertyData, DWORD dataLength, DWORD* bytesReturned) {
+    return m_pCard->Driver().Get(CSimPropertyDriver::Surface::Filter, propertySet, propertyId, instanceData,
+                                 instanceLength, propertyData, dataLength, bytesReturned);
+}
+
+HRESULT CSimTunerFilter::QuerySupported(REFGUID propertySet, DWORD propertyId, DWORD* typeSupport) {
+    return m_pCard->Driver().QuerySupported(CSimPropertyDriver::Surface::Filter, propertySet, propertyId, typeSupport);
+}

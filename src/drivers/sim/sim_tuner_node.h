@@ -1,0 +1,53 @@
+#pragma once
+// The tuner node of the simulated tuner filter's topology (node type 0): frequency, polarisation
+// and LNB settings for the next CommitChanges, and the signal statistics of the card.
+// Its lifetime is the filter's: AddRef and Release go to the filter.
+//
+// Statistics: strength and quality 0..100 as 32-bit values, locked as a byte. A failure injected
+// with CSimFaults::FailStatistics is returned by every read.
+#include "platform/bda/bda_device_interfaces.h"
+#include "platform/com/unknown_base.h"
+
+class CSimTunerFilter;
+struct SimSignal;
+
+class CSimTunerNode : public CUnknown,
+                      public IBDA_FrequencyFilter,
+                      public IBDA_LNBInfo,
+                      public IBDA_SignalStatistics {
+public:
+    explicit CSimTunerNode(CSimTunerFilter* filter);
+
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
+    ULONG NonDelegatingAddRef() override;
+    ULONG NonDelegatingRelease() override;
+
+    // IBDA_FrequencyFilter
+    HRESULT put_Frequency(ULONG frequency) override;
+    HRESULT get_Frequency(ULONG* frequency) override;
+    HRESULT put_Polarity(Polarisation polarity) override;
+    HRESULT get_Polarity(Polarisation* polarity) override;
+    HRESULT put_FrequencyMultiplier(ULONG multiplier) override;
+    HRESULT get_FrequencyMultiplier(ULONG* multiplier) override;
+
+    // IBDA_LNBInfo
+    HRESULT put_LocalOscillatorFrequencyLowBand(ULONG frequency) override;
+    HRESULT get_LocalOscillatorFrequencyLowBand(ULONG* frequency) override;
+    HRESULT put_LocalOscillatorFrequencyHighBand(ULONG frequency) override;
+    HRESULT get_LocalOscillatorFrequencyHighBand(ULONG* frequency) override;
+    HRESULT put_HighLowSwitchFrequency(ULONG frequency) override;
+    HRESULT get_HighLowSwitchFrequency(ULONG* frequency) override;
+
+    // IBDA_SignalStatistics
+    HRESULT get_SignalStrength(LONG* strength) override;
+    HRESULT get_SignalQuality(LONG* quality) override;
+    HRESULT get_SignalPresent(BOOLEAN* present) override;
+    HRESULT get_SignalLocked(BOOLEAN* locked) override;
+
+private:
+    template <typename T>
+    HRESULT Read(T* out, T (*pick)(const SimSignal&));
+
+    CSimTunerFilter* const m_pFilter;
+};

@@ -1,0 +1,300 @@
+// The simulated card's pure parts: scrambling codes, DiSEqC decoding, dish geometry, carrier
+// arithmetic, the sky read from satellite files, the options file and the programme names.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "data/satellite_file.h"
+#include "drivers/sim/sim_carrier_math.h"
+#include "drivers/sim/sim_diseqc_command.h"
+#include "drivers/sim/sim_multiplex.h"
+#include "drivers/sim/sim_options.h"
+#include "drivers/sim/sim_pointing.h"
+#include "drivers/sim/sim_sky.h"
+#include "drivers/sim/sim_stream_source.h"
+#include "drivers/sim/sim_test_rig.h"
+#include "drivers/sim/sim_trace.h"
+
+namespace {
+
+TEST(SimScramblingCode, RootAndGoldFormsConvertBothWays) {
+    struct Pair {
+        std::uint32_t gold;
+        std::uint32_t root;
+    };
+    // 131070 / 16416 is a code used on air; gold 0 is the default sequence (root 1).
+    const Pair pairs[] = {{0, 1}, {1, 131072}, {8, 1024}, {131070, 16416}, {262141, 4}};
+    for (const Pair& pair : pairs) {
+        EXPECT_EQ(sim::PlsRootFromGold(pair.gold), pair.root) << pair.gold;
+        EXPECT_EQ(sim::PlsGoldFromRoot(pair.root), pair.gold) << pair.root;
+    }
+    EXPECT_FALSE(sim::PlsGoldFromRoot(0));
+    EXPECT_FALSE(sim::PlsGoldFromRoot(262144));
+}
+
+TEST(SimDiseqcCommand, DecodesEverySwitchAndPositionerCommand) {
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        SimDiseqcKind kind;
+        const char* meaning;
+    };
+    const Case cases[] = {
+        {{0xE0, 0x10, 0x38, 0xF0}, SimDiseqcKind::CommittedSwitch, "committed switch port A, vertical, low band"},
+        {{0xE0, 0x10, 0x38, 0xF2}, SimDiseqcKind::CommittedSwitch, "committed switch port A, horizontal, low band"},
+        {{0xE0, 0x10, 0x38, 0xF5}, SimDiseqcKind::CommittedSwitch, "committed switch port B, vertical, high band"},
+        {{0xE0, 0x10, 0x38, 0xFD}, SimDiseqcKind::CommittedSwitch, "committed switch port D, vertical, high band"},
+        {{0xE1, 0x31, 0x60}, SimDiseqcKind::Halt, "motor halt"},
+        {{0xE0, 0x31, 0x63}, SimDiseqcKind::LimitsOff, "motor limits off"},
+        {{0xE0, 0x31, 0x66}, SimDiseqcKind::SetEastLimit, "motor set east limit"},
+        {{0xE0, 0x31, 0x67}, SimDiseqcKind::SetWestLimit, "motor set west limit"},
+        {{0xE0, 0x31, 0x68, 0x00}, SimDiseqcKind::DriveEast, "motor drive east continuously"},
+        {{0xE0, 0x31, 0x69, 0x50}, SimDiseqcKind::DriveWest, "motor drive west, time-out 80 s"},
+        {{0xE1, 0x31, 0x68, 0xFF}, SimDiseqcKind::DriveEast, "motor drive east 1 step"},
+        {{0xE0, 0x31, 0x69, 0xF8}, SimDiseqcKind::DriveWest, "motor drive west 8 steps"},
+        {{0xE0, 0x31, 0x6A, 0x00}, SimDiseqcKind::LimitsOn, "motor limits on"},
+        {{0xE0, 0x31, 0x6A, 0x05}, SimDiseqcKind::Store, "motor store position 5"},
+        {{0xE0, 0x31, 0x6B, 0x00}, SimDiseqcKind::Goto, "motor goto reference position 0"},
+        {{0xE0, 0x30, 0x6B, 0x2C}, SimDiseqcKind::Goto, "motor goto position 44"},
+        {{0xE1, 0x31, 0x6E, 0xE0, 0xA2}, SimDiseqcKind::GotoAngle, "motor goto angle 10.1250 deg east"},
+        {{0xE1, 0x31, 0x6E, 0xD0, 0xA6}, SimDiseqcKind::GotoAngle, "motor goto angle 10.3750 deg west"},
+        {{0xE1, 0x31, 0x6E, 0x00, 0xA2}, SimDiseqcKind::Ignored, "motor goto angle with direction nibble 0, ignored"},
+        {{0x70, 0x10, 0x38, 0xF0}, SimDiseqcKind::Ignored, "not a command from the master, ignored"},
+        {{0xE0, 0x31, 0x38, 0xF0}, SimDiseqcKind::Ignored, "command 38 for address 31, ignored"},
+        {{0xE0, 0x10, 0x38}, SimDiseqcKind::Ignored, "command 38 without its data, ignored"},
+        {{0xE0, 0x10, 0x00}, SimDiseqcKind::Ignored, "command 00 for address 10, ignored"},
+        {{0xE0, 0x10}, SimDiseqcKind::Ignored, "too short, ignored"},
+    };
+    for (const Case& c : cases) {
+        const SimDiseqcCommand command = DecodeDiseqcCommand(c.bytes);
+        EXPECT_EQ(command.kind, c.kind) << c.meaning;
+        EXPECT_EQ(command.meaning, c.meaning);
+    }
+    EXPECT_DOUBLE_EQ(DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE1, 0x31, 0x6E, 0xE0, 0xA2}).angle, 10.125);
+    EXPECT_DOUBLE_EQ(DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE1, 0x31, 0x6E, 0xD1, 0x06}).angle, -16.375);
+    const auto committed = DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE0, 0x10, 0x38, 0xF9});
+    EXPECT_EQ(committed.port, 2);
+    EXPECT_TRUE(committed.highBand);
+    EXPECT_FALSE(committed.horizontal);
+}
+
+TEST(SimDiseqcCommand, LengthFollowsFromTheCommandByte) {
+    const std::pair<std::uint8_t, std::size_t> lengths[] = {
+        {0x38, 4}, {0x68, 4}, {0x69, 4}, {0x6A, 4}, {0x6B, 4}, {0x6E, 5},
+        {0x60, 3}, {0x63, 3}, {0x66, 3}, {0x67, 3}, {0x00, 3},
+    };
+    for (const auto& [command, length] : lengths) EXPECT_EQ(DiseqcLengthOfCommand(command), length) << int{command};
+}
+
+TEST(SimPointing, PolarMountAtTheProgramsAngleMeetsTheSatellite) {
+    struct Case {
+        double latitude, longitude, motorAngle, satellite, maxError;
+    };
+    const Case cases[] = {
+        {50.0, 10.0, 10.125, 19.2, 0.1},   // E0 A2 from 50 N 10 E
+        {-33.9, 10.0, -10.375, 19.2, 0.2}, // D0 A6 from 33.9 S 10 E: mirrored
+        {50.0, 10.0, 0.0, 10.0, 1e-9},     // angle 0: due south, on the arc
+        {50.0, 10.0, -16.375, -5.0, 0.3},  // D1 06 for 5.0 W
+    };
+    for (const Case& c : cases) {
+        const auto site = sim::SitePosition(c.latitude, c.longitude);
+        const auto towards = sim::Direction(site, sim::SatellitePosition(c.satellite));
+        const auto boresight = sim::PolarMountBoresight(c.latitude, c.longitude, c.motorAngle);
+        EXPECT_LT(sim::AngleBetween(boresight, towards), c.maxError) << c.latitude << " " << c.satellite;
+        EXPECT_GT(sim::Elevation(c.latitude, c.longitude, towards), 20.0);
+    }
+    // The same motor angle turns a southern dish the other way.
+    const auto north = sim::PolarMountBoresight(-33.9, 10.0, 10.375);
+    const auto towards = sim::Direction(sim::SitePosition(-33.9, 10.0), sim::SatellitePosition(19.2));
+    EXPECT_GT(sim::AngleBetween(north, towards), 15.0);
+}
+
+TEST(SimPointing, BeamIsSeventyLambdaOverDiameterWithAGaussianLoss) {
+    const double width = sim::BeamWidth(0.80, 11.362e9);
+    EXPECT_NEAR(width, 70.0 * 299792458.0 / 11.362e9 / 0.80, 1e-12);
+    EXPECT_NEAR(width, 2.309, 0.001);
+    EXPECT_DOUBLE_EQ(sim::PointingLoss(width / 2, width), 3.0);
+    EXPECT_DOUBLE_EQ(sim::PointingLoss(width, width), 12.0);
+    EXPECT_DOUBLE_EQ(sim::PointingLoss(0.0, width), 0.0);
+}
+
+SimCarrier Carrier(SimSystem system, sim::Modulation modulation, sim::CodeRate rate) {
+    SimCarrier carrier;
+    carrier.system = system;
+    carrier.modulation = modulation;
+    carrier.rate = rate;
+    carrier.symbolRate = 30'000'000;
+    return carrier;
+}
+
+TEST(SimCarrierMath, CodesHeadersAndRequiredCarrierToNoise) {
+    using sim::CodeRate;
+    using sim::Modulation;
+    const SimCarrier dvbs = Carrier(SimSystem::DvbS, Modulation::Qpsk, CodeRate::R7_8);
+    EXPECT_EQ(sim::ExtendedModCodeOf(dvbs), 37);
+    EXPECT_EQ(sim::DvbsCodeRateIndexOf(dvbs), 6);
+    EXPECT_EQ(sim::Dvbs2ModCodOf(dvbs), 0);
+    EXPECT_EQ(sim::Matype1Of(dvbs), 0xF0);
+    EXPECT_DOUBLE_EQ(sim::RequiredCarrierToNoise(dvbs), 8.5);
+
+    SimCarrier s2 = Carrier(SimSystem::DvbS2, Modulation::Apsk32, CodeRate::R9_10);
+    EXPECT_EQ(sim::Dvbs2ModCodOf(s2), 28);
+    EXPECT_EQ(sim::ExtendedModCodeOf(s2), 28);
+    EXPECT_EQ(sim::DvbsCodeRateIndexOf(s2), 8);
+    EXPECT_EQ(sim::ModulationCodeOf(s2), 3);
+    EXPECT_DOUBLE_EQ(sim::RequiredCarrierToNoise(s2), 16.05);
+    s2.inputStreams = {4, 9};
+    s2.nullPacketDeletion = true;
+    s2.rollOff = 1;
+    EXPECT_EQ(sim::Matype1Of(s2), 0xD5);  // TS, MIS, CCM, NPD, 0.25
+    s2.payload = SimPayload::GenericContinuous;
+    s2.inputStreams.clear();
+    s2.nullPacketDeletion = false;
+    EXPECT_EQ(sim::Matype1Of(s2), 0x71);  // GC, SIS, CCM, 0.25
+
+    SimCarrier s2x = Carrier(SimSystem::DvbS2X, Modulation::Qpsk, CodeRate::R1_4);
+    s2x.s2xPlsCode = 132;
+    s2x.pilots = true;
+    EXPECT_EQ(sim::ExtendedModCodeOf(s2x), 66);
+    EXPECT_DOUBLE_EQ(sim::RequiredCarrierToNoise(s2x), -2.03);
+    // Kbch 18528 - 80 header bits per 90 + 360 * 90 + 22 * 36 symbols.
+    EXPECT_DOUBLE_EQ(*sim::CarrierUsefulBitRate(s2x), 30e6 * 18448 / 33282);
+    EXPECT_EQ(sim::CarrierLabel(s2x), "0 H 30000 DVB-S2X QPSK 13/45");
+}
+
+TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
+    const auto file = [](int position, const char* name, std::vector<const char*> lines) {
+        SatelliteFile satellite;
+        satellite.orbitalTenthsEast = position;
+        satellite.name = name;
+        for (const char* line : lines) satellite.transponders.push_back(*ParseTransponderLine(line));
+        return satellite;
+    };
+    const CSimSky sky = CSimSky::FromSatellites({
+        file(192, "Astra", {"11362,H,22000,2/3,DVB-S2,8PSK"}),
+        file(192, "Astra-1KR", {"11362,H,22000,AUTO,DVB-S2,8PSK", "10714,H,22000,AUTO,DVB-S2,16APSK",
+                                "11244,H,22000,AUTO,DVB-S", "11318,V,22000,2/3,DVB-S,8PSK", "11400,V,2000,AUTO,ISDB-S"}),
+        file(3550, "Amos", {"10722,H,27500,9/10,DVB-S2,QPSK"}),
+    });
+    const auto find = [&](int position, std::uint32_t khz, char polarisation) -> const SimCarrier* {
+        for (const SimCarrier& c : sky.Carriers()) {
+            if (c.orbitalTenthsEast == position && c.frequencyKHz == khz && c.polarisation == polarisation) return &c;
+        }
+        return nullptr;
+    };
+    const SimCarrier* first = find(192, 11362000, 'H');
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->rate, sim::CodeRate::R2_3);  // the first file wins
+    EXPECT_TRUE(first->pilots);
+    EXPECT_EQ(std::count_if(sky.Carriers().begin(), sky.Carriers().end(),
+                            [](const SimCarrier& c) { return c.frequencyKHz == 11362000; }), 1);
+    const SimCarrier* apsk = find(192, 10714000, 'H');
+    ASSERT_TRUE(apsk);
+    EXPECT_EQ(apsk->satellite, "Astra");
+    EXPECT_EQ(apsk->rate, sim::CodeRate::R3_4);
+    const SimCarrier* dvbs = find(192, 11318000, 'V');
+    ASSERT_TRUE(dvbs);
+    EXPECT_EQ(dvbs->system, SimSystem::DvbS);
+    EXPECT_EQ(dvbs->modulation, sim::Modulation::Qpsk);
+    EXPECT_EQ(dvbs->rate, sim::CodeRate::R2_3);
+    EXPECT_EQ(find(192, 11244000, 'H')->rate, sim::CodeRate::R3_4);
+    EXPECT_FALSE(find(192, 11400000, 'V'));
+    EXPECT_FALSE(find(3550, 10722000, 'H')->pilots);
+    // The card's own carriers, at 19.2 E under the position's name.
+    const SimCarrier* s2x = find(192, 12516000, 'V');
+    const SimCarrier* mis = find(192, 12590000, 'V');
+    const SimCarrier* pls = find(192, 12630000, 'V');
+    const SimCarrier* generic = find(192, 12670000, 'V');
+    ASSERT_TRUE(s2x && mis && pls && generic);
+    EXPECT_EQ(s2x->system, SimSystem::DvbS2X);
+    EXPECT_EQ(mis->inputStreams, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(pls->plsGold, 131070u);
+    EXPECT_EQ(generic->payload, SimPayload::GenericContinuous);
+    EXPECT_EQ(generic->satellite, "Astra");
+    EXPECT_EQ(sky.Positions(), (std::vector<int>{192, 3550}));
+}
+
+TEST(SimSky, GeneratedSatelliteFilesGiveTheKnownTransponders) {
+    const CSimSky sky = CSimSky::Load(BuildTranspondersFolder());
+    const auto positions = sky.Positions();
+    for (const int position : {130, 192, 282}) {
+        EXPECT_TRUE(std::find(positions.begin(), positions.end(), position) != positions.end()) << position;
+    }
+    const auto astra = std::find_if(sky.Carriers().begin(), sky.Carriers().end(), [](const SimCarrier& c) {
+        return c.orbitalTenthsEast == 192 && c.frequencyKHz == 11362000 && c.polarisation == 'H';
+    });
+    ASSERT_NE(astra, sky.Carriers().end());
+    EXPECT_EQ(sim::CarrierLabel(*astra), "11362 H 22000 DVB-S2 8PSK 2/3");
+    for (const SimCarrier& extra : CSimSky::ExtraCarriers("Astra")) {
+        const auto clashes = std::count_if(sky.Carriers().begin(), sky.Carriers().end(), [&](const SimCarrier& c) {
+            return !c.extra && c.orbitalTenthsEast == 192 && c.polarisation == extra.polarisation &&
+                   std::abs(static_cast<double>(c.frequencyKHz) - extra.frequencyKHz) < 20000;
+        });
+        EXPECT_EQ(clashes, 0) << extra.frequencyKHz;
+    }
+}
+
+TEST(SimOptionsFile, DefaultsWithoutAFileAndOverridesFromIt) {
+    CTempFolder folder;
+    const SimOptions defaults = ReadSimOptions(folder.File("missing.ini"));
+    EXPECT_EQ(defaults.latitude, 50.0);
+    EXPECT_EQ(defaults.longitude, 10.0);
+    EXPECT_EQ(defaults.fixedDishEast, (std::array<double, 3>{19.2, 13.0, 28.2}));
+    EXPECT_EQ(defaults.lnbLowMHz, 9750u);
+    EXPECT_EQ(defaults.motorSpeed, 1.5);
+    WriteWholeFile(folder.File("SimulatedCard.ini"),
+                   "[Site]\nLatitude=-33.9\nLongitude=abc\n[Dishes]\nPortC=-30.0\nDiameter=1.2\n"
+                   "[LNB]\nLow=9700\n[Motor]\nSpeed=2.5\nRange=-5\n[Reception]\nNoise=0\nSeed=7\n");
+    const SimOptions options = ReadSimOptions(folder.File("SimulatedCard.ini"));
+    EXPECT_EQ(options.latitude, -33.9);
+    EXPECT_EQ(options.longitude, 10.0);  // not a number: default
+    EXPECT_EQ(options.fixedDishEast, (std::array<double, 3>{19.2, -30.0, 28.2}));
+    EXPECT_EQ(options.dishDiameter, 1.2);
+    EXPECT_EQ(options.lnbLowMHz, 9700u);
+    EXPECT_EQ(options.lnbHighMHz, 10600u);
+    EXPECT_EQ(options.motorSpeed, 2.5);
+    EXPECT_EQ(options.motorRange, 75.0);  // not positive: default
+    EXPECT_EQ(options.noise, 0.0);
+    EXPECT_EQ(options.seed, 7u);
+}
+
+TEST(SimMultiplex, NamesFollowFromTheCarrierInputStreamAndSeed) {
+    SimCarrier carrier = Carrier(SimSystem::DvbS2, sim::Modulation::Psk8, sim::CodeRate::R3_5);
+    carrier.orbitalTenthsEast = 192;
+    carrier.satellite = "Astra";
+    carrier.frequencyKHz = 12590000;
+    carrier.polarisation = 'V';
+    carrier.inputStreams = {1, 2, 3};
+    const auto one = MakeCarrierMultiplex(carrier, 1, 20'000'000, 1);
+    const auto again = MakeCarrierMultiplex(carrier, 1, 20'000'000, 1);
+    const auto two = MakeCarrierMultiplex(carrier, 2, 20'000'000, 1);
+    const auto reseeded = MakeCarrierMultiplex(carrier, 1, 20'000'000, 2);
+    ASSERT_EQ(one.services.size(), 4u);  // one per started 5 Mbit/s
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < one.services.size(); ++i) {
+        EXPECT_EQ(one.services[i].service_name, again.services[i].service_name);
+        names.push_back(one.services[i].service_name);
+        EXPECT_EQ(one.services[i].provider_name,
+                  one.services[i].service_name.substr(0, one.services[i].service_name.find(' ')) + " Media");
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+    EXPECT_EQ(one.transport_stream_id, (12590 % 16000) * 4 + 1 + 1000);
+    EXPECT_EQ(two.transport_stream_id, (12590 % 16000) * 4 + 1 + 2000);
+    EXPECT_EQ(one.original_network_id, 1);
+    EXPECT_NE(one.services[0].service_name + one.services[1].service_name,
+              two.services[0].service_name + two.services[1].service_name);
+    EXPECT_NE(one.seed, reseeded.seed);
+}
+
+TEST(SimStreamSource, Crc8IsTheDvbS2Code) {
+    const std::string check = "123456789";
+    EXPECT_EQ(CSimStreamSource::Crc8(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xBC);
+}
+
+TEST(SimTraceFormat, HexIsUpperCasePairsWithSingleSpaces) {
+    const std::uint8_t bytes[] = {0xE0, 0x10, 0x38, 0xF6, 0x0A};
+    EXPECT_EQ(CSimTrace::Hex(bytes), "E0 10 38 F6 0A");
+    EXPECT_EQ(CSimTrace::Hex({}), "");
+}
+
+}  // namespace
