@@ -5,6 +5,7 @@
 
 #include "support/fake_tuner_script.h"
 #include "platform/bda/bda_device_interfaces.h"
+#include "platform/com/com_ptr.h"
 #include "platform/com/unknown_base.h"
 
 class CFakeTunerNode : public CUnknown,
@@ -12,7 +13,8 @@ class CFakeTunerNode : public CUnknown,
                        public IBDA_LNBInfo,
                        public IBDA_DigitalDemodulator {
 public:
-    CFakeTunerNode(std::shared_ptr<FakeTunerScript> script, ULONG nodeType);
+    // A tuner node with `signal` also answers IBDA_SignalStatistics through it.
+    CFakeTunerNode(std::shared_ptr<FakeTunerScript> script, ULONG nodeType, IUnknown* signal = nullptr);
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
 
@@ -46,4 +48,5 @@ public:
 private:
     const std::shared_ptr<FakeTunerScript> m_pScript;
     const ULONG m_nNodeType;
+    const ComPtr<IUnknown> m_pSignal;
 };

@@ -1,7 +1,6 @@
 #include "platform/devices/device_event_hub.h"
 
 #include <utility>
-#include <vector>
 
 CDeviceEventHub::CSubscription::CSubscription(CSubscription&& other) noexcept
     : m_nId(std::exchange(other.m_nId, 0)) {}
@@ -32,13 +31,9 @@ CDeviceEventHub::CSubscription CDeviceEventHub::Subscribe(Listener listener) {
 }
 
 void CDeviceEventHub::Broadcast(DWORD event) {
-    std::vector<Listener> listeners;
-    {
-        std::lock_guard guard(m_lock);
-        for (const auto& [id, listener] : m_listeners) listeners.push_back(listener);
-    }
-    // Called outside the lock, so a listener may unsubscribe or broadcast itself.
-    for (const auto& listener : listeners) listener(event);
+    // Shared: broadcasts from several threads run side by side; Unsubscribe waits for them.
+    std::shared_lock guard(m_lock);
+    for (const auto& [id, listener] : m_listeners) listener(event);
 }
 
 void CDeviceEventHub::Unsubscribe(std::uint64_t id) {

@@ -1,10 +1,12 @@
 #pragma once
 // Device-change events that card drivers broadcast to every top-level window, as the system
-// does with WM_DEVICECHANGE. Listeners are called on the broadcasting thread.
+// does with WM_DEVICECHANGE. Listeners are called on the broadcasting thread and must not block
+// or subscribe themselves; once Unsubscribe returns, the listener is no longer running anywhere,
+// so its owner may go.
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
+#include <shared_mutex>
 
 #include "platform/com/win_types.h"
 
@@ -42,7 +44,7 @@ public:
 private:
     void Unsubscribe(std::uint64_t id);
 
-    std::mutex m_lock;
+    std::shared_mutex m_lock;
     std::map<std::uint64_t, Listener> m_listeners;
     std::uint64_t m_nNextId = 1;
 };

@@ -13,6 +13,10 @@ IMessageBoxService* SetMessageBoxService(IMessageBoxService* service) {
     return g_service.exchange(service);
 }
 
+void ReleaseMessageBoxWaiters() {
+    if (IMessageBoxService* service = g_service.load()) service->ReleaseWaitingThreads();
+}
+
 const char* AfxGetAppName() { return "VLK-TScap"; }
 
 int MessageBoxA(HWND owner, std::string_view text, std::string_view caption, unsigned type) {

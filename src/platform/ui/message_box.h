@@ -31,7 +31,13 @@ public:
     virtual ~IMessageBoxService() = default;
     // Shows the box and returns the button that closed it.
     virtual int Show(const MessageBoxRequest& request) = 0;
+    // At shutdown: closes boxes that other threads wait on and answers their later requests at
+    // once, so that those threads can end.
+    virtual void ReleaseWaitingThreads() {}
 };
+
+// ReleaseWaitingThreads of the installed service.
+void ReleaseMessageBoxWaiters();
 
 // Installs the process-wide service (null: boxes go to the debugger output and answer IDOK).
 // Returns the previous one.

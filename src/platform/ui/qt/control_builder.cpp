@@ -155,27 +155,40 @@ const ControlTemplate* LabelLeftOf(const DialogTemplate& dialog, const ControlTe
 }  // namespace
 
 void CreateControls(QWidget* host, const DialogTemplate& dialog, const DialogBaseUnits& units) {
-    std::vector<QWidget*> focusChain;
-    std::vector<QWidget*> groups;
+    std::vector<QWidget*> widgets;
     for (const auto& c : dialog.controls) {
         QWidget* w = MakeControl(host, c);
         if (c.id != kStaticId) w->setObjectName(QString::number(c.id));
         Place(w, c, units);
         if (c.style & ControlStyle::kDisabled) w->setEnabled(false);
         if (c.style & ControlStyle::kHidden) w->setVisible(false);
+        widgets.push_back(w);
+    }
 
+    // Accessible names: the template's, the caption, or the label to the left. A label that
+    // names its field is called "<text> label" itself, so that names stay unique in the window.
+    std::vector<QWidget*> focusChain;
+    for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
+        const ControlTemplate& c = dialog.controls[i];
+        QWidget* w = widgets[i];
         QString name = Text(c.accessibleName);
         if (name.isEmpty() && TakesLabelFromLeft(c.kind)) {
-            if (const ControlTemplate* label = LabelLeftOf(dialog, c)) name = Text(label->text);
+            if (const ControlTemplate* label = LabelLeftOf(dialog, c)) {
+                name = Text(label->text);
+                QWidget* labelWidget = widgets[static_cast<std::size_t>(label - dialog.controls.data())];
+                labelWidget->setAccessibleName(name + QStringLiteral(" label"));
+                // The relation that tells assistive technology which field the label names.
+                if (auto* text = qobject_cast<QLabel*>(labelWidget)) text->setBuddy(w);
+            }
         }
         if (name.isEmpty()) name = Text(c.text);
-        if (!name.isEmpty()) w->setAccessibleName(name);
-
-        if (c.kind == ControlKind::GroupBox) groups.push_back(w);
+        if (!name.isEmpty() && w->accessibleName().isEmpty()) w->setAccessibleName(name);
         if (w->focusPolicy() != Qt::NoFocus && c.kind != ControlKind::Label) focusChain.push_back(w);
     }
     // Group frames stay behind the controls they frame.
-    for (QWidget* g : groups) g->lower();
+    for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
+        if (dialog.controls[i].kind == ControlKind::GroupBox) widgets[i]->lower();
+    }
     for (std::size_t i = 1; i < focusChain.size(); ++i) {
         QWidget::setTabOrder(focusChain[i - 1], focusChain[i]);
     }

@@ -22,7 +22,16 @@ int CDialog::DoModal() {
         m_bInitialised = true;
         OnInitDialog();
     }
-    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+    const int result = exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+    DestroyWindow();
+    return result;
+}
+
+void CDialog::DestroyWindow() {
+    if (m_bDestroyed) return;
+    m_bDestroyed = true;
+    if (m_bInitialised) OnDestroy();
+    hide();
 }
 
 void CDialog::Create() {

@@ -12,11 +12,13 @@ class CDialog : public QDialog {
 public:
     CDialog(const DialogTemplate& dialogTemplate, QWidget* parent);
 
-    // Runs OnInitDialog, then the modal loop; returns IDOK or IDCANCEL.
+    // Runs OnInitDialog, then the modal loop, then DestroyWindow; returns IDOK or IDCANCEL.
     int DoModal();
     // Runs OnInitDialog and shows the dialog without a modal loop (tests, modeless use).
     void Create();
     void EndDialog(int result);
+    // Runs OnDestroy once (DoModal does it when its loop ends); the widget object stays.
+    void DestroyWindow();
 
     QWidget* GetDlgItem(int id) const { return ::GetDlgItem(this, id); }
     template <typename T>
@@ -30,6 +32,8 @@ protected:
     virtual bool OnInitDialog() { return true; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
+    // The window is going: its own teardown before its children go.
+    virtual void OnDestroy() {}
 
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
@@ -37,4 +41,5 @@ protected:
 private:
     DialogBaseUnits m_units;
     bool m_bInitialised = false;
+    bool m_bDestroyed = false;
 };

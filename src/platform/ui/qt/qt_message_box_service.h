@@ -18,7 +18,7 @@ public:
 
     // Closes every box that a worker thread is waiting on (answering IDCANCEL) and makes later
     // worker requests return IDCANCEL at once.
-    void ReleaseWaitingThreads();
+    void ReleaseWaitingThreads() override;
 
 private:
     struct PendingBox;

@@ -1,0 +1,37 @@
+#include "platform/ui/qt/accessibility.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QComboBox>
+
+namespace {
+
+class CNamedComboBoxAccessible : public QAccessibleWidget {
+public:
+    explicit CNamedComboBoxAccessible(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override {
+        const auto* combo = static_cast<const QComboBox*>(widget());
+        switch (t) {
+            case QAccessible::Name: return combo->accessibleName();
+            case QAccessible::Value: return combo->currentText();
+            default: return QAccessibleWidget::text(t);
+        }
+    }
+};
+
+QAccessibleInterface* NamedComboBoxFactory(const QString& className, QObject* object) {
+    if (className != QLatin1String("QComboBox")) return nullptr;
+    auto* combo = qobject_cast<QComboBox*>(object);
+    if (combo == nullptr || combo->accessibleName().isEmpty()) return nullptr;
+    return new CNamedComboBoxAccessible(combo);
+}
+
+}  // namespace
+
+void InstallAccessibility() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    QAccessible::installFactory(NamedComboBoxFactory);
+}
