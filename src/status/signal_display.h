@@ -1,0 +1,38 @@
+#pragma once
+// What the signal monitor and the stream-information refresh need of the main window. The
+// monitor thread calls these; the window carries every control write over to its own thread
+// and never blocks the monitor on it.
+#include <cstdint>
+#include <string>
+
+struct SignalReading {
+    std::uint8_t quality = 0;
+    std::uint8_t strength = 0;
+    std::uint8_t locked = 0;  // 1 locked; 255 when the poll failed
+
+    friend bool operator==(const SignalReading&, const SignalReading&) = default;
+};
+
+class ISignalDisplay {
+public:
+    virtual ~ISignalDisplay() = default;
+
+    // The window asked the monitor to end (its stop flag).
+    virtual bool StopRequested() const = 0;
+    // Waits `milliseconds`, or less when the stop flag is set meanwhile.
+    virtual void WaitOrStop(std::uint32_t milliseconds) = 0;
+    // Lock text 1032, icon 1008, strength 1035, quality 1034, bars 1007 and 1004.
+    virtual void ShowSignal(const SignalReading& reading) = 0;
+    // The carrier report of the lower half; the result is not used by the monitor.
+    virtual int UpdateStreamInfo(bool locked) = 0;
+};
+
+class IStreamInfoView {
+public:
+    virtual ~IStreamInfoView() = default;
+
+    virtual void SetText(int controlId, const std::string& text) = 0;
+    // Adds the identifier to list 1049 unless an item beginning with it (without regard to
+    // case) is already listed.
+    virtual void AddInputStreamId(const std::string& identifier) = 0;
+};

@@ -1,0 +1,23 @@
+#pragma once
+// The signal status monitor: a thread that, for as long as the main window lives, asks the
+// tuner whether it is locked and how strong and good the signal is, shows the answer, publishes
+// the lock flag and refreshes the carrier report. Poll period: 1.0 s while locked with quality
+// and strength above 10, 1.5 s otherwise, 0.5 s while there is no driver handle.
+#include <atomic>
+#include <cstdint>
+
+#include "status/signal_display.h"
+
+// 1 when the last poll reported lock; written only by the monitor.
+extern std::atomic<std::int32_t> g_bSignalLocked;
+
+// The thread's body: runs the loop until the display's stop flag is seen, or until the tuner
+// turns out to offer no topology. The caller holds the monitor lock around it.
+void RunSignalMonitor(ISignalDisplay& display);
+
+// One signal query of the tuner, under the driver mutex.
+struct SignalQuery {
+    bool noTopology = false;  // the monitor ends
+    SignalReading reading;
+};
+SignalQuery QueryTunerSignal();

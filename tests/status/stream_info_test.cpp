@@ -1,0 +1,133 @@
+#include "status/stream_info.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "graph/bda_graph.h"
+#include "graph/driver_records.h"
+#include "graph/driver_test_environment.h"
+#include "platform/ks/vendor_property_sets.h"
+
+namespace {
+
+class CRecordingView : public IStreamInfoView {
+public:
+    void SetText(int controlId, const std::string& text) override {
+        order.push_back(controlId);
+        texts[controlId] = text;
+    }
+    void AddInputStreamId(const std::string& identifier) override { identifiers.push_back(identifier); }
+    std::vector<int> order;
+    std::map<int, std::string> texts;
+    std::vector<std::string> identifiers;
+};
+
+void Report(CFakeKsPropertySet& driver, const MediaInfoRecord& record) {
+    const auto bytes = record.Encode();
+    driver.Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, {bytes.begin(), bytes.end()});
+}
+
+MediaInfoRecord Dvbs2Record() {
+    MediaInfoRecord r;
+    r.ifFrequency = 1612000;
+    r.symbolRate = 22000000;
+    r.standard = 1;
+    r.modCode = 13;
+    r.modulation = 1;
+    r.streamType = 3;
+    r.inputStream = 1;
+    r.codingModulation = 1;
+    r.rollOff = 0;
+    r.matype1 = 0xF2;
+    r.matype2 = 0x0A;
+    r.pilots = 1;
+    return r;
+}
+
+TEST(UpdateStreamInfoTest, ALockedCycleShowsEveryBox) {
+    CDriverTestEnvironment env(Carrier::PciE);
+    g_BDAGraph.m_bXModel = 0;
+    Report(env.Driver(), Dvbs2Record());
+    CRecordingView view;
+    EXPECT_EQ(UpdateStreamInfo(true, view), 1);
+    EXPECT_EQ(view.texts[1050], "F2  0A");
+    EXPECT_EQ(view.texts[1041], "TRANSPORT_STREAM");
+    EXPECT_EQ(view.texts[1042], "8PSK");
+    EXPECT_EQ(view.texts[1043], "SINGLE_INPUT_STREAM");
+    EXPECT_EQ(view.texts[1044], "CCM");
+    EXPECT_EQ(view.texts[1045], "ISSYI_DISABLED");
+    EXPECT_EQ(view.texts[1046], "NPD_DISABLED");
+    EXPECT_EQ(view.texts[1047], "0.35");
+    EXPECT_EQ(view.texts[1053], "DVB-S2");
+    EXPECT_EQ(view.texts[1048], "2/3");
+    EXPECT_EQ(view.texts[1056], "Pilots On");
+    EXPECT_EQ(view.texts[1055], "Long Frame");
+    EXPECT_EQ(view.texts[1054], "IQ_NORMAL");
+    EXPECT_EQ(view.texts[1051], "1612000");
+    EXPECT_EQ(view.texts[1052], "22000000");
+    EXPECT_TRUE(view.identifiers.empty()) << "a single input stream leaves the list alone";
+    EXPECT_EQ(view.order.front(), 1050);
+    EXPECT_EQ(view.order.back(), 1052);
+}
+
+TEST(UpdateStreamInfoTest, AnUnlockedCycleEmptiesEveryBoxButMatypeWithoutAskingTheDriver) {
+    CDriverTestEnvironment env(Carrier::PciE);
+    CRecordingView view;
+    EXPECT_EQ(UpdateStreamInfo(false, view), 1);
+    EXPECT_EQ(view.order, (std::vector<int>{1041, 1053, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1051, 1052, 1056,
+                                            1055, 1054}));
+    for (const auto& [id, text] : view.texts) EXPECT_EQ(text, "") << id;
+    EXPECT_TRUE(env.Driver().Calls().empty());
+}
+
+TEST(UpdateStreamInfoTest, MultipleInputStreamsReportTheirIdentifierAndDvbSUsesItsRates) {
+    CDriverTestEnvironment env(Carrier::PciE);
+    g_BDAGraph.m_bXModel = 0;
+    MediaInfoRecord r = Dvbs2Record();
+    r.standard = 0;
+    r.dvbsCodeRate = 6;
+    r.inputStream = 0;
+    r.inputStreamId = 12;
+    Report(env.Driver(), r);
+    CRecordingView view;
+    UpdateStreamInfo(true, view);
+    EXPECT_EQ(view.texts[1053], "DVB-S1");
+    EXPECT_EQ(view.texts[1048], "7/8");
+    EXPECT_EQ(view.identifiers, std::vector<std::string>{"12"});
+}
+
+TEST(UpdateStreamInfoTest, TheXModelDecodeOverridesStandardFecAndModulation) {
+    CDriverTestEnvironment env(Carrier::PciE);
+    g_BDAGraph.m_bXModel = 1;
+    MediaInfoRecord r = Dvbs2Record();
+    r.modCode = 88;
+    Report(env.Driver(), r);
+    CRecordingView view;
+    UpdateStreamInfo(true, view);
+    EXPECT_EQ(view.texts[1053], "DVB-S2X");
+    EXPECT_EQ(view.texts[1048], "R_58");
+    EXPECT_EQ(view.texts[1042], "32APSK");
+
+    r.modCode = 63;
+    Report(env.Driver(), r);
+    UpdateStreamInfo(true, view);
+    EXPECT_EQ(view.texts[1053], "DVB-S2") << "63 keeps what the standard field gave";
+    g_BDAGraph.m_bXModel = 0;
+}
+
+TEST(UpdateStreamInfoTest, FailuresLeaveTheBoxesAndReturnTheirCodes) {
+    CDriverTestEnvironment env(Carrier::PciE);
+    CRecordingView view;
+    env.Driver().GetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, E_FAIL);
+    EXPECT_EQ(UpdateStreamInfo(true, view), 2);
+    env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO);
+    EXPECT_EQ(UpdateStreamInfo(true, view), 0);
+    EXPECT_TRUE(view.order.empty());
+    g_BDAGraph.m_pKsCtrl.Reset();
+    EXPECT_EQ(UpdateStreamInfo(true, view), 0);
+    EXPECT_EQ(env.Boxes().Texts(),
+              (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error", "666don't support this interface"}));
+}
+
+}  // namespace
