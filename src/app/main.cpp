@@ -3,16 +3,24 @@
 
 #include "app/bda_util_app.h"
 #include "drivers/sim/sim_device_provider.h"
+#include "platform/bda/bda_classes.h"
 #include "platform/devices/system_device_enum.h"
+#include "platform/devices/udev_device_monitor.h"
+#include "platform/media/media_classes.h"
+#include "platform/ui/qt/accessibility.h"
 #include "platform/ui/qt/qt_message_box_service.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    InstallAccessibility();
     CQtMessageBoxService messageBoxes;
     SetMessageBoxService(&messageBoxes);
 
     RegisterDeviceEnumeratorClass();
+    RegisterMediaClasses();
+    RegisterBdaClasses();
     CSimDeviceProvider simulatedCards;
+    CUdevDeviceMonitor deviceChanges;
 
     CBDAUtilApp app;
     app.InitInstance();

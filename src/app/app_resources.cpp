@@ -1,0 +1,38 @@
+#include "app/app_resources.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QString>
+
+// At file scope, not in a namespace: the macro declares the rcc-generated function, which
+// lives in the global namespace. The compiled resources sit in a static library; this reference
+// links them in and registers them (repeated calls are harmless).
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+QIcon LoadAppIcon(int id) {
+    if (id != kIconProgram && id != kIconLocked && id != kIconUnlocked) return QIcon();
+    InitResources();
+    const QDir folder(QStringLiteral(":/vlk"));
+    QIcon icon;
+    // Every rendition, 1x and 2x: the icon picks the one whose pixels fit the request.
+    const QStringList files =
+        folder.entryList({QStringLiteral("icon_%1_*.png").arg(id)}, QDir::Files, QDir::Name);
+    for (const QString& file : files) icon.addFile(folder.filePath(file));
+    return icon;
+}
+
+QPixmap LoadBanner(qreal devicePixelRatio) {
+    InitResources();
+    const bool scaled = devicePixelRatio > 1.0;
+    QPixmap banner(scaled ? QStringLiteral(":/vlk/banner_136@2x.png")
+                          : QStringLiteral(":/vlk/banner_136.png"));
+    banner.setDevicePixelRatio(scaled ? 2.0 : 1.0);
+    return banner;
+}
+
+QPixmap LoadBanner() {
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    return LoadBanner(app != nullptr ? app->devicePixelRatio() : 1.0);
+}
