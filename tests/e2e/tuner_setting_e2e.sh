@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The real program on the simulated PCI-E card: Return in the device list, Return in the main
+# window with a prepared VLK-TScap.ini, and the card's trace shows the tune request and the
+# DiSEqC message of the stored port. Screenshots of the device list and of each page are kept.
+# Usage: tuner_setting_e2e.sh <program folder> <artefact folder>
+source "$(dirname "$0")/e2e_lib.sh"
+E2E_ARTEFACTS=$2
+e2e_begin "$1"
+
+cat >"$E2E_DIR/program/VLK-TScap.ini" <<'INI'
+[Config]
+polarity=0
+diseqc=2
+goldcode=0
+goldtype=0
+freq=11362
+symbol=22000
+lnblow=9750
+lnbhigh=10600
+lnbswitch=11700
+INI
+
+e2e_start
+e2e_wait_window "VLK Record : Select device"
+e2e_shot e2e-device-list
+e2e_key Return
+e2e_wait_window "Skarveld - Version"
+e2e_shot e2e-tuner-setting
+e2e_key Return
+trace="$HOME/SimulatedCard.log"
+e2e_wait_file_line "$trace" "diseqc E0 10 38 F6"
+e2e_wait_file_line "$trace" "tune 11362000 kHz, LNB 9750000/10600000 kHz, switch 11700000 kHz, horizontal, 22000 kSps"
+e2e_wait_file_line "$trace" "lock 11362 H 22000"
+sleep 2.5  # a poll or two of the monitor
+e2e_shot e2e-locked
+e2e_key ctrl+Tab
+sleep 0.5
+e2e_shot e2e-capture-control
+e2e_key ctrl+Tab
+sleep 0.5
+e2e_shot e2e-motor-positioner
+e2e_key_closing Escape
+e2e_wait_exit
+grep -q "^freq=11362" "$E2E_DIR/program/VLK-TScap.ini" || e2e_fail "the settings were not kept"
+echo "PASS: tuned through the trace; screenshots in $E2E_ARTEFACTS"
