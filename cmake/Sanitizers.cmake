@@ -10,3 +10,8 @@ elseif(VLK_SANITIZE STREQUAL "thread")
 elseif(NOT VLK_SANITIZE STREQUAL "")
   message(FATAL_ERROR "VLK_SANITIZE must be empty, address-undefined or thread")
 endif()
+
+# vlk_add_sanitizer_options(<executable>): the sanitizer options every executable carries.
+function(vlk_add_sanitizer_options target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/sanitizer_options.cpp)
+endfunction()

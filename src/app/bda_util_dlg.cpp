@@ -26,6 +26,7 @@
 #include "platform/ui/qt/sorted_combo.h"
 #include "platform/win/c_number.h"
 #include "platform/win/system_clock.h"
+#include "positioner/position_dlg.h"
 #include "record/uti_virtual_damon_dlg.h"
 #include "settings/bdacontrol_dlg.h"
 #include "status/signal_monitor.h"
@@ -117,7 +118,7 @@ CBDAUtilDlg::CBDAUtilDlg(QWidget* parent)
     m_pSheet = new CPropertySheet(this);
     m_pTunerPage = new CBdacontrolDlg(m_pSheet);
     m_pCapturePage = new CUtiVirtualDamonDlg(m_pSheet);
-    m_pPositionerPage = new CPropertyPage(DialogTemplate{148, "Motor/Positioner", 302, 158, {}}, m_pSheet);
+    m_pPositionerPage = new CPositionDlg(m_pSheet);
     if (auto* apply = Item<QPushButton>(kIdApply)) connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
     if (auto* banner = Item<QLabel>(kIdBanner)) {
         banner->setPixmap(LoadBanner());

@@ -15,8 +15,9 @@
 #include "status/signal_display.h"
 
 class CBdacontrolDlg;
-class CPropertyPage;
+class CPositionDlg;
 class CPropertySheet;
+class CUtiVirtualDamonDlg;
 
 class CBDAUtilDlg : public CDialog, public ISignalDisplay, public IStreamInfoView {
 public:
@@ -77,8 +78,8 @@ private:
     QIcon m_unlockedIcon;
     CPropertySheet* m_pSheet = nullptr;
     CBdacontrolDlg* m_pTunerPage = nullptr;
-    CPropertyPage* m_pCapturePage = nullptr;
-    CPropertyPage* m_pPositionerPage = nullptr;
+    CUtiVirtualDamonDlg* m_pCapturePage = nullptr;
+    CPositionDlg* m_pPositionerPage = nullptr;
     std::thread m_hMonitorThread;
     std::atomic<bool> m_bMonitorRunning{false};
     std::mutex m_waitLock;

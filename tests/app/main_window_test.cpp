@@ -283,7 +283,8 @@ TEST_F(MainWindowTest, ReturnRightAfterTheStartLocksTheTransponder) {
     ASSERT_NE(focus, nullptr);
     EXPECT_EQ(focus->parentWidget(), window.TunerPage()) << focus->metaObject()->className();
     QTest::keyClick(focus, Qt::Key_Return);
-    EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"), 1);
+    EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"), 1)
+        << ::testing::PrintToString(m_env.Boxes().Texts());
     window.DestroyWindow();
 }
 

@@ -234,7 +234,7 @@ TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
     std::sort(statics.begin(), statics.end());
     EXPECT_EQ(statics, (std::vector<QString>{"File Size:", "Limit Option:", "MB", "Record Control:", "Record Process:",
                                              "Seconds", "Status:", "Store File Path:"}));
-    for (QPushButton* button : m_pPage->findChildren<QPushButton*>()) EXPECT_FALSE(button->isDefault()) << "no default button";
+    for (QPushButton* button : m_pPage->findChildren<QPushButton*>()) EXPECT_FALSE(button->property(kDefaultButtonProperty).toBool()) << "no default button";
 }
 
 TEST_F(CaptureControlPageTest, ControlsLieInsideThePageAndDoNotOverlap) {

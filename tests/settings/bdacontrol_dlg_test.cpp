@@ -595,7 +595,7 @@ TEST_F(TunerSettingPageTest, ControlsSitAtTheirDialogUnitRectangles) {
         EXPECT_EQ(actual.width(), pixels.width()) << id;
     }
     EXPECT_FALSE(Item<QPushButton>(1011)->isVisible()) << "Send is hidden";
-    EXPECT_TRUE(Item<QPushButton>(1)->isDefault());
+    EXPECT_TRUE(Item<QPushButton>(1)->property(kDefaultButtonProperty).toBool());
     EXPECT_EQ(Item<QComboBox>(1003)->count(), 5);
     EXPECT_EQ(Item<QComboBox>(1003)->itemText(4), "Diseqc D");
     EXPECT_EQ(Item<QComboBox>(1007)->itemText(1), "GS");

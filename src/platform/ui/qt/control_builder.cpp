@@ -1,6 +1,7 @@
 #include "platform/ui/qt/control_builder.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -38,7 +39,11 @@ QWidget* MakeControl(QWidget* host, const ControlTemplate& c) {
         case ControlKind::DefaultPushButton: {
             auto* button = new QPushButton(Text(c.text), host);
             button->setAutoDefault(false);
-            button->setDefault(c.kind == ControlKind::DefaultPushButton);
+            // Qt keeps one default button per dialog, so a page's default button is marked for
+            // the page alone; a dialog's own is the dialog's default.
+            const bool isDefault = c.kind == ControlKind::DefaultPushButton;
+            button->setProperty(kDefaultButtonProperty, isDefault);
+            if (qobject_cast<QDialog*>(host) != nullptr) button->setDefault(isDefault);
             return button;
         }
         case ControlKind::CheckBox:

@@ -7,6 +7,9 @@
 #include "platform/ui/qt/dialog_template.h"
 #include "platform/ui/qt/dialog_units.h"
 
+// The dynamic property that marks the default push button of a dialog or page.
+inline constexpr const char* kDefaultButtonProperty = "vlkDefaultButton";
+
 void CreateControls(QWidget* host, const DialogTemplate& dialog, const DialogBaseUnits& units);
 
 // The control with this id, or null.

@@ -29,7 +29,7 @@ HWND CPropertyPage::GetSafeHwnd() { return HandleOf(this); }
 
 bool CPropertyPage::OnEnter() {
     for (QPushButton* button : findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (button->isDefault() && button->isEnabled() && button->isVisible()) {
+        if (button->property(kDefaultButtonProperty).toBool() && button->isEnabled() && !button->isHidden()) {
             button->click();
             return true;
         }
@@ -43,7 +43,8 @@ void CPropertyPage::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             // A focused push button takes Enter itself, as in a dialog.
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && !button->isDefault()) {
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+                button && !button->property(kDefaultButtonProperty).toBool()) {
                 button->click();
                 handled = true;
             } else {
