@@ -22,11 +22,11 @@
 #include "record/dest_filter.h"
 #include "record/record_file.h"
 #include "record/recording.h"
+#include "allocation_counter.h"
 #include "support/test_source_filter.h"
 
 namespace {
 
-std::atomic<std::uint64_t> g_allocations{0};
 
 constexpr LONG kSampleBytes = 188 * 348;
 constexpr std::uint64_t kTotalBytes = 2ull << 30;
@@ -58,7 +58,7 @@ double RecordThroughSink(const std::string& path) {
     ::unlink(path.c_str());
     SetRecordFilePath(path);
 
-    const std::uint64_t allocationsBefore = g_allocations.load();
+    const std::uint64_t allocationsBefore = AllocationCount();
     const auto start = std::chrono::steady_clock::now();
     if (StartRecording() != 0) {
         std::fprintf(stderr, "cannot create %s\n", path.c_str());
@@ -68,7 +68,7 @@ double RecordThroughSink(const std::string& path) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    g_sinkAllocations = std::max(g_sinkAllocations, g_allocations.load() - allocationsBefore);
+    g_sinkAllocations = std::max(g_sinkAllocations, AllocationCount() - allocationsBefore);
     StopRecording();
     graph.ReleaseTunerGraph();
     ::unlink(path.c_str());
@@ -111,14 +111,6 @@ void BM_SinkAgainstPlainWrites(benchmark::State& state) {
 BENCHMARK(BM_SinkAgainstPlainWrites)->Iterations(4)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
