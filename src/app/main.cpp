@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/bda_util_app.h"
+#include "drivers/linuxdvb/linux_dvb_device_provider.h"
 #include "drivers/sim/sim_device_provider.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/devices/system_device_enum.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     RegisterDeviceEnumeratorClass();
     RegisterMediaClasses();
     RegisterBdaClasses();
+    linuxdvb::CLinuxDvbDeviceProvider realCards;  // listed before the simulated cards
     CSimDeviceProvider simulatedCards;
     CUdevDeviceMonitor deviceChanges;
 

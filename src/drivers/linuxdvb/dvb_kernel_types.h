@@ -1,0 +1,44 @@
+#pragma once
+// Plain values that cross the narrow kernel interface of the Linux backend (IDvbKernel,
+// IDvbFrontendDevice, IDvbStreamDevice). Property commands and values are the kernel's own
+// numbers (DTV_*, SYS_*, FEC_*, ... from dvb_api.h).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace linuxdvb {
+
+// One frontend of /dev/dvb as found at enumeration.
+struct DvbFrontendDescription {
+    int adapter = 0;
+    int frontend = 0;
+    std::string name;                            // FE_GET_INFO's name
+    std::vector<std::uint32_t> deliverySystems;  // DTV_ENUM_DELSYS: SYS_*
+    std::string bus;                             // "pci", "usb" or empty (virtual, other buses)
+    std::uint16_t vendor = 0;                    // from sysfs, when bus is set
+    std::uint16_t product = 0;
+};
+
+// One property of FE_SET_PROPERTY / FE_GET_PROPERTY with a scalar value.
+struct DvbProperty {
+    std::uint32_t command = 0;
+    std::uint32_t value = 0;
+    friend bool operator==(const DvbProperty&, const DvbProperty&) = default;
+};
+
+enum class DvbScale { NotAvailable, Decibel, Relative, Counter };
+
+// The first layer of a DVBv5 statistic, or a legacy reading (Relative, 0..65535).
+struct DvbStatistic {
+    DvbScale scale = DvbScale::NotAvailable;
+    std::int64_t value = 0;  // Decibel: 0.001 dB (dBm for strength); Relative: 0..65535
+};
+
+// Where a statistic comes from: the DVBv5 properties first, the legacy ioctls for older drivers.
+enum class DvbStatisticSource { Strength, CarrierToNoise, LegacyStrength, LegacySnr };
+
+enum class DvbVoltage { Volt13, Volt18, Off };
+
+enum class DvbWaitResult { Readable, Woken, TimedOut, Failed };
+
+}  // namespace linuxdvb

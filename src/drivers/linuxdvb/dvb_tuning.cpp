@@ -1,0 +1,50 @@
+#include "drivers/linuxdvb/dvb_tuning.h"
+
+namespace linuxdvb {
+
+std::optional<DvbTunePlan> PlanTune(const DvbTuneRequest& request) {
+    if (request.frequency == kNotSet || request.frequency == 0) return std::nullopt;
+    const std::uint64_t multiplier =
+        request.multiplier == 0 || request.multiplier == kNotSet ? 1000 : request.multiplier;
+    const std::uint64_t frequency = std::uint64_t{request.frequency} * multiplier / 1000;  // kHz
+    DvbTunePlan plan;
+    plan.highBand = frequency > request.lnbSwitch;
+    const std::uint32_t oscillator = plan.highBand ? request.highOscillator : request.lowOscillator;
+    std::uint64_t intermediate = frequency;
+    if (oscillator != kNotSet && oscillator != 0) {
+        // A C-band LNB's oscillator lies above the carrier: the IF is the distance either way.
+        intermediate = frequency >= oscillator ? frequency - oscillator : oscillator - frequency;
+    }
+    if (intermediate == 0 || intermediate > 0xFFFFFFFFu) return std::nullopt;
+    plan.intermediateKHz = static_cast<std::uint32_t>(intermediate);
+    plan.voltage = request.polarisation == 1 || request.polarisation == 3 ? DvbVoltage::Volt18
+                                                                          : DvbVoltage::Volt13;
+    const std::uint64_t symbolRate =
+        request.symbolRate == kNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
+    if (symbolRate > 0xFFFFFFFFu) return std::nullopt;
+    plan.symbolRate = static_cast<std::uint32_t>(symbolRate);
+    return plan;
+}
+
+std::optional<std::uint32_t> PlsGoldFromRoot(std::uint32_t root) {
+    constexpr std::uint32_t kStates = 1u << 18;
+    if (root == 0 || root >= kStates) return std::nullopt;
+    std::uint32_t x = 1;
+    for (std::uint32_t gold = 0; gold < kStates - 1; ++gold) {
+        if (x == root) return gold;
+        x = (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1);
+    }
+    return std::nullopt;
+}
+
+bool IsSwitchMessage(std::span<const std::uint8_t> message) {
+    if (message.size() < 4) return false;
+    const bool framing =
+        message[0] >= 0xE0 && message[0] <= 0xE3;  // from master, no reply expected
+    const bool switchAddress =
+        message[1] >= 0x10 && message[1] <= 0x1F;  // any LNB, switcher or SMATV
+    const bool switchCommand = message[2] == 0x38 || message[2] == 0x39;  // write N0 / N1
+    return framing && switchAddress && switchCommand;
+}
+
+}  // namespace linuxdvb

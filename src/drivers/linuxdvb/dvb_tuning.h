@@ -1,0 +1,54 @@
+#pragma once
+// The pure arithmetic of a satellite tune on the Linux DVB API: from what the DVB-S network
+// provider hands the tuner (frequency, LNB oscillators and switch frequency in kHz, where
+// 0xFFFFFFFF is the tuning space's "not set" -1; polarisation; symbol rate in kSps as entered) to
+// what the kernel takes (IF in kHz, LNB voltage, 22 kHz tone, symbol rate in symbols/s); the
+// DVB-S2 scrambling code conversion; and which DiSEqC messages wait for the next tune.
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "drivers/linuxdvb/dvb_kernel_types.h"
+
+namespace linuxdvb {
+
+inline constexpr std::uint32_t kNotSet = 0xFFFFFFFFu;
+
+struct DvbTuneRequest {
+    std::uint32_t lowOscillator = kNotSet;   // kHz
+    std::uint32_t highOscillator = kNotSet;  // kHz
+    std::uint32_t lnbSwitch = kNotSet;       // kHz
+    std::uint32_t frequency = kNotSet;       // in units of the multiplier (Hz)
+    std::uint32_t multiplier = 1000;
+    std::int32_t polarisation = -1;      // 1 H, 2 V, 3 L, 4 R, else not set
+    std::uint32_t symbolRate = kNotSet;  // kSps
+};
+
+struct DvbTunePlan {
+    std::uint32_t intermediateKHz = 0;
+    bool highBand = false;
+    DvbVoltage voltage = DvbVoltage::Volt13;
+    std::uint32_t symbolRate = 0;  // symbols per second
+    friend bool operator==(const DvbTunePlan&, const DvbTunePlan&) = default;
+};
+
+// Band: high exactly when the frequency is above the switch frequency, both unsigned (as the
+// system decides the committed-switch message's band bit), so an unset switch (0xFFFFFFFF) is
+// always low band and equality is low band. IF = |frequency - oscillator of the band|; an unset
+// or zero oscillator means the frequency already is the IF. 18 V for horizontal and left
+// circular, 13 V otherwise (also when not set: the LNB needs power). An unset symbol rate is
+// passed as 0 for the kernel to refuse. nullopt: no frequency, an IF of 0 or beyond 32 bits, or a
+// symbol rate that does not fit in symbols/s.
+std::optional<DvbTunePlan> PlanTune(const DvbTuneRequest& request);
+
+// DVB-S2 physical-layer scrambling: the gold code n whose x-sequence state after n steps of
+// x(i+18) = x(i+7) + x(i) (from x = 1) is the root code. nullopt for 0 or codes beyond 18 bits.
+std::optional<std::uint32_t> PlsGoldFromRoot(std::uint32_t root);
+inline constexpr std::uint32_t kMaxPlsGold = 262141;
+
+// A committed or uncommitted switch message (framing E0..E3, address 10..1F, command 38 or 39):
+// it belongs to the next tune, after the LNB voltage is set. Everything else (positioner
+// commands and the like) goes out at once.
+bool IsSwitchMessage(std::span<const std::uint8_t> message);
+
+}  // namespace linuxdvb

@@ -1,0 +1,46 @@
+#pragma once
+// The demodulator node of the Linux DVB tuner's topology (node type 1): symbol rate and the
+// modulation settings for the next CommitChanges. Only the symbol rate counts for the tune: the
+// system leaves the others unset, and the frontend is tuned with automatic FEC, inversion,
+// pilots and roll-off.
+// Its lifetime is the filter's: AddRef and Release go to the filter.
+#include "platform/bda/bda_device_interfaces.h"
+#include "platform/com/unknown_base.h"
+
+namespace linuxdvb {
+
+class CLinuxDvbTunerFilter;
+
+class CLinuxDvbDemodulatorNode : public CUnknown, public IBDA_DigitalDemodulator {
+public:
+    explicit CLinuxDvbDemodulatorNode(CLinuxDvbTunerFilter* filter);
+
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
+    ULONG NonDelegatingAddRef() override;
+    ULONG NonDelegatingRelease() override;
+
+    HRESULT put_ModulationType(ModulationType modulation) override;
+    HRESULT get_ModulationType(ModulationType* modulation) override;
+    HRESULT put_InnerFECMethod(FECMethod method) override;
+    HRESULT get_InnerFECMethod(FECMethod* method) override;
+    HRESULT put_InnerFECRate(BinaryConvolutionCodeRate rate) override;
+    HRESULT get_InnerFECRate(BinaryConvolutionCodeRate* rate) override;
+    HRESULT put_OuterFECMethod(FECMethod method) override;
+    HRESULT get_OuterFECMethod(FECMethod* method) override;
+    HRESULT put_SymbolRate(ULONG rate) override;
+    HRESULT get_SymbolRate(ULONG* rate) override;
+    HRESULT put_SpectralInversion(SpectralInversion inversion) override;
+    HRESULT get_SpectralInversion(SpectralInversion* inversion) override;
+
+private:
+    CLinuxDvbTunerFilter* const m_pFilter;
+    // Kept for the getters only.
+    ModulationType m_modulation = BDA_MOD_NOT_SET;
+    FECMethod m_innerMethod = BDA_FEC_METHOD_NOT_SET;
+    BinaryConvolutionCodeRate m_innerRate = BDA_BCC_RATE_NOT_SET;
+    FECMethod m_outerMethod = BDA_FEC_METHOD_NOT_SET;
+    SpectralInversion m_inversion = BDA_SPECTRAL_INVERSION_NOT_SET;
+};
+
+}  // namespace linuxdvb

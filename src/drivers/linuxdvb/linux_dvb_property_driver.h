@@ -1,0 +1,48 @@
+#pragma once
+// The card range's vendor properties mapped onto the Linux DVB API. A PCI-E style card: the
+// tuner's "Input0" pin answers KSPROPSETID_BdaExt; the tuner filter answers IKsPropertySet but
+// supports nothing on it (so the system's probe for the USB carrier fails).
+//
+//   12 GET_MEDIAINFO      get 72    the carrier report from FE_GET_PROPERTY (dvb_carrier_report.h)
+//   13 STREAMTYPE_PARAMS  get+set 2 always {1,0} (TS); a set of {0,1} (GS) is not supported
+//   14 INPUTMULTISTREAMID set 72    ISI at 48 (-1..255): DTV_STREAM_ID at the next tune
+//   21 DISEQC             set 536   DWORD 0 = 1, message at 16, length (3..6) at 144
+//   23 GOLDCODE           set 264   value at 0, type at 4 (0 root 1..262143, converted; 1 gold
+//                                   0..262141): DTV_SCRAMBLING_SEQUENCE_INDEX at the next tune
+//   24 MODCODES           not supported: the kernel has no MODCOD filter
+// A record of another size, or with a value outside those ranges, is refused with E_INVALIDARG.
+// Instance data is ignored. Kernel failures come back as HresultFromErrno's codes.
+#include <array>
+
+#include "platform/com/guid.h"
+#include "platform/com/win_types.h"
+
+namespace linuxdvb {
+
+class CLinuxDvbCard;
+
+class CLinuxDvbPropertyDriver {
+public:
+    enum class Surface { Filter, Pin };
+
+    struct Property {
+        DWORD id;
+        DWORD support;  // KSPROPERTY_SUPPORT_GET / _SET
+        DWORD size;
+    };
+
+    explicit CLinuxDvbPropertyDriver(CLinuxDvbCard& card);
+
+    HRESULT QuerySupported(Surface surface, const GUID& set, DWORD id, DWORD* support);
+    HRESULT Set(Surface surface, const GUID& set, DWORD id, const void* data, DWORD length);
+    HRESULT Get(Surface surface, const GUID& set, DWORD id, void* data, DWORD length,
+                DWORD* returned);
+
+private:
+    HRESULT Find(Surface surface, const GUID& set, DWORD id, DWORD access,
+                 const Property** property) const;
+
+    CLinuxDvbCard& m_card;
+};
+
+}  // namespace linuxdvb

@@ -1,0 +1,60 @@
+// Strength and quality for the 0..100 bars from both of the kernel's scales, and garbage.
+#include "drivers/linuxdvb/dvb_signal_scale.h"
+
+#include <gtest/gtest.h>
+
+namespace linuxdvb {
+namespace {
+
+struct ScaleCase {
+    DvbScale scale;
+    std::int64_t value;
+    std::optional<int> percent;
+};
+
+class StrengthTable : public ::testing::TestWithParam<ScaleCase> {};
+class QualityTable : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(StrengthTable, MapsOntoPercent) {
+    EXPECT_EQ(StrengthPercent({GetParam().scale, GetParam().value}), GetParam().percent);
+}
+
+TEST_P(QualityTable, MapsOntoPercent) {
+    EXPECT_EQ(QualityPercent({GetParam().scale, GetParam().value}), GetParam().percent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StrengthTable,
+    ::testing::Values(
+        ScaleCase{DvbScale::Decibel, -100'000, 0},   // -100 dBm: the floor
+        ScaleCase{DvbScale::Decibel, -20'000, 100},  // -20 dBm: full
+        ScaleCase{DvbScale::Decibel, -60'000, 50},
+        ScaleCase{DvbScale::Decibel, -34'000, 83},   // vidtv, locked, FEC auto (82.5)
+        ScaleCase{DvbScale::Decibel, -120'000, 0},   // weaker than the floor: clamped
+        ScaleCase{DvbScale::Decibel, -10'000, 100},  // stronger than full: clamped
+        ScaleCase{DvbScale::Decibel, 30'000, 100},   // +30 dBm: still a reading
+        ScaleCase{DvbScale::Decibel, 30'001, 0},     // beyond: garbage, no signal
+        ScaleCase{DvbScale::Decibel, -150'001, 0},
+        ScaleCase{DvbScale::Decibel, 4'294'899'296, 0},  // an unsigned -68000 read as signed 64
+        ScaleCase{DvbScale::Decibel, INT64_MIN, 0}, ScaleCase{DvbScale::Relative, 0, 0},
+        ScaleCase{DvbScale::Relative, 65'535, 100}, ScaleCase{DvbScale::Relative, 32'768, 50},
+        ScaleCase{DvbScale::Relative, 1'000'000, 100},  // out of range: clamped
+        ScaleCase{DvbScale::Counter, 5, std::nullopt},
+        ScaleCase{DvbScale::NotAvailable, -34'000, std::nullopt}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QualityTable,
+    ::testing::Values(ScaleCase{DvbScale::Decibel, 0, 0},         // 0 dB
+                      ScaleCase{DvbScale::Decibel, 20'000, 100},  // 20 dB
+                      ScaleCase{DvbScale::Decibel, 13'000, 65},   // vidtv, S QPSK 3/4
+                      ScaleCase{DvbScale::Decibel, 9'990, 50},    // 49.95 rounds up
+                      ScaleCase{DvbScale::Decibel, 34'000, 100},  // vidtv, FEC auto: clamped
+                      ScaleCase{DvbScale::Decibel, -5'000, 0},    // negative: clamped
+                      ScaleCase{DvbScale::Decibel, INT64_MAX, 100},
+                      ScaleCase{DvbScale::Relative, 65'535, 100},
+                      ScaleCase{DvbScale::Relative, 655, 1}, ScaleCase{DvbScale::Relative, -1, 0},
+                      ScaleCase{DvbScale::Counter, 100, std::nullopt},
+                      ScaleCase{DvbScale::NotAvailable, 0, std::nullopt}));
+
+}  // namespace
+}  // namespace linuxdvb

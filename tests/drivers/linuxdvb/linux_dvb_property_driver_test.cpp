@@ -1,0 +1,235 @@
+// The vendor properties of a Linux DVB tuner, as the system's driver operations use them.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "drivers/linuxdvb/dvb_api.h"
+#include "drivers/linuxdvb/linux_dvb_test_rig.h"
+#include "platform/ks/vendor_property_sets.h"
+
+namespace linuxdvb::testing {
+namespace {
+
+struct SupportCase {
+    DWORD id;
+    HRESULT hr;
+    DWORD support;
+};
+
+class PinSupport : public ::testing::TestWithParam<SupportCase> {};
+
+TEST_P(PinSupport, AnswersTheSystemsSupportQuery) {
+    CLinuxDvbTestRig rig;
+    DWORD support = 0xFFFF;
+    EXPECT_EQ(rig.PinDriver()->QuerySupported(KSPROPSETID_BdaExt, GetParam().id, &support),
+              GetParam().hr);
+    EXPECT_EQ(support, GetParam().support);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Properties, PinSupport,
+    ::testing::Values(
+        SupportCase{KSPROPERTY_BDA_GET_MEDIAINFO, S_OK, KSPROPERTY_SUPPORT_GET},
+        SupportCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, S_OK,
+                    KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET},
+        SupportCase{KSPROPERTY_BDA_INPUTMULTISTREAMID, S_OK, KSPROPERTY_SUPPORT_SET},
+        SupportCase{KSPROPERTY_BDA_DISEQC, S_OK, KSPROPERTY_SUPPORT_SET},
+        SupportCase{KSPROPERTY_BDA_GOLDCODE, S_OK, KSPROPERTY_SUPPORT_SET},
+        // No MODCOD filter in the kernel: the system reports "444don't support this interface".
+        SupportCase{KSPROPERTY_BDA_MODCODES, E_PROP_ID_UNSUPPORTED, 0},
+        SupportCase{99, E_PROP_ID_UNSUPPORTED, 0}));
+
+TEST(FilterSurface, AnswersThePropertySetButSupportsNothing) {
+    CLinuxDvbTestRig rig;
+    DWORD support = 0;
+    // The system's USB probe must fail, so that it takes the "Input0" pin (PCI-E carrier).
+    EXPECT_EQ(
+        rig.FilterDriver()->QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, &support),
+        E_PROP_SET_UNSUPPORTED);
+    EXPECT_EQ(
+        rig.FilterDriver()->QuerySupported(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, &support),
+        E_PROP_SET_UNSUPPORTED);
+    std::vector<std::uint8_t> record(288, 0);
+    EXPECT_EQ(rig.FilterDriver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0,
+                                      record.data(), 288),
+              E_PROP_SET_UNSUPPORTED);
+    EXPECT_EQ(rig.PinDriver()->QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, &support),
+              E_PROP_SET_UNSUPPORTED);
+}
+
+struct SizeCase {
+    DWORD id;
+    bool get;
+    std::size_t size;
+};
+
+class WrongSizes : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(WrongSizes, AreRefusedAndNothingHappens) {
+    CLinuxDvbTestRig rig;
+    for (const std::size_t size : {GetParam().size - 1, GetParam().size + 1, std::size_t{0}}) {
+        std::vector<std::uint8_t> record(size + 1, 0);
+        record[0] = 1;
+        const auto length = static_cast<DWORD>(size);
+        DWORD returned = 7;
+        const HRESULT hr =
+            GetParam().get ? rig.PinDriver()->Get(KSPROPSETID_BdaExt, GetParam().id, record.data(),
+                                                  length, record.data(), length, &returned)
+                           : rig.PinDriver()->Set(KSPROPSETID_BdaExt, GetParam().id, record.data(),
+                                                  length, record.data(), length);
+        EXPECT_EQ(hr, E_INVALIDARG) << size;
+    }
+    EXPECT_EQ(rig.Kernel().Calls(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, WrongSizes,
+                         ::testing::Values(SizeCase{KSPROPERTY_BDA_GET_MEDIAINFO, true, 72},
+                                           SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, true, 2},
+                                           SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, false, 2},
+                                           SizeCase{KSPROPERTY_BDA_INPUTMULTISTREAMID, false, 72},
+                                           SizeCase{KSPROPERTY_BDA_DISEQC, false, 536},
+                                           SizeCase{KSPROPERTY_BDA_GOLDCODE, false, 264}));
+
+TEST(StreamType, TransportStreamOnly) {
+    CLinuxDvbTestRig rig;
+    std::vector<std::uint8_t> current = {0, 0};
+    ASSERT_EQ(rig.GetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, current), S_OK);
+    EXPECT_EQ(current, (std::vector<std::uint8_t>{1, 0}));
+    EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, {1, 0}), S_OK);
+    EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, {0, 1}),
+              HRESULT_ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, {1, 1}),
+              E_INVALIDARG);
+    EXPECT_EQ(rig.Kernel().Calls(), std::vector<std::string>{});
+}
+
+TEST(CarrierReport, ComesFromTheFrontendsParameters) {
+    CLinuxDvbTestRig rig;
+    ASSERT_EQ(rig.TuneTo(Tune{}), S_OK);
+    // What the driver reports back after lock, as its get_frontend would fill the cache.
+    {
+        std::lock_guard guard(rig.Kernel().state->lock);
+        auto& properties = rig.Kernel().state->properties;
+        properties[DTV_MODULATION] = PSK_8;
+        properties[DTV_INNER_FEC] = FEC_3_4;
+        properties[DTV_ROLLOFF] = ROLLOFF_25;
+        properties[DTV_PILOT] = PILOT_ON;
+    }
+    std::vector<std::uint8_t> record(72, 0xEE);
+    ASSERT_EQ(rig.GetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, record), S_OK);
+    const std::vector<std::uint8_t> expected = {
+        0xE0, 0x98, 0x18, 0x00,              // IF 1612000 kHz
+        0xE0, 0x9D, 0xA3, 0x01,              // 27500000 sym/s
+        1,    0,    0,    0,                 // DVB-S2
+        14,   0,    0,    0,                 // MODCOD 14: 8PSK 3/4
+        8,    0,    0,    0,                 // no DVB-S code rate
+        1,    0,    0,    0,                 // 8PSK
+        3,    0,    0,    0,                 // transport stream
+        1,    0,    0,    0,                 // single input stream
+        1,    0,    0,    0,                 // CCM (stated)
+        0,    0,    0,    0,    0, 0, 0, 0,  // ISSYI, NPD off (stated)
+        1,    0,    0,    0,                 // roll-off 0.25
+        0,    0,    0,    0,                 // ISI
+        0xF1, 0,    0,    0,                 // MATYPE-1 composed: TS, SIS, CCM, RO 0.25
+        0,    0,    0,    0,                 // MATYPE-2
+        0,    0,    0,    0,                 // spectrum normal (INVERSION_AUTO)
+        1,    0,    0,    0,                 // pilots on
+        0,    0,    0,    0,                 // normal frames (stated)
+    };
+    EXPECT_EQ(record, expected);
+}
+
+TEST(CarrierReport, FrontendFailureIsAFailedRead) {
+    CLinuxDvbTestRig rig;
+    rig.Kernel().SetError("GetProperties", EIO);
+    std::vector<std::uint8_t> record(72, 0);
+    EXPECT_EQ(rig.GetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, record), E_FAIL);
+}
+
+struct RecordCase {
+    const char* name;
+    DWORD id;
+    std::size_t size;
+    std::vector<std::pair<std::size_t, std::uint8_t>> bytes;  // offset, value
+    HRESULT hr;
+};
+
+class RecordValues : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(RecordValues, AreCheckedBeforeAnythingHappens) {
+    CLinuxDvbTestRig rig;
+    std::vector<std::uint8_t> record(GetParam().size, 0);
+    for (const auto& [offset, value] : GetParam().bytes) record[offset] = value;
+    // DiSEqC goes without instance data, as the system sends it.
+    const HRESULT hr = GetParam().id == KSPROPERTY_BDA_DISEQC
+                           ? rig.PinDriver()->Set(KSPROPSETID_BdaExt, GetParam().id, nullptr, 0,
+                                                  record.data(), static_cast<DWORD>(record.size()))
+                           : rig.SetRecord(KSPROPSETID_BdaExt, GetParam().id, record);
+    EXPECT_EQ(hr, GetParam().hr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecordValues,
+    ::testing::Values(
+        RecordCase{"DiseqcThreeBytes",
+                   KSPROPERTY_BDA_DISEQC,
+                   536,
+                   {{0, 1}, {16, 0xE0}, {17, 0x31}, {18, 0x60}, {144, 3}},
+                   S_OK},
+        RecordCase{"DiseqcSixBytes",
+                   KSPROPERTY_BDA_DISEQC,
+                   536,
+                   {{0, 1}, {16, 0xE0}, {17, 0x31}, {18, 0x6E}, {144, 6}},
+                   S_OK},
+        RecordCase{"DiseqcSevenBytes",
+                   KSPROPERTY_BDA_DISEQC,
+                   536,
+                   {{0, 1}, {16, 0xE0}, {144, 7}},
+                   E_INVALIDARG},
+        RecordCase{"DiseqcTwoBytes",
+                   KSPROPERTY_BDA_DISEQC,
+                   536,
+                   {{0, 1}, {16, 0xE0}, {144, 2}},
+                   E_INVALIDARG},
+        RecordCase{"DiseqcNotSendCommand",
+                   KSPROPERTY_BDA_DISEQC,
+                   536,
+                   {{0, 2}, {16, 0xE0}, {144, 4}},
+                   E_INVALIDARG},
+        RecordCase{"DiseqcLengthHighBytes",
+                   KSPROPERTY_BDA_DISEQC,
+                   536,
+                   {{0, 1}, {144, 4}, {146, 1}},
+                   E_INVALIDARG},
+        RecordCase{"IsiZero", KSPROPERTY_BDA_INPUTMULTISTREAMID, 72, {}, S_OK},
+        RecordCase{"Isi255", KSPROPERTY_BDA_INPUTMULTISTREAMID, 72, {{48, 255}}, S_OK},
+        RecordCase{"Isi256", KSPROPERTY_BDA_INPUTMULTISTREAMID, 72, {{49, 1}}, E_INVALIDARG},
+        RecordCase{"IsiMinusTwo",
+                   KSPROPERTY_BDA_INPUTMULTISTREAMID,
+                   72,
+                   {{48, 0xFE}, {49, 0xFF}, {50, 0xFF}, {51, 0xFF}},
+                   E_INVALIDARG},
+        RecordCase{"RootOne", KSPROPERTY_BDA_GOLDCODE, 264, {{0, 1}}, S_OK},
+        RecordCase{"RootZero", KSPROPERTY_BDA_GOLDCODE, 264, {}, E_INVALIDARG},
+        RecordCase{"RootBeyond18Bits", KSPROPERTY_BDA_GOLDCODE, 264, {{2, 4}}, E_INVALIDARG},
+        RecordCase{"GoldZero", KSPROPERTY_BDA_GOLDCODE, 264, {{4, 1}}, S_OK},
+        RecordCase{"GoldLargest",
+                   KSPROPERTY_BDA_GOLDCODE,
+                   264,
+                   {{0, 0xFD}, {1, 0xFF}, {2, 3}, {4, 1}},
+                   S_OK},
+        RecordCase{"GoldBeyond",
+                   KSPROPERTY_BDA_GOLDCODE,
+                   264,
+                   {{0, 0xFE}, {1, 0xFF}, {2, 3}, {4, 1}},
+                   E_INVALIDARG},
+        RecordCase{"CodeTypeTwo", KSPROPERTY_BDA_GOLDCODE, 264, {{0, 1}, {4, 2}}, E_INVALIDARG},
+        RecordCase{
+            "MediaInfoIsNotSettable", KSPROPERTY_BDA_GET_MEDIAINFO, 72, {}, E_PROP_ID_UNSUPPORTED},
+        RecordCase{
+            "ModCodesNotSupported", KSPROPERTY_BDA_MODCODES, 1348, {}, E_PROP_ID_UNSUPPORTED}),
+    [](const ::testing::TestParamInfo<RecordCase>& item) { return item.param.name; });
+
+}  // namespace
+}  // namespace linuxdvb::testing
