@@ -28,7 +28,11 @@ DialogTemplate AboutTemplate() {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(AboutTemplate(), parent) {
     for (auto* label : findChildren<QLabel*>()) {
-        if (label->accessibleName() == QStringLiteral("Program icon")) label->setPixmap(LoadAppIcon(128).pixmap(32, 32));
+        if (label->accessibleName() == QStringLiteral("Program icon")) {
+            // The icon fills its control, whatever the font makes of its dialog units, in the
+            // pixels of the screen's ratio.
+            label->setPixmap(LoadAppIcon(128).pixmap(label->size()));
+        }
     }
 }
 

@@ -1,7 +1,6 @@
 #include "app/app_resources.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QString>
 
 // At file scope, not in a namespace: the macro declares the rcc-generated function, which
@@ -23,16 +22,16 @@ QIcon LoadAppIcon(int id) {
     return icon;
 }
 
-QPixmap LoadBanner(qreal devicePixelRatio) {
+QPixmap LoadBanner(const QSize& size, qreal devicePixelRatio) {
     InitResources();
-    const bool scaled = devicePixelRatio > 1.0;
-    QPixmap banner(scaled ? QStringLiteral(":/vlk/banner_136@2x.png")
-                          : QStringLiteral(":/vlk/banner_136.png"));
-    banner.setDevicePixelRatio(scaled ? 2.0 : 1.0);
+    const QSize pixels = (QSizeF(size) * devicePixelRatio).toSize();
+    QPixmap banner(QStringLiteral(":/vlk/banner_136.png"));
+    if (banner.width() < pixels.width() || banner.height() < pixels.height()) {
+        banner = QPixmap(QStringLiteral(":/vlk/banner_136@2x.png"));
+    }
+    if (banner.size() != pixels && !pixels.isEmpty()) {
+        banner = banner.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    banner.setDevicePixelRatio(devicePixelRatio);
     return banner;
-}
-
-QPixmap LoadBanner() {
-    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    return LoadBanner(app != nullptr ? app->devicePixelRatio() : 1.0);
 }

@@ -64,8 +64,9 @@ DialogTemplate MainWindowTemplate() {
             {kStaticId, Label, "IF:", kLeftLabel, 250, 0, 0},
             {kIfFrequency, Edit, "", 40, 248, 60, 12, kReadOnly},
             {kStaticId, Label, "KHz", 104, 250, 0, 0},
-            {kStaticId, Label, "SymbolRate:", kRightLabel, 250, 0, 0},
-            {kSymbolRate, Edit, "", 210, 248, 60, 12, kReadOnly},
+            // Named apart from the "SymbolRate:" field of the Tuner Setting page in this window.
+            {kStaticId, Label, "SymbolRate:", kRightLabel, 250, 0, 0, kNone, {}, "Carrier SymbolRate: label"},
+            {kSymbolRate, Edit, "", 210, 248, 60, 12, kReadOnly, {}, "Carrier SymbolRate:"},
             {kStaticId, Label, "Bds", 274, 250, 0, 0},
 
             {kStaticId, GroupBox, "MATYPE", 1, 262, 311, 127},
@@ -121,8 +122,7 @@ CBDAUtilDlg::CBDAUtilDlg(QWidget* parent)
     m_pPositionerPage = new CPositionDlg(m_pSheet);
     if (auto* apply = Item<QPushButton>(kIdApply)) connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
     if (auto* banner = Item<QLabel>(kIdBanner)) {
-        banner->setPixmap(LoadBanner());
-        banner->setScaledContents(true);
+        banner->setPixmap(LoadBanner(banner->size(), banner->devicePixelRatioF()));
     }
 }
 

@@ -74,19 +74,37 @@ TEST(AppResourcesTest, LockIconsAreGreenAndRedAndTheProgramIconFillsItsTile) {
     EXPECT_GT(CountColours(program).opaque, 32 * 32 * 3 / 4);
 }
 
-TEST(AppResourcesTest, BannerFillsThe313By25DluControlAtBothRatios) {
+TEST(AppResourcesTest, TheBannerHasExactlyTheDevicePixelsOfItsControl) {
     const QSize control = DluToPixels(QSize(313, 25), BaseUnitsOf(DialogFont()));
-    const QPixmap normal = LoadBanner(1.0);
+    ASSERT_EQ(control, QSize(547, 40));
+    const QImage rendition1x = QImage(QStringLiteral(":/vlk/banner_136.png"));
+    const QImage rendition2x = QImage(QStringLiteral(":/vlk/banner_136@2x.png"));
+    ASSERT_EQ(rendition2x.size(), 2 * control);
+
+    // 100 % and 200 %: the renditions themselves.
+    const QPixmap normal = LoadBanner(control, 1.0);
     EXPECT_EQ(normal.size(), control);
     EXPECT_EQ(normal.devicePixelRatio(), 1.0);
-    for (const qreal ratio : {1.25, 1.5, 2.0, 3.0}) {
-        const QPixmap sharp = LoadBanner(ratio);
-        EXPECT_EQ(sharp.size(), 2 * control) << ratio;
-        EXPECT_EQ(sharp.devicePixelRatio(), 2.0) << ratio;
-        EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(control)) << ratio;
-    }
-    // The offscreen test screen is not scaled.
-    EXPECT_EQ(LoadBanner().size(), control);
+    EXPECT_EQ(normal.toImage().convertToFormat(rendition1x.format()), rendition1x);
+    const QPixmap sharp = LoadBanner(control, 2.0);
+    EXPECT_EQ(sharp.size(), 2 * control);
+    EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+    EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(control));
+    EXPECT_EQ(sharp.toImage().convertToFormat(rendition2x.format()), rendition2x)
+        << "the 2x rendition, not the 1x one scaled up";
+
+    // 150 %: the 2x rendition scaled down to the control's device pixels.
+    const QPixmap between = LoadBanner(control, 1.5);
+    EXPECT_EQ(between.size(), QSize(821, 60));
+    EXPECT_EQ(between.devicePixelRatio(), 1.5);
+
+    // A font of 192 dots per inch without scaling: the control is 1017 x 78 pixels at a ratio of
+    // 1, cut from the 2x rendition.
+    const QPixmap bigFont = LoadBanner(QSize(1017, 78), 1.0);
+    EXPECT_EQ(bigFont.size(), QSize(1017, 78));
+    EXPECT_EQ(bigFont.devicePixelRatio(), 1.0);
+    EXPECT_EQ(bigFont.toImage().pixelColor(1016, 77).alpha(), 255);
+
     // The banner is a picture edge to edge, with no transparent corner.
     const QImage image = normal.toImage();
     EXPECT_EQ(CountColours(image).opaque, image.width() * image.height());

@@ -1,7 +1,10 @@
 # Shared pieces of the whole-program tests: each test runs the real program from a copy of the
 # program folder, with its own home folder, on its own virtual X server.
-#   e2e_begin <program folder>   sets E2E_DIR, E2E_PROGRAM, HOME; starts Xvfb
+#   e2e_begin <program folder>   sets E2E_DIR, E2E_PROGRAM, HOME; starts Xvfb (screen size
+#                                E2E_SCREEN, default 1280x1024x24)
 #   e2e_start                    starts the program in the background (E2E_PID)
+#   e2e_accessible               starts a session bus and the accessibility bus, so that
+#                                e2e_ui (tests/e2e/atspi_driver.py) drives the program by name
 #   e2e_wait_window <title part> waits for a window, sets E2E_WINDOW
 #   e2e_shot <name>              saves a screenshot as <artefact folder>/<name>.png
 #   e2e_wait_file_line <file> <text> waits until the file holds a line with the text
@@ -9,6 +12,13 @@ set -euo pipefail
 
 e2e_fail() {
   echo "FAIL: $*" >&2
+  if [[ -n ${E2E_XVFB:-} ]] && ! kill -0 "$E2E_XVFB" 2>/dev/null; then
+    echo "(the virtual X server has ended)" >&2
+  fi
+  if [[ -n ${E2E_PID:-} ]] && kill -0 "$E2E_PID" 2>/dev/null; then
+    echo "(the program is still running)" >&2
+    [[ -n ${E2E_DEBUG:-} ]] && gdb -p "$E2E_PID" -batch -ex "thread apply all bt 8" >&2 2>/dev/null
+  fi
   if [[ -f ${E2E_DIR:-}/program.log ]]; then
     echo "--- program output:" >&2
     tail -n 30 "$E2E_DIR/program.log" >&2
@@ -27,14 +37,16 @@ e2e_begin() {
   export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
-  local n=90
-  while [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and writes its number, so parallel runs never collide.
+  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$E2E_DIR/display" >/dev/null 2>&1 &
   E2E_XVFB=$!
-  export DISPLAY=":$n"
   trap e2e_end EXIT
   for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
+    if [[ -s $E2E_DIR/display ]]; then
+      export DISPLAY=":$(head -n 1 "$E2E_DIR/display")"
+      # No key repeat: on a loaded machine a late key release would repeat the key.
+      xdpyinfo >/dev/null 2>&1 && xset r off && return 0
+    fi
     sleep 0.1
   done
   e2e_fail "the virtual X server did not start"
@@ -42,9 +54,24 @@ e2e_begin() {
 
 e2e_end() {
   [[ -n ${E2E_PID:-} ]] && kill "$E2E_PID" 2>/dev/null || true
+  [[ -n ${E2E_ATSPI:-} ]] && kill "$E2E_ATSPI" 2>/dev/null || true
+  [[ -n ${DBUS_SESSION_BUS_PID:-} ]] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true
   [[ -n ${E2E_XVFB:-} ]] && kill "$E2E_XVFB" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$E2E_DIR"
+}
+
+e2e_accessible() {
+  eval "$(dbus-launch --sh-syntax)"
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  E2E_ATSPI=$!
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  E2E_UI_DRIVER="$(dirname "${BASH_SOURCE[0]}")/atspi_driver.py"
+}
+
+# e2e_ui <command> <arguments>: one step through the accessibility interface.
+e2e_ui() {
+  /usr/bin/python3 "$E2E_UI_DRIVER" "$@" || e2e_fail "accessibility step failed: $*"
 }
 
 e2e_start() {

@@ -13,7 +13,8 @@ public:
     QString text(QAccessible::Text t) const override {
         const auto* combo = static_cast<const QComboBox*>(widget());
         switch (t) {
-            case QAccessible::Name: return combo->accessibleName();
+            case QAccessible::Name:
+                return combo->accessibleName().isEmpty() ? combo->currentText() : combo->accessibleName();
             case QAccessible::Value: return combo->currentText();
             default: return QAccessibleWidget::text(t);
         }
@@ -22,9 +23,10 @@ public:
 
 QAccessibleInterface* NamedComboBoxFactory(const QString& className, QObject* object) {
     if (className != QLatin1String("QComboBox")) return nullptr;
+    // Every combo box, not only those named already: Qt keeps the first interface made for a
+    // widget, and a box that gets its items before its name would be announced by its text.
     auto* combo = qobject_cast<QComboBox*>(object);
-    if (combo == nullptr || combo->accessibleName().isEmpty()) return nullptr;
-    return new CNamedComboBoxAccessible(combo);
+    return combo != nullptr ? new CNamedComboBoxAccessible(combo) : nullptr;
 }
 
 }  // namespace

@@ -188,7 +188,29 @@ void CreateControls(QWidget* host, const DialogTemplate& dialog, const DialogBas
         }
         if (name.isEmpty()) name = Text(c.text);
         if (!name.isEmpty() && w->accessibleName().isEmpty()) w->setAccessibleName(name);
+        // The edit field inside an editable combo box is announced by the box's name.
+        if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->lineEdit()) {
+            combo->lineEdit()->setAccessibleName(w->accessibleName());
+        }
         if (w->focusPolicy() != Qt::NoFocus && c.kind != ControlKind::Label) focusChain.push_back(w);
+        // The arrows of an up-down control take the focus, not the control: they follow the
+        // control before them (the position box beside them), not the end of the page.
+        if (c.kind == ControlKind::Spin) {
+            for (QWidget* part : w->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (part->focusPolicy() & Qt::TabFocus) focusChain.push_back(part);
+            }
+        }
+    }
+    // A label above its field (not to its left) shows the text the field is named by.
+    for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
+        if (dialog.controls[i].kind != ControlKind::Label) continue;
+        const QString name = widgets[i]->accessibleName();
+        for (std::size_t j = 0; j < widgets.size(); ++j) {
+            if (j != i && !name.isEmpty() && widgets[j]->accessibleName() == name) {
+                widgets[i]->setAccessibleName(name + QStringLiteral(" label"));
+                break;
+            }
+        }
     }
     // Group frames stay behind the controls they frame.
     for (std::size_t i = 0; i < dialog.controls.size(); ++i) {

@@ -1,6 +1,8 @@
 #pragma once
 // The property sheet: the pages as tabs, each initialised the first time it is shown (the first
-// page at once, when the sheet is created).
+// page at once, when the sheet is created). Wherever the focus is in the sheet, Ctrl+Tab and
+// Ctrl+PageDown show the next page, Ctrl+Shift+Tab and Ctrl+PageUp the previous one (going
+// round), and the focus goes along to the page shown.
 #include <QTabWidget>
 #include <vector>
 
@@ -18,5 +20,7 @@ public:
     void DestroyPages();
 
 private:
+    void ShowNeighbour(int step);
+
     std::vector<CPropertyPage*> m_pages;
 };

@@ -1,0 +1,40 @@
+#pragma once
+// The program's windows as the user meets them, for widget tests that look at all of them: the
+// device list, the main window with its three pages, the mode-code dialog and the About box. A
+// fake PCI-E card is published and chosen; each window is shown and made the active window, so
+// that keyboard focus behaves as on a desktop.
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/about_dlg.h"
+#include "app/bda_util_dlg.h"
+#include "app/device_list.h"
+#include "platform/com/com_ptr.h"
+#include "settings/mode_dlg.h"
+#include "settings/tuner_card_environment.h"
+#include "support/fake_signal_statistics.h"
+
+// The widget's class, control id and accessible name, for failure messages.
+std::string DescribeWidget(const QWidget* w);
+
+class AppWindowsTest : public ::testing::Test {
+protected:
+    AppWindowsTest();
+
+    std::unique_ptr<CDeviceList> OpenDeviceList();
+    // The main window with its first page shown; DestroyWindow runs when the pointer goes.
+    std::unique_ptr<CBDAUtilDlg> OpenMainWindow();
+    std::unique_ptr<CModeDlg> OpenModeDialog();
+    std::unique_ptr<CAboutDlg> OpenAboutBox();
+
+    // Shows the window and waits until it is the active window.
+    static void Activate(QWidget* window);
+
+    CTunerCardEnvironment m_env;
+
+private:
+    ComPtr<CFakeSignalStatistics> m_pSignal{new CFakeSignalStatistics};
+};
