@@ -194,6 +194,14 @@ void CBDAUtilDlg::StopMonitor() {
     m_hMonitorThread.join();
 }
 
+void CBDAUtilDlg::done(int result) {
+    // A box the monitor waits on runs a modal loop above this window's: left up, it would keep
+    // the window's loop, and so the shutdown, waiting for an answer about a window already
+    // closed. The monitor is about to be stopped; its boxes are moot.
+    ReleaseMessageBoxWaiters();
+    CDialog::done(result);
+}
+
 bool CBDAUtilDlg::StopRequested() const { return m_bStopMonitor.load() != 0; }
 
 void CBDAUtilDlg::WaitOrStop(std::uint32_t milliseconds) {

@@ -65,6 +65,8 @@ protected:
     void OnHelp();
     void OnAbout();
 
+    // Every way the window ends (close box, removal, OK, Cancel) comes here.
+    void done(int result) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -18,9 +18,16 @@ bool CRecordFile::Open(const std::string& path) {
     Close();
     m_nWriteError.store(0, std::memory_order_release);
     // Not O_TRUNC: a file that another opener holds must not be emptied before its lock is seen.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // O_NONBLOCK: a pipe that nothing reads fails at once (ENXIO) instead of blocking the window
+    // until a reader comes; writes block again as usual, so that no byte is dropped.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0) {
         m_nOpenError = errno;
+        return false;
+    }
+    if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        m_nOpenError = errno;
+        ::close(fd);
         return false;
     }
     struct stat info {};

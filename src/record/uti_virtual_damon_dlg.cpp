@@ -64,6 +64,7 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 // The reason for an errno value in words a user can act on.
 std::string Reason(int error) {
     if (error == EWOULDBLOCK || error == EAGAIN) return "the file is in use by another program";
+    if (error == ENXIO) return "it is a pipe that no program reads from";
     return std::generic_category().message(error);
 }
 
@@ -87,6 +88,15 @@ CUtiVirtualDamonDlg::CUtiVirtualDamonDlg(QWidget* parent)
 
     connect(m_pSizeMode, &QRadioButton::clicked, this, [this] { OnSizeMode(); });
     connect(m_pTimeMode, &QRadioButton::clicked, this, [this] { OnTimeMode(); });
+    // A button can also be checked without a click (the accessibility interface's toggle, as a
+    // screen reader uses it): the mode follows the checked button all the same, or the page
+    // would record to the size limit under a checked "Use Time Limit".
+    connect(m_pSizeMode, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked && !m_bSizeLimit) OnSizeMode();
+    });
+    connect(m_pTimeMode, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked && m_bSizeLimit) OnTimeMode();
+    });
     connect(Item<QPushButton>(kIdBrowse), &QPushButton::clicked, this, [this] { OnBrowse(); });
     connect(Item<QPushButton>(kIdStartRecord), &QPushButton::clicked, this, [this] { OnStartRecord(); });
     connect(Item<QPushButton>(kIdCancelRecord), &QPushButton::clicked, this, [this] { OnCancelRecord(); });
@@ -169,21 +179,21 @@ void CUtiVirtualDamonDlg::SetAmountCaption(const QString& caption) {
 }
 
 void CUtiVirtualDamonDlg::OnSizeMode() {
+    m_bSizeLimit = 1;  // first, so that checking the button below does not come back here
     m_TimeField.m_pEdit->setEnabled(false);
     m_SizeField.m_pEdit->setEnabled(true);
     m_pSizeMode->setChecked(true);
     m_pTimeMode->setChecked(false);
-    m_bSizeLimit = 1;
     SetAmountCaption(kFileSizeCaption);
     m_pAmount->setText(QStringLiteral("0 KBytes"));
 }
 
 void CUtiVirtualDamonDlg::OnTimeMode() {
+    m_bSizeLimit = 0;  // first, so that checking the button below does not come back here
     m_TimeField.m_pEdit->setEnabled(true);
     m_SizeField.m_pEdit->setEnabled(false);
     m_pSizeMode->setChecked(false);
     m_pTimeMode->setChecked(true);
-    m_bSizeLimit = 0;
     SetAmountCaption(kTimeLeftCaption);
     m_pAmount->setText(QStringLiteral("0 Seconds"));
 }

@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -167,6 +170,47 @@ TEST_F(RecordingTest, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     WaitForSource(5);
     EXPECT_EQ(GetRecordedKBytes(), 0u);
     StopRecording();
+}
+
+TEST_F(RecordingTest, APipeThatNothingReadsIsRefusedAtOnce) {
+    BuildGraph(0);
+    const std::string pipe = m_folder.File("pipe.ts");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    SetRecordFilePath(pipe);
+    EXPECT_EQ(StartRecording(), ENXIO) << "an open that waits for a reader would freeze the window";
+    EXPECT_FALSE(g_bRecordFileOpen);
+    StopRecording();
+}
+
+TEST_F(RecordingTest, APipeWithASlowReaderGetsEveryByte) {
+    BuildGraph(400);
+    const std::string pipe = m_folder.File("pipe.ts");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    SetRecordFilePath(pipe);
+    // The reader starts late, so the pipe fills up: the writes must wait for it, not fail.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(::fcntl(reader, F_SETFL, 0), 0);
+    const std::string expected = ExpectedBytes(0, 400);
+    std::string received;
+    std::thread drain([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        char buffer[4096];
+        while (received.size() < expected.size()) {
+            pollfd ready{reader, POLLIN, 0};
+            if (::poll(&ready, 1, 5000) <= 0) break;  // bytes that never come fail the test below
+            const ssize_t n = ::read(reader, buffer, sizeof buffer);
+            if (n <= 0) break;
+            received.append(buffer, static_cast<std::size_t>(n));
+        }
+    });
+    ASSERT_EQ(StartRecording(), 0);
+    WaitForSource(400);
+    drain.join();
+    StopRecording();
+    ::close(reader);
+    EXPECT_EQ(GetRecordWriteError(), 0);
+    EXPECT_TRUE(received == expected) << "received " << received.size() << " of " << expected.size() << " bytes";
 }
 
 TEST_F(RecordingTest, AFailingWriteStopsTheSinkAndIsReported) {

@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -333,6 +335,34 @@ TEST_F(CaptureControlPageTest, TheRadioButtonsSwitchBetweenSizeAndTimeMode) {
     EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
     EXPECT_EQ(Text(1039), "0 KBytes");
     EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(CaptureControlPageTest, CheckingAModeButtonWithoutAClickSwitchesTheModeAllTheSame) {
+    // A screen reader checks a radio button through its accessible toggle action, which emits
+    // no click.
+    CTestCapturePage& page = Open();
+    const auto toggle = [this](int id) {
+        QAccessibleInterface* button =
+            QAccessible::queryAccessibleInterface(Item<QRadioButton>(id));
+        ASSERT_NE(button, nullptr);
+        ASSERT_NE(button->actionInterface(), nullptr);
+        button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    toggle(1034);
+    EXPECT_TRUE(Item<QRadioButton>(1034)->isChecked());
+    EXPECT_FALSE(page.IsSizeLimit());
+    EXPECT_TRUE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "Time Left:");
+    EXPECT_EQ(Text(1039), "0 Seconds");
+
+    toggle(1033);
+    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
+    EXPECT_TRUE(page.IsSizeLimit());
+    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
+    EXPECT_EQ(Text(1039), "0 KBytes");
 }
 
 // --- Time limit ---------------------------------------------------------------------------

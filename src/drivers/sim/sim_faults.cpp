@@ -25,6 +25,11 @@ void CSimFaults::FailCommit(HRESULT result) {
     m_commit = result;
 }
 
+void CSimFaults::DuringCommit(std::function<void()> action) {
+    std::lock_guard guard(m_lock);
+    m_commitAction = std::move(action);
+}
+
 void CSimFaults::Clear() {
     std::lock_guard guard(m_lock);
     m_unsupported.clear();
@@ -32,6 +37,7 @@ void CSimFaults::Clear() {
     m_refused.clear();
     m_statistics.reset();
     m_commit.reset();
+    m_commitAction = nullptr;
 }
 
 bool CSimFaults::IsUnsupported(const GUID& set, DWORD id) const {
@@ -59,4 +65,9 @@ std::optional<HRESULT> CSimFaults::StatisticsFailure() const {
 std::optional<HRESULT> CSimFaults::CommitFailure() const {
     std::lock_guard guard(m_lock);
     return m_commit;
+}
+
+std::function<void()> CSimFaults::CommitAction() const {
+    std::lock_guard guard(m_lock);
+    return m_commitAction;
 }

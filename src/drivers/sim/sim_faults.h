@@ -7,6 +7,9 @@
 //   Refuse(interface)             QueryInterface for it answers E_NOINTERFACE
 //   FailStatistics(hr)            every IBDA_SignalStatistics read returns hr
 //   FailCommit(hr)                IBDA_DeviceControl::CommitChanges returns hr without tuning
+//   DuringCommit(action)          every CommitChanges runs action first, on the tuning thread and
+//                                 with no lock of the card held: a tune as slow as action makes it
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,6 +35,7 @@ public:
     void Refuse(Interface which);
     void FailStatistics(HRESULT result);
     void FailCommit(HRESULT result);
+    void DuringCommit(std::function<void()> action);
     void Clear();
 
     bool IsUnsupported(const GUID& set, DWORD id) const;
@@ -39,6 +43,7 @@ public:
     bool IsRefused(Interface which) const;
     std::optional<HRESULT> StatisticsFailure() const;
     std::optional<HRESULT> CommitFailure() const;
+    std::function<void()> CommitAction() const;
 
 private:
     mutable std::mutex m_lock;
@@ -47,4 +52,5 @@ private:
     std::set<Interface> m_refused;
     std::optional<HRESULT> m_statistics;
     std::optional<HRESULT> m_commit;
+    std::function<void()> m_commitAction;
 };

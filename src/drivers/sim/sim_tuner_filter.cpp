@@ -64,6 +64,8 @@ HRESULT CSimTunerFilter::StartChanges() {
 HRESULT CSimTunerFilter::CheckChanges() { return m_pCard->IsRemoved() ? CSimCard::kDeviceRemoved : S_OK; }
 
 HRESULT CSimTunerFilter::CommitChanges() {
+    // A copy, run without the fault lock: the action may take its time or set other faults.
+    if (const auto action = m_pCard->Faults().CommitAction()) action();
     if (const auto failure = m_pCard->Faults().CommitFailure()) return *failure;
     SimTuneRequest request;
     {

@@ -165,6 +165,9 @@ public:
                         m_phase = Phase::Skip;
                     } else if (c == '[') {
                         m_phase = Phase::SectionName;
+                    } else if (!m_bReadKeys) {
+                        m_line.kind = LineKind::Other;
+                        m_phase = Phase::Skip;
                     } else if (c == '=') {
                         m_line.nValueBegin = offset + 1;
                         m_phase = Phase::Value;
@@ -200,6 +203,11 @@ public:
         m_nOffset += size;
         return true;
     }
+
+    // While off, a line that is neither a section header, a comment nor blank is passed over
+    // unread and reported as Other. Outside the wanted section only the headers matter: a huge
+    // file of other sections then costs a search for line ends, not a look at every byte.
+    void ReadKeys(bool read) { m_bReadKeys = read; }
 
     // Ends the stream: a last line without a line end still counts.
     void Finish() {
@@ -250,6 +258,7 @@ private:
     ProfileLine m_line;
     Phase m_phase = Phase::Lead;
     bool m_bPrevCr = false;
+    bool m_bReadKeys = true;
     std::uint64_t m_nOffset = 0;
 };
 
@@ -300,6 +309,19 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
+// Opens a settings file for reading; returns 0 or an errno. Settings live in regular files:
+// anything else is refused before a byte is read. A folder gives EISDIR, anything else EINVAL:
+// a pipe without a writer (whose open would block forever without O_NONBLOCK, which has no
+// effect on a regular file), a device like /dev/zero (whose reading never ends).
+int OpenRegularFile(const char* path, CUniqueFd& fd, struct stat& info) {
+    fd.Reset(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0) return errno;
+    if (::fstat(fd.Get(), &info) != 0) return errno;
+    if (S_ISDIR(info.st_mode)) return EISDIR;
+    if (!S_ISREG(info.st_mode)) return EINVAL;
+    return 0;
+}
+
 // Feeds the whole file (from its current position) to the scanner; returns 0 or an errno.
 int Scan(int fd, CLineScanner& scanner) {
     const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);
@@ -342,14 +364,16 @@ DWORD CopyOut(std::string_view text, char* buffer, DWORD size) {
 // Looks the key up in the first section of that name; returns 0 (found), ENOENT or an errno.
 int FindValue(const char* path, std::string_view section, std::string_view key,
               std::size_t maxChars, std::string& out) {
-    const CUniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) return errno;
+    CUniqueFd fd;
+    struct stat info {};
+    if (const int error = OpenRegularFile(path, fd, info)) return error;
     bool inSection = false;
     bool found = false;
     CLineScanner scanner(NameCap(section, key), maxChars + 1, [&](const ProfileLine& line) {
         if (line.kind == LineKind::Section) {
             if (inSection) return false;  // only the first section of the name counts
             inSection = line.name.Is(section);
+            scanner.ReadKeys(inSection);
         } else if (inSection && line.kind == LineKind::Key && line.name.Is(key)) {
             out = ReadableValue(line.value, maxChars);
             found = true;
@@ -357,6 +381,7 @@ int FindValue(const char* path, std::string_view section, std::string_view key,
         }
         return true;
     });
+    scanner.ReadKeys(false);  // keys before the first section belong to none
     if (const int error = Scan(fd.Get(), scanner)) return error;
     return found ? 0 : ENOENT;
 }
@@ -401,6 +426,7 @@ int StudyFile(int fd, std::string_view section, std::string_view key, FileLayout
                 layout.bSectionFound = layout.bInSection = true;
                 layout.header = line;
             }
+            scanner.ReadKeys(layout.bInSection);
         } else if (layout.bInSection && line.kind == LineKind::Key) {
             if (!layout.bKeyFound && line.name.Is(key)) {
                 layout.bKeyFound = true;
@@ -411,6 +437,7 @@ int StudyFile(int fd, std::string_view section, std::string_view key, FileLayout
         }
         return true;
     });
+    scanner.ReadKeys(false);
     const int error = Scan(fd, scanner);
     layout.nSize = scanner.Size();
     if (layout.bInSection) layout.nSectionEnd = layout.nSize;
@@ -546,7 +573,9 @@ int ReplaceFile(const std::string& path, int original, const struct stat* origin
         if (::fchmod(temp.Get(), originalInfo->st_mode & 07777) != 0) error = errno;
     }
     if (error == 0) error = CopyWithSplice(original, temp.Get(), splice);
-    if (error == 0 && ::fsync(temp.Get()) != 0) error = errno;
+    // No fsync: the settings are written on the window's thread at every "Lock TP", key by
+    // key, and a flush to a busy disk froze the window for seconds. The rename still gives
+    // readers the old file or the new one, never a mix.
     if (error == 0) {
         error = temp.Close();
     }
@@ -556,9 +585,6 @@ int ReplaceFile(const std::string& path, int original, const struct stat* origin
         ::unlink(tempPath.c_str());
         return error;
     }
-    // Make the rename itself durable; the data is already safe if this fails.
-    const CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0) ::fsync(dir.Get());
     return 0;
 }
 
@@ -581,14 +607,15 @@ bool ValidWrite(const char* section, const char* key, const char* value) {
 int WriteProfile(const char* section, const char* key, const char* value, const char* path) {
     const std::lock_guard<std::mutex> lock(g_writeLock);
     const std::string target = TargetPath(path);
-    const CUniqueFd original(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-    if (original.Get() < 0 && errno != ENOENT) return errno;
-
+    CUniqueFd original;
     struct stat info {};
+    // A file that is not a regular one is left as it is: replacing it would destroy the user's
+    // pipe, or a device node such as /dev/zero that a link points to.
+    if (const int error = OpenRegularFile(target.c_str(), original, info); error != 0 && error != ENOENT) {
+        return error;
+    }
     FileLayout layout;
     if (original.Get() >= 0) {
-        if (::fstat(original.Get(), &info) != 0) return errno;
-        if (S_ISDIR(info.st_mode)) return EISDIR;
         // A file we may not write stays as it is, even though its folder would let us
         // replace it.
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return errno;

@@ -421,6 +421,28 @@ TEST_F(PrivateProfileTest, WriteIntoAMissingFolderFails) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(EISDIR));
 }
 
+TEST_F(PrivateProfileTest, APipeOrADeviceIsNeitherReadNorReplaced) {
+    // A pipe without a writer would block the reader's open; /dev/zero would never end; a write
+    // would rename a new file over either.
+    const std::string pipe = m_folder.File("pipe.ini");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const std::string endless = m_folder.File("endless.ini");
+    std::filesystem::create_symlink("/dev/zero", endless);
+    for (const std::string& path : {pipe, endless}) {
+        char buffer[16] = "#";
+        SetLastError(0);
+        EXPECT_EQ(GetPrivateProfileStringA("A", "k", "default", buffer, sizeof buffer, path.c_str()), 7U);
+        EXPECT_STREQ(buffer, "default");
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL)) << path;
+        EXPECT_EQ(WritePrivateProfileStringA("A", "k", "v", path.c_str()), FALSE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL)) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_EQ(std::filesystem::read_symlink(endless), "/dev/zero");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/zero"));
+    EXPECT_EQ(FolderEntries(m_folder.Path()), (std::vector<std::string>{"endless.ini", "pipe.ini"}));
+}
+
 TEST_F(PrivateProfileTest, WriteWithoutPermissionFailsAndKeepsTheFile) {
     // The temporary folder must be reachable for the unprivileged child.
     ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0755), 0);
