@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <system_error>
 
@@ -139,7 +140,9 @@ ProfileKeys CollectKeys(std::string_view text) {
 }
 
 void AppendFrequency(std::string& out, double frequencyMHz) {
-    std::array<char, 64> buffer{};
+    // Room for every finite double the reader accepts: up to 309 whole digits, the point and
+    // three decimals.
+    std::array<char, std::numeric_limits<double>::max_exponent10 + 1 + 1 + 3> buffer{};
     const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
                                             frequencyMHz, std::chars_format::fixed, 3);
     if (error != std::errc()) {
@@ -250,6 +253,11 @@ std::string FormatSatelliteFileText(const SatelliteFile& satellite) {
     std::string name = satellite.name;
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '\n' || c == '\r' || c == '\0'; }, ' ');
+    // The reader drops blanks around a value and one pair of enclosing quotes: quoted, such a
+    // name reads back as it is.
+    if (Trim(name).size() != name.size() || ProfileValue(name).size() != name.size()) {
+        name = '"' + name + '"';
+    }
 
     std::string text = "[SATTYPE]\n1=";
     text.append(position.data(), 4);

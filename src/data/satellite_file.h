@@ -57,7 +57,9 @@ std::string FormatTransponderLine(const SatelliteTransponder& transponder);
 // A missing or unreadable transponder key is skipped, the others are kept in key order.
 std::optional<SatelliteFile> ParseSatelliteFileText(std::string_view text);
 
-// The text that ParseSatelliteFileText reads back as the same satellite; LF line ends.
+// The text that ParseSatelliteFileText reads back as the same satellite; LF line ends. A line end
+// or NUL in the name becomes a blank; a name with blanks or a pair of quotes around it is
+// written in quotes.
 std::string FormatSatelliteFileText(const SatelliteFile& satellite);
 
 // None when the file cannot be read, is larger than 16 MiB, or its text is rejected above.

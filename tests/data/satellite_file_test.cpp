@@ -17,6 +17,7 @@
 namespace {
 
 using namespace std::string_literals;
+using namespace std::string_view_literals;
 
 void WriteText(const std::string& path, std::string_view text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -131,6 +132,25 @@ TEST(FormatTransponderLineTest, EveryKilohertzValueSurvivesTheRoundTripExactly) 
         const auto back = ParseTransponderLine(line);
         ASSERT_TRUE(back) << line;
         ASSERT_EQ(back->frequencyMHz, mhz) << line;
+    }
+}
+
+TEST(FormatTransponderLineTest, EveryFrequencyTheReaderTakesIsWrittenInFull) {
+    // The reader takes a frequency of any length; the writer's buffer once held 64 characters
+    // and wrote "0" for anything longer, which the reader then refused.
+    // The largest double has 309 digits.
+    const std::string largest = "179769313486231570814527423731704356798070567525844996598917476803157260780028538760"
+                                "589558632766878171540458953514382464234321326889464182768467546703537516986049910576"
+                                "551282076245490090389328944075868508455133942304583236903222948165808559332123348274"
+                                "797826204144723168738177180919299881250404026184124858368";
+    for (const std::string& digits : {std::string(61, '9'), "1" + std::string(70, '0'), largest}) {
+        const std::string line = digits + ",H,27500,AUTO";
+        const auto parsed = ParseTransponderLine(line);
+        ASSERT_TRUE(parsed) << digits.size();
+        const std::string written = FormatTransponderLine(*parsed);
+        const auto back = ParseTransponderLine(written);
+        ASSERT_TRUE(back) << written;
+        EXPECT_EQ(back->frequencyMHz, parsed->frequencyMHz) << written;
     }
 }
 
@@ -361,11 +381,39 @@ TEST(FormatSatelliteFileTextTest, EmptySatelliteAndALineEndInTheName) {
     satellite.orbitalTenthsEast = 3599;
     satellite.name = "Bad\nName\r";
     const std::string text = FormatSatelliteFileText(satellite);
-    EXPECT_EQ(text, "[SATTYPE]\n1=3599\n2=Bad Name \n\n[DVB]\n0=0\n");
+    // The trailing blank the CR became is kept by quotes.
+    EXPECT_EQ(text, "[SATTYPE]\n1=3599\n2=\"Bad Name \"\n\n[DVB]\n0=0\n");
     const auto back = ParseSatelliteFileText(text);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->name, "Bad Name");
+    EXPECT_EQ(back->name, "Bad Name ");
     EXPECT_TRUE(back->transponders.empty());
+}
+
+TEST(FormatSatelliteFileTextTest, NamesWithBlanksOrQuotesAroundThemReadBackAsTheyAre) {
+    // Found by fuzzing: a name that a NUL byte cut after a CR was written with a trailing blank
+    // that the reader drops, so the written file did not read back as the same satellite.
+    const std::string_view found =
+        "[sattype]\n 1 = 3550\n2=\"E\xde\r\x00\x00sat 5 West B\"\n"sv;
+    const auto parsed = ParseSatelliteFileText(found);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->name, "E\xde\r");
+    const std::string written = FormatSatelliteFileText(*parsed);
+    const auto reread = ParseSatelliteFileText(written);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->name, "E\xde ");
+    EXPECT_EQ(FormatSatelliteFileText(*reread), written);
+
+    for (const std::string name : {" Astra", "Astra\t", "\"Astra\"", "'Astra'", "\"", "''"}) {
+        SatelliteFile satellite;
+        satellite.name = name;
+        const auto back = ParseSatelliteFileText(FormatSatelliteFileText(satellite));
+        ASSERT_TRUE(back) << name;
+        EXPECT_EQ(back->name, name);
+    }
+    // Names that need no quotes get none.
+    SatelliteFile plain;
+    plain.name = "Astra \"1L\"";
+    EXPECT_NE(FormatSatelliteFileText(plain).find("\n2=Astra \"1L\"\n"), std::string::npos);
 }
 
 // --- Files and folders ---

@@ -54,27 +54,10 @@ int CKernelFrontendDevice::GetProperties(std::span<DvbProperty> properties) {
     return 0;
 }
 
-int CKernelFrontendDevice::ReadStatistic(DvbStatisticSource source, DvbStatistic& statistic) {
-    statistic = DvbStatistic{};
-    if (source == DvbStatisticSource::LegacyStrength || source == DvbStatisticSource::LegacySnr) {
-        std::uint16_t value = 0;
-        const int error = Control(
-            m_hFrontend,
-            source == DvbStatisticSource::LegacyStrength ? FE_READ_SIGNAL_STRENGTH : FE_READ_SNR,
-            &value);
-        if (error != 0) return error;
-        statistic.scale = DvbScale::Relative;
-        statistic.value = value;
-        return 0;
-    }
-    dtv_property property{};
-    property.cmd = source == DvbStatisticSource::Strength ? DTV_STAT_SIGNAL_STRENGTH : DTV_STAT_CNR;
-    dtv_properties request{};
-    request.num = 1;
-    request.props = &property;
-    if (const int error = Control(m_hFrontend, FE_GET_PROPERTY, &request)) return error;
-    if (property.u.st.len == 0) return 0;
-    const dtv_stats& layer = property.u.st.stat[0];
+DvbStatistic StatisticOfFirstLayer(const dtv_fe_stats& stats) {
+    DvbStatistic statistic;
+    if (stats.len == 0) return statistic;
+    const dtv_stats& layer = stats.stat[0];
     switch (layer.scale) {
         case FE_SCALE_DECIBEL:
             statistic.scale = DvbScale::Decibel;
@@ -91,6 +74,32 @@ int CKernelFrontendDevice::ReadStatistic(DvbStatisticSource source, DvbStatistic
         default:
             break;
     }
+    return statistic;
+}
+
+DvbStatistic StatisticOfLegacyReading(std::uint16_t value) {
+    return DvbStatistic{DvbScale::Relative, value};
+}
+
+int CKernelFrontendDevice::ReadStatistic(DvbStatisticSource source, DvbStatistic& statistic) {
+    statistic = DvbStatistic{};
+    if (source == DvbStatisticSource::LegacyStrength || source == DvbStatisticSource::LegacySnr) {
+        std::uint16_t value = 0;
+        const int error = Control(
+            m_hFrontend,
+            source == DvbStatisticSource::LegacyStrength ? FE_READ_SIGNAL_STRENGTH : FE_READ_SNR,
+            &value);
+        if (error != 0) return error;
+        statistic = StatisticOfLegacyReading(value);
+        return 0;
+    }
+    dtv_property property{};
+    property.cmd = source == DvbStatisticSource::Strength ? DTV_STAT_SIGNAL_STRENGTH : DTV_STAT_CNR;
+    dtv_properties request{};
+    request.num = 1;
+    request.props = &property;
+    if (const int error = Control(m_hFrontend, FE_GET_PROPERTY, &request)) return error;
+    statistic = StatisticOfFirstLayer(property.u.st);
     return 0;
 }
 

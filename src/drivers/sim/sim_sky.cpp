@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
@@ -25,12 +27,21 @@ std::optional<CodeRate> ParseRate(const std::string& text) {
 
 std::optional<SimCarrier> CarrierOf(const SatelliteFile& satellite,
                                     const SatelliteTransponder& transponder) {
+    // A carrier keeps its frequency in kHz in 32 bits, and its symbol rate in symbols per second
+    // as the carrier report carries it, a signed 32-bit number: a line beyond them names no
+    // carrier the card could report, and wrapped around it would turn up as one that the file
+    // does not have.
+    constexpr double kMaxFrequencyKHz = std::numeric_limits<std::uint32_t>::max();
+    constexpr double kMaxSymbolRate = std::numeric_limits<std::int32_t>::max();
+    const double frequencyKHz = std::round(transponder.frequencyMHz * 1000.0);
+    const double symbolRate = transponder.symbolRateKsps * 1000.0;
+    if (!(frequencyKHz <= kMaxFrequencyKHz) || !(symbolRate <= kMaxSymbolRate)) return std::nullopt;
     SimCarrier carrier;
     carrier.orbitalTenthsEast = satellite.orbitalTenthsEast;
     carrier.satellite = satellite.name;
-    carrier.frequencyKHz = static_cast<std::uint32_t>(std::llround(transponder.frequencyMHz * 1000.0));
+    carrier.frequencyKHz = static_cast<std::uint32_t>(frequencyKHz);
     carrier.polarisation = transponder.polarisation;
-    carrier.symbolRate = static_cast<std::uint32_t>(transponder.symbolRateKsps) * 1000u;
+    carrier.symbolRate = static_cast<std::uint32_t>(symbolRate);
     const auto rate = ParseRate(transponder.fec);
     if (transponder.deliverySystem.empty() || transponder.deliverySystem == "DVB-S") {
         carrier.system = SimSystem::DvbS;

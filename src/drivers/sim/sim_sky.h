@@ -9,7 +9,8 @@
 // the modulation as written (QPSK when missing or AUTO); the FEC as written when that MODCOD
 // exists, otherwise 3/4 for QPSK, 16APSK and 32APSK and 2/3 for 8PSK; pilots on except for QPSK;
 // roll-off 0.35; normal frames; one transport stream; no scrambling. Other delivery systems are
-// left out.
+// left out, and so are lines whose frequency in kHz does not fit 32 bits or whose symbol rate in
+// symbols per second does not fit the carrier report's signed 32 bits.
 #include <string>
 #include <vector>
 

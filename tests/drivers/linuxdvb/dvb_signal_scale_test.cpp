@@ -1,7 +1,12 @@
-// Strength and quality for the 0..100 bars from both of the kernel's scales, and garbage.
+// Strength and quality for the 0..100 bars from both of the kernel's scales, and garbage; the
+// statistic taken from the kernel's answer.
 #include "drivers/linuxdvb/dvb_signal_scale.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "drivers/linuxdvb/kernel_frontend_device.h"
 
 namespace linuxdvb {
 namespace {
@@ -55,6 +60,33 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaleCase{DvbScale::Relative, 655, 1}, ScaleCase{DvbScale::Relative, -1, 0},
                       ScaleCase{DvbScale::Counter, 100, std::nullopt},
                       ScaleCase{DvbScale::NotAvailable, 0, std::nullopt}));
+
+dtv_fe_stats FirstLayer(std::uint8_t length, std::uint8_t scale, std::uint64_t value) {
+    dtv_fe_stats stats{};
+    stats.len = length;
+    stats.stat[0].scale = scale;
+    stats.stat[0].uvalue = value;
+    return stats;
+}
+
+bool operator==(const DvbStatistic& a, const DvbStatistic& b) {
+    return a.scale == b.scale && a.value == b.value;
+}
+
+TEST(KernelStatistic, FirstLayerOfTheKernelsAnswer) {
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_DECIBEL, static_cast<std::uint64_t>(-55'000))) ==
+                (DvbStatistic{DvbScale::Decibel, -55'000}));
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_RELATIVE, 40'000)) ==
+                (DvbStatistic{DvbScale::Relative, 40'000}));
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(4, FE_SCALE_COUNTER, 12)) == (DvbStatistic{DvbScale::Counter, 12}));
+    // No layer, a scale the kernel calls "not available" or one it does not define: nothing.
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(0, FE_SCALE_DECIBEL, 1)) == DvbStatistic{});
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_NOT_AVAILABLE, 1)) == DvbStatistic{});
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, 0xFF, 1)) == DvbStatistic{});
+    // A relative value past 65535 still gives a full bar, not a wrapped one.
+    EXPECT_EQ(StrengthPercent(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_RELATIVE, ~std::uint64_t{0} >> 1))), 100);
+    EXPECT_TRUE(StatisticOfLegacyReading(65'535) == (DvbStatistic{DvbScale::Relative, 65'535}));
+}
 
 }  // namespace
 }  // namespace linuxdvb

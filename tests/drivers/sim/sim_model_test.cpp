@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+#include <vector>
 
 #include "data/satellite_file.h"
 #include "drivers/sim/sim_carrier_math.h"
@@ -211,6 +215,31 @@ TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
     EXPECT_EQ(generic->payload, SimPayload::GenericContinuous);
     EXPECT_EQ(generic->satellite, "Astra");
     EXPECT_EQ(sky.Positions(), (std::vector<int>{192, 3550}));
+}
+
+TEST(SimSky, LinesBeyondTheCarrierUnitsAreLeftOut) {
+    // Found by fuzzing: 113610719 MHz is 113610719000 kHz, which wrapped around 32 bits to a
+    // carrier at 1941569304 kHz that the file does not have; 4294968 kSps became 704 symbols/s,
+    // and 2750000 kSps, locked, gave the carrier report a negative symbol rate.
+    const std::string folder = ::testing::TempDir() + "/sim-sky-units";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + "/Sat.ini") << "[SATTYPE]\n1=0192\n2=Astra\n[DVB]\n0=7\n"
+                                          "1=113610719,V,27500,3/4\n"
+                                          "2=11000,V,4294968,3/4\n"
+                                          "3=10719,V,2750000,3/4,DVB-S2,16APSK\n"
+                                          "4=4294967.295,H,2147483,3/4\n"
+                                          "5=4294967.2955,H,27500,3/4\n"
+                                          "6=11100,H,2147484,3/4\n"
+                                          "7=11362,H,22000,2/3\n";
+    const CSimSky sky = CSimSky::Load(folder);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> fromFile;
+    for (const SimCarrier& c : sky.Carriers()) {
+        if (!c.extra) fromFile.emplace_back(c.frequencyKHz, c.symbolRate);
+    }
+    EXPECT_EQ(fromFile, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                            {4294967295u, 2147483000u}, {11362000u, 22000000u}}));
+    std::filesystem::remove_all(folder);
 }
 
 TEST(SimSky, GeneratedSatelliteFilesGiveTheKnownTransponders) {
