@@ -38,7 +38,10 @@ e2e_begin() {
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
   chmod 700 "$XDG_RUNTIME_DIR"
   # Xvfb picks a free display itself and writes its number, so parallel runs never collide.
-  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$E2E_DIR/display" >/dev/null 2>&1 &
+  # -noreset: by default the server resets when its last client leaves, and refuses the clients
+  # that connect meanwhile (the program, as xdpyinfo or the accessibility bus leave).
+  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1280x1024x24}" -nolisten tcp -noreset 3>"$E2E_DIR/display" \
+    >/dev/null 2>&1 &
   E2E_XVFB=$!
   trap e2e_end EXIT
   for _ in $(seq 100); do
