@@ -23,11 +23,25 @@ INI
 e2e_start
 e2e_wait_window "VLK Record : Select device"
 e2e_shot e2e-device-list
-e2e_key Return
+for attempt in 1 2 3; do
+  e2e_key Return
+  for _ in $(seq 50); do
+    xdotool search --onlyvisible --name "Skarveld - Version" >/dev/null 2>&1 && break 2
+    sleep 0.1
+  done
+done
 e2e_wait_window "Skarveld - Version"
 e2e_shot e2e-tuner-setting
-e2e_key Return
 trace="$HOME/SimulatedCard.log"
+# A window that has just appeared on a busy machine may not have the keyboard yet: the key is
+# pressed again while no DiSEqC message has come (a second "Lock TP" is harmless).
+for attempt in 1 2 3; do
+  e2e_key Return
+  for _ in $(seq 50); do
+    grep -qF "diseqc E0 10 38 F6" "$trace" 2>/dev/null && break 2
+    sleep 0.1
+  done
+done
 e2e_wait_file_line "$trace" "diseqc E0 10 38 F6"
 e2e_wait_file_line "$trace" "tune 11362000 kHz, LNB 9750000/10600000 kHz, switch 11700000 kHz, horizontal, 22000 kSps"
 e2e_wait_file_line "$trace" "lock 11362 H 22000"
