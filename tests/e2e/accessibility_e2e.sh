@@ -35,6 +35,5 @@ sleep 0.5
 
 # Escape is swallowed on "Tuner Setting"; on "Motor/Positioner" it closes the window.
 e2e_key ctrl+Tab ctrl+Tab
-e2e_key_closing Escape
-e2e_wait_exit
+e2e_close_with Escape
 echo "PASS: every control of every window has a name of its own"

@@ -101,6 +101,54 @@ e2e_key() {
   xdotool key --window "$E2E_WINDOW" "$@"
 }
 
+# e2e_key_until <key> <command...>: presses the key until the command succeeds (three times at
+# most, 5 s each): a window that has just appeared on a busy machine may not have the keyboard yet.
+e2e_key_until() {
+  local key=$1
+  shift
+  for _ in 1 2 3; do
+    e2e_key "$key"
+    for _ in $(seq 50); do
+      "$@" 2>/dev/null && return 0
+      sleep 0.1
+    done
+  done
+  e2e_fail "pressing $key did not lead to: $*"
+}
+
+# e2e_close_with <key>: presses a key that ends the program until it has ended (three times at
+# most, 5 s each).
+e2e_close_with() {
+  for _ in 1 2 3; do
+    e2e_key_closing "$1"
+    for _ in $(seq 50); do
+      kill -0 "$E2E_PID" 2>/dev/null || { wait "$E2E_PID" || true; E2E_PID=; return 0; }
+      sleep 0.1
+    done
+  done
+  e2e_fail "pressing $1 did not end the program"
+}
+
+e2e_window_shown() {
+  xdotool search --onlyvisible --name "$1" >/dev/null
+}
+
+# A transponder of 19.2 E that the simulated card locks (DiSEqC port B), in VLK-TScap.ini.
+e2e_prepare_settings() {
+  cat >"$E2E_DIR/program/VLK-TScap.ini" <<'INI'
+[Config]
+polarity=0
+diseqc=2
+goldcode=0
+goldtype=0
+freq=11362
+symbol=22000
+lnblow=9750
+lnbhigh=10600
+lnbswitch=11700
+INI
+}
+
 # A key that closes the window: its release finds the window gone, which is no failure.
 e2e_key_closing() {
   e2e_key "$@" 2>/dev/null || true

@@ -10,25 +10,14 @@ E2E_SCREEN=2560x1600x24
 export QT_SCALE_FACTOR=2
 e2e_begin "$1"
 
-cat >"$E2E_DIR/program/VLK-TScap.ini" <<'INI'
-[Config]
-polarity=0
-diseqc=2
-goldcode=0
-goldtype=0
-freq=11362
-symbol=22000
-lnblow=9750
-lnbhigh=10600
-lnbswitch=11700
-INI
+e2e_prepare_settings
 
 e2e_start
 e2e_wait_window "VLK Record : Select device"
 e2e_shot e2e-device-list-200
-e2e_key Return
+e2e_key_until Return e2e_window_shown "Skarveld - Version"
 e2e_wait_window "Skarveld - Version"
-e2e_key Return
+e2e_key_until Return grep -qF "diseqc E0 10 38 F6" "$HOME/SimulatedCard.log"
 e2e_wait_file_line "$HOME/SimulatedCard.log" "lock 11362 H 22000"
 sleep 2.5  # a poll or two of the monitor
 e2e_shot e2e-tuner-setting-200
@@ -41,6 +30,5 @@ e2e_shot e2e-motor-positioner-200
 # The window is as large as the scale asks: 200 % of its 551 x 674 pixels.
 eval "$(xdotool getwindowgeometry --shell "$E2E_WINDOW" | grep -E '^(WIDTH|HEIGHT)=')"
 [[ $WIDTH -eq 1102 && $HEIGHT -eq 1348 ]] || e2e_fail "the main window is ${WIDTH}x${HEIGHT} at 200 %"
-e2e_key_closing Escape
-e2e_wait_exit
+e2e_close_with Escape
 echo "PASS: screenshots at 200 % in $E2E_ARTEFACTS"

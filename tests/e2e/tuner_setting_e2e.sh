@@ -7,42 +7,16 @@ source "$(dirname "$0")/e2e_lib.sh"
 E2E_ARTEFACTS=$2
 e2e_begin "$1"
 
-cat >"$E2E_DIR/program/VLK-TScap.ini" <<'INI'
-[Config]
-polarity=0
-diseqc=2
-goldcode=0
-goldtype=0
-freq=11362
-symbol=22000
-lnblow=9750
-lnbhigh=10600
-lnbswitch=11700
-INI
+e2e_prepare_settings
 
 e2e_start
 e2e_wait_window "VLK Record : Select device"
 e2e_shot e2e-device-list
-for attempt in 1 2 3; do
-  e2e_key Return
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name "Skarveld - Version" >/dev/null 2>&1 && break 2
-    sleep 0.1
-  done
-done
+e2e_key_until Return e2e_window_shown "Skarveld - Version"
 e2e_wait_window "Skarveld - Version"
 e2e_shot e2e-tuner-setting
 trace="$HOME/SimulatedCard.log"
-# A window that has just appeared on a busy machine may not have the keyboard yet: the key is
-# pressed again while no DiSEqC message has come (a second "Lock TP" is harmless).
-for attempt in 1 2 3; do
-  e2e_key Return
-  for _ in $(seq 50); do
-    grep -qF "diseqc E0 10 38 F6" "$trace" 2>/dev/null && break 2
-    sleep 0.1
-  done
-done
-e2e_wait_file_line "$trace" "diseqc E0 10 38 F6"
+e2e_key_until Return grep -qF "diseqc E0 10 38 F6" "$trace"
 e2e_wait_file_line "$trace" "tune 11362000 kHz, LNB 9750000/10600000 kHz, switch 11700000 kHz, horizontal, 22000 kSps"
 e2e_wait_file_line "$trace" "lock 11362 H 22000"
 sleep 2.5  # a poll or two of the monitor
@@ -53,7 +27,6 @@ e2e_shot e2e-capture-control
 e2e_key ctrl+Tab
 sleep 0.5
 e2e_shot e2e-motor-positioner
-e2e_key_closing Escape
-e2e_wait_exit
+e2e_close_with Escape
 grep -q "^freq=11362" "$E2E_DIR/program/VLK-TScap.ini" || e2e_fail "the settings were not kept"
 echo "PASS: tuned through the trace; screenshots in $E2E_ARTEFACTS"
