@@ -10,6 +10,8 @@ Usage: atspi_driver.py <command> [arguments]
                                     keyboard when the box publishes no list; needs xdotool)
   text <window> <control>           prints the text of a control
   wait-text <window> <control> <t>  waits until the control's text holds <t>
+  wait-exact <window> <control> <t> waits until the control's text is <t> ("UNLOCKED" holds
+                                    "LOCKED")
   page <window> <page>              shows a page of the window's property sheet
   controls <window>                 prints role TAB name of every control, one per line
   check-names <window>              fails unless every control has a name of its own: not
@@ -169,6 +171,10 @@ def do_action(accessible, *names):
 
 
 def text_of(accessible):
+    if accessible.getRole() == pyatspi.ROLE_COMBO_BOX:  # an editable box shows its edit field
+        edits = [c for c in accessible if c is not None and c.getRole() == pyatspi.ROLE_TEXT]
+        if edits:
+            accessible = edits[0]
     try:
         text = accessible.queryText()
         return text.getText(0, text.characterCount)
@@ -283,6 +289,9 @@ def main(argv):
     elif command == "wait-text":
         wait_for(f'"{args[2]}" in "{args[1]}" (now "{text_of(control)}")',
                  lambda: True if args[2] in text_of(control) else None)
+    elif command == "wait-exact":
+        wait_for(f'"{args[1]}" showing "{args[2]}" (now "{text_of(control)}")',
+                 lambda: True if text_of(control) == args[2] else None)
     else:
         raise DriverError(f"unknown command {command}\n{__doc__}")
 
