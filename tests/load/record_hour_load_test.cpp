@@ -9,10 +9,12 @@
 // Usage: load_record_hour [--seconds=N] (stream seconds, default 3600) [GoogleTest flags]
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/process_globals.h"
@@ -133,7 +135,13 @@ TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) 
     CFifoChecksumReader reader(environment.File("record.ts"));
     CRecordingStop stopFirst;  // a failed assertion must not leave the reader waiting for more
     SetRecordFilePath(reader.Path());
-    const int startError = StartRecording();
+    // The writer's open fails at once (ENXIO) until the reader's thread has reached its open();
+    // the card's clock stands still meanwhile, so no sample is due before the file is open.
+    int startError = StartRecording();
+    for (int attempt = 0; startError == ENXIO && attempt < 500; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        startError = StartRecording();
+    }
     ASSERT_EQ(startError, 0) << std::strerror(startError);
     ASSERT_TRUE(g_RecordFile.IsOpen());
     {
