@@ -116,10 +116,10 @@ double MeasureCaptureRealtimeFactor() {
     ComPtr<IBaseFilter> tuner;
     ComPtr<IBaseFilter> capture;
     for (const DeviceDescriptor& device : CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_NETWORK_TUNER)) {
-        if (device.friendlyName == std::wstring(card.Spec().friendlyName)) device.bindFilter(IID_IBaseFilter, tuner.ReleaseAndGetVoidAddress());
+        if (device.friendlyName == std::wstring(card.Profile().friendlyName)) device.bindFilter(IID_IBaseFilter, tuner.ReleaseAndGetVoidAddress());
     }
     for (const DeviceDescriptor& device : CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_RECEIVER_COMPONENT)) {
-        if (device.friendlyName == std::wstring(card.Spec().receiverName)) device.bindFilter(IID_IBaseFilter, capture.ReleaseAndGetVoidAddress());
+        if (device.friendlyName == std::wstring(card.Profile().receiverName)) device.bindFilter(IID_IBaseFilter, capture.ReleaseAndGetVoidAddress());
     }
     auto* sinkObject = new CNullSink();
     ComPtr<IBaseFilter> sink(static_cast<IBaseFilter*>(sinkObject));

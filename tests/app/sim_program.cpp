@@ -45,7 +45,7 @@ CSimProgram::CSimProgram() {
     m_pProvider = std::make_unique<CSimDeviceProvider>(Noiseless(), CSimClock::Mode::Manual,
                                                        CSimSky::Load(transponders));
 
-    const std::wstring_view name = Card().Spec().friendlyName;
+    const std::wstring_view name = Card().Profile().friendlyName;
     g_nDeviceIndex = 0;  // no real card is published before the simulated ones here
     g_strDeviceName.assign(name.begin(), name.end());
     g_strWorkDir = m_environment.Folder().Path();

@@ -58,24 +58,24 @@ Bytes VersionNote(bool bigEndian, const VersionNumbers& numbers) {
     return Note(bigEndian, "VLK", 1, Descriptor(bigEndian, numbers));
 }
 
-struct SectionSpec {
+struct SectionLayout {
     std::string name;
     std::uint32_t type = 7;  // SHT_NOTE
     Bytes content;
     std::uint64_t addralign = 4;
 };
 
-struct ElfSpec {
+struct ElfLayout {
     bool is64 = true;
     bool bigEndian = false;
-    std::vector<SectionSpec> sections;
+    std::vector<SectionLayout> sections;
 };
 
 // A minimal relocatable-style ELF file: header, section contents, then the section headers
 // (null section, ".shstrtab", then the given sections), so that cutting the file anywhere loses
 // part of the headers.
-Bytes BuildElf(const ElfSpec& spec) {
-    std::vector<SectionSpec> sections;
+Bytes BuildElf(const ElfLayout& spec) {
+    std::vector<SectionLayout> sections;
     sections.push_back({".shstrtab", 3, {}, 1});
     sections.insert(sections.end(), spec.sections.begin(), spec.sections.end());
     Bytes strings{0};
@@ -136,8 +136,8 @@ Bytes BuildElf(const ElfSpec& spec) {
     return body.bytes;
 }
 
-ElfSpec WithVersionNote(bool is64, bool bigEndian, const VersionNumbers& numbers) {
-    return ElfSpec{is64,
+ElfLayout WithVersionNote(bool is64, bool bigEndian, const VersionNumbers& numbers) {
+    return ElfLayout{is64,
                    bigEndian,
                    {{".text", 1, Bytes(13, 0x90), 16},
                     {".note.vlk.version", 7, VersionNote(bigEndian, numbers), 4}}};

@@ -163,7 +163,7 @@ protected:
             "[Config]\npolarity=0\ndiseqc=2\ngoldcode=0\ngoldtype=0\nfreq=11362\nsymbol=22000\n"
             "lnblow=9750\nlnbhigh=10600\nlnbswitch=11700\n");
         g_nDeviceIndex = 0;
-        g_strDeviceName = Narrow(m_provider.Card(0).Spec().friendlyName);
+        g_strDeviceName = Narrow(m_provider.Card(0).Profile().friendlyName);
         // The recording page reports each tick to the debugger output: count the ticks instead
         // of printing ten lines a second.
         platform::SetDebugOutputSinkForTesting([this](std::string_view text) {

@@ -110,7 +110,7 @@ TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) 
                                 CSimSky({HundredMegabitCarrier()}));
     CSimCard& card = provider.Card(0);
     g_nDeviceIndex = 0;
-    g_strDeviceName = Narrow(card.Spec().friendlyName);
+    g_strDeviceName = Narrow(card.Profile().friendlyName);
 
     CGraphRelease release;
     ASSERT_EQ(g_BDAGraph.BuildTunerGraph(0, nullptr), kBuildOk);

@@ -5,7 +5,7 @@
 
 CSimCaptureFilter::CSimCaptureFilter(std::shared_ptr<CSimCard> card)
     : CBaseFilter(L"simulated capture", nullptr, &m_lock, CLSID_SimCaptureFilter), m_pCard(std::move(card)) {
-    m_pInput = std::make_unique<CSimCaptureInputPin>(this, &m_lock, m_pCard->Spec().medium);
+    m_pInput = std::make_unique<CSimCaptureInputPin>(this, &m_lock, m_pCard->Profile().medium);
     m_pOutput = std::make_unique<CSimCaptureOutputPin>(this, &m_lock, m_pCard);
 }
 

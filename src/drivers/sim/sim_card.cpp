@@ -43,9 +43,9 @@ std::string PositionText(double east) {
 
 }  // namespace
 
-CSimCard::CSimCard(const SimCardSpec& spec, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
+CSimCard::CSimCard(const SimCardProfile& profile, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
                    std::shared_ptr<CSimClock> clock, std::uint64_t seed)
-    : m_spec(spec),
+    : m_profile(profile),
       m_options(options),
       m_pSky(std::move(sky)),
       m_pClock(std::move(clock)),
@@ -60,7 +60,7 @@ CSimCard::CSimCard(const SimCardSpec& spec, const SimOptions& options, std::shar
 CSimCard::~CSimCard() { m_pClock->RemoveListener(m_nListener); }
 
 void CSimCard::TraceAt(std::uint64_t ticks, const std::string& event) {
-    CSimTrace::Write(m_spec.shortName, ticks, event);
+    CSimTrace::Write(m_profile.shortName, ticks, event);
 }
 
 void CSimCard::Trace(const std::string& event) { TraceAt(m_pClock->Now(), event); }
@@ -117,7 +117,7 @@ CSimCard::Reception CSimCard::Evaluate(std::uint64_t at) const {
     if (!reception.best) return reception;
     const SimCarrier& carrier = m_pSky->Carriers()[*reception.best];
     reception.margin = reception.carrierToNoise - sim::RequiredCarrierToNoise(carrier);
-    const bool demodulates = carrier.system != SimSystem::DvbS2X || m_spec.reportsDvbS2X;
+    const bool demodulates = carrier.system != SimSystem::DvbS2X || m_profile.reportsDvbS2X;
     const bool descrambles = carrier.system == SimSystem::DvbS || carrier.plsGold == m_nPlsGold;
     reception.lockable = reception.margin > 0 && demodulates && descrambles;
     return reception;
@@ -371,7 +371,7 @@ std::array<std::int32_t, 18> CSimCard::MediaInfo() {
     fields[0] = static_cast<std::int32_t>(static_cast<std::int64_t>(carrier.frequencyKHz) - oscillator);
     fields[1] = static_cast<std::int32_t>(carrier.symbolRate);
     fields[2] = carrier.system == SimSystem::DvbS ? 0 : 1;
-    fields[3] = m_spec.reportsDvbS2X ? sim::ExtendedModCodeOf(carrier) : sim::Dvbs2ModCodOf(carrier);
+    fields[3] = m_profile.reportsDvbS2X ? sim::ExtendedModCodeOf(carrier) : sim::Dvbs2ModCodOf(carrier);
     fields[4] = sim::DvbsCodeRateIndexOf(carrier);
     fields[5] = sim::ModulationCodeOf(carrier);
     const std::uint8_t matype1 = sim::Matype1Of(carrier);

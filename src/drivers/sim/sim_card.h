@@ -87,13 +87,13 @@ public:
     // The result of every operation on a card that was removed (ERROR_DEVICE_NOT_CONNECTED).
     static constexpr HRESULT kDeviceRemoved = static_cast<HRESULT>(0x8007048F);
 
-    CSimCard(const SimCardSpec& spec, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
+    CSimCard(const SimCardProfile& profile, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
              std::shared_ptr<CSimClock> clock, std::uint64_t seed);
     ~CSimCard();
     CSimCard(const CSimCard&) = delete;
     CSimCard& operator=(const CSimCard&) = delete;
 
-    const SimCardSpec& Spec() const { return m_spec; }
+    const SimCardProfile& Profile() const { return m_profile; }
     const SimOptions& Options() const { return m_options; }
     CSimFaults& Faults() { return m_faults; }
     CSimClock& Clock() { return *m_pClock; }
@@ -152,7 +152,7 @@ private:
     int DeliveredInputStream(const SimCarrier& carrier) const;
     double NextNoise();
 
-    const SimCardSpec m_spec;
+    const SimCardProfile m_profile;
     const SimOptions m_options;
     const std::shared_ptr<const CSimSky> m_pSky;
     const std::shared_ptr<CSimClock> m_pClock;

@@ -13,7 +13,7 @@ enum class SimPropertyCarrier {
     Usb,   // extension properties on the tuner filter itself
 };
 
-struct SimCardSpec {
+struct SimCardProfile {
     std::wstring_view friendlyName;       // tuner device
     std::wstring_view receiverName;       // capture device
     std::wstring_view transportInfoName;  // transport information device
@@ -23,7 +23,7 @@ struct SimCardSpec {
     GUID medium;
 };
 
-inline constexpr std::array<SimCardSpec, 3> kSimulatedCards = {{
+inline constexpr std::array<SimCardProfile, 3> kSimulatedCards = {{
     {L"VLK Arden DVBS/S2 Tuner (simulated PCI-E card)",
      L"VLK Arden DVBS/S2 Capture (simulated PCI-E card)",
      L"VLK Arden MPEG-2 Transport Information (simulated PCI-E card)", "Arden", SimPropertyCarrier::PciE,

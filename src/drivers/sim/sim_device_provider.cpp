@@ -50,24 +50,24 @@ CSimDeviceProvider::~CSimDeviceProvider() {
 
 void CSimDeviceProvider::Publish(std::size_t index) {
     const std::shared_ptr<CSimCard> card = m_cards[index];
-    const SimCardSpec& spec = card->Spec();
+    const SimCardProfile& profile = card->Profile();
     CDevicePublication& publication = m_publications[index];
 
     DeviceDescriptor tuner;
     tuner.category = KSCATEGORY_BDA_NETWORK_TUNER;
-    tuner.friendlyName = std::wstring(spec.friendlyName);
+    tuner.friendlyName = std::wstring(profile.friendlyName);
     tuner.bindFilter = [card](REFIID iid, void** ppv) { return BindNew<CSimTunerFilter>(card, iid, ppv); };
     publication.Publish(kSimulatedRank, std::move(tuner));
 
     DeviceDescriptor receiver;
     receiver.category = KSCATEGORY_BDA_RECEIVER_COMPONENT;
-    receiver.friendlyName = std::wstring(spec.receiverName);
+    receiver.friendlyName = std::wstring(profile.receiverName);
     receiver.bindFilter = [card](REFIID iid, void** ppv) { return BindNew<CSimCaptureFilter>(card, iid, ppv); };
     publication.Publish(kSimulatedRank, std::move(receiver));
 
     DeviceDescriptor information;
     information.category = KSCATEGORY_BDA_TRANSPORT_INFORMATION;
-    information.friendlyName = std::wstring(spec.transportInfoName);
+    information.friendlyName = std::wstring(profile.transportInfoName);
     information.bindFilter = [](REFIID iid, void** ppv) {
         return CoCreateInstance(CLSID_TransportInformationFilter, nullptr, CLSCTX_INPROC_SERVER, iid, ppv);
     };

@@ -64,7 +64,7 @@ std::string PropertyName(const GUID& set, DWORD id) {
 CSimPropertyDriver::CSimPropertyDriver(CSimCard& card) : m_card(card) {}
 
 std::span<const CSimPropertyDriver::Property> CSimPropertyDriver::Properties(Surface surface) const {
-    const bool usb = m_card.Spec().carrier == SimPropertyCarrier::Usb;
+    const bool usb = m_card.Profile().carrier == SimPropertyCarrier::Usb;
     if (usb && surface == Surface::Filter) return kCtrl;
     if (!usb && surface == Surface::Pin) return kBdaExt;
     return {};

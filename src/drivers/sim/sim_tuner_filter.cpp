@@ -9,7 +9,7 @@
 CSimTunerFilter::CSimTunerFilter(std::shared_ptr<CSimCard> card)
     : CBaseFilter(L"simulated tuner", nullptr, &m_lock, CLSID_SimTunerFilter), m_pCard(std::move(card)) {
     m_pInput = std::make_unique<CSimTunerInputPin>(this, &m_lock);
-    m_pOutput = std::make_unique<CSimTunerOutputPin>(this, &m_lock, m_pCard->Spec().medium);
+    m_pOutput = std::make_unique<CSimTunerOutputPin>(this, &m_lock, m_pCard->Profile().medium);
     m_pTunerNode = std::make_unique<CSimTunerNode>(this);
     m_pDemodulatorNode = std::make_unique<CSimDemodulatorNode>(this);
 }

@@ -29,7 +29,7 @@ struct Capture {
 Capture Record(std::size_t card, char port, const SimTune& tune, std::uint64_t milliseconds,
                std::vector<std::uint8_t> streamType = {1, 0}) {
     CSimTestRig rig(card);
-    if (rig.Card().Spec().carrier == SimPropertyCarrier::PciE) {
+    if (rig.Card().Profile().carrier == SimPropertyCarrier::PciE) {
         EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, streamType), S_OK);
     }
     EXPECT_EQ(rig.SendCommittedSwitch(port, tune), S_OK);

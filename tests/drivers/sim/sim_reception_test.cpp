@@ -284,7 +284,7 @@ TEST(SimReception, ModCodFilterDropsFramesButKeepsTheLock) {
 
 // The carrier report as the driver hands it out: eighteen little-endian DWORDs.
 std::vector<std::int32_t> ReportOf(CSimTestRig& rig) {
-    const bool usb = rig.Card().Spec().carrier == SimPropertyCarrier::Usb;
+    const bool usb = rig.Card().Profile().carrier == SimPropertyCarrier::Usb;
     auto record = Record(72);
     EXPECT_EQ(rig.GetRecord(usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
                             usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, record),
@@ -353,7 +353,7 @@ TEST(SimReception, RemovedCardDisappearsStopsStreamingAndIsBroadcast) {
     LockTp(rig, 'B', kAstra11362);
     rig.Clock().AdvanceMs(1000);
     ASSERT_FALSE(rig.TakeBytes().empty());
-    const std::wstring name(rig.Card().Spec().friendlyName);
+    const std::wstring name(rig.Card().Profile().friendlyName);
 
     rig.Provider().RemoveCard(kArden);
     EXPECT_EQ(removals.load(), 1);

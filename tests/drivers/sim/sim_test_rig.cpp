@@ -85,7 +85,7 @@ const CSimSky& BuildSky() {
 
 CSimTestRig::CSimTestRig(std::size_t cardIndex, SimOptions options, CSimClock::Mode mode) : m_nCard(cardIndex) {
     m_pProvider = std::make_unique<CSimDeviceProvider>(options, mode, BuildSky());
-    const SimCardSpec& spec = m_pProvider->Card(cardIndex).Spec();
+    const SimCardProfile& profile = m_pProvider->Card(cardIndex).Profile();
 
     EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, m_pGraph.ReleaseAndGetAddressOf()), S_OK);
     m_pControl = m_pGraph.As<IMediaControl>();
@@ -97,9 +97,9 @@ CSimTestRig::CSimTestRig(std::size_t cardIndex, SimOptions options, CSimClock::M
     m_pSpace->put__NetworkType(CLSID_DVBSNetworkProvider);
     m_pITuner->put_TuningSpace(m_pSpace.Get());
 
-    m_pTuner = BindDevice(KSCATEGORY_BDA_NETWORK_TUNER, std::wstring(spec.friendlyName));
-    m_pCapture = BindDevice(KSCATEGORY_BDA_RECEIVER_COMPONENT, std::wstring(spec.receiverName));
-    m_pInfo = BindDevice(KSCATEGORY_BDA_TRANSPORT_INFORMATION, std::wstring(spec.transportInfoName));
+    m_pTuner = BindDevice(KSCATEGORY_BDA_NETWORK_TUNER, std::wstring(profile.friendlyName));
+    m_pCapture = BindDevice(KSCATEGORY_BDA_RECEIVER_COMPONENT, std::wstring(profile.receiverName));
+    m_pInfo = BindDevice(KSCATEGORY_BDA_TRANSPORT_INFORMATION, std::wstring(profile.transportInfoName));
     EXPECT_TRUE(m_pTuner && m_pCapture && m_pInfo);
     m_pInfoObject = dynamic_cast<CTransportInfoFilter*>(m_pInfo.Get());
     EXPECT_EQ(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, m_pTee.ReleaseAndGetAddressOf()), S_OK);
@@ -126,7 +126,7 @@ CSimTestRig::CSimTestRig(std::size_t cardIndex, SimOptions options, CSimClock::M
     EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTee.Get(), L"Output1").Get(), PinOf(m_pInfo.Get(), L"Input").Get()), S_OK);
     EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTee.Get(), L"Output2").Get(), PinOf(m_pSink.Get(), L"Input").Get()), S_OK);
 
-    if (spec.carrier == SimPropertyCarrier::Usb) {
+    if (profile.carrier == SimPropertyCarrier::Usb) {
         m_pTuner->QueryInterface(IID_IKsPropertySet, m_pDriver.ReleaseAndGetVoidAddress());
     } else {
         PinOf(m_pTuner.Get(), L"Input0")->QueryInterface(IID_IKsPropertySet, m_pDriver.ReleaseAndGetVoidAddress());
@@ -151,7 +151,7 @@ HRESULT CSimTestRig::SendCommittedSwitch(char port, const SimTune& tune) {
 }
 
 HRESULT CSimTestRig::SendDiseqc(const std::vector<std::uint8_t>& message) {
-    if (Card().Spec().carrier == SimPropertyCarrier::Usb) {
+    if (Card().Profile().carrier == SimPropertyCarrier::Usb) {
         std::copy(message.begin(), message.end(), m_usbRecord.begin() + 21);
         return m_pDriver->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, m_usbRecord.data(), 288);
     }
