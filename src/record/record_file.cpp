@@ -31,8 +31,16 @@ bool CRecordFile::Open(const std::string& path) {
         return false;
     }
     struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || (regular && ::ftruncate(fd, 0) != 0)) {
+    if (::fstat(fd, &info) != 0) {
+        m_nOpenError = errno;
+        ::close(fd);
+        return false;
+    }
+    const bool regular = S_ISREG(info.st_mode);
+    // A device such as /dev/null is every program's at once: only files and pipes, which two
+    // writers would spoil, are held for one recording.
+    const bool shared = S_ISCHR(info.st_mode);
+    if ((!shared && ::flock(fd, LOCK_EX | LOCK_NB) != 0) || (regular && ::ftruncate(fd, 0) != 0)) {
         m_nOpenError = errno;
         ::close(fd);
         return false;

@@ -162,6 +162,17 @@ TEST_F(RecordingTest, NoOtherOpenerGetsTheFileWhileItIsHeld) {
     ::close(other);
 }
 
+TEST_F(RecordingTest, ADeviceEveryProgramWritesIsNotHeldForOneRecording) {
+    CRecordFile first;
+    CRecordFile second;
+    ASSERT_TRUE(first.Open("/dev/null"));
+    EXPECT_TRUE(second.Open("/dev/null")) << "another recording into /dev/null is no conflict";
+    const int other = ::open("/dev/null", O_WRONLY);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "nor is any other program's lock";
+    ::close(other);
+}
+
 TEST_F(RecordingTest, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     BuildGraph(5);
     SetRecordFilePath(m_folder.File("missing/folder.ts"));
