@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(std::isfinite(card.MotorAngle()));
 
-    SimTuneRequest request;
+    BdaTuneRequest request;
     request.lowOscillator = 9'750'000;
     request.highOscillator = 10'600'000;
     request.lnbSwitch = 11'700'000;
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.symbolRate = 22'000;
     FUZZ_CHECK(card.Tune(request) == S_OK);
     clock->AdvanceMs(400);
-    SimSignal signal;
+    BdaSignal signal;
     FUZZ_CHECK(card.ReadSignal(&signal) == S_OK);
     FUZZ_CHECK(signal.strength >= 0 && signal.strength <= 100 && signal.quality >= 0 &&
                signal.quality <= 100);

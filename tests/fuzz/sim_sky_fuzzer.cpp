@@ -90,7 +90,7 @@ bool TuneAndStream(const std::shared_ptr<const CSimSky>& sky, const SimCarrier& 
 
     const std::uint8_t portB[] = {0xE0, 0x10, 0x38, 0xF4};
     card.SendDiseqc(portB);
-    SimTuneRequest request;
+    BdaTuneRequest request;
     request.lowOscillator = options.lnbLowMHz * 1000;
     request.highOscillator = options.lnbHighMHz * 1000;
     request.lnbSwitch = 11'700'000;
@@ -100,7 +100,7 @@ bool TuneAndStream(const std::shared_ptr<const CSimSky>& sky, const SimCarrier& 
     FUZZ_CHECK(card.Tune(request) == S_OK);
     clock->AdvanceMs(CSimCard::kAcquisitionTicks / CSimClock::kTicksPerMs + 10);
 
-    SimSignal signal;
+    BdaSignal signal;
     FUZZ_CHECK(card.ReadSignal(&signal) == S_OK);
     FUZZ_CHECK(signal.strength >= 0 && signal.strength <= 100 && signal.quality >= 0 &&
                signal.quality <= 100);

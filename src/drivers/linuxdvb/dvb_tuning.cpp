@@ -2,16 +2,16 @@
 
 namespace linuxdvb {
 
-std::optional<DvbTunePlan> PlanTune(const DvbTuneRequest& request) {
-    if (request.frequency == kNotSet || request.frequency == 0) return std::nullopt;
+std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request) {
+    if (request.frequency == kBdaNotSet || request.frequency == 0) return std::nullopt;
     const std::uint64_t multiplier =
-        request.multiplier == 0 || request.multiplier == kNotSet ? 1000 : request.multiplier;
+        request.multiplier == 0 || request.multiplier == kBdaNotSet ? 1000 : request.multiplier;
     const std::uint64_t frequency = std::uint64_t{request.frequency} * multiplier / 1000;  // kHz
     DvbTunePlan plan;
     plan.highBand = frequency > request.lnbSwitch;
     const std::uint32_t oscillator = plan.highBand ? request.highOscillator : request.lowOscillator;
     std::uint64_t intermediate = frequency;
-    if (oscillator != kNotSet && oscillator != 0) {
+    if (oscillator != kBdaNotSet && oscillator != 0) {
         // A C-band LNB's oscillator lies above the carrier: the IF is the distance either way.
         intermediate = frequency >= oscillator ? frequency - oscillator : oscillator - frequency;
     }
@@ -20,7 +20,7 @@ std::optional<DvbTunePlan> PlanTune(const DvbTuneRequest& request) {
     plan.voltage = request.polarisation == 1 || request.polarisation == 3 ? DvbVoltage::Volt18
                                                                           : DvbVoltage::Volt13;
     const std::uint64_t symbolRate =
-        request.symbolRate == kNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
+        request.symbolRate == kBdaNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
     if (symbolRate > 0xFFFFFFFFu) return std::nullopt;
     plan.symbolRate = static_cast<std::uint32_t>(symbolRate);
     return plan;

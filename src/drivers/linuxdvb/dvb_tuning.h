@@ -8,21 +8,10 @@
 #include <optional>
 #include <span>
 
+#include "drivers/kit/bda_tune_request.h"
 #include "drivers/linuxdvb/dvb_kernel_types.h"
 
 namespace linuxdvb {
-
-inline constexpr std::uint32_t kNotSet = 0xFFFFFFFFu;
-
-struct DvbTuneRequest {
-    std::uint32_t lowOscillator = kNotSet;   // kHz
-    std::uint32_t highOscillator = kNotSet;  // kHz
-    std::uint32_t lnbSwitch = kNotSet;       // kHz
-    std::uint32_t frequency = kNotSet;       // in units of the multiplier (Hz)
-    std::uint32_t multiplier = 1000;
-    std::int32_t polarisation = -1;      // 1 H, 2 V, 3 L, 4 R, else not set
-    std::uint32_t symbolRate = kNotSet;  // kSps
-};
 
 struct DvbTunePlan {
     std::uint32_t intermediateKHz = 0;
@@ -39,7 +28,7 @@ struct DvbTunePlan {
 // circular, 13 V otherwise (also when not set: the LNB needs power). An unset symbol rate is
 // passed as 0 for the kernel to refuse. nullopt: no frequency, an IF of 0 or beyond 32 bits, or a
 // symbol rate that does not fit in symbols/s.
-std::optional<DvbTunePlan> PlanTune(const DvbTuneRequest& request);
+std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request);
 
 // DVB-S2 physical-layer scrambling: the gold code n whose x-sequence state after n steps of
 // x(i+18) = x(i+7) + x(i) (from x = 1) is the root code. nullopt for 0 or codes beyond 18 bits.

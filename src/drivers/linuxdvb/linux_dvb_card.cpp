@@ -114,7 +114,7 @@ IDvbFrontendDevice* CLinuxDvbCard::Device(HRESULT& hr) {
     return m_pDevice.get();
 }
 
-HRESULT CLinuxDvbCard::Tune(const DvbTuneRequest& request) {
+HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     std::lock_guard guard(m_lock);
     const std::optional<DvbTunePlan> plan = PlanTune(request);
     if (!plan) return E_INVALIDARG;

@@ -60,7 +60,7 @@ public:
     void AttachTuner();
     void DetachTuner();
 
-    HRESULT Tune(const DvbTuneRequest& request);
+    HRESULT Tune(const BdaTuneRequest& request);
     // 3..6 bytes.
     HRESULT SendDiseqc(std::span<const std::uint8_t> message);
     // -1: no stream id filter; 0..255.

@@ -1,22 +1,20 @@
 #include "drivers/linuxdvb/linux_dvb_tuner_filter.h"
 
+#include "drivers/kit/bda_tuner_output_pin.h"
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "drivers/linuxdvb/linux_dvb_card.h"
-#include "drivers/linuxdvb/linux_dvb_demodulator_node.h"
 #include "drivers/linuxdvb/linux_dvb_tuner_input_pin.h"
-#include "drivers/linuxdvb/linux_dvb_tuner_node.h"
-#include "drivers/linuxdvb/linux_dvb_tuner_output_pin.h"
 
 namespace linuxdvb {
 
 CLinuxDvbTunerFilter::CLinuxDvbTunerFilter(std::shared_ptr<CLinuxDvbCard> card)
     : CBaseFilter(L"Linux DVB tuner", nullptr, &m_lock, CLSID_LinuxDvbTunerFilter),
       m_pCard(std::move(card)),
-      m_driver(*m_pCard) {
+      m_driver(*m_pCard),
+      m_topology(this, this) {
     m_pInput = std::make_unique<CLinuxDvbTunerInputPin>(this, &m_lock);
-    m_pOutput = std::make_unique<CLinuxDvbTunerOutputPin>(this, &m_lock, m_pCard->Medium());
-    m_pTunerNode = std::make_unique<CLinuxDvbTunerNode>(this);
-    m_pDemodulatorNode = std::make_unique<CLinuxDvbDemodulatorNode>(this);
+    m_pOutput = std::make_unique<CBdaTunerOutputPin>(L"Linux DVB tuner output", this, &m_lock,
+                                                     m_pCard->Medium());
     m_pCard->AttachTuner();
 }
 
@@ -45,23 +43,11 @@ CBasePin* CLinuxDvbTunerFilter::GetPin(int n) {
 
 HRESULT CLinuxDvbTunerFilter::GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType,
                                              IUnknown** node) {
-    if (node == nullptr) return E_POINTER;
-    *node = nullptr;
-    if (inputPinId != 0 || outputPinId != 1) return E_INVALIDARG;
-    if (nodeType == kBdaTunerNode) {
-        return m_pTunerNode->NonDelegatingQueryInterface(IUnknown::kIid,
-                                                         reinterpret_cast<void**>(node));
-    }
-    if (nodeType == kBdaDemodulatorNode) {
-        return m_pDemodulatorNode->NonDelegatingQueryInterface(IUnknown::kIid,
-                                                               reinterpret_cast<void**>(node));
-    }
-    return E_INVALIDARG;
+    return m_topology.GetControlNode(inputPinId, outputPinId, nodeType, node);
 }
 
 HRESULT CLinuxDvbTunerFilter::StartChanges() {
-    std::lock_guard guard(m_pendingLock);
-    m_bPending = false;
+    m_topology.Pending().Begin();
     return m_pCard->IsRemoved() ? kDeviceRemoved : S_OK;
 }
 
@@ -70,25 +56,22 @@ HRESULT CLinuxDvbTunerFilter::CheckChanges() {
 }
 
 HRESULT CLinuxDvbTunerFilter::CommitChanges() {
-    DvbTuneRequest request;
-    {
-        std::lock_guard guard(m_pendingLock);
-        request = m_pending;
-        m_bPending = false;
-    }
-    return m_pCard->Tune(request);
+    return m_pCard->Tune(m_topology.Pending().Take());
 }
 
 HRESULT CLinuxDvbTunerFilter::GetChangeState(ULONG* state) {
-    if (state == nullptr) return E_POINTER;
-    std::lock_guard guard(m_pendingLock);
-    *state = m_bPending ? 1 : 0;  // BDA_CHANGES_PENDING / BDA_CHANGES_COMPLETE
-    return S_OK;
+    return m_topology.GetChangeState(state);
 }
 
-DvbTuneRequest CLinuxDvbTunerFilter::Pending() const {
-    std::lock_guard guard(m_pendingLock);
-    return m_pending;
+HRESULT CLinuxDvbTunerFilter::ReadSignal(BdaSignal* signal) {
+    DvbSignal frontend;
+    const HRESULT hr = m_pCard->ReadSignal(frontend);
+    if (FAILED(hr)) return hr;
+    signal->locked = frontend.locked;
+    signal->present = frontend.strength > 0;
+    signal->strength = frontend.strength;
+    signal->quality = frontend.quality;
+    return S_OK;
 }
 
 HRESULT CLinuxDvbTunerFilter::Set(REFGUID propertySet, DWORD propertyId, void* /*instanceData*/,

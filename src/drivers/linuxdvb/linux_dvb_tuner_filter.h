@@ -8,22 +8,21 @@
 //
 // Node settings wait in a pending request until CommitChanges.
 #include <memory>
-#include <mutex>
 
-#include "drivers/linuxdvb/dvb_tuning.h"
+#include "drivers/kit/bda_signal.h"
+#include "drivers/kit/bda_tuner_topology.h"
 #include "drivers/linuxdvb/linux_dvb_property_driver.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/ks/ks_property_set.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/crit_sec.h"
 
+class CBdaTunerOutputPin;
+
 namespace linuxdvb {
 
 class CLinuxDvbCard;
 class CLinuxDvbTunerInputPin;
-class CLinuxDvbTunerOutputPin;
-class CLinuxDvbTunerNode;
-class CLinuxDvbDemodulatorNode;
 
 inline constexpr CLSID CLSID_LinuxDvbTunerFilter =
     com::MakeGuid("{4C445642-7A3B-4D2A-9F10-56A1D0C0B010}");
@@ -31,7 +30,8 @@ inline constexpr CLSID CLSID_LinuxDvbTunerFilter =
 class CLinuxDvbTunerFilter : public CBaseFilter,
                              public IBDA_Topology,
                              public IBDA_DeviceControl,
-                             public IKsPropertySet {
+                             public IKsPropertySet,
+                             private IBdaSignalSource {
 public:
     explicit CLinuxDvbTunerFilter(std::shared_ptr<CLinuxDvbCard> card);
     ~CLinuxDvbTunerFilter() override;
@@ -61,27 +61,18 @@ public:
 
     CLinuxDvbCard& Card() const { return *m_pCard; }
     CLinuxDvbPropertyDriver& Driver() { return m_driver; }
-    // For the nodes: the request that CommitChanges will hand to the card.
-    template <typename F>
-    void ChangePending(F&& change) {
-        std::lock_guard guard(m_pendingLock);
-        change(m_pending);
-        m_bPending = true;
-    }
-    DvbTuneRequest Pending() const;
 
 private:
+    // IBdaSignalSource: the frontend's statistics; a signal counts as present when it has any
+    // strength.
+    HRESULT ReadSignal(BdaSignal* signal) override;
+
     CCritSec m_lock;
     const std::shared_ptr<CLinuxDvbCard> m_pCard;
     CLinuxDvbPropertyDriver m_driver;
     std::unique_ptr<CLinuxDvbTunerInputPin> m_pInput;
-    std::unique_ptr<CLinuxDvbTunerOutputPin> m_pOutput;
-    std::unique_ptr<CLinuxDvbTunerNode> m_pTunerNode;
-    std::unique_ptr<CLinuxDvbDemodulatorNode> m_pDemodulatorNode;
-
-    mutable std::mutex m_pendingLock;
-    DvbTuneRequest m_pending;
-    bool m_bPending = false;
+    std::unique_ptr<CBdaTunerOutputPin> m_pOutput;
+    CBdaTunerTopology m_topology;
 };
 
 }  // namespace linuxdvb

@@ -209,12 +209,12 @@ void CSimCard::NewPlan(std::uint64_t at) {
     wake();
 }
 
-HRESULT CSimCard::Tune(const SimTuneRequest& request) {
+HRESULT CSimCard::Tune(const BdaTuneRequest& request) {
     std::lock_guard guard(m_lock);
     const std::uint64_t now = m_pClock->Now();
     Update(now);
     if (m_bRemoved) return kDeviceRemoved;
-    const std::uint64_t multiplier = request.multiplier == 0 || request.multiplier == 0xFFFFFFFFu ? 1000 : request.multiplier;
+    const std::uint64_t multiplier = request.multiplier == 0 || request.multiplier == kBdaNotSet ? 1000 : request.multiplier;
     const std::uint64_t frequency = static_cast<std::uint64_t>(request.frequency) * multiplier / 1000;  // kHz
     m_bHighBand = frequency > request.lnbSwitch;
     const std::uint64_t oscillator = m_bHighBand ? request.highOscillator : request.lowOscillator;
@@ -224,7 +224,7 @@ HRESULT CSimCard::Tune(const SimTuneRequest& request) {
     const std::uint64_t realOscillator = (m_bHighBand ? m_options.lnbHighMHz : m_options.lnbLowMHz) * std::uint64_t{1000};
     m_nRfKHz = realOscillator + m_nIfKHz;
     m_bTuned = true;
-    const std::uint64_t symbolRate = request.symbolRate == 0xFFFFFFFFu ? 0 : std::uint64_t{request.symbolRate} * 1000;
+    const std::uint64_t symbolRate = request.symbolRate == kBdaNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
     m_candidates.clear();
     const auto& carriers = m_pSky->Carriers();
     for (std::size_t i = 0; i < carriers.size(); ++i) {
@@ -256,11 +256,11 @@ double CSimCard::NextNoise() {
     return m_options.noise * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }
 
-HRESULT CSimCard::ReadSignal(SimSignal* signal) {
+HRESULT CSimCard::ReadSignal(BdaSignal* signal) {
     std::lock_guard guard(m_lock);
     Update(m_pClock->Now());
     if (m_bRemoved) return kDeviceRemoved;
-    *signal = SimSignal{};
+    *signal = BdaSignal{};
     signal->locked = m_bLocked;
     if (!m_reception.best) return S_OK;
     const double cn = m_reception.carrierToNoise + NextNoise();

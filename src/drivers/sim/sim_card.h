@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "drivers/kit/bda_signal.h"
+#include "drivers/kit/bda_tune_request.h"
 #include "drivers/sim/sim_card_catalog.h"
 #include "drivers/sim/sim_carrier.h"
 #include "drivers/sim/sim_clock.h"
@@ -43,17 +45,6 @@
 
 class CSimSky;
 class CSimPropertyDriver;
-
-// What the network provider hands over at CommitChanges, as the tuner nodes took it.
-struct SimTuneRequest {
-    ULONG lowOscillator = 0;   // kHz
-    ULONG highOscillator = 0;  // kHz
-    ULONG lnbSwitch = 0;       // kHz
-    ULONG frequency = 0;       // in units of the multiplier (Hz)
-    ULONG multiplier = 1000;
-    LONG polarisation = -1;    // Polarisation: 1 H, 2 V, 3 L, 4 R, else not set
-    ULONG symbolRate = 0;      // kSps
-};
 
 // One entry of the MODCOD filter: DVB-S2 MODCOD, short frames, pilots.
 struct SimModCodEntry {
@@ -70,13 +61,6 @@ struct SimStreamPlan {
     SimOutput output = SimOutput::None;
     std::shared_ptr<const SimStreamConfig> config;
     std::uint64_t bitRate = 0;
-};
-
-struct SimSignal {
-    bool locked = false;
-    bool present = false;
-    LONG strength = 0;  // 0..100
-    LONG quality = 0;   // 0..100
 };
 
 class CSimCard {
@@ -104,8 +88,8 @@ public:
     void Trace(const std::string& event);
 
     // The tuner.
-    HRESULT Tune(const SimTuneRequest& request);
-    HRESULT ReadSignal(SimSignal* signal);
+    HRESULT Tune(const BdaTuneRequest& request);
+    HRESULT ReadSignal(BdaSignal* signal);
 
     // What the driver was told (decoded by CSimPropertyDriver).
     void SendDiseqc(std::span<const std::uint8_t> message);

@@ -1,17 +1,16 @@
 #include "drivers/sim/sim_tuner_filter.h"
 
-#include "drivers/sim/sim_demodulator_node.h"
+#include "drivers/kit/bda_tuner_output_pin.h"
 #include "drivers/sim/sim_property_driver.h"
 #include "drivers/sim/sim_tuner_input_pin.h"
-#include "drivers/sim/sim_tuner_node.h"
-#include "drivers/sim/sim_tuner_output_pin.h"
 
 CSimTunerFilter::CSimTunerFilter(std::shared_ptr<CSimCard> card)
-    : CBaseFilter(L"simulated tuner", nullptr, &m_lock, CLSID_SimTunerFilter), m_pCard(std::move(card)) {
+    : CBaseFilter(L"simulated tuner", nullptr, &m_lock, CLSID_SimTunerFilter),
+      m_pCard(std::move(card)),
+      m_topology(this, this) {
     m_pInput = std::make_unique<CSimTunerInputPin>(this, &m_lock);
-    m_pOutput = std::make_unique<CSimTunerOutputPin>(this, &m_lock, m_pCard->Profile().medium);
-    m_pTunerNode = std::make_unique<CSimTunerNode>(this);
-    m_pDemodulatorNode = std::make_unique<CSimDemodulatorNode>(this);
+    m_pOutput = std::make_unique<CBdaTunerOutputPin>(L"simulated tuner output", this, &m_lock,
+                                                     m_pCard->Profile().medium);
 }
 
 CSimTunerFilter::~CSimTunerFilter() = default;
@@ -43,21 +42,11 @@ CBasePin* CSimTunerFilter::GetPin(int n) {
 }
 
 HRESULT CSimTunerFilter::GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType, IUnknown** node) {
-    if (node == nullptr) return E_POINTER;
-    *node = nullptr;
-    if (inputPinId != 0 || outputPinId != 1) return E_INVALIDARG;
-    if (nodeType == kBdaTunerNode) {
-        return m_pTunerNode->NonDelegatingQueryInterface(IUnknown::kIid, reinterpret_cast<void**>(node));
-    }
-    if (nodeType == kBdaDemodulatorNode) {
-        return m_pDemodulatorNode->NonDelegatingQueryInterface(IUnknown::kIid, reinterpret_cast<void**>(node));
-    }
-    return E_INVALIDARG;
+    return m_topology.GetControlNode(inputPinId, outputPinId, nodeType, node);
 }
 
 HRESULT CSimTunerFilter::StartChanges() {
-    std::lock_guard guard(m_pendingLock);
-    m_bPending = false;
+    m_topology.Pending().Begin();
     return m_pCard->IsRemoved() ? CSimCard::kDeviceRemoved : S_OK;
 }
 
@@ -67,25 +56,18 @@ HRESULT CSimTunerFilter::CommitChanges() {
     // A copy, run without the fault lock: the action may take its time or set other faults.
     if (const auto action = m_pCard->Faults().CommitAction()) action();
     if (const auto failure = m_pCard->Faults().CommitFailure()) return *failure;
-    SimTuneRequest request;
-    {
-        std::lock_guard guard(m_pendingLock);
-        request = m_pending;
-        m_bPending = false;
-    }
-    return m_pCard->Tune(request);
+    return m_pCard->Tune(m_topology.Pending().Take());
 }
 
-HRESULT CSimTunerFilter::GetChangeState(ULONG* state) {
-    if (state == nullptr) return E_POINTER;
-    std::lock_guard guard(m_pendingLock);
-    *state = m_bPending ? 1 : 0;  // BDA_CHANGES_PENDING / BDA_CHANGES_COMPLETE
-    return S_OK;
+HRESULT CSimTunerFilter::GetChangeState(ULONG* state) { return m_topology.GetChangeState(state); }
+
+HRESULT CSimTunerFilter::ReadSignal(BdaSignal* signal) {
+    if (const auto failure = m_pCard->Faults().StatisticsFailure()) return *failure;
+    return m_pCard->ReadSignal(signal);
 }
 
-SimTuneRequest CSimTunerFilter::Pending() const {
-    std::lock_guard guard(m_pendingLock);
-    return m_pending;
+bool CSimTunerFilter::OffersSignalStatistics() const {
+    return !m_pCard->Faults().IsRefused(CSimFaults::Interface::SignalStatistics);
 }
 
 HRESULT CSimTunerFilter::Set(REFGUID propertySet, DWORD propertyId, void* instanceData, DWORD instanceLength,

@@ -7,25 +7,25 @@
 //
 // Node settings made through the control nodes wait in a pending request until CommitChanges.
 #include <memory>
-#include <mutex>
 
+#include "drivers/kit/bda_signal.h"
+#include "drivers/kit/bda_tuner_topology.h"
 #include "drivers/sim/sim_card.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/ks/ks_property_set.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/crit_sec.h"
 
+class CBdaTunerOutputPin;
 class CSimTunerInputPin;
-class CSimTunerOutputPin;
-class CSimTunerNode;
-class CSimDemodulatorNode;
 
 inline constexpr CLSID CLSID_SimTunerFilter = com::MakeGuid("{5E1A0C10-7A3B-4D2A-9F10-56A1D0C0A010}");
 
 class CSimTunerFilter : public CBaseFilter,
                         public IBDA_Topology,
                         public IBDA_DeviceControl,
-                        public IKsPropertySet {
+                        public IKsPropertySet,
+                        private IBdaSignalSource {
 public:
     explicit CSimTunerFilter(std::shared_ptr<CSimCard> card);
     ~CSimTunerFilter() override;
@@ -53,24 +53,15 @@ public:
     HRESULT QuerySupported(REFGUID propertySet, DWORD propertyId, DWORD* typeSupport) override;
 
     CSimCard& Card() const { return *m_pCard; }
-    // For the nodes: the request that CommitChanges will hand to the card.
-    template <typename F>
-    void ChangePending(F&& change) {
-        std::lock_guard guard(m_pendingLock);
-        change(m_pending);
-        m_bPending = true;
-    }
-    SimTuneRequest Pending() const;
 
 private:
+    // IBdaSignalSource: the card's statistics, with the faults a test injected.
+    HRESULT ReadSignal(BdaSignal* signal) override;
+    bool OffersSignalStatistics() const override;
+
     CCritSec m_lock;
     const std::shared_ptr<CSimCard> m_pCard;
     std::unique_ptr<CSimTunerInputPin> m_pInput;
-    std::unique_ptr<CSimTunerOutputPin> m_pOutput;
-    std::unique_ptr<CSimTunerNode> m_pTunerNode;
-    std::unique_ptr<CSimDemodulatorNode> m_pDemodulatorNode;
-
-    mutable std::mutex m_pendingLock;
-    SimTuneRequest m_pending;
-    bool m_bPending = false;
+    std::unique_ptr<CBdaTunerOutputPin> m_pOutput;
+    CBdaTunerTopology m_topology;
 };

@@ -13,9 +13,9 @@ constexpr std::uint32_t kLow = 9'750'000;
 constexpr std::uint32_t kHigh = 10'600'000;
 constexpr std::uint32_t kSwitch = 11'700'000;
 
-DvbTuneRequest Universal(std::uint32_t frequencyKHz, std::int32_t polarisation,
+BdaTuneRequest Universal(std::uint32_t frequencyKHz, std::int32_t polarisation,
                          std::uint32_t symbolRateKsps = 27500) {
-    DvbTuneRequest request;
+    BdaTuneRequest request;
     request.lowOscillator = kLow;
     request.highOscillator = kHigh;
     request.lnbSwitch = kSwitch;
@@ -27,7 +27,7 @@ DvbTuneRequest Universal(std::uint32_t frequencyKHz, std::int32_t polarisation,
 
 struct PlanCase {
     const char* name;
-    DvbTuneRequest request;
+    BdaTuneRequest request;
     DvbTunePlan expected;
 };
 
@@ -39,7 +39,7 @@ TEST_P(PlanTuneTable, GivesIfBandVoltageAndSymbolRate) {
     EXPECT_EQ(*plan, GetParam().expected);
 }
 
-DvbTuneRequest With(DvbTuneRequest request, void (*change)(DvbTuneRequest&)) {
+BdaTuneRequest With(BdaTuneRequest request, void (*change)(BdaTuneRequest&)) {
     change(request);
     return request;
 }
@@ -71,36 +71,36 @@ INSTANTIATE_TEST_SUITE_P(
                  {1'612'000, false, DvbVoltage::Volt13, 27'500'000}},
         // The tuning space's "not set" switch (-1) is above every frequency: low band.
         PlanCase{"SwitchNotSetIsLowBand",
-                 With(Universal(12'188'000, 2), [](DvbTuneRequest& r) { r.lnbSwitch = kNotSet; }),
+                 With(Universal(12'188'000, 2), [](BdaTuneRequest& r) { r.lnbSwitch = kBdaNotSet; }),
                  {2'438'000, false, DvbVoltage::Volt13, 27'500'000}},
         // No oscillator: the frequency is taken as the IF (a tuner fed without an LNB).
         PlanCase{
             "OscillatorNotSetPassesFrequency",
-            With(Universal(1'612'000, 1), [](DvbTuneRequest& r) { r.lowOscillator = kNotSet; }),
+            With(Universal(1'612'000, 1), [](BdaTuneRequest& r) { r.lowOscillator = kBdaNotSet; }),
             {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
         PlanCase{"OscillatorZeroPassesFrequency",
-                 With(Universal(1'612'000, 1), [](DvbTuneRequest& r) { r.lowOscillator = 0; }),
+                 With(Universal(1'612'000, 1), [](BdaTuneRequest& r) { r.lowOscillator = 0; }),
                  {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
         // C band: the oscillator (5150 MHz) lies above the carrier.
         PlanCase{"CBandOscillatorAbove",
                  With(Universal(3'800'000, 2),
-                      [](DvbTuneRequest& r) {
+                      [](BdaTuneRequest& r) {
                           r.lowOscillator = 5'150'000;
                           r.highOscillator = 5'150'000;
-                          r.lnbSwitch = kNotSet;
+                          r.lnbSwitch = kBdaNotSet;
                       }),
                  {1'350'000, false, DvbVoltage::Volt13, 27'500'000}},
         PlanCase{"MultiplierInHertzUnits",
-                 With(Universal(11'362, 1), [](DvbTuneRequest& r) { r.multiplier = 1'000'000; }),
+                 With(Universal(11'362, 1), [](BdaTuneRequest& r) { r.multiplier = 1'000'000; }),
                  {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
         PlanCase{"MultiplierNotSetIsKilohertz",
-                 With(Universal(11'362'000, 1), [](DvbTuneRequest& r) { r.multiplier = kNotSet; }),
+                 With(Universal(11'362'000, 1), [](BdaTuneRequest& r) { r.multiplier = kBdaNotSet; }),
                  {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
         PlanCase{"SymbolRateKspsToSymbolsPerSecond",
                  Universal(11'362'000, 1, 1000),
                  {1'612'000, false, DvbVoltage::Volt18, 1'000'000}},
         PlanCase{"SymbolRateNotSetPassesZero",
-                 Universal(11'362'000, 1, kNotSet),
+                 Universal(11'362'000, 1, kBdaNotSet),
                  {1'612'000, false, DvbVoltage::Volt18, 0}},
         PlanCase{"LargestSymbolRateThatFits",
                  Universal(11'362'000, 1, 4'294'967),
@@ -108,11 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PlanCase>& item) { return item.param.name; });
 
 TEST(PlanTune, RefusesWhatCannotBeTuned) {
-    EXPECT_FALSE(PlanTune(Universal(kNotSet, 1))) << "no frequency";
+    EXPECT_FALSE(PlanTune(Universal(kBdaNotSet, 1))) << "no frequency";
     EXPECT_FALSE(PlanTune(Universal(0, 1))) << "frequency 0";
     EXPECT_FALSE(PlanTune(Universal(9'750'000, 1))) << "IF 0";
     EXPECT_FALSE(PlanTune(Universal(11'362'000, 1, 4'294'968))) << "symbol rate beyond 32 bits";
-    DvbTuneRequest huge = Universal(4'000'000'000u, 1);
+    BdaTuneRequest huge = Universal(4'000'000'000u, 1);
     huge.multiplier = 1'000'000;  // 4e12 kHz: an IF beyond 32 bits
     EXPECT_FALSE(PlanTune(huge));
 }

@@ -1,16 +1,16 @@
 #pragma once
-// The demodulator node of the simulated tuner filter's topology (node type 1): symbol rate and
-// the modulation settings for the next CommitChanges. The card finds modulation, code rate and
-// spectrum by itself, as DVB-S2 demodulators do; only the symbol rate counts for the tune.
-// Its lifetime is the filter's: AddRef and Release go to the filter.
+// The demodulator node of a BDA tuner filter's topology (node type 1): symbol rate and the
+// modulation settings for the next CommitChanges. DVB-S2 demodulators find modulation, code
+// rate and spectrum by themselves, so only the symbol rate goes into the tune; the others are
+// kept for their getters. Its lifetime is the filter's: AddRef and Release go to the filter.
+#include "drivers/kit/bda_pending_tune.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/com/unknown_base.h"
+#include "platform/media/media_interfaces.h"
 
-class CSimTunerFilter;
-
-class CSimDemodulatorNode : public CUnknown, public IBDA_DigitalDemodulator {
+class CBdaDemodulatorNode : public CUnknown, public IBDA_DigitalDemodulator {
 public:
-    explicit CSimDemodulatorNode(CSimTunerFilter* filter);
+    CBdaDemodulatorNode(IBaseFilter* filter, CBdaPendingTune* pending);
 
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
@@ -31,8 +31,8 @@ public:
     HRESULT get_SpectralInversion(SpectralInversion* inversion) override;
 
 private:
-    CSimTunerFilter* const m_pFilter;
-    // Kept for the getters only.
+    IBaseFilter* const m_pFilter;
+    CBdaPendingTune* const m_pPending;
     ModulationType m_modulation = BDA_MOD_NOT_SET;
     FECMethod m_innerMethod = BDA_FEC_METHOD_NOT_SET;
     BinaryConvolutionCodeRate m_innerRate = BDA_BCC_RATE_NOT_SET;
