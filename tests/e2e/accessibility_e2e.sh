@@ -20,7 +20,8 @@ e2e_ui press "Select Mode Code" Cancel
 # About is an entry of the main window's context menu, opened on its banner; Qt does not
 # publish that menu to the accessibility bus, so its mnemonic chooses the entry.
 # On a busy machine the menu may not be up yet when the key comes: then try again.
-E2E_WINDOW=$(xdotool search --onlyvisible --name "Skarveld - Version" | head -n 1)
+# (A search while the closed dialog's window goes away can fail: the wait searches again.)
+e2e_wait_window "Skarveld - Version"
 for attempt in 1 2 3 4 5; do
   xdotool mousemove --window "$E2E_WINDOW" 40 20 click 3
   sleep 1
