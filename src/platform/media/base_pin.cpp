@@ -118,23 +118,31 @@ HRESULT CBasePin::TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* pmt, IEnu
     return SUCCEEDED(failure) ? VFW_E_NO_ACCEPTABLE_TYPES : failure;
 }
 
+// Under the pin lock, on both ends of a connection: the pin's checks, then the link and its type.
+// A refusal leaves the pin unconnected; a failure of SetMediaType leaves the link for the caller
+// to undo.
+HRESULT CBasePin::TakeConnection(IPin* partner, const AM_MEDIA_TYPE* pmt) {
+    HRESULT hr = CheckConnect(partner);
+    if (FAILED(hr)) {
+        BreakConnect();
+        return hr;
+    }
+    hr = CheckMediaType(pmt);
+    if (hr != S_OK) {
+        BreakConnect();
+        return RefusalCode(hr);
+    }
+    m_Connected = partner;
+    return SetMediaType(pmt);
+}
+
 HRESULT CBasePin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* pmt) {
     HRESULT hr = S_OK;
     {
         CAutoLock lock(*m_pLock);
         if (m_Connected) return VFW_E_ALREADY_CONNECTED;
-        hr = CheckConnect(receivePin);
-        if (FAILED(hr)) {
-            BreakConnect();
-            return hr;
-        }
-        hr = CheckMediaType(pmt);
-        if (hr != S_OK) {
-            BreakConnect();
-            return RefusalCode(hr);
-        }
-        m_Connected = receivePin;
-        hr = SetMediaType(pmt);
+        hr = TakeConnection(receivePin, pmt);
+        if (!m_Connected) return hr;  // refused before the link was made: nothing to undo
     }
     bool partnerConnected = false;
     if (SUCCEEDED(hr)) {
@@ -159,18 +167,8 @@ HRESULT CBasePin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* pmt) {
     CAutoLock lock(*m_pLock);
     if (m_Connected) return VFW_E_ALREADY_CONNECTED;
     if (!IsStopped()) return VFW_E_NOT_STOPPED;
-    HRESULT hr = CheckConnect(connector);
-    if (FAILED(hr)) {
-        BreakConnect();
-        return hr;
-    }
-    hr = CheckMediaType(pmt);
-    if (hr != S_OK) {
-        BreakConnect();
-        return RefusalCode(hr);
-    }
-    m_Connected = connector;
-    hr = SetMediaType(pmt);
+    HRESULT hr = TakeConnection(connector, pmt);
+    if (!m_Connected) return hr;
     if (SUCCEEDED(hr)) {
         hr = CompleteConnect(connector);
         if (SUCCEEDED(hr)) return S_OK;

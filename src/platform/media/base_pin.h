@@ -88,6 +88,7 @@ private:
     HRESULT AgreeMediaType(IPin* receivePin, const AM_MEDIA_TYPE* pmt);
     HRESULT TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* pmt, IEnumMediaTypes* types);
     HRESULT AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* pmt);
+    HRESULT TakeConnection(IPin* partner, const AM_MEDIA_TYPE* pmt);
 
     const std::wstring m_strObjectName;
     const std::wstring m_strName;
