@@ -1,5 +1,6 @@
 #include "record/dump_input_pin.h"
 
+#include "platform/media/sample_data.h"
 #include "record/dest_filter.h"
 #include "record/record_file.h"
 
@@ -25,12 +26,11 @@ HRESULT CDumpInputPin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {
 HRESULT CDumpInputPin::Receive(IMediaSample* sample) {
     if (!m_bArmed.load(std::memory_order_acquire)) return S_OK;
     CAutoLock lock(*m_pReceiveLock);
-    BYTE* data = nullptr;
-    const HRESULT hr = sample->GetPointer(&data);
+    std::span<const std::uint8_t> data;
+    const HRESULT hr = media::SampleData(sample, &data);
     if (FAILED(hr)) return hr;
-    const LONG length = sample->GetActualDataLength();
-    if (length > 0 && g_bRecordFileOpen.load(std::memory_order_acquire)) {
-        g_RecordFile.Write(data, static_cast<std::size_t>(length));
+    if (!data.empty() && g_bRecordFileOpen.load(std::memory_order_acquire)) {
+        g_RecordFile.Write(data.data(), data.size());
     }
     return S_OK;
 }

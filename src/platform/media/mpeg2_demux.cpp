@@ -4,6 +4,7 @@
 
 #include "platform/media/mpeg2_demux_input_pin.h"
 #include "platform/media/mpeg2_demux_output_pin.h"
+#include "platform/media/sample_data.h"
 
 namespace {
 constexpr std::uint16_t kLastReservedPsiPid = 0x001F;  // PAT, CAT, TSDT, NIT, SDT, EIT, ...
@@ -55,14 +56,13 @@ std::uint64_t CMpeg2Demux::FailedDeliveries() const {
 }
 
 HRESULT CMpeg2Demux::ProcessSample(IMediaSample* sample) {
-    BYTE* data = nullptr;
-    const HRESULT hr = sample->GetPointer(&data);
+    std::span<const std::uint8_t> data;
+    const HRESULT hr = media::SampleData(sample, &data);
     if (FAILED(hr)) return hr;
-    const LONG length = sample->GetActualDataLength();
-    if (length <= 0) return S_OK;
+    if (data.empty()) return S_OK;
 
     std::lock_guard guard(m_receiveLock);
-    m_parser.Feed(std::span<const std::uint8_t>(data, static_cast<std::size_t>(length)), this);
+    m_parser.Feed(data, this);
     DeliverPending();
     // The PSI branch is a side branch: its failures are counted, not passed upstream, where
     // they would stop the stream that a tee shares with a recording.

@@ -1,5 +1,6 @@
 #include "platform/media/transport_info_filter.h"
 
+#include "platform/media/sample_data.h"
 #include "platform/media/transport_info_input_pin.h"
 
 namespace {
@@ -46,13 +47,12 @@ std::uint64_t CTransportInfoFilter::BadSections() const {
 }
 
 HRESULT CTransportInfoFilter::ProcessSample(IMediaSample* sample) {
-    BYTE* data = nullptr;
-    const HRESULT hr = sample->GetPointer(&data);
+    std::span<const std::uint8_t> data;
+    const HRESULT hr = media::SampleData(sample, &data);
     if (FAILED(hr)) return hr;
-    const LONG length = sample->GetActualDataLength();
-    if (length <= 0) return S_OK;
+    if (data.empty()) return S_OK;
     std::lock_guard guard(m_receiveLock);
-    m_parser.Feed(std::span<const std::uint8_t>(data, static_cast<std::size_t>(length)), this);
+    m_parser.Feed(data, this);
     return S_OK;
 }
 

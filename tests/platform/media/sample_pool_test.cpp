@@ -14,6 +14,7 @@
 #include "platform/media/filter_graph.h"
 #include "platform/media/inf_tee.h"
 #include "platform/media/inf_tee_input_pin.h"
+#include "platform/media/sample_data.h"
 #include "platform/media/wait_until.h"
 #include "support/test_sink_filter.h"
 #include "support/test_sink_pin.h"
@@ -245,3 +246,36 @@ TEST(SamplePoolTest, TheStreamingPathAllocatesNothingPerSample) {
 }
 
 }  // namespace
+
+// A sample whose buffer cannot be had, as a broken upstream filter might deliver.
+struct CPointerlessSample final : IMediaSample {
+    HRESULT QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetPointer(BYTE**) override { return E_FAIL; }
+    LONG GetSize() override { return 188; }
+    LONG GetActualDataLength() override { return 188; }
+    HRESULT SetActualDataLength(LONG) override { return S_OK; }
+};
+
+TEST(SampleDataTest, TheBytesASampleCarriesOrWhyThereAreNone) {
+    CSamplePool pool(1, 376);
+    ComPtr<IMediaSample> sample = pool.GetSample();
+    BYTE* buffer = nullptr;
+    ASSERT_EQ(sample->GetPointer(&buffer), S_OK);
+    std::span<const std::uint8_t> data{reinterpret_cast<const std::uint8_t*>(&buffer), 1};
+    EXPECT_EQ(media::SampleData(sample.Get(), &data), S_OK);
+    EXPECT_TRUE(data.empty()) << "a sample without data";
+
+    ASSERT_EQ(sample->SetActualDataLength(188), S_OK);
+    EXPECT_EQ(media::SampleData(sample.Get(), &data), S_OK);
+    EXPECT_EQ(data.data(), buffer);
+    EXPECT_EQ(data.size(), 188u) << "the data, not the whole buffer";
+
+    CPointerlessSample broken;
+    EXPECT_EQ(media::SampleData(&broken, &data), E_FAIL);
+    EXPECT_TRUE(data.empty()) << "nothing to read from a failed sample";
+}
