@@ -26,11 +26,7 @@ HRESULT BindNew(const std::shared_ptr<CLinuxDvbCard>& card, REFIID iid, void** p
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (card->IsRemoved()) return kDeviceRemoved;
-    auto* filter = new TFilter(card);
-    filter->NonDelegatingAddRef();
-    const HRESULT hr = filter->NonDelegatingQueryInterface(iid, ppv);
-    filter->NonDelegatingRelease();
-    return hr;
+    return AnswerNewObject(new TFilter(card), iid, ppv);
 }
 
 }  // namespace

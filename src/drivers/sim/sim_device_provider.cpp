@@ -19,11 +19,7 @@ HRESULT BindNew(const std::shared_ptr<CSimCard>& card, REFIID iid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     if (card->IsRemoved()) return CSimCard::kDeviceRemoved;
-    auto* filter = new TFilter(card);
-    filter->NonDelegatingAddRef();
-    const HRESULT hr = filter->NonDelegatingQueryInterface(iid, ppv);
-    filter->NonDelegatingRelease();
-    return hr;
+    return AnswerNewObject(new TFilter(card), iid, ppv);
 }
 
 }  // namespace

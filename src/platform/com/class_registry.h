@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/com/unknown.h"
+#include "platform/com/unknown_base.h"
 
 using ClassFactory = std::function<HRESULT(IUnknown* pOuter, REFIID iid, void** ppv)>;
 
@@ -28,11 +29,7 @@ template <typename T>
 void RegisterComClass(REFCLSID clsid) {
     CClassRegistry::Instance().Register(clsid, [](IUnknown* pOuter, REFIID iid, void** ppv) {
         if (pOuter != nullptr) return CLASS_E_NOAGGREGATION;
-        T* object = new T();
-        object->NonDelegatingAddRef();
-        const HRESULT hr = object->NonDelegatingQueryInterface(iid, ppv);
-        object->NonDelegatingRelease();
-        return hr;
+        return AnswerNewObject(new T(), iid, ppv);
     });
 }
 

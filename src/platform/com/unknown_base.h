@@ -52,6 +52,16 @@ private:
     std::atomic<ULONG> m_cRef{0};
 };
 
+// Hands out a newly made object as `iid`: it then lives as long as the interface given out, and
+// goes at once when it does not offer `iid`.
+template <typename T>
+HRESULT AnswerNewObject(T* object, REFIID iid, void** ppv) {
+    object->NonDelegatingAddRef();
+    const HRESULT hr = object->NonDelegatingQueryInterface(iid, ppv);
+    object->NonDelegatingRelease();
+    return hr;
+}
+
 #define DECLARE_IUNKNOWN                                                      \
     HRESULT QueryInterface(REFIID iid, void** ppv) override {                 \
         return GetOwner()->QueryInterface(iid, ppv);                          \
