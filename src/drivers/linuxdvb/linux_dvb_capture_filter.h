@@ -8,10 +8,11 @@
 #include "platform/media/base_filter.h"
 #include "platform/media/crit_sec.h"
 
+class CBdaCaptureInputPin;
+
 namespace linuxdvb {
 
 class CLinuxDvbCard;
-class CLinuxDvbCaptureInputPin;
 class CLinuxDvbCaptureOutputPin;
 
 inline constexpr CLSID CLSID_LinuxDvbCaptureFilter =
@@ -30,7 +31,7 @@ public:
 private:
     CCritSec m_lock;
     const std::shared_ptr<CLinuxDvbCard> m_pCard;
-    std::unique_ptr<CLinuxDvbCaptureInputPin> m_pInput;
+    std::unique_ptr<CBdaCaptureInputPin> m_pInput;
     std::unique_ptr<CLinuxDvbCaptureOutputPin> m_pOutput;
 };
 

@@ -1,11 +1,12 @@
 #include "drivers/sim/sim_capture_filter.h"
 
-#include "drivers/sim/sim_capture_input_pin.h"
+#include "drivers/kit/bda_capture_input_pin.h"
 #include "drivers/sim/sim_capture_output_pin.h"
 
 CSimCaptureFilter::CSimCaptureFilter(std::shared_ptr<CSimCard> card)
     : CBaseFilter(L"simulated capture", nullptr, &m_lock, CLSID_SimCaptureFilter), m_pCard(std::move(card)) {
-    m_pInput = std::make_unique<CSimCaptureInputPin>(this, &m_lock, m_pCard->Profile().medium);
+    m_pInput = std::make_unique<CBdaCaptureInputPin>(L"simulated capture input", this, &m_lock,
+                                                     m_pCard->Profile().medium);
     m_pOutput = std::make_unique<CSimCaptureOutputPin>(this, &m_lock, m_pCard);
 }
 

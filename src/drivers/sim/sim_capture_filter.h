@@ -9,7 +9,7 @@
 #include "platform/media/base_filter.h"
 #include "platform/media/crit_sec.h"
 
-class CSimCaptureInputPin;
+class CBdaCaptureInputPin;
 class CSimCaptureOutputPin;
 
 inline constexpr CLSID CLSID_SimCaptureFilter = com::MakeGuid("{5E1A0C11-7A3B-4D2A-9F10-56A1D0C0A011}");
@@ -28,6 +28,6 @@ public:
 private:
     CCritSec m_lock;
     const std::shared_ptr<CSimCard> m_pCard;
-    std::unique_ptr<CSimCaptureInputPin> m_pInput;
+    std::unique_ptr<CBdaCaptureInputPin> m_pInput;
     std::unique_ptr<CSimCaptureOutputPin> m_pOutput;
 };

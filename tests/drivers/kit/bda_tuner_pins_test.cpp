@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "drivers/kit/bda_capture_input_pin.h"
 #include "drivers/kit/bda_tuner_input_pin.h"
 #include "drivers/kit/bda_tuner_output_pin.h"
 #include "platform/bda/bda_device_interfaces.h"
@@ -24,6 +25,7 @@ TEST(BdaTunerPinsTest, EachPinTakesOnlyItsOwnLink) {
     CCritSec lock;
     CBdaTunerInputPin input(L"input", filter.Get(), &lock);
     CBdaTunerOutputPin output(L"output", filter.Get(), &lock, kMedium);
+    CBdaCaptureInputPin capture(L"capture", filter.Get(), &lock, kMedium);
 
     PIN_DIRECTION direction = PINDIR_OUTPUT;
     input.QueryDirection(&direction);
@@ -31,6 +33,7 @@ TEST(BdaTunerPinsTest, EachPinTakesOnlyItsOwnLink) {
     output.QueryDirection(&direction);
     EXPECT_EQ(direction, PINDIR_OUTPUT);
 
+    AM_MEDIA_TYPE offered;
     const AM_MEDIA_TYPE antenna = Type(KSDATAFORMAT_TYPE_BDA_ANTENNA, CLSID_DVBSNetworkProvider);
     EXPECT_EQ(input.CheckMediaType(&antenna), S_OK);
     const AM_MEDIA_TYPE otherProvider = Type(KSDATAFORMAT_TYPE_BDA_ANTENNA, kOtherMedium);
@@ -44,9 +47,12 @@ TEST(BdaTunerPinsTest, EachPinTakesOnlyItsOwnLink) {
     const AM_MEDIA_TYPE anotherCard = CBdaTunerOutputPin::MediumType(kOtherMedium);
     EXPECT_EQ(output.CheckMediaType(&anotherCard), S_FALSE) << "another card's capture filter";
     EXPECT_EQ(output.CheckMediaType(&antenna), S_FALSE);
+    EXPECT_EQ(capture.CheckMediaType(&ours), S_OK);
+    EXPECT_EQ(capture.CheckMediaType(&anotherCard), S_FALSE) << "another card's tuner";
+    EXPECT_EQ(capture.CheckMediaType(&antenna), S_FALSE);
+    EXPECT_EQ(capture.GetMediaType(0, &offered), VFW_S_NO_MORE_ITEMS) << "offers no type of its own";
 
-    // Each offers exactly one type: the one it takes.
-    AM_MEDIA_TYPE offered;
+    // The tuner's pins offer exactly one type: the one they take.
     EXPECT_EQ(input.GetMediaType(0, &offered), S_OK);
     EXPECT_EQ(offered, antenna);
     EXPECT_EQ(output.GetMediaType(0, &offered), S_OK);
