@@ -74,10 +74,10 @@ struct ElfLayout {
 // A minimal relocatable-style ELF file: header, section contents, then the section headers
 // (null section, ".shstrtab", then the given sections), so that cutting the file anywhere loses
 // part of the headers.
-Bytes BuildElf(const ElfLayout& spec) {
+Bytes BuildElf(const ElfLayout& layout) {
     std::vector<SectionLayout> sections;
     sections.push_back({".shstrtab", 3, {}, 1});
-    sections.insert(sections.end(), spec.sections.begin(), spec.sections.end());
+    sections.insert(sections.end(), layout.sections.begin(), layout.sections.end());
     Bytes strings{0};
     std::vector<std::uint32_t> nameOffsets;
     for (const auto& section : sections) {
@@ -87,9 +87,9 @@ Bytes BuildElf(const ElfLayout& spec) {
     }
     sections[0].content = strings;
 
-    const std::size_t headerSize = spec.is64 ? 64 : 52;
-    const std::size_t word = spec.is64 ? 8 : 4;
-    Writer body{spec.bigEndian, Bytes(headerSize, 0)};
+    const std::size_t headerSize = layout.is64 ? 64 : 52;
+    const std::size_t word = layout.is64 ? 8 : 4;
+    Writer body{layout.bigEndian, Bytes(headerSize, 0)};
     std::vector<std::uint64_t> offsets;
     for (const auto& section : sections) {
         body.Align(8);
@@ -100,7 +100,7 @@ Bytes BuildElf(const ElfLayout& spec) {
     const std::uint64_t shoff = body.bytes.size();
     Writer& w = body;
     // Null section header.
-    w.PutBytes(Bytes(spec.is64 ? 64 : 40, 0));
+    w.PutBytes(Bytes(layout.is64 ? 64 : 40, 0));
     for (std::size_t i = 0; i < sections.size(); ++i) {
         w.Put(nameOffsets[i], 4);
         w.Put(sections[i].type, 4);
@@ -114,13 +114,13 @@ Bytes BuildElf(const ElfLayout& spec) {
         w.Put(0, word);  // entry size
     }
 
-    Writer header{spec.bigEndian, {0x7F, 'E', 'L', 'F'}};
-    header.bytes.push_back(spec.is64 ? 2 : 1);
-    header.bytes.push_back(spec.bigEndian ? 2 : 1);
+    Writer header{layout.bigEndian, {0x7F, 'E', 'L', 'F'}};
+    header.bytes.push_back(layout.is64 ? 2 : 1);
+    header.bytes.push_back(layout.bigEndian ? 2 : 1);
     header.bytes.push_back(1);  // ELF version
     header.Align(16);
     header.Put(1, 2);                        // relocatable
-    header.Put(spec.bigEndian ? 2 : 62, 2);  // machine: SPARC or x86-64, does not matter
+    header.Put(layout.bigEndian ? 2 : 62, 2);  // machine: SPARC or x86-64, does not matter
     header.Put(1, 4);
     header.Put(0, word);  // entry
     header.Put(0, word);  // program headers
@@ -129,7 +129,7 @@ Bytes BuildElf(const ElfLayout& spec) {
     header.Put(headerSize, 2);
     header.Put(0, 2);  // program header size
     header.Put(0, 2);  // program header count
-    header.Put(spec.is64 ? 64 : 40, 2);
+    header.Put(layout.is64 ? 64 : 40, 2);
     header.Put(sections.size() + 1, 2);
     header.Put(1, 2);  // ".shstrtab" is section 1
     std::copy(header.bytes.begin(), header.bytes.end(), body.bytes.begin());

@@ -4,7 +4,7 @@
 
 #include "support/fake_tuner_node.h"
 
-CTunableTunerFilter::CTunableTunerFilter(std::vector<FakePinSpec> pins,
+CTunableTunerFilter::CTunableTunerFilter(std::vector<FakePinShape> pins,
                                          std::shared_ptr<FakeTunerScript> script)
     : CFakeFilter(std::move(pins)), m_pScript(std::move(script)) {}
 

@@ -10,7 +10,7 @@
 
 class CTunableTunerFilter : public CFakeFilter, public IBDA_Topology, public IBDA_DeviceControl {
 public:
-    CTunableTunerFilter(std::vector<FakePinSpec> pins, std::shared_ptr<FakeTunerScript> script);
+    CTunableTunerFilter(std::vector<FakePinShape> pins, std::shared_ptr<FakeTunerScript> script);
 
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;

@@ -13,8 +13,8 @@ std::atomic<int> g_liveFilters{0};
 template <typename Base>
 class CFakePin : public Base {
 public:
-    CFakePin(CBaseFilter* filter, CCritSec* lock, const FakePinSpec& spec)
-        : Base(nullptr, filter, lock, &m_hr, spec.name.c_str()), m_type(spec.type) {}
+    CFakePin(CBaseFilter* filter, CCritSec* lock, const FakePinShape& shape)
+        : Base(nullptr, filter, lock, &m_hr, shape.name.c_str()), m_type(shape.type) {}
 
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override {
         if (iid == IKsPropertySet::kIid && m_pPropertySet) {
@@ -51,14 +51,14 @@ const CLSID kFakeFilterClass = com::MakeGuid("{FA4EF11E-0000-4000-8000-000000000
 
 }  // namespace
 
-CFakeFilter::CFakeFilter(std::vector<FakePinSpec> pins)
+CFakeFilter::CFakeFilter(std::vector<FakePinShape> pins)
     : CBaseFilter(L"fake", nullptr, &m_lock, kFakeFilterClass) {
     ++g_liveFilters;
-    for (const auto& spec : pins) {
-        if (spec.direction == PINDIR_INPUT) {
-            m_pins.push_back(std::make_unique<CFakeInputPin>(this, &m_lock, spec));
+    for (const auto& shape : pins) {
+        if (shape.direction == PINDIR_INPUT) {
+            m_pins.push_back(std::make_unique<CFakeInputPin>(this, &m_lock, shape));
         } else {
-            m_pins.push_back(std::make_unique<CFakeOutputPin>(this, &m_lock, spec));
+            m_pins.push_back(std::make_unique<CFakeOutputPin>(this, &m_lock, shape));
         }
     }
 }

@@ -10,7 +10,7 @@
 #include "platform/media/base_filter.h"
 #include "platform/media/crit_sec.h"
 
-struct FakePinSpec {
+struct FakePinShape {
     std::wstring name;
     PIN_DIRECTION direction = PINDIR_INPUT;
     AM_MEDIA_TYPE type;
@@ -18,7 +18,7 @@ struct FakePinSpec {
 
 class CFakeFilter : public CBaseFilter {
 public:
-    explicit CFakeFilter(std::vector<FakePinSpec> pins);
+    explicit CFakeFilter(std::vector<FakePinShape> pins);
     ~CFakeFilter() override;
 
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
