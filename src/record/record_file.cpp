@@ -25,26 +25,20 @@ bool CRecordFile::Open(const std::string& path) {
         m_nOpenError = errno;
         return false;
     }
-    if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const auto refuse = [&] {
         m_nOpenError = errno;
         ::close(fd);
         return false;
+    };
+    if (const int flags = ::fcntl(fd, F_GETFL); flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return refuse();
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        m_nOpenError = errno;
-        ::close(fd);
-        return false;
-    }
-    const bool regular = S_ISREG(info.st_mode);
+    if (::fstat(fd, &info) != 0) return refuse();
     // A device such as /dev/null is every program's at once: only files and pipes, which two
     // writers would spoil, are held for one recording.
-    const bool shared = S_ISCHR(info.st_mode);
-    if ((!shared && ::flock(fd, LOCK_EX | LOCK_NB) != 0) || (regular && ::ftruncate(fd, 0) != 0)) {
-        m_nOpenError = errno;
-        ::close(fd);
-        return false;
-    }
+    if (!S_ISCHR(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse();
+    if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) return refuse();
     m_nOpenError = 0;
     m_fd.store(fd, std::memory_order_release);
     return true;
