@@ -33,6 +33,7 @@
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
 #include "platform/win/known_folders.h"
+#include "support/hundred_megabit_carrier.h"
 
 namespace {
 
@@ -95,15 +96,7 @@ ComPtr<IPin> PinOf(IBaseFilter* filter, const wchar_t* name) {
 
 // The card's capture path, timed by the wall clock over kStreamSeconds of simulated time.
 double MeasureCaptureRealtimeFactor() {
-    SimCarrier carrier;
-    carrier.orbitalTenthsEast = 192;
-    carrier.satellite = "Bench";
-    carrier.frequencyKHz = 12'000'000;
-    carrier.polarisation = 'H';
-    carrier.symbolRate = 27'000'000;
-    carrier.system = SimSystem::DvbS2;
-    carrier.modulation = sim::Modulation::Apsk32;
-    carrier.rate = sim::CodeRate::R3_4;
+    const SimCarrier carrier = HundredMegabitCarrier("Bench");
     SimOptions options;
     options.noise = 0;
     CSimDeviceProvider provider(options, CSimClock::Mode::Manual, CSimSky({carrier}));

@@ -33,6 +33,7 @@
 #include "load/stream_hash.h"
 #include "record/record_file.h"
 #include "record/recording.h"
+#include "support/hundred_megabit_carrier.h"
 
 namespace {
 
@@ -40,21 +41,6 @@ std::uint64_t g_nStreamSeconds = 3600;
 constexpr std::uint64_t kStepMs = 100;
 constexpr std::uint64_t kReportEverySeconds = 600;
 constexpr std::uint64_t kSampleBytes = CSimCaptureOutputPin::kSampleBytes;
-
-// DVB-S2 32APSK 3/4 at 27 MBd: a useful bit rate of 100.0 Mbit/s. 12000 MHz H at 19.2 E, behind
-// switch port B.
-SimCarrier HundredMegabitCarrier() {
-    SimCarrier carrier;
-    carrier.orbitalTenthsEast = 192;
-    carrier.satellite = "Load";
-    carrier.frequencyKHz = 12'000'000;
-    carrier.polarisation = 'H';
-    carrier.symbolRate = 27'000'000;
-    carrier.system = SimSystem::DvbS2;
-    carrier.modulation = sim::Modulation::Apsk32;
-    carrier.rate = sim::CodeRate::R3_4;
-    return carrier;
-}
 
 // The Tuner Setting page's entries for that carrier, without the page: what LockTransponder
 // reads. Its settings file is of no interest here.
@@ -107,7 +93,7 @@ TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) 
     SimOptions options;
     options.noise = 0;
     CSimDeviceProvider provider(options, CSimClock::Mode::Manual,
-                                CSimSky({HundredMegabitCarrier()}));
+                                CSimSky({HundredMegabitCarrier("Load")}));
     CSimCard& card = provider.Card(0);
     g_nDeviceIndex = 0;
     g_strDeviceName = Narrow(card.Profile().friendlyName);
