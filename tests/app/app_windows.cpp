@@ -22,30 +22,3 @@ void AppWindowsTest::Activate(QWidget* window) {
     EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << window->windowTitle().toStdString();
 }
 
-std::unique_ptr<CDeviceList> AppWindowsTest::OpenDeviceList() {
-    auto window = std::make_unique<CDeviceList>();
-    window->Create();
-    Activate(window.get());
-    return window;
-}
-
-std::unique_ptr<CBDAUtilDlg> AppWindowsTest::OpenMainWindow() {
-    auto window = std::make_unique<CBDAUtilDlg>();
-    window->Create();
-    Activate(window.get());
-    return window;
-}
-
-std::unique_ptr<CModeDlg> AppWindowsTest::OpenModeDialog() {
-    auto window = std::make_unique<CModeDlg>();
-    window->Create();
-    Activate(window.get());
-    return window;
-}
-
-std::unique_ptr<CAboutDlg> AppWindowsTest::OpenAboutBox() {
-    auto window = std::make_unique<CAboutDlg>();
-    window->Create();
-    Activate(window.get());
-    return window;
-}

@@ -24,11 +24,19 @@ class AppWindowsTest : public ::testing::Test {
 protected:
     AppWindowsTest();
 
-    std::unique_ptr<CDeviceList> OpenDeviceList();
+    // Creates one of the program's windows and makes it the active window.
+    template <typename TWindow>
+    std::unique_ptr<TWindow> OpenWindow() {
+        auto window = std::make_unique<TWindow>();
+        window->Create();
+        Activate(window.get());
+        return window;
+    }
+    std::unique_ptr<CDeviceList> OpenDeviceList() { return OpenWindow<CDeviceList>(); }
     // The main window with its first page shown; DestroyWindow runs when the pointer goes.
-    std::unique_ptr<CBDAUtilDlg> OpenMainWindow();
-    std::unique_ptr<CModeDlg> OpenModeDialog();
-    std::unique_ptr<CAboutDlg> OpenAboutBox();
+    std::unique_ptr<CBDAUtilDlg> OpenMainWindow() { return OpenWindow<CBDAUtilDlg>(); }
+    std::unique_ptr<CModeDlg> OpenModeDialog() { return OpenWindow<CModeDlg>(); }
+    std::unique_ptr<CAboutDlg> OpenAboutBox() { return OpenWindow<CAboutDlg>(); }
 
     // Shows the window and waits until it is the active window.
     static void Activate(QWidget* window);
