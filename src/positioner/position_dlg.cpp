@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QToolButton>
 #include <algorithm>
 #include <array>
@@ -11,6 +12,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "graph/driver_control.h"
 #include "platform/ui/qt/sorted_combo.h"
@@ -64,6 +66,13 @@ void SendMotorCommand(std::uint8_t command, std::optional<std::uint8_t> data = s
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+QStringList Texts(const std::vector<std::string>& texts) {
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(texts.size()));
+    for (const std::string& text : texts) list << Text(text);
+    return list;
 }
 
 DialogTemplate PositionerTemplate() {
@@ -224,15 +233,14 @@ bool CPositionDlg::OnInitDialog() {
     CPropertyPage::OnInitDialog();
 
     m_pCountryList->clear();
-    for (const std::string& name : ReadCountryNames())
-        SortedCombo::AddString(m_pCountryList, Text(name));
+    SortedCombo::AddStrings(m_pCountryList, Texts(ReadCountryNames()));
     if (m_pCountryList->count() > 0) m_pCountryList->setCurrentIndex(0);
 
     // A new window's city box is empty; emptying it here keeps a repeated initialisation of
     // the same page equal to the first.
     m_pCityList->clear();
     const CountryCities first = ReadCitiesOfCountry(SelectedText(m_pCountryList).toStdString());
-    for (const std::string& city : first.cities) SortedCombo::AddString(m_pCityList, Text(city));
+    SortedCombo::AddStrings(m_pCityList, Texts(first.cities));
     if (first.position) {
         m_pLatitude->setText(Text(first.position->latitude));
         m_pLongitude->setText(Text(first.position->longitude));
@@ -240,8 +248,7 @@ bool CPositionDlg::OnInitDialog() {
     if (m_pCityList->count() > 0) m_pCityList->setCurrentIndex(0);
 
     m_pSatelliteList->clear();
-    for (const std::string& entry : ReadSatelliteEntries())
-        SortedCombo::AddString(m_pSatelliteList, Text(entry));
+    SortedCombo::AddStrings(m_pSatelliteList, Texts(ReadSatelliteEntries()));
     if (m_pSatelliteList->count() > 0) m_pSatelliteList->setCurrentIndex(0);
     SelectRemembered(m_pSatelliteList, m_strSatellite);
 
@@ -258,7 +265,7 @@ bool CPositionDlg::OnInitDialog() {
 void CPositionDlg::OnCountryChanged() {
     m_pCityList->clear();
     const CountryCities cities = ReadCitiesOfCountry(SelectedText(m_pCountryList).toStdString());
-    for (const std::string& city : cities.cities) SortedCombo::AddString(m_pCityList, Text(city));
+    SortedCombo::AddStrings(m_pCityList, Texts(cities.cities));
     // The coordinates of the country's first line in the file, while the first city in sorted
     // order is selected: the two may differ.
     if (cities.position) {

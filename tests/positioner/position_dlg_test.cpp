@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -18,7 +19,9 @@
 #include "graph/driver_control.h"
 #include "graph/driver_test_environment.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ui/qt/sorted_combo.h"
 #include "positioner/program_folder_override.h"
+#include "support/generated_names.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -470,6 +473,37 @@ TEST_F(PositionerPageTest, ATypedSatelliteTextIsDrivenToAndRemembered) {
     // A remembered text that no item begins with leaves item 0 selected.
     m_pPage->InitialiseAgain();
     EXPECT_EQ(Text(CPositionDlg::kIdSatellite), "0130  Hot Bird 13");
+}
+
+// Regression: the city box was filled one sorted insertion at a time, which took seconds for a
+// country of 20,000 cities. Both fills, the initialisation's and a country change's, must give
+// the whole list in the sorted boxes' order, equal names in file order.
+TEST_F(PositionerPageTest, ACountryOfTwentyThousandCitiesFillsTheCityBoxInSortedOrder) {
+    const std::vector<std::string> cities = generated_names::Generate(20000);
+    std::string sites;
+    for (const std::string& city : cities) sites += "Vastland\t" + city + "\t50.0\t10.0\r\n";
+    sites += "Zembla\tKarmakov\t70.0\t55.0\r\n";
+    WriteSites(sites);
+    WriteSatellite("Astra.ini", "0192", "Astra 1KR");
+
+    std::vector<QString> sorted;
+    for (const std::string& city : cities) sorted.push_back(QString::fromStdString(city));
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const QString& a, const QString& b) { return SortedCombo::Compare(a, b) < 0; });
+    Texts expected;
+    for (const QString& city : sorted) expected.push_back(city.toStdString());
+
+    Open();
+    ASSERT_EQ(ListItems(CPositionDlg::kIdCountry), (Texts{"Vastland", "Zembla"}));
+    EXPECT_EQ(ListItems(CPositionDlg::kIdCity), expected) << "filled by the initialisation";
+    EXPECT_EQ(Text(CPositionDlg::kIdCity), expected.front());
+
+    Choose(CPositionDlg::kIdCountry, 1);
+    EXPECT_EQ(ListItems(CPositionDlg::kIdCity), Texts{"Karmakov"}) << "the big list emptied";
+    Choose(CPositionDlg::kIdCountry, 0);
+    EXPECT_EQ(ListItems(CPositionDlg::kIdCity), expected) << "filled on a country change";
+    EXPECT_EQ(Combo(CPositionDlg::kIdCity)->currentIndex(), 0);
+    EXPECT_EQ(Text(CPositionDlg::kIdCity), expected.front());
 }
 
 // --- Go ---------------------------------------------------------------------------------------

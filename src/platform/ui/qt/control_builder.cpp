@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QStringList>
 #include <QToolButton>
 #include <vector>
 
@@ -58,12 +59,12 @@ QWidget* MakeControl(QWidget* host, const ControlTemplate& c) {
             combo->setEditable(c.kind == ControlKind::DropDownCombo);
             combo->setInsertPolicy(QComboBox::NoInsert);
             combo->setMaxVisibleItems(12);
-            for (const auto& item : c.items) {
-                if (c.style & kSorted) {
-                    SortedCombo::AddString(combo, Text(item));
-                } else {
-                    combo->addItem(Text(item));
-                }
+            QStringList items;
+            for (const auto& item : c.items) items << Text(item);
+            if (c.style & kSorted) {
+                SortedCombo::AddStrings(combo, items);
+            } else {
+                combo->addItems(items);
             }
             combo->setCurrentIndex(-1);
             return combo;

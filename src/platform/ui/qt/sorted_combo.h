@@ -3,13 +3,23 @@
 // order ("10" before "2"), and the prefix search and select of the combo box messages.
 #include <QComboBox>
 #include <QString>
+#include <QStringList>
 
 namespace SortedCombo {
 
 inline constexpr int kNotFound = -1;  // CB_ERR
 
-// CB_ADDSTRING on a sorted box: inserts in order, returns the new item's index.
+// The one order of the items, <0, 0 or >0 as strcmp; every search and insertion goes by it.
+int Compare(const QString& a, const QString& b);
+
+// CB_ADDSTRING on a sorted box: inserts after the items that compare equal or less, returns the
+// new item's index. What the box shows selected, and its edit text, stay as they were.
 int AddString(QComboBox* combo, const QString& text);
+
+// The same as AddString for each of `texts` in turn, in one pass: the batch is sorted and merged
+// into the items, each run that falls between the same two items inserted at once (a single
+// model change when the box was empty).
+void AddStrings(QComboBox* combo, const QStringList& texts);
 
 // CB_FINDSTRING: the first item that begins with `prefix`, without regard to case, searching
 // from the item after `startAfter` to the end and then from the top back to `startAfter`
