@@ -44,6 +44,7 @@ HRESULT CSimCaptureOutputPin::Active() {
     m_bStop.store(false);
     m_pool.Commit();
     m_nConsumer = m_pCard->Clock().RegisterConsumer();
+    m_nActiveSince = m_pCard->Clock().Now();
     try {
         m_thread = std::thread(&CSimCaptureOutputPin::StreamingThread, this);
     } catch (const std::system_error&) {
@@ -78,7 +79,10 @@ void CSimCaptureOutputPin::Stream() {
     CSimClock& clock = m_pCard->Clock();
     std::uint64_t generation = ~std::uint64_t{0};
     std::unique_ptr<CSimStreamSource> source;
-    std::uint64_t delivered = 0;  // packets of the current plan
+    std::uint64_t delivered = 0;  // packets of the current plan delivered or passed by
+    // A card delivers nothing while its graph does not run: the stream due until then passes by.
+    // The pin became active at m_nActiveSince; the state is looked at again on every turn.
+    std::uint64_t idleUntil = m_nActiveSince;
     while (!m_bStop.load()) {
         const std::uint64_t token = clock.WakeToken();
         const std::uint64_t now = clock.Now();
@@ -87,20 +91,25 @@ void CSimCaptureOutputPin::Stream() {
             generation = plan.generation;
             delivered = 0;
             source.reset();
-            if (plan.output != SimOutput::None && plan.config) {
-                try {
-                    source = std::make_unique<CSimStreamSource>(plan.output, *plan.config);
-                } catch (const std::invalid_argument&) {
-                    source.reset();
-                }
+        }
+        const bool running = m_pFilter->State() == State_Running;
+        if (!running) idleUntil = now;
+        const bool streams = plan.output != SimOutput::None && plan.config;
+        std::uint64_t deadline = now + kPollTicks;
+        if (streams && idleUntil > plan.epoch) {
+            const std::uint64_t passed = CTsGenerator::PacketsBefore(plan.bitRate, idleUntil - plan.epoch);
+            if (passed > delivered) {
+                delivered = passed;
+                source.reset();  // made again where the stream is joined, once it is needed
             }
         }
-        std::uint64_t deadline = now + kPollTicks;
-        if (source && now < plan.epoch) {
+        if (streams && now < plan.epoch) {
             deadline = std::min(deadline, plan.epoch);
-        } else if (source) {
+        } else if (streams) {
             const std::uint64_t due = CTsGenerator::PacketsBefore(plan.bitRate, now - plan.epoch);
-            while (!m_bStop.load() && m_pFilter->State() == State_Running && due - delivered >= kSamplePackets) {
+            while (!m_bStop.load() && running && due - delivered >= kSamplePackets) {
+                if (!source) source = MakeSource(plan, delivered);
+                if (!source) break;
                 ComPtr<IMediaSample> sample = m_pool.GetSample();
                 if (!sample) break;
                 BYTE* buffer = nullptr;
@@ -117,5 +126,13 @@ void CSimCaptureOutputPin::Stream() {
         }
         clock.Acknowledge(m_nConsumer, now);
         clock.WaitAfter(now, deadline, token);
+    }
+}
+
+std::unique_ptr<CSimStreamSource> CSimCaptureOutputPin::MakeSource(const SimStreamPlan& plan, std::uint64_t firstPacket) {
+    try {
+        return std::make_unique<CSimStreamSource>(plan.output, *plan.config, firstPacket);
+    } catch (const std::invalid_argument&) {
+        return nullptr;  // a carrier the generator cannot carry delivers nothing
     }
 }

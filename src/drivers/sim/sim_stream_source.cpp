@@ -20,10 +20,10 @@ constexpr std::array<std::uint8_t, 256> kCrc8Table = MakeCrc8Table();
 
 }  // namespace
 
-CSimStreamSource::CSimStreamSource(SimOutput output, const SimStreamConfig& config)
-    : m_output(output), m_nState(config.seed | 1) {
+CSimStreamSource::CSimStreamSource(SimOutput output, const SimStreamConfig& config, std::uint64_t firstPacket)
+    : m_output(output), m_nState((config.seed ^ (firstPacket * 0x9E3779B97F4A7C15ull)) | 1) {
     if (output == SimOutput::Transport || output == SimOutput::TransportCrc8) {
-        m_pGenerator = std::make_unique<CTsGenerator>(config);
+        m_pGenerator = std::make_unique<CTsGenerator>(config, firstPacket);
     }
 }
 

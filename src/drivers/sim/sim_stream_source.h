@@ -19,8 +19,9 @@ enum class SimOutput { None, Transport, TransportCrc8, GenericBytes };
 
 class CSimStreamSource {
 public:
-    // Throws std::invalid_argument when the configuration cannot be generated.
-    CSimStreamSource(SimOutput output, const SimStreamConfig& config);
+    // The stream joined at packet `firstPacket` of the carrier (see CTsGenerator). Throws
+    // std::invalid_argument when the configuration cannot be generated.
+    CSimStreamSource(SimOutput output, const SimStreamConfig& config, std::uint64_t firstPacket = 0);
 
     // Writes packetCount * 188 bytes.
     void Fill(std::uint8_t* destination, std::size_t packetCount);

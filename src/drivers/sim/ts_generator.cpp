@@ -175,8 +175,10 @@ void CTsGenerator::RationalClock::Advance() {
     }
 }
 
-CTsGenerator::CTsGenerator(const SimStreamConfig& config) : m_nBitRate(config.bit_rate) {
+CTsGenerator::CTsGenerator(const SimStreamConfig& config, std::uint64_t firstPacket)
+    : m_nBitRate(config.bit_rate), m_nFirstPacket(firstPacket) {
     Validate(config);
+    m_nPtsOrigin = PacketTime(m_nBitRate, m_nFirstPacket) / 300;
     BuildTables(config);
     BuildFlows(config);
 }
@@ -496,7 +498,7 @@ void CTsGenerator::WritePsi(PsiTable& table, std::uint8_t* packet) {
 }
 
 std::size_t CTsGenerator::WritePcrField(std::uint8_t* field) const {
-    const std::uint64_t pcr = PacketTime(m_nBitRate, m_nPackets);
+    const std::uint64_t pcr = PacketTime(m_nBitRate, m_nFirstPacket + m_nPackets);
     const std::uint64_t base = (pcr / 300) & kPtsMask;  // 90 kHz, 33 bits
     const std::uint64_t extension = pcr % 300;          // 27 MHz remainder, 9 bits
     field[0] = static_cast<std::uint8_t>(base >> 25);
@@ -562,7 +564,7 @@ void CTsGenerator::WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, b
     }
     std::size_t payload = carried;
     if (start) {
-        const std::uint64_t pts = (flow.frameIndex * flow.frameTicks + kPtsDelay) & kPtsMask;
+        const std::uint64_t pts = (m_nPtsOrigin + flow.frameIndex * flow.frameTicks + kPtsDelay) & kPtsMask;
         // Video may leave PES_packet_length 0 (unbounded); its frames can exceed 64 KiB.
         const std::size_t length = flow.bounded ? pesSize - 6 : 0;
         out[0] = 0x00;

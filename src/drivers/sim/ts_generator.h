@@ -2,7 +2,11 @@
 // The MPEG transport stream of one simulated transport stream, produced packet by packet at a
 // fixed useful bit rate. Packet k starts at stream time k * 188 * 8 / bit rate; everything that
 // carries time (PCR, PTS, table repetition) follows that clock, so the bytes depend only on the
-// configuration and the packet index.
+// configuration, the packet the stream is joined at and the packet index.
+//
+// A stream joined at packet k (a receiver that starts listening then) carries the clock of
+// packet k on: its PCR and PTS go on from there. Tables, PES packets and continuity counters
+// begin afresh at the join, so a recording that starts then opens on whole tables and frames.
 //
 // Each packet slot goes, in this order of precedence, to: a PCR that is overdue, the next packet
 // of a PSI/SI table being repeated (PAT and PMTs every 100 ms, SDT every 500 ms, NIT every
@@ -25,10 +29,11 @@ public:
 
     // Throws std::invalid_argument when the configuration cannot be carried (PIDs clash or are
     // reserved, names too long, the streams and tables need more than the bit rate).
-    explicit CTsGenerator(const SimStreamConfig& config);
+    explicit CTsGenerator(const SimStreamConfig& config, std::uint64_t firstPacket = 0);
 
     // Writes the next packetCount packets. No allocation: tables are built at construction.
     void Fill(std::uint8_t* destination, std::size_t packetCount);
+    // Packets written since the join.
     std::uint64_t PacketsProduced() const { return m_nPackets; }
     std::uint64_t BitRate() const { return m_nBitRate; }
 
@@ -98,6 +103,8 @@ private:
     std::size_t WritePcrField(std::uint8_t* field) const;
 
     std::uint64_t m_nBitRate = 0;
+    std::uint64_t m_nFirstPacket = 0;  // index of the packet the stream was joined at
+    std::uint64_t m_nPtsOrigin = 0;    // its stream time in 90 kHz
     std::uint64_t m_nPackets = 0;
     std::uint64_t m_nPcrIntervalSlots = 1;
     std::uint64_t m_nPcrGraceSlots = 1;

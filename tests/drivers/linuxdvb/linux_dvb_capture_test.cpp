@@ -150,6 +150,27 @@ TEST(CaptureStream, NothingIsDeliveredWhilePaused) {
     EXPECT_TRUE(rig.SampleLengths().empty());
 }
 
+TEST(CaptureStream, EveryRunReadsAFreshStreamSoNothingStaleReachesARecording) {
+    CLinuxDvbTestRig rig;
+    ASSERT_EQ(rig.Control()->Run(), S_OK);
+    const auto first = rig.Kernel().Stream();
+    first->Push({MakePackets(348, 0), 0});
+    ASSERT_TRUE(WaitFor([&] { return rig.SampleLengths().size() == 1; }));
+    // What the kernel took after the last read and before the stop is left unread.
+    first->Push({MakePackets(348, 1), 0});
+    ASSERT_EQ(rig.Control()->Stop(), S_OK);
+    EXPECT_EQ(rig.Kernel().state->openStreams, 0) << "the kernel's buffer goes with the stream at the stop";
+    const std::size_t samplesBefore = rig.SampleLengths().size();  // the thread may have read it in time
+    rig.TakeBytes();
+    ASSERT_EQ(rig.Control()->Run(), S_OK);
+    const auto second = rig.Kernel().Stream();
+    ASSERT_NE(second, first) << "the run opens the stream again, with an empty buffer";
+    second->Push({MakePackets(348, 2), 0});
+    ASSERT_TRUE(WaitFor([&] { return rig.SampleLengths().size() == samplesBefore + 1; }));
+    ASSERT_EQ(rig.Control()->Stop(), S_OK);
+    EXPECT_EQ(rig.TakeBytes(), MakePackets(348, 2));
+}
+
 TEST(CaptureStream, StreamThatCannotOpenFailsTheRun) {
     CLinuxDvbTestRig rig;
     rig.Kernel().SetError("OpenStream", EBUSY);

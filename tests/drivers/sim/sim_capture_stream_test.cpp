@@ -180,6 +180,68 @@ TEST(SimCaptureOutput, NothingIsDeliveredWhileTheGraphIsStopped) {
     EXPECT_EQ(rig.SamplesReceived(), running);
 }
 
+// What a graph that runs again gets: the stream due from its new start, joined there, never the
+// backlog of the time it was stopped (a "1 s" recording once wrote all of it in one burst).
+struct RunAgainCase {
+    const char* name;
+    bool pauseInstead;  // the graph pauses for the gap instead of stopping
+    bool refusedStart;  // halfway through the gap a start is refused: run and stopped at once
+};
+
+class SimCaptureRunAgain : public testing::TestWithParam<RunAgainCase> {};
+
+TEST_P(SimCaptureRunAgain, DeliversOnlyTheStreamDueSinceTheNewStart) {
+    const RunAgainCase& c = GetParam();
+    CSimTestRig rig(0);
+    const SimTune tune{11362, 'H', 22000};
+    ASSERT_EQ(rig.SendCommittedSwitch('B', tune), S_OK);
+    ASSERT_EQ(rig.Tune(tune), S_OK);
+    ASSERT_EQ(rig.Run(), S_OK);
+    rig.Clock().AdvanceMs(1000);
+    const SimStreamPlan plan = rig.Card().StreamPlan();
+    ASSERT_TRUE(plan.config);
+    // The first run streams from the lock, byte for byte what the generator makes from packet 0.
+    const std::vector<std::uint8_t> first = rig.TakeBytes();
+    std::vector<std::uint8_t> expected(first.size());
+    CSimStreamSource(plan.output, *plan.config).Fill(expected.data(), expected.size() / 188);
+    EXPECT_EQ(first, expected);
+
+    ASSERT_EQ(c.pauseInstead ? rig.Control()->Pause() : rig.Stop(), S_OK);
+    rig.Clock().AdvanceMs(10'000);
+    if (c.refusedStart) {
+        ASSERT_EQ(rig.Run(), S_OK);
+        ASSERT_EQ(rig.Stop(), S_OK);
+    }
+    rig.Clock().AdvanceMs(10'000);
+    EXPECT_TRUE(rig.TakeBytes().empty()) << "nothing while the graph does not run";
+    const std::uint64_t restart = rig.Clock().Now();
+    ASSERT_EQ(rig.Run(), S_OK);
+    rig.Clock().AdvanceMs(1000);
+
+    const std::vector<std::uint8_t> second = rig.TakeBytes();
+    ASSERT_EQ(rig.Card().StreamPlan().generation, plan.generation) << "the same lock throughout";
+    const std::uint64_t joined = CTsGenerator::PacketsBefore(plan.bitRate, restart - plan.epoch);
+    const std::uint64_t due = CTsGenerator::PacketsBefore(plan.bitRate, rig.Clock().Now() - plan.epoch);
+    constexpr std::uint64_t kSample = CSimCaptureOutputPin::kSamplePackets;
+    EXPECT_EQ(second.size(), (due - joined) / kSample * kSample * 188) << "one second's whole samples";
+    expected.assign(second.size(), 0);
+    CSimStreamSource(plan.output, *plan.config, joined).Fill(expected.data(), expected.size() / 188);
+    EXPECT_EQ(second, expected) << "the stream joined where it was when the graph ran again";
+    // Its clock says so too: the first PCR is that of a packet due after the restart.
+    CTsPacketReader reader;
+    reader.Read(second.data(), second.size() / 188);
+    ASSERT_FALSE(reader.Pcrs().empty());
+    EXPECT_GE(plan.epoch + reader.Pcrs().front().value, restart);
+    EXPECT_EQ(reader.Pcrs().front().value, CTsGenerator::PacketTime(plan.bitRate, joined + reader.Pcrs().front().packet));
+    EXPECT_TRUE(reader.Errors().empty()) << (reader.Errors().empty() ? "" : reader.Errors().front());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AfterAGap, SimCaptureRunAgain,
+    testing::Values(RunAgainCase{"Stopped", false, false}, RunAgainCase{"StoppedWithARefusedStart", false, true},
+                    RunAgainCase{"Paused", true, false}),
+    [](const testing::TestParamInfo<RunAgainCase>& caseInfo) { return std::string(caseInfo.param.name); });
+
 // ffprobe, when installed, reads a ten-second recording and lists every program by its name.
 TEST(SimCaptureOutput, FfprobeListsTheProgramsOfARecording) {
     if (std::system("command -v ffprobe > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
