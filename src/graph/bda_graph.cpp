@@ -347,8 +347,15 @@ void CBDAGraph::ConnectPins(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter
     }
 }
 
+void CBDAGraph::StopGraph() {
+    if (!m_pGraphControl) return;
+    // The stop joins the streaming thread, which may sit in the sink's write.
+    const CRecordFile::CWaitRelease release(g_RecordFile);
+    m_pGraphControl->Stop();
+}
+
 std::int32_t CBDAGraph::UndoFailedBuild() {
-    if (m_pGraphControl) m_pGraphControl->Stop();
+    StopGraph();
     if (m_pKsCtrl) {
         std::lock_guard driver(g_hDriverMutex);
         m_pKsCtrl.Reset();
@@ -365,7 +372,7 @@ std::int32_t CBDAGraph::UndoFailedBuild() {
 }
 
 void CBDAGraph::ReleaseTunerGraph() {
-    if (m_pGraphControl) m_pGraphControl->Stop();
+    StopGraph();
     if (m_pKsCtrl) {
         std::lock_guard driver(g_hDriverMutex);
         m_pKsCtrl.Reset();

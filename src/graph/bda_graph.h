@@ -33,6 +33,9 @@ public:
     std::int32_t BuildTunerGraph(std::int32_t deviceIndex, HWND owner);
     std::int32_t UndoFailedBuild();
     void ReleaseTunerGraph();
+    // Stops the graph (if there is one). A write of the sink that waits for the reader of a
+    // pipe is given up after a short grace, so the stop never waits on another program.
+    void StopGraph();
     // Also sets m_bXModel.
     std::int32_t ClassifyTunerModel(const std::string& friendlyName);
 

@@ -164,7 +164,7 @@ bool IsStreamTypeCurrent(const StreamTypeRecord& pageRecord) {
 }
 
 bool SetStreamType(const StreamTypeRecord& pageRecord) {
-    if (g_BDAGraph.m_pGraphControl) g_BDAGraph.m_pGraphControl->Stop();
+    g_BDAGraph.StopGraph();
     if (!g_BDAGraph.m_pKsCtrl) return false;
     if (IsUsbCarrier()) return true;
     if (FAILED(QuerySupported(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS))) {

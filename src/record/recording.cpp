@@ -6,7 +6,7 @@
 #include "record/record_file.h"
 
 void OpenRecordFile(const std::string& path) {
-    g_bRecordFileOpen.store(g_RecordFile.Open(path), std::memory_order_release);
+    g_bRecordFileOpen.store(g_RecordFile.Open(path, CRecordFile::OpenMode::Keep), std::memory_order_release);
 }
 
 void SetRecordFilePath(const std::string& path) { g_strRecordPath = path; }
@@ -20,7 +20,7 @@ int StartRecording() {
     }
     // Arming before the file exists is safe: Receive needs this lock to write.
     if (g_BDAGraph.m_pSinkFilter != nullptr) g_BDAGraph.m_pSinkFilter->m_pInputPin->Arm();
-    const bool created = g_RecordFile.Open(g_strRecordPath);
+    const bool created = g_RecordFile.Open(g_strRecordPath, CRecordFile::OpenMode::Empty);
     g_bRecordFileOpen.store(created, std::memory_order_release);
     g_BDAGraph.m_pGraphControl->Run();
     return created ? 0 : g_RecordFile.OpenError();
@@ -30,13 +30,18 @@ void StopRecording() {
     if (!g_BDAGraph.m_pGraphControl) return;
     // Once Stop returns no streaming thread delivers another sample, so the file can close
     // without the lock.
-    g_BDAGraph.m_pGraphControl->Stop();
+    g_BDAGraph.StopGraph();
     if (g_bRecordFileOpen.load(std::memory_order_acquire)) {
         g_RecordFile.Close();
         g_bRecordFileOpen.store(false, std::memory_order_release);
     }
 }
 
-std::uint64_t GetRecordedKBytes() { return g_RecordFile.Size() / 1024; }
+std::uint64_t GetRecordedKBytes() { return g_RecordFile.IsOpen() ? g_RecordFile.BytesWritten() / 1024 : 0; }
 
-int GetRecordWriteError() { return g_RecordFile.WriteError(); }
+int GetRecordWriteError() {
+    g_RecordFile.CheckDeleted();
+    return g_RecordFile.WriteError();
+}
+
+std::uint64_t GetRecordLostBytes() { return g_RecordFile.BytesLost(); }

@@ -226,9 +226,24 @@ std::string CUtiVirtualDamonDlg::CreateFailedText(const std::string& path, int e
            ". Choose another folder or file name.";
 }
 
-std::string CUtiVirtualDamonDlg::WriteFailedText(const std::string& path, int error) {
+std::string CUtiVirtualDamonDlg::WriteFailedText(const std::string& path, int error, std::uint64_t lostBytes) {
+    if (error == EPIPE || error == ECANCELED) {
+        return "Recording stopped: the program reading " + path + " stopped reading: " + std::to_string(lostBytes) +
+               " bytes were not written. Every byte written before is kept.";
+    }
+    if (error == ENOENT) {
+        return "Recording stopped: the record file " + path +
+               " was deleted during the recording; the bytes written into it are gone. Start Record again to "
+               "record into a new file.";
+    }
     return "Recording stopped: writing " + path + " failed: " + Reason(error) +
            ". Every byte written before the failure is kept.";
+}
+
+void CUtiVirtualDamonDlg::ReportWriteFailure() {
+    if (const int error = GetRecordWriteError(); error != 0) {
+        AfxMessageBox(WriteFailedText(m_strRecordingPath, error, GetRecordLostBytes()));
+    }
 }
 
 void CUtiVirtualDamonDlg::StartTimer() { m_pTimer->start(kTickMilliseconds); }
@@ -272,9 +287,13 @@ void CUtiVirtualDamonDlg::OnCancelRecord() {
     m_bRecording = 0;
     m_nTicks = 0;
     KillTimer();
+    GetRecordWriteError();  // a deleted file is seen only while it is still open
     StopRecording();
     m_Progress->setValue(0);
     m_pStatus->setText(kStopped);
+    // A write that the stop had to give up (a pipe's reader that stopped reading), or a failure
+    // that ended the recording, is told once it has ended.
+    ReportWriteFailure();
 }
 
 // --- Tick -------------------------------------------------------------------------------
@@ -294,10 +313,9 @@ void CUtiVirtualDamonDlg::Tick() {
     KillTimer();
     if (!m_bRecording) return;  // ended while a prompt of the reading was open
 
-    if (const int error = GetRecordWriteError(); error != 0) {
-        // The sink has stopped writing: end the recording as Cancel Record does, then say why.
+    if (GetRecordWriteError() != 0) {
+        // The sink has stopped writing: end the recording as Cancel Record does, which says why.
         OnCancelRecord();
-        AfxMessageBox(WriteFailedText(m_strRecordingPath, error));
         return;
     }
 

@@ -66,9 +66,10 @@ public:
     std::uint32_t Ticks() const { return m_nTicks; }
     bool IsTimerRunning() const;
 
-    // The user-facing texts of the failures the page reports itself.
+    // The user-facing texts of the failures the page reports itself. `lostBytes`: what the
+    // recording could not write (told when a pipe's reader stopped reading).
     static std::string CreateFailedText(const std::string& path, int error);
-    static std::string WriteFailedText(const std::string& path, int error);
+    static std::string WriteFailedText(const std::string& path, int error, std::uint64_t lostBytes);
 
 protected:
     bool OnInitDialog() override;
@@ -97,6 +98,8 @@ private:
     void WriteControls();
 
     void SetAmountCaption(const QString& caption);
+    // After the recording ended: why the sink stopped writing, if it did.
+    void ReportWriteFailure();
     void StartTimer();
     void KillTimer();
     void Tick();

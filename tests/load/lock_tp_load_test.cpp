@@ -260,7 +260,7 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
                         static_cast<unsigned long long>(cycle), elapsed,
                         static_cast<double>(cycle) / elapsed,
                         static_cast<unsigned long long>(window.Polls() - pollsBefore),
-                        static_cast<double>(g_RecordFile.Size()) / 1e6);
+                        static_cast<double>(g_RecordFile.BytesWritten()) / 1e6);
             std::fflush(stdout);
         }
     }
@@ -295,7 +295,8 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
     EXPECT_GT(m_nRecordTicks.load(), 0u) << "the recording page's timer ticked";
     const std::uint64_t samples = Delivered() - deliveredBefore;
     EXPECT_GT(samples, 0u);
-    EXPECT_EQ(g_RecordFile.Size(), samples * kSampleBytes);
+    EXPECT_EQ(g_RecordFile.BytesWritten(), samples * kSampleBytes);
+    EXPECT_EQ(std::filesystem::file_size(recordPath), samples * kSampleBytes);
 
     window.Sheet()->setCurrentIndex(1);
     capturePage->Item<QPushButton>(CUtiVirtualDamonDlg::kIdCancelRecord)->click();

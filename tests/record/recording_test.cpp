@@ -10,8 +10,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "graph/bda_graph.h"
 #include "platform/com/co_create.h"
@@ -108,15 +110,17 @@ TEST_F(RecordingTest, SamplesBeforeTheFirstStartAreDroppedAndTheDefaultFileStays
     EXPECT_FALSE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsArmed());
 }
 
-TEST_F(RecordingTest, StartingAgainEmptiesTheFileOfTheSamePath) {
+TEST_F(RecordingTest, TheHeldFileKeepsItsBytesUntilARecordingIntoItStarts) {
     BuildGraph(10);
-    WriteWholeFile(m_folder.File("b.ts"), "old content");
+    WriteWholeFile(m_folder.File("b.ts"), "an earlier recording");
     OpenRecordFile(m_folder.File("b.ts"));
-    EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "") << "the default file is created empty";
+    ASSERT_TRUE(g_bRecordFileOpen);
+    // Starting the program again must not destroy a recording left at the default path.
+    EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "an earlier recording");
     SetRecordFilePath(m_folder.File("b.ts"));
     ASSERT_EQ(StartRecording(), 0);
     WaitForSource(10);
-    ASSERT_FALSE(ReadWholeFile(m_folder.File("b.ts")).empty());
+    EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), ExpectedBytes(0, 10)) << "emptied by the start";
     ASSERT_EQ(StartRecording(), 0);
     EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "") << "a second start truncates";
 }
@@ -135,17 +139,22 @@ TEST_F(RecordingTest, NothingIsWrittenAfterStopEvenWhenTheGraphRunsAgain) {
     EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsArmed()) << "stop leaves the pin armed";
 }
 
-TEST_F(RecordingTest, SizesAreCountedInFullBeyondFourGibibytes) {
+TEST_F(RecordingTest, SizesAreTheBytesWrittenCountedInFullBeyondFourGibibytes) {
     BuildGraph(0);
-    SetRecordFilePath(m_folder.File("big.ts"));
+    // A device has no size of its own; the count is what a size limit needs for every target.
+    SetRecordFilePath("/dev/null");
     EXPECT_EQ(GetRecordedKBytes(), 0u) << "no file open";
     ASSERT_EQ(StartRecording(), 0);
-    ASSERT_EQ(::truncate(m_folder.File("big.ts").c_str(), 1023), 0);
+    static const std::vector<std::uint8_t> block(1 << 20, 0x47);
+    g_RecordFile.Write(block.data(), 1023);
     EXPECT_EQ(GetRecordedKBytes(), 0u);
-    ASSERT_EQ(::truncate(m_folder.File("big.ts").c_str(), 2048), 0);
+    g_RecordFile.Write(block.data(), 1025);
     EXPECT_EQ(GetRecordedKBytes(), 2u);
-    ASSERT_EQ(::truncate(m_folder.File("big.ts").c_str(), 5LL << 30), 0);  // sparse
-    EXPECT_EQ(GetRecordedKBytes(), 5u * 1024 * 1024);
+    for (int i = 0; i < 5 * 1024; ++i) g_RecordFile.Write(block.data(), block.size());
+    EXPECT_EQ(GetRecordedKBytes(), 5u * 1024 * 1024 + 2);
+    StopRecording();
+    ASSERT_EQ(StartRecording(), 0);
+    EXPECT_EQ(GetRecordedKBytes(), 0u) << "each recording counts from 0";
     StopRecording();
 }
 
@@ -278,6 +287,134 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
             offset += static_cast<std::size_t>(length);
         }
     }
+}
+
+// The record file on its own, as the streaming thread writes it and the control thread stops it.
+class RecordFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(::mkfifo(m_strPipe.c_str(), 0600), 0); }
+    // A reader that has the pipe open and takes nothing unless asked.
+    int OpenReader() {
+        const int reader = ::open(m_strPipe.c_str(), O_RDONLY | O_NONBLOCK);
+        EXPECT_GE(reader, 0);
+        return reader;
+    }
+    static std::uint64_t Drain(int reader) {
+        std::uint64_t total = 0;
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) total += static_cast<std::uint64_t>(n);
+        return total;
+    }
+
+    CTempFolder m_folder;
+    const std::string m_strPipe = m_folder.File("pipe.ts");
+    const std::vector<std::uint8_t> m_sample = std::vector<std::uint8_t>(65424, 0x47);
+};
+
+TEST_F(RecordFileTest, AReleasedWaitForAStalledReaderGivesUpAndCountsWhatWasNotWritten) {
+    const int reader = OpenReader();
+    CRecordFile file;
+    ASSERT_TRUE(file.Open(m_strPipe));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 3; ++i) file.Write(m_sample.data(), m_sample.size());
+        done = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return file.BytesWritten() >= m_sample.size(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(done) << "the writer waits for the reader";
+    const auto released = std::chrono::steady_clock::now();
+    {
+        const CRecordFile::CWaitRelease release(file);
+        writer.join();
+    }
+    const auto waited = std::chrono::steady_clock::now() - released;
+    EXPECT_GE(waited, std::chrono::milliseconds(CRecordFile::kReleaseGraceMs - 10)) << "the reader gets its grace";
+    EXPECT_LT(waited, std::chrono::seconds(1));
+    EXPECT_EQ(file.WriteError(), ECANCELED);
+    const std::uint64_t inPipe = Drain(reader);
+    EXPECT_EQ(file.BytesWritten(), inPipe);
+    EXPECT_EQ(file.BytesLost(), 3 * m_sample.size() - inPipe) << "the rest of the sample and the one after";
+    // After the release, a new recording into the pipe waits for its reader again.
+    ASSERT_TRUE(file.Open(m_strPipe));
+    EXPECT_EQ(file.WriteError(), 0);
+    EXPECT_EQ(file.BytesLost(), 0u);
+    std::thread slowReader([&] {
+        std::uint64_t taken = 0;
+        while (taken < 4 * m_sample.size()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            taken += Drain(reader);
+        }
+    });
+    for (int i = 0; i < 4; ++i) file.Write(m_sample.data(), m_sample.size());
+    slowReader.join();
+    EXPECT_EQ(file.WriteError(), 0);
+    EXPECT_EQ(file.BytesWritten(), 4 * m_sample.size());
+    ::close(reader);
+}
+
+TEST_F(RecordFileTest, AReaderThatKeepsReadingLosesNothingToARelease) {
+    const int reader = OpenReader();
+    CRecordFile file;
+    ASSERT_TRUE(file.Open(m_strPipe));
+    std::atomic<std::uint64_t> taken{0};
+    std::atomic<bool> stop{false};
+    std::thread slowReader([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            taken += Drain(reader);
+        }
+        taken += Drain(reader);
+    });
+    {
+        const CRecordFile::CWaitRelease release(file);  // the stop of the graph, during the writes
+        for (int i = 0; i < 8; ++i) file.Write(m_sample.data(), m_sample.size());
+    }
+    stop = true;
+    slowReader.join();
+    EXPECT_EQ(file.WriteError(), 0);
+    EXPECT_EQ(taken.load(), 8 * m_sample.size());
+    ::close(reader);
+}
+
+TEST_F(RecordFileTest, AReaderThatGoesAwayIsAFailureToReportNotTheEndOfTheProgram) {
+    const int reader = OpenReader();
+    CRecordFile file;
+    ASSERT_TRUE(file.Open(m_strPipe));
+    file.Write(m_sample.data(), 1000);
+    ::close(reader);
+    file.Write(m_sample.data(), m_sample.size());  // without its own handling, SIGPIPE ends the process
+    EXPECT_EQ(file.WriteError(), EPIPE);
+    EXPECT_EQ(file.BytesWritten(), 1000u);
+    EXPECT_EQ(file.BytesLost(), m_sample.size());
+    file.Write(m_sample.data(), 10);
+    EXPECT_EQ(file.BytesLost(), m_sample.size() + 10) << "later samples are counted as lost too";
+}
+
+TEST_F(RecordFileTest, AFileDeletedWhileOpenIsNoticedAndTakesNoMoreData) {
+    std::filesystem::create_directory(m_folder.File("sub"));
+    const std::string path = m_folder.File("sub/capture.ts");
+    CRecordFile file;
+    ASSERT_TRUE(file.Open(path));
+    file.Write(m_sample.data(), 188);
+    file.CheckDeleted();
+    EXPECT_EQ(file.WriteError(), 0) << "still named";
+    // A move keeps the file: nothing is lost.
+    ASSERT_EQ(::rename(path.c_str(), m_folder.File("moved.ts").c_str()), 0);
+    file.CheckDeleted();
+    EXPECT_EQ(file.WriteError(), 0);
+    std::filesystem::remove(m_folder.File("moved.ts"));
+    std::filesystem::remove_all(m_folder.File("sub"));
+    file.CheckDeleted();
+    EXPECT_EQ(file.WriteError(), ENOENT);
+    file.Write(m_sample.data(), 188);
+    EXPECT_EQ(file.BytesWritten(), 188u);
+    EXPECT_EQ(file.BytesLost(), 188u);
+    // A pipe or a device has no name to lose.
+    CRecordFile device;
+    ASSERT_TRUE(device.Open("/dev/null"));
+    device.CheckDeleted();
+    EXPECT_EQ(device.WriteError(), 0);
 }
 
 TEST(DestFilterTest, OffersOneInputPinWithTheStreamTypeAtPositionZero) {
