@@ -35,9 +35,9 @@ constexpr qint64 kPromptMs = 1000;
 
 void Cancel(Page& page) { page.Item<QPushButton>(Page::kIdCancelRecord)->click(); }
 
-int PipeHolds(int reader) {
+std::uint64_t PipeHolds(int reader) {
     int bytes = 0;
-    return ::ioctl(reader, FIONREAD, &bytes) == 0 ? bytes : -1;
+    return ::ioctl(reader, FIONREAD, &bytes) == 0 ? static_cast<std::uint64_t>(bytes) : 0;
 }
 
 // The bytes a reader finds waiting in a pipe, without waiting for more.
