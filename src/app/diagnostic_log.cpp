@@ -1,13 +1,11 @@
 #include "app/diagnostic_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <ctime>
 #include <mutex>
 #include <string>
 
 #include "platform/win/known_folders.h"
+#include "platform/win/regular_file.h"
 #include "platform/win/system_clock.h"
 #include "platform/win/text_encoding.h"
 
@@ -49,9 +47,9 @@ void WriteLogLine(std::string_view message) {
     line += "\r\n";
 
     std::lock_guard guard(g_logLock);
-    const int fd = ::open(diagnostic_log::LogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    // O_APPEND makes the one write land whole at the end, even with other writers.
-    [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
-    ::close(fd);
+    // A pipe or a device at the log's place would hang the program or take the lines away.
+    const CRegularFile file = CRegularFile::OpenToAppend(diagnostic_log::LogPath());
+    if (!file.IsOpen()) return;
+    // Appending makes the one write land whole at the end, even with other writers.
+    file.Write(line);
 }

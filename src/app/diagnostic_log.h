@@ -3,7 +3,8 @@
 //   [mm/dd/yy hh:mm:ss : tttttttt] message
 // with the tick count right-aligned in 8 characters (blank when 0), the line cut at 254
 // characters and ended with CR LF. The file is opened, appended to and closed for every line;
-// a line that cannot be written is lost and the program goes on.
+// a line that cannot be written is lost and the program goes on. Only a regular file (or a link
+// to one) is written: anything else at the path is passed over, as if it could not be written.
 #include <fmt/format.h>
 
 #include <string_view>

@@ -6,10 +6,11 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <system_error>
+
+#include "platform/win/regular_file.h"
 
 namespace {
 
@@ -277,18 +278,18 @@ std::string FormatSatelliteFileText(const SatelliteFile& satellite) {
 }
 
 std::optional<SatelliteFile> ReadSatelliteFile(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxFileSize) return std::nullopt;
-
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text(static_cast<std::size_t>(size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    // A file that shrank meanwhile is read as far as it goes.
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) return std::nullopt;
+    // A pipe or a device put in a file's place must neither block nor feed the reader for ever.
+    const CRegularFile file = CRegularFile::OpenToRead(path);
+    if (!file.IsOpen() || file.Size() > kMaxFileSize) return std::nullopt;
+    std::string text(static_cast<std::size_t>(file.Size()), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const std::ptrdiff_t n = file.Read(text.data() + got, text.size() - got);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;  // a file that shrank meanwhile is read as far as it goes
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
     return ParseSatelliteFileText(text);
 }
 

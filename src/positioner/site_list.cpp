@@ -1,30 +1,65 @@
 #include "positioner/site_list.h"
 
 #include <algorithm>
-#include <fstream>
+#include <memory>
+#include <set>
 
 #include "app/process_globals.h"
 #include "platform/ui/message_box.h"
+#include "platform/win/regular_file.h"
 
 namespace {
 
 enum class Visit { Continue, Stop };
 
+constexpr std::size_t kChunkBytes = std::size_t{64} * 1024;
+
 // Calls `visit` for every line that holds a TAB, in file order, until it answers Stop. A line
 // without a TAB (an empty line among them) contributes nothing: it is skipped, so it neither
-// adds a name nor ends a country's block. Lines end in LF or CR LF. False when the file cannot
-// be opened.
+// adds a name nor ends a country's block. A line longer than kSiteListMaxLineBytes is skipped in
+// the same way; it is never held in memory. Lines end in LF or CR LF. False when the file is
+// missing, is not a regular file or is larger than kSiteListMaxBytes; a file that grows while
+// it is read is read up to that size.
 template <typename Visitor>
 bool VisitSiteLines(Visitor&& visit) {
-    std::ifstream file(SiteListPath(), std::ios::binary);
-    if (!file.is_open()) return false;
+    const CRegularFile file = CRegularFile::OpenToRead(SiteListPath());
+    if (!file.IsOpen() || file.Size() > kSiteListMaxBytes) return false;
     std::string line;
-    while (std::getline(file, line)) {
+    bool tooLong = false;
+    // False once the visitor has had enough.
+    const auto endLine = [&] {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::optional<SiteLine> fields = SplitSiteLine(line);
-        if (!fields) continue;
-        if (visit(*fields) == Visit::Stop) break;
+        const bool skip = tooLong || line.size() > kSiteListMaxLineBytes;
+        const std::optional<SiteLine> fields = skip ? std::nullopt : SplitSiteLine(line);
+        const bool goOn = !fields || visit(*fields) == Visit::Continue;
+        line.clear();
+        tooLong = false;
+        return goOn;
+    };
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkBytes);
+    for (std::uint64_t left = kSiteListMaxBytes; left > 0;) {
+        const std::ptrdiff_t got =
+            file.Read(chunk.get(), std::min<std::uint64_t>(kChunkBytes, left));
+        if (got <= 0) break;
+        left -= static_cast<std::uint64_t>(got);
+        std::string_view rest(chunk.get(), static_cast<std::size_t>(got));
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            const std::string_view piece = rest.substr(0, end);
+            // One byte over the limit may still be the CR of a CR LF.
+            if (!tooLong && line.size() + piece.size() <= kSiteListMaxLineBytes + 1) {
+                line.append(piece);
+            } else {
+                tooLong = true;
+                line.clear();
+            }
+            if (end == std::string_view::npos) break;
+            if (!endLine()) return true;
+            rest.remove_prefix(end + 1);
+        }
     }
+    // A last line without a line end counts as well.
+    if (!line.empty() || tooLong) endLine();
     return true;
 }
 
@@ -32,10 +67,10 @@ char FoldAsciiCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool BeginsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return FoldAsciiCase(a) == FoldAsciiCase(b); });
+std::string FoldAsciiCase(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = FoldAsciiCase(c);
+    return folded;
 }
 
 // The field up to the next TAB (or the end) and what follows that TAB.
@@ -65,11 +100,16 @@ std::optional<SiteLine> SplitSiteLine(std::string_view line) {
 
 std::vector<std::string> ReadCountryNames() {
     std::vector<std::string> names;
+    // The listed names case-folded and sorted: the names that begin with a text lie in one run
+    // that starts where the text itself would go, so one search tells whether any does.
+    std::set<std::string> folded;
     VisitSiteLines([&](const SiteLine& line) {
-        const bool covered = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
-            return BeginsWithIgnoringCase(name, line.country);
-        });
-        if (!covered) names.emplace_back(line.country);
+        std::string key = FoldAsciiCase(line.country);
+        const auto next = folded.lower_bound(key);
+        if (next == folded.end() || !next->starts_with(key)) {
+            names.emplace_back(line.country);
+            folded.insert(next, std::move(key));
+        }
         return Visit::Continue;
     });
     return names;

@@ -3,6 +3,14 @@
 // fields (country, city, latitude, longitude), the lines of one country in one block.
 // Every call reads the file afresh; nothing is kept between calls. Coordinates stay text: only
 // the pointing calculation parses them.
+//
+// The file is read only when it is a regular file (or a link to one) of at most
+// kSiteListMaxBytes; anything else, a pipe or a device among them, counts as missing. A line
+// longer than kSiteListMaxLineBytes (its line end not counted) is passed over like a line
+// without a TAB: no city line comes near that length, so such a line is damage or not a city
+// list at all, and the lines around it stay usable.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +37,9 @@ struct CountryCities {
     std::optional<SitePosition> position;  // fields 3 and 4 of the block's first line
 };
 
+inline constexpr std::uint64_t kSiteListMaxBytes = std::uint64_t{64} << 20;
+inline constexpr std::size_t kSiteListMaxLineBytes = 4096;
+
 // g_strWorkDir + "/CityList.txt".
 std::string SiteListPath();
 
@@ -39,18 +50,18 @@ std::optional<SiteLine> SplitSiteLine(std::string_view line);
 
 // Country names in file order. A name is left out when a name already listed begins with it,
 // compared without regard to (ASCII) case: "Niger" after "Nigeria" is left out, "Nigeria" after
-// "Niger" is not. Empty when the file cannot be opened.
+// "Niger" is not. Empty when the file cannot be read.
 std::vector<std::string> ReadCountryNames();
 
 // The cities of the first block of `country` (exact comparison) in file order, and the
 // coordinates of that block's first line. Empty and without coordinates when the country is
-// missing or the file cannot be opened.
+// missing or the file cannot be read.
 CountryCities ReadCitiesOfCountry(const std::string& country);
 
 // The coordinates of `city` of `country` (exact comparison): the first line naming it sets them,
 // later lines naming it replace them until a line of another country ends the search. Blocks of
 // the country before the one that names the city are passed over. When the file cannot be
-// opened, shows "open file error!" over `owner` with the application's title as caption and
+// read, shows "open file error!" over `owner` with the application's title as caption and
 // returns nothing.
 std::optional<SitePosition> ReadCityPosition(const std::string& country, const std::string& city,
                                              HWND owner);

@@ -1,10 +1,19 @@
 #include "positioner/site_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
 
 #include "positioner/program_folder_override.h"
+#include "support/hang_watchdog.h"
 #include "support/message_box_recorder.h"
 #include "support/temp_folder.h"
 
@@ -16,6 +25,16 @@ class SiteListTest : public ::testing::Test {
 protected:
     void WriteList(const std::string& content) {
         WriteWholeFile(m_folder.File("CityList.txt"), content);
+    }
+
+    // `head`, then as many zero bytes as make the file `size` bytes long with `tail` at its end.
+    // The zeros are a hole: the file takes no room on disk.
+    void WriteSparseList(const std::string& head, std::uint64_t size, const std::string& tail) {
+        const std::string path = m_folder.File("CityList.txt");
+        WriteWholeFile(path, head);
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size - tail.size())), 0);
+        std::ofstream(path, std::ios::binary | std::ios::app) << tail;
+        ASSERT_EQ(std::filesystem::file_size(path), size);
     }
 
     CTempFolder m_folder;
@@ -158,6 +177,132 @@ TEST_F(SiteListTest, AMissingFileGivesEmptyListsSilentlyButACityPositionComplain
     EXPECT_EQ(ReadCityPosition("Peru", "Lima", page), std::nullopt);
     EXPECT_EQ(m_boxes.Boxes(),
               (std::vector<MessageBoxRequest>{{page, "open file error!", "VLK-TScap", MB_OK}}));
+}
+
+enum class ListFault { PipeWithoutWriter, LinkToDevZero, Folder, OverSizeLimit };
+
+struct ListFaultCase {
+    const char* name;
+    ListFault fault;
+};
+
+void PrintTo(const ListFaultCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class SiteListFaultTest : public SiteListTest, public ::testing::WithParamInterface<ListFaultCase> {
+protected:
+    // Before the fix the pipe hung the reader in open() and /dev/zero grew a line without end.
+    CHangWatchdog m_watchdog{GetParam().name, std::chrono::seconds(60)};
+};
+
+TEST_P(SiteListFaultTest, AFileThatIsNotARegularOneOrIsTooLargeCountsAsMissing) {
+    const std::string path = m_folder.File("CityList.txt");
+    switch (GetParam().fault) {
+        case ListFault::PipeWithoutWriter:
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+            break;
+        case ListFault::LinkToDevZero:
+            std::filesystem::create_symlink("/dev/zero", path);
+            break;
+        case ListFault::Folder:
+            std::filesystem::create_directory(path);
+            break;
+        case ListFault::OverSizeLimit:
+            // Sound lines, and a byte too many.
+            WriteSparseList("Peru\tLima\t1\t1\n", kSiteListMaxBytes + 1, "\nPeru\tCusco\t2\t2\n");
+            break;
+    }
+    EXPECT_TRUE(ReadCountryNames().empty());
+    const CountryCities cities = ReadCitiesOfCountry("Peru");
+    EXPECT_TRUE(cities.cities.empty());
+    EXPECT_FALSE(cities.position.has_value());
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+
+    EXPECT_EQ(ReadCityPosition("Peru", "Lima", nullptr), std::nullopt);
+    EXPECT_EQ(m_boxes.Boxes(),
+              (std::vector<MessageBoxRequest>{{nullptr, "open file error!", "VLK-TScap", MB_OK}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SiteListFaultTest,
+    ::testing::Values(ListFaultCase{"PipeWithoutWriter", ListFault::PipeWithoutWriter},
+                      ListFaultCase{"LinkToDevZero", ListFault::LinkToDevZero},
+                      ListFaultCase{"Folder", ListFault::Folder},
+                      ListFaultCase{"OverSizeLimit", ListFault::OverSizeLimit}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(SiteListTest, AFileOfExactlyTheSizeLimitIsReadToItsLastLine) {
+    // The 64 MiB of zeros between the lines are one line far over the length limit: passed over.
+    WriteSparseList("Peru\tLima\t1\t1\n", kSiteListMaxBytes, "\nChile\tSantiago\t3\t3\n");
+    EXPECT_EQ(ReadCountryNames(), (Names{"Peru", "Chile"}));
+    EXPECT_EQ(ReadCityPosition("Chile", "Santiago", nullptr), (SitePosition{"3", "3"}));
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+// A line of `country` and `city` exactly `length` bytes long (its line end not counted).
+std::string LineOfLength(const std::string& country, const std::string& city, std::size_t length) {
+    const std::string start = country + "\t" + city + "\t1\t";
+    return start + std::string(length - start.size(), '2');
+}
+
+TEST_F(SiteListTest, ALineOverTheLengthLimitIsPassedOverLikeALineWithoutATab) {
+    const std::size_t limit = kSiteListMaxLineBytes;
+    const std::string lines[] = {
+        LineOfLength("Peru", "A", limit) + "\n",
+        // Had it been read, Chile would be listed and would end Peru's block.
+        LineOfLength("Chile", "B", limit + 1) + "\n",
+        LineOfLength("Peru", "C", limit) + "\r\n",      // the CR is part of the line end
+        LineOfLength("Peru", "D", limit + 1) + "\r\n",  // over by one with a CR as well
+        LineOfLength("Peru", "E", 64) + "\n",
+        LineOfLength("Peru", "F", 100 * limit),  // the last line, without a line end
+    };
+    std::string text;
+    for (const std::string& line : lines) text += line;
+    WriteList(text);
+    EXPECT_EQ(ReadCountryNames(), (Names{"Peru"}));
+    EXPECT_EQ(ReadCitiesOfCountry("Peru").cities, (Names{"A", "C", "E"}));
+    EXPECT_EQ(ReadCityPosition("Peru", "D", nullptr), std::nullopt);
+    EXPECT_TRUE(m_boxes.Boxes().empty());
+}
+
+// The rule as it was first written: every listed name is compared with every new one.
+Names CountryNamesByListComparison(const std::string& text) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    Names names;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        const std::optional<SiteLine> fields = SplitSiteLine(line);
+        if (!fields) continue;
+        const std::string_view country = fields->country;
+        const bool covered = std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+            return name.size() >= country.size() &&
+                   std::equal(country.begin(), country.end(), name.begin(),
+                              [&](char a, char b) { return fold(a) == fold(b); });
+        });
+        if (!covered) names.emplace_back(country);
+    }
+    return names;
+}
+
+TEST_F(SiteListTest, CountryNamesOfALongListFollowTheRuleOfComparingWithEveryListedName) {
+    // 20,000 lines of short names from few letters, so that most names begin with others; both
+    // cases of ASCII letters and of a letter outside ASCII, which is never folded; the empty name.
+    const std::vector<std::string> pieces = {"a", "A", "n", "N", "e", "\xC3\xA4", "\xC3\x84", " "};
+    std::mt19937 random(4242);
+    std::string text;
+    for (int line = 0; line < 20000; ++line) {
+        std::string country;
+        for (std::size_t length = random() % 8; length > 0; --length)
+            country += pieces[random() % pieces.size()];
+        text += country + "\tCity" + std::to_string(line) + "\t1\t2\n";
+    }
+    WriteList(text);
+    const Names expected = CountryNamesByListComparison(text);
+    // Enough of both kinds to matter: names listed, names left out.
+    ASSERT_GT(expected.size(), 2000u);
+    ASSERT_LT(expected.size(), 15000u);
+    EXPECT_EQ(ReadCountryNames(), expected);
 }
 
 TEST_F(SiteListTest, EditsTakeEffectAtTheNextCall) {

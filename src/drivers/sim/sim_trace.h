@@ -1,8 +1,12 @@
 #pragma once
 // The simulated card's trace: one line per exchange with the driver, tune request, DiSEqC
 // message, motor movement and lock change, appended to SimulatedCard.log in the "drive C" root
-// (the home folder), so a user can `tail -f` it. Each line is written with one append and the
+// (the home folder), so a user can `tail -F` it. Each line is written with one append and the
 // file is closed again, so the trace survives a crash and can be removed while the program runs.
+// Only a regular file (or a link to one) is written; anything else at the path gets no lines.
+// A line that would take the file past kRotateSize first moves it to SimulatedCard.log.1 (beside
+// the file a link leads to), replacing the older one, and starts a new file: the trace keeps at
+// most twice kRotateSize, and never splits a line between the two files.
 //
 //   <local date> <local time.ms> <simulated seconds> <card> <event>
 //   2025-03-14 09:26:53.589 12.300 Arden set KSPROPERTY_BDA_DISEQC 01 00 ... 00 -> 0x00000000
@@ -14,6 +18,10 @@
 class CSimTrace {
 public:
     static constexpr const char* kFileName = "SimulatedCard.log";
+    // Appended to the name of the file that is moved aside.
+    static constexpr const char* kOlderSuffix = ".1";
+    // 16 MiB: about ten hours of a card that is locked and left alone.
+    static constexpr std::uint64_t kRotateSize = std::uint64_t{16} << 20;
 
     // The trace file's path: DriveCRoot()/SimulatedCard.log.
     static std::string Path();
