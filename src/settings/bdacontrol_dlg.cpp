@@ -12,6 +12,7 @@
 #include "graph/driver_control.h"
 #include "graph/tuning.h"
 #include "platform/ui/qt/data_exchange.h"
+#include "platform/ui/qt/lossless_text.h"
 #include "platform/win/c_number.h"
 #include "platform/win/known_folders.h"
 #include "record/recording.h"
@@ -69,8 +70,9 @@ DialogTemplate TunerSettingTemplate() {
     // clang-format on
 }
 
+// The fields hold values of the user's settings file, which are written back byte for byte.
 std::string TextOf(const QLineEdit* field) {
-    return field->text().toStdString();
+    return LosslessText::ToBytes(field->text());
 }
 
 }  // namespace
@@ -186,11 +188,11 @@ void CBdacontrolDlg::LoadSettings() {
     const std::string symbolRate = read("symbol");
     const std::string lnbLow = read("lnblow");
     const std::string lnbHigh = read("lnbhigh");
-    m_pFrequency->setText(QString::fromStdString(frequency));
-    m_pSymbolRate->setText(QString::fromStdString(symbolRate));
-    m_pLnbLow->setText(QString::fromStdString(lnbLow));
-    m_pLnbHigh->setText(QString::fromStdString(lnbHigh));
-    m_pLnbSwitch->setText(QString::fromStdString(read("lnbswitch")));
+    m_pFrequency->setText(LosslessText::ToQString(frequency));
+    m_pSymbolRate->setText(LosslessText::ToQString(symbolRate));
+    m_pLnbLow->setText(LosslessText::ToQString(lnbLow));
+    m_pLnbHigh->setText(LosslessText::ToQString(lnbHigh));
+    m_pLnbSwitch->setText(LosslessText::ToQString(read("lnbswitch")));
 
     m_nCodeValue = platform::Atoi(read("goldcode"));
     // The stored type is kept, but the selector stays where initialisation put it.

@@ -337,3 +337,57 @@ INSTANTIATE_TEST_SUITE_P(Faults, ModeCodeFileTest, ::testing::ValuesIn(kFaults),
                          [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
+
+// --- Bytes of the values ------------------------------------------------------------------------
+
+// A value as the user's file holds it, in every text field of the Tuner Setting page.
+struct ValueBytesCase {
+    const char* name;
+    const char* bytes;
+    int units;  // UTF-16 units the field holds: a byte that is not UTF-8 stands for one
+};
+
+void PrintTo(const ValueBytesCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+const ValueBytesCase kValueBytes[] = {
+    {"NotUtf8", "\xff\xfe", 2},
+    {"LoneLeadByte", "\xc3", 1},
+    {"DigitsThenCutSequence", "11700\xe2\x82", 7},
+    {"EncodedSurrogate", "\xed\xb2\x80", 3},
+    {"ValidUtf8", "Z\xc3\xbcrich \xe2\x82\xac \xf0\x9f\x9b\xb0", 11},  // the satellite takes two
+};
+
+class SettingsValueBytesTest : public SimProgramTest,
+                               public ::testing::WithParamInterface<ValueBytesCase> {};
+
+// Values that are not UTF-8 used to come back as U+FFFD (EF BF BD) for every bad byte once the
+// page had shown and saved them. The file is written as the page writes it, so a faithful load
+// and save leaves every byte where it was.
+TEST_P(SettingsValueBytesTest, ALoadAndSaveOfThePageKeepsEveryByteOfTheValues) {
+    const std::string path = m_program.File(CBdacontrolDlg::kSettingsFile);
+    const std::string value = GetParam().bytes;
+    std::string content = "[Config]\r\npolarity=1\r\ndiseqc=2\r\ngoldcode=7\r\ngoldtype=0\r\n";
+    for (const char* key : {"freq", "symbol", "lnblow", "lnbhigh", "lnbswitch"})
+        content += std::string(key) + "=" + value + "\r\n";
+    WriteWholeFile(path, content);
+
+    CSimProgramWindow window;
+    QString shown;
+    RunModal(window, [&] {
+        shown = TunerPage(window).Item<QLineEdit>(CBdacontrolDlg::kIdLnbSwitch)->text();
+        window.close();
+    });
+    EXPECT_EQ(ReadWholeFile(path), content);
+    EXPECT_EQ(shown.size(), GetParam().units);
+    // Valid text is shown as it reads.
+    if (GetParam().name == std::string_view("ValidUtf8")) {
+        EXPECT_EQ(shown, QString::fromUtf8(value));
+    }
+    EXPECT_TRUE(m_program.Boxes().Texts().empty())
+        << ::testing::PrintToString(m_program.Boxes().Texts());
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SettingsValueBytesTest, ::testing::ValuesIn(kValueBytes),
+                         [](const auto& test) { return std::string(test.param.name); });

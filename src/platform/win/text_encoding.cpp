@@ -32,6 +32,36 @@ std::size_t SequenceLength(std::string_view s, std::size_t i, char32_t& cp) {
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return len;
 }
+
+void AppendUtf8(std::string& narrow, char32_t cp) {
+    if (cp < 0x80) {
+        narrow.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        narrow.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        narrow.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        narrow.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        narrow.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        narrow.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        narrow.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+constexpr bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// Bytes 00..7F are always valid UTF-8, so only 80..FF are ever escaped.
+constexpr char16_t kEscapeBase = 0xDC00;
+constexpr char16_t kFirstEscape = 0xDC80;
+constexpr char16_t kLastEscape = 0xDCFF;
 }  // namespace
 
 std::wstring Utf8ToWide(std::string_view text) {
@@ -57,20 +87,49 @@ std::string WideToUtf8(std::wstring_view text) {
     for (wchar_t wc : text) {
         auto cp = static_cast<char32_t>(wc);
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
-        if (cp < 0x80) {
-            narrow.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            narrow.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            narrow.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            narrow.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        AppendUtf8(narrow, cp);
+    }
+    return narrow;
+}
+
+std::u16string Utf8ToUtf16Escaped(std::string_view text) {
+    std::u16string wide;
+    wide.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = SequenceLength(text, i, cp);
+        if (len == 0) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            wide.push_back(static_cast<char16_t>(kEscapeBase + byte));
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            wide.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            wide.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
         } else {
-            narrow.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            narrow.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            narrow.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            narrow.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            wide.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return wide;
+}
+
+std::string Utf16EscapedToUtf8(std::u16string_view text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = text[i];
+        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            AppendUtf8(narrow, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= kFirstEscape && unit <= kLastEscape) {
+            narrow.push_back(static_cast<char>(unit - kEscapeBase));
+        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+            AppendUtf8(narrow, kReplacement);
+        } else {
+            AppendUtf8(narrow, unit);
         }
     }
     return narrow;
