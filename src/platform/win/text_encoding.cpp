@@ -51,6 +51,23 @@ void AppendUtf8(std::string& narrow, char32_t cp) {
     }
 }
 
+// Calls `onCodePoint` for each valid UTF-8 sequence of `text` and `onInvalidByte` for each byte
+// that is not part of one, in order.
+template <typename OnCodePoint, typename OnInvalidByte>
+void ForEachCodePoint(std::string_view text, OnCodePoint onCodePoint, OnInvalidByte onInvalidByte) {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = SequenceLength(text, i, cp);
+        if (len == 0) {
+            onInvalidByte(static_cast<unsigned char>(text[i]));
+            ++i;
+        } else {
+            onCodePoint(cp);
+            i += len;
+        }
+    }
+}
+
 constexpr bool IsHighSurrogate(char32_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
@@ -67,17 +84,9 @@ constexpr char16_t kLastEscape = 0xDCFF;
 std::wstring Utf8ToWide(std::string_view text) {
     std::wstring wide;
     wide.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t cp = 0;
-        const std::size_t len = SequenceLength(text, i, cp);
-        if (len == 0) {
-            wide.push_back(kReplacement);
-            ++i;
-        } else {
-            wide.push_back(static_cast<wchar_t>(cp));
-            i += len;
-        }
-    }
+    ForEachCodePoint(
+        text, [&](char32_t cp) { wide.push_back(static_cast<wchar_t>(cp)); },
+        [&](unsigned char) { wide.push_back(kReplacement); });
     return wide;
 }
 
@@ -95,24 +104,18 @@ std::string WideToUtf8(std::wstring_view text) {
 std::u16string Utf8ToUtf16Escaped(std::string_view text) {
     std::u16string wide;
     wide.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t cp = 0;
-        const std::size_t len = SequenceLength(text, i, cp);
-        if (len == 0) {
-            const auto byte = static_cast<unsigned char>(text[i]);
-            wide.push_back(static_cast<char16_t>(kEscapeBase + byte));
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            wide.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            wide.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
+    ForEachCodePoint(
+        text,
+        [&](char32_t cp) {
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                wide.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+                wide.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            } else {
+                wide.push_back(static_cast<char16_t>(cp));
+            }
+        },
+        [&](unsigned char byte) { wide.push_back(static_cast<char16_t>(kEscapeBase + byte)); });
     return wide;
 }
 
