@@ -6,6 +6,8 @@
 #   e2e_accessible               starts a session bus and the accessibility bus, so that
 #                                e2e_ui (tests/e2e/atspi_driver.py) drives the program by name
 #   e2e_wait_window <title part> waits for a window, sets E2E_WINDOW
+#   e2e_open_main_window         starts the program accessible, takes the first tuner of the
+#                                list and waits for the main window (its name: E2E_MAIN)
 #   e2e_shot <name>              saves a screenshot as <artefact folder>/<name>.png
 #   e2e_wait_file_line <file> <text> waits until the file holds a line with the text
 set -euo pipefail
@@ -127,6 +129,14 @@ e2e_close_with() {
     done
   done
   e2e_fail "pressing $1 did not end the program"
+}
+
+e2e_open_main_window() {
+  e2e_accessible
+  e2e_start
+  e2e_ui press "Select device" OK
+  E2E_MAIN="Skarveld - Version"
+  e2e_wait_window "$E2E_MAIN"
 }
 
 e2e_window_shown() {

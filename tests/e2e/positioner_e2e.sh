@@ -32,11 +32,8 @@ trace_line_after() {
   e2e_fail "no \"$text\" in the card's trace after its line $after; its end: $(tail -n 15 "$trace")"
 }
 
-e2e_accessible
-e2e_start
-e2e_ui press "Select device" OK
-main="Skarveld - Version"
-e2e_wait_window "$main"
+e2e_open_main_window
+main=$E2E_MAIN
 
 # The transponder, typed in as a user would on a first start (no settings file).
 e2e_ui set-text "$main" "LNBLow:" 9750

@@ -12,11 +12,8 @@ e2e_begin "$1"
 
 e2e_prepare_settings
 
-e2e_accessible
-e2e_start
-e2e_ui press "Select device" OK
-main="Skarveld - Version"
-e2e_wait_window "$main"
+e2e_open_main_window
+main=$E2E_MAIN
 e2e_ui press "$main" "Lock TP"
 e2e_ui wait-exact "$main" "LockStatus:" LOCKED
 # The carrier report follows at the monitor's next poll.
