@@ -663,6 +663,12 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
         {"10", "abc", kPositivePrompt},
         {"", "500", kPositivePrompt},
         {"10", "-60", kPositivePrompt},
+        {"2x", "500", kPositivePrompt},       // a number and more is not a number
+        {"10", "5abc", kPositivePrompt},
+        {"+5", "500", kPositivePrompt},       // unsigned: no sign at all
+        {"10", "50 0", kPositivePrompt},
+        {"0x10", "500", kPositivePrompt},
+        {" ", "500", kPositivePrompt},
         {"0", "20", kTimeRangePrompt},        // the reading stops at the first refusal
     };
     CTestCapturePage& page = Open();
@@ -679,14 +685,16 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
         EXPECT_EQ(page.TimeLimit(), 10u) << "a refused value never becomes the limit";
         EXPECT_EQ(page.SizeLimit(), 500u);
     }
-    // The boundaries themselves are accepted.
-    for (const auto& [time, size] : std::vector<std::pair<const char*, const char*>>{{"1", "50"}, {"65535", "800000"}}) {
+    // The boundaries themselves are accepted, with blanks around and leading zeros too.
+    for (const auto& [time, size] :
+         std::vector<std::pair<const char*, const char*>>{{"1", "50"}, {"65535", "800000"}, {" 010\t", "  0500 "}}) {
         m_boxes.Clear();
         SetText(1031, time);
         SetText(1032, size);
         StartInto("bounds.ts");
         EXPECT_EQ(page.TimeLimit(), std::stoul(time));
         EXPECT_EQ(page.SizeLimit(), std::stoul(size));
+        EXPECT_TRUE(m_boxes.Texts().empty());
         Click(1037);
     }
 }

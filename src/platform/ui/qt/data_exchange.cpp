@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <string_view>
 
 #include "platform/ui/message_box.h"
 
@@ -47,7 +48,14 @@ std::optional<std::int32_t> ParseInteger(const std::string& text) {
 }
 
 std::optional<std::uint32_t> ParseUnsigned(const std::string& text) {
-    const auto value = ScanDecimal(text, false);
+    // Digits and nothing else but blanks around them: "2x", "+5" and "5 5" are no unsigned
+    // number, whatever a scan of their first characters would make of them.
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::nullopt;
+    const auto last = text.find_last_not_of(" \t");
+    const std::string_view digits = std::string_view(text).substr(first, last - first + 1);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    const auto value = ScanDecimal(std::string(digits), false);
     if (!value) return std::nullopt;
     return static_cast<std::uint32_t>(std::min<std::int64_t>(*value, std::numeric_limits<std::uint32_t>::max()));
 }

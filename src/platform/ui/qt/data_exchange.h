@@ -15,7 +15,8 @@ inline constexpr const char* kRangePrompt = "请输入一个在 %1 和 %2 之间
 // A text that begins with a decimal integer (after blanks, with an optional sign); nullopt
 // otherwise, the empty text included. Values beyond 32 bits are clamped.
 std::optional<std::int32_t> ParseInteger(const std::string& text);
-// The same for an unsigned number: no sign is allowed.
+// An unsigned decimal number: digits only, with blanks (spaces, tabs) around them at most; no
+// sign, nothing after the digits. Values beyond 32 bits are clamped.
 std::optional<std::uint32_t> ParseUnsigned(const std::string& text);
 
 // Reads a field as "%d"; shows the integer prompt when refused.
