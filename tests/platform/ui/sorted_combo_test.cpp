@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QStringList>
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -140,6 +142,49 @@ TEST(SortedComboTest, DigitsComeBeforeLettersAsTextAndEqualTextsStayInTheOrderAd
     for (const char* text : {"b", "A", "10", "2", "a", "B", "Z9", "z10"}) SortedCombo::AddString(&single, text);
     EXPECT_EQ(Items(single), expected);
 }
+
+// The order users read in their language: accents beside their base letter, case ignored, and
+// where a language sorts a letter on its own (Swedish Å after Z) the language decides.
+struct CollationCase {
+    const char* name;
+    QLocale locale;
+    QStringList expected;
+};
+
+void PrintTo(const CollationCase& c, std::ostream* os) { *os << c.name; }
+
+class SortedComboCollationTest : public ::testing::TestWithParam<CollationCase> {
+protected:
+    void TearDown() override { QLocale::setDefault(m_previous); }
+    const QLocale m_previous;
+};
+
+TEST_P(SortedComboCollationTest, SortsAsTheLocaleReads) {
+    QLocale::setDefault(GetParam().locale);
+    QStringList shuffled = GetParam().expected;
+    std::reverse(shuffled.begin(), shuffled.end());
+    std::rotate(shuffled.begin(), shuffled.begin() + 2, shuffled.end());
+    QComboBox batch;
+    SortedCombo::AddStrings(&batch, shuffled);
+    EXPECT_EQ(Items(batch), GetParam().expected);
+    QComboBox single;
+    for (const QString& text : shuffled) SortedCombo::AddString(&single, text);
+    EXPECT_EQ(Items(single), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, SortedComboCollationTest,
+    ::testing::Values(
+        // No LANG at all (a service, a test run): accents still sit beside their base letter.
+        CollationCase{"CLocale", QLocale::c(),
+                      {"Aarhus2", "Åland Islands", "Albania", "Århus", "Zimbabwe"}},
+        CollationCase{"English", QLocale(QLocale::English, QLocale::UnitedKingdom),
+                      {"10", "2", "aachen", "Åland Islands", "Albania", "Århus", "Egypt", "Éire", "ZIMBABWE"}},
+        CollationCase{"German", QLocale(QLocale::German, QLocale::Germany),
+                      {"Aachen", "Ärzte", "Oslo", "Österreich", "Zürich", "Zwickau"}},
+        CollationCase{"Swedish", QLocale(QLocale::Swedish, QLocale::Sweden),
+                      {"Albania", "Zimbabwe", "Åland Islands", "Århus", "Örebro"}}),
+    [](const ::testing::TestParamInfo<CollationCase>& caseInfo) { return std::string(caseInfo.param.name); });
 
 // --- What the user sees ------------------------------------------------------------------------
 

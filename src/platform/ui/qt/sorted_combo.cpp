@@ -1,10 +1,30 @@
 #include "platform/ui/qt/sorted_combo.h"
 
+#include <QCollator>
+#include <QLocale>
 #include <algorithm>
+#include <optional>
 
 namespace SortedCombo {
 
 namespace {
+
+// The collator of the user's locale, made again only when the locale changes.
+const QCollator& Collator() {
+    thread_local QLocale cachedLocale;
+    thread_local std::optional<QCollator> collator;
+    const QLocale locale;
+    if (!collator || cachedLocale != locale) {
+        cachedLocale = locale;
+        // The C locale (no LANG: a service, a test) would compare code points and put "Åland"
+        // after "Zimbabwe"; English uses the collation's root order, which keeps accented letters
+        // beside their base letter as the sorted lists of every real locale do.
+        collator.emplace(locale.language() == QLocale::C ? QLocale(QLocale::English) : locale);
+        collator->setCaseSensitivity(Qt::CaseInsensitive);
+        collator->setNumericMode(false);  // "10" before "2", as text
+    }
+    return *collator;
+}
 
 bool Less(const QString& a, const QString& b) { return Compare(a, b) < 0; }
 
@@ -42,7 +62,7 @@ void KeepingSelection(QComboBox* combo, Insert insert) {
 
 }  // namespace
 
-int Compare(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); }
+int Compare(const QString& a, const QString& b) { return Collator().compare(a, b); }
 
 int AddString(QComboBox* combo, const QString& text) {
     const int index = UpperBound(combo, text, combo->count());

@@ -1,6 +1,7 @@
 #pragma once
-// Sorted combo boxes as the system's list controls behave: items kept in case-insensitive text
-// order ("10" before "2"), and the prefix search and select of the combo box messages.
+// Sorted combo boxes as the system's list controls behave: items kept in the user's locale's
+// order without regard to case, accented letters beside their base letter, digits as text ("10"
+// before "2"); and the prefix search and select of the combo box messages.
 #include <QComboBox>
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,8 @@ namespace SortedCombo {
 
 inline constexpr int kNotFound = -1;  // CB_ERR
 
-// The one order of the items, <0, 0 or >0 as strcmp; every search and insertion goes by it.
+// The one order of the items, <0, 0 or >0 as strcmp; every search and insertion goes by it. It
+// follows the default QLocale (the user's, unless a program sets another).
 int Compare(const QString& a, const QString& b);
 
 // CB_ADDSTRING on a sorted box: inserts after the items that compare equal or less, returns the
