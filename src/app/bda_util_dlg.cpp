@@ -100,7 +100,8 @@ DialogTemplate MainWindowTemplate() {
             {kStaticId, Label, "Input Stream Identify:", kLeftLabel, 398, 0, 0},
             {kInputStreamList, DropDownList, "", 90, 395, 70, 80, kSorted | kVerticalScroll},
             {CBDAUtilDlg::kIdApply, PushButton, "Apply", 166, 395, 50, 14},
-        }};
+        },
+        DialogStyle::kMinimizeBox};
 }
 
 // A control write carried over to the window's thread; dropped if the window is gone.

@@ -75,6 +75,23 @@ TEST_F(MainWindowTest, StartsWithTheUnlockedDisplayAndTheDeviceAndVersionInItsTi
     window.DestroyWindow();
 }
 
+TEST_F(MainWindowTest, IsANormalTopLevelWindowWithAMinimiseBox) {
+    CBDAUtilDlg window;
+    window.Create();
+    // A dialog type would make it transient for a hidden leader and keep it out of the taskbar.
+    EXPECT_EQ(window.windowType(), Qt::Window);
+    const Qt::WindowFlags flags = window.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint)) << "a dialog of fixed size";
+    EXPECT_FALSE(window.windowIcon().isNull()) << "what the taskbar shows while it is minimised";
+    window.showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isMinimized(); }));
+    window.showNormal();
+    window.DestroyWindow();
+}
+
 TEST_F(MainWindowTest, TheSheetFillsTheSpaceBetweenBannerAndSeparator) {
     CBDAUtilDlg window;
     window.Create();

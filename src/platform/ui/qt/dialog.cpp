@@ -8,6 +8,12 @@
 CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
     : QDialog(parent), m_units(BaseUnitsOf(DialogFont())) {
     setFont(DialogFont());
+    if (dialogTemplate.style & DialogStyle::kMinimizeBox) {
+        // A normal top-level window: the desktop lists it in the taskbar and offers to minimise
+        // it, where a dialog type would keep it transient for a hidden leader window.
+        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint);
+    }
     setWindowTitle(QString::fromStdString(dialogTemplate.caption));
     setFixedSize(DluToPixels(QSize(dialogTemplate.cx, dialogTemplate.cy), m_units));
     CreateControls(this, dialogTemplate, m_units);

@@ -34,6 +34,13 @@ inline constexpr unsigned kVerticalScroll = 1u << 6;
 inline constexpr unsigned kSmooth = 1u << 7;      // smooth progress bar
 }  // namespace ControlStyle
 
+namespace DialogStyle {
+inline constexpr unsigned kNone = 0;
+// WS_MINIMIZEBOX: a window of its own that can be minimised (and so shows in the taskbar), not a
+// dialog kept above its owner.
+inline constexpr unsigned kMinimizeBox = 1u << 0;
+}  // namespace DialogStyle
+
 inline constexpr int kStaticId = -1;  // IDC_STATIC
 
 struct ControlTemplate {
@@ -56,4 +63,5 @@ struct DialogTemplate {
     std::string caption;
     int cx = 0, cy = 0;                // dialog units
     std::vector<ControlTemplate> controls;
+    unsigned style = DialogStyle::kNone;
 };
