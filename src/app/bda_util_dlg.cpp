@@ -122,6 +122,7 @@ CBDAUtilDlg::CBDAUtilDlg(QWidget* parent)
     m_pCapturePage = new CUtiVirtualDamonDlg(m_pSheet);
     m_pPositionerPage = new CPositionDlg(m_pSheet);
     if (auto* apply = Item<QPushButton>(kIdApply)) connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
+    m_pTunerPage->SetLockTpListener([this] { OnTransponderLocked(); });
     if (auto* banner = Item<QLabel>(kIdBanner)) {
         banner->setPixmap(LoadBanner(banner->size(), banner->devicePixelRatioF()));
     }
@@ -232,11 +233,18 @@ void CBDAUtilDlg::SetText(int controlId, const std::string& text) {
     });
 }
 
-void CBDAUtilDlg::AddInputStreamId(const std::string& identifier) {
-    OnWindowThread(this, [this, text = QString::fromStdString(identifier)] {
+void CBDAUtilDlg::AddInputStreamId(const std::string& identifier, std::uint64_t tune) {
+    OnWindowThread(this, [this, tune, text = QString::fromStdString(identifier)] {
+        if (tune < m_nStreamsSinceTune) return;  // read before the last "Lock TP": another carrier's
         auto* list = Item<QComboBox>(kIdInputStreamList);
-        if (SortedCombo::FindStringPrefix(list, -1, text) == SortedCombo::kNotFound) SortedCombo::AddString(list, text);
+        // An equal item, not one that begins with it: "12" listed must not keep out 1.
+        if (list->findText(text, Qt::MatchFixedString) < 0) SortedCombo::AddString(list, text);
     });
+}
+
+void CBDAUtilDlg::OnTransponderLocked() {
+    m_nStreamsSinceTune = TuneCount();
+    Item<QComboBox>(kIdInputStreamList)->clear();
 }
 
 void CBDAUtilDlg::OnApplyStreamId() {

@@ -44,7 +44,7 @@ public:
     void ShowSignal(const SignalReading& reading) override;
     int UpdateStreamInfo(bool locked) override;
     void SetText(int controlId, const std::string& text) override;
-    void AddInputStreamId(const std::string& identifier) override;
+    void AddInputStreamId(const std::string& identifier, std::uint64_t tune) override;
 
     // The window procedure's device-change handling: a removal event closes the window as OK.
     // Returns true when it handled the message.
@@ -62,6 +62,8 @@ protected:
     bool OnInitDialog() override;
     void OnDestroy() override;
     void OnApplyStreamId();
+    // "Lock TP" has tuned a transponder: the input stream list starts anew with its carrier.
+    void OnTransponderLocked();
     void OnHelp();
     void OnAbout();
 
@@ -82,6 +84,8 @@ private:
     CBdacontrolDlg* m_pTunerPage = nullptr;
     CUtiVirtualDamonDlg* m_pCapturePage = nullptr;
     CPositionDlg* m_pPositionerPage = nullptr;
+    // The input stream list holds the streams of reports read at this tune count or later.
+    std::uint64_t m_nStreamsSinceTune = 0;
     std::thread m_hMonitorThread;
     std::atomic<bool> m_bMonitorRunning{false};
     std::mutex m_waitLock;

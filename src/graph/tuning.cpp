@@ -1,5 +1,6 @@
 #include "graph/tuning.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "app/process_globals.h"
@@ -10,6 +11,8 @@
 #include "platform/win/c_number.h"
 
 namespace {
+
+std::atomic<std::uint64_t> g_nTunes{0};
 
 // MHz to kHz as the tuning objects take it; wraps like 32-bit arithmetic instead of
 // overflowing into undefined behaviour on absurd input.
@@ -48,6 +51,8 @@ void PrepareTunerControl(ITunerPage& page) {
     g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(page.DiseqcPortIndex()));
 }
 
+std::uint64_t TuneCount() { return g_nTunes.load(std::memory_order_acquire); }
+
 void LockTransponder(ITunerPage& page) {
     page.SaveSettings();
     PrepareTunerControl(page);
@@ -82,6 +87,7 @@ void LockTransponder(ITunerPage& page) {
     {
         // Held across the whole driver sequence, so the status thread's reads wait for it.
         std::lock_guard driver(g_hDriverMutex);
+        g_nTunes.fetch_add(1, std::memory_order_acq_rel);
         const StreamTypeRecord streamType = page.StreamType();
         if (!IsUsbCarrier() && !IsStreamTypeCurrent(streamType)) SetStreamType(streamType);
 

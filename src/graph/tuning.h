@@ -23,5 +23,9 @@ std::array<std::uint8_t, 4> CommittedSwitchMessage(std::int32_t frequencyMHz, st
 // The hidden "Send" button: saves the settings and sets the record's constants and port.
 void PrepareTunerControl(ITunerPage& page);
 void LockTransponder(ITunerPage& page);
+// How many tunes LockTransponder has sent the driver. It counts up under the driver mutex, in the
+// same hold as the tune, so a carrier report read after a count was taken belongs to that tune
+// or a later one.
+std::uint64_t TuneCount();
 HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const TransponderInput& transponder,
                              std::int32_t lnbSwitchMHz);

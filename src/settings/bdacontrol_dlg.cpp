@@ -279,6 +279,7 @@ void CBdacontrolDlg::PostQuit() {
 
 void CBdacontrolDlg::OnLockTp() {
     LockTransponder(*this);
+    if (m_fnLockTpListener) m_fnLockTpListener();
 }
 
 void CBdacontrolDlg::OnSend() {

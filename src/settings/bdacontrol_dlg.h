@@ -4,7 +4,9 @@
 // initialisation builds the tuner graph and takes the driver handle; its destruction saves the
 // settings, resets the scrambling code and releases the graph.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "graph/driver_records.h"
 #include "graph/tuner_page.h"
@@ -50,6 +52,8 @@ public:
     void EnableTuneButtons(bool enable) override;
 
     void LoadSettings();
+    // Called after each "Lock TP" (not after other tunes, such as the input stream's "Apply").
+    void SetLockTpListener(std::function<void()> listener) { m_fnLockTpListener = std::move(listener); }
 
     std::int32_t CodeTypeIndex() const { return m_nCodeType; }
     std::int32_t CodeValue() const { return m_nCodeValue; }
@@ -100,4 +104,5 @@ private:
     std::int32_t m_nLnbSwitch = 0;
     StreamTypeRecord m_StreamType = kTransportStreamType;
     ComPtr<IBaseFilter> m_pTunerDevice;
+    std::function<void()> m_fnLockTpListener;
 };

@@ -32,7 +32,8 @@ public:
     virtual ~IStreamInfoView() = default;
 
     virtual void SetText(int controlId, const std::string& text) = 0;
-    // Adds the identifier to list 1049 unless an item beginning with it (without regard to
-    // case) is already listed.
-    virtual void AddInputStreamId(const std::string& identifier) = 0;
+    // Adds the identifier to list 1049 unless it is already listed. `tune`: TuneCount() taken
+    // before the report was read, so that a view emptied for a new tune can pass over what the
+    // carrier before it carried.
+    virtual void AddInputStreamId(const std::string& identifier, std::uint64_t tune) = 0;
 };

@@ -4,12 +4,15 @@
 
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuning.h"
 #include "status/stream_info_decoder.h"
 
 using namespace stream_info_ids;
 
 int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
     if (!g_BDAGraph.m_pKsCtrl) return 0;
+    // Before the read: a tune that comes between the two makes the report look older, never newer.
+    const std::uint64_t tune = TuneCount();
     if (!locked) {
         // The MATYPE box and the input stream list keep what they show.
         for (const int id : {kStreamType, kStandard, kModulation, kInputStream, kCodingModulation, kInputSynchro,
@@ -53,7 +56,7 @@ int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
         view.SetText(kFec, extended.fec);
         view.SetText(kModulation, extended.modulation);
     }
-    if (info.inputStream == 0) view.AddInputStreamId(std::to_string(info.inputStreamId));
+    if (info.inputStream == 0) view.AddInputStreamId(std::to_string(info.inputStreamId), tune);
     view.SetText(kIfFrequency, std::to_string(info.ifFrequency));
     view.SetText(kSymbolRate, std::to_string(info.symbolRate));
     return 1;

@@ -19,6 +19,7 @@
 #include "app/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_records.h"
+#include "graph/tuning.h"
 #include "settings/bdacontrol_dlg.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/property_sheet.h"
@@ -127,7 +128,7 @@ TEST_F(MainWindowTest, ALockedTunerIsShownWithItsNumbersAndIcon) {
     EXPECT_FALSE(window.MonitorRunning());
 }
 
-TEST_F(MainWindowTest, TheInputStreamListSkipsPrefixesAndKeepsTextOrder) {
+TEST_F(MainWindowTest, TheInputStreamListTakesEachStreamOnceInTextOrder) {
     CBDAUtilDlg window;
     window.Create();
     auto* list = Control<QComboBox>(window, 1049);
@@ -136,19 +137,41 @@ TEST_F(MainWindowTest, TheInputStreamListSkipsPrefixesAndKeepsTextOrder) {
         for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
         return texts;
     };
-    for (const char* isi : {"12", "1"}) window.AddInputStreamId(isi);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() > 0; }));
+    const std::uint64_t tune = TuneCount();
+    // "12" listed must not keep out 1 (it once did: no item could begin with "1" then).
+    for (const char* isi : {"12", "1", "12", "2", "10", "1"}) window.AddInputStreamId(isi, tune);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 4; }));
     QTest::qWait(20);
-    EXPECT_EQ(items(), QStringList{"12"}) << "\"12\" begins with \"1\"";
-    list->clear();
-    for (const char* isi : {"1", "12"}) window.AddInputStreamId(isi);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 2; }));
-    EXPECT_EQ(items(), (QStringList{"1", "12"}));
-    list->clear();
-    for (const char* isi : {"2", "10"}) window.AddInputStreamId(isi);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 2; }));
-    EXPECT_EQ(items(), (QStringList{"10", "2"})) << "text order";
+    EXPECT_EQ(items(), (QStringList{"1", "10", "12", "2"})) << "each once, in text order";
     EXPECT_EQ(list->currentIndex(), -1) << "adding never selects";
+    window.DestroyWindow();
+}
+
+TEST_F(MainWindowTest, LockTpStartsTheInputStreamListAnewAndApplyKeepsIt) {
+    CBDAUtilDlg window;
+    window.Create();
+    auto* list = Control<QComboBox>(window, 1049);
+    window.AddInputStreamId("5", TuneCount());
+    window.AddInputStreamId("7", TuneCount());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 2; }));
+    list->setCurrentIndex(1);
+
+    // Apply tunes again with the chosen stream: the same carrier, so list and choice stay.
+    Control<QPushButton>(window, 1000)->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->currentText(), "7");
+
+    // A poll that read the report before "Lock TP" posts the old carrier's stream after it.
+    const std::uint64_t before = TuneCount();
+    window.TunerPage()->Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->click();
+    ASSERT_GT(TuneCount(), before) << "Lock TP tuned";
+    EXPECT_EQ(list->count(), 0) << "the streams of the carrier before";
+    window.AddInputStreamId("5", before);
+    window.AddInputStreamId("9", TuneCount());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
+    QTest::qWait(20);
+    EXPECT_EQ(list->itemText(0), "9") << "only what the tuned carrier carries";
     window.DestroyWindow();
 }
 
@@ -160,7 +183,7 @@ TEST_F(MainWindowTest, ApplyNeedsASelectionAndRetunesAfterHalfASecond) {
     EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{"NULL"});
     EXPECT_TRUE(m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID).empty());
 
-    window.AddInputStreamId("7");
+    window.AddInputStreamId("7", TuneCount());
     auto* list = Control<QComboBox>(window, 1049);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
@@ -182,7 +205,7 @@ TEST_F(MainWindowTest, ApplyOnAUsbCardIsRefusedByItsDriver) {
     g_nDeviceIndex = 1;
     CBDAUtilDlg window;
     window.Create();
-    window.AddInputStreamId("3");
+    window.AddInputStreamId("3", TuneCount());
     auto* list = Control<QComboBox>(window, 1049);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
@@ -278,6 +301,9 @@ TEST_F(MainWindowTest, LockTpApplyAndPageChangesWhileTheMonitorPollsThenClose) {
     auto* lockTp = window.TunerPage()->Item<QPushButton>(IDOK);
     for (int round = 0; round < 40; ++round) {
         lockTp->click();
+        // The list starts anew with the tuned carrier; the monitor's next poll lists its stream.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; })) << "round " << round;
+        list->setCurrentIndex(0);
         Control<QPushButton>(window, 1000)->click();
         window.Sheet()->setCurrentIndex(round % 3);
         QTest::qWait(2);

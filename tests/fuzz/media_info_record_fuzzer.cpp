@@ -21,7 +21,7 @@ namespace {
 class CRecordingView : public IStreamInfoView {
 public:
     void SetText(int controlId, const std::string& text) override { texts[controlId] = text; }
-    void AddInputStreamId(const std::string& identifier) override {
+    void AddInputStreamId(const std::string& identifier, std::uint64_t /*tune*/) override {
         identifiers.push_back(identifier);
     }
 

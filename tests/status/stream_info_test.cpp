@@ -7,6 +7,7 @@
 #include "graph/bda_graph.h"
 #include "graph/driver_records.h"
 #include "graph/driver_test_environment.h"
+#include "graph/tuning.h"
 #include "platform/ks/vendor_property_sets.h"
 
 namespace {
@@ -17,7 +18,11 @@ public:
         order.push_back(controlId);
         texts[controlId] = text;
     }
-    void AddInputStreamId(const std::string& identifier) override { identifiers.push_back(identifier); }
+    void AddInputStreamId(const std::string& identifier, std::uint64_t tune) override {
+        identifiers.push_back(identifier);
+        tunes.push_back(tune);
+    }
+    std::vector<std::uint64_t> tunes;
     std::vector<int> order;
     std::map<int, std::string> texts;
     std::vector<std::string> identifiers;
@@ -95,6 +100,8 @@ TEST(UpdateStreamInfoTest, MultipleInputStreamsReportTheirIdentifierAndDvbSUsesI
     EXPECT_EQ(view.texts[1053], "DVB-S1");
     EXPECT_EQ(view.texts[1048], "7/8");
     EXPECT_EQ(view.identifiers, std::vector<std::string>{"12"});
+    // With the tune count of before the read, which the window compares with its last "Lock TP".
+    EXPECT_EQ(view.tunes, std::vector<std::uint64_t>{TuneCount()});
 }
 
 TEST(UpdateStreamInfoTest, TheXModelDecodeOverridesStandardFecAndModulation) {
