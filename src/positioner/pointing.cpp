@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "platform/ui/message_box.h"
@@ -19,6 +20,25 @@ constexpr double kReachLimit = 65.0;  // degrees, in longitude and in motor angl
 
 // Sixteenths of a degree for each tenth: the tenth times 1.6, rounded to the nearest.
 constexpr std::array<BYTE, 10> kFractionNibble = {0x0, 0x2, 0x3, 0x5, 0x6, 0x8, 0xA, 0xB, 0xD, 0xE};
+
+constexpr bool IsCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The number atof reads from `text`, or nothing when the text is not a coordinate: atof finds no
+// number at all (an empty or blank text among them, which atof would read as 0 and so as a site
+// at 0 N 0 E), or something other than blanks follows the number ("50.0N", "51.5abc"; "3.7 W"
+// would be read as 3.7 degrees east). Blanks after the number are harmless and accepted.
+std::optional<double> ReadNumber(std::string_view text) {
+    std::size_t consumed = 0;
+    const double value = platform::Atof(text, &consumed);
+    if (consumed == 0) return std::nullopt;
+    // By index over the whole text: a NUL inside it is not a blank either.
+    for (std::size_t i = consumed; i < text.size(); ++i) {
+        if (!IsCSpace(text[i])) return std::nullopt;
+    }
+    return value;
+}
 
 double Radians(double degrees) {
     return degrees * kPi / 180.0;
@@ -46,6 +66,14 @@ double MeridianAngle(double latitude, double d) {
     return Degrees(std::acos(cosine));
 }
 
+// A geostationary satellite `d` degrees of longitude from the site is below its horizon when
+// the cosine of the angle at the earth's centre between site and satellite is less than the
+// ratio of the two radii (the elevation is then negative). The motor would turn the dish
+// towards the ground.
+bool BelowHorizon(double latitude, double d) {
+    return std::cos(Radians(latitude)) * std::cos(Radians(d)) < kEarthRadius / kOrbitRadius;
+}
+
 }  // namespace
 
 std::array<BYTE, 5> EncodeGotoAngle(double motorAngle) {
@@ -66,39 +94,46 @@ std::array<BYTE, 5> EncodeGotoAngle(double motorAngle) {
 GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
                                  std::string_view latitudeText) {
     GotoAngleResult result;
-    const double position = platform::Atof(satelliteText.substr(0, 4));
-    const double longitude = platform::Atof(longitudeText);
-    const double latitude = platform::Atof(latitudeText);
+    const std::optional<double> position = ReadNumber(satelliteText.substr(0, 4));
+    const std::optional<double> longitude = ReadNumber(longitudeText);
+    const std::optional<double> latitude = ReadNumber(latitudeText);
+    if (!position || !longitude || !latitude) {
+        result.status = GotoAngleStatus::RangeError;
+        return result;
+    }
+    const double lambda = *longitude;
+    const double phi = *latitude;
 
-    double s = position / 10.0;
+    double s = *position / 10.0;
     if (s > 180.0) s -= 360.0;
     // A "nan" text fails every comparison and would slip through to an undefined integer
     // conversion below: it is out of range like any other unusable number.
-    if (!std::isfinite(s) || !std::isfinite(longitude) || !std::isfinite(latitude) ||
-        std::fabs(s) > 180.0 || std::fabs(longitude) > 180.0 || std::fabs(latitude) > 90.0) {
+    if (!std::isfinite(s) || !std::isfinite(lambda) || !std::isfinite(phi) ||
+        std::fabs(s) > 180.0 || std::fabs(lambda) > 180.0 || std::fabs(phi) > 90.0) {
         result.status = GotoAngleStatus::RangeError;
         return result;
     }
 
-    double d = std::fabs(s - longitude);
+    double d = std::fabs(s - lambda);
     if (d > 180.0) d -= 360.0;  // the short way round, across the date line
-    if (std::fabs(d) > kReachLimit) d = 0.0;
-
-    // With d = 0 (out of reach, or the satellite on the site's meridian) the triangle collapses
-    // and the angle is exactly 0; the law of cosines would leave rounding noise of about 1e-6
-    // degrees there instead, which is no longer the 0 that marks "out of reach".
-    double u = d == 0.0 ? 0.0 : MeridianAngle(latitude, d);
-    if (std::fabs(u) > kReachLimit) u = 0.0;
-
-    // The motor turns one way for a satellite west of a northern site or east of a southern one.
-    if (!((s < longitude && latitude > 0.0) || (s > longitude && latitude < 0.0))) u = -u;
-    // Across the date line east and west swap in the comparison above.
-    if ((s < -89.9 && longitude > 89.9) || (s > 89.9 && longitude < -89.9)) u = -u;
-
-    if (u == 0.0) {
+    if (std::fabs(d) > kReachLimit || BelowHorizon(phi, d)) {
         result.status = GotoAngleStatus::Unreachable;
         return result;
     }
+
+    // On the site's meridian (d = 0) the triangle collapses and the angle is exactly 0, the
+    // motor's reference position; the law of cosines would leave rounding noise there instead.
+    double u = d == 0.0 ? 0.0 : MeridianAngle(phi, d);
+    if (std::fabs(u) > kReachLimit) {
+        result.status = GotoAngleStatus::Unreachable;
+        return result;
+    }
+
+    // The motor turns one way for a satellite west of a northern site or east of a southern one.
+    // A site on the equator has no hemisphere to swap east and west: it turns as a northern one.
+    if (!((s < lambda && phi >= 0.0) || (s > lambda && phi < 0.0))) u = -u;
+    // Across the date line east and west swap in the comparison above.
+    if ((s < -89.9 && lambda > 89.9) || (s > 89.9 && lambda < -89.9)) u = -u;
 
     result.status = GotoAngleStatus::Ok;
     result.motorAngle = u;

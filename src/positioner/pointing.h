@@ -10,15 +10,16 @@
 
 enum class GotoAngleStatus {
     Ok,
-    RangeError,   // satellite, longitude or latitude out of range
-    Unreachable,  // more than 65 degrees away in longitude or in motor angle, or on the meridian
+    RangeError,   // satellite, longitude or latitude out of range or not a number
+    Unreachable,  // more than 65 degrees away in longitude or in motor angle, or below the horizon
 };
 
 struct GotoAngleResult {
     GotoAngleStatus status = GotoAngleStatus::RangeError;
     // E1 31 6E, direction and whole degrees, degrees and sixteenths; valid when status is Ok.
     std::array<BYTE, 5> message{};
-    // Motor angle in degrees, positive for direction D0; 0 unless status is Ok.
+    // Motor angle in degrees, positive for direction D0; 0 for a satellite on the site's meridian,
+    // and 0 unless status is Ok.
     double motorAngle = 0.0;
 };
 
@@ -28,13 +29,15 @@ inline constexpr std::string_view kUnreachableText =
 
 // `satelliteText` begins with the orbital position in tenths of a degree east (a satellite
 // entry, "0192  Name"; a western position is 3600 minus its tenths west); only its first four
-// characters are read. Longitude (east positive) and latitude are decimal degrees. Every text is
-// read as atof reads it.
+// characters are read. Longitude (east positive) and latitude are decimal degrees. Each number
+// is read as atof reads it, but a text in which atof finds no number (empty or blank among them)
+// or which goes on after its number with anything but blanks ("50.0N", "51.5abc") is a
+// RangeError: atof would read those as 0 or as the leading number ("3.7 W" as 3.7 east).
 GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
                                  std::string_view latitudeText);
 
-// The goto-angle message for a motor angle in degrees (0 < |motorAngle| < 256): direction D0
-// for a positive angle, else E0, then whole degrees and the tenth as sixteenths of a degree.
+// The goto-angle message for a motor angle in degrees (|motorAngle| < 256): direction D0 for a
+// positive angle, else E0 (0 degrees is E0 00), then whole degrees and the tenth as sixteenths.
 std::array<BYTE, 5> EncodeGotoAngle(double motorAngle);
 
 // Computes the goto-angle message and hands it to `send` once (bytes, length 5) and returns 0;

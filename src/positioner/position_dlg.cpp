@@ -235,17 +235,7 @@ bool CPositionDlg::OnInitDialog() {
     m_pCountryList->clear();
     SortedCombo::AddStrings(m_pCountryList, Texts(ReadCountryNames()));
     if (m_pCountryList->count() > 0) m_pCountryList->setCurrentIndex(0);
-
-    // A new window's city box is empty; emptying it here keeps a repeated initialisation of
-    // the same page equal to the first.
-    m_pCityList->clear();
-    const CountryCities first = ReadCitiesOfCountry(SelectedText(m_pCountryList).toStdString());
-    SortedCombo::AddStrings(m_pCityList, Texts(first.cities));
-    if (first.position) {
-        m_pLatitude->setText(Text(first.position->latitude));
-        m_pLongitude->setText(Text(first.position->longitude));
-    }
-    if (m_pCityList->count() > 0) m_pCityList->setCurrentIndex(0);
+    LoadCities();
 
     m_pSatelliteList->clear();
     SortedCombo::AddStrings(m_pSatelliteList, Texts(ReadSatelliteEntries()));
@@ -256,23 +246,38 @@ bool CPositionDlg::OnInitDialog() {
     OnCountryChanged();
     SelectRemembered(m_pCityList, m_strCity);
 
-    // Empty until "Go" has been used, whatever the country's first line said above.
-    m_pLatitude->setText(m_strLatitude);
-    m_pLongitude->setText(m_strLongitude);
+    // Once "Go" has been used, the coordinates it saw, typed ones among them. Before that the
+    // boxes keep the coordinates of the city shown: left empty they would invite a "Go" (one
+    // Enter) with no site at all.
+    if (m_bRemembered) {
+        m_pLatitude->setText(m_strLatitude);
+        m_pLongitude->setText(m_strLongitude);
+    }
     return true;
 }
 
 void CPositionDlg::OnCountryChanged() {
+    LoadCities();
+}
+
+void CPositionDlg::LoadCities() {
+    // A new window's city box is empty; emptying it here keeps a repeated initialisation of
+    // the same page equal to the first.
     m_pCityList->clear();
-    const CountryCities cities = ReadCitiesOfCountry(SelectedText(m_pCountryList).toStdString());
-    SortedCombo::AddStrings(m_pCityList, Texts(cities.cities));
-    // The coordinates of the country's first line in the file, while the first city in sorted
-    // order is selected: the two may differ.
-    if (cities.position) {
-        m_pLatitude->setText(Text(cities.position->latitude));
-        m_pLongitude->setText(Text(cities.position->longitude));
-    }
-    if (m_pCityList->count() > 0) m_pCityList->setCurrentIndex(0);
+    const CountryCities block = ReadCitiesOfCountry(SelectedText(m_pCountryList).toStdString());
+    const QStringList cities = Texts(block.cities);
+    SortedCombo::AddStrings(m_pCityList, cities);
+    if (m_pCityList->count() == 0) return;
+    m_pCityList->setCurrentIndex(0);
+    // The coordinates of the city the box shows, the first in its sorted order, which need not
+    // be the block's first line in the file. Of a name on several lines, the last line's, as
+    // choosing that city gives them; found among the texts the box was given, from the same
+    // reading of the file.
+    const qsizetype line = cities.lastIndexOf(SelectedText(m_pCityList));
+    if (line < 0 || static_cast<std::size_t>(line) >= block.positions.size()) return;
+    const SitePosition& position = block.positions[static_cast<std::size_t>(line)];
+    m_pLatitude->setText(Text(position.latitude));
+    m_pLongitude->setText(Text(position.longitude));
 }
 
 void CPositionDlg::OnCityChanged() {
@@ -291,6 +296,7 @@ void CPositionDlg::OnGo() {
     m_strLongitude = m_pLongitude->text();
     m_strCountry = m_pCountryList->currentText();
     m_strCity = m_pCityList->currentText();
+    m_bRemembered = true;
 
     DriveToSatellite(m_strSatellite.toStdString(), m_strLongitude.toStdString(),
                      m_strLatitude.toStdString(), GetSafeHwnd(), [](const BYTE* bytes, int length) {

@@ -4,7 +4,8 @@
 // positions, and turns the dish straight to a satellite from the site's coordinates.
 //
 // The page keeps no motor state; it only remembers, in memory, the site and satellite texts of
-// the last "Go" and selects them again when its window is initialised.
+// the last "Go" and selects them again when its window is initialised. Until then the latitude
+// and longitude boxes show the coordinates of the city the city box shows.
 #include <QString>
 #include <cstdint>
 
@@ -72,6 +73,9 @@ private:
     static QString SelectedText(const QComboBox* box);
     // CB_SELECTSTRING from item 1 onward with wrap; an empty text leaves the selection alone.
     static void SelectRemembered(QComboBox* box, const QString& text);
+    // Fills the emptied city box with the selected country's cities, selects item 0 and shows
+    // that city's coordinates.
+    void LoadCities();
 
     QLineEdit* m_pPosition;
     QComboBox* m_pSatelliteList;
@@ -86,4 +90,7 @@ private:
     QString m_strCity;
     QString m_strLatitude;
     QString m_strLongitude;
+    // "Go" has been used: an initialisation shows the remembered coordinates rather than those
+    // of the city it selects.
+    bool m_bRemembered = false;
 };

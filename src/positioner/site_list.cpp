@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "app/process_globals.h"
 #include "platform/ui/message_box.h"
@@ -119,9 +120,10 @@ CountryCities ReadCitiesOfCountry(const std::string& country) {
     CountryCities result;
     VisitSiteLines([&](const SiteLine& line) {
         if (line.country != country) return result.position ? Visit::Stop : Visit::Continue;
-        if (!result.position)
-            result.position = SitePosition{std::string(line.latitude), std::string(line.longitude)};
+        SitePosition position{std::string(line.latitude), std::string(line.longitude)};
+        if (!result.position) result.position = position;
         result.cities.emplace_back(line.city);
+        result.positions.push_back(std::move(position));
         return Visit::Continue;
     });
     return result;

@@ -35,6 +35,7 @@ struct SiteLine {
 struct CountryCities {
     std::vector<std::string> cities;
     std::optional<SitePosition> position;  // fields 3 and 4 of the block's first line
+    std::vector<SitePosition> positions;   // fields 3 and 4 of each line, beside `cities`
 };
 
 inline constexpr std::uint64_t kSiteListMaxBytes = std::uint64_t{64} << 20;
@@ -53,9 +54,9 @@ std::optional<SiteLine> SplitSiteLine(std::string_view line);
 // "Niger" is not. Empty when the file cannot be read.
 std::vector<std::string> ReadCountryNames();
 
-// The cities of the first block of `country` (exact comparison) in file order, and the
-// coordinates of that block's first line. Empty and without coordinates when the country is
-// missing or the file cannot be read.
+// The cities of the first block of `country` (exact comparison) in file order, the coordinates
+// of each of their lines, and apart those of the block's first line. Empty and without
+// coordinates when the country is missing or the file cannot be read.
 CountryCities ReadCitiesOfCountry(const std::string& country);
 
 // The coordinates of `city` of `country` (exact comparison): the first line naming it sets them,

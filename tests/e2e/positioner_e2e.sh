@@ -52,10 +52,13 @@ tune_line=$LINE tune_time=$TIME
 grep -q "port A (motorised dish at 0.0000 deg)" <(sed -n "${tune_line}p" "$trace") ||
   e2e_fail "the first tune is not on the motorised dish at 0 degrees: $(sed -n "${tune_line}p" "$trace")"
 
-# A site at 50.1155 N 8.6842 E: Germany's block starts with Berlin, so the city sets the place.
+# A site at 50.1155 N 8.6842 E: choosing Germany shows its first city in sorted order, Aachen,
+# with Aachen's coordinates (not those of Berlin, the block's first line); the city sets the place.
 e2e_ui page "$main" "Motor/Positioner"
 e2e_ui select "$main" "Country:" Germany
-e2e_ui wait-exact "$main" "Latitude:" 52.5244
+e2e_ui wait-exact "$main" "City:" Aachen
+e2e_ui wait-exact "$main" "Latitude:" 50.7766
+e2e_ui wait-exact "$main" "Longitude:" 6.0834
 e2e_ui select "$main" "City:" "Frankfurt am Main"
 e2e_ui wait-exact "$main" "Latitude:" 50.1155
 e2e_ui wait-exact "$main" "Longitude:" 8.6842

@@ -344,7 +344,7 @@ TEST_F(PositionerPageTest, TheSpinArrowsCountThePositionBoxWithinZeroTo255AndSen
 
 // --- Lists and initialisation -----------------------------------------------------------------
 
-TEST_F(PositionerPageTest, FirstCreationSelectsACountryAndACityButLeavesTheCoordinatesEmpty) {
+TEST_F(PositionerPageTest, FirstCreationSelectsACountryAndACityAndShowsThatCitysCoordinates) {
     WriteDefaultFiles();
     Open();
     // Sorted without regard to case; file order was Germany, Austria.
@@ -352,8 +352,10 @@ TEST_F(PositionerPageTest, FirstCreationSelectsACountryAndACityButLeavesTheCoord
     EXPECT_EQ(Text(CPositionDlg::kIdCountry), "Austria");
     EXPECT_EQ(ListItems(CPositionDlg::kIdCity), (Texts{"Graz", "Wien"}));
     EXPECT_EQ(Text(CPositionDlg::kIdCity), "Graz");
-    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "");
-    EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "");
+    // Graz's, not those of Austria's first line (Wien); before, both boxes were left empty, and
+    // one Enter drove the dish for 0 N 0 E.
+    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "47.07");
+    EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "15.44");
     EXPECT_EQ(ListItems(CPositionDlg::kIdSatellite),
               (Texts{"0130  Hot Bird 13", "0192  Astra 1KR", "3000  Amazonas 60W"}));
     EXPECT_EQ(Text(CPositionDlg::kIdSatellite), "0130  Hot Bird 13");
@@ -373,20 +375,51 @@ TEST_F(PositionerPageTest, ChoosingACityShowsItsCoordinates) {
     EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "15.44");
 }
 
-TEST_F(PositionerPageTest, ChoosingACountryReloadsTheCitiesWithTheCoordinatesOfItsFirstLine) {
+// Regression: the coordinates were those of the country's first line in the file (Hamburg's,
+// Wien's) while the first city in sorted order was shown, and "Go" pointed for the other city.
+TEST_F(PositionerPageTest, TheCoordinatesAreThoseOfTheCityShownAndGoPointsThere) {
+    struct Step {
+        int country;  // the country box's item to choose; -1: as the first creation leaves it
+        const char* city;
+        const char* latitude;
+        const char* longitude;
+        Bytes go;  // to "0192  Astra 1KR"
+    };
+    const Step steps[] = {
+        {-1, "Graz", "47.07", "15.44", {0xE1, 0x31, 0x6E, 0xE0, 0x42}},   // Wien's: E0 32
+        {1, "Berlin", "52.52", "13.40", {0xE1, 0x31, 0x6E, 0xE0, 0x65}},  // Hamburg's: E0 A0
+        {0, "Graz", "47.07", "15.44", {0xE1, 0x31, 0x6E, 0xE0, 0x42}},
+    };
     WriteDefaultFiles();
     Open();
-    Choose(CPositionDlg::kIdCountry, 1);
-    EXPECT_EQ(ListItems(CPositionDlg::kIdCity), (Texts{"Berlin", "Hamburg", "Kassel"}));
-    // The first city in sorted order is selected; the coordinates are those of the block's
-    // first line in the file, Hamburg's.
-    EXPECT_EQ(Text(CPositionDlg::kIdCity), "Berlin");
-    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "53.55");
-    EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "9.99");
-    Choose(CPositionDlg::kIdCountry, 0);
-    EXPECT_EQ(ListItems(CPositionDlg::kIdCity), (Texts{"Graz", "Wien"}));
-    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "48.21");
-    EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "16.37");
+    Choose(CPositionDlg::kIdSatellite, 1);
+    ASSERT_EQ(Text(CPositionDlg::kIdSatellite), "0192  Astra 1KR");
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.city);
+        if (step.country >= 0) Choose(CPositionDlg::kIdCountry, step.country);
+        EXPECT_EQ(Text(CPositionDlg::kIdCity), step.city);
+        EXPECT_EQ(Text(CPositionDlg::kIdLatitude), step.latitude);
+        EXPECT_EQ(Text(CPositionDlg::kIdLongitude), step.longitude);
+        Driver().ClearCalls();
+        Click(CPositionDlg::kIdGo);
+        EXPECT_EQ(PciEMessages(), std::vector<Bytes>{step.go});
+    }
+}
+
+TEST_F(PositionerPageTest, ACityOnSeveralLinesShowsWhatChoosingItGives) {
+    // Arequipa is shown first; choosing it takes its block's last line naming it.
+    WriteSites(
+        "Peru\tLima\t-12.05\t-77.04\r\n"
+        "Peru\tArequipa\t-16.40\t-71.54\r\n"
+        "Peru\tArequipa\t-16.41\t-71.55\r\n");
+    Open();
+    ASSERT_EQ(ListItems(CPositionDlg::kIdCity), (Texts{"Arequipa", "Arequipa", "Lima"}));
+    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "-16.41");
+    EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "-71.55");
+    Choose(CPositionDlg::kIdCity, 2);
+    Choose(CPositionDlg::kIdCity, 0);
+    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "-16.41");
+    EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "-71.55");
 }
 
 TEST_F(PositionerPageTest, GoRemembersTheFiveTextsEvenWhenTheInputIsRejected) {
@@ -458,7 +491,7 @@ TEST_F(PositionerPageTest, RememberedTextsAreSearchedFromItemOneOnwardAndWrap) {
     m_pPage->InitialiseAgain();
     EXPECT_EQ(Text(CPositionDlg::kIdCountry), "Zambia");
     EXPECT_EQ(Text(CPositionDlg::kIdCity), "Lusaka");
-    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "-12.96") << "Zambia's first line, as Go saw it";
+    EXPECT_EQ(Text(CPositionDlg::kIdLatitude), "-15.41") << "Lusaka's, as Go saw it";
     EXPECT_EQ(Text(CPositionDlg::kIdLongitude), "200");
 }
 
@@ -542,6 +575,59 @@ TEST_F(PositionerPageTest, EnterOnThePageIsGo) {
     Choose(CPositionDlg::kIdSatellite, 1);
     QTest::keyClick(Item<QLineEdit>(CPositionDlg::kIdLatitude), Qt::Key_Return);
     EXPECT_EQ(PciEMessages(), (std::vector<Bytes>{{0xE1, 0x31, 0x6E, 0xE0, 0xA2}}));
+}
+
+// Regression: an empty or non-numeric text was read as 0, and "Go" (or Enter) turned the dish
+// for a site at 0 N 0 E or to satellite 0.0 E.
+TEST_F(PositionerPageTest, GoWithATextThatIsNotANumberReportsItAndSendsNothing) {
+    struct Case {
+        int id;
+        const char* text;
+    };
+    const Case cases[] = {
+        {CPositionDlg::kIdLatitude, ""},          {CPositionDlg::kIdLatitude, " "},
+        {CPositionDlg::kIdLatitude, "abc"},       {CPositionDlg::kIdLatitude, "51.5abc"},
+        {CPositionDlg::kIdLatitude, "50.0N"},     {CPositionDlg::kIdLongitude, ""},
+        {CPositionDlg::kIdLongitude, "abc"},      {CPositionDlg::kIdLongitude, "51.5abc"},
+        {CPositionDlg::kIdLongitude, "3.7 W"},    {CPositionDlg::kIdSatellite, ""},
+        {CPositionDlg::kIdSatellite, "abc"},      {CPositionDlg::kIdSatellite, "5abc"},
+        {CPositionDlg::kIdSatellite, "    0192"},
+    };
+    WriteDefaultFiles();
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.id) + " '" + c.text + "'");
+        Type(CPositionDlg::kIdSatellite, "0192  Astra 1KR");
+        Type(CPositionDlg::kIdLatitude, "50.0");
+        Type(CPositionDlg::kIdLongitude, "10.0");
+        Type(c.id, QString::fromLatin1(c.text));
+        Driver().ClearCalls();
+        Click(CPositionDlg::kIdGo);
+        EXPECT_EQ(TakeBoxes(),
+                  (std::vector<MessageBoxRequest>{
+                      {PageHandle(), "Longitude or Latitude error!", "Error", MB_ICONSTOP}}));
+        EXPECT_TRUE(Driver().Calls().empty());
+    }
+    // The satellite's position is its first four characters; what follows is its name, so
+    // "51.5abc" is 5.15 degrees east. The same coordinates as above, as numbers, are sent.
+    Type(CPositionDlg::kIdSatellite, "51.5abc");
+    Type(CPositionDlg::kIdLatitude, " 50.0 ");
+    Type(CPositionDlg::kIdLongitude, "10");
+    Click(CPositionDlg::kIdGo);
+    EXPECT_EQ(PciEMessages(), (std::vector<Bytes>{{0xE1, 0x31, 0x6E, 0xD0, 0x55}}));
+}
+
+TEST_F(PositionerPageTest, EnterOnAFirstOpenedPageWithoutSiteListSendsNothing) {
+    // No city fills the boxes: one Enter is "Go" with both coordinates empty.
+    WriteSatellite("Astra.ini", "0192", "Astra 1KR");
+    Open();
+    ASSERT_EQ(Text(CPositionDlg::kIdLatitude), "");
+    ASSERT_EQ(Text(CPositionDlg::kIdLongitude), "");
+    QTest::keyClick(Item<QLineEdit>(CPositionDlg::kIdLatitude), Qt::Key_Return);
+    EXPECT_EQ(TakeBoxes(),
+              (std::vector<MessageBoxRequest>{
+                  {PageHandle(), "Longitude or Latitude error!", "Error", MB_ICONSTOP}}));
+    EXPECT_TRUE(Driver().Calls().empty());
 }
 
 TEST_F(PositionerPageTest, AnUnreachableSatelliteIsReportedAndNothingIsSent) {

@@ -117,6 +117,9 @@ TEST_F(SiteListTest, CitiesComeFromTheFirstBlockWithItsFirstLinesCoordinates) {
     const CountryCities peru = ReadCitiesOfCountry("Peru");
     EXPECT_EQ(peru.cities, (Names{"Lima", "Arequipa"}));
     EXPECT_EQ(peru.position, (SitePosition{"-12.0464", "-77.0428"}));
+    // Each city's own line, so that a city shown first in sorted order gets its coordinates.
+    EXPECT_EQ(peru.positions,
+              (std::vector<SitePosition>{{"-12.0464", "-77.0428"}, {"-16.4", "-71.5"}}));
 
     const CountryCities chile = ReadCitiesOfCountry("Chile");
     EXPECT_EQ(chile.cities, (Names{"Santiago"}));

@@ -47,15 +47,18 @@ std::int32_t Atoi(std::string_view text) {
                                : static_cast<std::int32_t>(magnitude);
 }
 
-double Atof(std::string_view text) {
+double Atof(std::string_view text, std::size_t* consumed) {
     // strtod needs a terminated text; the view may end in the middle of a larger buffer.
     const std::string terminated(text);
     const locale_t locale = CLocale();
+    char* end = nullptr;
     // newlocale fails only when memory is exhausted; the process locale is then the best left.
-    if (locale == static_cast<locale_t>(nullptr)) return strtod(terminated.c_str(), nullptr);
     // Out-of-range values follow strtod: +-HUGE_VAL (infinity) on overflow, a denormal or 0 on
     // underflow; errno is not reported, as atof does not report it either.
-    return strtod_l(terminated.c_str(), nullptr, locale);
+    const double value = locale == static_cast<locale_t>(nullptr) ? strtod(terminated.c_str(), &end)
+                                                                  : strtod_l(terminated.c_str(), &end, locale);
+    if (consumed != nullptr) *consumed = static_cast<std::size_t>(end - terminated.c_str());
+    return value;
 }
 
 }  // namespace platform

@@ -74,34 +74,37 @@ TEST(AtoiTest, StopsAtTheEndOfTheView) {
 struct AtofCase {
     std::string_view text;
     double expected;
+    std::size_t consumed;  // characters the number took
 };
 
 const AtofCase kAtofCases[] = {
-    {"19.2xyz", 19.2},
-    {"  -170", -170.0},
-    {"", 0.0},
-    {"abc", 0.0},
-    {"+5", 5.0},
-    {".5", 0.5},
-    {"5.", 5.0},
-    {"1e3", 1000.0},
-    {"1E-2", 0.01},
-    {"1e", 1.0},  // an exponent without digits is not part of the number
-    {"1e+", 1.0},
-    {"\t\n 3.5", 3.5},
-    {"1,5", 1.0},  // the decimal point is '.', whatever the process locale says
-    {"  13.0E", 13.0},
-    {"0x10", 16.0},   // strtod reads hexadecimal floating constants, as the C library atof does
-    {"1e-400", 0.0},  // underflow gives zero
-    {"-", 0.0},
+    {"19.2xyz", 19.2, 4},
+    {"  -170", -170.0, 6},
+    {"", 0.0, 0},
+    {"abc", 0.0, 0},
+    {"+5", 5.0, 2},
+    {".5", 0.5, 2},
+    {"5.", 5.0, 2},
+    {"1e3", 1000.0, 3},
+    {"1E-2", 0.01, 4},
+    {"1e", 1.0, 1},  // an exponent without digits is not part of the number
+    {"1e+", 1.0, 1},
+    {"\t\n 3.5", 3.5, 6},
+    {"1,5", 1.0, 1},  // the decimal point is '.', whatever the process locale says
+    {"  13.0E", 13.0, 6},
+    {"0x10", 16.0, 4},   // strtod reads hexadecimal floating constants, as the C library atof does
+    {"1e-400", 0.0, 6},  // underflow gives zero
+    {"-", 0.0, 0},
     {"7.25\0"
      "99"sv,
-     7.25},
+     7.25, 4},
 };
 
 TEST(AtofTest, FollowsTheCLibraryRules) {
     for (const AtofCase& c : kAtofCases) {
-        EXPECT_DOUBLE_EQ(platform::Atof(c.text), c.expected) << "text \"" << c.text << "\"";
+        std::size_t consumed = 99;
+        EXPECT_DOUBLE_EQ(platform::Atof(c.text, &consumed), c.expected) << "text \"" << c.text << "\"";
+        EXPECT_EQ(consumed, c.consumed) << "text \"" << c.text << "\"";
     }
 }
 
