@@ -1,6 +1,7 @@
 #include "settings/mode_dlg.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 
 #include "app/ini_file.h"
 #include "app/process_globals.h"
@@ -58,7 +59,10 @@ constexpr std::array<ModCodeFilterRecord::Entry, 8> kAllEntries{{
 }  // namespace
 
 CModeDlg::CModeDlg(QWidget* parent) : CDialog(ModeTemplate(), parent) {
-    connect(Item<QCheckBox>(kIdAll), &QCheckBox::clicked, this, [this] { OnAll(); });
+    // Every change of "ALL" by its user cascades, not only a click: the accessibility interface's
+    // toggle (a screen reader's "check") changes the box without a click. A click gives one
+    // toggle, so nothing cascades twice; the program's own checks are silent (SetBoxChecked).
+    connect(Item<QCheckBox>(kIdAll), &QCheckBox::toggled, this, [this] { OnAll(); });
 }
 
 std::string CModeDlg::SettingsPath() const {
@@ -71,7 +75,10 @@ bool CModeDlg::IsBoxChecked(int id) const {
 }
 
 void CModeDlg::SetBoxChecked(int id, bool checked) {
-    if (auto* box = Item<QCheckBox>(id)) box->setChecked(checked);
+    if (auto* box = Item<QCheckBox>(id)) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(checked);
+    }
 }
 
 bool CModeDlg::OnInitDialog() {

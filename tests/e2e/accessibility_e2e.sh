@@ -2,6 +2,8 @@
 # Every window of the real program, read through the accessibility interface as a screen
 # reader reads it: each control has a name, and no two controls of a window share one. The
 # windows: the device list, the main window with its three pages, "Select Mode Code" and About.
+# "ALL" of "Select Mode Code", toggled as a screen reader checks it, checks and unchecks the 28
+# mode-code boxes as a click does.
 # Usage: accessibility_e2e.sh <program folder> <artefact folder>
 source "$(dirname "$0")/e2e_lib.sh"
 E2E_ARTEFACTS=$2
@@ -15,6 +17,15 @@ e2e_ui check-names "Skarveld - Version"
 
 e2e_ui press "Skarveld - Version" "Set MODCODES"
 e2e_ui check-names "Select Mode Code"
+MODE_CODES=(QPSK_1/4 QPSK_1/3 QPSK_2/5 QPSK_1/2 QPSK_3/5 QPSK_2/3 QPSK_3/4 QPSK_4/5 QPSK_5/6
+  QPSK_8/9 QPSK_9/10 8PSK_3/5 8PSK_2/3 8PSK_3/4 8PSK_5/6 8PSK_8/9 8PSK_9/10 16APSK_2/3 16APSK_3/4
+  16APSK_4/5 16APSK_5/6 16APSK_8/9 16APSK_9/10 32APSK_3/4 32APSK_4/5 32APSK_5/6 32APSK_8/9
+  32APSK_9/10)
+e2e_ui wait-checked "Select Mode Code" no ALL "${MODE_CODES[@]}"  # no VLK-IPdata.ini yet
+e2e_ui toggle "Select Mode Code" ALL
+e2e_ui wait-checked "Select Mode Code" yes ALL "${MODE_CODES[@]}"
+e2e_ui toggle "Select Mode Code" ALL
+e2e_ui wait-checked "Select Mode Code" no ALL "${MODE_CODES[@]}"
 e2e_ui press "Select Mode Code" Cancel
 
 # About is an entry of the main window's context menu, opened on its banner; Qt does not

@@ -5,6 +5,11 @@ reader or a UI automation tool would: controls are found by their accessible nam
 Usage: atspi_driver.py <command> [arguments]
   wait-window <title part>          waits until a window whose name holds the text shows
   press <window> <control>          presses a button (or toggles a check box)
+  toggle <window> <control>         toggles a check box through its toggle action, as a screen
+                                    reader checks it (no click)
+  wait-checked <window> yes|no <control>...
+                                    waits until each of the check boxes is checked (yes) or
+                                    unchecked (no); a failure names the others
   set-text <window> <control> <t>   replaces the text of an edit field
   select <window> <control> <item>  chooses an item of a combo box by its text (through the
                                     keyboard when the box publishes no list; needs xdotool)
@@ -170,6 +175,29 @@ def do_action(accessible, *names):
     raise DriverError(f'"{accessible.name}" offers {available}, none of {list(names)}')
 
 
+def is_checked(accessible):
+    return accessible.getState().contains(pyatspi.STATE_CHECKED)
+
+
+def wait_checked(window, wanted, names):
+    """All the named boxes, found in one walk over the window, reach the wanted state."""
+    by_name = {}
+    for control in controls(window):
+        by_name.setdefault(control.name, control)
+    missing = [name for name in names if name not in by_name]
+    if missing:
+        raise DriverError(f'no control {missing} in "{window.name}"')
+    state = "checked" if wanted else "unchecked"
+
+    def others():
+        return [name for name in names if is_checked(by_name[name]) != wanted]
+    try:
+        wait_for(f"{len(names)} boxes {state}", lambda: None if others() else True)
+    except DriverError as error:
+        raise DriverError(f"{error}; not {state}: {others()}") from error
+    print(f'"{window.name}": {len(names)} boxes {state}')
+
+
 def text_of(accessible):
     if accessible.getRole() == pyatspi.ROLE_COMBO_BOX:  # an editable box shows its edit field
         edits = [c for c in accessible if c is not None and c.getRole() == pyatspi.ROLE_TEXT]
@@ -277,9 +305,16 @@ def main(argv):
     if command == "page":
         show_page(window, args[1])
         return
+    if command == "wait-checked":
+        if len(args) < 3 or args[1] not in ("yes", "no"):
+            raise DriverError(f"wait-checked <window> yes|no <control>...\n{__doc__}")
+        wait_checked(window, args[1] == "yes", args[2:])
+        return
     control = wait_for(f'control "{args[1]}"', lambda: find_control(window, args[1]))
     if command == "press":
         do_action(control, "Press", "Toggle", "press", "click")
+    elif command == "toggle":
+        do_action(control, "Toggle")
     elif command == "set-text":
         set_text(control, args[2])
     elif command == "select":

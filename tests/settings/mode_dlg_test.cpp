@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
@@ -173,6 +175,64 @@ TEST_F(ModeDialogTest, UncheckingAllUnchecksEveryBoxAndOkSendsAnEmptyRecord) {
     ClickBox(kAll);
     EXPECT_EQ(CheckedIndices().size(), 28u);
     (void)again;
+}
+
+// The ways a user changes "ALL"; each must cascade to the 28 boxes exactly as the click does.
+struct AllChange {
+    const char* name;
+    void (*change)(QCheckBox* all);
+};
+
+void AccessibleAction(QCheckBox* all, const QString& action) {
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(all);
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->actionInterface(), nullptr);
+    box->actionInterface()->doAction(action);
+}
+
+const std::vector<AllChange> kAllChanges = {
+    {"a click",
+     [](QCheckBox* all) {
+         QTest::mouseClick(all, Qt::LeftButton, {}, QPoint(6, all->height() / 2));
+     }},
+    {"the space key", [](QCheckBox* all) { QTest::keyClick(all, Qt::Key_Space); }},
+    // A screen reader checks a box through the toggle action, which emits no click.
+    {"the accessible toggle",
+     [](QCheckBox* all) {
+         // The one action a check box offers to assistive technology.
+         EXPECT_TRUE(
+             QAccessible::queryAccessibleInterface(all)->actionInterface()->actionNames().contains(
+                 QAccessibleActionInterface::toggleAction()));
+         AccessibleAction(all, QAccessibleActionInterface::toggleAction());
+     }},
+    // The press action clicks with a delay, as a button shows its press.
+    {"the accessible press",
+     [](QCheckBox* all) {
+         const bool before = all->isChecked();
+         AccessibleAction(all, QAccessibleActionInterface::pressAction());
+         EXPECT_TRUE(QTest::qWaitFor([&] { return all->isChecked() != before; }, 2000));
+     }},
+};
+
+TEST_F(ModeDialogTest, EveryWayOfChangingAllGivesEveryBoxItsState) {
+    for (const AllChange& way : kAllChanges) {
+        SCOPED_TRACE(way.name);
+        // Some boxes checked, some not: the cascade sets each, it does not flip them.
+        WriteSettings("ModCodeAll=0\r\nModCodeCheck_3=1\r\nModCodeCheck_20=1\r\n");
+        CModeDlg& dialog = Open();
+        ASSERT_EQ(CheckedIndices(), (std::vector<int>{3, 20}));
+        way.change(Box(kAll));
+        EXPECT_TRUE(Box(kAll)->isChecked());
+        EXPECT_EQ(CheckedIndices().size(), 28u);
+        ClickBox(1070);  // unchecking one box by hand leaves "ALL" alone
+        EXPECT_TRUE(Box(kAll)->isChecked());
+        way.change(Box(kAll));
+        EXPECT_FALSE(Box(kAll)->isChecked());
+        EXPECT_TRUE(CheckedIndices().empty());
+        Ok();
+        EXPECT_EQ(dialog.m_ModCodeFilter.count, 0u);
+        EXPECT_EQ(Value("ModCodeAll"), "0");
+    }
 }
 
 struct RecordCase {
