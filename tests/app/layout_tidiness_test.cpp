@@ -27,6 +27,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTest>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -258,7 +259,96 @@ void ExpectTidy(const QWidget* window, const std::string& where) {
                                 << window->devicePixelRatioF() << ":" << ListOf(faults);
 }
 
+// Where a group box's caption is drawn, in device pixels of the group box as it paints itself.
+struct CaptionPlacement {
+    int topLine = -1;       // the first row of the frame's top line, right of the caption
+    QRect inkAbove;         // what is drawn above that line
+    bool inkBelow = false;  // the caption's columns are drawn into below the line too
+    int lineUpTo = -1;      // the line runs unbroken from the left edge up to this column
+};
+
+QRect ToDevice(const QRect& r, qreal ratio) {
+    return QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toRect();
+}
+
+CaptionPlacement MeasureCaption(QGroupBox* group, const QRect& caption) {
+    const qreal ratio = group->devicePixelRatioF();
+    QImage image((QSizeF(group->size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    // Without the window's background: every pixel that is not clear is the box's own drawing.
+    group->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    auto ink = [&](int x, int y) { return qAlpha(image.pixel(x, y)) != 0; };
+
+    CaptionPlacement placement;
+    const int column = qRound((caption.right() + 1 + group->width()) / 2.0 * ratio);
+    for (int y = 0; y < image.height() && placement.topLine < 0; ++y) {
+        if (ink(column, y)) placement.topLine = y;
+    }
+    if (placement.topLine < 0) return placement;
+    for (int y = 0; y < placement.topLine; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (ink(x, y)) placement.inkAbove |= QRect(x, y, 1, 1);
+        }
+    }
+    const QRect device = ToDevice(caption, ratio);
+    for (int y = placement.topLine + qRound(2 * ratio); y <= device.bottom(); ++y) {
+        for (int x = device.left(); x <= device.right(); ++x) placement.inkBelow |= ink(x, y);
+    }
+    while (placement.lineUpTo + 1 < image.width() &&
+           ink(placement.lineUpTo + 1, placement.topLine)) {
+        ++placement.lineUpTo;
+    }
+    return placement;
+}
+
 class LayoutTidinessTest : public AppWindowsTest {};
+
+// Guards against Qt's own group box drawing, which puts the caption above the frame at the box's
+// left edge: the caption belongs on the frame's top line, about one character in from its left
+// end, inside the rectangle the template gives the box. Sizes are at 100 % and grow with the
+// scale (device pixel ratio times font resolution over 96).
+TEST_F(LayoutTidinessTest, GroupCaptionsSitOnTheFrameLineAWayIn) {
+    const auto window = OpenMainWindow();
+    const std::set<std::string> expected = {
+        "MATYPE", "If GoldCode need to be set,Please input it here.", "Limit Option:",
+        "Record Control:", "Record Process:", "Site", "Satellite", "Motor", "Limits"};
+    std::set<std::string> seen;
+    for (int page = 0; page < window->Sheet()->count(); ++page) {
+        window->Sheet()->setCurrentIndex(page);
+        for (const QWidget* host : Hosts(window.get())) {
+            for (const QWidget* w : ShownChildren(host)) {
+                auto* group = qobject_cast<QGroupBox*>(const_cast<QWidget*>(w));
+                if (group == nullptr || group->title().isEmpty()) continue;
+                const std::string title = group->title().toStdString();
+                SCOPED_TRACE(title + " on page " + window->Sheet()->tabText(page).toStdString());
+                seen.insert(title);
+                const qreal ratio = group->devicePixelRatioF();
+                const qreal scale = ratio * group->logicalDpiX() / 96.0;
+                const QRect caption = CaptionOf(group);
+                EXPECT_TRUE(group->rect().contains(caption))
+                    << "caption " << Text(caption) << " in " << Text(group->rect());
+                EXPECT_GE(caption.left() * ratio, 4 * scale) << Text(caption);
+                EXPECT_LE(caption.left() * ratio, 16 * scale) << Text(caption);
+
+                const CaptionPlacement drawn = MeasureCaption(group, caption);
+                ASSERT_GE(drawn.topLine, 0) << "no frame line drawn";
+                // The middle of the caption's rectangle on the line (rows measured by centre).
+                const qreal middle = (caption.top() + caption.height() / 2.0) * ratio;
+                EXPECT_NEAR(drawn.topLine + 0.5, middle, ratio) << Text(caption);
+                // The line goes through the text: some of it above, and only the caption there.
+                const QRect device = ToDevice(caption, ratio);
+                EXPECT_FALSE(drawn.inkAbove.isEmpty()) << "the caption lies below the line";
+                EXPECT_TRUE(device.contains(drawn.inkAbove))
+                    << Text(drawn.inkAbove) << " drawn above the line, outside " << Text(device);
+                EXPECT_TRUE(drawn.inkBelow) << "the caption lies above the line";
+                EXPECT_GE(drawn.lineUpTo + 1, device.left() - qRound(ratio))
+                    << "the line does not reach the caption from the box's left edge";
+            }
+        }
+    }
+    for (const std::string& title : expected) EXPECT_TRUE(seen.count(title) == 1) << title;
+}
 
 // The run is at the scale its environment asks for; otherwise the 200 % runs would repeat the
 // 100 % one without anyone noticing.

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <vector>
 
+#include "platform/ui/qt/group_box_style.h"
 #include "platform/ui/qt/sorted_combo.h"
 
 namespace {
@@ -51,8 +52,11 @@ QWidget* MakeControl(QWidget* host, const ControlTemplate& c) {
             return new QCheckBox(Text(c.text), host);
         case ControlKind::RadioButton:
             return new QRadioButton(Text(c.text), host);
-        case ControlKind::GroupBox:
-            return new QGroupBox(Text(c.text), host);
+        case ControlKind::GroupBox: {
+            auto* group = new QGroupBox(Text(c.text), host);
+            CGroupBoxStyle::Attach(group);
+            return group;
+        }
         case ControlKind::DropDownList:
         case ControlKind::DropDownCombo: {
             auto* combo = new QComboBox(host);
