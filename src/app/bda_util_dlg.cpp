@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWindow>
@@ -268,9 +267,10 @@ bool CBDAUtilDlg::DefWindowProc(std::uint32_t message, DWORD wParam) {
 }
 
 void CBDAUtilDlg::OnHelp() {
-    // The desktop's opener takes the place of the shell's "open" verb; its result is not checked.
-    const QString helpFile = QString::fromStdString(g_strWorkDir + "/Vantor-recorder.chm");
-    QProcess::startDetached(QStringLiteral("xdg-open"), {helpFile}, QString::fromStdString(g_strWorkDir));
+    // The desktop's opener takes the place of the shell's "open" verb; the launcher picks the CHM
+    // file or the HTML pages and says where the help is when nothing can open it.
+    if (!m_pHelpLauncher) m_pHelpLauncher = std::make_unique<CHelpLauncher>(m_processRunner, g_strWorkDir);
+    m_pHelpLauncher->Open();
 }
 
 void CBDAUtilDlg::OnAbout() {

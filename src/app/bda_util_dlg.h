@@ -7,9 +7,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+#include "app/help_launcher.h"
+#include "app/qt_process_runner.h"
 #include "platform/devices/device_event_hub.h"
 #include "platform/ui/qt/dialog.h"
 #include "status/signal_display.h"
@@ -91,4 +94,7 @@ private:
     std::mutex m_waitLock;
     std::condition_variable m_stopSignal;
     CDeviceEventHub::CSubscription m_deviceEvents;
+    CQtProcessRunner m_processRunner;
+    // Made at the first F1 (the program folder is known by then); lives while its question runs.
+    std::unique_ptr<CHelpLauncher> m_pHelpLauncher;
 };

@@ -1,0 +1,40 @@
+#pragma once
+// What F1 opens. The help comes twice beside the program: the compiled Vantor-recorder.chm and
+// the same pages as HTML in help/. The desktop's opener (xdg-open) gets the CHM file when a
+// program is registered for that type, the HTML pages otherwise (most Linux desktops have no CHM
+// viewer, and a browser is nearly always there). When the opener cannot be started, a box says
+// where both are. Nothing here waits: the type query answers through the window's event loop.
+#include <string>
+
+class IProcessRunner;
+
+class CHelpLauncher {
+public:
+    static constexpr const char* kChmFileName = "Vantor-recorder.chm";
+    static constexpr const char* kHtmlIndex = "help/index.html";
+    static constexpr const char* kOpener = "xdg-open";
+    static constexpr const char* kMimeQuery = "xdg-mime";
+    static constexpr const char* kChmMimeType = "application/vnd.ms-htmlhelp";
+    // It answers in well under a second; one that does not is given up.
+    static constexpr int kQueryTimeoutMs = 2000;
+
+    // `programDir`: the program folder, without a trailing separator.
+    CHelpLauncher(IProcessRunner& runner, std::string programDir);
+
+    // Asks which program opens CHM files, then starts the opener on the CHM file or on the HTML
+    // index, or shows the box; never waits for either program. A second F1 while the question is
+    // still open is passed over.
+    void Open();
+
+    std::string ChmPath() const;
+    std::string HtmlIndexPath() const;
+    // The box's text when nothing could be opened.
+    static std::string NotOpenedText(const std::string& htmlIndexPath, const std::string& chmPath);
+
+private:
+    void OpenWith(bool chmViewerRegistered);
+
+    IProcessRunner& m_runner;
+    std::string m_strProgramDir;
+    bool m_bAsking = false;
+};
