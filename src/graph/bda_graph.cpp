@@ -2,18 +2,18 @@
 
 #include <mutex>
 
-#include "app/device_enum.h"
-#include "app/diagnostic_log.h"
-#include "app/process_globals.h"
+#include "core/device_enum.h"
+#include "core/diagnostic_log.h"
+#include "core/process_globals.h"
 #include "graph/tuner_model.h"
 #include "platform/com/co_create.h"
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/text_encoding.h"
-#include "record/dest_filter.h"
-#include "record/dump_input_pin.h"
-#include "record/record_file.h"
+#include "sink/dest_filter.h"
+#include "sink/dump_input_pin.h"
+#include "sink/record_file.h"
 
 CBDAGraph g_BDAGraph;
 

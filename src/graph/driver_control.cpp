@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/media/media_interfaces.h"

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "platform/com/co_create.h"

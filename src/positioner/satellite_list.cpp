@@ -6,8 +6,8 @@
 #include <memory>
 #include <string_view>
 
-#include "app/ini_file.h"
-#include "app/process_globals.h"
+#include "core/ini_file.h"
+#include "core/process_globals.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <utility>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/regular_file.h"
 

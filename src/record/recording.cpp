@@ -1,9 +1,9 @@
 #include "record/recording.h"
 
 #include "graph/bda_graph.h"
-#include "record/dest_filter.h"
-#include "record/dump_input_pin.h"
-#include "record/record_file.h"
+#include "sink/dest_filter.h"
+#include "sink/dump_input_pin.h"
+#include "sink/record_file.h"
 
 void OpenRecordFile(const std::string& path) {
     g_bRecordFileOpen.store(g_RecordFile.Open(path, CRecordFile::OpenMode::Keep), std::memory_order_release);

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "platform/bda/bda_device_interfaces.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "fuzz_support.h"
 #include "positioner/pointing.h"
 #include "positioner/site_list.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "data/satellite_file.h"
 #include "fuzz_support.h"
 #include "positioner/satellite_list.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_file.h"
+#include "core/ini_file.h"
 #include "fuzz_support.h"
 #include "platform/win/c_number.h"
 #include "platform/win/private_profile.h"

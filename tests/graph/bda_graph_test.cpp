@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/graph_test_environment.h"
 #include "platform/bda/tuning_interfaces.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/co_create.h"
 #include "platform/media/media_classes.h"
 #include "platform/ui/window_handle.h"
-#include "record/dest_filter.h"
-#include "record/dump_input_pin.h"
+#include "sink/dest_filter.h"
+#include "sink/dump_input_pin.h"
 #include "support/debug_output_capture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_test_environment.h"
 #include "platform/ks/vendor_property_sets.h"

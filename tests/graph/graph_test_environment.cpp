@@ -1,6 +1,6 @@
 #include "graph/graph_test_environment.h"
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/com/co_create.h"

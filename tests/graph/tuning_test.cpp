@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "graph/driver_test_environment.h"

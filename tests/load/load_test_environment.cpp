@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/devices/system_device_enum.h"
 #include "platform/media/media_classes.h"

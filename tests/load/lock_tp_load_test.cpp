@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/bda_util_dlg.h"
-#include "app/process_globals.h"
+#include "pages/shell/bda_util_dlg.h"
+#include "core/process_globals.h"
 #include "drivers/sim/sim_capture_filter.h"
 #include "drivers/sim/sim_capture_output_pin.h"
 #include "drivers/sim/sim_device_provider.h"
@@ -43,10 +43,10 @@
 #include "platform/ui/qt/accessibility.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/win/debug_output.h"
-#include "record/record_file.h"
+#include "sink/record_file.h"
 #include "record/recording.h"
-#include "record/uti_virtual_damon_dlg.h"
-#include "settings/bdacontrol_dlg.h"
+#include "pages/record/uti_virtual_damon_dlg.h"
+#include "pages/settings/bdacontrol_dlg.h"
 #include "status/signal_monitor.h"
 
 namespace {

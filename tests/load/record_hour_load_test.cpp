@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 #include "drivers/sim/sim_capture_filter.h"
 #include "drivers/sim/sim_capture_output_pin.h"
 #include "drivers/sim/sim_device_provider.h"
@@ -31,7 +31,7 @@
 #include "load/load_options.h"
 #include "load/load_test_environment.h"
 #include "load/stream_hash.h"
-#include "record/record_file.h"
+#include "sink/record_file.h"
 #include "record/recording.h"
 #include "support/hundred_megabit_carrier.h"
 

@@ -2,7 +2,7 @@
 // Points the program folder (g_strWorkDir) at a folder for the lifetime of the object.
 #include <string>
 
-#include "app/process_globals.h"
+#include "core/process_globals.h"
 
 class CProgramFolderOverride {
 public:

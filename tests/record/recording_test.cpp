@@ -20,9 +20,9 @@
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
-#include "record/dest_filter.h"
-#include "record/dump_input_pin.h"
-#include "record/record_file.h"
+#include "sink/dest_filter.h"
+#include "sink/dump_input_pin.h"
+#include "sink/record_file.h"
 #include "support/temp_folder.h"
 #include "support/test_source_filter.h"
 

@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/device_get_list.h"
-#include "app/process_globals.h"
+#include "core/device_get_list.h"
+#include "core/process_globals.h"
 #include "drivers/linuxdvb/linux_dvb_device_provider.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"

@@ -1,0 +1,43 @@
+#include "pages/shell/help_launcher.h"
+
+#include <optional>
+#include <utility>
+
+#include "pages/shell/process_runner.h"
+#include "platform/ui/message_box.h"
+
+CHelpLauncher::CHelpLauncher(IProcessRunner& runner, std::string programDir)
+    : m_runner(runner), m_strProgramDir(std::move(programDir)) {}
+
+std::string CHelpLauncher::ChmPath() const {
+    return m_strProgramDir + "/" + kChmFileName;
+}
+
+std::string CHelpLauncher::HtmlIndexPath() const {
+    return m_strProgramDir + "/" + kHtmlIndex;
+}
+
+std::string CHelpLauncher::NotOpenedText(const std::string& htmlIndexPath,
+                                         const std::string& chmPath) {
+    return "The help could not be opened: the desktop's opener xdg-open (Debian package xdg-utils) "
+           "did not start.\n\nThe help is in the program folder:\n" +
+           htmlIndexPath + " (in a web browser)\n" + chmPath + " (in a CHM viewer)";
+}
+
+void CHelpLauncher::Open() {
+    if (m_bAsking) return;
+    m_bAsking = true;
+    m_runner.Query(kMimeQuery, {"query", "default", kChmMimeType}, kQueryTimeoutMs,
+                   [this](const std::optional<std::string>& answer) {
+                       m_bAsking = false;
+                       // xdg-mime prints the desktop file of the default program, or nothing. A
+                       // query that fails or hangs counts as nothing: the HTML pages are the safer
+                       // choice then.
+                       OpenWith(answer && answer->find_first_not_of(" \t\r\n") != std::string::npos);
+                   });
+}
+
+void CHelpLauncher::OpenWith(bool chmViewerRegistered) {
+    if (m_runner.StartDetached(kOpener, {chmViewerRegistered ? ChmPath() : HtmlIndexPath()}, m_strProgramDir)) return;
+    AfxMessageBox(NotOpenedText(HtmlIndexPath(), ChmPath()));
+}

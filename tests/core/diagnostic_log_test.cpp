@@ -1,0 +1,62 @@
+#include "core/diagnostic_log.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/win/known_folders.h"
+#include "platform/win/system_clock.h"
+#include "support/fake_devices.h"
+
+namespace {
+
+TEST(DiagnosticLogTest, TickFieldIsEightCharactersWideAndBlankForZero) {
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 0, "x"), "[12/08/26 01:02:03 :         ] x");
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 123, "x"), "[12/08/26 01:02:03 :      123] x");
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 123456789, "x"),
+              "[12/08/26 01:02:03 : 123456789] x");
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", -5, "x"), "[12/08/26 01:02:03 :       -5] x");
+}
+
+TEST(DiagnosticLogTest, LongLinesAreCutAt254Characters) {
+    const std::string line = diagnostic_log::FormatLine("12/08/26", "01:02:03", 1, std::string(300, 'a'));
+    EXPECT_EQ(line.size(), 254u);
+    // Characters, not bytes, are counted: a cut never splits a character.
+    std::string umlauts;
+    for (int i = 0; i < 300; ++i) umlauts += "\xC3\xA4";
+    const std::string cut = diagnostic_log::FormatLine("12/08/26", "01:02:03", 1, umlauts);
+    const std::string prefix = "[12/08/26 01:02:03 :        1] ";
+    EXPECT_EQ(cut.size(), prefix.size() + 2 * (254 - prefix.size()));
+}
+
+TEST(DiagnosticLogTest, WritesOneCrLfLinePerCallToTheHomeFolderLog) {
+    CShellTestEnvironment env;
+    platform::SetTickCountSourceForTesting([] { return DWORD{123}; });
+    WriteLog("BDA Device Name: [{}]      (Tuner Type:{})", "Card 100% {odd}", 1);
+    WriteLog("second");
+    WriteLog("{}", std::string(400, 'z'));
+    platform::SetTickCountSourceForTesting(nullptr);
+
+    const std::string log = env.LogText();
+    const auto first = log.find("\r\n");
+    ASSERT_NE(first, std::string::npos);
+    const std::string line1 = log.substr(0, first);
+    EXPECT_EQ(line1.substr(18), " :      123] BDA Device Name: [Card 100% {odd}]      (Tuner Type:1)");
+    EXPECT_EQ(line1[0], '[');
+    EXPECT_EQ(line1[3], '/');
+    EXPECT_EQ(line1[6], '/');
+    EXPECT_EQ(line1[12], ':');
+    const auto second = log.find("\r\n", first + 2);
+    EXPECT_TRUE(log.substr(first + 2, second - first - 2).ends_with("] second"));
+    const auto third = log.find("\r\n", second + 2);
+    EXPECT_EQ(third - (second + 2), 254u);
+    EXPECT_EQ(third + 2, log.size()) << "every line ends with CR LF, even a cut one";
+}
+
+TEST(DiagnosticLogTest, AnUnwritableLogLosesTheLineQuietly) {
+    CShellTestEnvironment env;
+    platform::SetDriveCRootForTesting(env.Folder().File("missing-folder"));
+    WriteLog("lost");
+    platform::SetDriveCRootForTesting(env.Folder().Path());
+    EXPECT_EQ(env.LogText(), "");
+}
+
+}  // namespace

@@ -1,0 +1,933 @@
+#include "pages/record/uti_virtual_damon_dlg.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "graph/bda_graph.h"
+#include "platform/com/co_create.h"
+#include "platform/media/media_classes.h"
+#include "platform/media/media_types.h"
+#include "platform/media/wait_until.h"
+#include "platform/win/known_folders.h"
+#include "sink/dest_filter.h"
+#include "sink/dump_input_pin.h"
+#include "sink/record_file.h"
+#include "record/recording.h"
+#include "status/signal_monitor.h"
+#include "support/debug_output_capture.h"
+#include "support/message_box_recorder.h"
+#include "support/temp_folder.h"
+#include "support/test_source_filter.h"
+
+namespace {
+
+constexpr LONG kSampleSize = 188 * 4;
+constexpr const char* kPositivePrompt = "请输入一个正整数。";
+constexpr const char* kTimeRangePrompt = "请输入一个在 1 和 65535 之间的整数。";
+constexpr const char* kSizeRangePrompt = "请输入一个在 50 和 800000 之间的整数。";
+
+BYTE SampleByte(std::uint64_t index, LONG offset) { return static_cast<BYTE>(index * 7 + static_cast<std::uint64_t>(offset)); }
+
+// The page with the save-as dialog answered by the test.
+class CTestCapturePage : public CUtiVirtualDamonDlg {
+public:
+    using CUtiVirtualDamonDlg::CUtiVirtualDamonDlg;
+    std::optional<QString> m_answer;
+    int m_nAsked = 0;
+    bool m_bRealDialog = false;
+
+protected:
+    std::optional<QString> AskSavePath() override {
+        ++m_nAsked;
+        if (m_bRealDialog) return CUtiVirtualDamonDlg::AskSavePath();
+        return m_answer;
+    }
+};
+
+// The page on a graph of a sample source, the infinite pin tee and the real sink, as the tuner
+// graph holds them; "drive C" is a temporary folder, message boxes are recorded and the
+// tuner is locked unless a test says otherwise.
+class CaptureControlPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetDriveCRootForTesting(m_folder.Path());
+        RegisterMediaClasses();
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
+        g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
+        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL, g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
+        HRESULT hr = S_OK;
+        g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
+        static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
+        g_bRecordFileOpen = false;
+        g_strRecordPath.clear();
+        g_bSignalLocked = 1;
+    }
+    void TearDown() override {
+        m_pHost.reset();  // deletes the page
+        m_pPage = nullptr;
+        g_BDAGraph.ReleaseTunerGraph();
+        g_RecordFile.Close();
+        g_bRecordFileOpen = false;
+        g_bSignalLocked = 0;
+        platform::SetDriveCRootForTesting("");
+    }
+
+    // The source delivers `samples` samples each time the graph runs, then ends its stream.
+    void BuildGraph(std::uint64_t samples) {
+        m_pSource = new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
+                                          [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
+                                              if (index >= samples) return -1;
+                                              for (LONG k = 0; k < kSampleSize; ++k) buffer[k] = SampleByte(index, k);
+                                              return kSampleSize;
+                                          });
+        IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
+        graph->AddFilter(m_pSource.Get(), L"source");
+        graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
+        graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
+        g_BDAGraph.ConnectPins(graph, m_pSource.Get(), g_BDAGraph.m_pTeeFilter.Get());
+        g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
+        ASSERT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsConnected());
+    }
+
+    // The page inside a dialog that stands in for the main window, opened as the sheet opens
+    // it, after the Tuner Setting page has opened the default record file.
+    CTestCapturePage& Open(std::uint64_t samples = 0) {
+        BuildGraph(samples);
+        OpenRecordFile(platform::MapDriveCPath("c:\\Vantor-capture.ts"));
+        m_pHost = std::make_unique<QDialog>();
+        m_pPage = new CTestCapturePage(m_pHost.get());
+        m_pHost->resize(m_pPage->minimumSize());
+        m_pPage->resize(m_pPage->minimumSize());
+        m_pHost->show();
+        m_pPage->Initialise();
+        return *m_pPage;
+    }
+
+    template <typename T>
+    T* Item(int id) const {
+        T* item = m_pPage->Item<T>(id);
+        EXPECT_NE(item, nullptr) << id;
+        return item;
+    }
+    QString Text(int id) const { return Item<QLineEdit>(id)->text(); }
+    void SetText(int id, const QString& text) { Item<QLineEdit>(id)->setText(text); }
+    void Click(int id) { QTest::mouseClick(Item<QAbstractButton>(id), Qt::LeftButton); }
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) m_pPage->OnTimer(CUtiVirtualDamonDlg::kRecordTimer);
+    }
+    int Progress() const { return Item<QProgressBar>(CUtiVirtualDamonDlg::kIdProgress)->value(); }
+
+    // Starts a recording into a file of the temporary folder; expects no message.
+    void StartInto(const std::string& name) {
+        SetText(1030, QString::fromStdString(m_folder.File(name)));
+        Click(1036);
+        ASSERT_TRUE(m_pPage->IsRecording());
+        ASSERT_TRUE(m_boxes.Texts().empty()) << m_boxes.Texts().front();
+    }
+    // As if the recording had written that much (hundreds of GB cannot be written in a test).
+    static void SetRecorded(std::uint64_t kbytes) { g_RecordFile.SetBytesWrittenForTesting(kbytes * 1024); }
+    // Idle: no recording and no timer.
+    void ExpectIdle() const {
+        EXPECT_FALSE(m_pPage->IsRecording());
+        EXPECT_FALSE(m_pPage->IsTimerRunning());
+        EXPECT_EQ(m_pPage->Ticks(), 0u);
+    }
+    // Idle after a recording: also the graph stopped and no record file open, as a cancel
+    // leaves them.
+    void ExpectStopped() const {
+        ExpectIdle();
+        EXPECT_FALSE(g_bRecordFileOpen);
+        EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->IsStopped());
+    }
+
+    CTempFolder m_folder;
+    CMessageBoxRecorder m_boxes;
+    ComPtr<CTestSourceFilter> m_pSource;
+    std::unique_ptr<QDialog> m_pHost;
+    CTestCapturePage* m_pPage = nullptr;
+};
+
+// --- Initialisation, controls and layout --------------------------------------------------
+
+TEST_F(CaptureControlPageTest, InitialisationShowsSizeModeTheDefaultPathAndTheDefaultLimits) {
+    CTestCapturePage& page = Open();
+    EXPECT_EQ(page.Title(), "Capture Control");
+    EXPECT_EQ(Text(1030).toStdString(), m_folder.Path() + "/Vantor-capture.ts");
+    EXPECT_EQ(Text(1031), "10");
+    EXPECT_EQ(Text(1032), "500");
+    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
+    EXPECT_FALSE(Item<QRadioButton>(1034)->isChecked());
+    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
+    EXPECT_EQ(Text(1039), "0 KBytes");
+    EXPECT_EQ(Text(1035), "");
+    EXPECT_EQ(Item<QProgressBar>(1004)->minimum(), 0);
+    EXPECT_EQ(Item<QProgressBar>(1004)->maximum(), 100);
+    EXPECT_EQ(Progress(), 0);
+    EXPECT_TRUE(page.IsSizeLimit());
+    EXPECT_EQ(page.TimeLimit(), 10u);
+    EXPECT_EQ(page.SizeLimit(), 500u);
+    EXPECT_EQ(page.FilePath(), m_folder.Path() + "/Vantor-capture.ts");
+    ExpectIdle();
+    EXPECT_TRUE(Item<QLineEdit>(1035)->isReadOnly());
+    EXPECT_TRUE(Item<QLineEdit>(1039)->isReadOnly());
+    EXPECT_FALSE(Item<QLineEdit>(1030)->isReadOnly());
+}
+
+TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
+    Open();
+    struct Expected {
+        int id;
+        const char* className;
+        const char* text;
+    };
+    for (const auto& e : std::vector<Expected>{{1030, "QLineEdit", ""},
+                                               {1029, "QPushButton", "..."},
+                                               {1033, "QRadioButton", "Use File Size Limit"},
+                                               {1032, "QLineEdit", "500"},
+                                               {1034, "QRadioButton", "Use Time Limit"},
+                                               {1031, "QLineEdit", "10"},
+                                               {1036, "QPushButton", "Start Record"},
+                                               {1037, "QPushButton", "Cancel Record"},
+                                               {1035, "QLineEdit", ""},
+                                               {1038, "QLabel", "File Size:"},
+                                               {1039, "QLineEdit", "0 KBytes"},
+                                               {1004, "QProgressBar", ""}}) {
+        QWidget* w = m_pPage->GetDlgItem(e.id);
+        ASSERT_NE(w, nullptr) << e.id;
+        EXPECT_STREQ(w->metaObject()->className(), e.className) << e.id;
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_EQ(button->text(), e.text) << e.id;
+        }
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->text(), e.text) << e.id;
+        }
+        if (auto* edit = qobject_cast<QLineEdit*>(w); edit && e.id != 1030) {
+            EXPECT_EQ(edit->text(), e.text) << e.id;
+        }
+    }
+    std::vector<QString> statics;
+    for (QLabel* label : m_pPage->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) statics.push_back(label->text());
+    for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) statics.push_back(box->title());
+    std::sort(statics.begin(), statics.end());
+    EXPECT_EQ(statics, (std::vector<QString>{"File Size:", "Limit Option:", "MB", "Record Control:", "Record Process:",
+                                             "Seconds", "Status:", "Store File Path:"}));
+    for (QPushButton* button : m_pPage->findChildren<QPushButton*>()) EXPECT_FALSE(button->property(kDefaultButtonProperty).toBool()) << "no default button";
+}
+
+TEST_F(CaptureControlPageTest, ControlsLieInsideThePageAndDoNotOverlap) {
+    Open();
+    const DialogBaseUnits& units = m_pPage->BaseUnits();
+    EXPECT_EQ(m_pPage->minimumSize(), DluToPixels(QSize(302, 158), units));
+    const QRect page(QPoint(0, 0), m_pPage->minimumSize());
+    std::vector<QWidget*> controls;
+    for (QWidget* w : m_pPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        EXPECT_TRUE(page.contains(w->geometry())) << w->accessibleName().toStdString();
+        if (qobject_cast<QGroupBox*>(w) == nullptr) controls.push_back(w);
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
+                << controls[i]->accessibleName().toStdString() << " / " << controls[j]->accessibleName().toStdString();
+        }
+    }
+    // Each control of a group lies inside its frame.
+    std::map<QString, QRect> frames;
+    for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) frames[box->title()] = box->geometry();
+    for (const auto& [group, ids] : std::vector<std::pair<QString, std::vector<int>>>{
+             {"Limit Option:", {1033, 1032, 1034, 1031}},
+             {"Record Control:", {1036, 1037}},
+             {"Record Process:", {1035, 1038, 1039, 1004}}}) {
+        for (int id : ids) EXPECT_TRUE(frames[group].contains(m_pPage->GetDlgItem(id)->geometry())) << id;
+    }
+}
+
+TEST_F(CaptureControlPageTest, EveryControlHasAUniqueAccessibleNameInBothModes) {
+    CTestCapturePage& page = Open();
+    const auto check = [this](const QString& amountCaption) {
+        std::map<QString, int> count;
+        for (QWidget* w : m_pPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className() << " " << w->objectName().toStdString();
+            ++count[w->accessibleName()];
+        }
+        for (const auto& [name, n] : count) EXPECT_EQ(n, 1) << name.toStdString();
+        for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{1030, "Store File Path:"},
+                                                                           {1029, "Browse for the record file"},
+                                                                           {1033, "Use File Size Limit"},
+                                                                           {1032, "File size limit"},
+                                                                           {1034, "Use Time Limit"},
+                                                                           {1031, "Time limit"},
+                                                                           {1036, "Start Record"},
+                                                                           {1037, "Cancel Record"},
+                                                                           {1035, "Status:"},
+                                                                           {1038, amountCaption + " label"},
+                                                                           {1039, amountCaption},
+                                                                           {1004, "Record progress"}}) {
+            EXPECT_EQ(m_pPage->GetDlgItem(id)->accessibleName(), name) << id;
+        }
+        EXPECT_EQ(count["File size limit unit"], 1);
+        EXPECT_EQ(count["Time limit unit"], 1);
+        EXPECT_EQ(count["Store File Path: label"], 1);
+    };
+    check("File Size:");
+    page.OnTimeMode();
+    check("Time Left:");
+    page.OnSizeMode();
+    check("File Size:");
+}
+
+TEST_F(CaptureControlPageTest, ScreenshotOfThePage) {
+    CTestCapturePage& page = Open();
+    ASSERT_FALSE(page.grab().isNull());
+    EXPECT_TRUE(page.grab().save(QStringLiteral("capture_control_page.png")));
+    // And during a recording in time mode.
+    page.OnTimeMode();
+    SetText(1031, "60");
+    StartInto("shot.ts");
+    Ticks(250);
+    EXPECT_EQ(Text(1035), "Recording... 41%");
+    EXPECT_TRUE(page.grab().save(QStringLiteral("capture_control_page_recording.png")));
+}
+
+// --- Modes --------------------------------------------------------------------------------
+
+TEST_F(CaptureControlPageTest, TheRadioButtonsSwitchBetweenSizeAndTimeMode) {
+    CTestCapturePage& page = Open();
+    Click(1034);
+    EXPECT_FALSE(page.IsSizeLimit());
+    EXPECT_TRUE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_FALSE(Item<QRadioButton>(1033)->isChecked());
+    EXPECT_TRUE(Item<QRadioButton>(1034)->isChecked());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "Time Left:");
+    EXPECT_EQ(Text(1039), "0 Seconds");
+
+    Click(1033);
+    EXPECT_TRUE(page.IsSizeLimit());
+    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
+    EXPECT_FALSE(Item<QRadioButton>(1034)->isChecked());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
+    EXPECT_EQ(Text(1039), "0 KBytes");
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(CaptureControlPageTest, CheckingAModeButtonWithoutAClickSwitchesTheModeAllTheSame) {
+    // A screen reader checks a radio button through its accessible toggle action, which emits
+    // no click.
+    CTestCapturePage& page = Open();
+    const auto toggle = [this](int id) {
+        QAccessibleInterface* button =
+            QAccessible::queryAccessibleInterface(Item<QRadioButton>(id));
+        ASSERT_NE(button, nullptr);
+        ASSERT_NE(button->actionInterface(), nullptr);
+        button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    toggle(1034);
+    EXPECT_TRUE(Item<QRadioButton>(1034)->isChecked());
+    EXPECT_FALSE(page.IsSizeLimit());
+    EXPECT_TRUE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "Time Left:");
+    EXPECT_EQ(Text(1039), "0 Seconds");
+
+    toggle(1033);
+    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
+    EXPECT_TRUE(page.IsSizeLimit());
+    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
+    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
+    EXPECT_EQ(Text(1039), "0 KBytes");
+}
+
+// --- Time limit ---------------------------------------------------------------------------
+
+struct TimeLimitCase {
+    const char* limit;
+    const char* firstStatus;  // after tick 1
+    const char* firstLeft;
+    int endTick;              // the tick that ends the recording
+    const char* lastStatus;   // after the tick before it
+    const char* endLeft;      // 1039 after the last tick
+};
+
+TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercent) {
+    const std::vector<TimeLimitCase> cases = {
+        {"10", "Recording... 1%", "10 Seconds", 101, "Recording... 100%", "0 Seconds"},
+        {"12", "Recording... 0%", "12 Seconds", 122, "Recording... 100%", "0 Seconds"},
+        {"100", "Recording... 0%", "100 Seconds", 1010, "Recording... 100%", "-1 Seconds"},
+        {"1", "Recording... 10%", "1 Seconds", 11, "Recording... 100%", "0 Seconds"},
+        {"90", "Recording... 0%", "90 Seconds", 909, "Recording... 100%", "0 Seconds"},
+        {"91", "Recording... 0%", "91 Seconds", 920, "Recording... 100%", "-1 Seconds"},
+    };
+    CTestCapturePage& page = Open();
+    CDebugOutputCapture debug;
+    page.OnTimeMode();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        SetText(1031, c.limit);
+        StartInto("time.ts");
+        EXPECT_TRUE(page.IsTimerRunning());
+        Ticks(1);
+        EXPECT_EQ(Text(1035), c.firstStatus);
+        EXPECT_EQ(Text(1039), c.firstLeft);
+        EXPECT_EQ(page.Ticks(), 1u);
+        Ticks(c.endTick - 2);
+        EXPECT_EQ(Text(1035), c.lastStatus);
+        EXPECT_EQ(Progress(), 100);
+        ASSERT_TRUE(page.IsRecording());
+        EXPECT_TRUE(page.IsTimerRunning()) << "re-armed by every tick";
+        Ticks(1);
+        EXPECT_EQ(Text(1035), "Record Stopped!");
+        EXPECT_EQ(Text(1039), c.endLeft) << "1039 keeps the last tick's text";
+        EXPECT_EQ(Progress(), 0);
+        ExpectStopped();
+    }
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    for (const auto& line : debug.Lines()) EXPECT_EQ(line.find("Recording"), std::string::npos) << "time mode: " << line;
+}
+
+TEST_F(CaptureControlPageTest, TheTenSecondLimitShowsOnePercentAtTheFirstTickAndOneHundredAtTick100) {
+    CTestCapturePage& page = Open();
+    page.OnTimeMode();
+    StartInto("ten.ts");
+    Ticks(1);
+    EXPECT_EQ(Text(1035), "Recording... 1%");
+    EXPECT_EQ(Progress(), 1);
+    Ticks(54);
+    EXPECT_EQ(Text(1035), "Recording... 55%");
+    EXPECT_EQ(Text(1039), "5 Seconds");
+    EXPECT_EQ(Progress(), 55);
+    Ticks(45);
+    EXPECT_EQ(Text(1035), "Recording... 100%");
+    EXPECT_EQ(Text(1039), "0 Seconds");
+    EXPECT_TRUE(page.IsRecording());
+    Ticks(1);
+    EXPECT_EQ(Text(1035), "Record Stopped!");
+    EXPECT_EQ(Text(1039), "0 Seconds");
+    ExpectStopped();
+}
+
+// --- Size limit ---------------------------------------------------------------------------
+
+struct SizeLimitCase {
+    const char* limit;           // MB
+    std::uint64_t lastRunning;   // KB that still show 100 %
+    std::uint64_t firstStopping; // KB that end the recording (101 %)
+};
+
+TEST_F(CaptureControlPageTest, ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercentBeyondFourGiB) {
+    const std::vector<SizeLimitCase> cases = {
+        {"500", 517119, 517120},
+        {"50", 51711, 51712},
+        {"4096", 4236247, 4236248},          // beyond 4 GiB of file
+        {"5000", 5171199, 5171200},
+        {"800000", 827391999, 827392000},    // K x 100 needs 64 bits
+    };
+    CTestCapturePage& page = Open();
+    CDebugOutputCapture debug;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        SetText(1032, c.limit);
+        StartInto("size.ts");
+        Ticks(1);
+        EXPECT_EQ(Text(1035), "Recording... 0%");
+        EXPECT_EQ(Text(1039), "0 KBytes");
+        SetRecorded(c.lastRunning / 2);
+        Ticks(1);
+        EXPECT_EQ(Text(1035), "Recording... 50%");
+        EXPECT_EQ(Progress(), 50);
+        SetRecorded(c.lastRunning);
+        Ticks(1);
+        EXPECT_EQ(Text(1035), "Recording... 100%");
+        EXPECT_EQ(Text(1039).toStdString(), std::to_string(c.lastRunning) + " KBytes");
+        ASSERT_TRUE(page.IsRecording());
+        EXPECT_TRUE(page.IsTimerRunning());
+        EXPECT_EQ(page.Ticks(), 0u) << "ticks count only in time mode";
+        SetRecorded(c.firstStopping);
+        Ticks(1);
+        EXPECT_EQ(Text(1035), "Record Stopped!");
+        EXPECT_EQ(Text(1039).toStdString(), std::to_string(c.firstStopping) + " KBytes");
+        EXPECT_EQ(Progress(), 0);
+        ExpectStopped();
+    }
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    // The size mode's status also goes to the debugger output, once per running tick.
+    std::vector<std::string> recording;
+    for (const auto& line : debug.Lines()) {
+        if (line.rfind("Recording", 0) == 0) recording.push_back(line);
+    }
+    ASSERT_EQ(recording.size(), 3 * cases.size());
+    EXPECT_EQ(recording[0], "Recording... 0%");
+    EXPECT_EQ(recording[1], "Recording... 50%");
+    EXPECT_EQ(recording[2], "Recording... 100%");
+}
+
+TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt) {
+    constexpr std::uint64_t kSamples = 3000;
+    CTestCapturePage& page = Open(kSamples);
+    StartInto("real.ts");
+    ASSERT_TRUE(WaitUntil([this] { return m_pSource->SamplesDelivered() >= kSamples && !m_pSource->IsStreaming(); }));
+    Ticks(1);
+    const std::uint64_t bytes = kSamples * kSampleSize;
+    EXPECT_EQ(Text(1039).toStdString(), std::to_string(bytes / 1024) + " KBytes");
+    EXPECT_EQ(Text(1035), "Recording... 0%");
+    Click(1037);
+    ExpectStopped();
+    const std::string content = ReadWholeFile(m_folder.File("real.ts"));
+    ASSERT_EQ(content.size(), bytes);
+    for (std::uint64_t i = 0; i < kSamples; i += 997) {
+        ASSERT_EQ(static_cast<BYTE>(content[i * kSampleSize + 5]), SampleByte(i, 5)) << i;
+    }
+    EXPECT_FALSE(page.IsRecording());
+}
+
+TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweringItEndsIt) {
+    CTestCapturePage& page = Open();
+    SetText(1032, "50");
+    StartInto("grow.ts");
+    SetRecorded(51000);
+    Ticks(1);
+    EXPECT_EQ(Text(1035), "Recording... 99%");
+    SetRecorded(60000);
+    SetText(1032, "100");
+    Ticks(1);
+    EXPECT_EQ(page.SizeLimit(), 100u);
+    EXPECT_EQ(Text(1035), "Recording... 58%");
+    EXPECT_TRUE(page.IsRecording());
+    SetRecorded(100000);
+    Ticks(1);
+    EXPECT_EQ(Text(1035), "Recording... 97%");
+    EXPECT_TRUE(page.IsRecording());
+}
+
+TEST_F(CaptureControlPageTest, LoweringTheSizeLimitBelowTheSizeWrittenEndsTheRecordingAtTheNextTick) {
+    CTestCapturePage& page = Open();
+    SetText(1032, "100");
+    StartInto("shrink.ts");
+    SetRecorded(60000);
+    Ticks(1);
+    EXPECT_EQ(Text(1035), "Recording... 58%");
+    SetText(1032, "50");
+    Ticks(1);
+    EXPECT_EQ(page.SizeLimit(), 50u);
+    EXPECT_EQ(Text(1035), "Record Stopped!");
+    EXPECT_EQ(Text(1039), "60000 KBytes");
+    ExpectStopped();
+}
+
+TEST_F(CaptureControlPageTest, SwitchingModesDuringARecordingCountsTimeFromThatMoment) {
+    CTestCapturePage& page = Open();
+    StartInto("switch.ts");
+    Ticks(30);
+    EXPECT_EQ(page.Ticks(), 0u);
+    Click(1034);
+    EXPECT_EQ(Text(1039), "0 Seconds");
+    Ticks(1);
+    EXPECT_EQ(page.Ticks(), 1u);
+    EXPECT_EQ(Text(1035), "Recording... 1%");
+    EXPECT_EQ(Text(1039), "10 Seconds");
+    Ticks(9);
+    // Back to size mode: the size rules from the next tick, the count stands still.
+    Click(1033);
+    SetRecorded(256000);  // half of 500 MB
+    Ticks(5);
+    EXPECT_EQ(Text(1035), "Recording... 50%");
+    EXPECT_EQ(Text(1039), "256000 KBytes");
+    EXPECT_EQ(page.Ticks(), 10u);
+    Click(1034);
+    Ticks(1);
+    EXPECT_EQ(page.Ticks(), 11u);
+    EXPECT_EQ(Text(1035), "Recording... 11%");
+    EXPECT_EQ(Text(1039), "9 Seconds");
+    Ticks(89);
+    EXPECT_TRUE(page.IsRecording());
+    Ticks(1);
+    ExpectStopped();
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+// --- Start and cancel ---------------------------------------------------------------------
+
+TEST_F(CaptureControlPageTest, StartCreatesTheFileAtThePathShownAndArmsTheTimer) {
+    CTestCapturePage& page = Open();
+    WriteWholeFile(m_folder.File("old.ts"), "an older recording");
+    StartInto("old.ts");
+    EXPECT_TRUE(page.IsTimerRunning());
+    EXPECT_EQ(page.Ticks(), 0u);
+    EXPECT_TRUE(g_bRecordFileOpen);
+    EXPECT_EQ(g_strRecordPath, m_folder.File("old.ts"));
+    EXPECT_EQ(ReadWholeFile(m_folder.File("old.ts")), "") << "an existing file is emptied";
+    EXPECT_FALSE(g_BDAGraph.m_pSinkFilter->IsStopped()) << "the graph runs";
+    auto* timer = page.findChild<QTimer*>();
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isSingleShot());
+    EXPECT_EQ(timer->interval(), 100);
+}
+
+TEST_F(CaptureControlPageTest, CancelStopsTheGraphClosesTheFileAndKeepsTheLastAmount) {
+    CTestCapturePage& page = Open();
+    page.OnTimeMode();
+    StartInto("cancel.ts");
+    Ticks(37);
+    EXPECT_EQ(Progress(), 37);
+    Click(1037);
+    EXPECT_EQ(Text(1035), "Record Stopped!");
+    EXPECT_EQ(Text(1039), "7 Seconds");
+    EXPECT_EQ(Progress(), 0);
+    ExpectStopped();
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("cancel.ts")));
+    Ticks(1);  // a tick that was already on its way changes nothing
+    EXPECT_EQ(Text(1035), "Record Stopped!");
+    ExpectStopped();
+    // A new recording starts afresh.
+    StartInto("cancel.ts");
+    Ticks(1);
+    EXPECT_EQ(page.Ticks(), 1u);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(CaptureControlPageTest, StartTwiceCancelWhileIdleAndStartWithoutLockAreRefusedWithTheirMessages) {
+    CTestCapturePage& page = Open();
+    Click(1037);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is not started!"});
+    EXPECT_EQ(Text(1035), "") << "the message changes nothing else";
+    m_boxes.Clear();
+
+    g_bSignalLocked = 0;
+    SetText(1030, QString::fromStdString(m_folder.File("unlocked.ts")));
+    Click(1036);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Signal is not locked! Please check signal first."});
+    ExpectIdle();
+    EXPECT_TRUE(g_bRecordFileOpen) << "the default file stays open, untouched";
+    EXPECT_FALSE(std::filesystem::exists(m_folder.File("unlocked.ts")));
+    m_boxes.Clear();
+
+    g_bSignalLocked = 1;
+    page.OnTimeMode();
+    StartInto("twice.ts");
+    Ticks(3);
+    g_bSignalLocked = 0;  // the recording check comes first
+    SetText(1030, QString::fromStdString(m_folder.File("other.ts")));
+    Click(1036);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is started! Please wait or cancel record."});
+    EXPECT_TRUE(page.IsRecording());
+    EXPECT_TRUE(page.IsTimerRunning());
+    EXPECT_EQ(page.Ticks(), 3u);
+    EXPECT_EQ(g_strRecordPath, m_folder.File("twice.ts"));
+    EXPECT_FALSE(std::filesystem::exists(m_folder.File("other.ts")));
+    // Every box carries the application's title and one OK button.
+    for (const auto& box : m_boxes.Boxes()) {
+        EXPECT_EQ(box.caption, AfxGetAppName());
+        EXPECT_EQ(box.type, MB_OK);
+    }
+}
+
+struct RefusedFieldCase {
+    const char* time;
+    const char* size;
+    const char* prompt;
+};
+
+TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndStartsNothing) {
+    const std::vector<RefusedFieldCase> cases = {
+        {"0", "500", kTimeRangePrompt},       // the disabled field is checked as well
+        {"65536", "500", kTimeRangePrompt},
+        {"10", "20", kSizeRangePrompt},
+        {"10", "800001", kSizeRangePrompt},
+        {"abc", "500", kPositivePrompt},
+        {"10", "abc", kPositivePrompt},
+        {"", "500", kPositivePrompt},
+        {"10", "-60", kPositivePrompt},
+        {"2x", "500", kPositivePrompt},       // a number and more is not a number
+        {"10", "5abc", kPositivePrompt},
+        {"+5", "500", kPositivePrompt},       // unsigned: no sign at all
+        {"10", "50 0", kPositivePrompt},
+        {"0x10", "500", kPositivePrompt},
+        {" ", "500", kPositivePrompt},
+        {"0", "20", kTimeRangePrompt},        // the reading stops at the first refusal
+    };
+    CTestCapturePage& page = Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.time) + " / " + c.size);
+        m_boxes.Clear();
+        SetText(1031, c.time);
+        SetText(1032, c.size);
+        SetText(1030, QString::fromStdString(m_folder.File("refused.ts")));
+        Click(1036);
+        EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{c.prompt});
+        ExpectIdle();
+        EXPECT_FALSE(std::filesystem::exists(m_folder.File("refused.ts")));
+        EXPECT_EQ(page.TimeLimit(), 10u) << "a refused value never becomes the limit";
+        EXPECT_EQ(page.SizeLimit(), 500u);
+    }
+    // The boundaries themselves are accepted, with blanks around and leading zeros too.
+    for (const auto& [time, size] :
+         std::vector<std::pair<const char*, const char*>>{{"1", "50"}, {"65535", "800000"}, {" 010\t", "  0500 "}}) {
+        m_boxes.Clear();
+        SetText(1031, time);
+        SetText(1032, size);
+        StartInto("bounds.ts");
+        EXPECT_EQ(page.TimeLimit(), std::stoul(time));
+        EXPECT_EQ(page.SizeLimit(), std::stoul(size));
+        EXPECT_TRUE(m_boxes.Texts().empty());
+        Click(1037);
+    }
+}
+
+// --- Failures the page reports ------------------------------------------------------------
+
+TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoRecordingRuns) {
+    CTestCapturePage& page = Open();
+    const std::string missing = m_folder.File("no such folder/capture.ts");
+    SetText(1030, QString::fromStdString(missing));
+    Click(1036);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot create the record file " + missing +
+                                                        ": No such file or directory. Choose another folder or file name."});
+    ExpectStopped();
+    EXPECT_EQ(Text(1035), "");
+    Ticks(1);
+    ExpectStopped();
+
+    // A file another program holds open is named as such.
+    m_boxes.Clear();
+    const std::string held = m_folder.File("held.ts");
+    const int other = ::open(held.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    SetText(1030, QString::fromStdString(held));
+    Click(1036);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot create the record file " + held +
+                                                        ": the file is in use by another program. Choose another "
+                                                        "folder or file name."});
+    ExpectStopped();
+    ::close(other);
+
+    // Another place works at once.
+    m_boxes.Clear();
+    StartInto("fine.ts");
+    EXPECT_TRUE(page.IsTimerRunning());
+}
+
+TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy) {
+    CTestCapturePage& page = Open(6);
+    page.OnTimeMode();
+    SetText(1030, "/dev/full");
+    Click(1036);
+    ASSERT_TRUE(page.IsRecording());
+    ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
+    ASSERT_TRUE(WaitUntil([this] { return !m_pSource->IsStreaming(); }));
+    Ticks(1);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Recording stopped: writing /dev/full failed: No space left on "
+                                                        "device. Every byte written before the failure is kept."});
+    EXPECT_EQ(Text(1035), "Record Stopped!");
+    ExpectStopped();
+    Ticks(3);
+    EXPECT_EQ(m_boxes.Texts().size(), 1u) << "told once";
+}
+
+TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedSince) {
+    CTestCapturePage& page = Open(6);
+    SetText(1030, "/dev/full");
+    Click(1036);
+    ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
+    SetText(1030, QString::fromStdString(m_folder.File("next.ts")));
+    Ticks(1);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_NE(m_boxes.Texts()[0].find("writing /dev/full failed"), std::string::npos);
+    EXPECT_EQ(page.FilePath(), m_folder.File("next.ts")) << "the next start uses the new path";
+}
+
+TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsReportedOncePerEdit) {
+    CTestCapturePage& page = Open();
+    page.OnTimeMode();
+    StartInto("refuse.ts");
+    Ticks(10);
+    SetText(1031, "0");
+    Ticks(5);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kTimeRangePrompt});
+    EXPECT_EQ(page.TimeLimit(), 10u);
+    EXPECT_EQ(Text(1035), "Recording... 15%") << "the limit in force stays";
+    SetText(1031, "abc");
+    Ticks(5);
+    SetText(1031, "0");
+    Ticks(5);
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{kTimeRangePrompt, kPositivePrompt, kTimeRangePrompt}));
+    SetText(1031, "20");
+    Ticks(1);
+    EXPECT_EQ(page.TimeLimit(), 20u);
+    EXPECT_EQ(Text(1035), "Recording... 13%");
+    EXPECT_EQ(Text(1039), "18 Seconds");
+    // The same text refused again after an accepted one is a new edit.
+    SetText(1031, "0");
+    Ticks(3);
+    EXPECT_EQ(m_boxes.Texts().size(), 4u);
+    EXPECT_TRUE(page.IsRecording());
+
+    // In size mode too.
+    SetText(1031, "10");
+    page.OnSizeMode();
+    m_boxes.Clear();
+    SetText(1032, "20");
+    Ticks(4);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kSizeRangePrompt});
+    EXPECT_EQ(page.SizeLimit(), 500u);
+    EXPECT_TRUE(page.IsRecording());
+}
+
+TEST_F(CaptureControlPageTest, ALimitBeingTypedDuringARecordingCountsWhenTheEditEnds) {
+    // Regression: the numbers passed on the way ("6" on the way to "600") must not become the
+    // limit, or the recording would end at once; nor may an empty field prompt mid-typing.
+    CTestCapturePage& page = Open();
+    page.OnTimeMode();
+    SetText(1031, "60");
+    StartInto("typing.ts");
+    Ticks(100);
+    EXPECT_EQ(Text(1035), "Recording... 16%");
+    auto* field = Item<QLineEdit>(1031);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    Ticks(1);
+    QTest::keyClicks(field, "6");
+    Ticks(1);
+    EXPECT_EQ(page.TimeLimit(), 60u);
+    EXPECT_TRUE(page.IsRecording());
+    QTest::keyClicks(field, "00");
+    Ticks(1);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_TRUE(m_pHost->isVisible()) << "Enter must not close the main window";
+    Ticks(1);
+    EXPECT_EQ(page.TimeLimit(), 600u);
+    EXPECT_EQ(Text(1035), "Recording... 1%");
+    EXPECT_EQ(Text(1039), "590 Seconds");
+
+    // An edit that ends refused is reported once.
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    Ticks(3);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    QTest::keyClick(field, Qt::Key_Return);
+    Ticks(3);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kPositivePrompt});
+    EXPECT_EQ(page.TimeLimit(), 600u);
+    EXPECT_TRUE(page.IsRecording());
+}
+
+// --- Browse, keys, timer ------------------------------------------------------------------
+
+TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
+    CTestCapturePage& page = Open();
+    const QString before = Text(1030);
+    page.m_answer.reset();
+    Click(1029);
+    EXPECT_EQ(page.m_nAsked, 1);
+    EXPECT_EQ(Text(1030), before);
+    EXPECT_EQ(page.FilePath(), before.toStdString());
+
+    SetText(1031, "77");  // typed but not yet read: browsing leaves it alone
+    page.m_answer = QString::fromStdString(m_folder.File("chosen.ts"));
+    Click(1029);
+    EXPECT_EQ(Text(1030).toStdString(), m_folder.File("chosen.ts"));
+    EXPECT_EQ(page.FilePath(), m_folder.File("chosen.ts"));
+    EXPECT_EQ(Text(1031), "77");
+
+    SetText(1031, "10");
+    Click(1036);
+    EXPECT_TRUE(page.IsRecording());
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("chosen.ts")));
+    // A path changed during the recording applies to the next start.
+    page.m_answer = QString::fromStdString(m_folder.File("later.ts"));
+    Click(1029);
+    Ticks(2);
+    EXPECT_EQ(g_strRecordPath, m_folder.File("chosen.ts"));
+    EXPECT_FALSE(std::filesystem::exists(m_folder.File("later.ts")));
+    Click(1037);
+    Click(1036);
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("later.ts")));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBeforeOverwriting) {
+    CTestCapturePage& page = Open();
+    page.m_bRealDialog = true;
+    bool seen = false;
+    QTimer::singleShot(0, m_pPage, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_EQ(dialog->parentWidget(), m_pPage);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->defaultSuffix(), "ts");
+        EXPECT_EQ(dialog->nameFilters(), (QStringList{"TS Files (*.ts)", "All Files (*.*)"}));
+        EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(QDir(dialog->directory()).absolutePath(), QDir(QString::fromStdString(m_folder.Path())).absolutePath());
+        dialog->selectFile(QString::fromStdString(m_folder.File("picked")));
+        static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept
+    });
+    Click(1029);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
+
+    // Cancelled: nothing changes.
+    QTimer::singleShot(0, m_pPage, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+    });
+    Click(1029);
+    EXPECT_EQ(page.m_nAsked, 2);
+    EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
+    EXPECT_EQ(Text(1030).toStdString(), m_folder.File("picked.ts"));
+}
+
+TEST_F(CaptureControlPageTest, EnterIsSwallowedAndEscapeGoesOnToTheMainWindow) {
+    CTestCapturePage& page = Open();
+    Item<QLineEdit>(1030)->setFocus();
+    QTest::keyClick(Item<QLineEdit>(1030), Qt::Key_Return);
+    QTest::keyClick(m_pPage, Qt::Key_Enter);
+    EXPECT_TRUE(m_pHost->isVisible());
+    EXPECT_FALSE(page.IsRecording()) << "no button was run";
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    QTest::keyClick(m_pPage, Qt::Key_Escape);
+    EXPECT_FALSE(m_pHost->isVisible()) << "Escape closes the window, as in a dialog";
+}
+
+TEST_F(CaptureControlPageTest, ThePageTimerDrivesTheTicksAndOnlyTimerZeroIsThePages) {
+    CTestCapturePage& page = Open();
+    page.OnTimeMode();
+    StartInto("timer.ts");
+    page.OnTimer(1);
+    EXPECT_EQ(page.Ticks(), 0u) << "another timer's message is not a tick";
+    EXPECT_TRUE(page.IsTimerRunning());
+    // The real timer: wait (with a deadline, not a time) until it has ticked twice.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page.Ticks() >= 2; }, 30000));
+    EXPECT_TRUE(page.IsTimerRunning());
+    Click(1037);
+    ExpectStopped();
+}
+
+}  // namespace

@@ -1,0 +1,617 @@
+#include "pages/settings/bdacontrol_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "graph/bda_graph.h"
+#include "graph/driver_control.h"
+#include "platform/ks/vendor_property_sets.h"
+#include "platform/ui/qt/data_exchange.h"
+#include "sink/record_file.h"
+#include "pages/settings/mode_dlg.h"
+#include "pages/settings/tuner_card_environment.h"
+
+namespace {
+
+constexpr const char* kArden = "VLK Arden DVBS/S2 Tuner";
+constexpr const char* kIntegerPrompt = "请输入一个整数。";
+
+// The [Config] lines of an INI file, without line ends.
+std::vector<std::string> ConfigLines(const std::string& path) {
+    std::istringstream in(ReadWholeFile(path));
+    std::vector<std::string> lines;
+    bool inConfig = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            inConfig = line == "[Config]";
+            continue;
+        }
+        if (inConfig) lines.push_back(line);
+    }
+    return lines;
+}
+
+std::map<std::string, std::string> ConfigValues(const std::string& path) {
+    std::map<std::string, std::string> values;
+    for (const auto& line : ConfigLines(path)) {
+        const auto eq = line.find('=');
+        values[line.substr(0, eq)] = eq == std::string::npos ? "" : line.substr(eq + 1);
+    }
+    return values;
+}
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    return driver_bytes::GetLe32(&bytes.at(offset));
+}
+
+// The page with the program's end observed instead of carried out.
+class CTestTunerPage : public CBdacontrolDlg {
+public:
+    using CBdacontrolDlg::CBdacontrolDlg;
+    int m_nQuitRequests = 0;
+
+protected:
+    void PostQuit() override { ++m_nQuitRequests; }
+};
+
+class TunerSettingPageTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (m_pPage != nullptr) m_pPage->Destroy();
+        m_pHost.reset();  // deletes the page
+        m_pPage = nullptr;
+    }
+
+    void WriteSettings(const std::string& text) {
+        WriteWholeFile(SettingsPath(), "[Config]\r\n" + text);
+    }
+    std::string SettingsPath() const { return m_env.File("VLK-TScap.ini"); }
+
+    // The page inside a dialog that stands in for the main window, shown and initialised as
+    // the sheet does with its first page.
+    CTestTunerPage& Open(const std::string& card = kArden,
+                         CardCarrier carrier = CardCarrier::PciE) {
+        if (!m_bPublished) m_env.PublishCard(card, carrier);
+        m_bPublished = true;
+        return OpenWithoutPublishing();
+    }
+    CTestTunerPage& OpenWithoutPublishing() {
+        m_pHost = std::make_unique<QDialog>();
+        m_pPage = new CTestTunerPage(m_pHost.get());
+        m_pHost->resize(m_pPage->minimumSize());
+        m_pPage->resize(m_pPage->minimumSize());
+        m_pHost->show();
+        m_pPage->Initialise();
+        return *m_pPage;
+    }
+
+    template <typename T>
+    T* Item(int id) const {
+        T* item = m_pPage->Item<T>(id);
+        EXPECT_NE(item, nullptr) << id;
+        return item;
+    }
+    void Type(int id, const QString& text) {
+        auto* field = Item<QLineEdit>(id);
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+    // Moves the selection with the keyboard, as a user does (the list reports the change).
+    void Choose(int id, int index) {
+        auto* list = Item<QComboBox>(id);
+        list->setFocus();
+        if (list->currentIndex() < 0) QTest::keyClick(list, Qt::Key_Home);
+        while (list->currentIndex() < index) QTest::keyClick(list, Qt::Key_Down);
+        while (list->currentIndex() > index) QTest::keyClick(list, Qt::Key_Up);
+        ASSERT_EQ(list->currentIndex(), index);
+    }
+    void Click(int id) { QTest::mouseClick(Item<QPushButton>(id), Qt::LeftButton); }
+    int Commits() const {
+        const auto& calls = m_env.Script().calls;
+        return static_cast<int>(std::count(calls.begin(), calls.end(), "CommitChanges"));
+    }
+    bool Tuned(const std::string& call) const {
+        const auto& calls = m_env.Script().calls;
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    }
+
+    CTunerCardEnvironment m_env;
+    std::unique_ptr<QDialog> m_pHost;
+    CTestTunerPage* m_pPage = nullptr;
+    bool m_bPublished = false;
+};
+
+// --- Settings file -----------------------------------------------------------------------
+
+TEST_F(TunerSettingPageTest,
+       AFirstStartShowsEmptyFieldsAndTheFirstChoicesAndLockWritesTheNineKeys) {
+    Open();
+    for (int id : {1013, 1059, 1015, 1012, 1014}) EXPECT_EQ(Item<QLineEdit>(id)->text(), "") << id;
+    EXPECT_EQ(Item<QComboBox>(1003)->currentText(), "Diseqc NULL");
+    EXPECT_EQ(Item<QComboBox>(1002)->currentText(), "Horizontal");
+    EXPECT_EQ(Item<QComboBox>(1009)->currentText(), "Root Code");
+    EXPECT_EQ(Item<QLineEdit>(1058)->text(), "0");
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()))
+        << "nothing is written before the first lock";
+
+    Click(1);
+    EXPECT_EQ(ConfigLines(SettingsPath()),
+              (std::vector<std::string>{"polarity=0", "diseqc=0", "goldcode=0", "goldtype=0",
+                                        "freq=", "symbol=", "lnblow=", "lnbhigh=", "lnbswitch="}));
+    EXPECT_TRUE(Tuned("put_Frequency 0")) << "an empty frequency tunes to 0 kHz";
+    EXPECT_TRUE(m_env.Boxes().Texts().empty()) << m_env.Boxes().Texts().front();
+}
+
+TEST_F(TunerSettingPageTest, StoredValuesFillTheFieldsTheSelectorsAndTheTunerControlRecord) {
+    WriteSettings(
+        "polarity=1\r\ndiseqc=3\r\ngoldcode=262143\r\ngoldtype=0\r\nfreq=11778\r\nsymbol=27500\r\n"
+        "lnblow=9750\r\nlnbhigh=10600\r\nlnbswitch=11700\r\n");
+    CTestTunerPage& page = Open();
+    EXPECT_EQ(Item<QLineEdit>(1012)->text(), "11778");
+    EXPECT_EQ(Item<QLineEdit>(1014)->text(), "27500");
+    EXPECT_EQ(Item<QLineEdit>(1013)->text(), "9750");
+    EXPECT_EQ(Item<QLineEdit>(1015)->text(), "10600");
+    EXPECT_EQ(Item<QLineEdit>(1059)->text(), "11700");
+    EXPECT_EQ(Item<QLineEdit>(1058)->text(), "262143");
+    EXPECT_EQ(Item<QComboBox>(1002)->currentText(), "Vertical");
+    EXPECT_EQ(Item<QComboBox>(1003)->currentText(), "Diseqc C");
+    EXPECT_EQ(page.PolarityIndex(), 1);
+    EXPECT_EQ(page.DiseqcPortIndex(), 3);
+    EXPECT_EQ(page.CodeValue(), 262143);
+
+    const auto& record = g_TunerControlRecord.bytes;
+    EXPECT_EQ(driver_bytes::GetLe32(&record[0]), 11778u);
+    EXPECT_EQ(driver_bytes::GetLe32(&record[4]), 9750u);
+    EXPECT_EQ(driver_bytes::GetLe32(&record[8]), 10600u);
+    EXPECT_EQ(driver_bytes::GetLe32(&record[12]), 27500u);
+    EXPECT_EQ((std::vector<int>{record[16], record[17], record[18], record[19], record[20]}),
+              (std::vector<int>{1, 1, 0, 2, 3}));
+}
+
+struct StoredPortCase {
+    const char* stored;
+    std::int32_t index;
+    const char* shown;
+    std::vector<std::uint8_t> message;  // empty: no DiSEqC message at "Lock TP"
+    const char* written;
+};
+
+TEST_F(TunerSettingPageTest, AStoredPortOutsideTheListReadsAsMinusOneSendsNothingAndIsWrittenBack) {
+    const std::vector<StoredPortCase> cases = {
+        {"7", -1, "", {}, "-1"},
+        {"-2", -1, "", {}, "-1"},
+        {"2", 2, "Diseqc B", {0xE0, 0x10, 0x38, 0xF5}, "2"},  // vertical, high band, port B
+        {"abc", 0, "Diseqc NULL", {}, "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        TearDown();
+        m_env.Boxes().Clear();
+        WriteSettings(std::string("polarity=1\r\ndiseqc=") + c.stored +
+                      "\r\nfreq=11778\r\nlnbswitch=11700\r\nlnblow=9750\r\nlnbhigh=10600\r\nsymbol="
+                      "27500\r\n");
+        CTestTunerPage& page = Open();
+        m_env.Driver().ClearCalls();
+        EXPECT_EQ(page.DiseqcPortIndex(), c.index);
+        EXPECT_EQ(Item<QComboBox>(1003)->currentText(), c.shown);
+        EXPECT_EQ(g_TunerControlRecord.bytes[20], static_cast<std::uint8_t>(c.index));
+
+        Click(1);
+        const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC);
+        if (c.message.empty()) {
+            EXPECT_TRUE(sent.empty());
+        } else {
+            ASSERT_EQ(sent.size(), 1u);
+            EXPECT_EQ(
+                std::vector<std::uint8_t>(sent[0].data.begin() + 16, sent[0].data.begin() + 20),
+                c.message);
+        }
+        EXPECT_EQ(ConfigValues(SettingsPath())["diseqc"], c.written);
+        EXPECT_TRUE(m_env.Boxes().Texts().empty()) << m_env.Boxes().Texts().front();
+    }
+}
+
+TEST_F(TunerSettingPageTest, AStoredGoldTypeOfOneLeavesTheSelectorAtRootCodeAndIsWrittenBack) {
+    WriteSettings("goldcode=9\r\ngoldtype=1\r\n");
+    CTestTunerPage& page = Open();
+    EXPECT_EQ(Item<QComboBox>(1009)->currentText(), "Root Code");
+    EXPECT_EQ(page.CodeTypeIndex(), 1);
+
+    Click(1);
+    EXPECT_EQ(ConfigValues(SettingsPath())["goldtype"], "1");
+
+    // "Set" sends what the selector shows, and that is what is saved from then on.
+    Click(1000);
+    const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Le32(sent[0].data, 0), 9u);
+    EXPECT_EQ(Le32(sent[0].data, 4), 0u) << "root code";
+    Click(1);
+    EXPECT_EQ(ConfigValues(SettingsPath())["goldtype"], "0");
+}
+
+TEST_F(TunerSettingPageTest, SendSavesAndPreparesTheRecordWithoutTuning) {
+    CTestTunerPage& page = Open();
+    Choose(1003, 4);
+    EXPECT_EQ(page.DiseqcPortIndex(), 4);
+    Type(1012, "12188");
+    Item<QPushButton>(1011)->click();  // hidden: only a program can press it
+    EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "12188");
+    EXPECT_EQ(ConfigValues(SettingsPath())["diseqc"], "4");
+    EXPECT_EQ(g_TunerControlRecord.bytes[20], 4);
+    EXPECT_EQ(Commits(), 0);
+}
+
+// --- Fields and keys ---------------------------------------------------------------------
+
+TEST_F(TunerSettingPageTest, DigitFieldsTakeOnlyDigitsAndTheSwitchFieldTakesAnyText) {
+    Open();
+    const std::vector<std::tuple<int, QString, QString>> cases = {
+        {1013, "9a7-5 0", "9750"}, {1015, "10600", "10600"}, {1012, "+11778", "11778"},
+        {1014, "27.500", "27500"}, {1058, "-12", "12"},      {1059, "-1 MHz", "-1 MHz"}};
+    for (const auto& [id, typed, shown] : cases) {
+        Type(id, typed);
+        EXPECT_EQ(Item<QLineEdit>(id)->text(), shown) << id;
+    }
+    Click(1);
+    EXPECT_EQ(ConfigValues(SettingsPath())["lnbswitch"], "-1 MHz") << "stored as typed";
+    EXPECT_TRUE(Tuned("put_HighLowSwitchFrequency 4294966296")) << "parsed as -1 only when tuning";
+}
+
+TEST_F(TunerSettingPageTest, EnterInAnyFieldLocksTheTransponder) {
+    Open();
+    Type(1013, "9750");
+    Type(1015, "10600");
+    Type(1059, "11700");
+    Type(1012, "11778");
+    Type(1014, "27500");
+    Choose(1002, 1);
+    int expectedCommits = 0;
+    for (int id : {1012, 1014, 1059, 1013, 1003, 1058}) {
+        SCOPED_TRACE(id);
+        QWidget* field = m_pPage->GetDlgItem(id);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(Commits(), ++expectedCommits);
+        EXPECT_TRUE(m_pHost->isVisible()) << "Enter stays in the page";
+    }
+    EXPECT_TRUE(Tuned("put_Frequency 11778000"));
+    EXPECT_TRUE(Tuned("put_SymbolRate 27500"));
+    EXPECT_TRUE(Tuned("put_LocalOscillatorFrequencyLowBand 9750000"));
+    EXPECT_TRUE(Tuned("put_Polarity 2"));
+    EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "11778");
+    EXPECT_TRUE(Item<QPushButton>(1)->isEnabled());
+    EXPECT_TRUE(m_env.Boxes().Texts().empty()) << m_env.Boxes().Texts().front();
+}
+
+TEST_F(TunerSettingPageTest, EscapeDoesNothing) {
+    Open();
+    Type(1012, "11778");
+    for (int id : {1012, 1003, 1058}) {
+        QWidget* field = m_pPage->GetDlgItem(id);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Escape);
+        EXPECT_TRUE(m_pHost->isVisible()) << "Escape does not reach the window: " << id;
+    }
+    EXPECT_EQ(Commits(), 0);
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+    EXPECT_TRUE(m_env.Boxes().Texts().empty());
+}
+
+// --- Output stream -----------------------------------------------------------------------
+
+struct StreamStartCase {
+    const char* name;
+    CardCarrier carrier;
+    std::vector<std::uint8_t> driverReports;
+    const char* shown;  // "" nothing selected
+    StreamTypeRecord pageRecord;
+};
+
+TEST_F(TunerSettingPageTest, TheOutputStreamStartsFromTheCarrier) {
+    const std::vector<StreamStartCase> cases = {
+        {"PCI-E reporting GS", CardCarrier::PciE, {0, 1}, "GS", kGenericStreamType},
+        {"PCI-E reporting TS", CardCarrier::PciE, {1, 0}, "TS", kTransportStreamType},
+        {"PCI-E reporting neither", CardCarrier::PciE, {0, 0}, "", StreamTypeRecord{{0, 0}}},
+        {"USB", CardCarrier::Usb, {0, 1}, "TS", kTransportStreamType},
+        {"no Input0 pin", CardCarrier::NoInput0, {0, 1}, "TS", kTransportStreamType},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        CTunerCardEnvironment environment;  // a fresh card each time
+        environment.PublishCard(kArden, c.carrier);
+        environment.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
+                                   c.driverReports);
+        CTestTunerPage& page = OpenWithoutPublishing();
+        EXPECT_EQ(Item<QComboBox>(1007)->currentText(), c.shown);
+        EXPECT_EQ(page.StreamType(), c.pageRecord);
+        EXPECT_TRUE(environment.Boxes().Texts().empty()) << environment.Boxes().Texts().front();
+        EXPECT_TRUE(g_bRecordFileOpen) << "the default record file is opened";
+        EXPECT_TRUE(std::filesystem::exists(environment.File("Vantor-capture.ts")));
+        if (c.carrier != CardCarrier::PciE) {
+            for (const auto& call : environment.Driver().Calls()) {
+                EXPECT_NE(call.kind, CFakeKsPropertySet::Kind::Get)
+                    << "nothing is read on this carrier";
+            }
+        }
+        TearDown();
+    }
+}
+
+TEST_F(TunerSettingPageTest, ATunerThatRefusesThePropertySetStopsAfterTheMessage) {
+    CTestTunerPage& page = Open(kArden, CardCarrier::Refusing);
+    EXPECT_EQ(m_env.Boxes().Texts(),
+              std::vector<std::string>{"m_pTunerDevice USB QueryInterface Failed"});
+    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
+    EXPECT_FALSE(std::filesystem::exists(m_env.File("Vantor-capture.ts")))
+        << "no record file without a handle";
+    EXPECT_EQ(Item<QComboBox>(1007)->currentIndex(), -1);
+    EXPECT_EQ(page.m_nQuitRequests, 0);
+    // Still usable: "Lock TP" saves and tunes.
+    Type(1012, "11778");
+    Click(1);
+    EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "11778");
+    EXPECT_TRUE(Tuned("put_Frequency 11778000"));
+}
+
+TEST_F(TunerSettingPageTest, ChoosingGsIsSentOnlyAtTheNextLock) {
+    CTestTunerPage& page = Open();
+    m_env.Driver().ClearCalls();
+    Choose(1007, 1);
+    EXPECT_EQ(page.StreamType(), kGenericStreamType);
+    EXPECT_TRUE(m_env.Driver().Calls().empty());
+
+    Click(1);
+    const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, (std::vector<std::uint8_t>{0, 1}));
+}
+
+// --- Scrambling code ---------------------------------------------------------------------
+
+TEST_F(TunerSettingPageTest, SetSendsTheCodeWithTheSelectorsType) {
+    CTestTunerPage& page = Open(kArden, CardCarrier::Usb);
+    Type(1058, "12");
+    Choose(1009, 1);
+    Click(1000);
+    const auto sent = m_env.SetsOf(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Le32(sent[0].data, 0), 12u);
+    EXPECT_EQ(Le32(sent[0].data, 4), 1u) << "gold code";
+    EXPECT_EQ(page.CodeValue(), 12);
+    EXPECT_EQ(page.CodeTypeIndex(), 1);
+    EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{"Successfully set the PLSCode."});
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()))
+        << "Set stores in the page, not in the file";
+}
+
+TEST_F(TunerSettingPageTest, ACodeThatIsNoIntegerIsRefusedAtEverySaveAndSetAndKeepsItsValue) {
+    WriteSettings("goldcode=5\r\n");
+    CTestTunerPage& page = Open();
+    Item<QLineEdit>(1058)->clear();
+
+    Item<QPushButton>(1011)->click();  // "Send": one save
+    EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{kIntegerPrompt});
+    EXPECT_EQ(ConfigValues(SettingsPath())["goldcode"], "5");
+    EXPECT_EQ(m_pPage->focusWidget(), Item<QLineEdit>(1058)) << "the refused field gets the focus";
+
+    m_env.Boxes().Clear();
+    Click(1);  // "Lock TP" saves twice
+    EXPECT_EQ(m_env.Boxes().Texts(), (std::vector<std::string>{kIntegerPrompt, kIntegerPrompt}));
+    EXPECT_EQ(Commits(), 1) << "the lock goes on";
+
+    m_env.Boxes().Clear();
+    Item<QLineEdit>(1058)->setText("x7");  // pasted text bypasses the digit filter
+    Click(1000);
+    EXPECT_EQ(m_env.Boxes().Texts(),
+              (std::vector<std::string>{kIntegerPrompt, "Successfully set the PLSCode."}));
+    const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Le32(sent[0].data, 0), 5u) << "the previous value";
+    EXPECT_EQ(page.CodeValue(), 5);
+}
+
+// --- Unsupported card, destruction ---------------------------------------------------------
+
+TEST_F(TunerSettingPageTest, AnUnsupportedCardIsToldAndTheProgramAskedToEnd) {
+    CTestTunerPage& page = Open("Generic DVB-S2 Tuner", CardCarrier::PciE);
+    ASSERT_EQ(m_env.Boxes().Boxes().size(), 1u);
+    EXPECT_EQ(m_env.Boxes().Boxes()[0].text, "This card is not support Recorder!");
+    EXPECT_EQ(m_env.Boxes().Boxes()[0].caption, AfxGetAppName());
+    EXPECT_EQ(page.m_nQuitRequests, 1);
+    EXPECT_EQ(page.TunerDevice(), g_BDAGraph.m_pTunerDevice.Get())
+        << "the page holds the tuner before it stops";
+    EXPECT_NE(page.TunerDevice(), nullptr);
+    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl) << "no driver handle is taken";
+    EXPECT_TRUE(m_env.Driver().Calls().empty());
+    EXPECT_FALSE(std::filesystem::exists(m_env.File("Vantor-capture.ts")));
+}
+
+TEST_F(TunerSettingPageTest, DestructionSavesThenResetsTheCodeThenReleasesTheGraph) {
+    Open();
+    Type(1012, "12188");
+    struct Seen {
+        std::string savedFrequency;
+        bool graphAlive;
+        bool handleAlive;
+    };
+    std::vector<Seen> seen;
+    m_env.Driver().OnSet([&](const CFakeKsPropertySet::Call& call) {
+        if (call.id != KSPROPERTY_BDA_GOLDCODE) return;
+        seen.push_back({ConfigValues(SettingsPath())["freq"],
+                        static_cast<bool>(g_BDAGraph.m_pGraph),
+                        static_cast<bool>(g_BDAGraph.m_pKsCtrl)});
+    });
+    m_pPage->Destroy();
+    m_env.Driver().OnSet(nullptr);
+
+    const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ((std::pair{Le32(sent[0].data, 0), Le32(sent[0].data, 4)}), (std::pair{1u, 0u}))
+        << "root code 1";
+    EXPECT_EQ((std::pair{Le32(sent[1].data, 0), Le32(sent[1].data, 4)}), (std::pair{0u, 1u}))
+        << "gold code 0";
+    ASSERT_EQ(seen.size(), 2u);
+    for (const auto& s : seen) {
+        EXPECT_EQ(s.savedFrequency, "12188") << "saved before the reset";
+        EXPECT_TRUE(s.graphAlive) << "released after the reset";
+        EXPECT_TRUE(s.handleAlive);
+    }
+    EXPECT_FALSE(g_BDAGraph.m_pGraph);
+    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
+    EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
+    EXPECT_EQ(m_pPage->TunerDevice(), nullptr);
+}
+
+// --- Mode codes through the page -----------------------------------------------------------
+
+// Works the mode-code dialog once it is up.
+void WhenModeDialogOpens(std::function<void(CModeDlg&)> work) {
+    QTimer::singleShot(0, [work = std::move(work)] {
+        auto* dialog = dynamic_cast<CModeDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        work(*dialog);
+    });
+}
+
+void ClickBox(CModeDlg& dialog, int id) {
+    auto* box = dialog.Item<QCheckBox>(id);
+    ASSERT_NE(box, nullptr);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+TEST_F(TunerSettingPageTest, SetModCodesSendsTheAllRecordEvenWithBoxesUncheckedByHand) {
+    WriteWholeFile(m_env.File("VLK-IPdata.ini"), "[Config]\r\nModCodeAll=1\r\n");
+    Open();
+    WhenModeDialogOpens([](CModeDlg& dialog) {
+        ClickBox(dialog, 1010);
+        ClickBox(dialog, 1095);
+        QTest::mouseClick(dialog.Item<QPushButton>(IDOK), Qt::LeftButton);
+    });
+    Click(1001);
+    const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES);
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent[0].data.size(), 1348u);
+    EXPECT_EQ(Le32(sent[0].data, 0), 112u);
+    const std::vector<std::array<std::uint32_t, 3>> expected = {{12, 0, 0}, {12, 1, 0}, {12, 0, 1},
+                                                                {12, 1, 1}, {18, 0, 0}, {18, 1, 0},
+                                                                {18, 0, 1}, {18, 1, 1}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::size_t at = 4 + 12 * i;
+        EXPECT_EQ((std::array{Le32(sent[0].data, at), Le32(sent[0].data, at + 4),
+                              Le32(sent[0].data, at + 8)}),
+                  expected[i])
+            << i;
+    }
+    EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{"Successfully set the Mode Codes.."});
+}
+
+TEST_F(TunerSettingPageTest, CancelInTheModeDialogSendsAndWritesNothing) {
+    const std::string before = "[Config]\r\nModCodeAll=0\r\nModCodeCheck_4=1\r\n";
+    WriteWholeFile(m_env.File("VLK-IPdata.ini"), before);
+    Open();
+    WhenModeDialogOpens([](CModeDlg& dialog) {
+        ClickBox(dialog, 1075);
+        ClickBox(dialog, 1071);
+        QTest::mouseClick(dialog.Item<QPushButton>(IDCANCEL), Qt::LeftButton);
+    });
+    Click(1001);
+    EXPECT_TRUE(m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES).empty());
+    EXPECT_EQ(ReadWholeFile(m_env.File("VLK-IPdata.ini")), before);
+    EXPECT_TRUE(m_env.Boxes().Texts().empty());
+}
+
+// --- Layout --------------------------------------------------------------------------------
+
+TEST_F(TunerSettingPageTest, EveryControlHasAUniqueAccessibleName) {
+    Open();
+    std::map<QString, std::vector<QWidget*>> byName;
+    for (QWidget* w : m_pPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        EXPECT_FALSE(w->accessibleName().isEmpty())
+            << w->metaObject()->className() << " " << w->objectName().toStdString();
+        byName[w->accessibleName()].push_back(w);
+    }
+    for (const auto& [name, widgets] : byName) EXPECT_EQ(widgets.size(), 1u) << name.toStdString();
+    // A label that names its field is told apart from it.
+    for (QLabel* label : m_pPage->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (label->text() == "Frequency:") {
+            EXPECT_EQ(label->accessibleName(), "Frequency: label");
+        }
+    }
+    for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{1013, "LNBLow:"},
+                                                                       {1059, "LNBSwitch:"},
+                                                                       {1015, "LNBHigh:"},
+                                                                       {1003, "Diseqc:"},
+                                                                       {1012, "Frequency:"},
+                                                                       {1014, "SymbolRate:"},
+                                                                       {1002, "Polarity:"},
+                                                                       {1007, "OutPutStream:"},
+                                                                       {1058, "Code:"},
+                                                                       {1009, "Code Type:"},
+                                                                       {1, "Lock TP"}}) {
+        EXPECT_EQ(m_pPage->GetDlgItem(id)->accessibleName(), name) << id;
+    }
+}
+
+TEST_F(TunerSettingPageTest, ControlsSitAtTheirDialogUnitRectangles) {
+    Open();
+    const DialogBaseUnits& units = m_pPage->BaseUnits();
+    EXPECT_EQ(m_pPage->minimumSize(), DluToPixels(QSize(296, 151), units));
+    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{1013, {56, 7, 41, 14}},
+                                                                    {1014, {208, 29, 41, 14}},
+                                                                    {1058, {56, 106, 41, 14}},
+                                                                    {1000, {212, 105, 61, 14}},
+                                                                    {1001, {80, 131, 69, 14}},
+                                                                    {1011, {15, 130, 26, 14}},
+                                                                    {1, {170, 128, 122, 17}}}) {
+        EXPECT_EQ(m_pPage->GetDlgItem(id)->geometry(), DluToPixels(dlu, units)) << id;
+    }
+    // Drop-down lists: the template height includes the open list; the closed box is one line.
+    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{1003, {56, 68, 61, 83}},
+                                                                    {1002, {209, 49, 61, 40}},
+                                                                    {1007, {209, 68, 61, 44}},
+                                                                    {1009, {155, 106, 49, 44}}}) {
+        const QRect pixels = DluToPixels(dlu, units);
+        const QRect actual = m_pPage->GetDlgItem(id)->geometry();
+        EXPECT_EQ(actual.topLeft(), pixels.topLeft()) << id;
+        EXPECT_EQ(actual.width(), pixels.width()) << id;
+    }
+    EXPECT_FALSE(Item<QPushButton>(1011)->isVisible()) << "Send is hidden";
+    EXPECT_TRUE(Item<QPushButton>(1)->property(kDefaultButtonProperty).toBool());
+    EXPECT_EQ(Item<QComboBox>(1003)->count(), 5);
+    EXPECT_EQ(Item<QComboBox>(1003)->itemText(4), "Diseqc D");
+    EXPECT_EQ(Item<QComboBox>(1007)->itemText(1), "GS");
+    EXPECT_EQ(Item<QComboBox>(1009)->itemText(1), "Gold Code");
+    EXPECT_EQ(Item<QPushButton>(1001)->text(), "Set MODCODES");
+    EXPECT_EQ(m_pPage->Title(), "Tuner Setting");
+}
+
+TEST_F(TunerSettingPageTest, ScreenshotOfThePage) {
+    WriteSettings(
+        "polarity=0\r\ndiseqc=1\r\ngoldcode=0\r\ngoldtype=0\r\nfreq=11778\r\nsymbol=27500\r\n"
+        "lnblow=9750\r\nlnbhigh=10600\r\nlnbswitch=11700\r\n");
+    Open();
+    const QPixmap shot = m_pPage->grab();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_TRUE(shot.save(QStringLiteral("tuner_setting_page.png")));
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "pages/shell/qt_process_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/hang_watchdog.h"
+
+namespace {
+
+struct OutputCase {
+    const char* name;
+    const char* program;
+    std::vector<std::string> arguments;
+    int timeoutMs;
+    std::optional<std::string> expected;
+};
+
+void PrintTo(const OutputCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const OutputCase kOutputCases[] = {
+    {"PrintsItsAnswer", "sh", {"-c", "printf 'xchm.desktop\\n'"}, 2000, "xchm.desktop\n"},
+    {"PrintsNothing", "sh", {"-c", "true"}, 2000, ""},
+    {"ErrorOutputIsNotTheAnswer",
+     "sh",
+     {"-c", "echo complaint >&2; echo answer"},
+     2000,
+     "answer\n"},
+    {"ProgramMissing", "vlk-no-such-program", {}, 2000, std::nullopt},
+    {"ExitsWithAnError", "sh", {"-c", "echo partial; exit 3"}, 2000, std::nullopt},
+    {"Crashes", "sh", {"-c", "kill -SEGV $$"}, 2000, std::nullopt},
+    // Killed at the time limit instead of holding the window.
+    {"RunsTooLong", "sleep", {"30"}, 200, std::nullopt},
+};
+
+class QtProcessRunnerOutputTest : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(QtProcessRunnerOutputTest, AnswersOnlyForAProgramThatEndedWell) {
+    const CHangWatchdog watchdog("process runner output", std::chrono::seconds(20));
+    const OutputCase& c = GetParam();
+    CQtProcessRunner runner;
+    int answers = 0;
+    std::optional<std::string> output;
+    runner.Query(c.program, c.arguments, c.timeoutMs, [&](std::optional<std::string> answer) {
+        ++answers;
+        output = std::move(answer);
+    });
+    EXPECT_EQ(answers, 0) << "answered later, from the event loop";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers > 0; }, 10'000));
+    EXPECT_EQ(output, c.expected);
+    QTest::qWait(50);
+    EXPECT_EQ(answers, 1) << "answered once";
+}
+
+TEST(QtProcessRunnerTest, ARunnerThatGoesFirstKillsItsQueryAndAnswersNothing) {
+    const CHangWatchdog watchdog("process runner teardown", std::chrono::seconds(20));
+    bool answered = false;
+    {
+        CQtProcessRunner runner;
+        runner.Query("sleep", {"30"}, 20'000, [&](std::optional<std::string>) { answered = true; });
+        QTest::qWait(50);
+    }
+    QTest::qWait(50);
+    EXPECT_FALSE(answered);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, QtProcessRunnerOutputTest, ::testing::ValuesIn(kOutputCases),
+                         [](const ::testing::TestParamInfo<OutputCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+TEST(QtProcessRunnerTest, StartDetachedTellsWhetherTheProgramStarted) {
+    CQtProcessRunner runner;
+    EXPECT_TRUE(runner.StartDetached("true", {}, "/"));
+    EXPECT_FALSE(runner.StartDetached("vlk-no-such-program", {"/tmp/x.html"}, "/"));
+    EXPECT_FALSE(runner.StartDetached("true", {}, "/vlk-no-such-folder"));
+}
+
+}  // namespace

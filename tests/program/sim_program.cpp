@@ -1,0 +1,171 @@
+#include "program/sim_program.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "core/process_globals.h"
+#include "drivers/sim/sim_capture_filter.h"
+#include "drivers/sim/ts_packet_reader.h"
+#include "graph/bda_graph.h"
+#include "graph/driver_control.h"
+#include "platform/ui/qt/property_sheet.h"
+#include "sink/record_file.h"
+#include "pages/record/uti_virtual_damon_dlg.h"
+#include "pages/settings/bdacontrol_dlg.h"
+#include "pages/settings/mode_dlg.h"
+#include "status/signal_monitor.h"
+
+namespace {
+
+constexpr int kCloseLimitMs = 5000;
+
+SimOptions Noiseless() {
+    SimOptions options;
+    options.noise = 0;
+    return options;
+}
+
+}  // namespace
+
+CSimProgram::CSimProgram() {
+    const std::string transponders = File("Transponders");
+    std::filesystem::create_directories(transponders);
+    std::filesystem::copy_file(BuildTranspondersFolder() + "/Astra-19.2E.ini",
+                               transponders + "/Astra-19.2E.ini");
+    m_pProvider = std::make_unique<CSimDeviceProvider>(Noiseless(), CSimClock::Mode::Manual,
+                                                       CSimSky::Load(transponders));
+
+    const std::wstring_view name = Card().Profile().friendlyName;
+    g_nDeviceIndex = 0;  // no real card is published before the simulated ones here
+    g_strDeviceName.assign(name.begin(), name.end());
+    g_strWorkDir = m_environment.Folder().Path();
+    g_TunerControlRecord = TunerControlRecord{};
+    g_bSignalLocked = 0;
+}
+
+CSimProgram::~CSimProgram() {
+    // A window that a failed test left behind must not hand its graph or file to the next test.
+    g_BDAGraph.ReleaseTunerGraph();
+    g_BDAGraph.m_nTunerModel = 0;
+    g_RecordFile.Close();
+    g_bRecordFileOpen = false;
+    g_bSignalLocked = 0;
+    m_pCapture = nullptr;
+    m_pProvider.reset();
+}
+
+std::uint64_t CSimProgram::SamplesDelivered() {
+    if (!m_pCapture) m_pCapture = g_BDAGraph.m_pReceiverDevice;
+    const auto* capture = dynamic_cast<CSimCaptureFilter*>(m_pCapture.Get());
+    EXPECT_NE(capture, nullptr) << "no simulated capture filter in the graph";
+    return capture != nullptr ? capture->OutputPin()->SamplesDelivered() : 0;
+}
+
+int RunModal(CDialog& window, const std::function<void()>& script) {
+    QTimer::singleShot(0, &window, [&window, &script] {
+        script();
+        QTimer::singleShot(kCloseLimitMs, &window, [&window] {
+            if (!window.isVisible()) return;
+            ADD_FAILURE() << "the window is still open " << kCloseLimitMs << " ms after the script";
+            window.EndDialog(IDCANCEL);
+        });
+    });
+    return window.DoModal();
+}
+
+CBdacontrolDlg& TunerPage(CBDAUtilDlg& window) {
+    return *window.TunerPage();
+}
+
+CUtiVirtualDamonDlg& CapturePage(CBDAUtilDlg& window) {
+    window.Sheet()->setCurrentIndex(1);
+    auto* page = dynamic_cast<CUtiVirtualDamonDlg*>(window.Sheet()->widget(1));
+    EXPECT_NE(page, nullptr);
+    return *page;
+}
+
+void Choose(QComboBox* list, int index) {
+    list->setFocus();
+    if (list->currentIndex() < 0) QTest::keyClick(list, Qt::Key_Home);
+    while (list->currentIndex() < index) QTest::keyClick(list, Qt::Key_Down);
+    while (list->currentIndex() > index) QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(list->currentIndex(), index);
+}
+
+void EnterTransponder(CBDAUtilDlg& window) {
+    CBdacontrolDlg& page = TunerPage(window);
+    const std::pair<int, const char*> fields[] = {
+        {CBdacontrolDlg::kIdLnbLow, "9750"},      {CBdacontrolDlg::kIdLnbHigh, "10600"},
+        {CBdacontrolDlg::kIdLnbSwitch, "11700"},  {CBdacontrolDlg::kIdFrequency, "11362"},
+        {CBdacontrolDlg::kIdSymbolRate, "22000"},
+    };
+    for (const auto& [id, text] : fields) {
+        auto* field = page.Item<QLineEdit>(id);
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+    Choose(page.Item<QComboBox>(CBdacontrolDlg::kIdPolarity), 0);  // Horizontal
+    Choose(page.Item<QComboBox>(CBdacontrolDlg::kIdDiseqc), 2);    // Diseqc B: the 19.2 E dish
+}
+
+bool LockTp(CBDAUtilDlg& window, CSimClock& clock) {
+    TunerPage(window).Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->click();
+    clock.AdvanceMs(400);  // the card locks 300 ms after the tune
+    return QTest::qWaitFor([] { return g_bSignalLocked.load() == 1; }, 5000);
+}
+
+void StartRecord(CUtiVirtualDamonDlg& page, const std::string& path) {
+    auto* field = page.Item<QLineEdit>(CUtiVirtualDamonDlg::kIdFilePath);
+    field->clear();
+    QTest::keyClicks(field, QString::fromStdString(path));
+    page.Item<QPushButton>(CUtiVirtualDamonDlg::kIdStartRecord)->click();
+}
+
+void WithModeDialog(CBDAUtilDlg& window, const std::function<void(CModeDlg&)>& work) {
+    bool worked = false;
+    QTimer::singleShot(0, &window, [&] {
+        auto* dialog = dynamic_cast<CModeDlg*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "\"Select Mode Code\" is not up";
+            return;
+        }
+        worked = true;
+        work(*dialog);
+        if (dialog->isVisible()) dialog->EndDialog(IDCANCEL);
+    });
+    TunerPage(window).Item<QPushButton>(CBdacontrolDlg::kIdSetModCodes)->click();
+    EXPECT_TRUE(worked);
+}
+
+void ClickCheckBox(CDialog& dialog, int id) {
+    auto* box = dialog.Item<QCheckBox>(id);
+    ASSERT_NE(box, nullptr) << id;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+void ExpectRecordedSamples(const std::string& path, std::uint64_t samples, bool oneStream) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), samples * CSimProgram::kSampleBytes)
+        << samples << " samples of " << CSimProgram::kSampleBytes << " bytes were delivered";
+    std::uint64_t badSync = 0;
+    for (std::size_t at = 0; at < bytes.size(); at += 188) {
+        if (bytes[at] != 0x47) ++badSync;
+    }
+    EXPECT_EQ(badSync, 0u) << "packets without the sync byte";
+    if (!oneStream) return;
+    CTsPacketReader reader;
+    reader.Read(bytes.data(), bytes.size() / 188);
+    EXPECT_TRUE(reader.Errors().empty()) << "a gap in the stream: " << reader.Errors().front();
+}
