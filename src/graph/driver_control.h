@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "graph/driver_records.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/ui/window_handle.h"
 
 enum class DriverControlResult {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "graph/driver_records.h"
+#include "platform/ks/vendor_records.h"
 
 enum class TunerField { Frequency, SymbolRate, LnbLow, LnbHigh, LnbSwitch };
 

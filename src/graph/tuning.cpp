@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "core/process_globals.h"
+#include "diseqc/switch_message.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "platform/com/co_create.h"
@@ -29,21 +30,17 @@ bool GraphIsReady() {
     return g_BDAGraph.m_pSpace && g_BDAGraph.m_pProvider && g_BDAGraph.m_pGraphControl;
 }
 
-}  // namespace
-
-std::array<std::uint8_t, 4> CommittedSwitchMessage(std::int32_t frequencyMHz, std::int32_t lnbSwitchMHz,
-                                                   std::int32_t polarityIndex, std::int32_t portIndex) {
-    std::uint8_t d = 0xF0;                                 // committed switch, all options cleared
-    if (IsHighBand(frequencyMHz, lnbSwitchMHz)) d += 1;   // bit 0: high band (22 kHz)
-    if (polarityIndex == 0) d += 2;                        // bit 1: horizontal (18 V)
-    if (portIndex == 2) d += 4;                            // bits 2-3: port A 00, B 01, C 10, D 11
-    if (portIndex == 3) d += 8;
-    if (portIndex == 4) d += 12;
-    return {0xE0,  // from master, no reply, first transmission
-            0x10,  // any LNB, switcher or SMATV
-            0x38,  // write to port group 0 (committed switches)
-            d};
+// The page's port index 1..4 is A..D; any other index selects as A does.
+diseqc::Port SwitchPort(std::int32_t portIndex) {
+    switch (portIndex) {
+        case 2: return diseqc::Port::B;
+        case 3: return diseqc::Port::C;
+        case 4: return diseqc::Port::D;
+        default: return diseqc::Port::A;
+    }
 }
+
+}  // namespace
 
 void PrepareTunerControl(ITunerPage& page) {
     page.SaveSettings();
@@ -73,7 +70,7 @@ void LockTransponder(ITunerPage& page) {
     g_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(transponder.lnbHighMHz));
     g_TunerControlRecord.SetSymbolRate(static_cast<std::uint32_t>(transponder.symbolRateKsps));
     g_TunerControlRecord.SetPolarity(static_cast<std::uint8_t>(transponder.polarityIndex));
-    g_TunerControlRecord.bytes[17] = 1;
+    g_TunerControlRecord.bytes[TunerControlRecord::kConstantsOffset] = 1;
 
     if (!GraphIsReady()) {
         // Without a built graph there is nothing to tune; say so instead of failing silently.
@@ -93,8 +90,9 @@ void LockTransponder(ITunerPage& page) {
 
         const std::int32_t port = page.DiseqcPortIndex();
         if (port > 0) {
-            const auto message = CommittedSwitchMessage(transponder.frequencyMHz, lnbSwitch,
-                                                        transponder.polarityIndex, port);
+            const auto message =
+                diseqc::CommittedSwitch(SwitchPort(port), IsHighBand(transponder.frequencyMHz, lnbSwitch),
+                                        transponder.polarityIndex == 0);
             SendDiseqCommand(message, DiseqcForm::LockTp);
         }
 

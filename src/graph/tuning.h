@@ -1,7 +1,6 @@
 #pragma once
 // "Lock TP": store the page's transponder, prepare the driver's tuner control record, bring the
 // output stream type in line, send the committed-switch message, tune and run the graph.
-#include <array>
 #include <cstdint>
 
 #include "graph/tuner_page.h"
@@ -15,10 +14,6 @@ struct TransponderInput {
     std::int32_t lnbHighMHz = 0;
     std::int32_t polarityIndex = 0;
 };
-
-// The committed-switch message E0 10 38 D for a port 1..4 (A..D).
-std::array<std::uint8_t, 4> CommittedSwitchMessage(std::int32_t frequencyMHz, std::int32_t lnbSwitchMHz,
-                                                   std::int32_t polarityIndex, std::int32_t portIndex);
 
 // The hidden "Send" button: saves the settings and sets the record's constants and port.
 void PrepareTunerControl(ITunerPage& page);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "diseqc/motor_message.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/c_number.h"
 
@@ -17,9 +18,6 @@ constexpr double kEarthRadiusSquared = 40678884.0;         // 6378 squared
 constexpr double kOrbitRadius = 42164.2;                   // geostationary orbit, km
 constexpr double kTwiceOrbitRadiusSquared = 3555639523.0;  // 2 * 42164.2^2, cut to a whole number
 constexpr double kReachLimit = 65.0;  // degrees, in longitude and in motor angle
-
-// Sixteenths of a degree for each tenth: the tenth times 1.6, rounded to the nearest.
-constexpr std::array<BYTE, 10> kFractionNibble = {0x0, 0x2, 0x3, 0x5, 0x6, 0x8, 0xA, 0xB, 0xD, 0xE};
 
 constexpr bool IsCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -76,21 +74,6 @@ bool BelowHorizon(double latitude, double d) {
 
 }  // namespace
 
-std::array<BYTE, 5> EncodeGotoAngle(double motorAngle) {
-    const double magnitude = std::fabs(motorAngle);
-    const int whole = static_cast<int>(magnitude);
-    // At most 9 even if (magnitude - whole) * 10 rounds up to 10.
-    const int tenth = std::min(static_cast<int>((magnitude - whole) * 10.0), 9);
-    return {
-        0xE1,  // framing: from master, no reply required, repeated transmission
-        0x31,  // address: polar/azimuth positioner
-        0x6E,  // command: goto angular position
-        static_cast<BYTE>((motorAngle > 0.0 ? 0xD0 : 0xE0) |
-                          ((whole >> 4) & 0x0F)),  // direction, degrees high nibble
-        static_cast<BYTE>(((whole & 0x0F) << 4) | kFractionNibble[static_cast<std::size_t>(tenth)]),
-    };
-}
-
 GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
                                  std::string_view latitudeText) {
     GotoAngleResult result;
@@ -137,7 +120,7 @@ GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_vie
 
     result.status = GotoAngleStatus::Ok;
     result.motorAngle = u;
-    result.message = EncodeGotoAngle(u);
+    result.message = diseqc::GotoAngle(u);
     return result;
 }
 

@@ -16,7 +16,8 @@ enum class GotoAngleStatus {
 
 struct GotoAngleResult {
     GotoAngleStatus status = GotoAngleStatus::RangeError;
-    // E1 31 6E, direction and whole degrees, degrees and sixteenths; valid when status is Ok.
+    // E1 31 6E, direction and whole degrees, degrees and sixteenths (diseqc::GotoAngle); valid
+    // when status is Ok.
     std::array<BYTE, 5> message{};
     // Motor angle in degrees, positive for direction D0; 0 for a satellite on the site's meridian,
     // and 0 unless status is Ok.
@@ -35,10 +36,6 @@ inline constexpr std::string_view kUnreachableText =
 // RangeError: atof would read those as 0 or as the leading number ("3.7 W" as 3.7 east).
 GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
                                  std::string_view latitudeText);
-
-// The goto-angle message for a motor angle in degrees (|motorAngle| < 256): direction D0 for a
-// positive angle, else E0 (0 degrees is E0 00), then whole degrees and the tenth as sixteenths.
-std::array<BYTE, 5> EncodeGotoAngle(double motorAngle);
 
 // Computes the goto-angle message and hands it to `send` once (bytes, length 5) and returns 0;
 // on an error shows it over `owner` (caption "Error", stop icon), sends nothing and returns 1.

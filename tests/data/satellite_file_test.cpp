@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/win/private_profile.h"
-#include "platform/win/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/win/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

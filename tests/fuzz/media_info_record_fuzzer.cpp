@@ -10,9 +10,9 @@
 
 #include "fuzz_support.h"
 #include "graph/bda_graph.h"
-#include "graph/driver_records.h"
 #include "platform/com/com_ptr.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 #include "status/stream_info.h"
 #include "support/fake_ks_property_set.h"
 

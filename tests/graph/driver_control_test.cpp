@@ -80,10 +80,10 @@ TEST(SendDiseqCommandTest, PciERecordCarriesTheMessageAtSixteenAndItsLengthAt144
     EXPECT_EQ(sets[0].set, KSPROPSETID_BdaExt);
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_DISEQC);
     EXPECT_TRUE(sets[0].instance.empty());
-    std::vector<std::uint8_t> expected(536, 0);
-    expected[0] = 1;
-    std::copy(std::begin(message), std::end(message), expected.begin() + 16);
-    expected[144] = 4;
+    std::vector<std::uint8_t> expected(DiseqcMessageRecord::kSize, 0);
+    expected[DiseqcMessageRecord::kCommandOffset] = 1;
+    std::copy(std::begin(message), std::end(message), expected.begin() + DiseqcMessageRecord::kMessageOffset);
+    expected[DiseqcMessageRecord::kLengthOffset] = 4;
     EXPECT_EQ(sets[0].data, expected);
     EXPECT_TRUE(env.Boxes().Boxes().empty());
 }
@@ -99,11 +99,11 @@ TEST(SendDiseqCommandTest, UsbRecordKeepsTheTailOfALongerEarlierMessage) {
     ASSERT_EQ(sets.size(), 2u);
     EXPECT_EQ(sets[1].set, KSPROPSETID_Ctrl);
     EXPECT_EQ(sets[1].id, KSPROPERTY_CTRL_TUNER);
-    ASSERT_EQ(sets[1].data.size(), 288u);
-    EXPECT_EQ(std::vector<std::uint8_t>(sets[1].data.begin() + 21, sets[1].data.begin() + 26),
-              (std::vector<std::uint8_t>{0xE0, 0x31, 0x60, 0xE0, 0xA2}));
-    EXPECT_EQ(sets[1].data[0], 0x02);  // 11778 = 0x2E02, little-endian
-    EXPECT_EQ(sets[1].data[1], 0x2E);
+    ASSERT_EQ(sets[1].data.size(), TunerControlRecord::kSize);
+    const auto message = sets[1].data.begin() + TunerControlRecord::kMessageOffset;
+    EXPECT_EQ(std::vector<std::uint8_t>(message, message + 5), (std::vector<std::uint8_t>{0xE0, 0x31, 0x60, 0xE0, 0xA2}));
+    EXPECT_EQ(sets[1].data[TunerControlRecord::kFrequencyOffset], 0x02);  // 11778 = 0x2E02, little-endian
+    EXPECT_EQ(sets[1].data[TunerControlRecord::kFrequencyOffset + 1], 0x2E);
 }
 
 TEST(SendDiseqCommandTest, OnlyExactSuccessCountsAndEachFormReportsItsOwnWay) {
@@ -238,9 +238,9 @@ TEST(SetInputStreamIdTest, SendsTheIdentifierAtOffset48OnThePciESetWhateverTheCa
         const auto sets = env.Driver().Sets();
         ASSERT_EQ(sets.size(), 1u);
         EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_INPUTMULTISTREAMID);
-        std::vector<std::uint8_t> expected(72, 0);
-        expected[48] = 0x07;
-        expected[49] = 0x01;
+        std::vector<std::uint8_t> expected(MediaInfoRecord::kSize, 0);
+        expected[MediaInfoRecord::kInputStreamIdOffset] = 0x07;
+        expected[MediaInfoRecord::kInputStreamIdOffset + 1] = 0x01;
         EXPECT_EQ(sets[0].data, expected);
         env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, E_FAIL);
         EXPECT_FALSE(SetInputStreamId(3));
@@ -260,8 +260,10 @@ TEST(CodeTest, SetCodeSendsValueAndTypeAndReportsTheOutcome) {
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_GOLDCODE);
-    std::vector<std::uint8_t> expected(264, 0);
-    expected[0] = 0xFB, expected[1] = 0xFF, expected[2] = 0xFF, expected[3] = 0xFF, expected[4] = 1;
+    std::vector<std::uint8_t> expected(CodeRecord::kSize, 0);
+    const std::uint8_t minusFive[] = {0xFB, 0xFF, 0xFF, 0xFF};
+    std::copy(std::begin(minusFive), std::end(minusFive), expected.begin() + CodeRecord::kValueOffset);
+    expected[CodeRecord::kTypeOffset] = 1;
     EXPECT_EQ(sets[0].data, expected);
     EXPECT_EQ(sets[0].instance, expected);
     env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, E_FAIL);
@@ -324,13 +326,15 @@ TEST(ModCodesTest, PciETextsAndTheEncodedRecord) {
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_MODCODES);
-    ASSERT_EQ(sets[0].data.size(), 1348u);
-    EXPECT_EQ(sets[0].data[0], 2);
-    EXPECT_EQ(sets[0].data[4], 4);
-    EXPECT_EQ(sets[0].data[8], 1);
-    EXPECT_EQ(sets[0].data[16], 13);
-    EXPECT_EQ(sets[0].data[24], 1);
-    EXPECT_EQ(sets[0].data[28], 0);
+    ASSERT_EQ(sets[0].data.size(), ModCodeFilterRecord::kSize);
+    constexpr std::size_t first = ModCodeFilterRecord::kEntriesOffset;
+    constexpr std::size_t second = first + ModCodeFilterRecord::kEntrySize;
+    EXPECT_EQ(sets[0].data[ModCodeFilterRecord::kCountOffset], 2);
+    EXPECT_EQ(sets[0].data[first], 4);
+    EXPECT_EQ(sets[0].data[first + 4], 1);
+    EXPECT_EQ(sets[0].data[second], 13);
+    EXPECT_EQ(sets[0].data[second + 8], 1);
+    EXPECT_EQ(sets[0].data[second + ModCodeFilterRecord::kEntrySize], 0) << "no third entry";
     env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES, E_FAIL);
     SetModCodes(filter);
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES);

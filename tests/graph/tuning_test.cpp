@@ -131,11 +131,12 @@ TEST_F(TuningTest, TheTuneRequestCarriesKilohertzAndTheSymbolRateAsEntered) {
         EXPECT_NE(call.id, KSPROPERTY_BDA_STREAMTYPE_PARAMS) << "a current stream type is not sent";
     }
     // The tuner control record holds the transponder in the page's units.
-    EXPECT_EQ(driver_bytes::GetLe32(&g_TunerControlRecord.bytes[0]), 11778u);
-    EXPECT_EQ(driver_bytes::GetLe32(&g_TunerControlRecord.bytes[12]), 27500u);
-    EXPECT_EQ(g_TunerControlRecord.bytes[16], 1);
-    EXPECT_EQ(g_TunerControlRecord.bytes[17], 1);
-    EXPECT_EQ(g_TunerControlRecord.bytes[19], 2);
+    const auto& bytes = g_TunerControlRecord.bytes;
+    EXPECT_EQ(driver_bytes::GetLe32(&bytes[TunerControlRecord::kFrequencyOffset]), 11778u);
+    EXPECT_EQ(driver_bytes::GetLe32(&bytes[TunerControlRecord::kSymbolRateOffset]), 27500u);
+    EXPECT_EQ(bytes[TunerControlRecord::kPolarityOffset], 1);
+    EXPECT_EQ(bytes[TunerControlRecord::kConstantsOffset], 1);
+    EXPECT_EQ(bytes[TunerControlRecord::kConstantsOffset + 2], 2);
 }
 
 struct SwitchCase {

@@ -164,34 +164,6 @@ TEST(ComputeGotoAngleTest, NearTheMeridianTheAngleStaysFinite) {
     }
 }
 
-TEST(EncodeGotoAngleTest, FractionNibbleIsTheTenthInSixteenths) {
-    const BYTE nibbles[10] = {0x0, 0x2, 0x3, 0x5, 0x6, 0x8, 0xA, 0xB, 0xD, 0xE};
-    for (int tenth = 0; tenth < 10; ++tenth) {
-        SCOPED_TRACE(tenth);
-        // 23 degrees and the tenth, a little above it so that the decimal value is not cut below.
-        const double angle = 23.0 + tenth / 10.0 + 0.05;
-        EXPECT_EQ(EncodeGotoAngle(angle),
-                  (Message{0xE1, 0x31, 0x6E, 0xD1, BYTE(0x70 | nibbles[tenth])}));
-        EXPECT_EQ(EncodeGotoAngle(-angle),
-                  (Message{0xE1, 0x31, 0x6E, 0xE1, BYTE(0x70 | nibbles[tenth])}));
-    }
-}
-
-TEST(EncodeGotoAngleTest, DegreesSplitIntoTheTwoAngleBytes) {
-    const std::pair<double, Message> cases[] = {
-        {0.05, {0xE1, 0x31, 0x6E, 0xD0, 0x00}},
-        {-0.05, {0xE1, 0x31, 0x6E, 0xE0, 0x00}},
-        {15.99, {0xE1, 0x31, 0x6E, 0xD0, 0xFE}},
-        {16.0, {0xE1, 0x31, 0x6E, 0xD1, 0x00}},
-        {-64.99, {0xE1, 0x31, 0x6E, 0xE4, 0x0E}},
-        {std::nextafter(1.0, 0.0), {0xE1, 0x31, 0x6E, 0xD0, 0x0E}},  // tenth 9, never 10
-    };
-    for (const auto& [angle, message] : cases) {
-        SCOPED_TRACE(angle);
-        EXPECT_EQ(Hex(EncodeGotoAngle(angle)), Hex(message));
-    }
-}
-
 class DriveToSatelliteTest : public ::testing::Test {
 protected:
     std::function<void(const BYTE*, int)> Sender() {

@@ -178,6 +178,7 @@ TEST_P(StalledPipeTest, EndingTheRecordingReturnsPromptlyAndTellsWhatWasNotWritt
         ASSERT_TRUE(QTest::qWaitFor([&] { return PipeHolds(reader) >= CSimProgram::kSampleBytes; }, 5000))
             << "the pipe never filled";
         // Sixteen samples are due: the next write comes at once and finds the pipe full.
+        // A thread blocked in write() sends no signal: 300 ms give time the chance to pass.
         QTest::qWait(300);
         EXPECT_FALSE(timePassed) << "the streaming thread does not wait for the pipe";
         sinceEnd.start();

@@ -321,6 +321,7 @@ TEST_F(RecordFileTest, AReleasedWaitForAStalledReaderGivesUpAndCountsWhatWasNotW
         done = true;
     });
     ASSERT_TRUE(WaitUntil([&] { return file.BytesWritten() >= m_sample.size(); }));
+    // A writer blocked in write() sends no signal: 100 ms let one that does not wait finish.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_FALSE(done) << "the writer waits for the reader";
     const auto released = std::chrono::steady_clock::now();

@@ -5,12 +5,14 @@
 #include <map>
 
 #include "graph/bda_graph.h"
-#include "graph/driver_records.h"
 #include "graph/driver_test_environment.h"
 #include "graph/tuning.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 
 namespace {
+
+namespace ids = stream_info_ids;
 
 class CRecordingView : public IStreamInfoView {
 public:
@@ -56,32 +58,35 @@ TEST(UpdateStreamInfoTest, ALockedCycleShowsEveryBox) {
     Report(env.Driver(), Dvbs2Record());
     CRecordingView view;
     EXPECT_EQ(UpdateStreamInfo(true, view), 1);
-    EXPECT_EQ(view.texts[1050], "F2  0A");
-    EXPECT_EQ(view.texts[1041], "TRANSPORT_STREAM");
-    EXPECT_EQ(view.texts[1042], "8PSK");
-    EXPECT_EQ(view.texts[1043], "SINGLE_INPUT_STREAM");
-    EXPECT_EQ(view.texts[1044], "CCM");
-    EXPECT_EQ(view.texts[1045], "ISSYI_DISABLED");
-    EXPECT_EQ(view.texts[1046], "NPD_DISABLED");
-    EXPECT_EQ(view.texts[1047], "0.35");
-    EXPECT_EQ(view.texts[1053], "DVB-S2");
-    EXPECT_EQ(view.texts[1048], "2/3");
-    EXPECT_EQ(view.texts[1056], "Pilots On");
-    EXPECT_EQ(view.texts[1055], "Long Frame");
-    EXPECT_EQ(view.texts[1054], "IQ_NORMAL");
-    EXPECT_EQ(view.texts[1051], "1612000");
-    EXPECT_EQ(view.texts[1052], "22000000");
+    EXPECT_EQ(view.texts[ids::kMatype], "F2  0A");
+    EXPECT_EQ(view.texts[ids::kStreamType], "TRANSPORT_STREAM");
+    EXPECT_EQ(view.texts[ids::kModulation], "8PSK");
+    EXPECT_EQ(view.texts[ids::kInputStream], "SINGLE_INPUT_STREAM");
+    EXPECT_EQ(view.texts[ids::kCodingModulation], "CCM");
+    EXPECT_EQ(view.texts[ids::kInputSynchro], "ISSYI_DISABLED");
+    EXPECT_EQ(view.texts[ids::kNullPacketDeletion], "NPD_DISABLED");
+    EXPECT_EQ(view.texts[ids::kRollOff], "0.35");
+    EXPECT_EQ(view.texts[ids::kStandard], "DVB-S2");
+    EXPECT_EQ(view.texts[ids::kFec], "2/3");
+    EXPECT_EQ(view.texts[ids::kPilots], "Pilots On");
+    EXPECT_EQ(view.texts[ids::kFrameLength], "Long Frame");
+    EXPECT_EQ(view.texts[ids::kSpectrum], "IQ_NORMAL");
+    EXPECT_EQ(view.texts[ids::kIfFrequency], "1612000");
+    EXPECT_EQ(view.texts[ids::kSymbolRate], "22000000");
     EXPECT_TRUE(view.identifiers.empty()) << "a single input stream leaves the list alone";
-    EXPECT_EQ(view.order.front(), 1050);
-    EXPECT_EQ(view.order.back(), 1052);
+    EXPECT_EQ(view.order.front(), ids::kMatype);
+    EXPECT_EQ(view.order.back(), ids::kSymbolRate);
 }
 
 TEST(UpdateStreamInfoTest, AnUnlockedCycleEmptiesEveryBoxButMatypeWithoutAskingTheDriver) {
     CDriverTestEnvironment env(Carrier::PciE);
     CRecordingView view;
     EXPECT_EQ(UpdateStreamInfo(false, view), 1);
-    EXPECT_EQ(view.order, (std::vector<int>{1041, 1053, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1051, 1052, 1056,
-                                            1055, 1054}));
+    EXPECT_EQ(view.order,
+              (std::vector<int>{ids::kStreamType, ids::kStandard, ids::kModulation, ids::kInputStream,
+                                ids::kCodingModulation, ids::kInputSynchro, ids::kNullPacketDeletion,
+                                ids::kRollOff, ids::kFec, ids::kIfFrequency, ids::kSymbolRate, ids::kPilots,
+                                ids::kFrameLength, ids::kSpectrum}));
     for (const auto& [id, text] : view.texts) EXPECT_EQ(text, "") << id;
     EXPECT_TRUE(env.Driver().Calls().empty());
 }
@@ -97,8 +102,8 @@ TEST(UpdateStreamInfoTest, MultipleInputStreamsReportTheirIdentifierAndDvbSUsesI
     Report(env.Driver(), r);
     CRecordingView view;
     UpdateStreamInfo(true, view);
-    EXPECT_EQ(view.texts[1053], "DVB-S1");
-    EXPECT_EQ(view.texts[1048], "7/8");
+    EXPECT_EQ(view.texts[ids::kStandard], "DVB-S1");
+    EXPECT_EQ(view.texts[ids::kFec], "7/8");
     EXPECT_EQ(view.identifiers, std::vector<std::string>{"12"});
     // With the tune count of before the read, which the window compares with its last "Lock TP".
     EXPECT_EQ(view.tunes, std::vector<std::uint64_t>{TuneCount()});
@@ -112,14 +117,14 @@ TEST(UpdateStreamInfoTest, TheXModelDecodeOverridesStandardFecAndModulation) {
     Report(env.Driver(), r);
     CRecordingView view;
     UpdateStreamInfo(true, view);
-    EXPECT_EQ(view.texts[1053], "DVB-S2X");
-    EXPECT_EQ(view.texts[1048], "R_58");
-    EXPECT_EQ(view.texts[1042], "32APSK");
+    EXPECT_EQ(view.texts[ids::kStandard], "DVB-S2X");
+    EXPECT_EQ(view.texts[ids::kFec], "R_58");
+    EXPECT_EQ(view.texts[ids::kModulation], "32APSK");
 
     r.modCode = 63;
     Report(env.Driver(), r);
     UpdateStreamInfo(true, view);
-    EXPECT_EQ(view.texts[1053], "DVB-S2") << "63 keeps what the standard field gave";
+    EXPECT_EQ(view.texts[ids::kStandard], "DVB-S2") << "63 keeps what the standard field gave";
     g_BDAGraph.m_bXModel = 0;
 }
 

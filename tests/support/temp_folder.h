@@ -1,7 +1,8 @@
 #pragma once
-// A fresh folder under /tmp, removed with everything in it when the object goes.
-#include <filesystem>
+// A fresh folder under $TMPDIR (or /tmp) for one test, removed with everything in it when the
+// object goes, even where the test took permissions away.
 #include <string>
+#include <string_view>
 
 class CTempFolder {
 public:
@@ -11,7 +12,7 @@ public:
     ~CTempFolder();
 
     const std::string& Path() const { return m_strPath; }
-    std::string File(const std::string& name) const { return m_strPath + "/" + name; }
+    std::string File(std::string_view name) const { return m_strPath + "/" + std::string(name); }
 
 private:
     std::string m_strPath;

@@ -23,7 +23,7 @@ void CTestSourceFilter::SetStopObserver(std::function<void()> observer) {
     m_pOutput->SetStopObserver(std::move(observer));
 }
 
-std::uint64_t CTestSourceFilter::SamplesDelivered() const { return m_pOutput->SamplesDelivered(); }
+std::uint64_t CTestSourceFilter::SamplesDelivered() const { return m_pOutput->SamplesTaken(); }
 
 HRESULT CTestSourceFilter::DeliverFailure() const { return m_pOutput->DeliverFailure(); }
 

@@ -5,18 +5,14 @@
 CTestSourcePin::CTestSourcePin(CTestSourceFilter* filter, CCritSec* lock, AM_MEDIA_TYPE type,
                                std::size_t poolSamples, LONG sampleSize,
                                CTestSourceFilter::Generator generator)
-    : CBaseOutputPin(L"Test Source Output", filter, lock, nullptr, L"Output"),
+    : CSourceStreamPin(L"Test Source Output", filter, lock, L"Output", poolSamples, sampleSize,
+                       Delivery::WhileActive),
       m_type(std::move(type)),
-      m_pool(poolSamples, sampleSize),
       m_generator(std::move(generator)) {}
 
 CTestSourcePin::~CTestSourcePin() {
     // A filter destroyed while active still must not leave a thread running.
-    if (m_thread.joinable()) {
-        m_bStop = true;
-        m_pool.Decommit();
-        m_thread.join();
-    }
+    Inactive();
 }
 
 HRESULT CTestSourcePin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
@@ -31,29 +27,24 @@ HRESULT CTestSourcePin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {
     return S_OK;
 }
 
-HRESULT CTestSourcePin::Active() {
-    if (m_thread.joinable()) return S_OK;
-    m_bStop = false;
-    m_nDelivered = 0;
+std::uint64_t CTestSourcePin::SamplesTaken() const {
+    const std::uint64_t refused = FAILED(m_hrFailure.load()) ? 1 : 0;
+    return SamplesDelivered() - m_nDeliveredBefore.load() - refused;
+}
+
+HRESULT CTestSourcePin::OnActive() {
+    m_nDeliveredBefore = SamplesDelivered();
     m_hrFailure = S_OK;
-    m_pool.Commit();
-    m_bStreaming = true;
-    m_thread = std::thread([this] { StreamingLoop(); });
     return S_OK;
 }
 
-HRESULT CTestSourcePin::Inactive() {
-    if (!m_thread.joinable()) return S_OK;
-    m_bStop = true;
-    m_pool.Decommit();
+void CTestSourcePin::Wake() {
     if (m_stopObserver) m_stopObserver();
-    m_thread.join();
-    return S_OK;
 }
 
-void CTestSourcePin::StreamingLoop() {
-    for (std::uint64_t index = 0; !m_bStop.load(); ++index) {
-        ComPtr<IMediaSample> sample = m_pool.GetSample();
+void CTestSourcePin::StreamLoop() {
+    for (std::uint64_t index = 0; !StopRequested(); ++index) {
+        ComPtr<IMediaSample> sample = GetSample();
         if (!sample) break;
         BYTE* buffer = nullptr;
         sample->GetPointer(&buffer);
@@ -63,13 +54,11 @@ void CTestSourcePin::StreamingLoop() {
             break;
         }
         sample->SetActualDataLength(length);
-        const HRESULT hr = Deliver(sample.Get());
+        const HRESULT hr = DeliverSample(sample.Get());
         sample = nullptr;
         if (FAILED(hr)) {
             m_hrFailure = hr;
             break;
         }
-        m_nDelivered.fetch_add(1);
     }
-    m_bStreaming = false;
 }

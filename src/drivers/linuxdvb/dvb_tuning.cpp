@@ -26,17 +26,6 @@ std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request) {
     return plan;
 }
 
-std::optional<std::uint32_t> PlsGoldFromRoot(std::uint32_t root) {
-    constexpr std::uint32_t kStates = 1u << 18;
-    if (root == 0 || root >= kStates) return std::nullopt;
-    std::uint32_t x = 1;
-    for (std::uint32_t gold = 0; gold < kStates - 1; ++gold) {
-        if (x == root) return gold;
-        x = (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1);
-    }
-    return std::nullopt;
-}
-
 bool IsSwitchMessage(std::span<const std::uint8_t> message) {
     if (message.size() < 4) return false;
     const bool framing =

@@ -2,8 +2,8 @@
 // The pure arithmetic of a satellite tune on the Linux DVB API: from what the DVB-S network
 // provider hands the tuner (frequency, LNB oscillators and switch frequency in kHz, where
 // 0xFFFFFFFF is the tuning space's "not set" -1; polarisation; symbol rate in kSps as entered) to
-// what the kernel takes (IF in kHz, LNB voltage, 22 kHz tone, symbol rate in symbols/s); the
-// DVB-S2 scrambling code conversion; and which DiSEqC messages wait for the next tune.
+// what the kernel takes (IF in kHz, LNB voltage, 22 kHz tone, symbol rate in symbols/s); and
+// which DiSEqC messages wait for the next tune.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -29,11 +29,6 @@ struct DvbTunePlan {
 // passed as 0 for the kernel to refuse. nullopt: no frequency, an IF of 0 or beyond 32 bits, or a
 // symbol rate that does not fit in symbols/s.
 std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request);
-
-// DVB-S2 physical-layer scrambling: the gold code n whose x-sequence state after n steps of
-// x(i+18) = x(i+7) + x(i) (from x = 1) is the root code. nullopt for 0 or codes beyond 18 bits.
-std::optional<std::uint32_t> PlsGoldFromRoot(std::uint32_t root);
-inline constexpr std::uint32_t kMaxPlsGold = 262141;
 
 // A committed or uncommitted switch message (framing E0..E3, address 10..1F, command 38 or 39):
 // it belongs to the next tune, after the LNB voltage is set. Everything else (positioner

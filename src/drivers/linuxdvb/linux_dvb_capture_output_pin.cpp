@@ -5,40 +5,22 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
-#include "platform/media/base_filter.h"
-#include "platform/media/media_types.h"
 #include "platform/win/debug_output.h"
 
 namespace linuxdvb {
 
 CLinuxDvbCaptureOutputPin::CLinuxDvbCaptureOutputPin(CBaseFilter* filter, CCritSec* lock,
                                                      StreamOpener opener)
-    : CBaseOutputPin(L"Linux DVB capture output", filter, lock, nullptr, kName),
-      m_opener(std::move(opener)),
-      m_pool(kPoolSamples, kSampleBytes) {}
+    : CBdaCaptureOutputPin(L"Linux DVB capture output", filter, lock),
+      m_opener(std::move(opener)) {}
 
 CLinuxDvbCaptureOutputPin::~CLinuxDvbCaptureOutputPin() {
     // A filter destroyed while active (never stopped) still ends its thread.
-    if (m_thread.joinable() || m_pStream) Inactive();
+    Inactive();
 }
 
-HRESULT CLinuxDvbCaptureOutputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
-    if (pmt == nullptr) return E_POINTER;
-    return media::IsTransportStream(*pmt) ? S_OK : S_FALSE;
-}
-
-HRESULT CLinuxDvbCaptureOutputPin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {
-    if (position < 0) return E_INVALIDARG;
-    if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    if (pmt == nullptr) return E_POINTER;
-    *pmt = media::TransportStreamType();
-    return S_OK;
-}
-
-HRESULT CLinuxDvbCaptureOutputPin::Active() {
-    if (m_thread.joinable()) return S_OK;
+HRESULT CLinuxDvbCaptureOutputPin::OnActive() {
     std::unique_ptr<IDvbStreamDevice> stream;
     const HRESULT hr = m_opener(stream);
     if (FAILED(hr) || !stream) {
@@ -47,38 +29,18 @@ HRESULT CLinuxDvbCaptureOutputPin::Active() {
         return FAILED(hr) ? hr : E_FAIL;
     }
     m_pStream = std::move(stream);
-    m_bStop.store(false);
-    m_pool.Commit();
-    m_bStreaming.store(true, std::memory_order_release);
-    try {
-        m_thread = std::thread(&CLinuxDvbCaptureOutputPin::StreamingThread, this);
-    } catch (const std::system_error&) {
-        m_bStreaming.store(false, std::memory_order_release);
-        m_pStream.reset();
-        return E_OUTOFMEMORY;
-    }
     return S_OK;
 }
 
-HRESULT CLinuxDvbCaptureOutputPin::Inactive() {
-    m_bStop.store(true);
-    if (m_pStream) m_pStream->Wake();
-    m_pool.Decommit();
-    if (m_thread.joinable()) m_thread.join();
+void CLinuxDvbCaptureOutputPin::Wake() {
+    m_pStream->Wake();
+}
+
+void CLinuxDvbCaptureOutputPin::OnInactive() {
     m_pStream.reset();
-    return S_OK;
 }
 
-void CLinuxDvbCaptureOutputPin::StreamingThread() {
-    try {
-        Stream();
-    } catch (...) {
-        // Nothing leaves a thread's entry point; the stream just ends.
-    }
-    m_bStreaming.store(false, std::memory_order_release);
-}
-
-void CLinuxDvbCaptureOutputPin::Stream() {
+void CLinuxDvbCaptureOutputPin::StreamLoop() {
     IDvbStreamDevice& stream = *m_pStream;
     ComPtr<IMediaSample> sample;
     BYTE* buffer = nullptr;
@@ -87,12 +49,10 @@ void CLinuxDvbCaptureOutputPin::Stream() {
     std::array<std::uint8_t, kPacketBytes> carry{};
     std::size_t carried = 0;
 
+    // Passes on the first `bytes` (dropped while the filter does not run) and keeps the rest.
     const auto deliver = [&](std::size_t bytes) {
-        if (m_pFilter->State() == State_Running) {
-            sample->SetActualDataLength(static_cast<LONG>(bytes));
-            Deliver(sample.Get());
-            m_nDelivered.fetch_add(1, std::memory_order_relaxed);
-        }
+        sample->SetActualDataLength(static_cast<LONG>(bytes));
+        DeliverSample(sample.Get());
         carried = filled - bytes;
         std::memcpy(carry.data(), buffer + bytes, carried);
         sample.Reset();
@@ -100,7 +60,7 @@ void CLinuxDvbCaptureOutputPin::Stream() {
         filled = 0;
     };
 
-    while (!m_bStop.load()) {
+    while (!StopRequested()) {
         int error = 0;
         const DvbWaitResult wait = stream.Wait(kIdleMs, error);
         if (wait == DvbWaitResult::Woken) break;
@@ -114,7 +74,7 @@ void CLinuxDvbCaptureOutputPin::Stream() {
             continue;
         }
         if (!sample) {
-            sample = m_pool.GetSample();
+            sample = GetSample();
             if (!sample) break;  // decommitted: stopping
             sample->GetPointer(&buffer);
             std::memcpy(buffer, carry.data(), carried);

@@ -12,6 +12,7 @@
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "drivers/linuxdvb/dvb_signal_scale.h"
 #include "drivers/linuxdvb/linux_tuner_names.h"
+#include "platform/ks/pls_code.h"
 #include "platform/win/debug_output.h"
 
 namespace linuxdvb {
@@ -191,7 +192,7 @@ HRESULT CLinuxDvbCard::SetInputStreamId(std::int32_t isi) {
 HRESULT CLinuxDvbCard::SetPlsGold(std::uint32_t gold) {
     std::lock_guard guard(m_lock);
     if (m_bRemoved) return kDeviceRemoved;
-    if (gold > kMaxPlsGold) return E_INVALIDARG;
+    if (gold > pls_code::kMaxGold) return E_INVALIDARG;
     m_nPlsGold = gold;
     return S_OK;
 }

@@ -3,12 +3,13 @@
 // tuner's "Input0" pin answers KSPROPSETID_BdaExt; the tuner filter answers IKsPropertySet but
 // supports nothing on it (so the system's probe for the USB carrier fails).
 //
-//   12 GET_MEDIAINFO      get 72    the carrier report from FE_GET_PROPERTY (dvb_carrier_report.h)
-//   13 STREAMTYPE_PARAMS  get+set 2 always {1,0} (TS); a set of {0,1} (GS) is not supported
-//   14 INPUTMULTISTREAMID set 72    ISI at 48 (-1..255): DTV_STREAM_ID at the next tune
-//   21 DISEQC             set 536   DWORD 0 = 1, message at 16, length (3..6) at 144
-//   23 GOLDCODE           set 264   value at 0, type at 4 (0 root 1..262143, converted; 1 gold
-//                                   0..262141): DTV_SCRAMBLING_SEQUENCE_INDEX at the next tune
+// Record layouts: platform/ks/vendor_records.h.
+//   12 GET_MEDIAINFO      get       the carrier report from FE_GET_PROPERTY (dvb_carrier_report.h)
+//   13 STREAMTYPE_PARAMS  get+set   always TS; a set of GS is not supported
+//   14 INPUTMULTISTREAMID set       the ISI (-1..255): DTV_STREAM_ID at the next tune
+//   21 DISEQC             set       command 1, a message of 3..6 bytes
+//   23 GOLDCODE           set       root 1..262143 (converted) or gold 0..262141:
+//                                   DTV_SCRAMBLING_SEQUENCE_INDEX at the next tune
 //   24 MODCODES           not supported: the kernel has no MODCOD filter
 // A record of another size, or with a value outside those ranges, is refused with E_INVALIDARG.
 // Instance data is ignored. Kernel failures come back as HresultFromErrno's codes.

@@ -5,8 +5,6 @@
 
 #include "drivers/sim/sim_stream_source.h"
 #include "drivers/sim/ts_generator.h"
-#include "platform/media/base_filter.h"
-#include "platform/media/media_types.h"
 
 namespace {
 
@@ -17,65 +15,26 @@ constexpr std::uint64_t kPollTicks = 20 * CSimClock::kTicksPerMs;
 }  // namespace
 
 CSimCaptureOutputPin::CSimCaptureOutputPin(CBaseFilter* filter, CCritSec* lock, std::shared_ptr<CSimCard> card)
-    : CBaseOutputPin(L"simulated capture output", filter, lock, nullptr, kName),
-      m_pCard(std::move(card)),
-      m_pool(kPoolSamples, kSampleBytes) {}
+    : CBdaCaptureOutputPin(L"simulated capture output", filter, lock), m_pCard(std::move(card)) {}
 
 CSimCaptureOutputPin::~CSimCaptureOutputPin() {
     // A filter destroyed while active (never stopped) still ends its thread.
-    if (m_thread.joinable()) Inactive();
+    Inactive();
 }
 
-HRESULT CSimCaptureOutputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
-    if (pmt == nullptr) return E_POINTER;
-    return media::IsTransportStream(*pmt) ? S_OK : S_FALSE;
-}
-
-HRESULT CSimCaptureOutputPin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {
-    if (position < 0) return E_INVALIDARG;
-    if (position > 0) return VFW_S_NO_MORE_ITEMS;
-    if (pmt == nullptr) return E_POINTER;
-    *pmt = media::TransportStreamType();
-    return S_OK;
-}
-
-HRESULT CSimCaptureOutputPin::Active() {
-    if (m_thread.joinable()) return S_OK;
-    m_bStop.store(false);
-    m_pool.Commit();
+HRESULT CSimCaptureOutputPin::OnActive() {
     m_nConsumer = m_pCard->Clock().RegisterConsumer();
     m_nActiveSince = m_pCard->Clock().Now();
-    try {
-        m_thread = std::thread(&CSimCaptureOutputPin::StreamingThread, this);
-    } catch (const std::system_error&) {
-        m_pCard->Clock().UnregisterConsumer(m_nConsumer);
-        return E_OUTOFMEMORY;
-    }
     return S_OK;
 }
 
-HRESULT CSimCaptureOutputPin::Inactive() {
-    m_bStop.store(true);
-    m_pool.Decommit();
-    m_pCard->Clock().Wake();
-    if (m_thread.joinable()) {
-        m_thread.join();
-        m_pCard->Clock().UnregisterConsumer(m_nConsumer);
-    }
-    return S_OK;
-}
+void CSimCaptureOutputPin::Wake() { m_pCard->Clock().Wake(); }
 
-void CSimCaptureOutputPin::StreamingThread() {
-    try {
-        Stream();
-    } catch (...) {
-        // Nothing leaves a thread's entry point; the stream just ends.
-    }
-    // Tell an Advance that waits for this thread that it will not catch up any more.
-    m_pCard->Clock().Acknowledge(m_nConsumer, ~std::uint64_t{0});
-}
+void CSimCaptureOutputPin::OnInactive() { m_pCard->Clock().UnregisterConsumer(m_nConsumer); }
 
-void CSimCaptureOutputPin::Stream() {
+void CSimCaptureOutputPin::OnThreadExit() { m_pCard->Clock().Acknowledge(m_nConsumer, ~std::uint64_t{0}); }
+
+void CSimCaptureOutputPin::StreamLoop() {
     CSimClock& clock = m_pCard->Clock();
     std::uint64_t generation = ~std::uint64_t{0};
     std::unique_ptr<CSimStreamSource> source;
@@ -83,7 +42,7 @@ void CSimCaptureOutputPin::Stream() {
     // A card delivers nothing while its graph does not run: the stream due until then passes by.
     // The pin became active at m_nActiveSince; the state is looked at again on every turn.
     std::uint64_t idleUntil = m_nActiveSince;
-    while (!m_bStop.load()) {
+    while (!StopRequested()) {
         const std::uint64_t token = clock.WakeToken();
         const std::uint64_t now = clock.Now();
         const SimStreamPlan plan = m_pCard->StreamPlan();
@@ -92,7 +51,7 @@ void CSimCaptureOutputPin::Stream() {
             delivered = 0;
             source.reset();
         }
-        const bool running = m_pFilter->State() == State_Running;
+        const bool running = DeliversNow();
         if (!running) idleUntil = now;
         const bool streams = plan.output != SimOutput::None && plan.config;
         std::uint64_t deadline = now + kPollTicks;
@@ -107,18 +66,17 @@ void CSimCaptureOutputPin::Stream() {
             deadline = std::min(deadline, plan.epoch);
         } else if (streams) {
             const std::uint64_t due = CTsGenerator::PacketsBefore(plan.bitRate, now - plan.epoch);
-            while (!m_bStop.load() && running && due - delivered >= kSamplePackets) {
+            while (!StopRequested() && running && due - delivered >= kSamplePackets) {
                 if (!source) source = MakeSource(plan, delivered);
                 if (!source) break;
-                ComPtr<IMediaSample> sample = m_pool.GetSample();
+                ComPtr<IMediaSample> sample = GetSample();
                 if (!sample) break;
                 BYTE* buffer = nullptr;
                 sample->GetPointer(&buffer);
                 source->Fill(buffer, kSamplePackets);
                 sample->SetActualDataLength(kSampleBytes);
-                Deliver(sample.Get());
+                DeliverSample(sample.Get());
                 delivered += kSamplePackets;
-                m_nDelivered.fetch_add(1, std::memory_order_relaxed);
             }
             // The next sample is complete once its last packet has started.
             const std::uint64_t last = delivered + kSamplePackets - 1;

@@ -1,7 +1,7 @@
 #pragma once
-// The simulated capture filter's output "Transport Stream" and its streaming thread.
+// The simulated capture filter's output "Transport Stream" and what its streaming thread does
+// (the thread itself, its start in Active and join in Stop: CSourceStreamPin).
 //
-// The thread starts when the filter becomes active (Stopped -> Paused) and is joined in its Stop.
 // While the filter runs it delivers, in samples of 348 packets (65,424 bytes) from a pool of
 // eight allocated once, every packet of the card's current stream plan that is due by the card's
 // clock: packet k of a plan is due once the clock has passed epoch + k * 188 * 8 / bit rate.
@@ -10,44 +10,31 @@
 // run (stopped, paused, or before this activation) is never delivered: after Run the stream
 // goes on from the packet due then, joined there (see CTsGenerator). With the clock in manual mode the thread acknowledges each
 // time it has caught up, so CSimClock::Advance returns after the due samples were delivered.
-#include <atomic>
+#include <cstdint>
 #include <memory>
-#include <thread>
 
+#include "drivers/kit/bda_capture_output_pin.h"
 #include "drivers/sim/sim_card.h"
 #include "drivers/sim/sim_stream_source.h"
-#include "platform/media/base_output_pin.h"
-#include "platform/media/sample_pool.h"
 
-class CSimCaptureOutputPin : public CBaseOutputPin {
+class CSimCaptureOutputPin : public CBdaCaptureOutputPin {
 public:
-    static constexpr const wchar_t* kName = L"Transport Stream";
-    static constexpr std::size_t kSamplePackets = 348;
-    static constexpr LONG kSampleBytes = 348 * 188;
-    static constexpr std::size_t kPoolSamples = 8;
-
     CSimCaptureOutputPin(CBaseFilter* filter, CCritSec* lock, std::shared_ptr<CSimCard> card);
     ~CSimCaptureOutputPin() override;
 
-    HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt) override;
-    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* pmt) override;
-    HRESULT Active() override;
-    HRESULT Inactive() override;
-
-    // Samples delivered since the pin was made (any thread).
-    std::uint64_t SamplesDelivered() const { return m_nDelivered.load(std::memory_order_relaxed); }
-
 private:
-    void StreamingThread();
-    void Stream();
+    // Registers the thread with the clock and notes when this activation began.
+    HRESULT OnActive() override;
+    void Wake() override;
+    void OnInactive() override;
+    void StreamLoop() override;
+    // Tells an Advance that waits for this thread that it will not catch up any more.
+    void OnThreadExit() override;
     // Null when the plan's configuration cannot be generated.
     static std::unique_ptr<CSimStreamSource> MakeSource(const SimStreamPlan& plan, std::uint64_t firstPacket);
 
     const std::shared_ptr<CSimCard> m_pCard;
-    CSamplePool m_pool;
-    std::thread m_thread;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<std::uint64_t> m_nDelivered{0};
-    std::uint64_t m_nConsumer = 0;     // control thread only
-    std::uint64_t m_nActiveSince = 0;  // card time of the last Active; set before the thread starts
+    // Both set in OnActive, before the thread starts.
+    std::uint64_t m_nConsumer = 0;
+    std::uint64_t m_nActiveSince = 0;  // card time of the last Active
 };

@@ -447,3 +447,8 @@ int CSimCard::InputStreamId() const {
     std::lock_guard guard(m_lock);
     return m_nInputStreamId;
 }
+
+std::vector<SimModCodEntry> CSimCard::ModCodFilter() const {
+    std::lock_guard guard(m_lock);
+    return m_modCods;
+}

@@ -116,6 +116,7 @@ public:
     std::optional<SimCarrier> LockedCarrier();
     std::uint32_t PlsGold() const;
     int InputStreamId() const;
+    std::vector<SimModCodEntry> ModCodFilter() const;
 
 private:
     struct Reception {

@@ -7,8 +7,6 @@
 namespace sim {
 namespace {
 
-constexpr std::uint32_t kPlsRegisterStates = (1u << 18) - 1;  // gold codes 0 .. 2^18 - 2
-
 // Es/N0 of the DVB-S2 MODCODs 1..28 (index 0 is MODCOD 1).
 constexpr std::array<double, 28> kDvbS2Required = {
     -2.35, -1.24, -0.30, 1.00, 2.23, 3.10, 4.03, 4.68, 5.18, 6.20, 6.42,  // QPSK
@@ -195,25 +193,6 @@ std::string CarrierLabel(const SimCarrier& carrier) {
         }
     }
     return label;
-}
-
-std::uint32_t PlsRootFromGold(std::uint32_t gold) {
-    std::uint32_t x = 1;
-    for (std::uint32_t i = 0; i < gold % kPlsRegisterStates; ++i) {
-        // x(i+18) = x(i+7) + x(i): the register shifts right, the new bit enters at bit 17.
-        x = (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1);
-    }
-    return x;
-}
-
-std::optional<std::uint32_t> PlsGoldFromRoot(std::uint32_t root) {
-    if (root == 0 || root > kPlsRegisterStates) return std::nullopt;
-    std::uint32_t x = 1;
-    for (std::uint32_t gold = 0; gold < kPlsRegisterStates; ++gold) {
-        if (x == root) return gold;
-        x = (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1);
-    }
-    return std::nullopt;
 }
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 #pragma once
 // What follows from a carrier's modulation: the C/N it needs, the codes a driver reports for it,
-// its baseband header, its useful bit rate, and the DVB-S2 scrambling-code conversion.
+// its baseband header and its useful bit rate. (The scrambling-code conversion is
+// platform/ks/pls_code.h, shared with the Linux backend.)
 //
 // Required C/N (Es/N0 for quasi-error-free reception, dB):
 //   DVB-S2, normal frames (EN 302 307-1 table 13): QPSK 1/4 -2.35, 1/3 -1.24, 2/5 -0.30,
@@ -46,11 +47,5 @@ int StreamTypeFieldOf(const SimCarrier& carrier);
 std::string CarrierLabel(const SimCarrier& carrier);
 std::string CodeRateText(CodeRate rate);
 std::string ModulationText(Modulation modulation);
-
-// DVB-S2 physical-layer scrambling (EN 302 307-1 clause 5.5.4): the root code is the state of
-// the x register after `gold` steps from state 1. Gold codes are 0..262141.
-std::uint32_t PlsRootFromGold(std::uint32_t gold);
-// nullopt for 0 and values of 2^18 and above, which no gold code gives.
-std::optional<std::uint32_t> PlsGoldFromRoot(std::uint32_t root);
 
 }  // namespace sim

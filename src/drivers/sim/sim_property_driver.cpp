@@ -7,9 +7,9 @@
 #include <fmt/format.h>
 
 #include "drivers/sim/sim_card.h"
-#include "drivers/sim/sim_carrier_math.h"
 #include "drivers/sim/sim_diseqc_command.h"
 #include "drivers/sim/sim_trace.h"
+#include "platform/ks/pls_code.h"
 #include "platform/ks/vendor_property_sets.h"
 
 namespace {
@@ -17,6 +17,10 @@ namespace {
 constexpr DWORD kGet = KSPROPERTY_SUPPORT_GET;
 constexpr DWORD kSet = KSPROPERTY_SUPPORT_SET;
 
+// The card reads and writes the records with its own sizes, offsets and byte helpers on purpose,
+// not with platform/ks/vendor_records.h: it stands in for the hardware and its vendor driver, so
+// it checks the system's encoding against an independent reading instead of agreeing with any
+// mistake by construction (tests/drivers/sim/sim_record_agreement_test.cpp compares the two).
 constexpr std::array<CSimPropertyDriver::Property, 6> kBdaExt = {{
     {KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, kGet, 72},
     {KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, kGet | kSet, 2},
@@ -225,12 +229,12 @@ HRESULT CSimPropertyDriver::ActOnSet(DWORD id, const GUID& set, const std::vecto
         const std::uint32_t type = ReadU32(record, 4);
         std::uint32_t gold = 0;
         if (type == 0) {
-            const auto converted = value > 0 ? sim::PlsGoldFromRoot(static_cast<std::uint32_t>(value)) : std::nullopt;
+            const auto converted = value > 0 ? pls_code::GoldFromRoot(static_cast<std::uint32_t>(value)) : std::nullopt;
             if (!converted) return E_INVALIDARG;
             gold = *converted;
             m_card.Trace(fmt::format("scrambling root code {} = gold code {}", value, gold));
         } else if (type == 1) {
-            if (value < 0 || value > 262141) return E_INVALIDARG;
+            if (value < 0 || static_cast<std::uint32_t>(value) > pls_code::kMaxGold) return E_INVALIDARG;
             gold = static_cast<std::uint32_t>(value);
             m_card.Trace(fmt::format("scrambling gold code {}", gold));
         } else {

@@ -1,7 +1,9 @@
 #pragma once
 // The vendor side of the simulated card's kernel-streaming properties: which properties it
 // offers where, the exact size of every record, their decoding (little-endian, byte by byte: the
-// driver keeps its own idea of the layouts), and what each does to the card.
+// driver keeps its own idea of the layouts, independent of the system's
+// platform/ks/vendor_records.h, so that it checks the system instead of sharing its mistakes), and
+// what each does to the card.
 //
 // PCI-E style cards answer KSPROPSETID_BdaExt on their "Input0" pin:
 //   12 GET_MEDIAINFO get 72 | 13 STREAMTYPE_PARAMS get+set 2 | 14 INPUTMULTISTREAMID set 72 |

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "diseqc/motor_message.h"
 #include "graph/driver_control.h"
 #include "platform/ui/qt/sorted_combo.h"
 #include "platform/win/c_number.h"
@@ -23,46 +24,20 @@
 
 namespace {
 
-// DiSEqC 1.2 positioner commands (the third byte of a message to address 31).
-constexpr std::uint8_t kHalt = 0x60;
-constexpr std::uint8_t kLimitsOff = 0x63;
-constexpr std::uint8_t kLimitEast = 0x66;
-constexpr std::uint8_t kLimitWest = 0x67;
-constexpr std::uint8_t kDriveEast = 0x68;
-constexpr std::uint8_t kDriveWest = 0x69;
-constexpr std::uint8_t kStorePosition = 0x6A;
-constexpr std::uint8_t kGotoPosition = 0x6B;
-
-// Data bytes of the drive commands: 80..FF counts steps (FF is one step), 01..7F is a time-out
-// in seconds (50 is 80 s).
-constexpr std::uint8_t kOneStep = 0xFF;
-constexpr std::uint8_t kEightySeconds = 0x50;
-
-// Framing, address, command and an optional data byte.
-struct MotorMessage {
-    std::array<std::uint8_t, 4> bytes{};
-    std::size_t length = 0;
-
-    std::span<const std::uint8_t> Span() const { return {bytes.data(), length}; }
-};
-
-MotorMessage BuildMotorMessage(std::uint8_t framing, std::uint8_t command,
-                               std::optional<std::uint8_t> data) {
-    MotorMessage message;
-    message.bytes[0] = framing;  // E1 repeated or E0 first transmission, no reply required
-    message.bytes[1] = 0x31;     // address: polar/azimuth positioner
-    message.bytes[2] = command;
-    message.length = 3;
-    if (data) message.bytes[message.length++] = *data;
-    return message;
-}
+using diseqc::Direction;
+using diseqc::Framing;
 
 // The message twice in a row, E1 then E0; the driver operation reports its own failures, and
 // a failed first transmission does not stop the second.
-void SendMotorCommand(std::uint8_t command, std::optional<std::uint8_t> data = std::nullopt) {
-    SendDiseqCommand(BuildMotorMessage(0xE1, command, data).Span(), DiseqcForm::Positioner);
-    SendDiseqCommand(BuildMotorMessage(0xE0, command, data).Span(), DiseqcForm::Positioner);
+template <typename Build>
+void SendMotorCommand(Build build) {
+    for (const Framing framing : {Framing::Repeat, Framing::First})
+        SendDiseqCommand(build(framing).Span(), DiseqcForm::Positioner);
 }
+
+// What the drive buttons ask for: one step, or a drive that times out after 80 s.
+constexpr int kStepButtonSteps = 1;
+constexpr int kDriveButtonSeconds = 80;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -177,34 +152,34 @@ CPositionDlg::CPositionDlg(QWidget* parent)
 }
 
 void CPositionDlg::OnStepEast() {
-    SendMotorCommand(kDriveEast, kOneStep);
+    SendMotorCommand([](Framing f) { return diseqc::DriveSteps(f, Direction::East, kStepButtonSteps); });
 }
 void CPositionDlg::OnStepWest() {
-    SendMotorCommand(kDriveWest, kOneStep);
+    SendMotorCommand([](Framing f) { return diseqc::DriveSteps(f, Direction::West, kStepButtonSteps); });
 }
 void CPositionDlg::OnDriveEast() {
-    SendMotorCommand(kDriveEast, kEightySeconds);
+    SendMotorCommand([](Framing f) { return diseqc::DriveSeconds(f, Direction::East, kDriveButtonSeconds); });
 }
 void CPositionDlg::OnDriveWest() {
-    SendMotorCommand(kDriveWest, kEightySeconds);
+    SendMotorCommand([](Framing f) { return diseqc::DriveSeconds(f, Direction::West, kDriveButtonSeconds); });
 }
 void CPositionDlg::OnStop() {
-    SendMotorCommand(kHalt);
+    SendMotorCommand(diseqc::Halt);
 }
 void CPositionDlg::OnLimitEast() {
-    SendMotorCommand(kLimitEast);
+    SendMotorCommand([](Framing f) { return diseqc::SetLimit(f, Direction::East); });
 }
 void CPositionDlg::OnLimitWest() {
-    SendMotorCommand(kLimitWest);
+    SendMotorCommand([](Framing f) { return diseqc::SetLimit(f, Direction::West); });
 }
 void CPositionDlg::OnLimitsReset() {
-    SendMotorCommand(kLimitsOff);
+    SendMotorCommand(diseqc::LimitsOff);
 }
 void CPositionDlg::OnStore() {
-    SendMotorCommand(kStorePosition, PositionNumber());
+    SendMotorCommand([position = PositionNumber()](Framing f) { return diseqc::StorePosition(f, position); });
 }
 void CPositionDlg::OnGoto() {
-    SendMotorCommand(kGotoPosition, PositionNumber());
+    SendMotorCommand([position = PositionNumber()](Framing f) { return diseqc::GotoPosition(f, position); });
 }
 
 std::uint8_t CPositionDlg::PositionNumber() const {

@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "graph/driver_records.h"
 #include "graph/tuner_page.h"
 #include "platform/com/com_ptr.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/media/media_interfaces.h"
 #include "platform/ui/qt/property_page.h"
 

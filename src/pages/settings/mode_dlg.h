@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "graph/driver_records.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/dialog.h"
 
 class CModeDlg : public CDialog {

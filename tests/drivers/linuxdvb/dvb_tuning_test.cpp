@@ -1,5 +1,5 @@
-// The arithmetic of a tune: band, IF, voltage, symbol rate; the scrambling code conversion; which
-// DiSEqC messages wait for the tune.
+// The arithmetic of a tune: band, IF, voltage, symbol rate; which DiSEqC messages wait for the
+// tune. (The scrambling code conversion: tests/platform/ks/pls_code_test.cpp.)
 #include "drivers/linuxdvb/dvb_tuning.h"
 
 #include <gtest/gtest.h>
@@ -115,30 +115,6 @@ TEST(PlanTune, RefusesWhatCannotBeTuned) {
     BdaTuneRequest huge = Universal(4'000'000'000u, 1);
     huge.multiplier = 1'000'000;  // 4e12 kHz: an IF beyond 32 bits
     EXPECT_FALSE(PlanTune(huge));
-}
-
-TEST(PlsGoldFromRoot, ConvertsAsDvbS2Defines) {
-    EXPECT_EQ(PlsGoldFromRoot(1), 0u);  // the x-sequence's initial state
-    EXPECT_EQ(PlsGoldFromRoot(16416), 131070u);
-    EXPECT_EQ(PlsGoldFromRoot(2),
-              262142u);  // x = 2 shifts into 1 next: the last state of the cycle
-}
-
-TEST(PlsGoldFromRoot, RoundTripsTheSequence) {
-    // Walking the generator n steps from 1 gives the root of gold code n.
-    std::uint32_t x = 1;
-    for (std::uint32_t gold = 0; gold < 70'000; ++gold) {
-        if (gold % 9973 == 0) {
-            EXPECT_EQ(PlsGoldFromRoot(x), gold) << "root " << x;
-        }
-        x = (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1);
-    }
-}
-
-TEST(PlsGoldFromRoot, RefusesCodesOutsideEighteenBits) {
-    EXPECT_FALSE(PlsGoldFromRoot(0));
-    EXPECT_FALSE(PlsGoldFromRoot(1u << 18));
-    EXPECT_FALSE(PlsGoldFromRoot(0xFFFFFFFFu));
 }
 
 struct MessageCase {

@@ -7,6 +7,7 @@
 #include "drivers/linuxdvb/dvb_api.h"
 #include "drivers/linuxdvb/linux_dvb_test_rig.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 
 namespace linuxdvb::testing {
 namespace {
@@ -50,9 +51,9 @@ TEST(FilterSurface, AnswersThePropertySetButSupportsNothing) {
     EXPECT_EQ(
         rig.FilterDriver()->QuerySupported(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, &support),
         E_PROP_SET_UNSUPPORTED);
-    std::vector<std::uint8_t> record(288, 0);
+    std::vector<std::uint8_t> record(TunerControlRecord::kSize, 0);
     EXPECT_EQ(rig.FilterDriver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0,
-                                      record.data(), 288),
+                                      record.data(), TunerControlRecord::kSize),
               E_PROP_SET_UNSUPPORTED);
     EXPECT_EQ(rig.PinDriver()->QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, &support),
               E_PROP_SET_UNSUPPORTED);
@@ -84,12 +85,13 @@ TEST_P(WrongSizes, AreRefusedAndNothingHappens) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, WrongSizes,
-                         ::testing::Values(SizeCase{KSPROPERTY_BDA_GET_MEDIAINFO, true, 72},
-                                           SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, true, 2},
-                                           SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, false, 2},
-                                           SizeCase{KSPROPERTY_BDA_INPUTMULTISTREAMID, false, 72},
-                                           SizeCase{KSPROPERTY_BDA_DISEQC, false, 536},
-                                           SizeCase{KSPROPERTY_BDA_GOLDCODE, false, 264}));
+                         ::testing::Values(
+                             SizeCase{KSPROPERTY_BDA_GET_MEDIAINFO, true, MediaInfoRecord::kSize},
+                             SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, true, StreamTypeRecord::kSize},
+                             SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, false, StreamTypeRecord::kSize},
+                             SizeCase{KSPROPERTY_BDA_INPUTMULTISTREAMID, false, MediaInfoRecord::kSize},
+                             SizeCase{KSPROPERTY_BDA_DISEQC, false, DiseqcMessageRecord::kSize},
+                             SizeCase{KSPROPERTY_BDA_GOLDCODE, false, CodeRecord::kSize}));
 
 TEST(StreamType, TransportStreamOnly) {
     CLinuxDvbTestRig rig;
@@ -116,7 +118,7 @@ TEST(CarrierReport, ComesFromTheFrontendsParameters) {
         properties[DTV_ROLLOFF] = ROLLOFF_25;
         properties[DTV_PILOT] = PILOT_ON;
     }
-    std::vector<std::uint8_t> record(72, 0xEE);
+    std::vector<std::uint8_t> record(MediaInfoRecord::kSize, 0xEE);
     ASSERT_EQ(rig.GetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, record), S_OK);
     const std::vector<std::uint8_t> expected = {
         0xE0, 0x98, 0x18, 0x00,              // IF 1612000 kHz
@@ -143,9 +145,17 @@ TEST(CarrierReport, ComesFromTheFrontendsParameters) {
 TEST(CarrierReport, FrontendFailureIsAFailedRead) {
     CLinuxDvbTestRig rig;
     rig.Kernel().SetError("GetProperties", EIO);
-    std::vector<std::uint8_t> record(72, 0);
+    std::vector<std::uint8_t> record(MediaInfoRecord::kSize, 0);
     EXPECT_EQ(rig.GetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, record), E_FAIL);
 }
+
+// Where the driver reads each field (platform/ks/vendor_records.h).
+constexpr std::size_t kDiseqcCommand = DiseqcMessageRecord::kCommandOffset;
+constexpr std::size_t kDiseqcMessage = DiseqcMessageRecord::kMessageOffset;
+constexpr std::size_t kDiseqcLength = DiseqcMessageRecord::kLengthOffset;
+constexpr std::size_t kIsi = MediaInfoRecord::kInputStreamIdOffset;
+constexpr std::size_t kCodeValue = CodeRecord::kValueOffset;
+constexpr std::size_t kCodeType = CodeRecord::kTypeOffset;
 
 struct RecordCase {
     const char* name;
@@ -174,61 +184,61 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RecordCase{"DiseqcThreeBytes",
                    KSPROPERTY_BDA_DISEQC,
-                   536,
-                   {{0, 1}, {16, 0xE0}, {17, 0x31}, {18, 0x60}, {144, 3}},
+                   DiseqcMessageRecord::kSize,
+                   {{kDiseqcCommand, 1}, {kDiseqcMessage, 0xE0}, {kDiseqcMessage + 1, 0x31}, {kDiseqcMessage + 2, 0x60}, {kDiseqcLength, 3}},
                    S_OK},
         RecordCase{"DiseqcSixBytes",
                    KSPROPERTY_BDA_DISEQC,
-                   536,
-                   {{0, 1}, {16, 0xE0}, {17, 0x31}, {18, 0x6E}, {144, 6}},
+                   DiseqcMessageRecord::kSize,
+                   {{kDiseqcCommand, 1}, {kDiseqcMessage, 0xE0}, {kDiseqcMessage + 1, 0x31}, {kDiseqcMessage + 2, 0x6E}, {kDiseqcLength, 6}},
                    S_OK},
         RecordCase{"DiseqcSevenBytes",
                    KSPROPERTY_BDA_DISEQC,
-                   536,
-                   {{0, 1}, {16, 0xE0}, {144, 7}},
+                   DiseqcMessageRecord::kSize,
+                   {{kDiseqcCommand, 1}, {kDiseqcMessage, 0xE0}, {kDiseqcLength, 7}},
                    E_INVALIDARG},
         RecordCase{"DiseqcTwoBytes",
                    KSPROPERTY_BDA_DISEQC,
-                   536,
-                   {{0, 1}, {16, 0xE0}, {144, 2}},
+                   DiseqcMessageRecord::kSize,
+                   {{kDiseqcCommand, 1}, {kDiseqcMessage, 0xE0}, {kDiseqcLength, 2}},
                    E_INVALIDARG},
         RecordCase{"DiseqcNotSendCommand",
                    KSPROPERTY_BDA_DISEQC,
-                   536,
-                   {{0, 2}, {16, 0xE0}, {144, 4}},
+                   DiseqcMessageRecord::kSize,
+                   {{kDiseqcCommand, 2}, {kDiseqcMessage, 0xE0}, {kDiseqcLength, 4}},
                    E_INVALIDARG},
         RecordCase{"DiseqcLengthHighBytes",
                    KSPROPERTY_BDA_DISEQC,
-                   536,
-                   {{0, 1}, {144, 4}, {146, 1}},
+                   DiseqcMessageRecord::kSize,
+                   {{kDiseqcCommand, 1}, {kDiseqcLength, 4}, {kDiseqcLength + 2, 1}},
                    E_INVALIDARG},
-        RecordCase{"IsiZero", KSPROPERTY_BDA_INPUTMULTISTREAMID, 72, {}, S_OK},
-        RecordCase{"Isi255", KSPROPERTY_BDA_INPUTMULTISTREAMID, 72, {{48, 255}}, S_OK},
-        RecordCase{"Isi256", KSPROPERTY_BDA_INPUTMULTISTREAMID, 72, {{49, 1}}, E_INVALIDARG},
+        RecordCase{"IsiZero", KSPROPERTY_BDA_INPUTMULTISTREAMID, MediaInfoRecord::kSize, {}, S_OK},
+        RecordCase{"Isi255", KSPROPERTY_BDA_INPUTMULTISTREAMID, MediaInfoRecord::kSize, {{kIsi, 255}}, S_OK},
+        RecordCase{"Isi256", KSPROPERTY_BDA_INPUTMULTISTREAMID, MediaInfoRecord::kSize, {{kIsi + 1, 1}}, E_INVALIDARG},
         RecordCase{"IsiMinusTwo",
                    KSPROPERTY_BDA_INPUTMULTISTREAMID,
-                   72,
-                   {{48, 0xFE}, {49, 0xFF}, {50, 0xFF}, {51, 0xFF}},
+                   MediaInfoRecord::kSize,
+                   {{kIsi, 0xFE}, {kIsi + 1, 0xFF}, {kIsi + 2, 0xFF}, {kIsi + 3, 0xFF}},
                    E_INVALIDARG},
-        RecordCase{"RootOne", KSPROPERTY_BDA_GOLDCODE, 264, {{0, 1}}, S_OK},
-        RecordCase{"RootZero", KSPROPERTY_BDA_GOLDCODE, 264, {}, E_INVALIDARG},
-        RecordCase{"RootBeyond18Bits", KSPROPERTY_BDA_GOLDCODE, 264, {{2, 4}}, E_INVALIDARG},
-        RecordCase{"GoldZero", KSPROPERTY_BDA_GOLDCODE, 264, {{4, 1}}, S_OK},
+        RecordCase{"RootOne", KSPROPERTY_BDA_GOLDCODE, CodeRecord::kSize, {{kCodeValue, 1}}, S_OK},
+        RecordCase{"RootZero", KSPROPERTY_BDA_GOLDCODE, CodeRecord::kSize, {}, E_INVALIDARG},
+        RecordCase{"RootBeyond18Bits", KSPROPERTY_BDA_GOLDCODE, CodeRecord::kSize, {{kCodeValue + 2, 4}}, E_INVALIDARG},
+        RecordCase{"GoldZero", KSPROPERTY_BDA_GOLDCODE, CodeRecord::kSize, {{kCodeType, 1}}, S_OK},
         RecordCase{"GoldLargest",
                    KSPROPERTY_BDA_GOLDCODE,
-                   264,
-                   {{0, 0xFD}, {1, 0xFF}, {2, 3}, {4, 1}},
+                   CodeRecord::kSize,
+                   {{kCodeValue, 0xFD}, {kCodeValue + 1, 0xFF}, {kCodeValue + 2, 3}, {kCodeType, 1}},
                    S_OK},
         RecordCase{"GoldBeyond",
                    KSPROPERTY_BDA_GOLDCODE,
-                   264,
-                   {{0, 0xFE}, {1, 0xFF}, {2, 3}, {4, 1}},
+                   CodeRecord::kSize,
+                   {{kCodeValue, 0xFE}, {kCodeValue + 1, 0xFF}, {kCodeValue + 2, 3}, {kCodeType, 1}},
                    E_INVALIDARG},
-        RecordCase{"CodeTypeTwo", KSPROPERTY_BDA_GOLDCODE, 264, {{0, 1}, {4, 2}}, E_INVALIDARG},
+        RecordCase{"CodeTypeTwo", KSPROPERTY_BDA_GOLDCODE, CodeRecord::kSize, {{kCodeValue, 1}, {kCodeType, 2}}, E_INVALIDARG},
         RecordCase{
-            "MediaInfoIsNotSettable", KSPROPERTY_BDA_GET_MEDIAINFO, 72, {}, E_PROP_ID_UNSUPPORTED},
+            "MediaInfoIsNotSettable", KSPROPERTY_BDA_GET_MEDIAINFO, MediaInfoRecord::kSize, {}, E_PROP_ID_UNSUPPORTED},
         RecordCase{
-            "ModCodesNotSupported", KSPROPERTY_BDA_MODCODES, 1348, {}, E_PROP_ID_UNSUPPORTED}),
+            "ModCodesNotSupported", KSPROPERTY_BDA_MODCODES, ModCodeFilterRecord::kSize, {}, E_PROP_ID_UNSUPPORTED}),
     [](const ::testing::TestParamInfo<RecordCase>& item) { return item.param.name; });
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/devices/device_registry.h"
 #include "platform/devices/system_device_enum.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/media/media_classes.h"
 #include "support/test_sink_filter.h"
 #include "support/test_sink_pin.h"
@@ -113,12 +114,9 @@ std::vector<std::uint8_t> CLinuxDvbTestRig::CommittedSwitch(int port, const Tune
 }
 
 HRESULT CLinuxDvbTestRig::SendDiseqc(const std::vector<std::uint8_t>& message) {
-    std::vector<std::uint8_t> record(536, 0);
-    record[0] = 1;
-    std::copy(message.begin(), message.end(), record.begin() + 16);
-    record[144] = static_cast<std::uint8_t>(message.size());
-    return m_pPinDriver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.data(),
-                             536);
+    DiseqcMessageRecord record = DiseqcMessageRecord::For(message);
+    return m_pPinDriver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0,
+                             record.bytes.data(), DiseqcMessageRecord::kSize);
 }
 
 HRESULT CLinuxDvbTestRig::TuneTo(const Tune& tune) {

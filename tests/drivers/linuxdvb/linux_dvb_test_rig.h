@@ -42,7 +42,7 @@ public:
 
     // E0 10 38 Fx as the system builds it for port 1..4 (A..D).
     static std::vector<std::uint8_t> CommittedSwitch(int port, const Tune& tune);
-    // Through KSPROPERTY_BDA_DISEQC (536-byte record, no instance data).
+    // Through KSPROPERTY_BDA_DISEQC (the system's DiseqcMessageRecord, no instance data).
     HRESULT SendDiseqc(const std::vector<std::uint8_t>& message);
     HRESULT TuneTo(const Tune& tune);
     // A record through the pin, the same buffer as instance data (as the system passes it).

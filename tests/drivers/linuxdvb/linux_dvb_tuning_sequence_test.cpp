@@ -11,6 +11,7 @@
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "drivers/linuxdvb/linux_dvb_test_rig.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 
 namespace linuxdvb::testing {
 namespace {
@@ -131,12 +132,13 @@ TEST(TuningSequenceFallback, FrontendWithoutDvbS2TunesDvbS) {
 
 TEST(TuningStreamSelection, IsiAndPlsApplyAtTheNextTune) {
     CLinuxDvbTestRig rig;
-    std::vector<std::uint8_t> isi(72, 0);
-    isi[48] = 5;
+    constexpr std::size_t kIsi = MediaInfoRecord::kInputStreamIdOffset;
+    std::vector<std::uint8_t> isi(MediaInfoRecord::kSize, 0);
+    isi[kIsi] = 5;
     ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, isi), S_OK);
-    std::vector<std::uint8_t> root(264, 0);
-    root[0] = 16416 & 0xFF;  // root code 16416 = gold code 131070
-    root[1] = 16416 >> 8;
+    std::vector<std::uint8_t> root(CodeRecord::kSize, 0);
+    root[CodeRecord::kValueOffset] = 16416 & 0xFF;  // root code 16416 = gold code 131070
+    root[CodeRecord::kValueOffset + 1] = 16416 >> 8;
     ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, root), S_OK);
     EXPECT_EQ(rig.Kernel().Calls(), Calls{}) << "nothing reaches the kernel before the tune";
     ASSERT_EQ(rig.TuneTo(Tune{}), S_OK);
@@ -146,12 +148,12 @@ TEST(TuningStreamSelection, IsiAndPlsApplyAtTheNextTune) {
     EXPECT_EQ(calls.back(), "set DTV_TUNE");
 
     // A gold code passes through; "no selection" (-1) clears the stream id filter.
-    std::vector<std::uint8_t> gold(264, 0);
-    gold[0] = 0x39;  // 12345
-    gold[1] = 0x30;
-    gold[4] = 1;
+    std::vector<std::uint8_t> gold(CodeRecord::kSize, 0);
+    gold[CodeRecord::kValueOffset] = 0x39;  // 12345
+    gold[CodeRecord::kValueOffset + 1] = 0x30;
+    gold[CodeRecord::kTypeOffset] = 1;
     ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, gold), S_OK);
-    std::fill(isi.begin() + 48, isi.begin() + 52, 0xFF);
+    std::fill(isi.begin() + kIsi, isi.begin() + kIsi + 4, 0xFF);
     ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, isi), S_OK);
     rig.Kernel().ClearCalls();
     ASSERT_EQ(rig.TuneTo(Tune{}), S_OK);

@@ -1,5 +1,5 @@
-// The simulated card's pure parts: scrambling codes, DiSEqC decoding, dish geometry, carrier
-// arithmetic, the sky read from satellite files, the options file and the programme names.
+// The simulated card's pure parts: DiSEqC decoding, dish geometry, carrier arithmetic, the sky
+// read from satellite files, the options file and the programme names.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,21 +20,6 @@
 #include "drivers/sim/sim_trace.h"
 
 namespace {
-
-TEST(SimScramblingCode, RootAndGoldFormsConvertBothWays) {
-    struct Pair {
-        std::uint32_t gold;
-        std::uint32_t root;
-    };
-    // 131070 / 16416 is a code used on air; gold 0 is the default sequence (root 1).
-    const Pair pairs[] = {{0, 1}, {1, 131072}, {8, 1024}, {131070, 16416}, {262141, 4}};
-    for (const Pair& pair : pairs) {
-        EXPECT_EQ(sim::PlsRootFromGold(pair.gold), pair.root) << pair.gold;
-        EXPECT_EQ(sim::PlsGoldFromRoot(pair.root), pair.gold) << pair.root;
-    }
-    EXPECT_FALSE(sim::PlsGoldFromRoot(0));
-    EXPECT_FALSE(sim::PlsGoldFromRoot(262144));
-}
 
 TEST(SimDiseqcCommand, DecodesEverySwitchAndPositionerCommand) {
     struct Case {

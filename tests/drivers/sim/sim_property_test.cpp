@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <regex>
 
 #include "drivers/sim/sim_test_rig.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 
 namespace {
 
@@ -68,11 +70,12 @@ TEST(SimProperties, EachCardAnswersExactlyItsSetOnItsObject) {
 
 TEST(SimProperties, AccessesAPropertyDoesNotHaveAreRefused) {
     CSimTestRig rig(0);
-    std::vector<std::uint8_t> record(536, 0);
+    std::vector<std::uint8_t> record(DiseqcMessageRecord::kSize, 0);
     DWORD returned = 0;
-    EXPECT_EQ(rig.Driver()->Get(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.data(), 536, &returned),
+    EXPECT_EQ(rig.Driver()->Get(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.data(),
+                                DiseqcMessageRecord::kSize, &returned),
               E_PROP_ID_UNSUPPORTED);
-    std::vector<std::uint8_t> info(72, 0);
+    std::vector<std::uint8_t> info(MediaInfoRecord::kSize, 0);
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, info), E_PROP_ID_UNSUPPORTED);
     CSimTestRig usb(1);
     EXPECT_EQ(usb.SetRecord(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, {}), E_PROP_ID_UNSUPPORTED);
@@ -87,12 +90,17 @@ TEST(SimProperties, RecordsOfTheWrongSizeAreRefusedAndChangeNothing) {
         bool get;
     };
     const SizeCase cases[] = {
-        {0, KSPROPSETID_BdaExt, 12, 72, true},   {0, KSPROPSETID_BdaExt, 13, 2, true},
-        {0, KSPROPSETID_BdaExt, 13, 2, false},   {0, KSPROPSETID_BdaExt, 14, 72, false},
-        {0, KSPROPSETID_BdaExt, 21, 536, false}, {0, KSPROPSETID_BdaExt, 23, 264, false},
-        {0, KSPROPSETID_BdaExt, 24, 1348, false}, {1, KSPROPSETID_Ctrl, 3, 288, false},
-        {1, KSPROPSETID_Ctrl, 15, 72, true},     {1, KSPROPSETID_Ctrl, 20, 264, false},
-        {1, KSPROPSETID_Ctrl, 21, 1348, false},
+        {0, KSPROPSETID_BdaExt, 12, MediaInfoRecord::kSize, true},
+        {0, KSPROPSETID_BdaExt, 13, StreamTypeRecord::kSize, true},
+        {0, KSPROPSETID_BdaExt, 13, StreamTypeRecord::kSize, false},
+        {0, KSPROPSETID_BdaExt, 14, MediaInfoRecord::kSize, false},
+        {0, KSPROPSETID_BdaExt, 21, DiseqcMessageRecord::kSize, false},
+        {0, KSPROPSETID_BdaExt, 23, CodeRecord::kSize, false},
+        {0, KSPROPSETID_BdaExt, 24, ModCodeFilterRecord::kSize, false},
+        {1, KSPROPSETID_Ctrl, 3, TunerControlRecord::kSize, false},
+        {1, KSPROPSETID_Ctrl, 15, MediaInfoRecord::kSize, true},
+        {1, KSPROPSETID_Ctrl, 20, CodeRecord::kSize, false},
+        {1, KSPROPSETID_Ctrl, 21, ModCodeFilterRecord::kSize, false},
     };
     for (const SizeCase& c : cases) {
         CSimTestRig rig(c.card);
@@ -103,8 +111,10 @@ TEST(SimProperties, RecordsOfTheWrongSizeAreRefusedAndChangeNothing) {
             record[0] = c.id == 21 && c.set == KSPROPSETID_BdaExt ? 1 : 0xFE;
             record[1] = 0xFF;
             record[2] = 0x01;
-            record[16] = 0xE0, record[17] = 0x10, record[18] = 0x38, record[19] = 0xFC, record[144] = 4;
-            record[4] = 1;
+            const std::size_t message = DiseqcMessageRecord::kMessageOffset;
+            record[message] = 0xE0, record[message + 1] = 0x10, record[message + 2] = 0x38, record[message + 3] = 0xFC;
+            record[DiseqcMessageRecord::kLengthOffset] = 4;
+            record[CodeRecord::kTypeOffset] = 1;
             DWORD returned = 99;
             const auto length = static_cast<DWORD>(size);
             const HRESULT hr = c.get ? rig.Driver()->Get(c.set, c.id, record.data(), length, record.data(), length, &returned)
@@ -120,16 +130,18 @@ TEST(SimProperties, RecordsOfTheWrongSizeAreRefusedAndChangeNothing) {
 TEST(SimProperties, ValuesTheDriverDoesNotTakeAreRefused) {
     CSimTestRig rig(0);
     auto diseqc = [](std::uint8_t command, std::uint8_t length) {
-        std::vector<std::uint8_t> record(536, 0);
-        record[0] = command;
-        record[16] = 0xE0, record[17] = 0x10, record[18] = 0x38, record[19] = 0xF4;
-        record[144] = length;
+        std::vector<std::uint8_t> record(DiseqcMessageRecord::kSize, 0);
+        record[DiseqcMessageRecord::kCommandOffset] = command;
+        const std::uint8_t portB[] = {0xE0, 0x10, 0x38, 0xF4};
+        std::copy(std::begin(portB), std::end(portB), record.begin() + DiseqcMessageRecord::kMessageOffset);
+        record[DiseqcMessageRecord::kLengthOffset] = length;
         return record;
     };
     auto code = [](std::int32_t value, std::uint8_t type) {
-        std::vector<std::uint8_t> record(264, 0);
-        for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
-        record[4] = type;
+        std::vector<std::uint8_t> record(CodeRecord::kSize, 0);
+        for (std::size_t i = 0; i < 4; ++i)
+            record[CodeRecord::kValueOffset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+        record[CodeRecord::kTypeOffset] = type;
         return record;
     };
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 21, diseqc(2, 4)), E_INVALIDARG);
@@ -148,17 +160,20 @@ TEST(SimProperties, ValuesTheDriverDoesNotTakeAreRefused) {
     EXPECT_EQ(rig.Card().PlsGold(), 0u);
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 23, code(262141, 1)), S_OK);
     EXPECT_EQ(rig.Card().PlsGold(), 262141u);
-    std::vector<std::uint8_t> modcods(1348, 0);
-    modcods[0] = 113;
+    std::vector<std::uint8_t> modcods(ModCodeFilterRecord::kSize, 0);
+    const std::size_t count = ModCodeFilterRecord::kCountOffset;
+    const std::size_t entry = ModCodeFilterRecord::kEntriesOffset;
+    modcods[count] = 113;
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 24, modcods), E_INVALIDARG);
-    modcods[0] = 1, modcods[4] = 29;
+    modcods[count] = 1, modcods[entry] = 29;
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 24, modcods), E_INVALIDARG);
-    modcods[4] = 13, modcods[8] = 2;
+    modcods[entry] = 13, modcods[entry + 4] = 2;
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 24, modcods), E_INVALIDARG);
-    std::vector<std::uint8_t> isi(72, 0);
-    isi[48] = 0x00, isi[49] = 0x01;  // 256
+    std::vector<std::uint8_t> isi(MediaInfoRecord::kSize, 0);
+    const std::size_t id = MediaInfoRecord::kInputStreamIdOffset;
+    isi[id] = 0x00, isi[id + 1] = 0x01;  // 256
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 14, isi), E_INVALIDARG);
-    isi[48] = 0xFF, isi[49] = 0xFF, isi[50] = 0xFF, isi[51] = 0xFF;  // -1: no selection
+    isi[id] = 0xFF, isi[id + 1] = 0xFF, isi[id + 2] = 0xFF, isi[id + 3] = 0xFF;  // -1: no selection
     EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, 14, isi), S_OK);
     EXPECT_EQ(rig.Card().InputStreamId(), -1);
 }
@@ -203,12 +218,12 @@ TEST(SimProperties, InjectedPropertyFaults) {
         DWORD support = 0;
         EXPECT_EQ(rig.Driver()->QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, &support), E_FAIL);
         rig.Card().Faults().SetResult(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, CSimFaults::Operation::Get, E_FAIL);
-        std::vector<std::uint8_t> info(72, 0x5A);
+        std::vector<std::uint8_t> info(MediaInfoRecord::kSize, 0x5A);
         EXPECT_EQ(rig.GetRecord(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, info), E_FAIL);
-        EXPECT_EQ(info, std::vector<std::uint8_t>(72, 0x5A));
+        EXPECT_EQ(info, std::vector<std::uint8_t>(MediaInfoRecord::kSize, 0x5A));
         rig.Card().Faults().SetResult(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, CSimFaults::Operation::Get, S_FALSE);
         EXPECT_EQ(rig.GetRecord(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, info), S_FALSE);
-        EXPECT_EQ(info, std::vector<std::uint8_t>(72, 0));
+        EXPECT_EQ(info, std::vector<std::uint8_t>(MediaInfoRecord::kSize, 0));
     }
 }
 
@@ -247,27 +262,33 @@ TEST(SimProperties, InjectedInterfaceFaults) {
 
 TEST(SimProperties, UsbTunerRecordCarriesTheMessageFromOffset21WithoutALength) {
     CSimTestRig rig(1);
-    std::vector<std::uint8_t> record(288, 0);
-    const std::uint32_t values[] = {11362, 9750, 10600, 22000};
-    for (std::size_t i = 0; i < 4; ++i) {
-        for (std::size_t b = 0; b < 4; ++b) record[4 * i + b] = static_cast<std::uint8_t>(values[i] >> (8 * b));
+    using Tuner = TunerControlRecord;
+    std::vector<std::uint8_t> record(Tuner::kSize, 0);
+    const std::pair<std::size_t, std::uint32_t> values[] = {{Tuner::kFrequencyOffset, 11362},
+                                                            {Tuner::kLnbLowOffset, 9750},
+                                                            {Tuner::kLnbHighOffset, 10600},
+                                                            {Tuner::kSymbolRateOffset, 22000}};
+    for (const auto& [offset, value] : values) {
+        for (std::size_t b = 0; b < 4; ++b) record[offset + b] = static_cast<std::uint8_t>(value >> (8 * b));
     }
-    record[16] = 0, record[17] = 1, record[18] = 0, record[19] = 2, record[20] = 1;
+    record[Tuner::kPolarityOffset] = 0;
+    record[Tuner::kConstantsOffset] = 1, record[Tuner::kConstantsOffset + 1] = 0, record[Tuner::kConstantsOffset + 2] = 2;
+    record[Tuner::kDiseqcPortOffset] = 1;
     const std::uint8_t gotoAngle[] = {0xE1, 0x31, 0x6E, 0xE0, 0xA2};
-    std::copy(std::begin(gotoAngle), std::end(gotoAngle), record.begin() + 21);
-    ASSERT_EQ(rig.Driver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, record.data(), 288), S_OK);
+    std::copy(std::begin(gotoAngle), std::end(gotoAngle), record.begin() + Tuner::kMessageOffset);
+    ASSERT_EQ(rig.Driver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, record.data(), Tuner::kSize), S_OK);
     rig.Clock().AdvanceMs(2000);
     EXPECT_DOUBLE_EQ(rig.Card().MotorAngle(), 3.0);
     // A halt written over it leaves E0 A2 at 24 and 25: the command byte says three bytes.
     const std::uint8_t halt[] = {0xE0, 0x31, 0x60};
-    std::copy(std::begin(halt), std::end(halt), record.begin() + 21);
-    ASSERT_EQ(rig.Driver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, record.data(), 288), S_OK);
+    std::copy(std::begin(halt), std::end(halt), record.begin() + Tuner::kMessageOffset);
+    ASSERT_EQ(rig.Driver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, record.data(), Tuner::kSize), S_OK);
     rig.Clock().AdvanceMs(2000);
     EXPECT_DOUBLE_EQ(rig.Card().MotorAngle(), 3.0);
     // The committed switch: four bytes.
     const std::uint8_t portD[] = {0xE0, 0x10, 0x38, 0xFE};
-    std::copy(std::begin(portD), std::end(portD), record.begin() + 21);
-    ASSERT_EQ(rig.Driver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, record.data(), 288), S_OK);
+    std::copy(std::begin(portD), std::end(portD), record.begin() + Tuner::kMessageOffset);
+    ASSERT_EQ(rig.Driver()->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, record.data(), Tuner::kSize), S_OK);
     EXPECT_EQ(rig.Card().Port(), 3);
     const std::string trace = rig.Environment().TraceText();
     EXPECT_NE(trace.find("Glen tuner control 11362 MHz, LNB 9750/10600 MHz, 22000 kSps, horizontal, port A, 01 00 02"),
@@ -295,7 +316,12 @@ TEST(SimProperties, TraceHasOneLinePerExchangeInTheStatedFormat) {
     }
     EXPECT_EQ(events[0], "diseqc E0 10 38 F6: committed switch port B, horizontal, low band");
     std::string record = "01";
-    for (int i = 1; i < 536; ++i) record += i == 16 ? " E0" : i == 17 ? " 10" : i == 18 ? " 38" : i == 19 ? " F6" : i == 144 ? " 04" : " 00";
+    const std::map<std::size_t, const char*> set = {{DiseqcMessageRecord::kMessageOffset, " E0"},
+                                                    {DiseqcMessageRecord::kMessageOffset + 1, " 10"},
+                                                    {DiseqcMessageRecord::kMessageOffset + 2, " 38"},
+                                                    {DiseqcMessageRecord::kMessageOffset + 3, " F6"},
+                                                    {DiseqcMessageRecord::kLengthOffset, " 04"}};
+    for (std::size_t i = 1; i < DiseqcMessageRecord::kSize; ++i) record += set.contains(i) ? set.at(i) : " 00";
     EXPECT_EQ(events[1], "set KSPROPERTY_BDA_DISEQC " + record + " -> 0x00000000");
     EXPECT_EQ(events[2],
               "tune 11362000 kHz, LNB 9750000/10600000 kHz, switch 11700000 kHz, horizontal, 22000 kSps: IF 1612000 kHz, "

@@ -10,6 +10,7 @@
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/devices/device_event_hub.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 
 namespace {
 
@@ -24,38 +25,32 @@ const SimTune kS2x{12516, 'V', 30000};                  // the card's DVB-S2X ca
 const SimTune kMultistream{12590, 'V', 27500};          // ISI 1, 2, 3
 const SimTune kScrambled{12630, 'V', 22000};            // gold 131070
 
-std::vector<std::uint8_t> Record(std::size_t size) { return std::vector<std::uint8_t>(size, 0); }
-
-void PutI32(std::vector<std::uint8_t>& record, std::size_t offset, std::int32_t value) {
-    for (int i = 0; i < 4; ++i) record[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+// The records as the system encodes them.
+template <std::size_t N>
+std::vector<std::uint8_t> Bytes(const std::array<std::uint8_t, N>& bytes) {
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::vector<std::uint8_t> CodeRecord(std::int32_t value, std::int32_t type) {
-    auto record = Record(264);
-    PutI32(record, 0, value);
-    PutI32(record, 4, type);
-    return record;
+std::vector<std::uint8_t> CodeBytes(std::int32_t value, std::int32_t type) {
+    return Bytes(CodeRecord::For(value, type).bytes);
 }
 
-std::vector<std::uint8_t> IsiRecord(std::int32_t isi) {
-    auto record = Record(72);
-    PutI32(record, 48, isi);
-    return record;
+std::vector<std::uint8_t> IsiBytes(std::int32_t isi) {
+    MediaInfoRecord record;
+    record.inputStreamId = isi;
+    return Bytes(record.Encode());
 }
 
 struct ModCodEntryBytes {
-    std::int32_t modCod, selector1, selector2;
+    std::uint32_t modCod, selector1, selector2;
 };
 
-std::vector<std::uint8_t> ModCodRecord(std::uint32_t count, const std::vector<ModCodEntryBytes>& entries) {
-    auto record = Record(1348);
-    PutI32(record, 0, static_cast<std::int32_t>(count));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        PutI32(record, 4 + 12 * i, entries[i].modCod);
-        PutI32(record, 8 + 12 * i, entries[i].selector1);
-        PutI32(record, 12 + 12 * i, entries[i].selector2);
-    }
-    return record;
+// `count` need not be the number of entries: the dialog's ALL record names only its first ones.
+std::vector<std::uint8_t> ModCodBytes(std::uint32_t count, const std::vector<ModCodEntryBytes>& entries) {
+    ModCodeFilterRecord record;
+    for (const ModCodEntryBytes& entry : entries) record.Append(entry.modCod, entry.selector1, entry.selector2);
+    record.count = count;
+    return Bytes(record.Encode());
 }
 
 // Tunes as "Lock TP" does: the committed-switch message first, then the tune request, then Run.
@@ -218,13 +213,13 @@ TEST(SimReception, ScrambledCarrierLocksOnlyWithItsCodeInRootOrGoldForm) {
     rig.Clock().AdvanceMs(400);
     for (const Step& step : steps) {
         if (step.value != 0 || step.type != 1) {
-            ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeRecord(step.value, step.type)), S_OK);
+            ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeBytes(step.value, step.type)), S_OK);
         }
         rig.Clock().AdvanceMs(400);
         EXPECT_EQ(rig.ReadStatistics().locked, step.locks ? 1 : 0) << step.value << "/" << step.type;
     }
     // The unscrambled carriers need gold 0.
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeRecord(131070, 1)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeBytes(131070, kGoldCode)), S_OK);
     LockTp(rig, 'B', kAstra11362);
     rig.Clock().AdvanceMs(400);
     EXPECT_EQ(rig.ReadStatistics().locked, 0);
@@ -238,7 +233,7 @@ TEST(SimReception, InputStreamSelectionChangesTheDeliveredServices) {
     ASSERT_FALSE(first.empty());
 
     // "Apply": the identifier, then a new "Lock TP".
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiRecord(2)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(2)), S_OK);
     rig.Stop();
     LockTp(rig, 'B', kMultistream);
     rig.Clock().AdvanceMs(2000);
@@ -248,7 +243,7 @@ TEST(SimReception, InputStreamSelectionChangesTheDeliveredServices) {
     EXPECT_EQ(rig.Card().InputStreamId(), 2);
 
     // An identifier the carrier does not have: lock, but nothing is delivered.
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiRecord(7)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(7)), S_OK);
     LockTp(rig, 'B', kMultistream);
     rig.Clock().AdvanceMs(400);
     rig.TakeBytes();
@@ -266,11 +261,11 @@ TEST(SimReception, ModCodFilterDropsFramesButKeepsTheLock) {
     const std::vector<ModCodEntryBytes> all = {{12, 0, 0}, {12, 1, 0}, {12, 0, 1}, {12, 1, 1},
                                                {18, 0, 0}, {18, 1, 0}, {18, 0, 1}, {18, 1, 1}};
     const Case cases[] = {
-        {"8PSK 2/3 normal frames with pilots", ModCodRecord(1, {{13, 0, 1}}), true},
-        {"8PSK 2/3 without pilots only", ModCodRecord(1, {{13, 0, 0}}), false},
-        {"QPSK 1/2 only", ModCodRecord(4, {{4, 0, 0}, {4, 1, 0}, {4, 0, 1}, {4, 1, 1}}), false},
-        {"the dialog's ALL record: a full record passes everything", ModCodRecord(112, all), true},
-        {"empty filter", ModCodRecord(0, {}), true},
+        {"8PSK 2/3 normal frames with pilots", ModCodBytes(1, {{13, 0, 1}}), true},
+        {"8PSK 2/3 without pilots only", ModCodBytes(1, {{13, 0, 0}}), false},
+        {"QPSK 1/2 only", ModCodBytes(4, {{4, 0, 0}, {4, 1, 0}, {4, 0, 1}, {4, 1, 1}}), false},
+        {"the dialog's ALL record: a full record passes everything", ModCodBytes(112, all), true},
+        {"empty filter", ModCodBytes(0, {}), true},
     };
     for (const Case& c : cases) {
         CSimTestRig rig(kArden);
@@ -285,15 +280,13 @@ TEST(SimReception, ModCodFilterDropsFramesButKeepsTheLock) {
 // The carrier report as the driver hands it out: eighteen little-endian DWORDs.
 std::vector<std::int32_t> ReportOf(CSimTestRig& rig) {
     const bool usb = rig.Card().Profile().carrier == SimPropertyCarrier::Usb;
-    auto record = Record(72);
+    std::vector<std::uint8_t> record(MediaInfoRecord::kSize, 0);
     EXPECT_EQ(rig.GetRecord(usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
                             usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, record),
               S_OK);
     std::vector<std::int32_t> fields;
-    for (std::size_t i = 0; i < 72; i += 4) {
-        fields.push_back(static_cast<std::int32_t>(record[i] | (record[i + 1] << 8) | (record[i + 2] << 16) |
-                                                   (static_cast<std::uint32_t>(record[i + 3]) << 24)));
-    }
+    for (std::size_t i = 0; i < MediaInfoRecord::kSize; i += 4)
+        fields.push_back(static_cast<std::int32_t>(driver_bytes::GetLe32(&record[i])));
     return fields;
 }
 
@@ -334,7 +327,7 @@ TEST(SimReception, CarrierReportOfTheMultistreamCarrierNamesEachInputStreamInTur
         reported.push_back(fields[12]);
     }
     EXPECT_EQ(reported, (std::vector<std::int32_t>{1, 2, 3, 1}));
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiRecord(3)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(3)), S_OK);
     EXPECT_EQ(ReportOf(rig)[12], 3);
     EXPECT_EQ(ReportOf(rig)[12], 3);
 }

@@ -152,14 +152,13 @@ HRESULT CSimTestRig::SendCommittedSwitch(char port, const SimTune& tune) {
 
 HRESULT CSimTestRig::SendDiseqc(const std::vector<std::uint8_t>& message) {
     if (Card().Profile().carrier == SimPropertyCarrier::Usb) {
-        std::copy(message.begin(), message.end(), m_usbRecord.begin() + 21);
-        return m_pDriver->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, m_usbRecord.data(), 288);
+        std::copy(message.begin(), message.end(), m_usbRecord.begin() + TunerControlRecord::kMessageOffset);
+        return m_pDriver->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, m_usbRecord.data(),
+                              TunerControlRecord::kSize);
     }
-    std::vector<std::uint8_t> record(536, 0);
-    record[0] = 1;
-    std::copy(message.begin(), message.end(), record.begin() + 16);
-    record[144] = static_cast<std::uint8_t>(message.size());
-    return m_pDriver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.data(), 536);
+    DiseqcMessageRecord record = DiseqcMessageRecord::For(message);
+    return m_pDriver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.bytes.data(),
+                          DiseqcMessageRecord::kSize);
 }
 
 HRESULT CSimTestRig::Tune(const SimTune& tune) {

@@ -14,6 +14,7 @@
 #include "drivers/sim/sim_device_provider.h"
 #include "platform/bda/tuning_interfaces.h"
 #include "platform/ks/ks_property_set.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/media/crit_sec.h"
 #include "platform/media/media_interfaces.h"
 #include "platform/media/psi_section_parser.h"
@@ -73,8 +74,8 @@ public:
 
     // E0 10 38 Fx for port 'A'..'D', with band and polarisation bits as the system builds them.
     HRESULT SendCommittedSwitch(char port, const SimTune& tune);
-    // A message through the card's DiSEqC property (536-byte record, or the 288-byte record at
-    // offset 21 on the USB card).
+    // A message through the card's DiSEqC property (the system's DiseqcMessageRecord, or on the
+    // USB card its tuner control record with the message at kMessageOffset).
     HRESULT SendDiseqc(const std::vector<std::uint8_t>& message);
     // A DVB-S tune request through the network provider's ITuner.
     HRESULT Tune(const SimTune& tune);
@@ -121,7 +122,7 @@ private:
     mutable std::mutex m_bytesLock;
     std::vector<std::uint8_t> m_bytes;
     std::vector<LONG> m_lengths;
-    std::vector<std::uint8_t> m_usbRecord = std::vector<std::uint8_t>(288, 0);
+    std::vector<std::uint8_t> m_usbRecord = std::vector<std::uint8_t>(TunerControlRecord::kSize, 0);
 };
 
 // The first device of `category` whose friendly name is `name`, bound as a filter.

@@ -19,9 +19,11 @@
 #include "graph/driver_control.h"
 #include "graph/driver_test_environment.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/sorted_combo.h"
 #include "positioner/program_folder_override.h"
 #include "support/generated_names.h"
+#include "support/screenshot.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -74,12 +76,12 @@ Bytes SecondOf(Bytes message) {
     return message;
 }
 
-// The PCI-E DiSEqC record of a message: DWORD 1, the message at 16, its length at 144.
+// The PCI-E DiSEqC record of a message: DWORD 1, the message, its length.
 Bytes PciERecord(const Bytes& message) {
-    Bytes record(536, 0);
-    record[0] = 1;
-    std::copy(message.begin(), message.end(), record.begin() + 16);
-    record[144] = static_cast<std::uint8_t>(message.size());
+    Bytes record(DiseqcMessageRecord::kSize, 0);
+    record[DiseqcMessageRecord::kCommandOffset] = 1;
+    std::copy(message.begin(), message.end(), record.begin() + DiseqcMessageRecord::kMessageOffset);
+    record[DiseqcMessageRecord::kLengthOffset] = static_cast<std::uint8_t>(message.size());
     return record;
 }
 
@@ -175,9 +177,10 @@ protected:
     std::vector<Bytes> PciEMessages() {
         std::vector<Bytes> messages;
         for (const Bytes& record : DiseqcRecords()) {
-            EXPECT_EQ(record.size(), 536u);
-            if (record.size() != 536u) continue;
-            messages.emplace_back(record.begin() + 16, record.begin() + 16 + record[144]);
+            EXPECT_EQ(record.size(), DiseqcMessageRecord::kSize);
+            if (record.size() != DiseqcMessageRecord::kSize) continue;
+            const auto message = record.begin() + DiseqcMessageRecord::kMessageOffset;
+            messages.emplace_back(message, message + record[DiseqcMessageRecord::kLengthOffset]);
         }
         return messages;
     }
@@ -221,12 +224,10 @@ TEST_F(PositionerPageTest, EachMotorButtonSendsItsMessageAsE1ThenE0OnUsb) {
         const std::vector<Bytes> records = DiseqcRecords();
         ASSERT_EQ(records.size(), 2u);
         for (std::size_t i = 0; i < 2; ++i) {
-            ASSERT_EQ(records[i].size(), 288u);
+            ASSERT_EQ(records[i].size(), TunerControlRecord::kSize);
             const Bytes expected = i == 0 ? c.first : SecondOf(c.first);
-            EXPECT_EQ(
-                Bytes(records[i].begin() + 21, records[i].begin() + 21 + std::ssize(expected)),
-                expected)
-                << "message " << i;
+            const auto message = records[i].begin() + TunerControlRecord::kMessageOffset;
+            EXPECT_EQ(Bytes(message, message + std::ssize(expected)), expected) << "message " << i;
         }
     }
 }
@@ -559,8 +560,9 @@ TEST_F(PositionerPageTest, GoSendsOneGotoAngleMessageOnEachCarrier) {
         if (carrier == Carrier::PciE) {
             EXPECT_EQ(records[0], PciERecord(expected));
         } else {
-            ASSERT_EQ(records[0].size(), 288u);
-            EXPECT_EQ(Bytes(records[0].begin() + 21, records[0].begin() + 26), expected);
+            ASSERT_EQ(records[0].size(), TunerControlRecord::kSize);
+            const auto message = records[0].begin() + TunerControlRecord::kMessageOffset;
+            EXPECT_EQ(Bytes(message, message + 5), expected);
         }
         TearDown();
     }
@@ -783,7 +785,7 @@ TEST_F(PositionerPageTest, ControlsDoNotOverlapAndSitInsideTheirGroups) {
         EXPECT_TRUE(page.contains(frame)) << name.toStdString();
 }
 
-TEST_F(PositionerPageTest, ScreenshotOfThePage) {
+TEST_F(PositionerPageTest, TheScreenshotShowsEveryControlAndTheChosenSite) {
     WriteSites(
         "Germany\tHamburg\t53.5507\t9.993\r\n"
         "Germany\tBerlin\t52.5244\t13.4105\r\n"
@@ -794,9 +796,18 @@ TEST_F(PositionerPageTest, ScreenshotOfThePage) {
     Choose(CPositionDlg::kIdCountry, 1);
     Choose(CPositionDlg::kIdCity, 1);
     Type(CPositionDlg::kIdPosition, "12");
-    const QPixmap shot = m_pPage->grab();
-    ASSERT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(QStringLiteral("motor_positioner_page.png")));
+    const CScreenshot shot(*m_pPage);
+    EXPECT_EQ(shot.Image().size(), shot.ExpectedSize());
+    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours) << "captions and frames, not a plain page";
+    EXPECT_EQ(shot.BlankControls(), std::vector<std::string>{});
+    EXPECT_TRUE(shot.Keep("motor_positioner_page.png"));
+    // The typed position is drawn: without it its field looks different, the city's does not.
+    QLineEdit* position = m_pPage->Item<QLineEdit>(CPositionDlg::kIdPosition);
+    ASSERT_NE(position, nullptr);
+    position->clear();
+    const CScreenshot cleared(*m_pPage);
+    EXPECT_GT(cleared.DifferingPixels(shot, position->geometry()), 0);
+    EXPECT_EQ(cleared.DifferingPixels(shot, m_pPage->GetDlgItem(CPositionDlg::kIdCity)->geometry()), 0);
 }
 
 }  // namespace

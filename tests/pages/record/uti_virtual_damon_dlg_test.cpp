@@ -38,10 +38,14 @@
 #include "status/signal_monitor.h"
 #include "support/debug_output_capture.h"
 #include "support/message_box_recorder.h"
+#include "support/screenshot.h"
 #include "support/temp_folder.h"
 #include "support/test_source_filter.h"
 
 namespace {
+
+// The page's control ids read as Dlg::kIdStatus and so on.
+using Dlg = CUtiVirtualDamonDlg;
 
 constexpr LONG kSampleSize = 188 * 4;
 constexpr const char* kPositivePrompt = "请输入一个正整数。";
@@ -135,14 +139,14 @@ protected:
     void SetText(int id, const QString& text) { Item<QLineEdit>(id)->setText(text); }
     void Click(int id) { QTest::mouseClick(Item<QAbstractButton>(id), Qt::LeftButton); }
     void Ticks(int count) {
-        for (int i = 0; i < count; ++i) m_pPage->OnTimer(CUtiVirtualDamonDlg::kRecordTimer);
+        for (int i = 0; i < count; ++i) m_pPage->OnTimer(Dlg::kRecordTimer);
     }
-    int Progress() const { return Item<QProgressBar>(CUtiVirtualDamonDlg::kIdProgress)->value(); }
+    int Progress() const { return Item<QProgressBar>(Dlg::kIdProgress)->value(); }
 
     // Starts a recording into a file of the temporary folder; expects no message.
     void StartInto(const std::string& name) {
-        SetText(1030, QString::fromStdString(m_folder.File(name)));
-        Click(1036);
+        SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File(name)));
+        Click(Dlg::kIdStartRecord);
         ASSERT_TRUE(m_pPage->IsRecording());
         ASSERT_TRUE(m_boxes.Texts().empty()) << m_boxes.Texts().front();
     }
@@ -174,27 +178,27 @@ protected:
 TEST_F(CaptureControlPageTest, InitialisationShowsSizeModeTheDefaultPathAndTheDefaultLimits) {
     CTestCapturePage& page = Open();
     EXPECT_EQ(page.Title(), "Capture Control");
-    EXPECT_EQ(Text(1030).toStdString(), m_folder.Path() + "/Vantor-capture.ts");
-    EXPECT_EQ(Text(1031), "10");
-    EXPECT_EQ(Text(1032), "500");
-    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
-    EXPECT_FALSE(Item<QRadioButton>(1034)->isChecked());
-    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
-    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
-    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
-    EXPECT_EQ(Text(1039), "0 KBytes");
-    EXPECT_EQ(Text(1035), "");
-    EXPECT_EQ(Item<QProgressBar>(1004)->minimum(), 0);
-    EXPECT_EQ(Item<QProgressBar>(1004)->maximum(), 100);
+    EXPECT_EQ(Text(Dlg::kIdFilePath).toStdString(), m_folder.Path() + "/Vantor-capture.ts");
+    EXPECT_EQ(Text(Dlg::kIdTimeLimit), "10");
+    EXPECT_EQ(Text(Dlg::kIdSizeLimit), "500");
+    EXPECT_TRUE(Item<QRadioButton>(Dlg::kIdSizeMode)->isChecked());
+    EXPECT_FALSE(Item<QRadioButton>(Dlg::kIdTimeMode)->isChecked());
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdSizeLimit)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(Dlg::kIdTimeLimit)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(Dlg::kIdAmountCaption)->text(), "File Size:");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 KBytes");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "");
+    EXPECT_EQ(Item<QProgressBar>(Dlg::kIdProgress)->minimum(), 0);
+    EXPECT_EQ(Item<QProgressBar>(Dlg::kIdProgress)->maximum(), 100);
     EXPECT_EQ(Progress(), 0);
     EXPECT_TRUE(page.IsSizeLimit());
     EXPECT_EQ(page.TimeLimit(), 10u);
     EXPECT_EQ(page.SizeLimit(), 500u);
     EXPECT_EQ(page.FilePath(), m_folder.Path() + "/Vantor-capture.ts");
     ExpectIdle();
-    EXPECT_TRUE(Item<QLineEdit>(1035)->isReadOnly());
-    EXPECT_TRUE(Item<QLineEdit>(1039)->isReadOnly());
-    EXPECT_FALSE(Item<QLineEdit>(1030)->isReadOnly());
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdStatus)->isReadOnly());
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdAmount)->isReadOnly());
+    EXPECT_FALSE(Item<QLineEdit>(Dlg::kIdFilePath)->isReadOnly());
 }
 
 TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
@@ -204,18 +208,18 @@ TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
         const char* className;
         const char* text;
     };
-    for (const auto& e : std::vector<Expected>{{1030, "QLineEdit", ""},
-                                               {1029, "QPushButton", "..."},
-                                               {1033, "QRadioButton", "Use File Size Limit"},
-                                               {1032, "QLineEdit", "500"},
-                                               {1034, "QRadioButton", "Use Time Limit"},
-                                               {1031, "QLineEdit", "10"},
-                                               {1036, "QPushButton", "Start Record"},
-                                               {1037, "QPushButton", "Cancel Record"},
-                                               {1035, "QLineEdit", ""},
-                                               {1038, "QLabel", "File Size:"},
-                                               {1039, "QLineEdit", "0 KBytes"},
-                                               {1004, "QProgressBar", ""}}) {
+    for (const auto& e : std::vector<Expected>{{Dlg::kIdFilePath, "QLineEdit", ""},
+                                               {Dlg::kIdBrowse, "QPushButton", "..."},
+                                               {Dlg::kIdSizeMode, "QRadioButton", "Use File Size Limit"},
+                                               {Dlg::kIdSizeLimit, "QLineEdit", "500"},
+                                               {Dlg::kIdTimeMode, "QRadioButton", "Use Time Limit"},
+                                               {Dlg::kIdTimeLimit, "QLineEdit", "10"},
+                                               {Dlg::kIdStartRecord, "QPushButton", "Start Record"},
+                                               {Dlg::kIdCancelRecord, "QPushButton", "Cancel Record"},
+                                               {Dlg::kIdStatus, "QLineEdit", ""},
+                                               {Dlg::kIdAmountCaption, "QLabel", "File Size:"},
+                                               {Dlg::kIdAmount, "QLineEdit", "0 KBytes"},
+                                               {Dlg::kIdProgress, "QProgressBar", ""}}) {
         QWidget* w = m_pPage->GetDlgItem(e.id);
         ASSERT_NE(w, nullptr) << e.id;
         EXPECT_STREQ(w->metaObject()->className(), e.className) << e.id;
@@ -225,7 +229,7 @@ TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
         if (auto* label = qobject_cast<QLabel*>(w)) {
             EXPECT_EQ(label->text(), e.text) << e.id;
         }
-        if (auto* edit = qobject_cast<QLineEdit*>(w); edit && e.id != 1030) {
+        if (auto* edit = qobject_cast<QLineEdit*>(w); edit && e.id != Dlg::kIdFilePath) {
             EXPECT_EQ(edit->text(), e.text) << e.id;
         }
     }
@@ -258,9 +262,9 @@ TEST_F(CaptureControlPageTest, ControlsLieInsideThePageAndDoNotOverlap) {
     std::map<QString, QRect> frames;
     for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) frames[box->title()] = box->geometry();
     for (const auto& [group, ids] : std::vector<std::pair<QString, std::vector<int>>>{
-             {"Limit Option:", {1033, 1032, 1034, 1031}},
-             {"Record Control:", {1036, 1037}},
-             {"Record Process:", {1035, 1038, 1039, 1004}}}) {
+             {"Limit Option:", {Dlg::kIdSizeMode, Dlg::kIdSizeLimit, Dlg::kIdTimeMode, Dlg::kIdTimeLimit}},
+             {"Record Control:", {Dlg::kIdStartRecord, Dlg::kIdCancelRecord}},
+             {"Record Process:", {Dlg::kIdStatus, Dlg::kIdAmountCaption, Dlg::kIdAmount, Dlg::kIdProgress}}}) {
         for (int id : ids) EXPECT_TRUE(frames[group].contains(m_pPage->GetDlgItem(id)->geometry())) << id;
     }
 }
@@ -274,18 +278,18 @@ TEST_F(CaptureControlPageTest, EveryControlHasAUniqueAccessibleNameInBothModes) 
             ++count[w->accessibleName()];
         }
         for (const auto& [name, n] : count) EXPECT_EQ(n, 1) << name.toStdString();
-        for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{1030, "Store File Path:"},
-                                                                           {1029, "Browse for the record file"},
-                                                                           {1033, "Use File Size Limit"},
-                                                                           {1032, "File size limit"},
-                                                                           {1034, "Use Time Limit"},
-                                                                           {1031, "Time limit"},
-                                                                           {1036, "Start Record"},
-                                                                           {1037, "Cancel Record"},
-                                                                           {1035, "Status:"},
-                                                                           {1038, amountCaption + " label"},
-                                                                           {1039, amountCaption},
-                                                                           {1004, "Record progress"}}) {
+        for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{Dlg::kIdFilePath, "Store File Path:"},
+                                                                           {Dlg::kIdBrowse, "Browse for the record file"},
+                                                                           {Dlg::kIdSizeMode, "Use File Size Limit"},
+                                                                           {Dlg::kIdSizeLimit, "File size limit"},
+                                                                           {Dlg::kIdTimeMode, "Use Time Limit"},
+                                                                           {Dlg::kIdTimeLimit, "Time limit"},
+                                                                           {Dlg::kIdStartRecord, "Start Record"},
+                                                                           {Dlg::kIdCancelRecord, "Cancel Record"},
+                                                                           {Dlg::kIdStatus, "Status:"},
+                                                                           {Dlg::kIdAmountCaption, amountCaption + " label"},
+                                                                           {Dlg::kIdAmount, amountCaption},
+                                                                           {Dlg::kIdProgress, "Record progress"}}) {
             EXPECT_EQ(m_pPage->GetDlgItem(id)->accessibleName(), name) << id;
         }
         EXPECT_EQ(count["File size limit unit"], 1);
@@ -299,40 +303,50 @@ TEST_F(CaptureControlPageTest, EveryControlHasAUniqueAccessibleNameInBothModes) 
     check("File Size:");
 }
 
-TEST_F(CaptureControlPageTest, ScreenshotOfThePage) {
+TEST_F(CaptureControlPageTest, TheScreenshotsShowEveryControlAndTheRecordingInProgress) {
     CTestCapturePage& page = Open();
-    ASSERT_FALSE(page.grab().isNull());
-    EXPECT_TRUE(page.grab().save(QStringLiteral("capture_control_page.png")));
-    // And during a recording in time mode.
+    const CScreenshot idle(page);
+    EXPECT_EQ(page.size(), DluToPixels(QSize(302, 158), page.BaseUnits()));
+    EXPECT_EQ(idle.Image().size(), idle.ExpectedSize());
+    EXPECT_GT(idle.Colours(), CScreenshot::kPlainColours) << "captions and frames, not a plain page";
+    EXPECT_EQ(idle.BlankControls(), std::vector<std::string>{});
+    EXPECT_TRUE(idle.Keep("capture_control_page.png"));
+    // During a recording in time mode the status, the time left, its caption and the bar show it;
+    // a control whose state stayed draws the same.
     page.OnTimeMode();
-    SetText(1031, "60");
+    SetText(Dlg::kIdTimeLimit, "60");
     StartInto("shot.ts");
     Ticks(250);
-    EXPECT_EQ(Text(1035), "Recording... 41%");
-    EXPECT_TRUE(page.grab().save(QStringLiteral("capture_control_page_recording.png")));
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 41%");
+    const CScreenshot recording(page);
+    for (int id : {Dlg::kIdStatus, Dlg::kIdAmount, Dlg::kIdAmountCaption, Dlg::kIdProgress}) {
+        EXPECT_GT(recording.DifferingPixels(idle, Item<QWidget>(id)->geometry()), 0) << id;
+    }
+    EXPECT_EQ(recording.DifferingPixels(idle, Item<QWidget>(Dlg::kIdBrowse)->geometry()), 0);
+    EXPECT_TRUE(recording.Keep("capture_control_page_recording.png"));
 }
 
 // --- Modes --------------------------------------------------------------------------------
 
 TEST_F(CaptureControlPageTest, TheRadioButtonsSwitchBetweenSizeAndTimeMode) {
     CTestCapturePage& page = Open();
-    Click(1034);
+    Click(Dlg::kIdTimeMode);
     EXPECT_FALSE(page.IsSizeLimit());
-    EXPECT_TRUE(Item<QLineEdit>(1031)->isEnabled());
-    EXPECT_FALSE(Item<QLineEdit>(1032)->isEnabled());
-    EXPECT_FALSE(Item<QRadioButton>(1033)->isChecked());
-    EXPECT_TRUE(Item<QRadioButton>(1034)->isChecked());
-    EXPECT_EQ(Item<QLabel>(1038)->text(), "Time Left:");
-    EXPECT_EQ(Text(1039), "0 Seconds");
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdTimeLimit)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(Dlg::kIdSizeLimit)->isEnabled());
+    EXPECT_FALSE(Item<QRadioButton>(Dlg::kIdSizeMode)->isChecked());
+    EXPECT_TRUE(Item<QRadioButton>(Dlg::kIdTimeMode)->isChecked());
+    EXPECT_EQ(Item<QLabel>(Dlg::kIdAmountCaption)->text(), "Time Left:");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 Seconds");
 
-    Click(1033);
+    Click(Dlg::kIdSizeMode);
     EXPECT_TRUE(page.IsSizeLimit());
-    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
-    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
-    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
-    EXPECT_FALSE(Item<QRadioButton>(1034)->isChecked());
-    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
-    EXPECT_EQ(Text(1039), "0 KBytes");
+    EXPECT_FALSE(Item<QLineEdit>(Dlg::kIdTimeLimit)->isEnabled());
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdSizeLimit)->isEnabled());
+    EXPECT_TRUE(Item<QRadioButton>(Dlg::kIdSizeMode)->isChecked());
+    EXPECT_FALSE(Item<QRadioButton>(Dlg::kIdTimeMode)->isChecked());
+    EXPECT_EQ(Item<QLabel>(Dlg::kIdAmountCaption)->text(), "File Size:");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 KBytes");
     EXPECT_TRUE(m_boxes.Texts().empty());
 }
 
@@ -347,21 +361,21 @@ TEST_F(CaptureControlPageTest, CheckingAModeButtonWithoutAClickSwitchesTheModeAl
         ASSERT_NE(button->actionInterface(), nullptr);
         button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     };
-    toggle(1034);
-    EXPECT_TRUE(Item<QRadioButton>(1034)->isChecked());
+    toggle(Dlg::kIdTimeMode);
+    EXPECT_TRUE(Item<QRadioButton>(Dlg::kIdTimeMode)->isChecked());
     EXPECT_FALSE(page.IsSizeLimit());
-    EXPECT_TRUE(Item<QLineEdit>(1031)->isEnabled());
-    EXPECT_FALSE(Item<QLineEdit>(1032)->isEnabled());
-    EXPECT_EQ(Item<QLabel>(1038)->text(), "Time Left:");
-    EXPECT_EQ(Text(1039), "0 Seconds");
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdTimeLimit)->isEnabled());
+    EXPECT_FALSE(Item<QLineEdit>(Dlg::kIdSizeLimit)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(Dlg::kIdAmountCaption)->text(), "Time Left:");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 Seconds");
 
-    toggle(1033);
-    EXPECT_TRUE(Item<QRadioButton>(1033)->isChecked());
+    toggle(Dlg::kIdSizeMode);
+    EXPECT_TRUE(Item<QRadioButton>(Dlg::kIdSizeMode)->isChecked());
     EXPECT_TRUE(page.IsSizeLimit());
-    EXPECT_FALSE(Item<QLineEdit>(1031)->isEnabled());
-    EXPECT_TRUE(Item<QLineEdit>(1032)->isEnabled());
-    EXPECT_EQ(Item<QLabel>(1038)->text(), "File Size:");
-    EXPECT_EQ(Text(1039), "0 KBytes");
+    EXPECT_FALSE(Item<QLineEdit>(Dlg::kIdTimeLimit)->isEnabled());
+    EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdSizeLimit)->isEnabled());
+    EXPECT_EQ(Item<QLabel>(Dlg::kIdAmountCaption)->text(), "File Size:");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 KBytes");
 }
 
 // --- Time limit ---------------------------------------------------------------------------
@@ -372,7 +386,7 @@ struct TimeLimitCase {
     const char* firstLeft;
     int endTick;              // the tick that ends the recording
     const char* lastStatus;   // after the tick before it
-    const char* endLeft;      // 1039 after the last tick
+    const char* endLeft;      // the amount after the last tick
 };
 
 TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercent) {
@@ -389,21 +403,21 @@ TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneH
     page.OnTimeMode();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
-        SetText(1031, c.limit);
+        SetText(Dlg::kIdTimeLimit, c.limit);
         StartInto("time.ts");
         EXPECT_TRUE(page.IsTimerRunning());
         Ticks(1);
-        EXPECT_EQ(Text(1035), c.firstStatus);
-        EXPECT_EQ(Text(1039), c.firstLeft);
+        EXPECT_EQ(Text(Dlg::kIdStatus), c.firstStatus);
+        EXPECT_EQ(Text(Dlg::kIdAmount), c.firstLeft);
         EXPECT_EQ(page.Ticks(), 1u);
         Ticks(c.endTick - 2);
-        EXPECT_EQ(Text(1035), c.lastStatus);
+        EXPECT_EQ(Text(Dlg::kIdStatus), c.lastStatus);
         EXPECT_EQ(Progress(), 100);
         ASSERT_TRUE(page.IsRecording());
         EXPECT_TRUE(page.IsTimerRunning()) << "re-armed by every tick";
         Ticks(1);
-        EXPECT_EQ(Text(1035), "Record Stopped!");
-        EXPECT_EQ(Text(1039), c.endLeft) << "1039 keeps the last tick's text";
+        EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
+        EXPECT_EQ(Text(Dlg::kIdAmount), c.endLeft) << "the amount keeps the last tick's text";
         EXPECT_EQ(Progress(), 0);
         ExpectStopped();
     }
@@ -416,19 +430,19 @@ TEST_F(CaptureControlPageTest, TheTenSecondLimitShowsOnePercentAtTheFirstTickAnd
     page.OnTimeMode();
     StartInto("ten.ts");
     Ticks(1);
-    EXPECT_EQ(Text(1035), "Recording... 1%");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 1%");
     EXPECT_EQ(Progress(), 1);
     Ticks(54);
-    EXPECT_EQ(Text(1035), "Recording... 55%");
-    EXPECT_EQ(Text(1039), "5 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 55%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "5 Seconds");
     EXPECT_EQ(Progress(), 55);
     Ticks(45);
-    EXPECT_EQ(Text(1035), "Recording... 100%");
-    EXPECT_EQ(Text(1039), "0 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 100%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 Seconds");
     EXPECT_TRUE(page.IsRecording());
     Ticks(1);
-    EXPECT_EQ(Text(1035), "Record Stopped!");
-    EXPECT_EQ(Text(1039), "0 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 Seconds");
     ExpectStopped();
 }
 
@@ -452,26 +466,26 @@ TEST_F(CaptureControlPageTest, ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneH
     CDebugOutputCapture debug;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
-        SetText(1032, c.limit);
+        SetText(Dlg::kIdSizeLimit, c.limit);
         StartInto("size.ts");
         Ticks(1);
-        EXPECT_EQ(Text(1035), "Recording... 0%");
-        EXPECT_EQ(Text(1039), "0 KBytes");
+        EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 0%");
+        EXPECT_EQ(Text(Dlg::kIdAmount), "0 KBytes");
         SetRecorded(c.lastRunning / 2);
         Ticks(1);
-        EXPECT_EQ(Text(1035), "Recording... 50%");
+        EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 50%");
         EXPECT_EQ(Progress(), 50);
         SetRecorded(c.lastRunning);
         Ticks(1);
-        EXPECT_EQ(Text(1035), "Recording... 100%");
-        EXPECT_EQ(Text(1039).toStdString(), std::to_string(c.lastRunning) + " KBytes");
+        EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 100%");
+        EXPECT_EQ(Text(Dlg::kIdAmount).toStdString(), std::to_string(c.lastRunning) + " KBytes");
         ASSERT_TRUE(page.IsRecording());
         EXPECT_TRUE(page.IsTimerRunning());
         EXPECT_EQ(page.Ticks(), 0u) << "ticks count only in time mode";
         SetRecorded(c.firstStopping);
         Ticks(1);
-        EXPECT_EQ(Text(1035), "Record Stopped!");
-        EXPECT_EQ(Text(1039).toStdString(), std::to_string(c.firstStopping) + " KBytes");
+        EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
+        EXPECT_EQ(Text(Dlg::kIdAmount).toStdString(), std::to_string(c.firstStopping) + " KBytes");
         EXPECT_EQ(Progress(), 0);
         ExpectStopped();
     }
@@ -494,9 +508,9 @@ TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt)
     ASSERT_TRUE(WaitUntil([this] { return m_pSource->SamplesDelivered() >= kSamples && !m_pSource->IsStreaming(); }));
     Ticks(1);
     const std::uint64_t bytes = kSamples * kSampleSize;
-    EXPECT_EQ(Text(1039).toStdString(), std::to_string(bytes / 1024) + " KBytes");
-    EXPECT_EQ(Text(1035), "Recording... 0%");
-    Click(1037);
+    EXPECT_EQ(Text(Dlg::kIdAmount).toStdString(), std::to_string(bytes / 1024) + " KBytes");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 0%");
+    Click(Dlg::kIdCancelRecord);
     ExpectStopped();
     const std::string content = ReadWholeFile(m_folder.File("real.ts"));
     ASSERT_EQ(content.size(), bytes);
@@ -508,35 +522,35 @@ TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt)
 
 TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweringItEndsIt) {
     CTestCapturePage& page = Open();
-    SetText(1032, "50");
+    SetText(Dlg::kIdSizeLimit, "50");
     StartInto("grow.ts");
     SetRecorded(51000);
     Ticks(1);
-    EXPECT_EQ(Text(1035), "Recording... 99%");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 99%");
     SetRecorded(60000);
-    SetText(1032, "100");
+    SetText(Dlg::kIdSizeLimit, "100");
     Ticks(1);
     EXPECT_EQ(page.SizeLimit(), 100u);
-    EXPECT_EQ(Text(1035), "Recording... 58%");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 58%");
     EXPECT_TRUE(page.IsRecording());
     SetRecorded(100000);
     Ticks(1);
-    EXPECT_EQ(Text(1035), "Recording... 97%");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 97%");
     EXPECT_TRUE(page.IsRecording());
 }
 
 TEST_F(CaptureControlPageTest, LoweringTheSizeLimitBelowTheSizeWrittenEndsTheRecordingAtTheNextTick) {
     CTestCapturePage& page = Open();
-    SetText(1032, "100");
+    SetText(Dlg::kIdSizeLimit, "100");
     StartInto("shrink.ts");
     SetRecorded(60000);
     Ticks(1);
-    EXPECT_EQ(Text(1035), "Recording... 58%");
-    SetText(1032, "50");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 58%");
+    SetText(Dlg::kIdSizeLimit, "50");
     Ticks(1);
     EXPECT_EQ(page.SizeLimit(), 50u);
-    EXPECT_EQ(Text(1035), "Record Stopped!");
-    EXPECT_EQ(Text(1039), "60000 KBytes");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "60000 KBytes");
     ExpectStopped();
 }
 
@@ -545,25 +559,25 @@ TEST_F(CaptureControlPageTest, SwitchingModesDuringARecordingCountsTimeFromThatM
     StartInto("switch.ts");
     Ticks(30);
     EXPECT_EQ(page.Ticks(), 0u);
-    Click(1034);
-    EXPECT_EQ(Text(1039), "0 Seconds");
+    Click(Dlg::kIdTimeMode);
+    EXPECT_EQ(Text(Dlg::kIdAmount), "0 Seconds");
     Ticks(1);
     EXPECT_EQ(page.Ticks(), 1u);
-    EXPECT_EQ(Text(1035), "Recording... 1%");
-    EXPECT_EQ(Text(1039), "10 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 1%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "10 Seconds");
     Ticks(9);
     // Back to size mode: the size rules from the next tick, the count stands still.
-    Click(1033);
+    Click(Dlg::kIdSizeMode);
     SetRecorded(256000);  // half of 500 MB
     Ticks(5);
-    EXPECT_EQ(Text(1035), "Recording... 50%");
-    EXPECT_EQ(Text(1039), "256000 KBytes");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 50%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "256000 KBytes");
     EXPECT_EQ(page.Ticks(), 10u);
-    Click(1034);
+    Click(Dlg::kIdTimeMode);
     Ticks(1);
     EXPECT_EQ(page.Ticks(), 11u);
-    EXPECT_EQ(Text(1035), "Recording... 11%");
-    EXPECT_EQ(Text(1039), "9 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 11%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "9 Seconds");
     Ticks(89);
     EXPECT_TRUE(page.IsRecording());
     Ticks(1);
@@ -595,14 +609,14 @@ TEST_F(CaptureControlPageTest, CancelStopsTheGraphClosesTheFileAndKeepsTheLastAm
     StartInto("cancel.ts");
     Ticks(37);
     EXPECT_EQ(Progress(), 37);
-    Click(1037);
-    EXPECT_EQ(Text(1035), "Record Stopped!");
-    EXPECT_EQ(Text(1039), "7 Seconds");
+    Click(Dlg::kIdCancelRecord);
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "7 Seconds");
     EXPECT_EQ(Progress(), 0);
     ExpectStopped();
     EXPECT_TRUE(std::filesystem::exists(m_folder.File("cancel.ts")));
     Ticks(1);  // a tick that was already on its way changes nothing
-    EXPECT_EQ(Text(1035), "Record Stopped!");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
     ExpectStopped();
     // A new recording starts afresh.
     StartInto("cancel.ts");
@@ -613,14 +627,14 @@ TEST_F(CaptureControlPageTest, CancelStopsTheGraphClosesTheFileAndKeepsTheLastAm
 
 TEST_F(CaptureControlPageTest, StartTwiceCancelWhileIdleAndStartWithoutLockAreRefusedWithTheirMessages) {
     CTestCapturePage& page = Open();
-    Click(1037);
+    Click(Dlg::kIdCancelRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is not started!"});
-    EXPECT_EQ(Text(1035), "") << "the message changes nothing else";
+    EXPECT_EQ(Text(Dlg::kIdStatus), "") << "the message changes nothing else";
     m_boxes.Clear();
 
     g_bSignalLocked = 0;
-    SetText(1030, QString::fromStdString(m_folder.File("unlocked.ts")));
-    Click(1036);
+    SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("unlocked.ts")));
+    Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Signal is not locked! Please check signal first."});
     ExpectIdle();
     EXPECT_TRUE(g_bRecordFileOpen) << "the default file stays open, untouched";
@@ -632,8 +646,8 @@ TEST_F(CaptureControlPageTest, StartTwiceCancelWhileIdleAndStartWithoutLockAreRe
     StartInto("twice.ts");
     Ticks(3);
     g_bSignalLocked = 0;  // the recording check comes first
-    SetText(1030, QString::fromStdString(m_folder.File("other.ts")));
-    Click(1036);
+    SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("other.ts")));
+    Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is started! Please wait or cancel record."});
     EXPECT_TRUE(page.IsRecording());
     EXPECT_TRUE(page.IsTimerRunning());
@@ -675,10 +689,10 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.time) + " / " + c.size);
         m_boxes.Clear();
-        SetText(1031, c.time);
-        SetText(1032, c.size);
-        SetText(1030, QString::fromStdString(m_folder.File("refused.ts")));
-        Click(1036);
+        SetText(Dlg::kIdTimeLimit, c.time);
+        SetText(Dlg::kIdSizeLimit, c.size);
+        SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("refused.ts")));
+        Click(Dlg::kIdStartRecord);
         EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{c.prompt});
         ExpectIdle();
         EXPECT_FALSE(std::filesystem::exists(m_folder.File("refused.ts")));
@@ -689,13 +703,13 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
     for (const auto& [time, size] :
          std::vector<std::pair<const char*, const char*>>{{"1", "50"}, {"65535", "800000"}, {" 010\t", "  0500 "}}) {
         m_boxes.Clear();
-        SetText(1031, time);
-        SetText(1032, size);
+        SetText(Dlg::kIdTimeLimit, time);
+        SetText(Dlg::kIdSizeLimit, size);
         StartInto("bounds.ts");
         EXPECT_EQ(page.TimeLimit(), std::stoul(time));
         EXPECT_EQ(page.SizeLimit(), std::stoul(size));
         EXPECT_TRUE(m_boxes.Texts().empty());
-        Click(1037);
+        Click(Dlg::kIdCancelRecord);
     }
 }
 
@@ -704,12 +718,12 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
 TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoRecordingRuns) {
     CTestCapturePage& page = Open();
     const std::string missing = m_folder.File("no such folder/capture.ts");
-    SetText(1030, QString::fromStdString(missing));
-    Click(1036);
+    SetText(Dlg::kIdFilePath, QString::fromStdString(missing));
+    Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot create the record file " + missing +
                                                         ": No such file or directory. Choose another folder or file name."});
     ExpectStopped();
-    EXPECT_EQ(Text(1035), "");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "");
     Ticks(1);
     ExpectStopped();
 
@@ -719,8 +733,8 @@ TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoReco
     const int other = ::open(held.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
-    SetText(1030, QString::fromStdString(held));
-    Click(1036);
+    SetText(Dlg::kIdFilePath, QString::fromStdString(held));
+    Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot create the record file " + held +
                                                         ": the file is in use by another program. Choose another "
                                                         "folder or file name."});
@@ -736,15 +750,15 @@ TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoReco
 TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy) {
     CTestCapturePage& page = Open(6);
     page.OnTimeMode();
-    SetText(1030, "/dev/full");
-    Click(1036);
+    SetText(Dlg::kIdFilePath, "/dev/full");
+    Click(Dlg::kIdStartRecord);
     ASSERT_TRUE(page.IsRecording());
     ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
     ASSERT_TRUE(WaitUntil([this] { return !m_pSource->IsStreaming(); }));
     Ticks(1);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Recording stopped: writing /dev/full failed: No space left on "
                                                         "device. Every byte written before the failure is kept."});
-    EXPECT_EQ(Text(1035), "Record Stopped!");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
     ExpectStopped();
     Ticks(3);
     EXPECT_EQ(m_boxes.Texts().size(), 1u) << "told once";
@@ -752,10 +766,10 @@ TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy)
 
 TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedSince) {
     CTestCapturePage& page = Open(6);
-    SetText(1030, "/dev/full");
-    Click(1036);
+    SetText(Dlg::kIdFilePath, "/dev/full");
+    Click(Dlg::kIdStartRecord);
     ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
-    SetText(1030, QString::fromStdString(m_folder.File("next.ts")));
+    SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("next.ts")));
     Ticks(1);
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_NE(m_boxes.Texts()[0].find("writing /dev/full failed"), std::string::npos);
@@ -767,32 +781,32 @@ TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsRe
     page.OnTimeMode();
     StartInto("refuse.ts");
     Ticks(10);
-    SetText(1031, "0");
+    SetText(Dlg::kIdTimeLimit, "0");
     Ticks(5);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kTimeRangePrompt});
     EXPECT_EQ(page.TimeLimit(), 10u);
-    EXPECT_EQ(Text(1035), "Recording... 15%") << "the limit in force stays";
-    SetText(1031, "abc");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 15%") << "the limit in force stays";
+    SetText(Dlg::kIdTimeLimit, "abc");
     Ticks(5);
-    SetText(1031, "0");
+    SetText(Dlg::kIdTimeLimit, "0");
     Ticks(5);
     EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{kTimeRangePrompt, kPositivePrompt, kTimeRangePrompt}));
-    SetText(1031, "20");
+    SetText(Dlg::kIdTimeLimit, "20");
     Ticks(1);
     EXPECT_EQ(page.TimeLimit(), 20u);
-    EXPECT_EQ(Text(1035), "Recording... 13%");
-    EXPECT_EQ(Text(1039), "18 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 13%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "18 Seconds");
     // The same text refused again after an accepted one is a new edit.
-    SetText(1031, "0");
+    SetText(Dlg::kIdTimeLimit, "0");
     Ticks(3);
     EXPECT_EQ(m_boxes.Texts().size(), 4u);
     EXPECT_TRUE(page.IsRecording());
 
     // In size mode too.
-    SetText(1031, "10");
+    SetText(Dlg::kIdTimeLimit, "10");
     page.OnSizeMode();
     m_boxes.Clear();
-    SetText(1032, "20");
+    SetText(Dlg::kIdSizeLimit, "20");
     Ticks(4);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kSizeRangePrompt});
     EXPECT_EQ(page.SizeLimit(), 500u);
@@ -804,11 +818,11 @@ TEST_F(CaptureControlPageTest, ALimitBeingTypedDuringARecordingCountsWhenTheEdit
     // limit, or the recording would end at once; nor may an empty field prompt mid-typing.
     CTestCapturePage& page = Open();
     page.OnTimeMode();
-    SetText(1031, "60");
+    SetText(Dlg::kIdTimeLimit, "60");
     StartInto("typing.ts");
     Ticks(100);
-    EXPECT_EQ(Text(1035), "Recording... 16%");
-    auto* field = Item<QLineEdit>(1031);
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 16%");
+    auto* field = Item<QLineEdit>(Dlg::kIdTimeLimit);
     field->setFocus();
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Backspace);
@@ -824,8 +838,8 @@ TEST_F(CaptureControlPageTest, ALimitBeingTypedDuringARecordingCountsWhenTheEdit
     EXPECT_TRUE(m_pHost->isVisible()) << "Enter must not close the main window";
     Ticks(1);
     EXPECT_EQ(page.TimeLimit(), 600u);
-    EXPECT_EQ(Text(1035), "Recording... 1%");
-    EXPECT_EQ(Text(1039), "590 Seconds");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 1%");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "590 Seconds");
 
     // An edit that ends refused is reported once.
     field->selectAll();
@@ -843,32 +857,32 @@ TEST_F(CaptureControlPageTest, ALimitBeingTypedDuringARecordingCountsWhenTheEdit
 
 TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
     CTestCapturePage& page = Open();
-    const QString before = Text(1030);
+    const QString before = Text(Dlg::kIdFilePath);
     page.m_answer.reset();
-    Click(1029);
+    Click(Dlg::kIdBrowse);
     EXPECT_EQ(page.m_nAsked, 1);
-    EXPECT_EQ(Text(1030), before);
+    EXPECT_EQ(Text(Dlg::kIdFilePath), before);
     EXPECT_EQ(page.FilePath(), before.toStdString());
 
-    SetText(1031, "77");  // typed but not yet read: browsing leaves it alone
+    SetText(Dlg::kIdTimeLimit, "77");  // typed but not yet read: browsing leaves it alone
     page.m_answer = QString::fromStdString(m_folder.File("chosen.ts"));
-    Click(1029);
-    EXPECT_EQ(Text(1030).toStdString(), m_folder.File("chosen.ts"));
+    Click(Dlg::kIdBrowse);
+    EXPECT_EQ(Text(Dlg::kIdFilePath).toStdString(), m_folder.File("chosen.ts"));
     EXPECT_EQ(page.FilePath(), m_folder.File("chosen.ts"));
-    EXPECT_EQ(Text(1031), "77");
+    EXPECT_EQ(Text(Dlg::kIdTimeLimit), "77");
 
-    SetText(1031, "10");
-    Click(1036);
+    SetText(Dlg::kIdTimeLimit, "10");
+    Click(Dlg::kIdStartRecord);
     EXPECT_TRUE(page.IsRecording());
     EXPECT_TRUE(std::filesystem::exists(m_folder.File("chosen.ts")));
     // A path changed during the recording applies to the next start.
     page.m_answer = QString::fromStdString(m_folder.File("later.ts"));
-    Click(1029);
+    Click(Dlg::kIdBrowse);
     Ticks(2);
     EXPECT_EQ(g_strRecordPath, m_folder.File("chosen.ts"));
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("later.ts")));
-    Click(1037);
-    Click(1036);
+    Click(Dlg::kIdCancelRecord);
+    Click(Dlg::kIdStartRecord);
     EXPECT_TRUE(std::filesystem::exists(m_folder.File("later.ts")));
     EXPECT_TRUE(m_boxes.Texts().empty());
 }
@@ -890,7 +904,7 @@ TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBefor
         dialog->selectFile(QString::fromStdString(m_folder.File("picked")));
         static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept
     });
-    Click(1029);
+    Click(Dlg::kIdBrowse);
     EXPECT_TRUE(seen);
     EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
 
@@ -898,16 +912,16 @@ TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBefor
     QTimer::singleShot(0, m_pPage, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
     });
-    Click(1029);
+    Click(Dlg::kIdBrowse);
     EXPECT_EQ(page.m_nAsked, 2);
     EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
-    EXPECT_EQ(Text(1030).toStdString(), m_folder.File("picked.ts"));
+    EXPECT_EQ(Text(Dlg::kIdFilePath).toStdString(), m_folder.File("picked.ts"));
 }
 
 TEST_F(CaptureControlPageTest, EnterIsSwallowedAndEscapeGoesOnToTheMainWindow) {
     CTestCapturePage& page = Open();
-    Item<QLineEdit>(1030)->setFocus();
-    QTest::keyClick(Item<QLineEdit>(1030), Qt::Key_Return);
+    Item<QLineEdit>(Dlg::kIdFilePath)->setFocus();
+    QTest::keyClick(Item<QLineEdit>(Dlg::kIdFilePath), Qt::Key_Return);
     QTest::keyClick(m_pPage, Qt::Key_Enter);
     EXPECT_TRUE(m_pHost->isVisible());
     EXPECT_FALSE(page.IsRecording()) << "no button was run";
@@ -926,7 +940,7 @@ TEST_F(CaptureControlPageTest, ThePageTimerDrivesTheTicksAndOnlyTimerZeroIsThePa
     // The real timer: wait (with a deadline, not a time) until it has ticked twice.
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.Ticks() >= 2; }, 30000));
     EXPECT_TRUE(page.IsTimerRunning());
-    Click(1037);
+    Click(Dlg::kIdCancelRecord);
     ExpectStopped();
 }
 

@@ -25,8 +25,12 @@
 #include "sink/record_file.h"
 #include "pages/settings/mode_dlg.h"
 #include "pages/settings/tuner_card_environment.h"
+#include "support/screenshot.h"
 
 namespace {
+
+// The page's control ids read as Dlg::kIdFrequency and so on.
+using Dlg = CBdacontrolDlg;
 
 constexpr const char* kArden = "VLK Arden DVBS/S2 Tuner";
 constexpr const char* kIntegerPrompt = "请输入一个整数。";
@@ -143,15 +147,15 @@ protected:
 TEST_F(TunerSettingPageTest,
        AFirstStartShowsEmptyFieldsAndTheFirstChoicesAndLockWritesTheNineKeys) {
     Open();
-    for (int id : {1013, 1059, 1015, 1012, 1014}) EXPECT_EQ(Item<QLineEdit>(id)->text(), "") << id;
-    EXPECT_EQ(Item<QComboBox>(1003)->currentText(), "Diseqc NULL");
-    EXPECT_EQ(Item<QComboBox>(1002)->currentText(), "Horizontal");
-    EXPECT_EQ(Item<QComboBox>(1009)->currentText(), "Root Code");
-    EXPECT_EQ(Item<QLineEdit>(1058)->text(), "0");
+    for (int id : {Dlg::kIdLnbLow, Dlg::kIdLnbSwitch, Dlg::kIdLnbHigh, Dlg::kIdFrequency, Dlg::kIdSymbolRate}) EXPECT_EQ(Item<QLineEdit>(id)->text(), "") << id;
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->currentText(), "Diseqc NULL");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdPolarity)->currentText(), "Horizontal");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdCodeType)->currentText(), "Root Code");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdCode)->text(), "0");
     EXPECT_FALSE(std::filesystem::exists(SettingsPath()))
         << "nothing is written before the first lock";
 
-    Click(1);
+    Click(Dlg::kIdLockTp);
     EXPECT_EQ(ConfigLines(SettingsPath()),
               (std::vector<std::string>{"polarity=0", "diseqc=0", "goldcode=0", "goldtype=0",
                                         "freq=", "symbol=", "lnblow=", "lnbhigh=", "lnbswitch="}));
@@ -164,25 +168,27 @@ TEST_F(TunerSettingPageTest, StoredValuesFillTheFieldsTheSelectorsAndTheTunerCon
         "polarity=1\r\ndiseqc=3\r\ngoldcode=262143\r\ngoldtype=0\r\nfreq=11778\r\nsymbol=27500\r\n"
         "lnblow=9750\r\nlnbhigh=10600\r\nlnbswitch=11700\r\n");
     CTestTunerPage& page = Open();
-    EXPECT_EQ(Item<QLineEdit>(1012)->text(), "11778");
-    EXPECT_EQ(Item<QLineEdit>(1014)->text(), "27500");
-    EXPECT_EQ(Item<QLineEdit>(1013)->text(), "9750");
-    EXPECT_EQ(Item<QLineEdit>(1015)->text(), "10600");
-    EXPECT_EQ(Item<QLineEdit>(1059)->text(), "11700");
-    EXPECT_EQ(Item<QLineEdit>(1058)->text(), "262143");
-    EXPECT_EQ(Item<QComboBox>(1002)->currentText(), "Vertical");
-    EXPECT_EQ(Item<QComboBox>(1003)->currentText(), "Diseqc C");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdFrequency)->text(), "11778");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdSymbolRate)->text(), "27500");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdLnbLow)->text(), "9750");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdLnbHigh)->text(), "10600");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdLnbSwitch)->text(), "11700");
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdCode)->text(), "262143");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdPolarity)->currentText(), "Vertical");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->currentText(), "Diseqc C");
     EXPECT_EQ(page.PolarityIndex(), 1);
     EXPECT_EQ(page.DiseqcPortIndex(), 3);
     EXPECT_EQ(page.CodeValue(), 262143);
 
     const auto& record = g_TunerControlRecord.bytes;
-    EXPECT_EQ(driver_bytes::GetLe32(&record[0]), 11778u);
-    EXPECT_EQ(driver_bytes::GetLe32(&record[4]), 9750u);
-    EXPECT_EQ(driver_bytes::GetLe32(&record[8]), 10600u);
-    EXPECT_EQ(driver_bytes::GetLe32(&record[12]), 27500u);
-    EXPECT_EQ((std::vector<int>{record[16], record[17], record[18], record[19], record[20]}),
-              (std::vector<int>{1, 1, 0, 2, 3}));
+    EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kFrequencyOffset]), 11778u);
+    EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kLnbLowOffset]), 9750u);
+    EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kLnbHighOffset]), 10600u);
+    EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kSymbolRateOffset]), 27500u);
+    EXPECT_EQ(record[TunerControlRecord::kPolarityOffset], 1);
+    const auto constants = record.begin() + TunerControlRecord::kConstantsOffset;
+    EXPECT_EQ(std::vector<int>(constants, constants + 3), (std::vector<int>{1, 0, 2}));
+    EXPECT_EQ(record[TunerControlRecord::kDiseqcPortOffset], 3);
 }
 
 struct StoredPortCase {
@@ -210,10 +216,10 @@ TEST_F(TunerSettingPageTest, AStoredPortOutsideTheListReadsAsMinusOneSendsNothin
         CTestTunerPage& page = Open();
         m_env.Driver().ClearCalls();
         EXPECT_EQ(page.DiseqcPortIndex(), c.index);
-        EXPECT_EQ(Item<QComboBox>(1003)->currentText(), c.shown);
+        EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->currentText(), c.shown);
         EXPECT_EQ(g_TunerControlRecord.bytes[20], static_cast<std::uint8_t>(c.index));
 
-        Click(1);
+        Click(Dlg::kIdLockTp);
         const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC);
         if (c.message.empty()) {
             EXPECT_TRUE(sent.empty());
@@ -231,28 +237,28 @@ TEST_F(TunerSettingPageTest, AStoredPortOutsideTheListReadsAsMinusOneSendsNothin
 TEST_F(TunerSettingPageTest, AStoredGoldTypeOfOneLeavesTheSelectorAtRootCodeAndIsWrittenBack) {
     WriteSettings("goldcode=9\r\ngoldtype=1\r\n");
     CTestTunerPage& page = Open();
-    EXPECT_EQ(Item<QComboBox>(1009)->currentText(), "Root Code");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdCodeType)->currentText(), "Root Code");
     EXPECT_EQ(page.CodeTypeIndex(), 1);
 
-    Click(1);
+    Click(Dlg::kIdLockTp);
     EXPECT_EQ(ConfigValues(SettingsPath())["goldtype"], "1");
 
     // "Set" sends what the selector shows, and that is what is saved from then on.
-    Click(1000);
+    Click(Dlg::kIdSetCode);
     const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(Le32(sent[0].data, 0), 9u);
-    EXPECT_EQ(Le32(sent[0].data, 4), 0u) << "root code";
-    Click(1);
+    EXPECT_EQ(Le32(sent[0].data, CodeRecord::kValueOffset), 9u);
+    EXPECT_EQ(Le32(sent[0].data, CodeRecord::kTypeOffset), 0u) << "root code";
+    Click(Dlg::kIdLockTp);
     EXPECT_EQ(ConfigValues(SettingsPath())["goldtype"], "0");
 }
 
 TEST_F(TunerSettingPageTest, SendSavesAndPreparesTheRecordWithoutTuning) {
     CTestTunerPage& page = Open();
-    Choose(1003, 4);
+    Choose(Dlg::kIdDiseqc, 4);
     EXPECT_EQ(page.DiseqcPortIndex(), 4);
-    Type(1012, "12188");
-    Item<QPushButton>(1011)->click();  // hidden: only a program can press it
+    Type(Dlg::kIdFrequency, "12188");
+    Item<QPushButton>(Dlg::kIdSend)->click();  // hidden: only a program can press it
     EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "12188");
     EXPECT_EQ(ConfigValues(SettingsPath())["diseqc"], "4");
     EXPECT_EQ(g_TunerControlRecord.bytes[20], 4);
@@ -264,27 +270,27 @@ TEST_F(TunerSettingPageTest, SendSavesAndPreparesTheRecordWithoutTuning) {
 TEST_F(TunerSettingPageTest, DigitFieldsTakeOnlyDigitsAndTheSwitchFieldTakesAnyText) {
     Open();
     const std::vector<std::tuple<int, QString, QString>> cases = {
-        {1013, "9a7-5 0", "9750"}, {1015, "10600", "10600"}, {1012, "+11778", "11778"},
-        {1014, "27.500", "27500"}, {1058, "-12", "12"},      {1059, "-1 MHz", "-1 MHz"}};
+        {Dlg::kIdLnbLow, "9a7-5 0", "9750"}, {Dlg::kIdLnbHigh, "10600", "10600"}, {Dlg::kIdFrequency, "+11778", "11778"},
+        {Dlg::kIdSymbolRate, "27.500", "27500"}, {Dlg::kIdCode, "-12", "12"},      {Dlg::kIdLnbSwitch, "-1 MHz", "-1 MHz"}};
     for (const auto& [id, typed, shown] : cases) {
         Type(id, typed);
         EXPECT_EQ(Item<QLineEdit>(id)->text(), shown) << id;
     }
-    Click(1);
+    Click(Dlg::kIdLockTp);
     EXPECT_EQ(ConfigValues(SettingsPath())["lnbswitch"], "-1 MHz") << "stored as typed";
     EXPECT_TRUE(Tuned("put_HighLowSwitchFrequency 4294966296")) << "parsed as -1 only when tuning";
 }
 
 TEST_F(TunerSettingPageTest, EnterInAnyFieldLocksTheTransponder) {
     Open();
-    Type(1013, "9750");
-    Type(1015, "10600");
-    Type(1059, "11700");
-    Type(1012, "11778");
-    Type(1014, "27500");
-    Choose(1002, 1);
+    Type(Dlg::kIdLnbLow, "9750");
+    Type(Dlg::kIdLnbHigh, "10600");
+    Type(Dlg::kIdLnbSwitch, "11700");
+    Type(Dlg::kIdFrequency, "11778");
+    Type(Dlg::kIdSymbolRate, "27500");
+    Choose(Dlg::kIdPolarity, 1);
     int expectedCommits = 0;
-    for (int id : {1012, 1014, 1059, 1013, 1003, 1058}) {
+    for (int id : {Dlg::kIdFrequency, Dlg::kIdSymbolRate, Dlg::kIdLnbSwitch, Dlg::kIdLnbLow, Dlg::kIdDiseqc, Dlg::kIdCode}) {
         SCOPED_TRACE(id);
         QWidget* field = m_pPage->GetDlgItem(id);
         field->setFocus();
@@ -297,14 +303,14 @@ TEST_F(TunerSettingPageTest, EnterInAnyFieldLocksTheTransponder) {
     EXPECT_TRUE(Tuned("put_LocalOscillatorFrequencyLowBand 9750000"));
     EXPECT_TRUE(Tuned("put_Polarity 2"));
     EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "11778");
-    EXPECT_TRUE(Item<QPushButton>(1)->isEnabled());
+    EXPECT_TRUE(Item<QPushButton>(Dlg::kIdLockTp)->isEnabled());
     EXPECT_TRUE(m_env.Boxes().Texts().empty()) << m_env.Boxes().Texts().front();
 }
 
 TEST_F(TunerSettingPageTest, EscapeDoesNothing) {
     Open();
-    Type(1012, "11778");
-    for (int id : {1012, 1003, 1058}) {
+    Type(Dlg::kIdFrequency, "11778");
+    for (int id : {Dlg::kIdFrequency, Dlg::kIdDiseqc, Dlg::kIdCode}) {
         QWidget* field = m_pPage->GetDlgItem(id);
         field->setFocus();
         QTest::keyClick(field, Qt::Key_Escape);
@@ -341,7 +347,7 @@ TEST_F(TunerSettingPageTest, TheOutputStreamStartsFromTheCarrier) {
         environment.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
                                    c.driverReports);
         CTestTunerPage& page = OpenWithoutPublishing();
-        EXPECT_EQ(Item<QComboBox>(1007)->currentText(), c.shown);
+        EXPECT_EQ(Item<QComboBox>(Dlg::kIdOutputStream)->currentText(), c.shown);
         EXPECT_EQ(page.StreamType(), c.pageRecord);
         EXPECT_TRUE(environment.Boxes().Texts().empty()) << environment.Boxes().Texts().front();
         EXPECT_TRUE(g_bRecordFileOpen) << "the default record file is opened";
@@ -363,11 +369,11 @@ TEST_F(TunerSettingPageTest, ATunerThatRefusesThePropertySetStopsAfterTheMessage
     EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
     EXPECT_FALSE(std::filesystem::exists(m_env.File("Vantor-capture.ts")))
         << "no record file without a handle";
-    EXPECT_EQ(Item<QComboBox>(1007)->currentIndex(), -1);
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdOutputStream)->currentIndex(), -1);
     EXPECT_EQ(page.m_nQuitRequests, 0);
     // Still usable: "Lock TP" saves and tunes.
-    Type(1012, "11778");
-    Click(1);
+    Type(Dlg::kIdFrequency, "11778");
+    Click(Dlg::kIdLockTp);
     EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "11778");
     EXPECT_TRUE(Tuned("put_Frequency 11778000"));
 }
@@ -375,11 +381,11 @@ TEST_F(TunerSettingPageTest, ATunerThatRefusesThePropertySetStopsAfterTheMessage
 TEST_F(TunerSettingPageTest, ChoosingGsIsSentOnlyAtTheNextLock) {
     CTestTunerPage& page = Open();
     m_env.Driver().ClearCalls();
-    Choose(1007, 1);
+    Choose(Dlg::kIdOutputStream, 1);
     EXPECT_EQ(page.StreamType(), kGenericStreamType);
     EXPECT_TRUE(m_env.Driver().Calls().empty());
 
-    Click(1);
+    Click(Dlg::kIdLockTp);
     const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<std::uint8_t>{0, 1}));
@@ -389,13 +395,13 @@ TEST_F(TunerSettingPageTest, ChoosingGsIsSentOnlyAtTheNextLock) {
 
 TEST_F(TunerSettingPageTest, SetSendsTheCodeWithTheSelectorsType) {
     CTestTunerPage& page = Open(kArden, CardCarrier::Usb);
-    Type(1058, "12");
-    Choose(1009, 1);
-    Click(1000);
+    Type(Dlg::kIdCode, "12");
+    Choose(Dlg::kIdCodeType, 1);
+    Click(Dlg::kIdSetCode);
     const auto sent = m_env.SetsOf(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(Le32(sent[0].data, 0), 12u);
-    EXPECT_EQ(Le32(sent[0].data, 4), 1u) << "gold code";
+    EXPECT_EQ(Le32(sent[0].data, CodeRecord::kValueOffset), 12u);
+    EXPECT_EQ(Le32(sent[0].data, CodeRecord::kTypeOffset), 1u) << "gold code";
     EXPECT_EQ(page.CodeValue(), 12);
     EXPECT_EQ(page.CodeTypeIndex(), 1);
     EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{"Successfully set the PLSCode."});
@@ -406,26 +412,26 @@ TEST_F(TunerSettingPageTest, SetSendsTheCodeWithTheSelectorsType) {
 TEST_F(TunerSettingPageTest, ACodeThatIsNoIntegerIsRefusedAtEverySaveAndSetAndKeepsItsValue) {
     WriteSettings("goldcode=5\r\n");
     CTestTunerPage& page = Open();
-    Item<QLineEdit>(1058)->clear();
+    Item<QLineEdit>(Dlg::kIdCode)->clear();
 
-    Item<QPushButton>(1011)->click();  // "Send": one save
+    Item<QPushButton>(Dlg::kIdSend)->click();  // "Send": one save
     EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{kIntegerPrompt});
     EXPECT_EQ(ConfigValues(SettingsPath())["goldcode"], "5");
-    EXPECT_EQ(m_pPage->focusWidget(), Item<QLineEdit>(1058)) << "the refused field gets the focus";
+    EXPECT_EQ(m_pPage->focusWidget(), Item<QLineEdit>(Dlg::kIdCode)) << "the refused field gets the focus";
 
     m_env.Boxes().Clear();
-    Click(1);  // "Lock TP" saves twice
+    Click(Dlg::kIdLockTp);  // "Lock TP" saves twice
     EXPECT_EQ(m_env.Boxes().Texts(), (std::vector<std::string>{kIntegerPrompt, kIntegerPrompt}));
     EXPECT_EQ(Commits(), 1) << "the lock goes on";
 
     m_env.Boxes().Clear();
-    Item<QLineEdit>(1058)->setText("x7");  // pasted text bypasses the digit filter
-    Click(1000);
+    Item<QLineEdit>(Dlg::kIdCode)->setText("x7");  // pasted text bypasses the digit filter
+    Click(Dlg::kIdSetCode);
     EXPECT_EQ(m_env.Boxes().Texts(),
               (std::vector<std::string>{kIntegerPrompt, "Successfully set the PLSCode."}));
     const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(Le32(sent[0].data, 0), 5u) << "the previous value";
+    EXPECT_EQ(Le32(sent[0].data, CodeRecord::kValueOffset), 5u) << "the previous value";
     EXPECT_EQ(page.CodeValue(), 5);
 }
 
@@ -447,7 +453,7 @@ TEST_F(TunerSettingPageTest, AnUnsupportedCardIsToldAndTheProgramAskedToEnd) {
 
 TEST_F(TunerSettingPageTest, DestructionSavesThenResetsTheCodeThenReleasesTheGraph) {
     Open();
-    Type(1012, "12188");
+    Type(Dlg::kIdFrequency, "12188");
     struct Seen {
         std::string savedFrequency;
         bool graphAlive;
@@ -465,9 +471,9 @@ TEST_F(TunerSettingPageTest, DestructionSavesThenResetsTheCodeThenReleasesTheGra
 
     const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ((std::pair{Le32(sent[0].data, 0), Le32(sent[0].data, 4)}), (std::pair{1u, 0u}))
+    EXPECT_EQ((std::pair{Le32(sent[0].data, CodeRecord::kValueOffset), Le32(sent[0].data, CodeRecord::kTypeOffset)}), (std::pair{1u, 0u}))
         << "root code 1";
-    EXPECT_EQ((std::pair{Le32(sent[1].data, 0), Le32(sent[1].data, 4)}), (std::pair{0u, 1u}))
+    EXPECT_EQ((std::pair{Le32(sent[1].data, CodeRecord::kValueOffset), Le32(sent[1].data, CodeRecord::kTypeOffset)}), (std::pair{0u, 1u}))
         << "gold code 0";
     ASSERT_EQ(seen.size(), 2u);
     for (const auto& s : seen) {
@@ -492,6 +498,9 @@ void WhenModeDialogOpens(std::function<void(CModeDlg&)> work) {
     });
 }
 
+// The mode-code dialog's box of a mode code (1 to 28).
+constexpr int ModCodeBox(int modCode) { return CModeDlg::kBoxIds[static_cast<std::size_t>(modCode - 1)]; }
+
 void ClickBox(CModeDlg& dialog, int id) {
     auto* box = dialog.Item<QCheckBox>(id);
     ASSERT_NE(box, nullptr);
@@ -502,20 +511,20 @@ TEST_F(TunerSettingPageTest, SetModCodesSendsTheAllRecordEvenWithBoxesUncheckedB
     WriteWholeFile(m_env.File("VLK-IPdata.ini"), "[Config]\r\nModCodeAll=1\r\n");
     Open();
     WhenModeDialogOpens([](CModeDlg& dialog) {
-        ClickBox(dialog, 1010);
-        ClickBox(dialog, 1095);
+        ClickBox(dialog, ModCodeBox(1));  // QPSK 1/4
+        ClickBox(dialog, ModCodeBox(28));  // 32APSK 9/10
         QTest::mouseClick(dialog.Item<QPushButton>(IDOK), Qt::LeftButton);
     });
-    Click(1001);
+    Click(Dlg::kIdSetModCodes);
     const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES);
     ASSERT_EQ(sent.size(), 1u);
-    ASSERT_EQ(sent[0].data.size(), 1348u);
-    EXPECT_EQ(Le32(sent[0].data, 0), 112u);
+    ASSERT_EQ(sent[0].data.size(), ModCodeFilterRecord::kSize);
+    EXPECT_EQ(Le32(sent[0].data, ModCodeFilterRecord::kCountOffset), 112u);
     const std::vector<std::array<std::uint32_t, 3>> expected = {{12, 0, 0}, {12, 1, 0}, {12, 0, 1},
                                                                 {12, 1, 1}, {18, 0, 0}, {18, 1, 0},
                                                                 {18, 0, 1}, {18, 1, 1}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        const std::size_t at = 4 + 12 * i;
+        const std::size_t at = ModCodeFilterRecord::kEntriesOffset + ModCodeFilterRecord::kEntrySize * i;
         EXPECT_EQ((std::array{Le32(sent[0].data, at), Le32(sent[0].data, at + 4),
                               Le32(sent[0].data, at + 8)}),
                   expected[i])
@@ -529,11 +538,11 @@ TEST_F(TunerSettingPageTest, CancelInTheModeDialogSendsAndWritesNothing) {
     WriteWholeFile(m_env.File("VLK-IPdata.ini"), before);
     Open();
     WhenModeDialogOpens([](CModeDlg& dialog) {
-        ClickBox(dialog, 1075);
-        ClickBox(dialog, 1071);
+        ClickBox(dialog, CModeDlg::kIdAll);
+        ClickBox(dialog, ModCodeBox(5));  // QPSK 3/5
         QTest::mouseClick(dialog.Item<QPushButton>(IDCANCEL), Qt::LeftButton);
     });
-    Click(1001);
+    Click(Dlg::kIdSetModCodes);
     EXPECT_TRUE(m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES).empty());
     EXPECT_EQ(ReadWholeFile(m_env.File("VLK-IPdata.ini")), before);
     EXPECT_TRUE(m_env.Boxes().Texts().empty());
@@ -556,17 +565,17 @@ TEST_F(TunerSettingPageTest, EveryControlHasAUniqueAccessibleName) {
             EXPECT_EQ(label->accessibleName(), "Frequency: label");
         }
     }
-    for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{1013, "LNBLow:"},
-                                                                       {1059, "LNBSwitch:"},
-                                                                       {1015, "LNBHigh:"},
-                                                                       {1003, "Diseqc:"},
-                                                                       {1012, "Frequency:"},
-                                                                       {1014, "SymbolRate:"},
-                                                                       {1002, "Polarity:"},
-                                                                       {1007, "OutPutStream:"},
-                                                                       {1058, "Code:"},
-                                                                       {1009, "Code Type:"},
-                                                                       {1, "Lock TP"}}) {
+    for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{Dlg::kIdLnbLow, "LNBLow:"},
+                                                                       {Dlg::kIdLnbSwitch, "LNBSwitch:"},
+                                                                       {Dlg::kIdLnbHigh, "LNBHigh:"},
+                                                                       {Dlg::kIdDiseqc, "Diseqc:"},
+                                                                       {Dlg::kIdFrequency, "Frequency:"},
+                                                                       {Dlg::kIdSymbolRate, "SymbolRate:"},
+                                                                       {Dlg::kIdPolarity, "Polarity:"},
+                                                                       {Dlg::kIdOutputStream, "OutPutStream:"},
+                                                                       {Dlg::kIdCode, "Code:"},
+                                                                       {Dlg::kIdCodeType, "Code Type:"},
+                                                                       {Dlg::kIdLockTp, "Lock TP"}}) {
         EXPECT_EQ(m_pPage->GetDlgItem(id)->accessibleName(), name) << id;
     }
 }
@@ -575,43 +584,51 @@ TEST_F(TunerSettingPageTest, ControlsSitAtTheirDialogUnitRectangles) {
     Open();
     const DialogBaseUnits& units = m_pPage->BaseUnits();
     EXPECT_EQ(m_pPage->minimumSize(), DluToPixels(QSize(296, 151), units));
-    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{1013, {56, 7, 41, 14}},
-                                                                    {1014, {208, 29, 41, 14}},
-                                                                    {1058, {56, 106, 41, 14}},
-                                                                    {1000, {212, 105, 61, 14}},
-                                                                    {1001, {80, 131, 69, 14}},
-                                                                    {1011, {15, 130, 26, 14}},
-                                                                    {1, {170, 128, 122, 17}}}) {
+    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{Dlg::kIdLnbLow, {56, 7, 41, 14}},
+                                                                    {Dlg::kIdSymbolRate, {208, 29, 41, 14}},
+                                                                    {Dlg::kIdCode, {56, 106, 41, 14}},
+                                                                    {Dlg::kIdSetCode, {212, 105, 61, 14}},
+                                                                    {Dlg::kIdSetModCodes, {80, 131, 69, 14}},
+                                                                    {Dlg::kIdSend, {15, 130, 26, 14}},
+                                                                    {Dlg::kIdLockTp, {170, 128, 122, 17}}}) {
         EXPECT_EQ(m_pPage->GetDlgItem(id)->geometry(), DluToPixels(dlu, units)) << id;
     }
     // Drop-down lists: the template height includes the open list; the closed box is one line.
-    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{1003, {56, 68, 61, 83}},
-                                                                    {1002, {209, 49, 61, 40}},
-                                                                    {1007, {209, 68, 61, 44}},
-                                                                    {1009, {155, 106, 49, 44}}}) {
+    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{Dlg::kIdDiseqc, {56, 68, 61, 83}},
+                                                                    {Dlg::kIdPolarity, {209, 49, 61, 40}},
+                                                                    {Dlg::kIdOutputStream, {209, 68, 61, 44}},
+                                                                    {Dlg::kIdCodeType, {155, 106, 49, 44}}}) {
         const QRect pixels = DluToPixels(dlu, units);
         const QRect actual = m_pPage->GetDlgItem(id)->geometry();
         EXPECT_EQ(actual.topLeft(), pixels.topLeft()) << id;
         EXPECT_EQ(actual.width(), pixels.width()) << id;
     }
-    EXPECT_FALSE(Item<QPushButton>(1011)->isVisible()) << "Send is hidden";
-    EXPECT_TRUE(Item<QPushButton>(1)->property(kDefaultButtonProperty).toBool());
-    EXPECT_EQ(Item<QComboBox>(1003)->count(), 5);
-    EXPECT_EQ(Item<QComboBox>(1003)->itemText(4), "Diseqc D");
-    EXPECT_EQ(Item<QComboBox>(1007)->itemText(1), "GS");
-    EXPECT_EQ(Item<QComboBox>(1009)->itemText(1), "Gold Code");
-    EXPECT_EQ(Item<QPushButton>(1001)->text(), "Set MODCODES");
+    EXPECT_FALSE(Item<QPushButton>(Dlg::kIdSend)->isVisible()) << "Send is hidden";
+    EXPECT_TRUE(Item<QPushButton>(Dlg::kIdLockTp)->property(kDefaultButtonProperty).toBool());
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->count(), 5);
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->itemText(4), "Diseqc D");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdOutputStream)->itemText(1), "GS");
+    EXPECT_EQ(Item<QComboBox>(Dlg::kIdCodeType)->itemText(1), "Gold Code");
+    EXPECT_EQ(Item<QPushButton>(Dlg::kIdSetModCodes)->text(), "Set MODCODES");
     EXPECT_EQ(m_pPage->Title(), "Tuner Setting");
 }
 
-TEST_F(TunerSettingPageTest, ScreenshotOfThePage) {
+TEST_F(TunerSettingPageTest, TheScreenshotShowsEveryControlAndTheStoredValues) {
     WriteSettings(
         "polarity=0\r\ndiseqc=1\r\ngoldcode=0\r\ngoldtype=0\r\nfreq=11778\r\nsymbol=27500\r\n"
         "lnblow=9750\r\nlnbhigh=10600\r\nlnbswitch=11700\r\n");
     Open();
-    const QPixmap shot = m_pPage->grab();
-    ASSERT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(QStringLiteral("tuner_setting_page.png")));
+    const CScreenshot shot(*m_pPage);
+    EXPECT_EQ(m_pPage->size(), DluToPixels(QSize(296, 151), m_pPage->BaseUnits()));
+    EXPECT_EQ(shot.Image().size(), shot.ExpectedSize());
+    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours) << "captions and frames, not a plain page";
+    EXPECT_EQ(shot.BlankControls(), std::vector<std::string>{});
+    EXPECT_TRUE(shot.Keep("tuner_setting_page.png"));
+    // The stored frequency is drawn: without it the field looks different, the others do not.
+    Item<QLineEdit>(Dlg::kIdFrequency)->clear();
+    const CScreenshot cleared(*m_pPage);
+    EXPECT_GT(cleared.DifferingPixels(shot, Item<QLineEdit>(Dlg::kIdFrequency)->geometry()), 0);
+    EXPECT_EQ(cleared.DifferingPixels(shot, Item<QLineEdit>(Dlg::kIdSymbolRate)->geometry()), 0);
 }
 
 }  // namespace

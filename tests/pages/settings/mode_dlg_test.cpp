@@ -9,9 +9,11 @@
 #include <QTest>
 #include <filesystem>
 #include <set>
+#include <string_view>
 
 #include "core/ini_file.h"
 #include "core/process_globals.h"
+#include "support/screenshot.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -31,7 +33,14 @@ const std::vector<BoxRow> kBoxes = {
     {1088, "16APSK_5/6"}, {1089, "16APSK_8/9"}, {1090, "16APSK_9/10"}, {1091, "32APSK_3/4"},
     {1092, "32APSK_4/5"}, {1093, "32APSK_5/6"}, {1094, "32APSK_8/9"},  {1095, "32APSK_9/10"},
 };
-constexpr int kAll = 1075;
+// The id of the box of a caption, from the table above.
+int BoxOf(std::string_view caption) {
+    for (const BoxRow& row : kBoxes) {
+        if (caption == row.caption) return row.id;
+    }
+    ADD_FAILURE() << "no box " << caption;
+    return 0;
+}
 
 using Entry = ModCodeFilterRecord::Entry;
 
@@ -87,33 +96,49 @@ TEST_F(ModeDialogTest, TheBoxesCarryTheirIdsCaptionsAndPlaces) {
         EXPECT_EQ(Box(kBoxes[i].id)->text(), kBoxes[i].caption) << i;
         EXPECT_EQ(CModeDlg::kBoxIds[i], kBoxes[i].id) << i;
     }
-    EXPECT_EQ(Box(kAll)->text(), "ALL");
+    EXPECT_EQ(Box(CModeDlg::kIdAll)->text(), "ALL");
     EXPECT_EQ(dialog.Item<QPushButton>(IDOK)->text(), "OK");
     EXPECT_EQ(dialog.Item<QPushButton>(IDCANCEL)->text(), "Cancel");
     // One column per modulation: QPSK, 8PSK, 16APSK, 32APSK.
-    EXPECT_EQ(Box(1010)->geometry(), DluToPixels(QRect(12, 10, 64, 10), dialog.BaseUnits()));
-    EXPECT_EQ(Box(1079)->x(), Box(1084)->x());
-    EXPECT_LT(Box(1078)->x(), Box(1079)->x());
-    EXPECT_LT(Box(1084)->x(), Box(1085)->x());
-    EXPECT_LT(Box(1090)->x(), Box(1091)->x());
+    EXPECT_EQ(Box(BoxOf("QPSK_1/4"))->geometry(), DluToPixels(QRect(12, 10, 64, 10), dialog.BaseUnits()));
+    EXPECT_EQ(Box(BoxOf("8PSK_3/5"))->x(), Box(BoxOf("8PSK_9/10"))->x());
+    EXPECT_LT(Box(BoxOf("QPSK_9/10"))->x(), Box(BoxOf("8PSK_3/5"))->x());
+    EXPECT_LT(Box(BoxOf("8PSK_9/10"))->x(), Box(BoxOf("16APSK_2/3"))->x());
+    EXPECT_LT(Box(BoxOf("16APSK_9/10"))->x(), Box(BoxOf("32APSK_3/4"))->x());
     std::set<QString> names;
     for (QWidget* w : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         EXPECT_TRUE(names.insert(w->accessibleName()).second) << w->accessibleName().toStdString();
     }
-    EXPECT_TRUE(dialog.grab().save(QStringLiteral("select_mode_code.png")));
+}
+
+TEST_F(ModeDialogTest, TheScreenshotShowsEveryBoxAndWhichAreChecked) {
+    WriteSettings("ModCodeAll=0\r\nModCodeCheck_3=1\r\n");
+    CModeDlg& dialog = Open();
+    const CScreenshot shot(dialog);
+    EXPECT_EQ(shot.Image().size(), shot.ExpectedSize());
+    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours) << "captions and marks, not a plain dialog";
+    EXPECT_EQ(shot.BlankControls(), std::vector<std::string>{});
+    EXPECT_TRUE(shot.Keep("select_mode_code.png"));
+    // A check shows in the box's own place and nowhere else.
+    ClickBox(BoxOf("QPSK_1/4"));
+    const CScreenshot checked(dialog);
+    const QRect box = Box(BoxOf("QPSK_1/4"))->geometry();
+    EXPECT_GT(checked.DifferingPixels(shot, box), 0);
+    EXPECT_EQ(checked.DifferingPixels(shot, Box(BoxOf("QPSK_1/2"))->geometry()), 0) << "checked before and after";
+    EXPECT_EQ(checked.DifferingPixels(shot, Box(BoxOf("QPSK_1/3"))->geometry()), 0) << "unchecked before and after";
 }
 
 TEST_F(ModeDialogTest, WithoutAFileNothingIsChecked) {
     Open();
     EXPECT_TRUE(CheckedIndices().empty());
-    EXPECT_FALSE(Box(kAll)->isChecked());
+    EXPECT_FALSE(Box(CModeDlg::kIdAll)->isChecked());
     EXPECT_EQ(m_pDialog->m_nModCodeAll, 0);
 }
 
 TEST_F(ModeDialogTest, AllInTheFileChecksEveryBoxWhateverTheOtherKeysSay) {
     WriteSettings("ModCodeAll=1\r\nModCodeCheck_0=0\r\nModCodeCheck_3=1\r\nModCodeCheck_27=0\r\n");
     CModeDlg& dialog = Open();
-    EXPECT_TRUE(Box(kAll)->isChecked());
+    EXPECT_TRUE(Box(CModeDlg::kIdAll)->isChecked());
     EXPECT_EQ(CheckedIndices().size(), 28u);
     EXPECT_EQ(dialog.m_nModCodeAll, 1);
     EXPECT_EQ(dialog.m_nModCodeCheck[3], 0) << "the per-box keys are not read";
@@ -124,7 +149,7 @@ TEST_F(ModeDialogTest, AStoredNonZeroValueChecksTheBoxAndOkWritesItAsOne) {
     CModeDlg& dialog = Open();
     EXPECT_EQ(CheckedIndices(), (std::vector<int>{5, 7}));
     EXPECT_EQ(dialog.m_nModCodeCheck[5], 7);
-    EXPECT_FALSE(Box(kAll)->isChecked());
+    EXPECT_FALSE(Box(CModeDlg::kIdAll)->isChecked());
     Ok();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(Value("ModCodeCheck_5"), "1");
@@ -136,9 +161,9 @@ TEST_F(ModeDialogTest, AStoredNonZeroValueChecksTheBoxAndOkWritesItAsOne) {
 TEST_F(ModeDialogTest, OkWithAllCheckedBuildsTheAllRecordAndKeepsThePerBoxKeys) {
     WriteSettings("ModCodeAll=1\r\nModCodeCheck_0=1\r\nModCodeCheck_9=0\r\n");
     CModeDlg& dialog = Open();
-    ClickBox(1010);
-    ClickBox(1083);
-    EXPECT_TRUE(Box(kAll)->isChecked()) << "unchecking a box leaves ALL alone";
+    ClickBox(BoxOf("QPSK_1/4"));
+    ClickBox(BoxOf("8PSK_8/9"));
+    EXPECT_TRUE(Box(CModeDlg::kIdAll)->isChecked()) << "unchecking a box leaves ALL alone";
     Ok();
     EXPECT_EQ(dialog.m_ModCodeFilter.count, 112u);
     const std::vector<Entry> head(dialog.m_ModCodeFilter.entries.begin(),
@@ -164,7 +189,7 @@ TEST_F(ModeDialogTest, OkWithAllCheckedBuildsTheAllRecordAndKeepsThePerBoxKeys) 
 TEST_F(ModeDialogTest, UncheckingAllUnchecksEveryBoxAndOkSendsAnEmptyRecord) {
     WriteSettings("ModCodeAll=1\r\n");
     CModeDlg& dialog = Open();
-    ClickBox(kAll);
+    ClickBox(CModeDlg::kIdAll);
     EXPECT_TRUE(CheckedIndices().empty());
     Ok();
     EXPECT_EQ(dialog.m_ModCodeFilter.count, 0u);
@@ -172,7 +197,7 @@ TEST_F(ModeDialogTest, UncheckingAllUnchecksEveryBoxAndOkSendsAnEmptyRecord) {
     for (int i = 0; i < 28; ++i) EXPECT_EQ(Value("ModCodeCheck_" + std::to_string(i)), "0") << i;
     // Checking ALL again checks them all at once.
     CModeDlg& again = Open();
-    ClickBox(kAll);
+    ClickBox(CModeDlg::kIdAll);
     EXPECT_EQ(CheckedIndices().size(), 28u);
     (void)again;
 }
@@ -221,13 +246,13 @@ TEST_F(ModeDialogTest, EveryWayOfChangingAllGivesEveryBoxItsState) {
         WriteSettings("ModCodeAll=0\r\nModCodeCheck_3=1\r\nModCodeCheck_20=1\r\n");
         CModeDlg& dialog = Open();
         ASSERT_EQ(CheckedIndices(), (std::vector<int>{3, 20}));
-        way.change(Box(kAll));
-        EXPECT_TRUE(Box(kAll)->isChecked());
+        way.change(Box(CModeDlg::kIdAll));
+        EXPECT_TRUE(Box(CModeDlg::kIdAll)->isChecked());
         EXPECT_EQ(CheckedIndices().size(), 28u);
-        ClickBox(1070);  // unchecking one box by hand leaves "ALL" alone
-        EXPECT_TRUE(Box(kAll)->isChecked());
-        way.change(Box(kAll));
-        EXPECT_FALSE(Box(kAll)->isChecked());
+        ClickBox(BoxOf("QPSK_1/2"));  // unchecking one box by hand leaves "ALL" alone
+        EXPECT_TRUE(Box(CModeDlg::kIdAll)->isChecked());
+        way.change(Box(CModeDlg::kIdAll));
+        EXPECT_FALSE(Box(CModeDlg::kIdAll)->isChecked());
         EXPECT_TRUE(CheckedIndices().empty());
         Ok();
         EXPECT_EQ(dialog.m_ModCodeFilter.count, 0u);
@@ -251,7 +276,7 @@ TEST_F(ModeDialogTest, CheckedBoxesGiveFourEntriesEachInModeCodeOrder) {
     for (const auto& row : kBoxes) allIds.push_back(row.id);
     const std::vector<RecordCase> cases = {
         {"QPSK_1/2 and 8PSK_2/3",
-         {1080, 1070},
+         {BoxOf("8PSK_2/3"), BoxOf("QPSK_1/2")},
          {{4, 1, 0},
           {4, 1, 1},
           {4, 0, 0},
@@ -260,7 +285,7 @@ TEST_F(ModeDialogTest, CheckedBoxesGiveFourEntriesEachInModeCodeOrder) {
           {13, 1, 1},
           {13, 0, 0},
           {13, 0, 1}}},
-        {"32APSK_9/10 alone", {1095}, {{28, 1, 0}, {28, 1, 1}, {28, 0, 0}, {28, 0, 1}}},
+        {"32APSK_9/10 alone", {BoxOf("32APSK_9/10")}, {{28, 1, 0}, {28, 1, 1}, {28, 0, 0}, {28, 0, 1}}},
         {"every box without ALL", allIds, all},
         {"none", {}, {}},
     };
@@ -281,8 +306,8 @@ TEST_F(ModeDialogTest, CancelLeavesTheFileAsItWas) {
     WriteWholeFile(Path(), before);
     for (bool byKey : {false, true}) {
         CModeDlg& dialog = Open();
-        ClickBox(kAll);
-        ClickBox(1069);
+        ClickBox(CModeDlg::kIdAll);
+        ClickBox(BoxOf("QPSK_2/5"));
         if (byKey) {
             QTest::keyClick(&dialog, Qt::Key_Escape);
         } else {
@@ -296,7 +321,7 @@ TEST_F(ModeDialogTest, CancelLeavesTheFileAsItWas) {
 
 TEST_F(ModeDialogTest, WithoutAFileOkCreatesItWithEveryKey) {
     Open();
-    ClickBox(1010);
+    ClickBox(BoxOf("QPSK_1/4"));
     Ok();
     ASSERT_TRUE(std::filesystem::exists(Path()));
     EXPECT_EQ(Value("ModCodeAll"), "0");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "pages/positioner/position_dlg.h"
 #include "pages/shell/app_windows.h"
 #include "platform/ui/qt/property_sheet.h"
 
@@ -182,7 +183,7 @@ class KeyboardReachTest : public AppWindowsTest {};
 
 TEST_F(KeyboardReachTest, DeviceListReachesTheListAndBothButtons) {
     const auto window = OpenDeviceList();
-    EXPECT_EQ(IdsOf(InputControls(window.get())), (std::vector<int>{IDOK, IDCANCEL, 1022}));
+    EXPECT_EQ(IdsOf(InputControls(window.get())), (std::vector<int>{IDOK, IDCANCEL, CDeviceList::kIdDeviceList}));
     EXPECT_EQ(QApplication::focusWidget(), window->GetDlgItem(CDeviceList::kIdDeviceList))
         << "the list starts with the focus, its first line selected";
     ExpectEveryControlReached(window.get(), "device list");
@@ -225,10 +226,11 @@ TEST_F(KeyboardReachTest, MainWindowReachesEveryControlOfEachPageAfterCtrlTab) {
         if (page == 2) {
             // The up-down arrows come right after the position box they count.
             const std::vector<std::string> names = NamesOf(order);
-            const auto box = std::find(names.begin(), names.end(), "1098");
+            const std::string position = std::to_string(CPositionDlg::kIdPosition);
+            const auto box = std::find(names.begin(), names.end(), position);
             ASSERT_GE(std::distance(box, names.end()), 3) << ListOf(order);
             EXPECT_EQ(std::vector<std::string>(box, box + 3),
-                      (std::vector<std::string>{"1098", "up", "down"}));
+                      (std::vector<std::string>{position, "up", "down"}));
         }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
     }

@@ -18,16 +18,17 @@
 #include "pages/shell/about_dlg.h"
 #include "core/process_globals.h"
 #include "graph/bda_graph.h"
-#include "graph/driver_records.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/ui/qt/qt_message_box_service.h"
 #include "platform/win/system_clock.h"
 #include "pages/settings/tuner_card_environment.h"
 #include "status/signal_monitor.h"
 #include "support/fake_signal_statistics.h"
+#include "support/posted_events.h"
 
 namespace {
 
@@ -61,14 +62,14 @@ protected:
 TEST_F(MainWindowTest, StartsWithTheUnlockedDisplayAndTheDeviceAndVersionInItsTitle) {
     CBDAUtilDlg window;
     window.Create();
-    EXPECT_EQ(Control<QLineEdit>(window, 1032)->text(), "unlock") << "set by the initialisation";
-    EXPECT_EQ(Control<QLineEdit>(window, 1035)->text(), "0");
-    EXPECT_EQ(Control<QLineEdit>(window, 1034)->text(), "0");
+    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text(), "unlock") << "set by the initialisation";
+    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdStrengthText)->text(), "0");
+    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text(), "0");
     EXPECT_EQ(window.windowTitle(), QString(kCardName) + " Skarveld - Version:  3.0.1.6 ");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, 1032)->text() == "UNLOCKED"; }));
-    EXPECT_EQ(Control<QLabel>(window, 1008)->property("lockIcon").toInt(), 134);
-    EXPECT_EQ(Control<QProgressBar>(window, 1004)->value(), 0);
-    EXPECT_EQ(Control<QProgressBar>(window, 1007)->value(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text() == "UNLOCKED"; }));
+    EXPECT_EQ(Control<QLabel>(window, CBDAUtilDlg::kIdLockIcon)->property("lockIcon").toInt(), 134);
+    EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 0);
+    EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdStrengthBar)->value(), 0);
     EXPECT_EQ(window.Sheet()->count(), 3);
     EXPECT_EQ(window.Sheet()->tabText(0), "Tuner Setting");
     EXPECT_EQ(window.Sheet()->tabText(1), "Capture Control");
@@ -96,8 +97,8 @@ TEST_F(MainWindowTest, IsANormalTopLevelWindowWithAMinimiseBox) {
 TEST_F(MainWindowTest, TheSheetFillsTheSpaceBetweenBannerAndSeparator) {
     CBDAUtilDlg window;
     window.Create();
-    const QRect banner = window.GetDlgItem(1023)->geometry();
-    const QRect separator = window.GetDlgItem(1057)->geometry();
+    const QRect banner = window.GetDlgItem(CBDAUtilDlg::kIdBanner)->geometry();
+    const QRect separator = window.GetDlgItem(CBDAUtilDlg::kIdSeparator)->geometry();
     const QRect sheet = window.Sheet()->geometry();
     EXPECT_EQ(sheet.left(), 0);
     EXPECT_EQ(sheet.top(), banner.top() + banner.height() + 2);
@@ -114,16 +115,16 @@ TEST_F(MainWindowTest, ALockedTunerIsShownWithItsNumbersAndIcon) {
     m_pSignal->Set(80, 11, true);
     CFastPollingWindow window;
     window.Create();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, 1032)->text() == "LOCKED"; }));
-    EXPECT_EQ(Control<QLineEdit>(window, 1034)->text(), "80");
-    EXPECT_EQ(Control<QLineEdit>(window, 1035)->text(), "11");
-    EXPECT_EQ(Control<QProgressBar>(window, 1004)->value(), 80);
-    EXPECT_EQ(Control<QProgressBar>(window, 1007)->value(), 11);
-    EXPECT_EQ(Control<QLabel>(window, 1008)->property("lockIcon").toInt(), 133);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text() == "LOCKED"; }));
+    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text(), "80");
+    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdStrengthText)->text(), "11");
+    EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 80);
+    EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdStrengthBar)->value(), 11);
+    EXPECT_EQ(Control<QLabel>(window, CBDAUtilDlg::kIdLockIcon)->property("lockIcon").toInt(), 133);
     EXPECT_EQ(g_bSignalLocked.load(), 1);
     m_pSignal->Set(300, 10, true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, 1034)->text() == "44"; }));
-    EXPECT_EQ(Control<QProgressBar>(window, 1004)->value(), 44);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text() == "44"; }));
+    EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 44);
     window.DestroyWindow();
     EXPECT_FALSE(window.MonitorRunning());
 }
@@ -131,7 +132,7 @@ TEST_F(MainWindowTest, ALockedTunerIsShownWithItsNumbersAndIcon) {
 TEST_F(MainWindowTest, TheInputStreamListTakesEachStreamOnceInTextOrder) {
     CBDAUtilDlg window;
     window.Create();
-    auto* list = Control<QComboBox>(window, 1049);
+    auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     auto items = [&] {
         QStringList texts;
         for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
@@ -140,8 +141,7 @@ TEST_F(MainWindowTest, TheInputStreamListTakesEachStreamOnceInTextOrder) {
     const std::uint64_t tune = TuneCount();
     // "12" listed must not keep out 1 (it once did: no item could begin with "1" then).
     for (const char* isi : {"12", "1", "12", "2", "10", "1"}) window.AddInputStreamId(isi, tune);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 4; }));
-    QTest::qWait(20);
+    ASSERT_TRUE(WaitForEventsPostedBefore(&window)) << "every addition has arrived";
     EXPECT_EQ(items(), (QStringList{"1", "10", "12", "2"})) << "each once, in text order";
     EXPECT_EQ(list->currentIndex(), -1) << "adding never selects";
     window.DestroyWindow();
@@ -150,14 +150,14 @@ TEST_F(MainWindowTest, TheInputStreamListTakesEachStreamOnceInTextOrder) {
 TEST_F(MainWindowTest, LockTpStartsTheInputStreamListAnewAndApplyKeepsIt) {
     CBDAUtilDlg window;
     window.Create();
-    auto* list = Control<QComboBox>(window, 1049);
+    auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     window.AddInputStreamId("5", TuneCount());
     window.AddInputStreamId("7", TuneCount());
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 2; }));
     list->setCurrentIndex(1);
 
     // Apply tunes again with the chosen stream: the same carrier, so list and choice stay.
-    Control<QPushButton>(window, 1000)->click();
+    Control<QPushButton>(window, CBDAUtilDlg::kIdApply)->click();
     QCoreApplication::processEvents();
     EXPECT_EQ(list->count(), 2);
     EXPECT_EQ(list->currentText(), "7");
@@ -169,8 +169,8 @@ TEST_F(MainWindowTest, LockTpStartsTheInputStreamListAnewAndApplyKeepsIt) {
     EXPECT_EQ(list->count(), 0) << "the streams of the carrier before";
     window.AddInputStreamId("5", before);
     window.AddInputStreamId("9", TuneCount());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
-    QTest::qWait(20);
+    ASSERT_TRUE(WaitForEventsPostedBefore(&window)) << "both additions have arrived";
+    EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->itemText(0), "9") << "only what the tuned carrier carries";
     window.DestroyWindow();
 }
@@ -178,13 +178,13 @@ TEST_F(MainWindowTest, LockTpStartsTheInputStreamListAnewAndApplyKeepsIt) {
 TEST_F(MainWindowTest, ApplyNeedsASelectionAndRetunesAfterHalfASecond) {
     CBDAUtilDlg window;
     window.Create();
-    auto* apply = Control<QPushButton>(window, 1000);
+    auto* apply = Control<QPushButton>(window, CBDAUtilDlg::kIdApply);
     apply->click();
     EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{"NULL"});
     EXPECT_TRUE(m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID).empty());
 
     window.AddInputStreamId("7", TuneCount());
-    auto* list = Control<QComboBox>(window, 1049);
+    auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
     const auto commitsBefore = std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges");
@@ -206,11 +206,11 @@ TEST_F(MainWindowTest, ApplyOnAUsbCardIsRefusedByItsDriver) {
     CBDAUtilDlg window;
     window.Create();
     window.AddInputStreamId("3", TuneCount());
-    auto* list = Control<QComboBox>(window, 1049);
+    auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
     usb.Boxes().Clear();
-    Control<QPushButton>(window, 1000)->click();
+    Control<QPushButton>(window, CBDAUtilDlg::kIdApply)->click();
     EXPECT_EQ(usb.Boxes().Texts(), std::vector<std::string>{"777don't support this interface"});
     EXPECT_TRUE(m_sleeps.empty()) << "no re-tune";
     window.DestroyWindow();
@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, ADeviceRemovalClosesTheWindowAndOtherDeviceEventsDoNot) {
     for (DWORD other : {DBT_DEVICEARRIVAL, DBT_DEVICEQUERYREMOVE}) {
         std::thread([other] { CDeviceEventHub::Instance().Broadcast(other); }).join();
     }
-    QTest::qWait(50);
+    ASSERT_TRUE(WaitForEventsPostedBefore(&window)) << "both events have arrived";
     EXPECT_TRUE(window.isVisible());
     std::thread([] { CDeviceEventHub::Instance().Broadcast(DBT_DEVICEREMOVECOMPLETE); }).join();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
@@ -281,7 +281,8 @@ TEST_F(MainWindowTest, ClosingWhileAMonitorMessageBoxIsOpenNeitherHangsNorWrites
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->MonitorRunning(); }, 20000));
     EXPECT_TRUE(sawBox);
     window.reset();
-    QTest::qWait(20);  // writes the monitor posted are dropped with the window
+    // Writes the monitor posted are dropped with the window, not run on it.
+    EXPECT_TRUE(WaitForEventsPostedBefore(QCoreApplication::instance()));
     SetMessageBoxService(previous);
 }
 
@@ -295,7 +296,7 @@ TEST_F(MainWindowTest, LockTpApplyAndPageChangesWhileTheMonitorPollsThenClose) {
     m_env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, {bytes.begin(), bytes.end()});
     CFastPollingWindow window;
     window.Create();
-    auto* list = Control<QComboBox>(window, 1049);
+    auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
     auto* lockTp = window.TunerPage()->Item<QPushButton>(IDOK);
@@ -304,9 +305,11 @@ TEST_F(MainWindowTest, LockTpApplyAndPageChangesWhileTheMonitorPollsThenClose) {
         // The list starts anew with the tuned carrier; the monitor's next poll lists its stream.
         ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; })) << "round " << round;
         list->setCurrentIndex(0);
-        Control<QPushButton>(window, 1000)->click();
+        Control<QPushButton>(window, CBDAUtilDlg::kIdApply)->click();
         window.Sheet()->setCurrentIndex(round % 3);
-        QTest::qWait(2);
+        // Let the monitor poll once with the page changed under it.
+        const int polls = m_pSignal->m_nPolls.load();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_pSignal->m_nPolls.load() > polls; })) << "round " << round;
     }
     window.DestroyWindow();
     EXPECT_FALSE(window.MonitorRunning());

@@ -1,16 +1,21 @@
 #include "pages/shell/qt_process_runner.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <QCoreApplication>
 #include <QTest>
-
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "support/hang_watchdog.h"
+#include "support/posted_events.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -56,19 +61,31 @@ TEST_P(QtProcessRunnerOutputTest, AnswersOnlyForAProgramThatEndedWell) {
     EXPECT_EQ(answers, 0) << "answered later, from the event loop";
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers > 0; }, 10'000));
     EXPECT_EQ(output, c.expected);
+    // Nothing outside the runner tells when it has dropped the process: give late signals 50 ms.
     QTest::qWait(50);
     EXPECT_EQ(answers, 1) << "answered once";
 }
 
 TEST(QtProcessRunnerTest, ARunnerThatGoesFirstKillsItsQueryAndAnswersNothing) {
     const CHangWatchdog watchdog("process runner teardown", std::chrono::seconds(20));
+    const CTempFolder folder;
+    const std::string pidFile = folder.File("pid");
     bool answered = false;
+    pid_t pid = 0;
     {
         CQtProcessRunner runner;
-        runner.Query("sleep", {"30"}, 20'000, [&](std::optional<std::string>) { answered = true; });
-        QTest::qWait(50);
+        // The query tells its process id once it runs (renamed into place, so never read half
+        // written), then outlasts the test.
+        const std::string script = "echo $$ > '" + pidFile + ".part' && mv '" + pidFile + ".part' '" + pidFile +
+                                   "' && exec sleep 30";
+        runner.Query("sh", {"-c", script}, 20'000, [&](std::optional<std::string>) { answered = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 10'000)) << "it never ran";
+        pid = std::stoi(ReadWholeFile(pidFile));
     }
-    QTest::qWait(50);
+    errno = 0;
+    EXPECT_EQ(::kill(pid, 0), -1) << "the query outlived its runner";
+    EXPECT_EQ(errno, ESRCH);
+    ASSERT_TRUE(WaitForEventsPostedBefore(QCoreApplication::instance()));
     EXPECT_FALSE(answered);
 }
 

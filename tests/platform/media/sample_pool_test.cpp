@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/media/allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "platform/media/filter_graph.h"
 #include "platform/media/inf_tee.h"
 #include "platform/media/inf_tee_input_pin.h"

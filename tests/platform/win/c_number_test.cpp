@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/win/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

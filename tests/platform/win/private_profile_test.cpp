@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

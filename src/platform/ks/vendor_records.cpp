@@ -1,14 +1,17 @@
-#include "graph/driver_records.h"
+#include "platform/ks/vendor_records.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <tuple>
+#include <utility>
 
 using driver_bytes::GetLe32;
 using driver_bytes::PutLe32;
 
 DiseqcMessageRecord DiseqcMessageRecord::For(std::span<const std::uint8_t> message) {
     DiseqcMessageRecord record;
-    PutLe32(&record.bytes[0], 1);
-    const std::size_t length = std::min<std::size_t>(message.size(), kLengthOffset - kMessageOffset);
+    PutLe32(&record.bytes[kCommandOffset], kSendCommand);
+    const std::size_t length = std::min(message.size(), kMessageRoom);
     std::copy_n(message.begin(), length, record.bytes.begin() + kMessageOffset);
     PutLe32(&record.bytes[kLengthOffset], static_cast<std::uint32_t>(length));
     return record;
@@ -20,13 +23,13 @@ void TunerControlRecord::PutMessage(std::span<const std::uint8_t> message) {
 }
 
 void TunerControlRecord::ClearMessageHead() {
-    std::fill(bytes.begin() + 21, bytes.begin() + 26, std::uint8_t{0});
+    std::fill_n(bytes.begin() + kMessageOffset, kMessageHeadLength, std::uint8_t{0});
 }
 
 CodeRecord CodeRecord::For(std::int32_t value, std::int32_t type) {
     CodeRecord record;
-    PutLe32(&record.bytes[0], static_cast<std::uint32_t>(value));
-    PutLe32(&record.bytes[4], static_cast<std::uint32_t>(type));
+    PutLe32(&record.bytes[kValueOffset], static_cast<std::uint32_t>(value));
+    PutLe32(&record.bytes[kTypeOffset], static_cast<std::uint32_t>(type));
     return record;
 }
 
@@ -37,9 +40,9 @@ void ModCodeFilterRecord::Append(std::uint32_t modCode, std::uint32_t selector1,
 
 std::array<std::uint8_t, ModCodeFilterRecord::kSize> ModCodeFilterRecord::Encode() const {
     std::array<std::uint8_t, kSize> bytes{};
-    PutLe32(&bytes[0], count);
+    PutLe32(&bytes[kCountOffset], count);
     for (std::size_t i = 0; i < kMaxEntries; ++i) {
-        std::uint8_t* entry = &bytes[4 + 12 * i];
+        std::uint8_t* entry = &bytes[kEntriesOffset + kEntrySize * i];
         PutLe32(entry, entries[i].modCode);
         PutLe32(entry + 4, entries[i].selector1);
         PutLe32(entry + 8, entries[i].selector2);
@@ -48,7 +51,7 @@ std::array<std::uint8_t, ModCodeFilterRecord::kSize> ModCodeFilterRecord::Encode
 }
 
 namespace {
-// The fields in record order, for both directions.
+// The fields in record order, for every direction.
 template <typename Record>
 auto Fields(Record& r) {
     return std::array{&r.ifFrequency, &r.symbolRate, &r.standard, &r.modCode, &r.dvbsCodeRate,
@@ -56,7 +59,17 @@ auto Fields(Record& r) {
                       &r.inputSynchro, &r.nullPacketDeletion, &r.rollOff, &r.inputStreamId,
                       &r.matype1, &r.matype2, &r.spectrum, &r.pilots, &r.frameLength};
 }
+static_assert(std::tuple_size_v<decltype(Fields(std::declval<MediaInfoRecord&>()))> == MediaInfoRecord::kFieldCount);
+// Members are packed DWORDs in record order, so the member's place is the field's offset.
+static_assert(offsetof(MediaInfoRecord, inputStreamId) == MediaInfoRecord::kInputStreamIdOffset);
 }  // namespace
+
+MediaInfoRecord MediaInfoRecord::FromFields(const std::array<std::int32_t, kFieldCount>& fields) {
+    MediaInfoRecord record;
+    const auto members = Fields(record);
+    for (std::size_t i = 0; i < kFieldCount; ++i) *members[i] = fields[i];
+    return record;
+}
 
 std::array<std::uint8_t, MediaInfoRecord::kSize> MediaInfoRecord::Encode() const {
     std::array<std::uint8_t, kSize> bytes{};

@@ -1,16 +1,16 @@
 #pragma once
-// The Linux DVB tuner's "Input0" pin, which answers IKsPropertySet with the vendor properties
-// (CLinuxDvbPropertyDriver).
+// A tuner filter's "Input0" (CBdaTunerInputPin) with the card's pin-level property set: its
+// IKsPropertySet calls reach the filter's property driver as requests of Surface::Pin, and the
+// filter may refuse it (Interface::PinPropertySet).
 #include "drivers/kit/bda_tuner_input_pin.h"
 #include "platform/ks/ks_property_set.h"
 
-namespace linuxdvb {
+class CBdaTunerFilter;
 
-class CLinuxDvbTunerFilter;
-
-class CLinuxDvbTunerInputPin : public CBdaTunerInputPin, public IKsPropertySet {
+class CBdaTunerPropertyPin : public CBdaTunerInputPin, public IKsPropertySet {
 public:
-    CLinuxDvbTunerInputPin(CLinuxDvbTunerFilter* filter, CCritSec* lock);
+    // `objectName` names the pin in diagnostics.
+    CBdaTunerPropertyPin(const wchar_t* objectName, CBdaTunerFilter* filter, CCritSec* lock);
 
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
@@ -22,7 +22,5 @@ public:
     HRESULT QuerySupported(REFGUID propertySet, DWORD propertyId, DWORD* typeSupport) override;
 
 private:
-    CLinuxDvbTunerFilter* const m_pTuner;
+    CBdaTunerFilter* const m_pTuner;
 };
-
-}  // namespace linuxdvb

@@ -1,0 +1,45 @@
+#pragma once
+// The DiSEqC 1.2 positioner commands the program sends to a dish motor (address 31, the
+// polar/azimuth positioner): halt, limits, drive, stored positions, and goto angle.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "diseqc/framing.h"
+
+namespace diseqc {
+
+enum class Direction { East, West };
+
+// Framing, address, command and at most one data byte.
+struct MotorMessage {
+    std::array<std::uint8_t, 4> bytes{};
+    std::size_t length = 0;
+
+    std::span<const std::uint8_t> Span() const { return {bytes.data(), length}; }
+    friend bool operator==(const MotorMessage&, const MotorMessage&) = default;
+};
+
+inline constexpr int kMaxDriveSteps = 128;
+inline constexpr int kMaxDriveSeconds = 127;
+
+MotorMessage Halt(Framing framing);
+MotorMessage LimitsOff(Framing framing);
+// Makes the motor's present position the limit on that side.
+MotorMessage SetLimit(Framing framing, Direction side);
+// `steps` 1..kMaxDriveSteps (clamped into that range: 0 would mean "drive on").
+MotorMessage DriveSteps(Framing framing, Direction direction, int steps);
+// Drives until `seconds` 1..kMaxDriveSeconds (clamped likewise) have passed or a limit is reached.
+MotorMessage DriveSeconds(Framing framing, Direction direction, int seconds);
+// Position 0 is special to the motor: storing it switches the limits on, going to it turns to the
+// reference position (0 degrees).
+MotorMessage StorePosition(Framing framing, std::uint8_t position);
+MotorMessage GotoPosition(Framing framing, std::uint8_t position);
+
+// The goto-angle message (repeated-transmission framing) for a motor angle in degrees
+// (|motorAngle| < 256): direction D0 for a positive angle, else E0 (0 degrees is E0 00), then
+// whole degrees and the tenth as sixteenths.
+std::array<std::uint8_t, 5> GotoAngle(double motorAngle);
+
+}  // namespace diseqc
