@@ -130,9 +130,7 @@ std::vector<DvbFrontendDescription> CKernelDvb::Enumerate() {
             property.cmd = DTV_ENUM_DELSYS;
             dtv_properties request{1, &property};
             int failure = 0;
-            if (ioctl(fd, FE_GET_INFO, &info) != 0) {
-                failure = errno;
-            } else if (ioctl(fd, FE_GET_PROPERTY, &request) != 0) {
+            if (ioctl(fd, FE_GET_INFO, &info) != 0 || ioctl(fd, FE_GET_PROPERTY, &request) != 0) {
                 failure = errno;
             }
             close(fd);

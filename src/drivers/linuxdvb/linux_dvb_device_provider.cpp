@@ -36,9 +36,9 @@ CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider()
                               CLinuxTunerNames::Load(platform::JoinPath(
                                   platform::ProgramFolder(), CLinuxTunerNames::kFileName))) {}
 
-CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider(std::shared_ptr<IDvbKernel> kernel,
+CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,
                                                  const CLinuxTunerNames& names,
-                                                 CLinuxDvbCard::Pause pause) {
+                                                 const CLinuxDvbCard::Pause& pause) {
     std::map<std::string, int> ports;  // per naming entry: frontends it has named so far
     for (DvbFrontendDescription& frontend : kernel->Enumerate()) {
         if (!IsSatelliteFrontend(frontend)) continue;

@@ -19,8 +19,8 @@ class CLinuxDvbDeviceProvider {
 public:
     // The kernel's frontends, named by LinuxTuners.ini of the program folder.
     CLinuxDvbDeviceProvider();
-    CLinuxDvbDeviceProvider(std::shared_ptr<IDvbKernel> kernel, const CLinuxTunerNames& names,
-                            CLinuxDvbCard::Pause pause = {});
+    CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,
+                            const CLinuxTunerNames& names, const CLinuxDvbCard::Pause& pause = {});
     ~CLinuxDvbDeviceProvider();
     CLinuxDvbDeviceProvider(const CLinuxDvbDeviceProvider&) = delete;
     CLinuxDvbDeviceProvider& operator=(const CLinuxDvbDeviceProvider&) = delete;

@@ -123,9 +123,9 @@ CPositionDlg::CPositionDlg(QWidget* parent)
         {kIdGoto, &CPositionDlg::OnGoto},
         {kIdGo, &CPositionDlg::OnGo},
     }};
-    for (const auto& [id, handler] : buttons) {
-        connect(Item<QPushButton>(id), &QPushButton::clicked, this,
-                [this, handler] { (this->*handler)(); });
+    for (const auto& button : buttons) {
+        connect(Item<QPushButton>(button.first), &QPushButton::clicked, this,
+                [this, handler = button.second] { (this->*handler)(); });
     }
 
     // Selection changes by the user only, as the combo box's selection-change notification is;

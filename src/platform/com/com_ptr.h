@@ -19,7 +19,8 @@ public:
     ComPtr(const ComPtr<U>& other) : ComPtr(static_cast<T*>(other.Get())) {}
     ~ComPtr() { Reset(); }
 
-    ComPtr& operator=(const ComPtr& other) {
+    // Copy and swap: the copy is taken before anything is released, so a self-assignment is safe.
+    ComPtr& operator=(const ComPtr& other) {  // NOLINT(bugprone-unhandled-self-assignment)
         ComPtr(other).Swap(*this);
         return *this;
     }
