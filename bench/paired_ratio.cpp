@@ -44,7 +44,8 @@ CPairedRatio CPairedRatio::Measure(int pairs, const Side& measured, const Side& 
 
 std::string CPairedRatio::Text() const {
     char text[128];
-    std::snprintf(text, sizeof text, "%.3f (median of %zu interleaved pairs, middle half %.3f to %.3f)", m_dMedian,
+    std::snprintf(text, sizeof text,
+                  "%.3f (median of %zu interleaved pairs, middle half %.3f to %.3f)", m_dMedian,
                   m_ratios.size(), m_dLow, m_dHigh);
     return text;
 }

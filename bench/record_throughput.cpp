@@ -59,20 +59,22 @@ std::atomic<bool> g_bLastSampleWritten{false};
 // One recording of kSamples samples through capture, tee and sink; returns its bytes per second.
 double RecordThroughSink(const std::string& path) {
     CBDAGraph& graph = g_BDAGraph;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, graph.m_pGraph.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
+                     graph.m_pGraph.ReleaseAndGetAddressOf());
     graph.m_pGraph.As(&graph.m_pGraphControl);
-    CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL, graph.m_pTeeFilter.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
+                     graph.m_pTeeFilter.ReleaseAndGetAddressOf());
     HRESULT hr = S_OK;
     graph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
     static_cast<IBaseFilter*>(graph.m_pSinkFilter)->AddRef();
-    ComPtr<CTestSourceFilter> capture(new CTestSourceFilter(
-        media::TransportStreamType(), 16, kSampleBytes,
-        [](BYTE*, LONG, std::uint64_t index) -> LONG {
-            if (index < kSamples) return kSampleBytes;
-            g_bLastSampleWritten.store(true, std::memory_order_release);
-            g_bLastSampleWritten.notify_one();
-            return -1;
-        }));
+    ComPtr<CTestSourceFilter> capture(
+        new CTestSourceFilter(media::TransportStreamType(), 16, kSampleBytes,
+                              [](BYTE*, LONG, std::uint64_t index) -> LONG {
+                                  if (index < kSamples) return kSampleBytes;
+                                  g_bLastSampleWritten.store(true, std::memory_order_release);
+                                  g_bLastSampleWritten.notify_one();
+                                  return -1;
+                              }));
     graph.m_pGraph->AddFilter(capture.Get(), L"capture");
     graph.m_pGraph->AddFilter(graph.m_pTeeFilter.Get(), L"Infinite pin tee splitter");
     graph.m_pGraph->AddFilter(graph.m_pSinkFilter, L"Dest Filter");
@@ -89,8 +91,10 @@ double RecordThroughSink(const std::string& path) {
         std::exit(1);
     }
     g_bLastSampleWritten.wait(false, std::memory_order_acquire);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    g_nSinkAllocations = std::max(g_nSinkAllocations, CAllocationCounter::Total() - allocationsBefore);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    g_nSinkAllocations =
+        std::max(g_nSinkAllocations, CAllocationCounter::Total() - allocationsBefore);
     // A sink that dropped bytes would look fast.
     if (g_RecordFile.BytesWritten() != kSamples * kSampleBytes || g_RecordFile.BytesLost() != 0) {
         std::fprintf(stderr, "the sink wrote %llu of %llu bytes\n",
@@ -118,7 +122,8 @@ double WritePlain(const std::string& path, const std::vector<std::uint8_t>& buff
         }
     }
     ::close(fd);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ::unlink(path.c_str());
     return kBytes / seconds;
 }
@@ -135,13 +140,14 @@ int main() {
     const CPairedRatio ratio = CPairedRatio::Measure(
         kPairs, [&] { return RecordThroughSink(folder + "/record_throughput-sink.ts"); },
         [&] { return WritePlain(folder + "/record_throughput-plain.ts", buffer); });
-    std::printf("samples: %llu of %ld bytes (%.2f GiB) per run, into %s\n", static_cast<unsigned long long>(kSamples),
-                static_cast<long>(kSampleBytes), kBytes / (1u << 30), folder.c_str());
+    std::printf("samples: %llu of %ld bytes (%.2f GiB) per run, into %s\n",
+                static_cast<unsigned long long>(kSamples), static_cast<long>(kSampleBytes),
+                kBytes / (1u << 30), folder.c_str());
     std::printf("allocations while recording: %llu (%.4f per sample)\n",
                 static_cast<unsigned long long>(g_nSinkAllocations),
                 static_cast<double>(g_nSinkAllocations) / static_cast<double>(kSamples));
-    std::printf("median rates: sink %.1f MB/s, plain write loop %.1f MB/s\n", ratio.MeasuredRate() / 1e6,
-                ratio.BaselineRate() / 1e6);
+    std::printf("median rates: sink %.1f MB/s, plain write loop %.1f MB/s\n",
+                ratio.MeasuredRate() / 1e6, ratio.BaselineRate() / 1e6);
     std::printf("sink/plain ratio: %s\n", ratio.Text().c_str());
     return 0;
 }

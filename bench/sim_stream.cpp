@@ -22,6 +22,7 @@
 #include "drivers/sim/sim_stream_config.h"
 #include "drivers/sim/ts_generator.h"
 #include "drivers/sim/useful_bit_rate.h"
+#include "paired_ratio.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/bda/tuning_interfaces.h"
 #include "platform/com/co_create.h"
@@ -34,7 +35,6 @@
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
 #include "platform/win/known_folders.h"
-#include "paired_ratio.h"
 #include "support/hundred_megabit_carrier.h"
 
 namespace {
@@ -52,12 +52,15 @@ sim::CarrierParameters Carrier() {
     return carrier;
 }
 
-std::uint64_t CarrierRate() { return static_cast<std::uint64_t>(std::llround(*sim::UsefulBitRate(Carrier()))); }
+std::uint64_t CarrierRate() {
+    return static_cast<std::uint64_t>(std::llround(*sim::UsefulBitRate(Carrier())));
+}
 
 // The generator on its own, over the stream seconds of one run: stream seconds per wall second.
 double GenerateAlone(CTsGenerator& generator) {
     std::vector<std::uint8_t> buffer(kSamplePackets * CTsGenerator::kPacketSize);
-    const std::uint64_t packets = CTsGenerator::PacketsBefore(CarrierRate(), kStreamSecondsPerRun * CSimClock::kTicksPerSecond);
+    const std::uint64_t packets = CTsGenerator::PacketsBefore(
+        CarrierRate(), kStreamSecondsPerRun * CSimClock::kTicksPerSecond);
     const auto start = std::chrono::steady_clock::now();
     for (std::uint64_t done = 0; done < packets; done += kSamplePackets) {
         generator.Fill(buffer.data(), kSamplePackets);
@@ -79,7 +82,8 @@ public:
 private:
     class CInput : public CBaseInputPin {
     public:
-        CInput(CBaseFilter* filter, CCritSec* lock) : CBaseInputPin(L"null input", filter, lock, nullptr, L"Input") {}
+        CInput(CBaseFilter* filter, CCritSec* lock)
+            : CBaseInputPin(L"null input", filter, lock, nullptr, L"Input") {}
         HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt) override {
             return pmt != nullptr && media::IsTransportStream(*pmt) ? S_OK : S_FALSE;
         }
@@ -133,15 +137,21 @@ CCapturePath::CCapturePath()
     CSimCard& card = m_card;
     ComPtr<IGraphBuilder>& graph = m_pGraph;
     ComPtr<IBaseFilter> network;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, graph.ReleaseAndGetAddressOf());
-    CoCreateInstance(CLSID_DVBSNetworkProvider, nullptr, CLSCTX_INPROC_SERVER, network.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                     graph.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_DVBSNetworkProvider, nullptr, CLSCTX_INPROC_SERVER,
+                     network.ReleaseAndGetAddressOf());
     ComPtr<IBaseFilter> tuner;
     ComPtr<IBaseFilter>& capture = m_pCapture;
-    for (const DeviceDescriptor& device : CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_NETWORK_TUNER)) {
-        if (device.friendlyName == std::wstring(card.Profile().friendlyName)) device.bindFilter(IID_IBaseFilter, tuner.ReleaseAndGetVoidAddress());
+    for (const DeviceDescriptor& device :
+         CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_NETWORK_TUNER)) {
+        if (device.friendlyName == std::wstring(card.Profile().friendlyName))
+            device.bindFilter(IID_IBaseFilter, tuner.ReleaseAndGetVoidAddress());
     }
-    for (const DeviceDescriptor& device : CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_RECEIVER_COMPONENT)) {
-        if (device.friendlyName == std::wstring(card.Profile().receiverName)) device.bindFilter(IID_IBaseFilter, capture.ReleaseAndGetVoidAddress());
+    for (const DeviceDescriptor& device :
+         CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_RECEIVER_COMPONENT)) {
+        if (device.friendlyName == std::wstring(card.Profile().receiverName))
+            device.bindFilter(IID_IBaseFilter, capture.ReleaseAndGetVoidAddress());
     }
     m_pSink = new CNullSink();
     ComPtr<IBaseFilter> sink(static_cast<IBaseFilter*>(m_pSink));
@@ -150,18 +160,22 @@ CCapturePath::CCapturePath()
     graph->AddFilter(capture.Get(), nullptr);
     graph->AddFilter(sink.Get(), L"Null");
     graph->Connect(PinOf(network.Get(), L"Antenna Out").Get(), PinOf(tuner.Get(), L"Input0").Get());
-    graph->Connect(PinOf(tuner.Get(), L"MPEG2 Transport").Get(), PinOf(capture.Get(), L"MPEG2 Transport").Get());
-    graph->Connect(PinOf(capture.Get(), L"Transport Stream").Get(), PinOf(sink.Get(), L"Input").Get());
+    graph->Connect(PinOf(tuner.Get(), L"MPEG2 Transport").Get(),
+                   PinOf(capture.Get(), L"MPEG2 Transport").Get());
+    graph->Connect(PinOf(capture.Get(), L"Transport Stream").Get(),
+                   PinOf(sink.Get(), L"Input").Get());
 
     // Port B (the fixed dish at 19.2 E), then a tune request for 12000 MHz H, 27000 kSps.
     ComPtr<IKsPropertySet> driver;
-    PinOf(tuner.Get(), L"Input0")->QueryInterface(IID_IKsPropertySet, driver.ReleaseAndGetVoidAddress());
+    PinOf(tuner.Get(), L"Input0")
+        ->QueryInterface(IID_IKsPropertySet, driver.ReleaseAndGetVoidAddress());
     const auto portB = diseqc::CommittedSwitch(diseqc::Port::B, true, true);
     DiseqcMessageRecord record = DiseqcMessageRecord::For(portB);
     driver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.bytes.data(),
                 static_cast<DWORD>(record.bytes.size()));
     ComPtr<IDVBSTuningSpace> space;
-    CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER, space.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER,
+                     space.ReleaseAndGetAddressOf());
     space->put__NetworkType(CLSID_DVBSNetworkProvider);
     space->put_LowOscillator(9750000);
     space->put_HighOscillator(10600000);
@@ -169,7 +183,8 @@ CCapturePath::CCapturePath()
     ComPtr<ITuneRequest> request;
     space->CreateTuneRequest(request.ReleaseAndGetAddressOf());
     ComPtr<IDVBSLocator> locator;
-    CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, locator.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
+                     locator.ReleaseAndGetAddressOf());
     locator->put_CarrierFrequency(12000000);
     locator->put_SignalPolarisation(BDA_POLARISATION_LINEAR_H);
     locator->put_SymbolRate(27000);
@@ -189,7 +204,8 @@ CCapturePath::~CCapturePath() {
 
 double CCapturePath::Run() {
     const auto start = std::chrono::steady_clock::now();
-    for (std::uint64_t step = 0; step < kStreamSecondsPerRun * 10; ++step) m_provider.Clock().AdvanceMs(100);
+    for (std::uint64_t step = 0; step < kStreamSecondsPerRun * 10; ++step)
+        m_provider.Clock().AdvanceMs(100);
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - start;
     return static_cast<double>(kStreamSecondsPerRun) / wall.count();
 }
@@ -218,10 +234,12 @@ int main() {
             const CPairedRatio ratio = CPairedRatio::Measure(
                 kPairs, [&] { return capture.Run(); }, [&] { return GenerateAlone(generator); });
             std::printf("capture path: %.1f Mbit/s stream, %llu samples, %.0f MB in all\n",
-                        capture.Bytes() * 8 / static_cast<double>((kPairs + 1) * kStreamSecondsPerRun) / 1e6,
+                        capture.Bytes() * 8 /
+                            static_cast<double>((kPairs + 1) * kStreamSecondsPerRun) / 1e6,
                         static_cast<unsigned long long>(capture.Samples()), capture.Bytes() / 1e6);
-            std::printf("median stream seconds per wall second: capture path %.1f, generator alone %.1f\n",
-                        ratio.MeasuredRate(), ratio.BaselineRate());
+            std::printf(
+                "median stream seconds per wall second: capture path %.1f, generator alone %.1f\n",
+                ratio.MeasuredRate(), ratio.BaselineRate());
             std::printf("realtime factor: %.1f\n", ratio.MeasuredRate());
             std::printf("capture/generator ratio: %s\n", ratio.Text().c_str());
         }

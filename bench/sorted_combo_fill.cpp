@@ -25,7 +25,8 @@ constexpr int kPairs = 15;
 const QStringList& Names() {
     static const QStringList names = [] {
         QStringList list;
-        for (const std::string& name : generated_names::Generate(kNames)) list << QString::fromStdString(name);
+        for (const std::string& name : generated_names::Generate(kNames))
+            list << QString::fromStdString(name);
         return list;
     }();
     return names;
@@ -34,8 +35,9 @@ const QStringList& Names() {
 const QStringList& SortedNames() {
     static const QStringList names = [] {
         QStringList list = Names();
-        std::stable_sort(list.begin(), list.end(),
-                         [](const QString& a, const QString& b) { return SortedCombo::Compare(a, b) < 0; });
+        std::stable_sort(list.begin(), list.end(), [](const QString& a, const QString& b) {
+            return SortedCombo::Compare(a, b) < 0;
+        });
         return list;
     }();
     return names;
@@ -61,7 +63,8 @@ double TimeFill(Fill fill) {
     fill(combo.get());
     combo->setCurrentIndex(0);
     QApplication::processEvents();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (combo->count() != static_cast<int>(kNames) || combo->itemText(0) != SortedNames().front() ||
         combo->itemText(combo->count() - 1) != SortedNames().back()) {
         std::fprintf(stderr, "the box was not filled in order\n");
@@ -72,17 +75,20 @@ double TimeFill(Fill fill) {
 
 // Names per second through the batch path the positioner page fills its boxes with.
 double SortedFill() {
-    return static_cast<double>(kNames) / TimeFill([](QComboBox* combo) { SortedCombo::AddStrings(combo, Names()); });
+    return static_cast<double>(kNames) /
+           TimeFill([](QComboBox* combo) { SortedCombo::AddStrings(combo, Names()); });
 }
 
 // Names per second when the names are sorted by the same comparison and added in one go.
 double SortThenAddItems() {
     return static_cast<double>(kNames) / TimeFill([](QComboBox* combo) {
-        QStringList sorted = Names();
-        std::stable_sort(sorted.begin(), sorted.end(),
-                         [](const QString& a, const QString& b) { return SortedCombo::Compare(a, b) < 0; });
-        combo->addItems(sorted);
-    });
+               QStringList sorted = Names();
+               std::stable_sort(sorted.begin(), sorted.end(),
+                                [](const QString& a, const QString& b) {
+                                    return SortedCombo::Compare(a, b) < 0;
+                                });
+               combo->addItems(sorted);
+           });
 }
 
 }  // namespace
@@ -96,9 +102,11 @@ int main(int argc, char** argv) {
     const double eachSeconds = TimeFill([](QComboBox* combo) {
         for (const QString& name : Names()) SortedCombo::AddString(combo, name);
     });
-    std::printf("names: %zu; median: AddStrings %.1f ms, sort then addItems %.1f ms; AddString each %.1f ms\n",
-                kNames, 1e3 * static_cast<double>(kNames) / ratio.MeasuredRate(),
-                1e3 * static_cast<double>(kNames) / ratio.BaselineRate(), eachSeconds * 1e3);
+    std::printf(
+        "names: %zu; median: AddStrings %.1f ms, sort then addItems %.1f ms; AddString each %.1f "
+        "ms\n",
+        kNames, 1e3 * static_cast<double>(kNames) / ratio.MeasuredRate(),
+        1e3 * static_cast<double>(kNames) / ratio.BaselineRate(), eachSeconds * 1e3);
     std::printf("sorted/plain ratio: %s\n", ratio.Text().c_str());
     return 0;
 }

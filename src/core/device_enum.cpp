@@ -18,13 +18,15 @@ DeviceEnumPtr enum_create(REFGUID category) {
         OutputDebugStringA("FAIL: enum_create(): Cannot CoCreate ICreateDevEnum");
         return nullptr;
     }
-    hr = ctx->pCreateDevEnum->CreateClassEnumerator(category, ctx->pEnumMoniker.ReleaseAndGetAddressOf(), 0);
+    hr = ctx->pCreateDevEnum->CreateClassEnumerator(category,
+                                                    ctx->pEnumMoniker.ReleaseAndGetAddressOf(), 0);
     if (FAILED(hr)) {
         OutputDebugStringA("FAIL: enum_create(): Cannot CreateClassEnumerator");
         return nullptr;
     }
     if (hr == S_FALSE) {
-        OutputDebugStringA("FAIL: enum_create(): Class not found, CreateClassEnumerator returned S_FALSE");
+        OutputDebugStringA(
+            "FAIL: enum_create(): Class not found, CreateClassEnumerator returned S_FALSE");
         return nullptr;
     }
     ctx->pMoniker.Reset();
@@ -41,14 +43,16 @@ HRESULT enum_next(DeviceEnum* ctx) {
 HRESULT enum_get_filter(DeviceEnum* ctx, IBaseFilter** filter) {
     if (ctx == nullptr || ctx->pMoniker == nullptr || filter == nullptr) return S_FALSE;
     *filter = nullptr;
-    ctx->pMoniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+    ctx->pMoniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                reinterpret_cast<void**>(filter));
     return *filter != nullptr ? S_OK : S_FALSE;
 }
 
 HRESULT enum_get_name(DeviceEnum* ctx) {
     if (ctx == nullptr || ctx->pMoniker == nullptr) return E_POINTER;
     ComPtr<IPropertyBag> bag;
-    HRESULT hr = ctx->pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress());
+    HRESULT hr = ctx->pMoniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
+                                              bag.ReleaseAndGetVoidAddress());
     if (FAILED(hr)) {
         WriteLog("enum_get_name(): Cannot BindToStorage");
         return hr;

@@ -16,13 +16,16 @@ std::mutex g_logLock;
 
 namespace diagnostic_log {
 
-std::string LogPath() { return platform::MapDriveCPath("c:\\Keplin.log"); }
+std::string LogPath() {
+    return platform::MapDriveCPath("c:\\Keplin.log");
+}
 
 std::string FormatLine(std::string_view date, std::string_view time, int tickCount,
                        std::string_view message) {
     // "%8.0d": a count of 0 prints no digit at all, so the field is eight blanks.
     const std::string tick = tickCount == 0 ? std::string(8, ' ') : fmt::format("{:>8}", tickCount);
-    std::wstring line = platform::Utf8ToWide(fmt::format("[{} {} : {}] {}", date, time, tick, message));
+    std::wstring line =
+        platform::Utf8ToWide(fmt::format("[{} {} : {}] {}", date, time, tick, message));
     if (line.size() > kMaxLineCharacters) line.resize(kMaxLineCharacters);
     return platform::WideToUtf8(line);
 }

@@ -2,7 +2,8 @@
 
 #include "platform/win/private_profile.h"
 
-std::string ReadIniString(const std::string& path, const std::string& section, const std::string& key) {
+std::string ReadIniString(const std::string& path, const std::string& section,
+                          const std::string& key) {
     char buffer[260] = {};
     GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer, path.c_str());
     return buffer;
@@ -10,6 +11,7 @@ std::string ReadIniString(const std::string& path, const std::string& section, c
 
 std::int32_t WriteIniString(const std::string& path, const std::string& section,
                             const std::string& key, const std::string& value) {
-    if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str())) return 0;
+    if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()))
+        return 0;
     return static_cast<std::int32_t>(GetLastError());
 }

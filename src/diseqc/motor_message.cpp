@@ -10,12 +10,15 @@ namespace {
 constexpr std::uint8_t kPositioner = 0x31;  // address: polar/azimuth positioner
 
 // Sixteenths of a degree for each tenth: the tenth times 1.6, rounded to the nearest.
-constexpr std::array<std::uint8_t, 10> kFractionNibble = {0x0, 0x2, 0x3, 0x5, 0x6, 0x8, 0xA, 0xB, 0xD, 0xE};
+constexpr std::array<std::uint8_t, 10> kFractionNibble = {0x0, 0x2, 0x3, 0x5, 0x6,
+                                                          0x8, 0xA, 0xB, 0xD, 0xE};
 
-MotorMessage Build(Framing framing, std::uint8_t command, std::optional<std::uint8_t> data = std::nullopt) {
+MotorMessage Build(Framing framing, std::uint8_t command,
+                   std::optional<std::uint8_t> data = std::nullopt) {
     MotorMessage message;
-    message.bytes[0] = static_cast<std::uint8_t>(framing);  // from master, no reply, first or repeat
-    message.bytes[1] = kPositioner;                         // polar/azimuth positioner
+    message.bytes[0] =
+        static_cast<std::uint8_t>(framing);  // from master, no reply, first or repeat
+    message.bytes[1] = kPositioner;          // polar/azimuth positioner
     message.bytes[2] = command;
     message.length = 3;
     if (data) message.bytes[message.length++] = *data;
@@ -50,7 +53,8 @@ MotorMessage DriveSteps(Framing framing, Direction direction, int steps) {
 
 MotorMessage DriveSeconds(Framing framing, Direction direction, int seconds) {
     // 01..7F: a time-out in seconds.
-    return Build(framing, DriveCommand(direction), static_cast<std::uint8_t>(std::clamp(seconds, 1, kMaxDriveSeconds)));
+    return Build(framing, DriveCommand(direction),
+                 static_cast<std::uint8_t>(std::clamp(seconds, 1, kMaxDriveSeconds)));
 }
 
 MotorMessage StorePosition(Framing framing, std::uint8_t position) {
@@ -72,8 +76,9 @@ std::array<std::uint8_t, 5> GotoAngle(double motorAngle) {
         0x6E,                                        // goto angular position
         static_cast<std::uint8_t>((motorAngle > 0.0 ? 0xD0 : 0xE0) |
                                   ((whole >> 4) & 0x0F)),  // direction, degrees high nibble
-        static_cast<std::uint8_t>(((whole & 0x0F) << 4) |
-                                  kFractionNibble[static_cast<std::size_t>(tenth)]),  // degrees low nibble, sixteenths
+        static_cast<std::uint8_t>(
+            ((whole & 0x0F) << 4) |
+            kFractionNibble[static_cast<std::size_t>(tenth)]),  // degrees low nibble, sixteenths
     };
 }
 

@@ -21,7 +21,9 @@ namespace {
 
 constexpr const wchar_t* kTuningSpaceName = L"Halvorin dvb-s";
 
-void ShowBuildError(HWND owner, const char* text) { MessageBoxA(owner, text, "error", MB_OK); }
+void ShowBuildError(HWND owner, const char* text) {
+    MessageBoxA(owner, text, "error", MB_OK);
+}
 
 // The first pin of `filter` that is free and faces `direction`.
 ComPtr<IPin> FirstFreePin(IBaseFilter* filter, PIN_DIRECTION direction) {
@@ -53,7 +55,8 @@ CBDAGraph::~CBDAGraph() {
 std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, HWND owner) {
     if (deviceIndex == -1) return kBuildOk;
 
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, m_pGraph.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                     m_pGraph.ReleaseAndGetAddressOf());
     if (m_pGraph) m_pGraph.As(&m_pGraphControl);
 
     m_pProvider = CreateDVBSNetworkProvider();
@@ -133,7 +136,8 @@ ComPtr<IBaseFilter> CBDAGraph::CreateDVBSNetworkProvider() {
     CLSID providerClass = GUID_NULL;
     CLSIDFromString(networkType, &providerClass);
     ComPtr<IBaseFilter> provider;
-    if (FAILED(CoCreateInstance(providerClass, nullptr, CLSCTX_INPROC_SERVER, provider.ReleaseAndGetAddressOf()))) {
+    if (FAILED(CoCreateInstance(providerClass, nullptr, CLSCTX_INPROC_SERVER,
+                                provider.ReleaseAndGetAddressOf()))) {
         return nullptr;
     }
 
@@ -148,7 +152,8 @@ ComPtr<IBaseFilter> CBDAGraph::CreateDVBSNetworkProvider() {
 
 ComPtr<ITuningSpace> CBDAGraph::ObtainTuningSpace() {
     ComPtr<ITuningSpaceContainer> container;
-    if (FAILED(CoCreateInstance(CLSID_SystemTuningSpaces, nullptr, CLSCTX_ALL, container.ReleaseAndGetAddressOf()))) {
+    if (FAILED(CoCreateInstance(CLSID_SystemTuningSpaces, nullptr, CLSCTX_ALL,
+                                container.ReleaseAndGetAddressOf()))) {
         return nullptr;
     }
     ComPtr<ITuningSpace> found;
@@ -172,9 +177,11 @@ ComPtr<ITuningSpace> CBDAGraph::ObtainTuningSpace() {
 
 ComPtr<ITuningSpace> CBDAGraph::MakeTuningSpace() {
     ComPtr<IDVBSLocator> locator;
-    CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, locator.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
+                     locator.ReleaseAndGetAddressOf());
     ComPtr<IDVBTuningSpace2> space;
-    if (FAILED(CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER, space.ReleaseAndGetAddressOf()))) {
+    if (FAILED(CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER,
+                                space.ReleaseAndGetAddressOf()))) {
         return nullptr;
     }
     space->put__NetworkType(CLSID_DVBSNetworkProvider);
@@ -195,7 +202,8 @@ ComPtr<ITuningSpace> CBDAGraph::MakeTuningSpace() {
     return space.As<ITuningSpace>();
 }
 
-HRESULT CBDAGraph::CreateTunerDevice(IGraphBuilder* graph, std::int32_t index, ComPtr<IBaseFilter>& tuner) {
+HRESULT CBDAGraph::CreateTunerDevice(IGraphBuilder* graph, std::int32_t index,
+                                     ComPtr<IBaseFilter>& tuner) {
     tuner.Reset();
     DeviceEnumPtr devices = enum_create(KSCATEGORY_BDA_NETWORK_TUNER);
     if (!devices) return E_FAIL;
@@ -203,14 +211,16 @@ HRESULT CBDAGraph::CreateTunerDevice(IGraphBuilder* graph, std::int32_t index, C
         if (position != index) continue;
         if (enum_get_filter(devices.get(), tuner.ReleaseAndGetAddressOf()) != S_OK) break;
         enum_get_name(devices.get());
-        WriteLog("BDA Device Name: [{}]      (Tuner Type:{})", platform::WideToUtf8(devices->wszName), 1);
+        WriteLog("BDA Device Name: [{}]      (Tuner Type:{})",
+                 platform::WideToUtf8(devices->wszName), 1);
         devices.reset();
         return graph != nullptr ? graph->AddFilter(tuner.Get(), nullptr) : E_POINTER;
     }
     return E_FAIL;
 }
 
-HRESULT CBDAGraph::CreateReceiverDevice(IGraphBuilder* graph, IBaseFilter* tuner, ComPtr<IBaseFilter>& capture) {
+HRESULT CBDAGraph::CreateReceiverDevice(IGraphBuilder* graph, IBaseFilter* tuner,
+                                        ComPtr<IBaseFilter>& capture) {
     capture.Reset();
     DeviceEnumPtr devices = enum_create(KSCATEGORY_BDA_RECEIVER_COMPONENT);
     if (!devices) return E_FAIL;
@@ -229,7 +239,8 @@ HRESULT CBDAGraph::CreateReceiverDevice(IGraphBuilder* graph, IBaseFilter* tuner
 
 ComPtr<IBaseFilter> CBDAGraph::CreateMPEG2Demultiplexer() {
     ComPtr<IBaseFilter> demux;
-    CoCreateInstance(CLSID_MPEG2Demultiplexer, nullptr, CLSCTX_INPROC_SERVER, demux.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_MPEG2Demultiplexer, nullptr, CLSCTX_INPROC_SERVER,
+                     demux.ReleaseAndGetAddressOf());
     return demux;
 }
 
@@ -241,16 +252,19 @@ ComPtr<IBaseFilter> CBDAGraph::CreateInfinitePinTee() {
 
 ComPtr<IBaseFilter> CBDAGraph::FindFilter(REFGUID category) {
     ComPtr<ICreateDevEnum> devEnum;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, devEnum.ReleaseAndGetAddressOf()))) {
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL,
+                                devEnum.ReleaseAndGetAddressOf()))) {
         return nullptr;
     }
     ComPtr<IEnumMoniker> monikers;
-    if (devEnum->CreateClassEnumerator(category, monikers.ReleaseAndGetAddressOf(), 0) != S_OK) return nullptr;
+    if (devEnum->CreateClassEnumerator(category, monikers.ReleaseAndGetAddressOf(), 0) != S_OK)
+        return nullptr;
     ComPtr<IMoniker> moniker;
     ULONG fetched = 0;
     while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), &fetched) == S_OK) {
         ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress()))) {
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
+                                          bag.ReleaseAndGetVoidAddress()))) {
             OutputDebugStringA("FindFilter(): Cannot BindToStorage");
             return nullptr;
         }
@@ -261,7 +275,8 @@ ComPtr<IBaseFilter> CBDAGraph::FindFilter(REFGUID category) {
             continue;
         }
         ComPtr<IBaseFilter> filter;
-        if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.ReleaseAndGetVoidAddress()))) {
+        if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                            filter.ReleaseAndGetVoidAddress()))) {
             return filter;
         }
     }
@@ -274,7 +289,8 @@ HRESULT CBDAGraph::AddUnnamedFilter(IGraphBuilder* graph, IBaseFilter* filter) {
     return hr;
 }
 
-HRESULT CBDAGraph::JoinFilters(IGraphBuilder* graph, IBaseFilter* upstream, IBaseFilter* downstream) {
+HRESULT CBDAGraph::JoinFilters(IGraphBuilder* graph, IBaseFilter* upstream,
+                               IBaseFilter* downstream) {
     if (graph == nullptr || upstream == nullptr || downstream == nullptr) return E_POINTER;
     ComPtr<IEnumPins> upPins;
     HRESULT hr = upstream->EnumPins(upPins.ReleaseAndGetAddressOf());

@@ -44,7 +44,8 @@ public:
     ComPtr<ITuningSpace> ObtainTuningSpace();
     ComPtr<ITuningSpace> MakeTuningSpace();
     HRESULT CreateTunerDevice(IGraphBuilder* graph, std::int32_t index, ComPtr<IBaseFilter>& tuner);
-    HRESULT CreateReceiverDevice(IGraphBuilder* graph, IBaseFilter* tuner, ComPtr<IBaseFilter>& capture);
+    HRESULT CreateReceiverDevice(IGraphBuilder* graph, IBaseFilter* tuner,
+                                 ComPtr<IBaseFilter>& capture);
     ComPtr<IBaseFilter> CreateMPEG2Demultiplexer();
     ComPtr<IBaseFilter> CreateInfinitePinTee();
     ComPtr<IBaseFilter> FindFilter(REFGUID category);

@@ -18,7 +18,9 @@ namespace {
 
 using DriverLock = std::unique_lock<std::recursive_mutex>;
 
-void ShowError(const char* text) { MessageBoxA(nullptr, text, "error", MB_OK); }
+void ShowError(const char* text) {
+    MessageBoxA(nullptr, text, "error", MB_OK);
+}
 
 HRESULT QuerySupported(const GUID& set, DWORD id) {
     std::lock_guard driver(g_hDriverMutex);
@@ -71,7 +73,8 @@ DriverControlResult AcquireDriverControl() {
     if (tuner == nullptr) return DriverControlResult::NoHandle;
 
     ComPtr<IKsPropertySet> filterHandle;
-    if (FAILED(tuner->QueryInterface(IID_IKsPropertySet, filterHandle.ReleaseAndGetVoidAddress()))) {
+    if (FAILED(
+            tuner->QueryInterface(IID_IKsPropertySet, filterHandle.ReleaseAndGetVoidAddress()))) {
         ShowError("m_pTunerDevice USB QueryInterface Failed");
         return DriverControlResult::Failed;
     }
@@ -93,7 +96,9 @@ DriverControlResult AcquireDriverControl() {
     return DriverControlResult::Acquired;
 }
 
-bool IsUsbCarrier() { return SUCCEEDED(QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT)); }
+bool IsUsbCarrier() {
+    return SUCCEEDED(QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT));
+}
 
 void SendDiseqCommand(std::span<const std::uint8_t> message, DiseqcForm form) {
     // Held for the whole operation, message boxes included: it runs on the UI thread.
@@ -123,8 +128,8 @@ void SendDiseqCommand(std::span<const std::uint8_t> message, DiseqcForm form) {
         return;
     }
     g_TunerControlRecord.PutMessage(message);
-    if (handle->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, g_TunerControlRecord.bytes.data(),
-                    TunerControlRecord::kSize) != S_OK) {
+    if (handle->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0,
+                    g_TunerControlRecord.bytes.data(), TunerControlRecord::kSize) != S_OK) {
         if (form == DiseqcForm::LockTp) ShowError("OnMotor11 false");
     }
 }
@@ -139,7 +144,8 @@ bool GetStreamType(StreamTypeRecord& pageRecord) {
         ShowError("333don't support this interface");
         return false;
     }
-    if (FAILED(GetSameBuffer(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, pageRecord.bytes))) {
+    if (FAILED(GetSameBuffer(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
+                             pageRecord.bytes))) {
         AfxMessageBox("Get KSPROPERTY_BDA_GET_MEDIAINFO error");
         return false;
     }
@@ -156,11 +162,13 @@ bool IsStreamTypeCurrent(const StreamTypeRecord& pageRecord) {
         return false;
     }
     StreamTypeRecord driverRecord{{0, 0}};
-    if (FAILED(GetSameBuffer(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, driverRecord.bytes))) {
+    if (FAILED(GetSameBuffer(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
+                             driverRecord.bytes))) {
         AfxMessageBox("Get KSPROPERTY_BDA_GET_MEDIAINFO error");
         return false;
     }
-    return driverRecord.bytes[1] == pageRecord.bytes[1] && driverRecord.bytes[0] == pageRecord.bytes[0];
+    return driverRecord.bytes[1] == pageRecord.bytes[1] &&
+           driverRecord.bytes[0] == pageRecord.bytes[0];
 }
 
 bool SetStreamType(const StreamTypeRecord& pageRecord) {
@@ -207,7 +215,8 @@ MediaInfoResult GetMediaInfo() {
         return MediaInfoResult::Unsupported;
     }
     if (FAILED(read)) {
-        AfxMessageBox(usb ? "Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error" : "Get KSPROPERTY_BDA_GET_MEDIAINFO error");
+        AfxMessageBox(usb ? "Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error"
+                          : "Get KSPROPERTY_BDA_GET_MEDIAINFO error");
         return MediaInfoResult::Failed;
     }
     g_MediaInfoRecord = MediaInfoRecord::Decode(bytes);
@@ -242,7 +251,8 @@ void SetCode(std::int32_t value, std::int32_t type) {
         return;
     }
     if (FAILED(SetSameBuffer(set, id, record.bytes))) {
-        AfxMessageBox("Failed set the PLSCode.please have a check whether you are using the latest driver");
+        AfxMessageBox(
+            "Failed set the PLSCode.please have a check whether you are using the latest driver");
     } else {
         AfxMessageBox("Successfully set the PLSCode.");
     }
@@ -279,8 +289,10 @@ void SetModCodes(const ModCodeFilterRecord& record) {
     }
     auto bytes = record.Encode();
     if (FAILED(SetSameBuffer(set, id, bytes))) {
-        AfxMessageBox(usb ? "Failed set the mode code .please have a check whether you are using the latest driver"
-                          : "Failed set the Mode Codes.please have a check whether you are using the latest driver");
+        AfxMessageBox(usb ? "Failed set the mode code .please have a check whether you are using "
+                            "the latest driver"
+                          : "Failed set the Mode Codes.please have a check whether you are using "
+                            "the latest driver");
     } else {
         AfxMessageBox(usb ? "Successfully set the MODCODES." : "Successfully set the Mode Codes..");
     }

@@ -13,14 +13,14 @@
 #include "platform/ui/window_handle.h"
 
 enum class DriverControlResult {
-    Acquired,       // the handle is set
-    NoHandle,       // no tuner filter or no "Input0" pin: no handle, no message
-    Failed,         // the object refused IKsPropertySet: message shown, page stops its start
+    Acquired,  // the handle is set
+    NoHandle,  // no tuner filter or no "Input0" pin: no handle, no message
+    Failed,    // the object refused IKsPropertySet: message shown, page stops its start
 };
 
 enum class DiseqcForm {
-    LockTp,         // committed-switch message of "Lock TP": failures reported in full
-    Positioner,     // motor commands: USB failures are silent
+    LockTp,      // committed-switch message of "Lock TP": failures reported in full
+    Positioner,  // motor commands: USB failures are silent
 };
 
 enum class MediaInfoResult { Read, Unsupported, Failed };

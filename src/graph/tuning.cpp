@@ -33,10 +33,14 @@ bool GraphIsReady() {
 // The page's port index 1..4 is A..D; any other index selects as A does.
 diseqc::Port SwitchPort(std::int32_t portIndex) {
     switch (portIndex) {
-        case 2: return diseqc::Port::B;
-        case 3: return diseqc::Port::C;
-        case 4: return diseqc::Port::D;
-        default: return diseqc::Port::A;
+        case 2:
+            return diseqc::Port::B;
+        case 3:
+            return diseqc::Port::C;
+        case 4:
+            return diseqc::Port::D;
+        default:
+            return diseqc::Port::A;
     }
 }
 
@@ -48,7 +52,9 @@ void PrepareTunerControl(ITunerPage& page) {
     g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(page.DiseqcPortIndex()));
 }
 
-std::uint64_t TuneCount() { return g_nTunes.load(std::memory_order_acquire); }
+std::uint64_t TuneCount() {
+    return g_nTunes.load(std::memory_order_acquire);
+}
 
 void LockTransponder(ITunerPage& page) {
     page.SaveSettings();
@@ -74,8 +80,9 @@ void LockTransponder(ITunerPage& page) {
 
     if (!GraphIsReady()) {
         // Without a built graph there is nothing to tune; say so instead of failing silently.
-        AfxMessageBox("No tuner is ready: the tuner graph could not be built for this device. "
-                      "Close the program and choose another tuner.");
+        AfxMessageBox(
+            "No tuner is ready: the tuner graph could not be built for this device. "
+            "Close the program and choose another tuner.");
         page.EnableTuneButtons(true);
         return;
     }
@@ -90,9 +97,9 @@ void LockTransponder(ITunerPage& page) {
 
         const std::int32_t port = page.DiseqcPortIndex();
         if (port > 0) {
-            const auto message =
-                diseqc::CommittedSwitch(SwitchPort(port), IsHighBand(transponder.frequencyMHz, lnbSwitch),
-                                        transponder.polarityIndex == 0);
+            const auto message = diseqc::CommittedSwitch(
+                SwitchPort(port), IsHighBand(transponder.frequencyMHz, lnbSwitch),
+                transponder.polarityIndex == 0);
             SendDiseqCommand(message, DiseqcForm::LockTp);
         }
 
@@ -104,7 +111,8 @@ void LockTransponder(ITunerPage& page) {
         tuneResult = g_BDAGraph.m_pProvider.As(&tuner);
         if (SUCCEEDED(tuneResult)) tuneResult = tuner->put_TuneRequest(request.Get());
         g_BDAGraph.m_pGraphControl->Run();
-        if (FAILED(tuneResult)) MessageBoxA(nullptr, "KSPROPERTY_CTRL_TUNER set channel_change false", "error", MB_OK);
+        if (FAILED(tuneResult))
+            MessageBoxA(nullptr, "KSPROPERTY_CTRL_TUNER set channel_change false", "error", MB_OK);
     }
     page.EnableTuneButtons(true);
 }
@@ -126,10 +134,12 @@ HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const Transponder
     if (FAILED(hr = generic.As(&dvb))) return hr;
 
     ComPtr<IDVBSLocator> locator;
-    hr = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, locator.ReleaseAndGetAddressOf());
+    hr = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
+                          locator.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
     if (FAILED(hr = locator->put_OuterFEC(BDA_FEC_VITERBI))) return hr;
-    if (FAILED(hr = locator->put_CarrierFrequency(ToKilohertz(transponder.frequencyMHz)))) return hr;
+    if (FAILED(hr = locator->put_CarrierFrequency(ToKilohertz(transponder.frequencyMHz))))
+        return hr;
     const Polarisation polarisation =
         transponder.polarityIndex == 0 ? BDA_POLARISATION_LINEAR_H : BDA_POLARISATION_LINEAR_V;
     if (FAILED(hr = locator->put_SignalPolarisation(polarisation))) return hr;

@@ -6,10 +6,13 @@
 #include "sink/record_file.h"
 
 void OpenRecordFile(const std::string& path) {
-    g_bRecordFileOpen.store(g_RecordFile.Open(path, CRecordFile::OpenMode::Keep), std::memory_order_release);
+    g_bRecordFileOpen.store(g_RecordFile.Open(path, CRecordFile::OpenMode::Keep),
+                            std::memory_order_release);
 }
 
-void SetRecordFilePath(const std::string& path) { g_strRecordPath = path; }
+void SetRecordFilePath(const std::string& path) {
+    g_strRecordPath = path;
+}
 
 int StartRecording() {
     if (!g_BDAGraph.m_pGraphControl) return 0;
@@ -37,11 +40,15 @@ void StopRecording() {
     }
 }
 
-std::uint64_t GetRecordedKBytes() { return g_RecordFile.IsOpen() ? g_RecordFile.BytesWritten() / 1024 : 0; }
+std::uint64_t GetRecordedKBytes() {
+    return g_RecordFile.IsOpen() ? g_RecordFile.BytesWritten() / 1024 : 0;
+}
 
 int GetRecordWriteError() {
     g_RecordFile.CheckDeleted();
     return g_RecordFile.WriteError();
 }
 
-std::uint64_t GetRecordLostBytes() { return g_RecordFile.BytesLost(); }
+std::uint64_t GetRecordLostBytes() {
+    return g_RecordFile.BytesLost();
+}

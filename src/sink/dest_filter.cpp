@@ -3,7 +3,8 @@
 #include "sink/dump_input_pin.h"
 
 CDestFilter::CDestFilter(IUnknown* pOuter, CCritSec* pLock, HRESULT* phr)
-    : CBaseFilter(nullptr, pOuter, pLock, CLSID_DestFilter), m_pInputPin(new CDumpInputPin(this, pLock, phr)) {}
+    : CBaseFilter(nullptr, pOuter, pLock, CLSID_DestFilter),
+      m_pInputPin(new CDumpInputPin(this, pLock, phr)) {}
 
 CDestFilter::~CDestFilter() = default;
 
@@ -12,4 +13,6 @@ HRESULT CDestFilter::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     return CBaseFilter::NonDelegatingQueryInterface(iid, ppv);
 }
 
-CBasePin* CDestFilter::GetPin(int n) { return n == 0 ? m_pInputPin : nullptr; }
+CBasePin* CDestFilter::GetPin(int n) {
+    return n == 0 ? m_pInputPin : nullptr;
+}

@@ -7,7 +7,9 @@
 CDumpInputPin::CDumpInputPin(CDestFilter* filter, CCritSec* lock, HRESULT* phr)
     : CBaseInputPin(nullptr, filter, lock, phr, L"Input"), m_pReceiveLock(lock) {}
 
-HRESULT CDumpInputPin::CheckMediaType(const AM_MEDIA_TYPE*) { return S_OK; }
+HRESULT CDumpInputPin::CheckMediaType(const AM_MEDIA_TYPE*) {
+    return S_OK;
+}
 
 HRESULT CDumpInputPin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {
     if (position < 0) return E_INVALIDARG;
@@ -35,14 +37,18 @@ HRESULT CDumpInputPin::Receive(IMediaSample* sample) {
     return S_OK;
 }
 
-HRESULT CDumpInputPin::ReceiveCanBlock() { return S_FALSE; }
+HRESULT CDumpInputPin::ReceiveCanBlock() {
+    return S_FALSE;
+}
 
 HRESULT CDumpInputPin::EndOfStream() {
     CAutoLock lock(*m_pReceiveLock);
     return S_OK;
 }
 
-HRESULT CDumpInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
+HRESULT CDumpInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) {
+    return S_OK;
+}
 
 void CDumpInputPin::Arm() {
     CAutoLock lock(*m_pReceiveLock);

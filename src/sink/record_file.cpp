@@ -20,7 +20,8 @@ std::atomic<bool> g_bRecordFileOpen{false};
 namespace {
 
 std::int64_t SteadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -136,7 +137,8 @@ void CRecordFile::CheckDeleted() {
 }
 
 CRecordFile::CWaitRelease::CWaitRelease(CRecordFile& file) : m_file(file) {
-    m_file.m_nReleaseDeadlineMs.store(SteadyMilliseconds() + kReleaseGraceMs, std::memory_order_release);
+    m_file.m_nReleaseDeadlineMs.store(SteadyMilliseconds() + kReleaseGraceMs,
+                                      std::memory_order_release);
     if (m_file.m_hRelease >= 0) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = ::write(m_file.m_hRelease, &one, sizeof one);

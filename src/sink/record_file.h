@@ -49,7 +49,9 @@ public:
     // Bytes given to Write since the open that did not reach the file.
     std::uint64_t BytesLost() const { return m_nLost.load(std::memory_order_acquire); }
     // Tests: the count as a recording of that size would leave it.
-    void SetBytesWrittenForTesting(std::uint64_t bytes) { m_nWritten.store(bytes, std::memory_order_release); }
+    void SetBytesWrittenForTesting(std::uint64_t bytes) {
+        m_nWritten.store(bytes, std::memory_order_release);
+    }
     int OpenError() const { return m_nOpenError; }
     int WriteError() const { return m_nWriteError.load(std::memory_order_acquire); }
 
@@ -82,7 +84,7 @@ private:
     std::atomic<std::uint64_t> m_nWritten{0};
     std::atomic<std::uint64_t> m_nLost{0};
     bool m_bRegularFile = false;
-    const int m_hRelease;                            // eventfd, readable while a release is in force
+    const int m_hRelease;  // eventfd, readable while a release is in force
     std::atomic<std::int64_t> m_nReleaseDeadlineMs{0};  // steady clock; 0 while none is in force
 };
 

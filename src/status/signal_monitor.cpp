@@ -27,7 +27,8 @@ SignalQuery QueryTunerSignal() {
         return query;
     }
     ComPtr<IUnknown> node;
-    if (FAILED(topology->GetControlNode(0, 1, 0, node.ReleaseAndGetAddressOf())) || !node) return query;
+    if (FAILED(topology->GetControlNode(0, 1, 0, node.ReleaseAndGetAddressOf())) || !node)
+        return query;
     ComPtr<IBDA_SignalStatistics> statistics;
     if (FAILED(node.As(&statistics))) return query;
 
@@ -39,7 +40,9 @@ SignalQuery QueryTunerSignal() {
     statistics->get_SignalLocked(&locked);
     // The poll fails exactly when the quality cannot be read; the driver's values keep their
     // low eight bits.
-    if (qualityRead) query.reading = SignalReading{static_cast<std::uint8_t>(quality), static_cast<std::uint8_t>(strength), locked};
+    if (qualityRead)
+        query.reading = SignalReading{static_cast<std::uint8_t>(quality),
+                                      static_cast<std::uint8_t>(strength), locked};
     return query;
 }
 

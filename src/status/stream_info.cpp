@@ -15,17 +15,20 @@ int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
     const std::uint64_t tune = TuneCount();
     if (!locked) {
         // The MATYPE box and the input stream list keep what they show.
-        for (const int id : {kStreamType, kStandard, kModulation, kInputStream, kCodingModulation, kInputSynchro,
-                             kNullPacketDeletion, kRollOff, kFec, kIfFrequency, kSymbolRate, kPilots, kFrameLength,
-                             kSpectrum}) {
+        for (const int id : {kStreamType, kStandard, kModulation, kInputStream, kCodingModulation,
+                             kInputSynchro, kNullPacketDeletion, kRollOff, kFec, kIfFrequency,
+                             kSymbolRate, kPilots, kFrameLength, kSpectrum}) {
             view.SetText(id, "");
         }
         return 1;
     }
     switch (GetMediaInfo()) {
-        case MediaInfoResult::Unsupported: return 0;
-        case MediaInfoResult::Failed: return 2;
-        case MediaInfoResult::Read: break;
+        case MediaInfoResult::Unsupported:
+            return 0;
+        case MediaInfoResult::Failed:
+            return 2;
+        case MediaInfoResult::Read:
+            break;
     }
     const MediaInfoRecord& info = g_MediaInfoRecord;
     view.SetText(kMatype, stream_info::MatypeText(info.matype1, info.matype2));

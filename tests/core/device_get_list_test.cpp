@@ -13,7 +13,8 @@ namespace {
 
 std::vector<std::string> Names(const DeviceList& list) {
     std::vector<std::string> names;
-    for (int i = 0; i < list.count; ++i) names.emplace_back(list.names[static_cast<std::size_t>(i)].data());
+    for (int i = 0; i < list.count; ++i)
+        names.emplace_back(list.names[static_cast<std::size_t>(i)].data());
     return names;
 }
 
@@ -38,7 +39,8 @@ TEST(DeviceGetListTest, ListsTunersInEnumerationOrderRealHardwareFirst) {
 TEST(DeviceGetListTest, ListsAtMostEighteenDevices) {
     CShellTestEnvironment env;
     CDevicePublication devices;
-    for (int i = 0; i < 20; ++i) devices.Publish(kSimulatedRank, FakeTuner(L"Tuner " + std::to_wstring(i)));
+    for (int i = 0; i < 20; ++i)
+        devices.Publish(kSimulatedRank, FakeTuner(L"Tuner " + std::to_wstring(i)));
     DeviceList list;
     EXPECT_EQ(DeviceGetList(list), 0);
     ASSERT_EQ(list.count, 18);
@@ -53,7 +55,8 @@ TEST(DeviceGetListTest, AnEmptyCategoryGivesOneAndTheClassNotFoundLine) {
     EXPECT_EQ(DeviceGetList(list), 1);
     EXPECT_EQ(list.count, 0);
     EXPECT_EQ(debug.Lines(),
-              std::vector<std::string>{"FAIL: enum_create(): Class not found, CreateClassEnumerator returned S_FALSE"});
+              std::vector<std::string>{
+                  "FAIL: enum_create(): Class not found, CreateClassEnumerator returned S_FALSE"});
 }
 
 TEST(DeviceGetListTest, ADeviceWithoutAReadableNameKeepsItsPosition) {
@@ -74,7 +77,8 @@ TEST(DeviceGetListTest, ADeviceWithoutAReadableNameKeepsItsPosition) {
     EXPECT_STREQ(list.names[2].data(), "(device without a readable name)");
     EXPECT_STREQ(list.names[3].data(), "Fourth");
     const std::string log = env.LogText();
-    EXPECT_NE(log.find("] enum_get_name(): IPropertyBag->Read method failed\r\n"), std::string::npos);
+    EXPECT_NE(log.find("] enum_get_name(): IPropertyBag->Read method failed\r\n"),
+              std::string::npos);
     EXPECT_NE(log.find("] enum_get_name(): Cannot BindToStorage\r\n"), std::string::npos);
 }
 
@@ -83,13 +87,15 @@ TEST(DeviceEnumTest, ReportsAnEnumeratorThatCannotBeCreated) {
     CScopedClassOverride missing(CLSID_SystemDeviceEnum, nullptr);
     CDebugOutputCapture debug;
     EXPECT_EQ(enum_create(KSCATEGORY_BDA_NETWORK_TUNER), nullptr);
-    EXPECT_EQ(debug.Lines(), std::vector<std::string>{"FAIL: enum_create(): Cannot CoCreate ICreateDevEnum"});
+    EXPECT_EQ(debug.Lines(),
+              std::vector<std::string>{"FAIL: enum_create(): Cannot CoCreate ICreateDevEnum"});
 }
 
 struct FailingDevEnum : CUnknown, ICreateDevEnum {
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override {
-        if (iid == ICreateDevEnum::kIid) return GetInterface(static_cast<ICreateDevEnum*>(this), ppv);
+        if (iid == ICreateDevEnum::kIid)
+            return GetInterface(static_cast<ICreateDevEnum*>(this), ppv);
         return CUnknown::NonDelegatingQueryInterface(iid, ppv);
     }
     HRESULT CreateClassEnumerator(REFGUID, IEnumMoniker** e, DWORD) override {
@@ -109,7 +115,8 @@ TEST(DeviceEnumTest, ReportsACategoryThatCannotBeEnumerated) {
     });
     CDebugOutputCapture debug;
     EXPECT_EQ(enum_create(KSCATEGORY_BDA_NETWORK_TUNER), nullptr);
-    EXPECT_EQ(debug.Lines(), std::vector<std::string>{"FAIL: enum_create(): Cannot CreateClassEnumerator"});
+    EXPECT_EQ(debug.Lines(),
+              std::vector<std::string>{"FAIL: enum_create(): Cannot CreateClassEnumerator"});
 }
 
 TEST(DeviceEnumTest, NullContextAnswersNoMoreDevices) {

@@ -9,15 +9,19 @@
 namespace {
 
 TEST(DiagnosticLogTest, TickFieldIsEightCharactersWideAndBlankForZero) {
-    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 0, "x"), "[12/08/26 01:02:03 :         ] x");
-    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 123, "x"), "[12/08/26 01:02:03 :      123] x");
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 0, "x"),
+              "[12/08/26 01:02:03 :         ] x");
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 123, "x"),
+              "[12/08/26 01:02:03 :      123] x");
     EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", 123456789, "x"),
               "[12/08/26 01:02:03 : 123456789] x");
-    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", -5, "x"), "[12/08/26 01:02:03 :       -5] x");
+    EXPECT_EQ(diagnostic_log::FormatLine("12/08/26", "01:02:03", -5, "x"),
+              "[12/08/26 01:02:03 :       -5] x");
 }
 
 TEST(DiagnosticLogTest, LongLinesAreCutAt254Characters) {
-    const std::string line = diagnostic_log::FormatLine("12/08/26", "01:02:03", 1, std::string(300, 'a'));
+    const std::string line =
+        diagnostic_log::FormatLine("12/08/26", "01:02:03", 1, std::string(300, 'a'));
     EXPECT_EQ(line.size(), 254u);
     // Characters, not bytes, are counted: a cut never splits a character.
     std::string umlauts;
@@ -39,7 +43,8 @@ TEST(DiagnosticLogTest, WritesOneCrLfLinePerCallToTheHomeFolderLog) {
     const auto first = log.find("\r\n");
     ASSERT_NE(first, std::string::npos);
     const std::string line1 = log.substr(0, first);
-    EXPECT_EQ(line1.substr(18), " :      123] BDA Device Name: [Card 100% {odd}]      (Tuner Type:1)");
+    EXPECT_EQ(line1.substr(18),
+              " :      123] BDA Device Name: [Card 100% {odd}]      (Tuner Type:1)");
     EXPECT_EQ(line1[0], '[');
     EXPECT_EQ(line1[3], '/');
     EXPECT_EQ(line1[6], '/');

@@ -119,7 +119,7 @@ Bytes BuildElf(const ElfLayout& layout) {
     header.bytes.push_back(layout.bigEndian ? 2 : 1);
     header.bytes.push_back(1);  // ELF version
     header.Align(16);
-    header.Put(1, 2);                        // relocatable
+    header.Put(1, 2);                          // relocatable
     header.Put(layout.bigEndian ? 2 : 62, 2);  // machine: SPARC or x86-64, does not matter
     header.Put(1, 4);
     header.Put(0, word);  // entry
@@ -138,9 +138,9 @@ Bytes BuildElf(const ElfLayout& layout) {
 
 ElfLayout WithVersionNote(bool is64, bool bigEndian, const VersionNumbers& numbers) {
     return ElfLayout{is64,
-                   bigEndian,
-                   {{".text", 1, Bytes(13, 0x90), 16},
-                    {".note.vlk.version", 7, VersionNote(bigEndian, numbers), 4}}};
+                     bigEndian,
+                     {{".text", 1, Bytes(13, 0x90), 16},
+                      {".note.vlk.version", 7, VersionNote(bigEndian, numbers), 4}}};
 }
 
 std::string TextOfFile(const CTempFolder& folder, const Bytes& bytes) {

@@ -139,10 +139,11 @@ TEST(FormatTransponderLineTest, EveryFrequencyTheReaderTakesIsWrittenInFull) {
     // The reader takes a frequency of any length; the writer's buffer once held 64 characters
     // and wrote "0" for anything longer, which the reader then refused.
     // The largest double has 309 digits.
-    const std::string largest = "179769313486231570814527423731704356798070567525844996598917476803157260780028538760"
-                                "589558632766878171540458953514382464234321326889464182768467546703537516986049910576"
-                                "551282076245490090389328944075868508455133942304583236903222948165808559332123348274"
-                                "797826204144723168738177180919299881250404026184124858368";
+    const std::string largest =
+        "179769313486231570814527423731704356798070567525844996598917476803157260780028538760"
+        "589558632766878171540458953514382464234321326889464182768467546703537516986049910576"
+        "551282076245490090389328944075868508455133942304583236903222948165808559332123348274"
+        "797826204144723168738177180919299881250404026184124858368";
     for (const std::string& digits : {std::string(61, '9'), "1" + std::string(70, '0'), largest}) {
         const std::string line = digits + ",H,27500,AUTO";
         const auto parsed = ParseTransponderLine(line);
@@ -392,8 +393,7 @@ TEST(FormatSatelliteFileTextTest, EmptySatelliteAndALineEndInTheName) {
 TEST(FormatSatelliteFileTextTest, NamesWithBlanksOrQuotesAroundThemReadBackAsTheyAre) {
     // Found by fuzzing: a name that a NUL byte cut after a CR was written with a trailing blank
     // that the reader drops, so the written file did not read back as the same satellite.
-    const std::string_view found =
-        "[sattype]\n 1 = 3550\n2=\"E\xde\r\x00\x00sat 5 West B\"\n"sv;
+    const std::string_view found = "[sattype]\n 1 = 3550\n2=\"E\xde\r\x00\x00sat 5 West B\"\n"sv;
     const auto parsed = ParseSatelliteFileText(found);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->name, "E\xde\r");

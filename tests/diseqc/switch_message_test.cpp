@@ -20,10 +20,12 @@ struct SwitchCase {
 std::vector<SwitchCase> SwitchCases() {
     // Port in bits 2-3, horizontal in bit 1, high band in bit 0, over F0.
     return {
-        {Port::A, false, false, 0xF0}, {Port::A, false, true, 0xF2}, {Port::A, true, false, 0xF1}, {Port::A, true, true, 0xF3},
-        {Port::B, false, false, 0xF4}, {Port::B, false, true, 0xF6}, {Port::B, true, false, 0xF5}, {Port::B, true, true, 0xF7},
-        {Port::C, false, false, 0xF8}, {Port::C, false, true, 0xFA}, {Port::C, true, false, 0xF9}, {Port::C, true, true, 0xFB},
-        {Port::D, false, false, 0xFC}, {Port::D, false, true, 0xFE}, {Port::D, true, false, 0xFD}, {Port::D, true, true, 0xFF},
+        {Port::A, false, false, 0xF0}, {Port::A, false, true, 0xF2},  {Port::A, true, false, 0xF1},
+        {Port::A, true, true, 0xF3},   {Port::B, false, false, 0xF4}, {Port::B, false, true, 0xF6},
+        {Port::B, true, false, 0xF5},  {Port::B, true, true, 0xF7},   {Port::C, false, false, 0xF8},
+        {Port::C, false, true, 0xFA},  {Port::C, true, false, 0xF9},  {Port::C, true, true, 0xFB},
+        {Port::D, false, false, 0xFC}, {Port::D, false, true, 0xFE},  {Port::D, true, false, 0xFD},
+        {Port::D, true, true, 0xFF},
     };
 }
 
@@ -41,6 +43,7 @@ TEST_P(CommittedSwitchTable, IsE0_10_38WithPortBandAndPolarisationBits) {
     EXPECT_EQ(diseqc::CommittedSwitch(c.port, c.highBand, c.horizontal), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPort, CommittedSwitchTable, ::testing::ValuesIn(SwitchCases()), SwitchCaseName);
+INSTANTIATE_TEST_SUITE_P(EveryPort, CommittedSwitchTable, ::testing::ValuesIn(SwitchCases()),
+                         SwitchCaseName);
 
 }  // namespace

@@ -91,8 +91,7 @@ TEST_F(BdaGraphTest, AFullBuildJoinsEveryFilterInItsPlace) {
     EXPECT_EQ(PartnerFilter(Pins(g_BDAGraph.m_pDemuxFilter.Get(), PINDIR_OUTPUT)[0].Get()).Get(),
               g_BDAGraph.m_pInfoFilter.Get());
 
-    for (const auto& [filter, name] :
-         std::vector<std::pair<IBaseFilter*, std::wstring>>{
+    for (const auto& [filter, name] : std::vector<std::pair<IBaseFilter*, std::wstring>>{
              {g_BDAGraph.m_pProvider.Get(), L"Network DVBS Provider"},
              {g_BDAGraph.m_pDemuxFilter.Get(), L"MPEG2 Demultiplexer"},
              {g_BDAGraph.m_pTeeFilter.Get(), L"Infinite pin tee splitter"},
@@ -102,7 +101,8 @@ TEST_F(BdaGraphTest, AFullBuildJoinsEveryFilterInItsPlace) {
         filter->QueryFilterInfo(&info);
         EXPECT_EQ(info.achName, name);
     }
-    EXPECT_NE(m_env.Shell().LogText().find("] BDA Device Name: [VLK Arden DVBS/S2 Tuner (test)]      (Tuner Type:1)\r\n"),
+    EXPECT_NE(m_env.Shell().LogText().find(
+                  "] BDA Device Name: [VLK Arden DVBS/S2 Tuner (test)]      (Tuner Type:1)\r\n"),
               std::string::npos);
 
     CLSID sinkClass;
@@ -125,7 +125,8 @@ TEST_F(BdaGraphTest, ANetworkProviderThatCannotBeCreatedEndsTheBuildWithItsMessa
     CScopedClassOverride missing(CLSID_DVBSNetworkProvider, nullptr);
     EXPECT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
     ASSERT_EQ(m_env.Boxes().Boxes().size(), 1u);
-    EXPECT_EQ(m_env.Boxes().Boxes()[0], (MessageBoxRequest{kOwner, "CreateDVBSNetworkProvider Failed", "error", MB_OK}));
+    EXPECT_EQ(m_env.Boxes().Boxes()[0],
+              (MessageBoxRequest{kOwner, "CreateDVBSNetworkProvider Failed", "error", MB_OK}));
     EXPECT_TRUE(g_BDAGraph.m_pGraph) << "graph manager and media control stay";
     EXPECT_TRUE(g_BDAGraph.m_pGraphControl);
     EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
@@ -136,7 +137,8 @@ TEST_F(BdaGraphTest, AnIndexPastTheLastTunerGivesSixAndEmptyMembers) {
     m_env.PublishCard(L"VLK Arden DVBS/S2 Tuner", 0);
     EXPECT_EQ(Build(3, "VLK Arden DVBS/S2 Tuner"), kBuildProviderNotJoined);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"CreateTunerDevice Failed"});
-    EXPECT_NE(m_env.Shell().LogText().find("] FAILED: cannot connect network provider to tuner filter\r\n"),
+    EXPECT_NE(m_env.Shell().LogText().find(
+                  "] FAILED: cannot connect network provider to tuner filter\r\n"),
               std::string::npos);
     EXPECT_FALSE(g_BDAGraph.m_pGraph);
     EXPECT_FALSE(g_BDAGraph.m_pGraphControl);
@@ -151,7 +153,8 @@ TEST_F(BdaGraphTest, NoReceiverThatConnectsGivesSeven) {
     m_env.PublishReceiver(5);
     m_env.PublishTransportInformation();
     EXPECT_EQ(Build(0, "VLK Glen USB DVB-S2 Tuner"), kBuildNoCapture);
-    EXPECT_NE(m_env.Shell().LogText().find("] WARNING: cannot create capture filter\r\n"), std::string::npos);
+    EXPECT_NE(m_env.Shell().LogText().find("] WARNING: cannot create capture filter\r\n"),
+              std::string::npos);
     EXPECT_FALSE(g_BDAGraph.m_pReceiverDevice);
     EXPECT_FALSE(g_BDAGraph.m_pGraph);
     EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
@@ -165,11 +168,13 @@ TEST_F(BdaGraphTest, OfTwoReceiversTheOneThatConnectsIsTakenAndTheOtherStaysUnco
     m_env.PublishTransportInformation();
     ASSERT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
     ASSERT_EQ(m_env.Receivers().size(), 2u);
-    EXPECT_EQ(g_BDAGraph.m_pReceiverDevice.Get(), static_cast<IBaseFilter*>(m_env.Receivers()[1].Get()));
+    EXPECT_EQ(g_BDAGraph.m_pReceiverDevice.Get(),
+              static_cast<IBaseFilter*>(m_env.Receivers()[1].Get()));
     FILTER_INFO info;
     m_env.Receivers()[0]->QueryFilterInfo(&info);
     EXPECT_TRUE(info.pGraph) << "the first candidate stays in the graph";
-    for (const auto& pin : Pins(m_env.Receivers()[0].Get(), PINDIR_INPUT)) EXPECT_FALSE(PartnerFilter(pin.Get()));
+    for (const auto& pin : Pins(m_env.Receivers()[0].Get(), PINDIR_INPUT))
+        EXPECT_FALSE(PartnerFilter(pin.Get()));
 }
 
 TEST_F(BdaGraphTest, MissingDemultiplexerTeeOrInformationFilterLeaveEarlierMembersInPlace) {
@@ -204,7 +209,8 @@ TEST_F(BdaGraphTest, NoTransportInformationDeviceGivesTenWithoutASink) {
     EXPECT_EQ(g_BDAGraph.m_pSinkFilter, nullptr);
     ASSERT_TRUE(g_BDAGraph.m_pTeeFilter);
     ASSERT_TRUE(g_BDAGraph.m_pDemuxFilter);
-    for (const auto& pin : Pins(g_BDAGraph.m_pTeeFilter.Get(), PINDIR_INPUT)) EXPECT_FALSE(PartnerFilter(pin.Get()));
+    for (const auto& pin : Pins(g_BDAGraph.m_pTeeFilter.Get(), PINDIR_INPUT))
+        EXPECT_FALSE(PartnerFilter(pin.Get()));
     // Network provider, tuner, receiver, demultiplexer and tee.
     EXPECT_EQ(FilterCount(g_BDAGraph.m_pGraph.Get()), 5);
 }
@@ -228,7 +234,8 @@ TEST_F(BdaGraphTest, TheTuningSpaceOfTheFirstRunIsFoundByTheNextOne) {
     EXPECT_EQ(friendly, L"Local DVBS Tuner");
 
     ComPtr<ITuningSpaceContainer> container;
-    CoCreateInstance(CLSID_SystemTuningSpaces, nullptr, CLSCTX_ALL, container.ReleaseAndGetAddressOf());
+    CoCreateInstance(CLSID_SystemTuningSpaces, nullptr, CLSCTX_ALL,
+                     container.ReleaseAndGetAddressOf());
     LONG count = 0;
     container->get_Count(&count);
     EXPECT_EQ(count, 1) << "no second tuning space is registered";
@@ -267,13 +274,16 @@ TEST_F(BdaGraphTest, ConnectPinsNamesWhatIsMissing) {
     graph.ConnectPins(builder.Get(), source.Get(), inputOnly.Get());
     const auto boxes = m_env.Boxes().Boxes();
     ASSERT_EQ(boxes.size(), 6u);
-    EXPECT_EQ(boxes[0], (MessageBoxRequest{nullptr, "ConnectPins builder == NULL", "error", MB_OK}));
+    EXPECT_EQ(boxes[0],
+              (MessageBoxRequest{nullptr, "ConnectPins builder == NULL", "error", MB_OK}));
     EXPECT_EQ(boxes[1].text, "ConnectPins out_from == NULL");
     EXPECT_EQ(boxes[2].text, "ConnectPins in_to == NULL");
-    EXPECT_EQ(boxes[3], (MessageBoxRequest{nullptr, "CBDAGraph::ConnectPins() - No output pin found on filter\r\n",
-                                           AfxGetAppName(), MB_OK}));
+    EXPECT_EQ(boxes[3], (MessageBoxRequest{
+                            nullptr, "CBDAGraph::ConnectPins() - No output pin found on filter\r\n",
+                            AfxGetAppName(), MB_OK}));
     EXPECT_EQ(boxes[4].text, "CBDAGraph::ConnectPins() - No input pin found on filter\r\n");
-    EXPECT_EQ(boxes[5].text, "CBDAGraph::ConnectPins() - Could not connect pins together. Error was: ");
+    EXPECT_EQ(boxes[5].text,
+              "CBDAGraph::ConnectPins() - Could not connect pins together. Error was: ");
     builder->RemoveFilter(source.Get());
     builder->RemoveFilter(inputOnly.Get());
 }
@@ -293,15 +303,19 @@ TEST_P(TunerModelTest, ClassifiesTheFriendlyName) {
     EXPECT_EQ(graph.m_bXModel, GetParam().xModel);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TunerModelTest,
-    ::testing::Values(ModelCase{"VLK Arden DVBS/S2 Tuner", 1, 0}, ModelCase{"VLK Birch DVBS/S2 Tuner B", 3, 0},
-                      ModelCase{"VLK Cedar DVBS2 Tuner", 4, 0}, ModelCase{"VLK Fjord DVBS/S2 Tuner 1", 14, 0},
-                      ModelCase{"VLK Glen USB DVB-S2 Tuner", 15, 0}, ModelCase{"VLK Heath DVBS/S2 Tuner 0", 16, 1},
-                      ModelCase{"VLK Heath DVBS/S2 Tuner 1", 17, 1}, ModelCase{"VLK Isle DVBS/S2 Tuner 7", 16, 1},
-                      ModelCase{"VLK Elm DVBS/S2 Tuner 3 (2)", 12, 0},
-                      ModelCase{"PCI VLK Dune DVBS/S2 Tuner 2 #1", 7, 0},
-                      ModelCase{"vlk arden dvbs/s2 tuner", 0, 0}, ModelCase{"", 0, 0},
-                      ModelCase{"VLK Arden DVBS/S2", 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Table, TunerModelTest,
+                         ::testing::Values(ModelCase{"VLK Arden DVBS/S2 Tuner", 1, 0},
+                                           ModelCase{"VLK Birch DVBS/S2 Tuner B", 3, 0},
+                                           ModelCase{"VLK Cedar DVBS2 Tuner", 4, 0},
+                                           ModelCase{"VLK Fjord DVBS/S2 Tuner 1", 14, 0},
+                                           ModelCase{"VLK Glen USB DVB-S2 Tuner", 15, 0},
+                                           ModelCase{"VLK Heath DVBS/S2 Tuner 0", 16, 1},
+                                           ModelCase{"VLK Heath DVBS/S2 Tuner 1", 17, 1},
+                                           ModelCase{"VLK Isle DVBS/S2 Tuner 7", 16, 1},
+                                           ModelCase{"VLK Elm DVBS/S2 Tuner 3 (2)", 12, 0},
+                                           ModelCase{"PCI VLK Dune DVBS/S2 Tuner 2 #1", 7, 0},
+                                           ModelCase{"vlk arden dvbs/s2 tuner", 0, 0},
+                                           ModelCase{"", 0, 0},
+                                           ModelCase{"VLK Arden DVBS/S2", 0, 0}));
 
 }  // namespace

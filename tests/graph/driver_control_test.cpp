@@ -15,8 +15,12 @@ namespace {
 
 using Kind = CFakeKsPropertySet::Kind;
 
-const MessageBoxRequest Error(const char* text) { return {nullptr, text, "error", MB_OK}; }
-const MessageBoxRequest Titled(const char* text) { return {nullptr, text, AfxGetAppName(), MB_OK}; }
+const MessageBoxRequest Error(const char* text) {
+    return {nullptr, text, "error", MB_OK};
+}
+const MessageBoxRequest Titled(const char* text) {
+    return {nullptr, text, AfxGetAppName(), MB_OK};
+}
 
 TEST(AcquireDriverControlTest, UsbCarrierKeepsTheFilterHandle) {
     CDriverTestEnvironment env(Carrier::Usb);
@@ -27,11 +31,12 @@ TEST(AcquireDriverControlTest, UsbCarrierKeepsTheFilterHandle) {
 
 TEST(AcquireDriverControlTest, PciECarrierTakesTheLastInput0Pin) {
     CMessageBoxRecorder boxes;
-    ComPtr<CFakeFilter> tuner(new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
-                                               {L"Output", PINDIR_OUTPUT, CardTransportType(0)},
-                                               {L"Second Input0 pin", PINDIR_INPUT, CardTransportType(3)}}));
+    ComPtr<CFakeFilter> tuner(
+        new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
+                         {L"Output", PINDIR_OUTPUT, CardTransportType(0)},
+                         {L"Second Input0 pin", PINDIR_INPUT, CardTransportType(3)}}));
     ComPtr<CFakeKsPropertySet> filterSet(new CFakeKsPropertySet), first = MakeDriver(Carrier::PciE),
-        last = MakeDriver(Carrier::PciE);
+                                                                  last = MakeDriver(Carrier::PciE);
     tuner->SetFilterPropertySet(filterSet.Get());
     tuner->SetPinPropertySet(0, first.Get());
     tuner->SetPinPropertySet(2, last.Get());
@@ -39,7 +44,8 @@ TEST(AcquireDriverControlTest, PciECarrierTakesTheLastInput0Pin) {
     EXPECT_EQ(AcquireDriverControl(), DriverControlResult::Acquired);
     EXPECT_EQ(g_BDAGraph.m_pKsCtrl.Get(), static_cast<IKsPropertySet*>(last.Get()));
     EXPECT_FALSE(IsUsbCarrier());
-    ASSERT_FALSE(filterSet->Calls().empty()) << "the carrier is probed on the filter's handle first";
+    ASSERT_FALSE(filterSet->Calls().empty())
+        << "the carrier is probed on the filter's handle first";
     EXPECT_EQ(filterSet->Calls()[0].set, KSPROPSETID_Ctrl);
     EXPECT_EQ(filterSet->Calls()[0].id, KSPROPERTY_CTRL_PRESENT);
     g_BDAGraph.m_pKsCtrl.Reset();
@@ -82,7 +88,8 @@ TEST(SendDiseqCommandTest, PciERecordCarriesTheMessageAtSixteenAndItsLengthAt144
     EXPECT_TRUE(sets[0].instance.empty());
     std::vector<std::uint8_t> expected(DiseqcMessageRecord::kSize, 0);
     expected[DiseqcMessageRecord::kCommandOffset] = 1;
-    std::copy(std::begin(message), std::end(message), expected.begin() + DiseqcMessageRecord::kMessageOffset);
+    std::copy(std::begin(message), std::end(message),
+              expected.begin() + DiseqcMessageRecord::kMessageOffset);
     expected[DiseqcMessageRecord::kLengthOffset] = 4;
     EXPECT_EQ(sets[0].data, expected);
     EXPECT_TRUE(env.Boxes().Boxes().empty());
@@ -101,8 +108,10 @@ TEST(SendDiseqCommandTest, UsbRecordKeepsTheTailOfALongerEarlierMessage) {
     EXPECT_EQ(sets[1].id, KSPROPERTY_CTRL_TUNER);
     ASSERT_EQ(sets[1].data.size(), TunerControlRecord::kSize);
     const auto message = sets[1].data.begin() + TunerControlRecord::kMessageOffset;
-    EXPECT_EQ(std::vector<std::uint8_t>(message, message + 5), (std::vector<std::uint8_t>{0xE0, 0x31, 0x60, 0xE0, 0xA2}));
-    EXPECT_EQ(sets[1].data[TunerControlRecord::kFrequencyOffset], 0x02);  // 11778 = 0x2E02, little-endian
+    EXPECT_EQ(std::vector<std::uint8_t>(message, message + 5),
+              (std::vector<std::uint8_t>{0xE0, 0x31, 0x60, 0xE0, 0xA2}));
+    EXPECT_EQ(sets[1].data[TunerControlRecord::kFrequencyOffset],
+              0x02);  // 11778 = 0x2E02, little-endian
     EXPECT_EQ(sets[1].data[TunerControlRecord::kFrequencyOffset + 1], 0x2E);
 }
 
@@ -113,16 +122,19 @@ TEST(SendDiseqCommandTest, OnlyExactSuccessCountsAndEachFormReportsItsOwnWay) {
         const std::uint8_t message[] = {0xE0, 0x10, 0x38, 0xF2};
         SendDiseqCommand(message, DiseqcForm::LockTp);
         SendDiseqCommand(message, DiseqcForm::Positioner);
-        EXPECT_EQ(env.Boxes().Boxes(), (std::vector{Titled("SendDiseqCommandArden QueryInterface Failed"),
-                                                    Titled("SendDiseqCommandArden QueryInterface Failed")}));
+        EXPECT_EQ(env.Boxes().Boxes(),
+                  (std::vector{Titled("SendDiseqCommandArden QueryInterface Failed"),
+                               Titled("SendDiseqCommandArden QueryInterface Failed")}));
         env.Boxes().Clear();
         env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC);
         CDebugOutputCapture debug;
         SendDiseqCommand(message, DiseqcForm::LockTp);
         SendDiseqCommand(message, DiseqcForm::Positioner);
-        EXPECT_EQ(env.Boxes().Boxes(), (std::vector{Error("SendDiseqCommand11 QueryInterface Failed"),
-                                                    Titled("SendDiseqCommandArden QueryInterface Failed 00")}));
-        EXPECT_EQ(debug.Lines(), std::vector<std::string>(2, "@@@@@!!!!DiSEqC Interface Not Supported\n"));
+        EXPECT_EQ(env.Boxes().Boxes(),
+                  (std::vector{Error("SendDiseqCommand11 QueryInterface Failed"),
+                               Titled("SendDiseqCommandArden QueryInterface Failed 00")}));
+        EXPECT_EQ(debug.Lines(),
+                  std::vector<std::string>(2, "@@@@@!!!!DiSEqC Interface Not Supported\n"));
     }
     {
         CDriverTestEnvironment env(Carrier::Usb);
@@ -133,7 +145,8 @@ TEST(SendDiseqCommandTest, OnlyExactSuccessCountsAndEachFormReportsItsOwnWay) {
         env.Driver().Unsupport(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER);
         SendDiseqCommand(message, DiseqcForm::LockTp);
         SendDiseqCommand(message, DiseqcForm::Positioner);
-        EXPECT_EQ(env.Boxes().Boxes(), (std::vector{Error("OnMotor11 false"), Error("OnMotor22 false")}));
+        EXPECT_EQ(env.Boxes().Boxes(),
+                  (std::vector{Error("OnMotor11 false"), Error("OnMotor22 false")}));
     }
 }
 
@@ -162,9 +175,12 @@ TEST(StreamTypeTest, GetIsCurrentAndSetOnEachCarrier) {
     EXPECT_FALSE(SetStreamType(page));
     EXPECT_FALSE(GetStreamType(page));
     EXPECT_EQ(env.Boxes().Boxes(),
-              (std::vector{Titled("Get KSPROPERTY_BDA_GET_MEDIAINFO error"), Titled("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
-                           Titled("Get KSPROPERTY_BDA_STREAMTYPE_PARAMS error"), Error("111don't support this interface"),
-                           Error("222don't support this interface"), Error("333don't support this interface")}));
+              (std::vector{Titled("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
+                           Titled("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
+                           Titled("Get KSPROPERTY_BDA_STREAMTYPE_PARAMS error"),
+                           Error("111don't support this interface"),
+                           Error("222don't support this interface"),
+                           Error("333don't support this interface")}));
 }
 
 TEST(StreamTypeTest, UsbCarrierNeitherReadsNorSends) {
@@ -210,7 +226,8 @@ TEST(GetMediaInfoTest, DecodesTheRecordAndReportsFailuresWithTheMutexReleased) {
     report.matype1 = 0xF2;
     report.frameLength = 1;
     const auto bytes = report.Encode();
-    env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, {bytes.begin(), bytes.end()});
+    env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO,
+                       {bytes.begin(), bytes.end()});
     EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Read);
     EXPECT_EQ(g_MediaInfoRecord, report);
 
@@ -219,7 +236,8 @@ TEST(GetMediaInfoTest, DecodesTheRecordAndReportsFailuresWithTheMutexReleased) {
     EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Failed);
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO);
     EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Unsupported);
-    EXPECT_EQ(boxes.texts, (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error", "666don't support this interface"}));
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error",
+                                                     "666don't support this interface"}));
     EXPECT_EQ(boxes.mutexFree, (std::vector<bool>{true, true}));
     EXPECT_EQ(g_MediaInfoRecord, report) << "a failed read is not decoded";
 }
@@ -228,7 +246,8 @@ TEST(GetMediaInfoTest, UsbCarrierUsesItsOwnPropertyAndText) {
     CDriverTestEnvironment env(Carrier::Usb);
     env.Driver().GetResult(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, E_FAIL);
     EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Failed);
-    EXPECT_EQ(env.Boxes().Texts(), std::vector<std::string>{"Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error"});
+    EXPECT_EQ(env.Boxes().Texts(),
+              std::vector<std::string>{"Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error"});
 }
 
 TEST(SetInputStreamIdTest, SendsTheIdentifierAtOffset48OnThePciESetWhateverTheCarrier) {
@@ -244,7 +263,8 @@ TEST(SetInputStreamIdTest, SendsTheIdentifierAtOffset48OnThePciESetWhateverTheCa
         EXPECT_EQ(sets[0].data, expected);
         env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, E_FAIL);
         EXPECT_FALSE(SetInputStreamId(3));
-        EXPECT_EQ(env.Boxes().Boxes(), std::vector{Titled("Set KSPROPERTY_BDA_INPUTMULTISTREAMID error")});
+        EXPECT_EQ(env.Boxes().Boxes(),
+                  std::vector{Titled("Set KSPROPERTY_BDA_INPUTMULTISTREAMID error")});
     }
     {
         CDriverTestEnvironment env(Carrier::Usb);
@@ -262,7 +282,8 @@ TEST(CodeTest, SetCodeSendsValueAndTypeAndReportsTheOutcome) {
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_GOLDCODE);
     std::vector<std::uint8_t> expected(CodeRecord::kSize, 0);
     const std::uint8_t minusFive[] = {0xFB, 0xFF, 0xFF, 0xFF};
-    std::copy(std::begin(minusFive), std::end(minusFive), expected.begin() + CodeRecord::kValueOffset);
+    std::copy(std::begin(minusFive), std::end(minusFive),
+              expected.begin() + CodeRecord::kValueOffset);
     expected[CodeRecord::kTypeOffset] = 1;
     EXPECT_EQ(sets[0].data, expected);
     EXPECT_EQ(sets[0].instance, expected);
@@ -270,10 +291,10 @@ TEST(CodeTest, SetCodeSendsValueAndTypeAndReportsTheOutcome) {
     SetCode(1, kRootCode);
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
     SetCode(1, kRootCode);
-    EXPECT_EQ(env.Boxes().Boxes(),
-              (std::vector{Titled("Successfully set the PLSCode."),
-                           Titled("Failed set the PLSCode.please have a check whether you are using the latest driver"),
-                           Error("444don't support this interface")}));
+    EXPECT_EQ(env.Boxes().Boxes(), (std::vector{Titled("Successfully set the PLSCode."),
+                                                Titled("Failed set the PLSCode.please have a check "
+                                                       "whether you are using the latest driver"),
+                                                Error("444don't support this interface")}));
 }
 
 TEST(CodeTest, UsbTextsForCodesAndModeCodes) {
@@ -289,9 +310,11 @@ TEST(CodeTest, UsbTextsForCodesAndModeCodes) {
     SetModCodes(filter);
     ResetCode();
     EXPECT_EQ(env.Boxes().Boxes(),
-              (std::vector{Titled("Successfully set the PLSCode."), Titled("Successfully set the MODCODES."),
-                           Titled("Failed set the mode code .please have a check whether you are using the latest driver"),
-                           Error("don't support this interface"), Error("don't support this interface")}))
+              (std::vector{
+                  Titled("Successfully set the PLSCode."), Titled("Successfully set the MODCODES."),
+                  Titled("Failed set the mode code .please have a check whether you are using the "
+                         "latest driver"),
+                  Error("don't support this interface"), Error("don't support this interface")}))
         << "ResetCode says nothing on the USB carrier";
 }
 
@@ -341,7 +364,8 @@ TEST(ModCodesTest, PciETextsAndTheEncodedRecord) {
     SetModCodes(filter);
     EXPECT_EQ(env.Boxes().Boxes(),
               (std::vector{Titled("Successfully set the Mode Codes.."),
-                           Titled("Failed set the Mode Codes.please have a check whether you are using the latest driver"),
+                           Titled("Failed set the Mode Codes.please have a check whether you are "
+                                  "using the latest driver"),
                            Error("444don't support this interface")}));
 }
 

@@ -7,13 +7,15 @@
 ComPtr<CFakeKsPropertySet> MakeDriver(Carrier carrier) {
     ComPtr<CFakeKsPropertySet> driver(new CFakeKsPropertySet);
     if (carrier == Carrier::PciE) {
-        for (DWORD id : {KSPROPERTY_BDA_GET_MEDIAINFO, KSPROPERTY_BDA_STREAMTYPE_PARAMS, KSPROPERTY_BDA_INPUTMULTISTREAMID,
-                         KSPROPERTY_BDA_DISEQC, KSPROPERTY_BDA_GOLDCODE, KSPROPERTY_BDA_MODCODES}) {
+        for (DWORD id : {KSPROPERTY_BDA_GET_MEDIAINFO, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
+                         KSPROPERTY_BDA_INPUTMULTISTREAMID, KSPROPERTY_BDA_DISEQC,
+                         KSPROPERTY_BDA_GOLDCODE, KSPROPERTY_BDA_MODCODES}) {
             driver->Support(KSPROPSETID_BdaExt, id);
         }
     } else {
-        for (DWORD id : {KSPROPERTY_CTRL_PRESENT, KSPROPERTY_CTRL_TUNER, KSPROPERTY_CTRL_GET_MEDIAINFO,
-                         KSPROPERTY_CTRL_GOLDCODE, KSPROPERTY_CTRL_MODCODES}) {
+        for (DWORD id :
+             {KSPROPERTY_CTRL_PRESENT, KSPROPERTY_CTRL_TUNER, KSPROPERTY_CTRL_GET_MEDIAINFO,
+              KSPROPERTY_CTRL_GOLDCODE, KSPROPERTY_CTRL_MODCODES}) {
             driver->Support(KSPROPSETID_Ctrl, id);
         }
     }

@@ -29,8 +29,9 @@ void CGraphTestEnvironment::PublishTuner(const std::wstring& name, int card) {
     device.category = KSCATEGORY_BDA_NETWORK_TUNER;
     device.friendlyName = name;
     device.bindFilter = [this, card](REFIID iid, void** ppv) {
-        ComPtr<CFakeFilter> filter(new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
-                                                    {L"Transport", PINDIR_OUTPUT, CardTransportType(card)}}));
+        ComPtr<CFakeFilter> filter(
+            new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
+                             {L"Transport", PINDIR_OUTPUT, CardTransportType(card)}}));
         m_tuners.push_back(filter);
         return filter->NonDelegatingQueryInterface(iid, ppv);
     };
@@ -42,8 +43,9 @@ void CGraphTestEnvironment::PublishReceiver(int card) {
     device.category = KSCATEGORY_BDA_RECEIVER_COMPONENT;
     device.friendlyName = L"Receiver " + std::to_wstring(card);
     device.bindFilter = [this, card](REFIID iid, void** ppv) {
-        ComPtr<CFakeFilter> filter(new CFakeFilter({{L"In", PINDIR_INPUT, CardTransportType(card)},
-                                                    {L"Out", PINDIR_OUTPUT, media::TransportStreamType()}}));
+        ComPtr<CFakeFilter> filter(
+            new CFakeFilter({{L"In", PINDIR_INPUT, CardTransportType(card)},
+                             {L"Out", PINDIR_OUTPUT, media::TransportStreamType()}}));
         m_receivers.push_back(filter);
         return filter->NonDelegatingQueryInterface(iid, ppv);
     };
@@ -55,7 +57,8 @@ void CGraphTestEnvironment::PublishTransportInformation() {
     device.category = KSCATEGORY_BDA_TRANSPORT_INFORMATION;
     device.friendlyName = L"BDA MPEG2 Transport Information Filter";
     device.bindFilter = [](REFIID iid, void** ppv) {
-        return CoCreateInstance(CLSID_TransportInformationFilter, nullptr, CLSCTX_INPROC_SERVER, iid, ppv);
+        return CoCreateInstance(CLSID_TransportInformationFilter, nullptr, CLSCTX_INPROC_SERVER,
+                                iid, ppv);
     };
     m_devices.Publish(kSimulatedRank, std::move(device));
 }

@@ -15,9 +15,9 @@
 #include "platform/com/co_create.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/media/media_classes.h"
+#include "platform/win/known_folders.h"
 #include "support/fake_tuner_filter.h"
 #include "support/temp_folder.h"
-#include "platform/win/known_folders.h"
 
 namespace {
 
@@ -25,11 +25,16 @@ class CFakeTunerPage : public ITunerPage {
 public:
     std::string FieldText(TunerField field) const override {
         switch (field) {
-            case TunerField::Frequency: return frequency;
-            case TunerField::SymbolRate: return symbolRate;
-            case TunerField::LnbLow: return lnbLow;
-            case TunerField::LnbHigh: return lnbHigh;
-            case TunerField::LnbSwitch: return lnbSwitch;
+            case TunerField::Frequency:
+                return frequency;
+            case TunerField::SymbolRate:
+                return symbolRate;
+            case TunerField::LnbLow:
+                return lnbLow;
+            case TunerField::LnbHigh:
+                return lnbHigh;
+            case TunerField::LnbSwitch:
+                return lnbSwitch;
         }
         return {};
     }
@@ -38,9 +43,12 @@ public:
     StreamTypeRecord StreamType() const override { return streamType; }
     void SetLnbSwitch(std::int32_t mhz) override { keptSwitch = mhz; }
     void SaveSettings() override { events.push_back("save"); }
-    void EnableTuneButtons(bool enable) override { events.push_back(enable ? "enable" : "disable"); }
+    void EnableTuneButtons(bool enable) override {
+        events.push_back(enable ? "enable" : "disable");
+    }
 
-    std::string frequency = "11778", symbolRate = "27500", lnbLow = "9750", lnbHigh = "10600", lnbSwitch = "11700";
+    std::string frequency = "11778", symbolRate = "27500", lnbLow = "9750", lnbHigh = "10600",
+                lnbSwitch = "11700";
     std::int32_t polarity = 1, port = 0;
     StreamTypeRecord streamType = kTransportStreamType;
     std::int32_t keptSwitch = 0;
@@ -78,11 +86,15 @@ protected:
         platform::SetConfigFolderForTesting(m_folder.Path());
         m_driver.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, {1, 0});
         m_pTuner = new CFakeTunerFilter(m_pScript);
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
-        CoCreateInstance(CLSID_DVBSNetworkProvider, nullptr, CLSCTX_ALL, g_BDAGraph.m_pProvider.ReleaseAndGetAddressOf());
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
+                         g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
+        CoCreateInstance(CLSID_DVBSNetworkProvider, nullptr, CLSCTX_ALL,
+                         g_BDAGraph.m_pProvider.ReleaseAndGetAddressOf());
         g_BDAGraph.m_pGraph->AddFilter(g_BDAGraph.m_pProvider.Get(), L"Network DVBS Provider");
         g_BDAGraph.m_pGraph->AddFilter(m_pTuner.Get(), nullptr);
-        ASSERT_EQ(g_BDAGraph.JoinFilters(g_BDAGraph.m_pGraph.Get(), g_BDAGraph.m_pProvider.Get(), m_pTuner.Get()), S_OK);
+        ASSERT_EQ(g_BDAGraph.JoinFilters(g_BDAGraph.m_pGraph.Get(), g_BDAGraph.m_pProvider.Get(),
+                                         m_pTuner.Get()),
+                  S_OK);
         g_BDAGraph.m_pSpace = g_BDAGraph.MakeTuningSpace();
         g_BDAGraph.m_pGraphControl = m_pControl.Get();
     }
@@ -114,7 +126,9 @@ TEST_F(TuningTest, TheTuneRequestCarriesKilohertzAndTheSymbolRateAsEntered) {
     LockTransponder(m_page);
     EXPECT_TRUE(m_driver.Boxes().Boxes().empty()) << m_driver.Boxes().Texts().front();
     const auto& calls = m_pScript->calls;
-    auto has = [&](const std::string& call) { return std::find(calls.begin(), calls.end(), call) != calls.end(); };
+    auto has = [&](const std::string& call) {
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    };
     EXPECT_TRUE(has("put_LocalOscillatorFrequencyLowBand 9750000"));
     EXPECT_TRUE(has("put_LocalOscillatorFrequencyHighBand 10600000"));
     EXPECT_TRUE(has("put_HighLowSwitchFrequency 11700000"));
@@ -123,7 +137,8 @@ TEST_F(TuningTest, TheTuneRequestCarriesKilohertzAndTheSymbolRateAsEntered) {
     EXPECT_TRUE(has("put_Polarity 2")) << "vertical";
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), "CommitChanges");
-    EXPECT_EQ(m_pControl->calls, std::vector<std::string>{"Run"}) << "a current stream type is not stopped";
+    EXPECT_EQ(m_pControl->calls, std::vector<std::string>{"Run"})
+        << "a current stream type is not stopped";
     EXPECT_EQ(m_page.keptSwitch, 11700);
     EXPECT_EQ(m_page.events, (std::vector<std::string>{"save", "save", "disable", "enable"}));
     EXPECT_TRUE(DiseqcSets().empty()) << "Diseqc NULL sends nothing";
@@ -161,14 +176,15 @@ TEST_P(CommittedSwitchTest, SendsE0_10_38WithBandPolarityAndPortBits) {
               (std::vector<std::uint8_t>{0xE0, 0x10, 0x38, GetParam().d}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ports, CommittedSwitchTest,
-                         ::testing::Values(SwitchCase{"11700", "11700", 0, 1, 0xF2},   // equal: low band
-                                           SwitchCase{"11701", "11700", 0, 1, 0xF3},   // one above: high band
-                                           SwitchCase{"12500", "-1", 1, 1, 0xF0},      // -1: always low
-                                           SwitchCase{"12000", "11700", 1, 2, 0xF5},   // B, vertical, high
-                                           SwitchCase{"11000", "11700", 0, 3, 0xFA},   // C, horizontal, low
-                                           SwitchCase{"12000", "11700", 1, 4, 0xFD},   // D, vertical, high
-                                           SwitchCase{"12000", "11700", 0, 4, 0xFF}));
+INSTANTIATE_TEST_SUITE_P(
+    Ports, CommittedSwitchTest,
+    ::testing::Values(SwitchCase{"11700", "11700", 0, 1, 0xF2},  // equal: low band
+                      SwitchCase{"11701", "11700", 0, 1, 0xF3},  // one above: high band
+                      SwitchCase{"12500", "-1", 1, 1, 0xF0},     // -1: always low
+                      SwitchCase{"12000", "11700", 1, 2, 0xF5},  // B, vertical, high
+                      SwitchCase{"11000", "11700", 0, 3, 0xFA},  // C, horizontal, low
+                      SwitchCase{"12000", "11700", 1, 4, 0xFD},  // D, vertical, high
+                      SwitchCase{"12000", "11700", 0, 4, 0xFF}));
 
 TEST_F(TuningTest, AnotherStreamTypeStopsTheGraphAndIsSentBeforeTuning) {
     m_page.streamType = kGenericStreamType;
@@ -183,17 +199,20 @@ TEST_F(TuningTest, AFailedTuneRequestIsReportedAndTheButtonsComeBack) {
     CScopedClassOverride noLocator(CLSID_DVBSLocator, nullptr);
     LockTransponder(m_page);
     EXPECT_EQ(m_driver.Boxes().Texts(),
-              (std::vector<std::string>{"CreateDVBTuneRequest is invalid!", "KSPROPERTY_CTRL_TUNER set channel_change false"}));
+              (std::vector<std::string>{"CreateDVBTuneRequest is invalid!",
+                                        "KSPROPERTY_CTRL_TUNER set channel_change false"}));
     EXPECT_EQ(m_driver.Boxes().Boxes()[0].caption, AfxGetAppName());
     EXPECT_EQ(m_driver.Boxes().Boxes()[1].caption, "error");
-    EXPECT_EQ(m_pControl->calls, std::vector<std::string>{"Run"}) << "the graph runs whatever the tuning gave";
+    EXPECT_EQ(m_pControl->calls, std::vector<std::string>{"Run"})
+        << "the graph runs whatever the tuning gave";
     EXPECT_EQ(m_page.events.back(), "enable");
 }
 
 TEST_F(TuningTest, ARefusedTuneIsReported) {
     m_pScript->failures["CommitChanges"] = E_FAIL;
     LockTransponder(m_page);
-    EXPECT_EQ(m_driver.Boxes().Texts(), std::vector<std::string>{"KSPROPERTY_CTRL_TUNER set channel_change false"});
+    EXPECT_EQ(m_driver.Boxes().Texts(),
+              std::vector<std::string>{"KSPROPERTY_CTRL_TUNER set channel_change false"});
     EXPECT_EQ(m_page.events.back(), "enable");
 }
 
@@ -213,7 +232,9 @@ TEST_F(TuningTest, AbsurdFieldsParseAsAtoiDoes) {
     m_page.lnbLow = "x";
     LockTransponder(m_page);
     const auto& calls = m_pScript->calls;
-    auto has = [&](const std::string& call) { return std::find(calls.begin(), calls.end(), call) != calls.end(); };
+    auto has = [&](const std::string& call) {
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    };
     EXPECT_TRUE(has("put_Frequency 0"));
     EXPECT_TRUE(has("put_SymbolRate 27500"));
     EXPECT_TRUE(has("put_LocalOscillatorFrequencyLowBand 0"));

@@ -31,7 +31,6 @@
 #include <thread>
 #include <vector>
 
-#include "pages/shell/bda_util_dlg.h"
 #include "core/process_globals.h"
 #include "drivers/sim/sim_capture_filter.h"
 #include "drivers/sim/sim_capture_output_pin.h"
@@ -40,13 +39,14 @@
 #include "load/load_options.h"
 #include "load/load_test_environment.h"
 #include "load/sim_clock_driver.h"
+#include "pages/record/uti_virtual_damon_dlg.h"
+#include "pages/settings/bdacontrol_dlg.h"
+#include "pages/shell/bda_util_dlg.h"
 #include "platform/ui/qt/accessibility.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/win/debug_output.h"
-#include "sink/record_file.h"
 #include "record/recording.h"
-#include "pages/record/uti_virtual_damon_dlg.h"
-#include "pages/settings/bdacontrol_dlg.h"
+#include "sink/record_file.h"
 #include "status/signal_monitor.h"
 
 namespace {

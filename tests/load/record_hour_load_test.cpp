@@ -31,8 +31,8 @@
 #include "load/load_options.h"
 #include "load/load_test_environment.h"
 #include "load/stream_hash.h"
-#include "sink/record_file.h"
 #include "record/recording.h"
+#include "sink/record_file.h"
 #include "support/hundred_megabit_carrier.h"
 
 namespace {

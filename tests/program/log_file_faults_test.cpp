@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "core/diagnostic_log.h"
-#include "program/sim_program.h"
 #include "drivers/sim/sim_trace.h"
+#include "program/sim_program.h"
 #include "support/temp_folder.h"
 
 namespace {

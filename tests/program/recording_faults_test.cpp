@@ -25,12 +25,12 @@
 #include <thread>
 
 #include "core/process_globals.h"
-#include "program/sim_program.h"
 #include "drivers/sim/ts_packet_reader.h"
-#include "platform/ks/vendor_property_sets.h"
-#include "platform/ui/qt/qt_message_box_service.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "platform/ks/vendor_property_sets.h"
+#include "platform/ui/qt/qt_message_box_service.h"
+#include "program/sim_program.h"
 #include "status/signal_monitor.h"
 #include "support/temp_folder.h"
 

@@ -17,12 +17,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "program/sim_program.h"
-#include "drivers/sim/ts_packet_reader.h"
 #include "drivers/sim/ts_generator.h"
+#include "drivers/sim/ts_packet_reader.h"
 #include "graph/bda_graph.h"
-#include "record/recording.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
+#include "program/sim_program.h"
+#include "record/recording.h"
 #include "status/signal_monitor.h"
 #include "support/temp_folder.h"
 
@@ -33,7 +33,9 @@ using Page = CUtiVirtualDamonDlg;
 // Stop, Cancel Record and closing the window must not wait on another program for longer.
 constexpr qint64 kPromptMs = 1000;
 
-void Cancel(Page& page) { page.Item<QPushButton>(Page::kIdCancelRecord)->click(); }
+void Cancel(Page& page) {
+    page.Item<QPushButton>(Page::kIdCancelRecord)->click();
+}
 
 std::uint64_t PipeHolds(int reader) {
     int bytes = 0;
@@ -44,7 +46,8 @@ std::uint64_t PipeHolds(int reader) {
 std::uint64_t DrainPipe(int reader) {
     std::uint64_t total = 0;
     char buffer[65536];
-    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) total += static_cast<std::uint64_t>(n);
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+        total += static_cast<std::uint64_t>(n);
     return total;
 }
 
@@ -139,13 +142,16 @@ TEST_F(RecordingTargetsTest, ARecordingAfterAWaitHoldsOnlyTheStreamSinceItsStart
     EXPECT_EQ(result, IDCANCEL);
     ExpectRecordedSamples(defaultFile, secondSamples, true);
     const SimStreamPlan plan = m_program.Card().StreamPlan();
-    const std::uint64_t dueInHalfASecond = CTsGenerator::PacketsBefore(plan.bitRate, 500 * CSimClock::kTicksPerMs);
-    EXPECT_LE(secondSamples * CSimCaptureOutputPin::kSamplePackets, dueInHalfASecond) << "a burst of the backlog";
+    const std::uint64_t dueInHalfASecond =
+        CTsGenerator::PacketsBefore(plan.bitRate, 500 * CSimClock::kTicksPerMs);
+    EXPECT_LE(secondSamples * CSimCaptureOutputPin::kSamplePackets, dueInHalfASecond)
+        << "a burst of the backlog";
     const std::string bytes = ReadWholeFile(defaultFile);
     CTsPacketReader reader;
     reader.Read(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() / 188);
     ASSERT_FALSE(reader.Pcrs().empty());
-    EXPECT_GE(plan.epoch + reader.Pcrs().front().value, secondStart) << "a packet from before the start";
+    EXPECT_GE(plan.epoch + reader.Pcrs().front().value, secondStart)
+        << "a packet from before the start";
 }
 
 // A reader that opened the pipe and stopped reading, as a paused player does: the pipe fills, the
@@ -175,7 +181,8 @@ TEST_P(StalledPipeTest, EndingTheRecordingReturnsPromptlyAndTellsWhatWasNotWritt
             Stream(4);
             timePassed = true;
         });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return PipeHolds(reader) >= CSimProgram::kSampleBytes; }, 5000))
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return PipeHolds(reader) >= CSimProgram::kSampleBytes; }, 5000))
             << "the pipe never filled";
         // Sixteen samples are due: the next write comes at once and finds the pipe full.
         // A thread blocked in write() sends no signal: 300 ms give time the chance to pass.
@@ -205,14 +212,17 @@ TEST_P(StalledPipeTest, EndingTheRecordingReturnsPromptlyAndTellsWhatWasNotWritt
     if (closeWindow) {
         EXPECT_TRUE(Boxes().empty()) << "the window is gone: nothing to tell";
     } else {
-        EXPECT_EQ(Boxes(), std::vector<std::string>{"Recording stopped: the program reading " + pipe +
-                                                    " stopped reading: " + std::to_string(given - inPipe) +
-                                                    " bytes were not written. Every byte written before is kept."});
+        EXPECT_EQ(Boxes(), std::vector<std::string>{
+                               "Recording stopped: the program reading " + pipe +
+                               " stopped reading: " + std::to_string(given - inPipe) +
+                               " bytes were not written. Every byte written before is kept."});
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(CancelOrClose, StalledPipeTest, ::testing::Values(false, true),
-                         [](const auto& test) { return test.param ? "CloseWindow" : "CancelRecord"; });
+                         [](const auto& test) {
+                             return test.param ? "CloseWindow" : "CancelRecord";
+                         });
 
 TEST_F(RecordingTargetsTest, ASizeLimitIntoAPipeEndsTheRecordingAtTheLimit) {
     const std::string pipe = m_program.File("counted.ts");
@@ -234,8 +244,10 @@ TEST_F(RecordingTargetsTest, ASizeLimitIntoAPipeEndsTheRecordingAtTheLimit) {
             Stream(2);
             page.OnTimer(Page::kRecordTimer);
         }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !page.IsRecording(); }, 5000)) << "the limit never ended it";
-        written = std::stoull(page.Item<QLineEdit>(Page::kIdAmount)->text().split(' ').front().toStdString());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !page.IsRecording(); }, 5000))
+            << "the limit never ended it";
+        written = std::stoull(
+            page.Item<QLineEdit>(Page::kIdAmount)->text().split(' ').front().toStdString());
         EXPECT_EQ(page.Item<QLineEdit>(Page::kIdStatus)->text(), "Record Stopped!");
         window.close();
     });
@@ -243,8 +255,10 @@ TEST_F(RecordingTargetsTest, ASizeLimitIntoAPipeEndsTheRecordingAtTheLimit) {
     ASSERT_TRUE(wc.Finish());
     const std::uint64_t counted = std::stoull(ReadWholeFile(count));
     EXPECT_GE(counted, 51712u * 1024) << "ended before the limit";
-    EXPECT_LT(counted, 51712u * 1024 + 10 * CSimProgram::kSampleBytes) << "ran on past the tick after the limit";
-    // The page's last size is that of the tick that ended the recording: bytes written, not a file size.
+    EXPECT_LT(counted, 51712u * 1024 + 10 * CSimProgram::kSampleBytes)
+        << "ran on past the tick after the limit";
+    // The page's last size is that of the tick that ended the recording: bytes written, not a file
+    // size.
     EXPECT_GE(written, 51712u);
     EXPECT_LE(written, counted / 1024);
     EXPECT_TRUE(Boxes().empty()) << ::testing::PrintToString(Boxes());
@@ -262,14 +276,16 @@ TEST_F(RecordingTargetsTest, ARecordFileDeletedDuringTheRecordingEndsItWithAMess
         ASSERT_TRUE(page.IsRecording());
         Stream(4);
         std::filesystem::remove_all(folder);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !page.IsRecording(); }, 5000)) << "still recording";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !page.IsRecording(); }, 5000))
+            << "still recording";
         EXPECT_EQ(page.Item<QLineEdit>(Page::kIdStatus)->text(), "Record Stopped!");
         window.close();
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Recording stopped: the record file " + path +
-                                                " was deleted during the recording; the bytes written into it "
-                                                "are gone. Start Record again to record into a new file."});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "Recording stopped: the record file " + path +
+                           " was deleted during the recording; the bytes written into it "
+                           "are gone. Start Record again to record into a new file."});
 }
 
 }  // namespace

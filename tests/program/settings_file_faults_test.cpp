@@ -18,9 +18,9 @@
 #include <set>
 
 #include "core/ini_file.h"
-#include "program/sim_program.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/mode_dlg.h"
+#include "program/sim_program.h"
 #include "status/signal_monitor.h"
 #include "support/temp_folder.h"
 

@@ -18,11 +18,11 @@
 #include "drivers/sim/ts_packet_reader.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
-#include "platform/ui/qt/property_sheet.h"
-#include "sink/record_file.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/mode_dlg.h"
+#include "platform/ui/qt/property_sheet.h"
+#include "sink/record_file.h"
 #include "status/signal_monitor.h"
 
 namespace {

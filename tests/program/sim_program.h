@@ -13,10 +13,10 @@
 #include <memory>
 #include <string>
 
-#include "pages/shell/bda_util_dlg.h"
 #include "drivers/sim/sim_capture_output_pin.h"
 #include "drivers/sim/sim_device_provider.h"
 #include "drivers/sim/sim_test_rig.h"
+#include "pages/shell/bda_util_dlg.h"
 #include "support/hang_watchdog.h"
 #include "support/message_box_recorder.h"
 

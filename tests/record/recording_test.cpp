@@ -33,7 +33,8 @@ constexpr LONG kSampleSize = 188 * 4;
 // Sample i holds a length that varies (0 included) and bytes that tell its index and offset.
 LONG FillSample(BYTE* buffer, std::uint64_t index) {
     const LONG length = index % 7 == 3 ? 0 : kSampleSize - static_cast<LONG>(index % 5) * 17;
-    for (LONG k = 0; k < length; ++k) buffer[k] = static_cast<BYTE>(index * 31 + static_cast<std::uint64_t>(k));
+    for (LONG k = 0; k < length; ++k)
+        buffer[k] = static_cast<BYTE>(index * 31 + static_cast<std::uint64_t>(k));
     return length;
 }
 
@@ -52,9 +53,11 @@ class RecordingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterMediaClasses();
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
+                         g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
         g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
-        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL, g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
+        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
+                         g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
         HRESULT hr = S_OK;
         g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
         static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
@@ -69,10 +72,11 @@ protected:
 
     // The source delivers `samples` samples (then ends) each time the graph runs.
     void BuildGraph(std::uint64_t samples) {
-        m_pSource = new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
-                                          [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
-                                              return index < samples ? FillSample(buffer, index) : -1;
-                                          });
+        m_pSource =
+            new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
+                                  [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
+                                      return index < samples ? FillSample(buffer, index) : -1;
+                                  });
         IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
         graph->AddFilter(m_pSource.Get(), L"source");
         graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
@@ -82,7 +86,8 @@ protected:
         ASSERT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsConnected());
     }
     void WaitForSource(std::uint64_t samples) {
-        ASSERT_TRUE(WaitUntil([&] { return m_pSource->SamplesDelivered() >= samples && !m_pSource->IsStreaming(); }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return m_pSource->SamplesDelivered() >= samples && !m_pSource->IsStreaming(); }));
     }
 
     CTempFolder m_folder;
@@ -230,7 +235,8 @@ TEST_F(RecordingTest, APipeWithASlowReaderGetsEveryByte) {
     StopRecording();
     ::close(reader);
     EXPECT_EQ(GetRecordWriteError(), 0);
-    EXPECT_TRUE(received == expected) << "received " << received.size() << " of " << expected.size() << " bytes";
+    EXPECT_TRUE(received == expected)
+        << "received " << received.size() << " of " << expected.size() << " bytes";
 }
 
 TEST_F(RecordingTest, AFailingWriteStopsTheSinkAndIsReported) {
@@ -256,11 +262,12 @@ TEST_F(RecordingTest, WithoutAGraphStartAndStopDoNothing) {
 
 TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
     // An endless source: every recording must hold whole samples in order.
-    m_pSource = new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
-                                      [](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
-                                          std::this_thread::sleep_for(std::chrono::microseconds(200));
-                                          return FillSample(buffer, index);
-                                      });
+    m_pSource =
+        new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
+                              [](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
+                                  std::this_thread::sleep_for(std::chrono::microseconds(200));
+                                  return FillSample(buffer, index);
+                              });
     IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
     graph->AddFilter(m_pSource.Get(), L"source");
     graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
@@ -273,7 +280,8 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
         StopRecording();
         const std::string bytes = ReadWholeFile(m_folder.File("loop.ts"));
-        // The file starts at a sample boundary (armed before the run) and holds consecutive samples.
+        // The file starts at a sample boundary (armed before the run) and holds consecutive
+        // samples.
         std::uint64_t index = 0;
         std::size_t offset = 0;
         BYTE buffer[kSampleSize];
@@ -281,7 +289,8 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
             const LONG length = FillSample(buffer, index++);
             ASSERT_LE(offset + static_cast<std::size_t>(length), bytes.size()) << "round " << round;
             ASSERT_EQ(bytes.compare(offset, static_cast<std::size_t>(length),
-                                    std::string(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length))),
+                                    std::string(reinterpret_cast<const char*>(buffer),
+                                                static_cast<std::size_t>(length))),
                       0)
                 << "round " << round << " sample " << index - 1;
             offset += static_cast<std::size_t>(length);
@@ -302,7 +311,8 @@ protected:
     static std::uint64_t Drain(int reader) {
         std::uint64_t total = 0;
         char buffer[65536];
-        for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) total += static_cast<std::uint64_t>(n);
+        for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+            total += static_cast<std::uint64_t>(n);
         return total;
     }
 
@@ -330,12 +340,14 @@ TEST_F(RecordFileTest, AReleasedWaitForAStalledReaderGivesUpAndCountsWhatWasNotW
         writer.join();
     }
     const auto waited = std::chrono::steady_clock::now() - released;
-    EXPECT_GE(waited, std::chrono::milliseconds(CRecordFile::kReleaseGraceMs - 10)) << "the reader gets its grace";
+    EXPECT_GE(waited, std::chrono::milliseconds(CRecordFile::kReleaseGraceMs - 10))
+        << "the reader gets its grace";
     EXPECT_LT(waited, std::chrono::seconds(1));
     EXPECT_EQ(file.WriteError(), ECANCELED);
     const std::uint64_t inPipe = Drain(reader);
     EXPECT_EQ(file.BytesWritten(), inPipe);
-    EXPECT_EQ(file.BytesLost(), 3 * m_sample.size() - inPipe) << "the rest of the sample and the one after";
+    EXPECT_EQ(file.BytesLost(), 3 * m_sample.size() - inPipe)
+        << "the rest of the sample and the one after";
     // After the release, a new recording into the pipe waits for its reader again.
     ASSERT_TRUE(file.Open(m_strPipe));
     EXPECT_EQ(file.WriteError(), 0);
@@ -384,7 +396,8 @@ TEST_F(RecordFileTest, AReaderThatGoesAwayIsAFailureToReportNotTheEndOfTheProgra
     ASSERT_TRUE(file.Open(m_strPipe));
     file.Write(m_sample.data(), 1000);
     ::close(reader);
-    file.Write(m_sample.data(), m_sample.size());  // without its own handling, SIGPIPE ends the process
+    file.Write(m_sample.data(),
+               m_sample.size());  // without its own handling, SIGPIPE ends the process
     EXPECT_EQ(file.WriteError(), EPIPE);
     EXPECT_EQ(file.BytesWritten(), 1000u);
     EXPECT_EQ(file.BytesLost(), m_sample.size());
@@ -422,7 +435,8 @@ TEST(DestFilterTest, OffersOneInputPinWithTheStreamTypeAtPositionZero) {
     HRESULT hr = S_OK;
     CCritSec lock;
     auto* filter = new CDestFilter(nullptr, &lock, &hr);
-    static_cast<IBaseFilter*>(filter)->AddRef();  // the owner's reference, as the graph object holds it
+    static_cast<IBaseFilter*>(filter)
+        ->AddRef();  // the owner's reference, as the graph object holds it
     EXPECT_EQ(filter->GetPinCount(), 1);
     EXPECT_EQ(filter->GetPin(0), filter->m_pInputPin);
     EXPECT_EQ(filter->GetPin(1), nullptr);

@@ -77,7 +77,8 @@ private:
 class SignalMonitorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_driver.Tuner().SetExtraInterface(IBDA_Topology::kIid, static_cast<IBDA_Topology*>(m_pStatistics.Get()));
+        m_driver.Tuner().SetExtraInterface(IBDA_Topology::kIid,
+                                           static_cast<IBDA_Topology*>(m_pStatistics.Get()));
     }
     void Start() {
         m_thread = std::thread([this] {

@@ -39,13 +39,15 @@ TEST(StreamInfoDecoderTest, SimpleTablesWithTheirOtherValues) {
 }
 
 TEST(StreamInfoDecoderTest, DvbS2AndDvbSCodeRates) {
-    const char* dvbs2[] = {"NULL", "1/4", "1/3", "2/5", "1/2", "3/5", "2/3", "3/4", "4/5", "5/6", "8/9", "9/10",
-                           "3/5", "2/3", "3/4", "5/6", "8/9", "9/10", "2/3", "3/4", "4/5", "5/6", "8/9", "9/10",
-                           "3/4", "4/5", "5/6", "8/9", "9/10", "UNKNOW", "NULL", "NULL"};
+    const char* dvbs2[] = {"NULL", "1/4",  "1/3", "2/5",  "1/2",  "3/5",    "2/3",  "3/4",
+                           "4/5",  "5/6",  "8/9", "9/10", "3/5",  "2/3",    "3/4",  "5/6",
+                           "8/9",  "9/10", "2/3", "3/4",  "4/5",  "5/6",    "8/9",  "9/10",
+                           "3/4",  "4/5",  "5/6", "8/9",  "9/10", "UNKNOW", "NULL", "NULL"};
     for (int code = 0; code < 32; ++code) EXPECT_EQ(Dvbs2CodeRateText(code), dvbs2[code]) << code;
     EXPECT_EQ(Dvbs2CodeRateText(-1), "NULL");
     EXPECT_EQ(Dvbs2CodeRateText(200), "NULL");
-    const char* dvbs[] = {"1/2", "2/3", "3/4", "4/5", "5/6", "6/7", "7/8", "8/9", "UNKNOWN", "NULL"};
+    const char* dvbs[] = {"1/2", "2/3", "3/4", "4/5",     "5/6",
+                          "6/7", "7/8", "8/9", "UNKNOWN", "NULL"};
     for (int rate = 0; rate < 10; ++rate) EXPECT_EQ(DvbsCodeRateText(rate), dvbs[rate]) << rate;
     EXPECT_EQ(DvbsCodeRateText(-1), "NULL");
 }
@@ -72,23 +74,35 @@ TEST_P(ExtendedModCodeTest, DecodesStandardFecAndModulation) {
 
 INSTANTIATE_TEST_SUITE_P(
     TableM, ExtendedModCodeTest,
-    ::testing::Values(ExtendedCase{0, "DVB-S2", "DUMMY_PLF", "QPSK"}, ExtendedCase{11, "DVB-S2", "9/10", "QPSK"},
-                      ExtendedCase{12, "DVB-S2", "3/5", "8PSK"}, ExtendedCase{23, "DVB-S2", "9/10", "16APSK"},
-                      ExtendedCase{28, "DVB-S2", "9/10", "32APSK"}, ExtendedCase{29, "DVB-S2", "UNKNOWN", "UNKNOWN"},
-                      ExtendedCase{31, "DVB-S2", "UNKNOWN", "UNKNOWN"}, ExtendedCase{32, "DVB-S1", "1/2", "QPSK"},
-                      ExtendedCase{35, "DVB-S1", "5/6", "QPSK"}, ExtendedCase{37, "DVB-S1", "7/8", "QPSK"},
-                      ExtendedCase{38, "DVB-S1", "UNKNOWN", "UNKNOWN"}, ExtendedCase{62, "DVB-S1", "UNKNOWN", "UNKNOWN"},
-                      ExtendedCase{63, nullptr, "UNKNOWN", "UNKNOWN"}, ExtendedCase{64, "DVB-S2X", "UNKNOWN", "UNKNOWN"},
-                      ExtendedCase{66, "DVB-S2X", "13/45", "QPSK"}, ExtendedCase{69, "DVB-S2X", "5/9 L", "8PSK"},
-                      ExtendedCase{74, "DVB-S2X", "1/2 L", "16APSK"}, ExtendedCase{86, "DVB-S2X", "77/90", "16APSK"},
-                      ExtendedCase{88, "DVB-S2X", "R_58", "32APSK"}, ExtendedCase{94, "DVB-S2X", "R/5E", "64APSK"},
-                      ExtendedCase{96, "DVB-S2X", "R/60", "64APSK"}, ExtendedCase{98, "DVB-S2X", "R/62", "64APSK"},
-                      ExtendedCase{99, "DVB-S2X", "5/6", "64APSK"}, ExtendedCase{101, "DVB-S2X", "7/9", "128APSK"},
-                      ExtendedCase{107, "DVB-S2X", "3/4", "256APSK"}, ExtendedCase{108, "DVB-S2X", "11/45", "QPSK"},
-                      ExtendedCase{117, "DVB-S2X", "32/45", "8PSK"}, ExtendedCase{118, "DVB-S2X", "7/15", "16APSK"},
-                      ExtendedCase{124, "DVB-S2X", "32/45 S", "32APSK"}, ExtendedCase{125, "DVB-S2X", "UNKNOWN", "8PSK"},
-                      ExtendedCase{126, "DVB-S2X", "UNKNOWN", "UNKNOWN"}, ExtendedCase{128, "DVB-S2X", "UNKNOWN", "32APSK"},
-                      ExtendedCase{130, "DVB-S2X", "UNKNOWN", "1024APSK"}, ExtendedCase{131, nullptr, "UNKNOWN", "UNKNOWN"},
-                      ExtendedCase{-5, nullptr, "UNKNOWN", "UNKNOWN"}));
+    ::testing::Values(
+        ExtendedCase{0, "DVB-S2", "DUMMY_PLF", "QPSK"}, ExtendedCase{11, "DVB-S2", "9/10", "QPSK"},
+        ExtendedCase{12, "DVB-S2", "3/5", "8PSK"}, ExtendedCase{23, "DVB-S2", "9/10", "16APSK"},
+        ExtendedCase{28, "DVB-S2", "9/10", "32APSK"},
+        ExtendedCase{29, "DVB-S2", "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{31, "DVB-S2", "UNKNOWN", "UNKNOWN"}, ExtendedCase{32, "DVB-S1", "1/2", "QPSK"},
+        ExtendedCase{35, "DVB-S1", "5/6", "QPSK"}, ExtendedCase{37, "DVB-S1", "7/8", "QPSK"},
+        ExtendedCase{38, "DVB-S1", "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{62, "DVB-S1", "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{63, nullptr, "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{64, "DVB-S2X", "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{66, "DVB-S2X", "13/45", "QPSK"}, ExtendedCase{69, "DVB-S2X", "5/9 L", "8PSK"},
+        ExtendedCase{74, "DVB-S2X", "1/2 L", "16APSK"},
+        ExtendedCase{86, "DVB-S2X", "77/90", "16APSK"},
+        ExtendedCase{88, "DVB-S2X", "R_58", "32APSK"},
+        ExtendedCase{94, "DVB-S2X", "R/5E", "64APSK"},
+        ExtendedCase{96, "DVB-S2X", "R/60", "64APSK"},
+        ExtendedCase{98, "DVB-S2X", "R/62", "64APSK"}, ExtendedCase{99, "DVB-S2X", "5/6", "64APSK"},
+        ExtendedCase{101, "DVB-S2X", "7/9", "128APSK"},
+        ExtendedCase{107, "DVB-S2X", "3/4", "256APSK"},
+        ExtendedCase{108, "DVB-S2X", "11/45", "QPSK"},
+        ExtendedCase{117, "DVB-S2X", "32/45", "8PSK"},
+        ExtendedCase{118, "DVB-S2X", "7/15", "16APSK"},
+        ExtendedCase{124, "DVB-S2X", "32/45 S", "32APSK"},
+        ExtendedCase{125, "DVB-S2X", "UNKNOWN", "8PSK"},
+        ExtendedCase{126, "DVB-S2X", "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{128, "DVB-S2X", "UNKNOWN", "32APSK"},
+        ExtendedCase{130, "DVB-S2X", "UNKNOWN", "1024APSK"},
+        ExtendedCase{131, nullptr, "UNKNOWN", "UNKNOWN"},
+        ExtendedCase{-5, nullptr, "UNKNOWN", "UNKNOWN"}));
 
 }  // namespace

@@ -82,11 +82,11 @@ TEST(UpdateStreamInfoTest, AnUnlockedCycleEmptiesEveryBoxButMatypeWithoutAskingT
     CDriverTestEnvironment env(Carrier::PciE);
     CRecordingView view;
     EXPECT_EQ(UpdateStreamInfo(false, view), 1);
-    EXPECT_EQ(view.order,
-              (std::vector<int>{ids::kStreamType, ids::kStandard, ids::kModulation, ids::kInputStream,
-                                ids::kCodingModulation, ids::kInputSynchro, ids::kNullPacketDeletion,
-                                ids::kRollOff, ids::kFec, ids::kIfFrequency, ids::kSymbolRate, ids::kPilots,
-                                ids::kFrameLength, ids::kSpectrum}));
+    EXPECT_EQ(view.order, (std::vector<int>{
+                              ids::kStreamType, ids::kStandard, ids::kModulation, ids::kInputStream,
+                              ids::kCodingModulation, ids::kInputSynchro, ids::kNullPacketDeletion,
+                              ids::kRollOff, ids::kFec, ids::kIfFrequency, ids::kSymbolRate,
+                              ids::kPilots, ids::kFrameLength, ids::kSpectrum}));
     for (const auto& [id, text] : view.texts) EXPECT_EQ(text, "") << id;
     EXPECT_TRUE(env.Driver().Calls().empty());
 }
@@ -139,7 +139,8 @@ TEST(UpdateStreamInfoTest, FailuresLeaveTheBoxesAndReturnTheirCodes) {
     g_BDAGraph.m_pKsCtrl.Reset();
     EXPECT_EQ(UpdateStreamInfo(true, view), 0);
     EXPECT_EQ(env.Boxes().Texts(),
-              (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error", "666don't support this interface"}));
+              (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error",
+                                        "666don't support this interface"}));
 }
 
 }  // namespace

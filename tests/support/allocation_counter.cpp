@@ -29,13 +29,27 @@ std::uint64_t CAllocationCounter::End() {
     return t_nAllocations;
 }
 
-std::uint64_t CAllocationCounter::Total() { return g_nAllocations.load(std::memory_order_relaxed); }
+std::uint64_t CAllocationCounter::Total() {
+    return g_nAllocations.load(std::memory_order_relaxed);
+}
 
 // The replaced global allocation functions (plain and array forms; the aligned forms keep
 // their library versions, which this program does not use on the counted paths).
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}

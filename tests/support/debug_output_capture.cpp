@@ -9,7 +9,9 @@ CDebugOutputCapture::CDebugOutputCapture() {
     });
 }
 
-CDebugOutputCapture::~CDebugOutputCapture() { platform::SetDebugOutputSinkForTesting(nullptr); }
+CDebugOutputCapture::~CDebugOutputCapture() {
+    platform::SetDebugOutputSinkForTesting(nullptr);
+}
 
 std::vector<std::string> CDebugOutputCapture::Lines() const {
     std::lock_guard guard(m_lock);

@@ -15,7 +15,9 @@ CShellTestEnvironment::~CShellTestEnvironment() {
     platform::SetProgramFolderForTesting("");
 }
 
-std::string CShellTestEnvironment::LogText() const { return ReadWholeFile(m_folder.File("Keplin.log")); }
+std::string CShellTestEnvironment::LogText() const {
+    return ReadWholeFile(m_folder.File("Keplin.log"));
+}
 
 DeviceDescriptor FakeTuner(std::optional<std::wstring> name) {
     DeviceDescriptor device;

@@ -23,7 +23,8 @@ public:
         return Base::NonDelegatingQueryInterface(iid, ppv);
     }
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt) override {
-        return pmt->majortype == m_type.majortype && pmt->subtype == m_type.subtype ? S_OK : S_FALSE;
+        return pmt->majortype == m_type.majortype && pmt->subtype == m_type.subtype ? S_OK
+                                                                                    : S_FALSE;
     }
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* pmt) override {
         if (position < 0) return E_INVALIDARG;
@@ -63,17 +64,24 @@ CFakeFilter::CFakeFilter(std::vector<FakePinShape> pins)
     }
 }
 
-CFakeFilter::~CFakeFilter() { --g_liveFilters; }
+CFakeFilter::~CFakeFilter() {
+    --g_liveFilters;
+}
 
-int CFakeFilter::LiveCount() { return g_liveFilters.load(); }
+int CFakeFilter::LiveCount() {
+    return g_liveFilters.load();
+}
 
 HRESULT CFakeFilter::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
-    if (iid == IKsPropertySet::kIid && m_pFilterPropertySet) return m_pFilterPropertySet->QueryInterface(iid, ppv);
+    if (iid == IKsPropertySet::kIid && m_pFilterPropertySet)
+        return m_pFilterPropertySet->QueryInterface(iid, ppv);
     if (iid == m_extraIid && m_pExtra) return m_pExtra->QueryInterface(iid, ppv);
     return CBaseFilter::NonDelegatingQueryInterface(iid, ppv);
 }
 
-int CFakeFilter::GetPinCount() { return static_cast<int>(m_pins.size()); }
+int CFakeFilter::GetPinCount() {
+    return static_cast<int>(m_pins.size());
+}
 
 CBasePin* CFakeFilter::GetPin(int n) {
     return n >= 0 && n < GetPinCount() ? m_pins[static_cast<std::size_t>(n)].get() : nullptr;

@@ -15,8 +15,8 @@ std::vector<std::uint8_t> Bytes(const void* p, DWORD n) {
 }
 }  // namespace
 
-HRESULT CFakeKsPropertySet::Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
-                                DWORD dataLength) {
+HRESULT CFakeKsPropertySet::Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength,
+                                void* data, DWORD dataLength) {
     Call call{Kind::Set, set, id, Bytes(instance, instanceLength), Bytes(data, dataLength)};
     std::function<void(const Call&)> observer;
     HRESULT result = S_OK;
@@ -24,17 +24,20 @@ HRESULT CFakeKsPropertySet::Set(REFGUID set, DWORD id, void* instance, DWORD ins
         std::lock_guard guard(m_lock);
         m_calls.push_back(call);
         observer = m_onSet;
-        if (const auto it = m_setResults.find({set, id}); it != m_setResults.end()) result = it->second;
+        if (const auto it = m_setResults.find({set, id}); it != m_setResults.end())
+            result = it->second;
     }
     if (observer) observer(call);
     return result;
 }
 
-HRESULT CFakeKsPropertySet::Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
-                                DWORD dataLength, DWORD* returned) {
+HRESULT CFakeKsPropertySet::Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength,
+                                void* data, DWORD dataLength, DWORD* returned) {
     std::lock_guard guard(m_lock);
-    m_calls.push_back(Call{Kind::Get, set, id, Bytes(instance, instanceLength), Bytes(data, dataLength)});
-    if (const auto it = m_getResults.find({set, id}); it != m_getResults.end() && FAILED(it->second)) {
+    m_calls.push_back(
+        Call{Kind::Get, set, id, Bytes(instance, instanceLength), Bytes(data, dataLength)});
+    if (const auto it = m_getResults.find({set, id});
+        it != m_getResults.end() && FAILED(it->second)) {
         return it->second;
     }
     if (const auto it = m_replies.find({set, id}); it != m_replies.end() && data != nullptr) {
@@ -50,7 +53,8 @@ HRESULT CFakeKsPropertySet::QuerySupported(REFGUID set, DWORD id, DWORD* support
     std::lock_guard guard(m_lock);
     m_calls.push_back(Call{Kind::QuerySupported, set, id, {}, {}});
     const bool supported = m_supported.count({set, id}) > 0;
-    if (support != nullptr) *support = supported ? (KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET) : 0;
+    if (support != nullptr)
+        *support = supported ? (KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET) : 0;
     return supported ? S_OK : E_PROP_ID_UNSUPPORTED;
 }
 

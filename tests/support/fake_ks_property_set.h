@@ -27,9 +27,10 @@ public:
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
 
-    HRESULT Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD dataLength) override;
-    HRESULT Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD dataLength,
-                DWORD* returned) override;
+    HRESULT Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
+                DWORD dataLength) override;
+    HRESULT Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
+                DWORD dataLength, DWORD* returned) override;
     HRESULT QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
 
     void Support(REFGUID set, DWORD id);

@@ -2,14 +2,17 @@
 
 HRESULT CFakeSignalStatistics::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     if (iid == IBDA_Topology::kIid) return GetInterface(static_cast<IBDA_Topology*>(this), ppv);
-    if (iid == IBDA_SignalStatistics::kIid) return GetInterface(static_cast<IBDA_SignalStatistics*>(this), ppv);
+    if (iid == IBDA_SignalStatistics::kIid)
+        return GetInterface(static_cast<IBDA_SignalStatistics*>(this), ppv);
     return CUnknown::NonDelegatingQueryInterface(iid, ppv);
 }
 
-HRESULT CFakeSignalStatistics::GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType, IUnknown** node) {
+HRESULT CFakeSignalStatistics::GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType,
+                                              IUnknown** node) {
     *node = nullptr;
     if (m_bNoNode || inputPinId != 0 || outputPinId != 1 || nodeType != 0) return E_INVALIDARG;
-    return GetInterface(static_cast<IUnknown*>(static_cast<IBDA_Topology*>(this)), reinterpret_cast<void**>(node));
+    return GetInterface(static_cast<IUnknown*>(static_cast<IBDA_Topology*>(this)),
+                        reinterpret_cast<void**>(node));
 }
 
 HRESULT CFakeSignalStatistics::get_SignalStrength(LONG* strength) {

@@ -11,7 +11,8 @@ public:
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
 
-    HRESULT GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType, IUnknown** node) override;
+    HRESULT GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType,
+                           IUnknown** node) override;
     HRESULT get_SignalStrength(LONG* strength) override;
     HRESULT get_SignalQuality(LONG* quality) override;
     HRESULT get_SignalPresent(BOOLEAN* present) override;

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "support/fake_tuner_node.h"
 #include "platform/com/com_ptr.h"
+#include "support/fake_tuner_node.h"
 
 CFakeTunerFilter::CFakeTunerFilter(std::shared_ptr<FakeTunerScript> script)
     : CBaseFilter(L"fake tuner", nullptr, &m_lock, GUID_NULL),

@@ -4,10 +4,10 @@
 // Everything it is told lands in its script's call list.
 #include <memory>
 
-#include "support/fake_tuner_input_pin.h"
-#include "support/fake_tuner_script.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/media/base_filter.h"
+#include "support/fake_tuner_input_pin.h"
+#include "support/fake_tuner_script.h"
 
 class CFakeTunerFilter : public CBaseFilter, public IBDA_Topology, public IBDA_DeviceControl {
 public:

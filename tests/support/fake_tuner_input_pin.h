@@ -2,8 +2,8 @@
 // The fake tuner's "Input0": takes the antenna of the network type its script names.
 #include <memory>
 
-#include "support/fake_tuner_script.h"
 #include "platform/media/base_input_pin.h"
+#include "support/fake_tuner_script.h"
 
 class CFakeTunerInputPin : public CBaseInputPin {
 public:

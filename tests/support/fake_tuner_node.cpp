@@ -3,7 +3,8 @@
 #include <string>
 #include <utility>
 
-CFakeTunerNode::CFakeTunerNode(std::shared_ptr<FakeTunerScript> script, ULONG nodeType, IUnknown* signal)
+CFakeTunerNode::CFakeTunerNode(std::shared_ptr<FakeTunerScript> script, ULONG nodeType,
+                               IUnknown* signal)
     : m_pScript(std::move(script)), m_nNodeType(nodeType), m_pSignal(signal) {}
 
 HRESULT CFakeTunerNode::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
@@ -17,7 +18,8 @@ HRESULT CFakeTunerNode::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     if (iid == IBDA_DigitalDemodulator::kIid && !tuner && m_pScript->bDemodulator) {
         return GetInterface(static_cast<IBDA_DigitalDemodulator*>(this), ppv);
     }
-    if (iid == IBDA_SignalStatistics::kIid && tuner && m_pSignal) return m_pSignal->QueryInterface(iid, ppv);
+    if (iid == IBDA_SignalStatistics::kIid && tuner && m_pSignal)
+        return m_pSignal->QueryInterface(iid, ppv);
     return CUnknown::NonDelegatingQueryInterface(iid, ppv);
 }
 

@@ -3,10 +3,10 @@
 // interfaces, the demodulator node the digital demodulator, as the script allows.
 #include <memory>
 
-#include "support/fake_tuner_script.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/unknown_base.h"
+#include "support/fake_tuner_script.h"
 
 class CFakeTunerNode : public CUnknown,
                        public IBDA_FrequencyFilter,
@@ -14,7 +14,8 @@ class CFakeTunerNode : public CUnknown,
                        public IBDA_DigitalDemodulator {
 public:
     // A tuner node with `signal` also answers IBDA_SignalStatistics through it.
-    CFakeTunerNode(std::shared_ptr<FakeTunerScript> script, ULONG nodeType, IUnknown* signal = nullptr);
+    CFakeTunerNode(std::shared_ptr<FakeTunerScript> script, ULONG nodeType,
+                   IUnknown* signal = nullptr);
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
 

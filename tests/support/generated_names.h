@@ -14,8 +14,8 @@ namespace generated_names {
 
 inline std::vector<std::string> Generate(std::size_t count, std::uint32_t seed = 20250314) {
     static constexpr std::array<const char*, 24> kSyllables{
-        "ber", "lin", "nie", "der", "au", "ham", "burg", "kas", "sel", "wien", "graz", "ö",
-        "hrin", "gen", "ü", "Ö", "lin", "gen", "st", "ad", "t", "é", "co", "le"};
+        "ber",  "lin", "nie", "der", "au",  "ham", "burg", "kas", "sel", "wien", "graz", "ö",
+        "hrin", "gen", "ü",   "Ö",   "lin", "gen", "st",   "ad",  "t",   "é",    "co",   "le"};
     static constexpr std::array<const char*, 6> kSuffixes{"au", "la", " 2", " 10", "-Süd", "e"};
     // mt19937's sequence is fixed by the standard; the distributions are not, so only the
     // engine's raw output is used.
@@ -43,7 +43,8 @@ inline std::vector<std::string> Generate(std::size_t count, std::uint32_t seed =
             std::string name;
             const std::size_t syllables = 1 + pick(4);
             for (std::size_t i = 0; i < syllables; ++i) name += kSyllables[pick(kSyllables.size())];
-            name[0] = static_cast<char>(name[0] >= 'a' && name[0] <= 'z' ? name[0] - 'a' + 'A' : name[0]);
+            name[0] =
+                static_cast<char>(name[0] >= 'a' && name[0] <= 'z' ? name[0] - 'a' + 'A' : name[0]);
             if (pick(20) == 0) name += " " + std::to_string(pick(30));
             names.push_back(name);
         }

@@ -2,7 +2,9 @@
 
 CMessageBoxRecorder::CMessageBoxRecorder() : m_pPrevious(SetMessageBoxService(this)) {}
 
-CMessageBoxRecorder::~CMessageBoxRecorder() { SetMessageBoxService(m_pPrevious); }
+CMessageBoxRecorder::~CMessageBoxRecorder() {
+    SetMessageBoxService(m_pPrevious);
+}
 
 int CMessageBoxRecorder::Show(const MessageBoxRequest& request) {
     std::lock_guard guard(m_lock);

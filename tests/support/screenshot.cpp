@@ -27,24 +27,28 @@ int CScreenshot::ColoursIn(const QRect& imageArea) const {
 
 QRect CScreenshot::ToImage(const QRect& area) const {
     const qreal ratio = m_image.devicePixelRatio();
-    return QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)), static_cast<int>(std::floor(area.top() * ratio))),
+    return QRect(QPoint(static_cast<int>(std::floor(area.left() * ratio)),
+                        static_cast<int>(std::floor(area.top() * ratio))),
                  QPoint(static_cast<int>(std::ceil((area.right() + 1) * ratio)) - 1,
                         static_cast<int>(std::ceil((area.bottom() + 1) * ratio)) - 1));
 }
 
 std::vector<std::string> CScreenshot::BlankControls() const {
     std::vector<std::string> blank;
-    for (QWidget* control : m_window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    for (QWidget* control :
+         m_window.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (!control->isVisibleTo(&m_window) || control->geometry().isEmpty()) continue;
         if (ColoursInWindowArea(control->geometry()) > 1) continue;
-        const QString name = control->accessibleName().isEmpty() ? control->objectName() : control->accessibleName();
+        const QString name =
+            control->accessibleName().isEmpty() ? control->objectName() : control->accessibleName();
         blank.push_back(name.toStdString());
     }
     return blank;
 }
 
 int CScreenshot::DifferingPixels(const CScreenshot& other, const QRect& area) const {
-    const QRect pixels = ToImage(area).intersected(m_image.rect()).intersected(other.m_image.rect());
+    const QRect pixels =
+        ToImage(area).intersected(m_image.rect()).intersected(other.m_image.rect());
     int differing = 0;
     for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
         for (int x = pixels.left(); x <= pixels.right(); ++x) {

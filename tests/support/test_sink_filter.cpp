@@ -8,6 +8,10 @@ CTestSinkFilter::CTestSinkFilter(CCritSec* lock, std::size_t recordCapacity)
 
 CTestSinkFilter::~CTestSinkFilter() = default;
 
-int CTestSinkFilter::GetPinCount() { return 1; }
+int CTestSinkFilter::GetPinCount() {
+    return 1;
+}
 
-CBasePin* CTestSinkFilter::GetPin(int n) { return n == 0 ? m_pInput.get() : nullptr; }
+CBasePin* CTestSinkFilter::GetPin(int n) {
+    return n == 0 ? m_pInput.get() : nullptr;
+}

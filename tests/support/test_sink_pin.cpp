@@ -49,7 +49,9 @@ HRESULT CTestSinkPin::Receive(IMediaSample* sample) {
     return S_OK;
 }
 
-HRESULT CTestSinkPin::ReceiveCanBlock() { return m_bLockInReceive ? S_OK : S_FALSE; }
+HRESULT CTestSinkPin::ReceiveCanBlock() {
+    return m_bLockInReceive ? S_OK : S_FALSE;
+}
 
 HRESULT CTestSinkPin::EndOfStream() {
     m_nEndOfStream.fetch_add(1);

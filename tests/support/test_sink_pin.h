@@ -35,7 +35,9 @@ public:
     void SetOfferedType(const AM_MEDIA_TYPE& type);
     void SetLockInReceive(bool lock) { m_bLockInReceive = lock; }
     // Runs inside Receive (under the lock when SetLockInReceive), on the streaming thread.
-    void SetReceiveHook(std::function<void(IMediaSample*)> hook) { m_receiveHook = std::move(hook); }
+    void SetReceiveHook(std::function<void(IMediaSample*)> hook) {
+        m_receiveHook = std::move(hook);
+    }
 
     std::uint64_t Received() const { return m_nReceived.load(); }
     std::uint64_t BytesReceived() const { return m_nBytes.load(); }

@@ -13,18 +13,30 @@ CTestSourceFilter::CTestSourceFilter(AM_MEDIA_TYPE type, std::size_t poolSamples
 
 CTestSourceFilter::~CTestSourceFilter() = default;
 
-int CTestSourceFilter::GetPinCount() { return 1; }
+int CTestSourceFilter::GetPinCount() {
+    return 1;
+}
 
-CBasePin* CTestSourceFilter::GetPin(int n) { return n == 0 ? m_pOutput.get() : nullptr; }
+CBasePin* CTestSourceFilter::GetPin(int n) {
+    return n == 0 ? m_pOutput.get() : nullptr;
+}
 
-CBaseOutputPin* CTestSourceFilter::OutputPin() const { return m_pOutput.get(); }
+CBaseOutputPin* CTestSourceFilter::OutputPin() const {
+    return m_pOutput.get();
+}
 
 void CTestSourceFilter::SetStopObserver(std::function<void()> observer) {
     m_pOutput->SetStopObserver(std::move(observer));
 }
 
-std::uint64_t CTestSourceFilter::SamplesDelivered() const { return m_pOutput->SamplesTaken(); }
+std::uint64_t CTestSourceFilter::SamplesDelivered() const {
+    return m_pOutput->SamplesTaken();
+}
 
-HRESULT CTestSourceFilter::DeliverFailure() const { return m_pOutput->DeliverFailure(); }
+HRESULT CTestSourceFilter::DeliverFailure() const {
+    return m_pOutput->DeliverFailure();
+}
 
-bool CTestSourceFilter::IsStreaming() const { return m_pOutput->IsStreaming(); }
+bool CTestSourceFilter::IsStreaming() const {
+    return m_pOutput->IsStreaming();
+}

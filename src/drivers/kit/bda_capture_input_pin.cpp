@@ -8,6 +8,5 @@ CBdaCaptureInputPin::CBdaCaptureInputPin(const wchar_t* objectName, CBaseFilter*
 
 HRESULT CBdaCaptureInputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
     if (pmt == nullptr) return E_POINTER;
-    return pmt->majortype == KSDATAFORMAT_TYPE_STREAM && pmt->subtype == m_medium ? S_OK
-                                                                                  : S_FALSE;
+    return pmt->majortype == KSDATAFORMAT_TYPE_STREAM && pmt->subtype == m_medium ? S_OK : S_FALSE;
 }

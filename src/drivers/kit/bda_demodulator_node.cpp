@@ -22,9 +22,13 @@ HRESULT CBdaDemodulatorNode::NonDelegatingQueryInterface(REFIID iid, void** ppv)
     return CUnknown::NonDelegatingQueryInterface(iid, ppv);
 }
 
-ULONG CBdaDemodulatorNode::NonDelegatingAddRef() { return m_pFilter->AddRef(); }
+ULONG CBdaDemodulatorNode::NonDelegatingAddRef() {
+    return m_pFilter->AddRef();
+}
 
-ULONG CBdaDemodulatorNode::NonDelegatingRelease() { return m_pFilter->Release(); }
+ULONG CBdaDemodulatorNode::NonDelegatingRelease() {
+    return m_pFilter->Release();
+}
 
 HRESULT CBdaDemodulatorNode::put_ModulationType(ModulationType modulation) {
     m_modulation = modulation;

@@ -4,8 +4,7 @@
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/bda/tuning_interfaces.h"
 
-CBdaTunerInputPin::CBdaTunerInputPin(const wchar_t* objectName, CBaseFilter* filter,
-                                     CCritSec* lock)
+CBdaTunerInputPin::CBdaTunerInputPin(const wchar_t* objectName, CBaseFilter* filter, CCritSec* lock)
     : CBasePin(objectName, filter, lock, nullptr, kName, PINDIR_INPUT) {}
 
 HRESULT CBdaTunerInputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {

@@ -20,9 +20,13 @@ HRESULT CBdaTunerNode::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     return CUnknown::NonDelegatingQueryInterface(iid, ppv);
 }
 
-ULONG CBdaTunerNode::NonDelegatingAddRef() { return m_pFilter->AddRef(); }
+ULONG CBdaTunerNode::NonDelegatingAddRef() {
+    return m_pFilter->AddRef();
+}
 
-ULONG CBdaTunerNode::NonDelegatingRelease() { return m_pFilter->Release(); }
+ULONG CBdaTunerNode::NonDelegatingRelease() {
+    return m_pFilter->Release();
+}
 
 HRESULT CBdaTunerNode::Put(ULONG BdaTuneRequest::*field, ULONG value) {
     m_pPending->Change([&](BdaTuneRequest& request) { request.*field = value; });
@@ -105,8 +109,8 @@ HRESULT CBdaTunerNode::get_SignalQuality(LONG* quality) {
 }
 
 HRESULT CBdaTunerNode::get_SignalPresent(BOOLEAN* present) {
-    return Read<BOOLEAN>(present,
-                         [](const BdaSignal& s) { return static_cast<BOOLEAN>(s.present ? 1 : 0); });
+    return Read<BOOLEAN>(
+        present, [](const BdaSignal& s) { return static_cast<BOOLEAN>(s.present ? 1 : 0); });
 }
 
 HRESULT CBdaTunerNode::get_SignalLocked(BOOLEAN* locked) {

@@ -16,8 +16,7 @@ AM_MEDIA_TYPE CBdaTunerOutputPin::MediumType(const GUID& medium) {
 
 HRESULT CBdaTunerOutputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
     if (pmt == nullptr) return E_POINTER;
-    return pmt->majortype == KSDATAFORMAT_TYPE_STREAM && pmt->subtype == m_medium ? S_OK
-                                                                                  : S_FALSE;
+    return pmt->majortype == KSDATAFORMAT_TYPE_STREAM && pmt->subtype == m_medium ? S_OK : S_FALSE;
 }
 
 HRESULT CBdaTunerOutputPin::GetMediaType(int position, AM_MEDIA_TYPE* pmt) {

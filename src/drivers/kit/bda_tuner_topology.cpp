@@ -9,7 +9,8 @@ HRESULT CBdaTunerTopology::GetControlNode(ULONG inputPinId, ULONG outputPinId, U
     *node = nullptr;
     if (inputPinId != 0 || outputPinId != 1) return E_INVALIDARG;
     void** out = reinterpret_cast<void**>(node);
-    if (nodeType == kBdaTunerNode) return m_tunerNode.NonDelegatingQueryInterface(IUnknown::kIid, out);
+    if (nodeType == kBdaTunerNode)
+        return m_tunerNode.NonDelegatingQueryInterface(IUnknown::kIid, out);
     if (nodeType == kBdaDemodulatorNode) {
         return m_demodulatorNode.NonDelegatingQueryInterface(IUnknown::kIid, out);
     }

@@ -74,7 +74,8 @@ HRESULT CLinuxDvbPropertyDriver::Set(Surface surface, const GUID& set, DWORD id,
     switch (id) {
         case KSPROPERTY_BDA_STREAMTYPE_PARAMS: {
             const StreamTypeRecord streamType{{record[0], record[1]}};
-            if (streamType == kTransportStreamType) return m_card.IsRemoved() ? kDeviceRemoved : S_OK;
+            if (streamType == kTransportStreamType)
+                return m_card.IsRemoved() ? kDeviceRemoved : S_OK;
             if (streamType == kGenericStreamType) {
                 OutputDebugStringA(
                     "linuxdvb: generic stream output requested; the kernel delivers transport "
@@ -87,7 +88,8 @@ HRESULT CLinuxDvbPropertyDriver::Set(Surface surface, const GUID& set, DWORD id,
             return m_card.SetInputStreamId(static_cast<std::int32_t>(
                 GetLe32(record.data() + MediaInfoRecord::kInputStreamIdOffset)));
         case KSPROPERTY_BDA_DISEQC: {
-            const std::uint32_t command = GetLe32(record.data() + DiseqcMessageRecord::kCommandOffset);
+            const std::uint32_t command =
+                GetLe32(record.data() + DiseqcMessageRecord::kCommandOffset);
             const std::uint32_t size = GetLe32(record.data() + DiseqcMessageRecord::kLengthOffset);
             if (command != DiseqcMessageRecord::kSendCommand || size < kShortestDiseqc ||
                 size > kLongestDiseqc)

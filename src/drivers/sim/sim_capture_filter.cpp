@@ -4,7 +4,8 @@
 #include "drivers/sim/sim_capture_output_pin.h"
 
 CSimCaptureFilter::CSimCaptureFilter(std::shared_ptr<CSimCard> card)
-    : CBaseFilter(L"simulated capture", nullptr, &m_lock, CLSID_SimCaptureFilter), m_pCard(std::move(card)) {
+    : CBaseFilter(L"simulated capture", nullptr, &m_lock, CLSID_SimCaptureFilter),
+      m_pCard(std::move(card)) {
     m_pInput = std::make_unique<CBdaCaptureInputPin>(L"simulated capture input", this, &m_lock,
                                                      m_pCard->Profile().medium);
     m_pOutput = std::make_unique<CSimCaptureOutputPin>(this, &m_lock, m_pCard);
@@ -12,7 +13,9 @@ CSimCaptureFilter::CSimCaptureFilter(std::shared_ptr<CSimCard> card)
 
 CSimCaptureFilter::~CSimCaptureFilter() = default;
 
-int CSimCaptureFilter::GetPinCount() { return 2; }
+int CSimCaptureFilter::GetPinCount() {
+    return 2;
+}
 
 CBasePin* CSimCaptureFilter::GetPin(int n) {
     if (n == 0) return m_pInput.get();

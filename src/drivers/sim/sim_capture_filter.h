@@ -12,7 +12,8 @@
 class CBdaCaptureInputPin;
 class CSimCaptureOutputPin;
 
-inline constexpr CLSID CLSID_SimCaptureFilter = com::MakeGuid("{5E1A0C11-7A3B-4D2A-9F10-56A1D0C0A011}");
+inline constexpr CLSID CLSID_SimCaptureFilter =
+    com::MakeGuid("{5E1A0C11-7A3B-4D2A-9F10-56A1D0C0A011}");
 
 class CSimCaptureFilter : public CBaseFilter {
 public:

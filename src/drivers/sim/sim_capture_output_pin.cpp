@@ -14,7 +14,8 @@ constexpr std::uint64_t kPollTicks = 20 * CSimClock::kTicksPerMs;
 
 }  // namespace
 
-CSimCaptureOutputPin::CSimCaptureOutputPin(CBaseFilter* filter, CCritSec* lock, std::shared_ptr<CSimCard> card)
+CSimCaptureOutputPin::CSimCaptureOutputPin(CBaseFilter* filter, CCritSec* lock,
+                                           std::shared_ptr<CSimCard> card)
     : CBdaCaptureOutputPin(L"simulated capture output", filter, lock), m_pCard(std::move(card)) {}
 
 CSimCaptureOutputPin::~CSimCaptureOutputPin() {
@@ -28,11 +29,17 @@ HRESULT CSimCaptureOutputPin::OnActive() {
     return S_OK;
 }
 
-void CSimCaptureOutputPin::Wake() { m_pCard->Clock().Wake(); }
+void CSimCaptureOutputPin::Wake() {
+    m_pCard->Clock().Wake();
+}
 
-void CSimCaptureOutputPin::OnInactive() { m_pCard->Clock().UnregisterConsumer(m_nConsumer); }
+void CSimCaptureOutputPin::OnInactive() {
+    m_pCard->Clock().UnregisterConsumer(m_nConsumer);
+}
 
-void CSimCaptureOutputPin::OnThreadExit() { m_pCard->Clock().Acknowledge(m_nConsumer, ~std::uint64_t{0}); }
+void CSimCaptureOutputPin::OnThreadExit() {
+    m_pCard->Clock().Acknowledge(m_nConsumer, ~std::uint64_t{0});
+}
 
 void CSimCaptureOutputPin::StreamLoop() {
     CSimClock& clock = m_pCard->Clock();
@@ -56,7 +63,8 @@ void CSimCaptureOutputPin::StreamLoop() {
         const bool streams = plan.output != SimOutput::None && plan.config;
         std::uint64_t deadline = now + kPollTicks;
         if (streams && idleUntil > plan.epoch) {
-            const std::uint64_t passed = CTsGenerator::PacketsBefore(plan.bitRate, idleUntil - plan.epoch);
+            const std::uint64_t passed =
+                CTsGenerator::PacketsBefore(plan.bitRate, idleUntil - plan.epoch);
             if (passed > delivered) {
                 delivered = passed;
                 source.reset();  // made again where the stream is joined, once it is needed
@@ -80,14 +88,16 @@ void CSimCaptureOutputPin::StreamLoop() {
             }
             // The next sample is complete once its last packet has started.
             const std::uint64_t last = delivered + kSamplePackets - 1;
-            deadline = std::min(deadline, plan.epoch + CTsGenerator::PacketTime(plan.bitRate, last) + 1);
+            deadline =
+                std::min(deadline, plan.epoch + CTsGenerator::PacketTime(plan.bitRate, last) + 1);
         }
         clock.Acknowledge(m_nConsumer, now);
         clock.WaitAfter(now, deadline, token);
     }
 }
 
-std::unique_ptr<CSimStreamSource> CSimCaptureOutputPin::MakeSource(const SimStreamPlan& plan, std::uint64_t firstPacket) {
+std::unique_ptr<CSimStreamSource> CSimCaptureOutputPin::MakeSource(const SimStreamPlan& plan,
+                                                                   std::uint64_t firstPacket) {
     try {
         return std::make_unique<CSimStreamSource>(plan.output, *plan.config, firstPacket);
     } catch (const std::invalid_argument&) {

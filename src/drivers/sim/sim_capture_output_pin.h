@@ -8,8 +8,9 @@
 // Only whole samples are delivered; a new plan (lock, input stream, MODCOD filter, output type)
 // starts a new stream from its epoch. As on a real card, what is due while the filter does not
 // run (stopped, paused, or before this activation) is never delivered: after Run the stream
-// goes on from the packet due then, joined there (see CTsGenerator). With the clock in manual mode the thread acknowledges each
-// time it has caught up, so CSimClock::Advance returns after the due samples were delivered.
+// goes on from the packet due then, joined there (see CTsGenerator). With the clock in manual mode
+// the thread acknowledges each time it has caught up, so CSimClock::Advance returns after the due
+// samples were delivered.
 #include <cstdint>
 #include <memory>
 
@@ -31,7 +32,8 @@ private:
     // Tells an Advance that waits for this thread that it will not catch up any more.
     void OnThreadExit() override;
     // Null when the plan's configuration cannot be generated.
-    static std::unique_ptr<CSimStreamSource> MakeSource(const SimStreamPlan& plan, std::uint64_t firstPacket);
+    static std::unique_ptr<CSimStreamSource> MakeSource(const SimStreamPlan& plan,
+                                                        std::uint64_t firstPacket);
 
     const std::shared_ptr<CSimCard> m_pCard;
     // Both set in OnActive, before the thread starts.

@@ -1,11 +1,11 @@
 #include "drivers/sim/sim_card.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
-
-#include <fmt/format.h>
 
 #include "drivers/sim/sim_carrier_math.h"
 #include "drivers/sim/sim_diseqc_command.h"
@@ -29,11 +29,16 @@ double LongitudeOf(int tenthsEast) {
 
 const char* PolarisationName(LONG polarisation) {
     switch (polarisation) {
-        case 1: return "horizontal";
-        case 2: return "vertical";
-        case 3: return "left circular";
-        case 4: return "right circular";
-        default: return "polarisation not set";
+        case 1:
+            return "horizontal";
+        case 2:
+            return "vertical";
+        case 3:
+            return "left circular";
+        case 4:
+            return "right circular";
+        default:
+            return "polarisation not set";
     }
 }
 
@@ -43,8 +48,9 @@ std::string PositionText(double east) {
 
 }  // namespace
 
-CSimCard::CSimCard(const SimCardProfile& profile, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
-                   std::shared_ptr<CSimClock> clock, std::uint64_t seed)
+CSimCard::CSimCard(const SimCardProfile& profile, const SimOptions& options,
+                   std::shared_ptr<const CSimSky> sky, std::shared_ptr<CSimClock> clock,
+                   std::uint64_t seed)
     : m_profile(profile),
       m_options(options),
       m_pSky(std::move(sky)),
@@ -57,13 +63,17 @@ CSimCard::CSimCard(const SimCardProfile& profile, const SimOptions& options, std
     m_nListener = m_pClock->AddListener([this](std::uint64_t now) { OnClock(now); });
 }
 
-CSimCard::~CSimCard() { m_pClock->RemoveListener(m_nListener); }
+CSimCard::~CSimCard() {
+    m_pClock->RemoveListener(m_nListener);
+}
 
 void CSimCard::TraceAt(std::uint64_t ticks, const std::string& event) {
     CSimTrace::Write(m_profile.shortName, ticks, event);
 }
 
-void CSimCard::Trace(const std::string& event) { TraceAt(m_pClock->Now(), event); }
+void CSimCard::Trace(const std::string& event) {
+    TraceAt(m_pClock->Now(), event);
+}
 
 void CSimCard::OnClock(std::uint64_t now) {
     std::lock_guard guard(m_lock);
@@ -75,7 +85,8 @@ void CSimCard::Update(std::uint64_t now) {
     for (;;) {
         std::uint64_t step = now;
         if (m_nPort == 0 && m_motor.IsMoving()) {
-            step = std::min({now, m_nEvaluated + kMotionStepTicks, std::max(m_motor.StopTime(), m_nEvaluated)});
+            step = std::min(
+                {now, m_nEvaluated + kMotionStepTicks, std::max(m_motor.StopTime(), m_nEvaluated)});
         }
         m_motor.AdvanceTo(step);
         Apply(Evaluate(step), step);
@@ -92,13 +103,15 @@ CSimCard::Reception CSimCard::Evaluate(std::uint64_t at) const {
     const double longitude = m_options.longitude;
     const sim::Vector3 boresight =
         m_nPort == 0 ? sim::PolarMountBoresight(latitude, longitude, m_motor.AngleAt(at))
-                     : sim::FixedDishBoresight(latitude, longitude,
-                                               m_options.fixedDishEast[static_cast<std::size_t>(m_nPort - 1)]);
+                     : sim::FixedDishBoresight(
+                           latitude, longitude,
+                           m_options.fixedDishEast[static_cast<std::size_t>(m_nPort - 1)]);
     const sim::Vector3 site = sim::SitePosition(latitude, longitude);
     const double dishGain = 20.0 * std::log10(m_options.dishDiameter / 0.80);
     for (const std::size_t index : m_candidates) {
         const SimCarrier& carrier = m_pSky->Carriers()[index];
-        const sim::Vector3 towards = sim::Direction(site, sim::SatellitePosition(LongitudeOf(carrier.orbitalTenthsEast)));
+        const sim::Vector3 towards =
+            sim::Direction(site, sim::SatellitePosition(LongitudeOf(carrier.orbitalTenthsEast)));
         if (sim::Elevation(latitude, longitude, towards) <= 0.0) continue;
         const double error = sim::AngleBetween(boresight, towards);
         const double width = sim::BeamWidth(m_options.dishDiameter, carrier.frequencyKHz * 1000.0);
@@ -108,7 +121,8 @@ CSimCard::Reception CSimCard::Evaluate(std::uint64_t at) const {
         } else if ((carrier.polarisation == 'H') != m_b18Volt) {
             polarisationLoss = kCrossPolarIsolation;
         }
-        const double cn = m_options.carrierToNoise + dishGain - sim::PointingLoss(error, width) - polarisationLoss;
+        const double cn = m_options.carrierToNoise + dishGain - sim::PointingLoss(error, width) -
+                          polarisationLoss;
         if (!reception.best || cn > reception.carrierToNoise) {
             reception.best = index;
             reception.carrierToNoise = cn;
@@ -140,9 +154,11 @@ void CSimCard::Apply(const Reception& reception, std::uint64_t at) {
         m_nLocked = *m_acquiring;
         const std::uint64_t lockTime = m_nOkSince + kAcquisitionTicks;
         const SimCarrier& carrier = m_pSky->Carriers()[m_nLocked];
-        TraceAt(lockTime, fmt::format("lock {} at {} {}, C/N {:.1f} dB, margin {:.1f} dB", sim::CarrierLabel(carrier),
-                                      PositionText(LongitudeOf(carrier.orbitalTenthsEast)), carrier.satellite,
-                                      reception.carrierToNoise, reception.margin));
+        TraceAt(lockTime,
+                fmt::format("lock {} at {} {}, C/N {:.1f} dB, margin {:.1f} dB",
+                            sim::CarrierLabel(carrier),
+                            PositionText(LongitudeOf(carrier.orbitalTenthsEast)), carrier.satellite,
+                            reception.carrierToNoise, reception.margin));
         NewPlan(lockTime);
     }
 }
@@ -170,8 +186,8 @@ bool CSimCard::ModCodPasses(const SimCarrier& carrier) const {
 int CSimCard::DeliveredInputStream(const SimCarrier& carrier) const {
     if (carrier.inputStreams.empty()) return 0;
     if (m_nInputStreamId < 0) return carrier.inputStreams.front();
-    const bool present = std::find(carrier.inputStreams.begin(), carrier.inputStreams.end(), m_nInputStreamId) !=
-                         carrier.inputStreams.end();
+    const bool present = std::find(carrier.inputStreams.begin(), carrier.inputStreams.end(),
+                                   m_nInputStreamId) != carrier.inputStreams.end();
     return present ? m_nInputStreamId : -1;
 }
 
@@ -188,18 +204,22 @@ void CSimCard::NewPlan(std::uint64_t at) {
     const SimCarrier& carrier = m_pSky->Carriers()[m_nLocked];
     const bool generic = m_bGenericOutput && carrier.system != SimSystem::DvbS;
     if (generic) {
-        plan.output = carrier.payload == SimPayload::Transport ? SimOutput::TransportCrc8 : SimOutput::GenericBytes;
+        plan.output = carrier.payload == SimPayload::Transport ? SimOutput::TransportCrc8
+                                                               : SimOutput::GenericBytes;
     } else {
-        plan.output = carrier.payload == SimPayload::Transport ? SimOutput::Transport : SimOutput::None;
+        plan.output =
+            carrier.payload == SimPayload::Transport ? SimOutput::Transport : SimOutput::None;
     }
     const int isi = DeliveredInputStream(carrier);
     const auto rate = sim::CarrierUsefulBitRate(carrier);
     if (!ModCodPasses(carrier) || isi < 0 || !rate) plan.output = SimOutput::None;
     if (plan.output != SimOutput::None) {
-        const double streams = carrier.inputStreams.empty() ? 1.0 : static_cast<double>(carrier.inputStreams.size());
+        const double streams =
+            carrier.inputStreams.empty() ? 1.0 : static_cast<double>(carrier.inputStreams.size());
         plan.bitRate = static_cast<std::uint64_t>(std::llround(*rate / streams));
         try {
-            plan.config = std::make_shared<const SimStreamConfig>(MakeCarrierMultiplex(carrier, isi, plan.bitRate, m_options.seed));
+            plan.config = std::make_shared<const SimStreamConfig>(
+                MakeCarrierMultiplex(carrier, isi, plan.bitRate, m_options.seed));
         } catch (const std::invalid_argument& error) {
             TraceAt(at, fmt::format("no stream: {}", error.what()));
             plan.output = SimOutput::None;
@@ -214,17 +234,22 @@ HRESULT CSimCard::Tune(const BdaTuneRequest& request) {
     const std::uint64_t now = m_pClock->Now();
     Update(now);
     if (m_bRemoved) return kDeviceRemoved;
-    const std::uint64_t multiplier = request.multiplier == 0 || request.multiplier == kBdaNotSet ? 1000 : request.multiplier;
-    const std::uint64_t frequency = static_cast<std::uint64_t>(request.frequency) * multiplier / 1000;  // kHz
+    const std::uint64_t multiplier =
+        request.multiplier == 0 || request.multiplier == kBdaNotSet ? 1000 : request.multiplier;
+    const std::uint64_t frequency =
+        static_cast<std::uint64_t>(request.frequency) * multiplier / 1000;  // kHz
     m_bHighBand = frequency > request.lnbSwitch;
     const std::uint64_t oscillator = m_bHighBand ? request.highOscillator : request.lowOscillator;
-    const std::uint64_t intermediate = frequency >= oscillator ? frequency - oscillator : oscillator - frequency;
+    const std::uint64_t intermediate =
+        frequency >= oscillator ? frequency - oscillator : oscillator - frequency;
     m_nIfKHz = static_cast<std::uint32_t>(std::min<std::uint64_t>(intermediate, 0xFFFFFFFFu));
     m_b18Volt = request.polarisation == 1 || request.polarisation == 3;
-    const std::uint64_t realOscillator = (m_bHighBand ? m_options.lnbHighMHz : m_options.lnbLowMHz) * std::uint64_t{1000};
+    const std::uint64_t realOscillator =
+        (m_bHighBand ? m_options.lnbHighMHz : m_options.lnbLowMHz) * std::uint64_t{1000};
     m_nRfKHz = realOscillator + m_nIfKHz;
     m_bTuned = true;
-    const std::uint64_t symbolRate = request.symbolRate == kBdaNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
+    const std::uint64_t symbolRate =
+        request.symbolRate == kBdaNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
     m_candidates.clear();
     const auto& carriers = m_pSky->Carriers();
     for (std::size_t i = 0; i < carriers.size(); ++i) {
@@ -235,15 +260,19 @@ HRESULT CSimCard::Tune(const BdaTuneRequest& request) {
         const double rateError = std::fabs(static_cast<double>(symbolRate) - carrier.symbolRate);
         if (gap <= tolerance && rateError <= 0.005 * carrier.symbolRate) m_candidates.push_back(i);
     }
-    const std::string dish = m_nPort == 0
-                                 ? fmt::format("motorised dish at {:.4f} deg", m_motor.AngleAt(now))
-                                 : fmt::format("dish at {}", PositionText(m_options.fixedDishEast[static_cast<std::size_t>(m_nPort - 1)]));
-    TraceAt(now, fmt::format("tune {} kHz, LNB {}/{} kHz, switch {} kHz, {}, {} kSps: IF {} kHz, {} band "
-                             "(22 kHz {}), {} V, port {} ({}), RF {} kHz",
-                             frequency, request.lowOscillator, request.highOscillator, request.lnbSwitch,
-                             PolarisationName(request.polarisation), request.symbolRate, m_nIfKHz,
-                             m_bHighBand ? "high" : "low", m_bHighBand ? "on" : "off", m_b18Volt ? 18 : 13,
-                             static_cast<char>('A' + m_nPort), dish, m_nRfKHz));
+    const std::string dish =
+        m_nPort == 0
+            ? fmt::format("motorised dish at {:.4f} deg", m_motor.AngleAt(now))
+            : fmt::format(
+                  "dish at {}",
+                  PositionText(m_options.fixedDishEast[static_cast<std::size_t>(m_nPort - 1)]));
+    TraceAt(now, fmt::format(
+                     "tune {} kHz, LNB {}/{} kHz, switch {} kHz, {}, {} kSps: IF {} kHz, {} band "
+                     "(22 kHz {}), {} V, port {} ({}), RF {} kHz",
+                     frequency, request.lowOscillator, request.highOscillator, request.lnbSwitch,
+                     PolarisationName(request.polarisation), request.symbolRate, m_nIfKHz,
+                     m_bHighBand ? "high" : "low", m_bHighBand ? "on" : "off", m_b18Volt ? 18 : 13,
+                     static_cast<char>('A' + m_nPort), dish, m_nRfKHz));
     Reacquire(now, "tune");
     return S_OK;
 }
@@ -266,7 +295,8 @@ HRESULT CSimCard::ReadSignal(BdaSignal* signal) {
     const double cn = m_reception.carrierToNoise + NextNoise();
     signal->present = cn > 0;
     signal->strength = static_cast<LONG>(std::clamp(std::lround(3.0 * (cn + 13.0)), 0L, 100L));
-    signal->quality = m_bLocked ? static_cast<LONG>(std::clamp(std::lround(5.0 * cn), 0L, 100L)) : 0;
+    signal->quality =
+        m_bLocked ? static_cast<LONG>(std::clamp(std::lround(5.0 * cn), 0L, 100L)) : 0;
     return S_OK;
 }
 
@@ -291,21 +321,43 @@ void CSimCard::SendDiseqc(std::span<const std::uint8_t> message) {
         return;
     }
     if (m_nPort != 0) {
-        TraceAt(now, fmt::format("motor not reached: switch port {} selected", static_cast<char>('A' + m_nPort)));
+        TraceAt(now, fmt::format("motor not reached: switch port {} selected",
+                                 static_cast<char>('A' + m_nPort)));
         return;
     }
     switch (command.kind) {
-        case SimDiseqcKind::Halt: m_motor.Halt(now); break;
-        case SimDiseqcKind::LimitsOff: m_motor.LimitsOff(now); break;
-        case SimDiseqcKind::LimitsOn: m_motor.LimitsOn(now); break;
-        case SimDiseqcKind::SetEastLimit: m_motor.SetEastLimit(now); break;
-        case SimDiseqcKind::SetWestLimit: m_motor.SetWestLimit(now); break;
-        case SimDiseqcKind::DriveEast: m_motor.Drive(now, true, command.data); break;
-        case SimDiseqcKind::DriveWest: m_motor.Drive(now, false, command.data); break;
-        case SimDiseqcKind::Store: m_motor.Store(now, command.data); break;
-        case SimDiseqcKind::Goto: m_motor.Goto(now, command.data); break;
-        case SimDiseqcKind::GotoAngle: m_motor.GotoAngle(now, command.angle); break;
-        default: break;
+        case SimDiseqcKind::Halt:
+            m_motor.Halt(now);
+            break;
+        case SimDiseqcKind::LimitsOff:
+            m_motor.LimitsOff(now);
+            break;
+        case SimDiseqcKind::LimitsOn:
+            m_motor.LimitsOn(now);
+            break;
+        case SimDiseqcKind::SetEastLimit:
+            m_motor.SetEastLimit(now);
+            break;
+        case SimDiseqcKind::SetWestLimit:
+            m_motor.SetWestLimit(now);
+            break;
+        case SimDiseqcKind::DriveEast:
+            m_motor.Drive(now, true, command.data);
+            break;
+        case SimDiseqcKind::DriveWest:
+            m_motor.Drive(now, false, command.data);
+            break;
+        case SimDiseqcKind::Store:
+            m_motor.Store(now, command.data);
+            break;
+        case SimDiseqcKind::Goto:
+            m_motor.Goto(now, command.data);
+            break;
+        case SimDiseqcKind::GotoAngle:
+            m_motor.GotoAngle(now, command.angle);
+            break;
+        default:
+            break;
     }
     Apply(Evaluate(now), now);
     m_pClock->Wake();
@@ -356,7 +408,8 @@ std::array<std::int32_t, 18> CSimCard::MediaInfo() {
     std::array<std::int32_t, 18> fields{};
     if (!m_bLocked) return fields;
     const SimCarrier& carrier = m_pSky->Carriers()[m_nLocked];
-    const std::int64_t oscillator = (m_bHighBand ? m_options.lnbHighMHz : m_options.lnbLowMHz) * std::int64_t{1000};
+    const std::int64_t oscillator =
+        (m_bHighBand ? m_options.lnbHighMHz : m_options.lnbLowMHz) * std::int64_t{1000};
     int isi = 0;
     if (!carrier.inputStreams.empty()) {
         const int delivered = DeliveredInputStream(carrier);
@@ -368,10 +421,12 @@ std::array<std::int32_t, 18> CSimCard::MediaInfo() {
             ++m_nReportedStream;
         }
     }
-    fields[0] = static_cast<std::int32_t>(static_cast<std::int64_t>(carrier.frequencyKHz) - oscillator);
+    fields[0] =
+        static_cast<std::int32_t>(static_cast<std::int64_t>(carrier.frequencyKHz) - oscillator);
     fields[1] = static_cast<std::int32_t>(carrier.symbolRate);
     fields[2] = carrier.system == SimSystem::DvbS ? 0 : 1;
-    fields[3] = m_profile.reportsDvbS2X ? sim::ExtendedModCodeOf(carrier) : sim::Dvbs2ModCodOf(carrier);
+    fields[3] =
+        m_profile.reportsDvbS2X ? sim::ExtendedModCodeOf(carrier) : sim::Dvbs2ModCodOf(carrier);
     fields[4] = sim::DvbsCodeRateIndexOf(carrier);
     fields[5] = sim::ModulationCodeOf(carrier);
     const std::uint8_t matype1 = sim::Matype1Of(carrier);

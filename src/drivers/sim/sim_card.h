@@ -71,8 +71,9 @@ public:
     // The result of every operation on a card that was removed (ERROR_DEVICE_NOT_CONNECTED).
     static constexpr HRESULT kDeviceRemoved = static_cast<HRESULT>(0x8007048F);
 
-    CSimCard(const SimCardProfile& profile, const SimOptions& options, std::shared_ptr<const CSimSky> sky,
-             std::shared_ptr<CSimClock> clock, std::uint64_t seed);
+    CSimCard(const SimCardProfile& profile, const SimOptions& options,
+             std::shared_ptr<const CSimSky> sky, std::shared_ptr<CSimClock> clock,
+             std::uint64_t seed);
     ~CSimCard();
     CSimCard(const CSimCard&) = delete;
     CSimCard& operator=(const CSimCard&) = delete;

@@ -60,7 +60,7 @@ private:
     const std::chrono::steady_clock::time_point m_start;
 
     mutable std::mutex m_lock;
-    std::condition_variable m_changed;  // time advanced or woken
+    std::condition_variable m_changed;   // time advanced or woken
     std::condition_variable m_caughtUp;  // a consumer acknowledged or left
     std::uint64_t m_nManualNow = 0;
     std::uint64_t m_nOffset = 0;  // real-time mode: jumps made by Advance

@@ -25,16 +25,21 @@ HRESULT BindNew(const std::shared_ptr<CSimCard>& card, REFIID iid, void** ppv) {
 }  // namespace
 
 CSimDeviceProvider::CSimDeviceProvider()
-    : CSimDeviceProvider(ReadSimOptions(platform::JoinPath(platform::ConfigFolder(), SimOptions::kFileName)),
-                         CSimClock::Mode::RealTime) {}
+    : CSimDeviceProvider(
+          ReadSimOptions(platform::JoinPath(platform::ConfigFolder(), SimOptions::kFileName)),
+          CSimClock::Mode::RealTime) {}
 
 CSimDeviceProvider::CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode)
-    : CSimDeviceProvider(options, mode, CSimSky::Load(platform::JoinPath(platform::ProgramFolder(), "Transponders"))) {}
+    : CSimDeviceProvider(
+          options, mode,
+          CSimSky::Load(platform::JoinPath(platform::ProgramFolder(), "Transponders"))) {}
 
 CSimDeviceProvider::CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode, CSimSky sky)
-    : m_pClock(std::make_shared<CSimClock>(mode)), m_pSky(std::make_shared<const CSimSky>(std::move(sky))) {
+    : m_pClock(std::make_shared<CSimClock>(mode)),
+      m_pSky(std::make_shared<const CSimSky>(std::move(sky))) {
     for (std::size_t i = 0; i < kSimulatedCards.size(); ++i) {
-        m_cards.push_back(std::make_shared<CSimCard>(kSimulatedCards[i], options, m_pSky, m_pClock, options.seed + i));
+        m_cards.push_back(std::make_shared<CSimCard>(kSimulatedCards[i], options, m_pSky, m_pClock,
+                                                     options.seed + i));
     }
     m_publications.resize(m_cards.size());
     for (std::size_t i = 0; i < m_cards.size(); ++i) Publish(i);
@@ -52,20 +57,25 @@ void CSimDeviceProvider::Publish(std::size_t index) {
     DeviceDescriptor tuner;
     tuner.category = KSCATEGORY_BDA_NETWORK_TUNER;
     tuner.friendlyName = std::wstring(profile.friendlyName);
-    tuner.bindFilter = [card](REFIID iid, void** ppv) { return BindNew<CSimTunerFilter>(card, iid, ppv); };
+    tuner.bindFilter = [card](REFIID iid, void** ppv) {
+        return BindNew<CSimTunerFilter>(card, iid, ppv);
+    };
     publication.Publish(kSimulatedRank, std::move(tuner));
 
     DeviceDescriptor receiver;
     receiver.category = KSCATEGORY_BDA_RECEIVER_COMPONENT;
     receiver.friendlyName = std::wstring(profile.receiverName);
-    receiver.bindFilter = [card](REFIID iid, void** ppv) { return BindNew<CSimCaptureFilter>(card, iid, ppv); };
+    receiver.bindFilter = [card](REFIID iid, void** ppv) {
+        return BindNew<CSimCaptureFilter>(card, iid, ppv);
+    };
     publication.Publish(kSimulatedRank, std::move(receiver));
 
     DeviceDescriptor information;
     information.category = KSCATEGORY_BDA_TRANSPORT_INFORMATION;
     information.friendlyName = std::wstring(profile.transportInfoName);
     information.bindFilter = [](REFIID iid, void** ppv) {
-        return CoCreateInstance(CLSID_TransportInformationFilter, nullptr, CLSCTX_INPROC_SERVER, iid, ppv);
+        return CoCreateInstance(CLSID_TransportInformationFilter, nullptr, CLSCTX_INPROC_SERVER,
+                                iid, ppv);
     };
     publication.Publish(kSimulatedRank, std::move(information));
 }

@@ -1,13 +1,14 @@
 #include "drivers/sim/sim_motor.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
 #include <limits>
 
-#include <fmt/format.h>
-
 #include "drivers/sim/sim_clock.h"
 
-CSimMotor::CSimMotor(Settings settings, TraceSink trace) : m_settings(settings), m_trace(std::move(trace)) {}
+CSimMotor::CSimMotor(Settings settings, TraceSink trace)
+    : m_settings(settings), m_trace(std::move(trace)) {}
 
 double CSimMotor::AngleAt(std::uint64_t now) const {
     if (!m_bMoving) return m_dAngle;
@@ -48,7 +49,8 @@ void CSimMotor::MoveTowards(std::uint64_t now, double target, const std::string&
     const bool stopsAtBound = east ? target >= bound : target <= bound;
     const double stop = stopsAtBound ? bound : target;
     if (east ? stop <= m_dAngle : stop >= m_dAngle) {
-        m_trace(now, fmt::format("motor stays at {:.4f} deg ({}: {})", m_dAngle, what, boundReason));
+        m_trace(now,
+                fmt::format("motor stays at {:.4f} deg ({}: {})", m_dAngle, what, boundReason));
         return;
     }
     m_bMoving = true;
@@ -56,17 +58,21 @@ void CSimMotor::MoveTowards(std::uint64_t now, double target, const std::string&
     m_dDirection = east ? 1.0 : -1.0;
     m_dStopAngle = stop;
     const double seconds = std::fabs(stop - m_dAngle) / m_settings.speed;
-    m_nStopTime = now + static_cast<std::uint64_t>(std::llround(seconds * CSimClock::kTicksPerSecond));
+    m_nStopTime =
+        now + static_cast<std::uint64_t>(std::llround(seconds * CSimClock::kTicksPerSecond));
     m_strStopReason = stopsAtBound ? boundReason : (timed ? "time-out" : "target reached");
     if (std::isinf(target)) {
-        m_trace(now, fmt::format("motor start {} from {:.4f} deg ({})", east ? "east" : "west", m_dAngle, what));
+        m_trace(now, fmt::format("motor start {} from {:.4f} deg ({})", east ? "east" : "west",
+                                 m_dAngle, what));
     } else {
-        m_trace(now, fmt::format("motor start {} from {:.4f} deg to {:.4f} deg ({})", east ? "east" : "west",
-                                 m_dAngle, stop, what));
+        m_trace(now, fmt::format("motor start {} from {:.4f} deg to {:.4f} deg ({})",
+                                 east ? "east" : "west", m_dAngle, stop, what));
     }
 }
 
-void CSimMotor::Halt(std::uint64_t now) { StopHere(now, "halt"); }
+void CSimMotor::Halt(std::uint64_t now) {
+    StopHere(now, "halt");
+}
 
 void CSimMotor::LimitsOff(std::uint64_t now) {
     AdvanceTo(now);
@@ -98,12 +104,15 @@ void CSimMotor::Drive(std::uint64_t now, bool east, std::uint8_t data) {
     const double current = AngleAt(now);
     const std::string what = "drive " + std::string(east ? "east" : "west");
     if (data == 0) {
-        MoveTowards(now, sign * std::numeric_limits<double>::infinity(), what + " continuously", false);
+        MoveTowards(now, sign * std::numeric_limits<double>::infinity(), what + " continuously",
+                    false);
     } else if (data < 0x80) {
-        MoveTowards(now, current + sign * m_settings.speed * data, fmt::format("{}, time-out {} s", what, data), true);
+        MoveTowards(now, current + sign * m_settings.speed * data,
+                    fmt::format("{}, time-out {} s", what, data), true);
     } else {
         const int steps = 256 - data;
-        MoveTowards(now, current + sign * m_settings.step * steps, fmt::format("{} {} step{}", what, steps, steps == 1 ? "" : "s"), false);
+        MoveTowards(now, current + sign * m_settings.step * steps,
+                    fmt::format("{} {} step{}", what, steps, steps == 1 ? "" : "s"), false);
     }
 }
 

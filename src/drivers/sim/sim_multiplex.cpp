@@ -9,13 +9,13 @@
 namespace {
 
 constexpr std::array<std::string_view, 24> kPrefixes = {
-    "Alpen", "Nord",  "Sued",   "Ost",   "West",   "Euro",   "Sky",  "Star",
-    "Nova",  "Delta", "Orion",  "Atlas", "Luna",   "Sol",    "Polar", "Aurora",
-    "Vega",  "Sirius", "Terra", "Rhein", "Adria",  "Baltic", "Iberia", "Helvet",
+    "Alpen", "Nord",   "Sued",  "Ost",   "West",  "Euro",   "Sky",    "Star",
+    "Nova",  "Delta",  "Orion", "Atlas", "Luna",  "Sol",    "Polar",  "Aurora",
+    "Vega",  "Sirius", "Terra", "Rhein", "Adria", "Baltic", "Iberia", "Helvet",
 };
 constexpr std::array<std::string_view, 16> kSuffixes = {
-    "TV", "News", "Sport", "Kino", "Music", "Kids", "Doku", "Info",
-    "Shop", "Life", "Travel", "Classic", "Plus", "24", "HD", "Eins",
+    "TV",   "News", "Sport",  "Kino",    "Music", "Kids", "Doku", "Info",
+    "Shop", "Life", "Travel", "Classic", "Plus",  "24",   "HD",   "Eins",
 };
 
 std::uint64_t SplitMix(std::uint64_t x) {
@@ -27,19 +27,27 @@ std::uint64_t SplitMix(std::uint64_t x) {
 
 int PolarisationIndex(char polarisation) {
     switch (polarisation) {
-        case 'V': return 1;
-        case 'L': return 2;
-        case 'R': return 3;
-        default: return 0;
+        case 'V':
+            return 1;
+        case 'L':
+            return 2;
+        case 'R':
+            return 3;
+        default:
+            return 0;
     }
 }
 
 std::uint16_t OriginalNetworkId(int tenthsEast) {
     switch (tenthsEast) {
-        case 192: return 1;
-        case 130: return 318;
-        case 282: return 2;
-        default: return static_cast<std::uint16_t>(0x1000 + tenthsEast);
+        case 192:
+            return 1;
+        case 130:
+            return 318;
+        case 282:
+            return 2;
+        default:
+            return static_cast<std::uint16_t>(0x1000 + tenthsEast);
     }
 }
 
@@ -53,17 +61,19 @@ std::uint64_t MultiplexSeed(const SimCarrier& carrier, int inputStreamId, std::u
     return SplitMix(h ^ static_cast<std::uint64_t>(inputStreamId + 1));
 }
 
-SimStreamConfig MakeCarrierMultiplex(const SimCarrier& carrier, int inputStreamId, std::uint64_t bitRate,
-                                     std::uint64_t seed) {
+SimStreamConfig MakeCarrierMultiplex(const SimCarrier& carrier, int inputStreamId,
+                                     std::uint64_t bitRate, std::uint64_t seed) {
     const std::uint64_t hash = MultiplexSeed(carrier, inputStreamId, seed);
     const std::uint32_t mhz = carrier.frequencyKHz / 1000;
-    std::uint32_t tsid = (mhz % 16000) * 4 + static_cast<std::uint32_t>(PolarisationIndex(carrier.polarisation));
+    std::uint32_t tsid =
+        (mhz % 16000) * 4 + static_cast<std::uint32_t>(PolarisationIndex(carrier.polarisation));
     if (!carrier.inputStreams.empty()) tsid += 1000u * static_cast<std::uint32_t>(inputStreamId);
-    const std::uint64_t services = std::clamp<std::uint64_t>((bitRate + 4'999'999) / 5'000'000, 1, 12);
+    const std::uint64_t services =
+        std::clamp<std::uint64_t>((bitRate + 4'999'999) / 5'000'000, 1, 12);
     const std::string network = carrier.satellite.empty() ? std::string("Sim") : carrier.satellite;
     SimStreamConfig config = MakeSimStreamConfig(static_cast<std::uint16_t>(tsid & 0xFFFF),
-                                                 OriginalNetworkId(carrier.orbitalTenthsEast), bitRate,
-                                                 services, network, hash);
+                                                 OriginalNetworkId(carrier.orbitalTenthsEast),
+                                                 bitRate, services, network, hash);
     std::set<std::string> used;
     std::uint64_t pick = hash;
     for (SimServiceConfig& service : config.services) {
@@ -72,7 +82,8 @@ SimStreamConfig MakeCarrierMultiplex(const SimCarrier& carrier, int inputStreamI
         do {
             pick = SplitMix(pick);
             prefix = kPrefixes[pick % kPrefixes.size()];
-            name = std::string(prefix) + " " + std::string(kSuffixes[(pick >> 16) % kSuffixes.size()]);
+            name =
+                std::string(prefix) + " " + std::string(kSuffixes[(pick >> 16) % kSuffixes.size()]);
         } while (!used.insert(name).second);
         service.service_name = name;
         service.provider_name = std::string(prefix) + " Media";

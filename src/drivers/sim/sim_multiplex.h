@@ -14,8 +14,8 @@
 #include "drivers/sim/sim_stream_config.h"
 
 // Throws std::invalid_argument when the bit rate cannot carry one service.
-SimStreamConfig MakeCarrierMultiplex(const SimCarrier& carrier, int inputStreamId, std::uint64_t bitRate,
-                                     std::uint64_t seed);
+SimStreamConfig MakeCarrierMultiplex(const SimCarrier& carrier, int inputStreamId,
+                                     std::uint64_t bitRate, std::uint64_t seed);
 
 // The seed of the stream's payload bytes and names: a hash of the carrier, the ISI and the seed.
 std::uint64_t MultiplexSeed(const SimCarrier& carrier, int inputStreamId, std::uint64_t seed);

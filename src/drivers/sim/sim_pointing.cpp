@@ -10,7 +10,9 @@ namespace {
 constexpr double kRadian = std::numbers::pi / 180.0;
 constexpr double kSpeedOfLight = 299'792'458.0;
 
-double Dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double Dot(const Vector3& a, const Vector3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 }  // namespace
 
@@ -23,7 +25,8 @@ Vector3 SitePosition(double latitude, double longitude) {
 
 Vector3 SatellitePosition(double longitudeEast) {
     const double lambda = longitudeEast * kRadian;
-    return {kGeostationaryRadiusKm * std::cos(lambda), kGeostationaryRadiusKm * std::sin(lambda), 0.0};
+    return {kGeostationaryRadiusKm * std::cos(lambda), kGeostationaryRadiusKm * std::sin(lambda),
+            0.0};
 }
 
 Vector3 Direction(const Vector3& from, const Vector3& to) {
@@ -35,8 +38,8 @@ Vector3 Direction(const Vector3& from, const Vector3& to) {
 Vector3 PolarMountBoresight(double latitude, double longitude, double motorAngle) {
     const double phi = latitude * kRadian;
     const double lambda = longitude * kRadian;
-    const double declination =
-        std::atan2(-kEarthRadiusKm * std::sin(phi), kGeostationaryRadiusKm - kEarthRadiusKm * std::cos(phi));
+    const double declination = std::atan2(-kEarthRadiusKm * std::sin(phi),
+                                          kGeostationaryRadiusKm - kEarthRadiusKm * std::cos(phi));
     // Facing the equator from the south, the motor's east turns the dish west.
     const double mirror = latitude < 0 ? -1.0 : 1.0;
     const double hour = mirror * motorAngle * kRadian;

@@ -1,10 +1,10 @@
 #include "drivers/sim/sim_property_driver.h"
 
+#include <fmt/format.h>
+
 #include <array>
 #include <cstring>
 #include <set>
-
-#include <fmt/format.h>
 
 #include "drivers/sim/sim_card.h"
 #include "drivers/sim/sim_diseqc_command.h"
@@ -39,8 +39,10 @@ constexpr std::array<CSimPropertyDriver::Property, 5> kCtrl = {{
 }};
 
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    return static_cast<std::uint32_t>(bytes[offset]) | (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) | (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+    return static_cast<std::uint32_t>(bytes[offset]) |
+           (static_cast<std::uint32_t>(bytes[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[offset + 2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
 }
 
 std::int32_t ReadI32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
@@ -67,7 +69,8 @@ std::string PropertyName(const GUID& set, DWORD id) {
 
 CSimPropertyDriver::CSimPropertyDriver(CSimCard& card) : m_card(card) {}
 
-std::span<const CSimPropertyDriver::Property> CSimPropertyDriver::Properties(Surface surface) const {
+std::span<const CSimPropertyDriver::Property> CSimPropertyDriver::Properties(
+    Surface surface) const {
     const bool usb = m_card.Profile().carrier == SimPropertyCarrier::Usb;
     if (usb && surface == Surface::Filter) return kCtrl;
     if (!usb && surface == Surface::Pin) return kBdaExt;
@@ -90,15 +93,16 @@ HRESULT CSimPropertyDriver::Find(Surface surface, const GUID& set, DWORD id, DWO
     return setKnown ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
 }
 
-void CSimPropertyDriver::TraceExchange(const char* what, const GUID& set, DWORD id, std::span<const std::uint8_t> bytes,
-                                       HRESULT hr) {
+void CSimPropertyDriver::TraceExchange(const char* what, const GUID& set, DWORD id,
+                                       std::span<const std::uint8_t> bytes, HRESULT hr) {
     const std::string name = PropertyName(set, id);
     const std::string hex = CSimTrace::Hex(bytes);
     m_card.Trace(fmt::format("{} {}{}{} -> 0x{:08X}", what, name, hex.empty() ? "" : " ", hex,
                              static_cast<std::uint32_t>(hr)));
 }
 
-HRESULT CSimPropertyDriver::QuerySupported(Surface surface, const GUID& set, DWORD id, DWORD* support) {
+HRESULT CSimPropertyDriver::QuerySupported(Surface surface, const GUID& set, DWORD id,
+                                           DWORD* support) {
     HRESULT hr = S_OK;
     const Property* property = nullptr;
     if (support == nullptr) {
@@ -111,7 +115,9 @@ HRESULT CSimPropertyDriver::QuerySupported(Surface surface, const GUID& set, DWO
         hr = Find(surface, set, id, 0, &property);
         if (SUCCEEDED(hr)) {
             *support = property->support;
-            if (const auto injected = m_card.Faults().ResultFor(set, id, CSimFaults::Operation::Query)) hr = *injected;
+            if (const auto injected =
+                    m_card.Faults().ResultFor(set, id, CSimFaults::Operation::Query))
+                hr = *injected;
         }
     }
     TraceExchange("query", set, id, {}, hr);
@@ -154,7 +160,8 @@ HRESULT CSimPropertyDriver::Set(Surface surface, const GUID& set, DWORD id, void
 }
 
 HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void* /*instance*/,
-                                DWORD /*instanceLength*/, void* data, DWORD length, DWORD* returned) {
+                                DWORD /*instanceLength*/, void* data, DWORD length,
+                                DWORD* returned) {
     HRESULT hr = S_OK;
     const Property* property = nullptr;
     std::vector<std::uint8_t> record;
@@ -199,7 +206,8 @@ HRESULT CSimPropertyDriver::FillGet(DWORD id, std::vector<std::uint8_t>& record)
     return S_OK;
 }
 
-HRESULT CSimPropertyDriver::ActOnSet(DWORD id, const GUID& set, const std::vector<std::uint8_t>& record) {
+HRESULT CSimPropertyDriver::ActOnSet(DWORD id, const GUID& set,
+                                     const std::vector<std::uint8_t>& record) {
     const bool bdaExt = set == KSPROPSETID_BdaExt;
     if (bdaExt && id == KSPROPERTY_BDA_STREAMTYPE_PARAMS) {
         if (record[0] == 1 && record[1] == 0) {
@@ -229,12 +237,15 @@ HRESULT CSimPropertyDriver::ActOnSet(DWORD id, const GUID& set, const std::vecto
         const std::uint32_t type = ReadU32(record, 4);
         std::uint32_t gold = 0;
         if (type == 0) {
-            const auto converted = value > 0 ? pls_code::GoldFromRoot(static_cast<std::uint32_t>(value)) : std::nullopt;
+            const auto converted = value > 0
+                                       ? pls_code::GoldFromRoot(static_cast<std::uint32_t>(value))
+                                       : std::nullopt;
             if (!converted) return E_INVALIDARG;
             gold = *converted;
             m_card.Trace(fmt::format("scrambling root code {} = gold code {}", value, gold));
         } else if (type == 1) {
-            if (value < 0 || static_cast<std::uint32_t>(value) > pls_code::kMaxGold) return E_INVALIDARG;
+            if (value < 0 || static_cast<std::uint32_t>(value) > pls_code::kMaxGold)
+                return E_INVALIDARG;
             gold = static_cast<std::uint32_t>(value);
             m_card.Trace(fmt::format("scrambling gold code {}", gold));
         } else {
@@ -273,11 +284,17 @@ HRESULT CSimPropertyDriver::ActOnSet(DWORD id, const GUID& set, const std::vecto
         return S_OK;
     }
     if (!bdaExt && id == KSPROPERTY_CTRL_TUNER) {
-        const char* polarity = record[16] == 0 ? "horizontal" : record[16] == 1 ? "vertical" : "polarity ?";
-        m_card.Trace(fmt::format("tuner control {} MHz, LNB {}/{} MHz, {} kSps, {}, port {}, {:02X} {:02X} {:02X}",
-                                 ReadU32(record, 0), ReadU32(record, 4), ReadU32(record, 8), ReadU32(record, 12),
-                                 polarity, record[20] == 0 || record[20] > 4 ? fmt::format("index {}", record[20]) : std::string(1, static_cast<char>('A' + record[20] - 1)),
-                                 record[17], record[18], record[19]));
+        const char* polarity = record[16] == 0   ? "horizontal"
+                               : record[16] == 1 ? "vertical"
+                                                 : "polarity ?";
+        m_card.Trace(fmt::format(
+            "tuner control {} MHz, LNB {}/{} MHz, {} kSps, {}, port {}, {:02X} {:02X} {:02X}",
+            ReadU32(record, 0), ReadU32(record, 4), ReadU32(record, 8), ReadU32(record, 12),
+            polarity,
+            record[20] == 0 || record[20] > 4
+                ? fmt::format("index {}", record[20])
+                : std::string(1, static_cast<char>('A' + record[20] - 1)),
+            record[17], record[18], record[19]));
         if (record[21] >= 0xE0 && record[21] <= 0xE3) {
             const std::size_t length = DiseqcLengthOfCommand(record[23]);
             m_card.SendDiseqc(std::span<const std::uint8_t>(record.data() + 21, length));

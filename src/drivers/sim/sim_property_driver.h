@@ -54,17 +54,19 @@ public:
     std::span<const Property> Properties(Surface surface) const;
 
     HRESULT QuerySupported(Surface surface, const GUID& set, DWORD id, DWORD* support);
-    HRESULT Set(Surface surface, const GUID& set, DWORD id, void* instance, DWORD instanceLength, void* data,
-                DWORD length);
-    HRESULT Get(Surface surface, const GUID& set, DWORD id, void* instance, DWORD instanceLength, void* data,
-                DWORD length, DWORD* returned);
+    HRESULT Set(Surface surface, const GUID& set, DWORD id, void* instance, DWORD instanceLength,
+                void* data, DWORD length);
+    HRESULT Get(Surface surface, const GUID& set, DWORD id, void* instance, DWORD instanceLength,
+                void* data, DWORD length, DWORD* returned);
 
 private:
     // S_OK and the property, or the refusal for an unknown set, id or access.
-    HRESULT Find(Surface surface, const GUID& set, DWORD id, DWORD access, const Property** property) const;
+    HRESULT Find(Surface surface, const GUID& set, DWORD id, DWORD access,
+                 const Property** property) const;
     HRESULT ActOnSet(DWORD id, const GUID& set, const std::vector<std::uint8_t>& record);
     HRESULT FillGet(DWORD id, std::vector<std::uint8_t>& record);
-    void TraceExchange(const char* what, const GUID& set, DWORD id, std::span<const std::uint8_t> bytes, HRESULT hr);
+    void TraceExchange(const char* what, const GUID& set, DWORD id,
+                       std::span<const std::uint8_t> bytes, HRESULT hr);
 
     CSimCard& m_card;
 };

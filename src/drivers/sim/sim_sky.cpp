@@ -46,9 +46,9 @@ std::optional<SimCarrier> CarrierOf(const SatelliteFile& satellite,
     if (transponder.deliverySystem.empty() || transponder.deliverySystem == "DVB-S") {
         carrier.system = SimSystem::DvbS;
         carrier.modulation = Modulation::Qpsk;
-        const bool defined = rate && (*rate == CodeRate::R1_2 || *rate == CodeRate::R2_3 ||
-                                      *rate == CodeRate::R3_4 || *rate == CodeRate::R5_6 ||
-                                      *rate == CodeRate::R7_8);
+        const bool defined =
+            rate && (*rate == CodeRate::R1_2 || *rate == CodeRate::R2_3 ||
+                     *rate == CodeRate::R3_4 || *rate == CodeRate::R5_6 || *rate == CodeRate::R7_8);
         carrier.rate = defined ? *rate : CodeRate::R3_4;
         return carrier;
     }
@@ -97,8 +97,9 @@ CSimSky CSimSky::FromSatellites(const std::vector<SatelliteFile>& satellites) {
             auto carrier = CarrierOf(satellite, transponder);
             if (!carrier) continue;
             carrier->satellite = names[satellite.orbitalTenthsEast];
-            const bool known = std::any_of(carriers.begin(), carriers.end(),
-                                           [&](const SimCarrier& c) { return SameSlot(c, *carrier); });
+            const bool known =
+                std::any_of(carriers.begin(), carriers.end(),
+                            [&](const SimCarrier& c) { return SameSlot(c, *carrier); });
             if (!known) carriers.push_back(std::move(*carrier));
         }
     }

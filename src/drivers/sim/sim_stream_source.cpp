@@ -10,7 +10,8 @@ constexpr std::array<std::uint8_t, 256> MakeCrc8Table() {
     std::array<std::uint8_t, 256> table{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned crc = i;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80) != 0 ? ((crc << 1) ^ 0xD5) & 0xFF : (crc << 1) & 0xFF;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x80) != 0 ? ((crc << 1) ^ 0xD5) & 0xFF : (crc << 1) & 0xFF;
         table[i] = static_cast<std::uint8_t>(crc);
     }
     return table;
@@ -20,7 +21,8 @@ constexpr std::array<std::uint8_t, 256> kCrc8Table = MakeCrc8Table();
 
 }  // namespace
 
-CSimStreamSource::CSimStreamSource(SimOutput output, const SimStreamConfig& config, std::uint64_t firstPacket)
+CSimStreamSource::CSimStreamSource(SimOutput output, const SimStreamConfig& config,
+                                   std::uint64_t firstPacket)
     : m_output(output), m_nState((config.seed ^ (firstPacket * 0x9E3779B97F4A7C15ull)) | 1) {
     if (output == SimOutput::Transport || output == SimOutput::TransportCrc8) {
         m_pGenerator = std::make_unique<CTsGenerator>(config, firstPacket);
@@ -54,7 +56,8 @@ void CSimStreamSource::Fill(std::uint8_t* destination, std::size_t packetCount) 
                 m_nState ^= m_nState << 25;
                 m_nState ^= m_nState >> 27;
                 const std::uint64_t word = m_nState * 0x2545F4914F6CDD1Dull;
-                std::memcpy(destination + i, &word, std::min<std::size_t>(8, packetCount * kPacket - i));
+                std::memcpy(destination + i, &word,
+                            std::min<std::size_t>(8, packetCount * kPacket - i));
             }
             return;
         case SimOutput::None:

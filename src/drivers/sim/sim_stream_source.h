@@ -21,7 +21,8 @@ class CSimStreamSource {
 public:
     // The stream joined at packet `firstPacket` of the carrier (see CTsGenerator). Throws
     // std::invalid_argument when the configuration cannot be generated.
-    CSimStreamSource(SimOutput output, const SimStreamConfig& config, std::uint64_t firstPacket = 0);
+    CSimStreamSource(SimOutput output, const SimStreamConfig& config,
+                     std::uint64_t firstPacket = 0);
 
     // Writes packetCount * 188 bytes.
     void Fill(std::uint8_t* destination, std::size_t packetCount);

@@ -1,5 +1,6 @@
 #include "drivers/sim/sim_trace.h"
 
+#include <fmt/format.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,8 +10,6 @@
 #include <ctime>
 #include <mutex>
 #include <utility>
-
-#include <fmt/format.h>
 
 #include "drivers/sim/sim_clock.h"
 #include "platform/win/known_folders.h"
@@ -23,7 +22,9 @@ std::mutex g_traceLock;
 std::string LocalTimestamp() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm local{};
     localtime_r(&seconds, &local);
     char text[32] = {};
@@ -60,12 +61,14 @@ CRegularFile MoveAside(CRegularFile file, const std::string& path) {
 
 }  // namespace
 
-std::string CSimTrace::Path() { return platform::JoinPath(platform::DriveCRoot(), kFileName); }
+std::string CSimTrace::Path() {
+    return platform::JoinPath(platform::DriveCRoot(), kFileName);
+}
 
 void CSimTrace::Write(std::string_view card, std::uint64_t simTicks, std::string_view event) {
     const std::uint64_t ms = simTicks / CSimClock::kTicksPerMs;
-    const std::string line = fmt::format("{} {}.{:03} {} {}\n", LocalTimestamp(), ms / 1000,
-                                         ms % 1000, card, event);
+    const std::string line =
+        fmt::format("{} {}.{:03} {} {}\n", LocalTimestamp(), ms / 1000, ms % 1000, card, event);
     const std::string path = Path();
     std::lock_guard guard(g_traceLock);
     CRegularFile file = CRegularFile::OpenToAppend(path);

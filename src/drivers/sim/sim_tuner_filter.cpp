@@ -8,11 +8,16 @@ namespace {
 
 CSimFaults::Interface FaultInterface(CBdaTunerFilter::Interface which) {
     switch (which) {
-        case CBdaTunerFilter::Interface::FilterPropertySet: return CSimFaults::Interface::FilterPropertySet;
-        case CBdaTunerFilter::Interface::PinPropertySet: return CSimFaults::Interface::PinPropertySet;
-        case CBdaTunerFilter::Interface::Topology: return CSimFaults::Interface::Topology;
-        case CBdaTunerFilter::Interface::DeviceControl: return CSimFaults::Interface::DeviceControl;
-        case CBdaTunerFilter::Interface::SignalStatistics: return CSimFaults::Interface::SignalStatistics;
+        case CBdaTunerFilter::Interface::FilterPropertySet:
+            return CSimFaults::Interface::FilterPropertySet;
+        case CBdaTunerFilter::Interface::PinPropertySet:
+            return CSimFaults::Interface::PinPropertySet;
+        case CBdaTunerFilter::Interface::Topology:
+            return CSimFaults::Interface::Topology;
+        case CBdaTunerFilter::Interface::DeviceControl:
+            return CSimFaults::Interface::DeviceControl;
+        case CBdaTunerFilter::Interface::SignalStatistics:
+            return CSimFaults::Interface::SignalStatistics;
     }
     return CSimFaults::Interface::SignalStatistics;
 }
@@ -27,17 +32,18 @@ CSimTunerFilter::~CSimTunerFilter() = default;
 
 HRESULT CSimTunerFilter::Property(const BdaPropertyRequest& request) {
     CSimPropertyDriver& driver = m_pCard->Driver();
-    const auto surface =
-        request.surface == Surface::Pin ? CSimPropertyDriver::Surface::Pin : CSimPropertyDriver::Surface::Filter;
+    const auto surface = request.surface == Surface::Pin ? CSimPropertyDriver::Surface::Pin
+                                                         : CSimPropertyDriver::Surface::Filter;
     switch (request.operation) {
         case BdaPropertyRequest::Operation::QuerySupported:
             return driver.QuerySupported(surface, request.set, request.id, request.typeSupport);
         case BdaPropertyRequest::Operation::Get:
-            return driver.Get(surface, request.set, request.id, request.instanceData, request.instanceLength,
-                              request.propertyData, request.dataLength, request.bytesReturned);
+            return driver.Get(surface, request.set, request.id, request.instanceData,
+                              request.instanceLength, request.propertyData, request.dataLength,
+                              request.bytesReturned);
         case BdaPropertyRequest::Operation::Set:
-            return driver.Set(surface, request.set, request.id, request.instanceData, request.instanceLength,
-                              request.propertyData, request.dataLength);
+            return driver.Set(surface, request.set, request.id, request.instanceData,
+                              request.instanceLength, request.propertyData, request.dataLength);
     }
     return E_INVALIDARG;
 }
@@ -46,9 +52,13 @@ bool CSimTunerFilter::Refuses(Interface which) const {
     return m_pCard->Faults().IsRefused(FaultInterface(which));
 }
 
-HRESULT CSimTunerFilter::Tune(const BdaTuneRequest& request) { return m_pCard->Tune(request); }
+HRESULT CSimTunerFilter::Tune(const BdaTuneRequest& request) {
+    return m_pCard->Tune(request);
+}
 
-bool CSimTunerFilter::IsRemoved() const { return m_pCard->IsRemoved(); }
+bool CSimTunerFilter::IsRemoved() const {
+    return m_pCard->IsRemoved();
+}
 
 std::optional<HRESULT> CSimTunerFilter::InterceptCommit() {
     // A copy, run without the fault lock: the action may take its time or set other faults.

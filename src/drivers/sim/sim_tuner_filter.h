@@ -8,7 +8,8 @@
 #include "drivers/kit/bda_tuner_filter.h"
 #include "drivers/sim/sim_card.h"
 
-inline constexpr CLSID CLSID_SimTunerFilter = com::MakeGuid("{5E1A0C10-7A3B-4D2A-9F10-56A1D0C0A010}");
+inline constexpr CLSID CLSID_SimTunerFilter =
+    com::MakeGuid("{5E1A0C10-7A3B-4D2A-9F10-56A1D0C0A010}");
 
 class CSimTunerFilter : public CBdaTunerFilter {
 public:

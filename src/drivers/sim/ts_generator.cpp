@@ -564,7 +564,8 @@ void CTsGenerator::WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, b
     }
     std::size_t payload = carried;
     if (start) {
-        const std::uint64_t pts = (m_nPtsOrigin + flow.frameIndex * flow.frameTicks + kPtsDelay) & kPtsMask;
+        const std::uint64_t pts =
+            (m_nPtsOrigin + flow.frameIndex * flow.frameTicks + kPtsDelay) & kPtsMask;
         // Video may leave PES_packet_length 0 (unbounded); its frames can exceed 64 KiB.
         const std::size_t length = flow.bounded ? pesSize - 6 : 0;
         out[0] = 0x00;

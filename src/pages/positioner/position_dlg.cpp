@@ -152,16 +152,20 @@ CPositionDlg::CPositionDlg(QWidget* parent)
 }
 
 void CPositionDlg::OnStepEast() {
-    SendMotorCommand([](Framing f) { return diseqc::DriveSteps(f, Direction::East, kStepButtonSteps); });
+    SendMotorCommand(
+        [](Framing f) { return diseqc::DriveSteps(f, Direction::East, kStepButtonSteps); });
 }
 void CPositionDlg::OnStepWest() {
-    SendMotorCommand([](Framing f) { return diseqc::DriveSteps(f, Direction::West, kStepButtonSteps); });
+    SendMotorCommand(
+        [](Framing f) { return diseqc::DriveSteps(f, Direction::West, kStepButtonSteps); });
 }
 void CPositionDlg::OnDriveEast() {
-    SendMotorCommand([](Framing f) { return diseqc::DriveSeconds(f, Direction::East, kDriveButtonSeconds); });
+    SendMotorCommand(
+        [](Framing f) { return diseqc::DriveSeconds(f, Direction::East, kDriveButtonSeconds); });
 }
 void CPositionDlg::OnDriveWest() {
-    SendMotorCommand([](Framing f) { return diseqc::DriveSeconds(f, Direction::West, kDriveButtonSeconds); });
+    SendMotorCommand(
+        [](Framing f) { return diseqc::DriveSeconds(f, Direction::West, kDriveButtonSeconds); });
 }
 void CPositionDlg::OnStop() {
     SendMotorCommand(diseqc::Halt);
@@ -176,10 +180,12 @@ void CPositionDlg::OnLimitsReset() {
     SendMotorCommand(diseqc::LimitsOff);
 }
 void CPositionDlg::OnStore() {
-    SendMotorCommand([position = PositionNumber()](Framing f) { return diseqc::StorePosition(f, position); });
+    SendMotorCommand(
+        [position = PositionNumber()](Framing f) { return diseqc::StorePosition(f, position); });
 }
 void CPositionDlg::OnGoto() {
-    SendMotorCommand([position = PositionNumber()](Framing f) { return diseqc::GotoPosition(f, position); });
+    SendMotorCommand(
+        [position = PositionNumber()](Framing f) { return diseqc::GotoPosition(f, position); });
 }
 
 std::uint8_t CPositionDlg::PositionNumber() const {

@@ -59,7 +59,9 @@ DialogTemplate CaptureControlTemplate() {
     // clang-format on
 }
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // The reason for an errno value in words a user can act on.
 std::string Reason(int error) {
@@ -98,20 +100,26 @@ CUtiVirtualDamonDlg::CUtiVirtualDamonDlg(QWidget* parent)
         if (checked && m_bSizeLimit) OnTimeMode();
     });
     connect(Item<QPushButton>(kIdBrowse), &QPushButton::clicked, this, [this] { OnBrowse(); });
-    connect(Item<QPushButton>(kIdStartRecord), &QPushButton::clicked, this, [this] { OnStartRecord(); });
-    connect(Item<QPushButton>(kIdCancelRecord), &QPushButton::clicked, this, [this] { OnCancelRecord(); });
+    connect(Item<QPushButton>(kIdStartRecord), &QPushButton::clicked, this,
+            [this] { OnStartRecord(); });
+    connect(Item<QPushButton>(kIdCancelRecord), &QPushButton::clicked, this,
+            [this] { OnCancelRecord(); });
 
     // An edit counts from the first key typed to Enter or leaving the field, so that the
     // numbers passed on the way ("6" on the way to "600") never become the limit in force.
     for (LimitField* field : {&m_TimeField, &m_SizeField}) {
-        connect(field->m_pEdit, &QLineEdit::textEdited, this, [field] { field->m_bEditing = true; });
-        connect(field->m_pEdit, &QLineEdit::editingFinished, this, [field] { field->m_bEditing = false; });
+        connect(field->m_pEdit, &QLineEdit::textEdited, this,
+                [field] { field->m_bEditing = true; });
+        connect(field->m_pEdit, &QLineEdit::editingFinished, this,
+                [field] { field->m_bEditing = false; });
     }
 }
 
 CUtiVirtualDamonDlg::~CUtiVirtualDamonDlg() = default;
 
-bool CUtiVirtualDamonDlg::IsTimerRunning() const { return m_pTimer->isActive(); }
+bool CUtiVirtualDamonDlg::IsTimerRunning() const {
+    return m_pTimer->isActive();
+}
 
 bool CUtiVirtualDamonDlg::OnInitDialog() {
     CPropertyPage::OnInitDialog();
@@ -136,13 +144,16 @@ bool CUtiVirtualDamonDlg::OnInitDialog() {
 
 // --- Data exchange ----------------------------------------------------------------------
 
-std::optional<std::uint32_t> CUtiVirtualDamonDlg::ReadLimit(LimitField& field, bool duringRecording) {
+std::optional<std::uint32_t> CUtiVirtualDamonDlg::ReadLimit(LimitField& field,
+                                                            bool duringRecording) {
     const QString text = field.m_pEdit->text();
     // During a recording a text already refused stays refused without a new prompt, or every
     // tick would prompt again.
     if (duringRecording && field.m_strRefused == text) return std::nullopt;
     auto value = DataExchange::ReadUnsigned(field.m_pEdit);
-    if (value && !DataExchange::CheckRange(field.m_pEdit, *value, field.m_nMinimum, field.m_nMaximum)) value.reset();
+    if (value &&
+        !DataExchange::CheckRange(field.m_pEdit, *value, field.m_nMinimum, field.m_nMaximum))
+        value.reset();
     if (!value) {
         field.m_strRefused = text;
         return std::nullopt;
@@ -154,7 +165,8 @@ std::optional<std::uint32_t> CUtiVirtualDamonDlg::ReadLimit(LimitField& field, b
 bool CUtiVirtualDamonDlg::ReadControls(bool duringRecording) {
     // Order of the exchange: progress bar (a control, nothing to read), path, time, size.
     m_strFilePath = m_pFilePath->text().toStdString();
-    for (auto [field, member] : {std::pair{&m_TimeField, &m_nTimeLimit}, std::pair{&m_SizeField, &m_nSizeLimit}}) {
+    for (auto [field, member] :
+         {std::pair{&m_TimeField, &m_nTimeLimit}, std::pair{&m_SizeField, &m_nSizeLimit}}) {
         if (duringRecording && field->m_bEditing) continue;  // taken when the user ends the edit
         const auto value = ReadLimit(*field, duringRecording);
         if (!value) return false;
@@ -206,7 +218,8 @@ std::optional<QString> CUtiVirtualDamonDlg::AskSavePath() {
     dialog.setNameFilters({QStringLiteral("TS Files (*.ts)"), QStringLiteral("All Files (*.*)")});
     // No file name is proposed; the dialog opens where the current record file lies.
     const QFileInfo current(m_pFilePath->text());
-    if (!m_pFilePath->text().isEmpty() && current.absoluteDir().exists()) dialog.setDirectory(current.absoluteDir());
+    if (!m_pFilePath->text().isEmpty() && current.absoluteDir().exists())
+        dialog.setDirectory(current.absoluteDir());
     // Overwriting an existing file is confirmed by the dialog itself (no DontConfirmOverwrite).
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
@@ -226,14 +239,17 @@ std::string CUtiVirtualDamonDlg::CreateFailedText(const std::string& path, int e
            ". Choose another folder or file name.";
 }
 
-std::string CUtiVirtualDamonDlg::WriteFailedText(const std::string& path, int error, std::uint64_t lostBytes) {
+std::string CUtiVirtualDamonDlg::WriteFailedText(const std::string& path, int error,
+                                                 std::uint64_t lostBytes) {
     if (error == EPIPE || error == ECANCELED) {
-        return "Recording stopped: the program reading " + path + " stopped reading: " + std::to_string(lostBytes) +
+        return "Recording stopped: the program reading " + path +
+               " stopped reading: " + std::to_string(lostBytes) +
                " bytes were not written. Every byte written before is kept.";
     }
     if (error == ENOENT) {
         return "Recording stopped: the record file " + path +
-               " was deleted during the recording; the bytes written into it are gone. Start Record again to "
+               " was deleted during the recording; the bytes written into it are gone. Start "
+               "Record again to "
                "record into a new file.";
     }
     return "Recording stopped: writing " + path + " failed: " + Reason(error) +
@@ -246,9 +262,13 @@ void CUtiVirtualDamonDlg::ReportWriteFailure() {
     }
 }
 
-void CUtiVirtualDamonDlg::StartTimer() { m_pTimer->start(kTickMilliseconds); }
+void CUtiVirtualDamonDlg::StartTimer() {
+    m_pTimer->start(kTickMilliseconds);
+}
 
-void CUtiVirtualDamonDlg::KillTimer() { m_pTimer->stop(); }
+void CUtiVirtualDamonDlg::KillTimer() {
+    m_pTimer->stop();
+}
 
 void CUtiVirtualDamonDlg::OnStartRecord() {
     if (m_bRecording) {

@@ -41,7 +41,8 @@ public:
     static constexpr std::uint32_t kMaxSizeLimit = 800000;
 
     static constexpr const char* kDefaultRecordPath = "c:\\Vantor-capture.ts";
-    static constexpr const char* kAlreadyStarted = "Record is started! Please wait or cancel record.";
+    static constexpr const char* kAlreadyStarted =
+        "Record is started! Please wait or cancel record.";
     static constexpr const char* kNotLocked = "Signal is not locked! Please check signal first.";
     static constexpr const char* kNotStarted = "Record is not started!";
     static constexpr const char* kStopped = "Record Stopped!";
@@ -86,7 +87,7 @@ private:
         QLineEdit* m_pEdit;
         std::uint32_t m_nMinimum;
         std::uint32_t m_nMaximum;
-        bool m_bEditing;                     // typed into since its last Enter or focus change
+        bool m_bEditing;                      // typed into since its last Enter or focus change
         std::optional<QString> m_strRefused;  // the last text refused with a prompt
     };
 

@@ -11,12 +11,12 @@
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "graph/tuning.h"
+#include "pages/settings/mode_dlg.h"
 #include "platform/ui/qt/data_exchange.h"
 #include "platform/ui/qt/lossless_text.h"
 #include "platform/win/c_number.h"
 #include "platform/win/known_folders.h"
 #include "record/recording.h"
-#include "pages/settings/mode_dlg.h"
 
 namespace {
 

@@ -53,7 +53,9 @@ public:
 
     void LoadSettings();
     // Called after each "Lock TP" (not after other tunes, such as the input stream's "Apply").
-    void SetLockTpListener(std::function<void()> listener) { m_fnLockTpListener = std::move(listener); }
+    void SetLockTpListener(std::function<void()> listener) {
+        m_fnLockTpListener = std::move(listener);
+    }
 
     std::int32_t CodeTypeIndex() const { return m_nCodeType; }
     std::int32_t CodeValue() const { return m_nCodeValue; }

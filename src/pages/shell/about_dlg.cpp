@@ -2,26 +2,26 @@
 
 #include <QLabel>
 
-#include "pages/shell/app_resources.h"
 #include "core/version_text.h"
+#include "pages/shell/app_resources.h"
 
 namespace {
 
 DialogTemplate AboutTemplate() {
     using enum ControlKind;
-    return DialogTemplate{CAboutDlg::kIdd,
-                          "VLKArden Skarveld",
-                          247,
-                          65,
-                          {
-                              {kStaticId, Icon, "", 11, 10, 20, 20, ControlStyle::kNone, {}, "Program icon"},
-                              {kStaticId, Label, "VLKArden Skarveld Tool", 40, 10, 0, 0},
-                              {kStaticId, Label, "Version:", 40, 22, 0, 0},
-                              {CAboutDlg::kIdVersion, Label, "", 74, 22, 120, 8, ControlStyle::kNone, {}, "Version"},
-                              {kStaticId, Label, "A tool for satellite DVB-S/S2 tuner cards.",
-                               40, 36, 0, 0},
-                              {IDOK, DefaultPushButton, "OK", 190, 44, 50, 14},
-                          }};
+    return DialogTemplate{
+        CAboutDlg::kIdd,
+        "VLKArden Skarveld",
+        247,
+        65,
+        {
+            {kStaticId, Icon, "", 11, 10, 20, 20, ControlStyle::kNone, {}, "Program icon"},
+            {kStaticId, Label, "VLKArden Skarveld Tool", 40, 10, 0, 0},
+            {kStaticId, Label, "Version:", 40, 22, 0, 0},
+            {CAboutDlg::kIdVersion, Label, "", 74, 22, 120, 8, ControlStyle::kNone, {}, "Version"},
+            {kStaticId, Label, "A tool for satellite DVB-S/S2 tuner cards.", 40, 36, 0, 0},
+            {IDOK, DefaultPushButton, "OK", 190, 44, 50, 14},
+        }};
 }
 
 }  // namespace

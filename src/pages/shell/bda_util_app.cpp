@@ -1,9 +1,9 @@
 #include "pages/shell/bda_util_app.h"
 
-#include "pages/shell/bda_util_dlg.h"
-#include "pages/shell/device_list.h"
 #include "core/diagnostic_log.h"
 #include "core/process_globals.h"
+#include "pages/shell/bda_util_dlg.h"
+#include "pages/shell/device_list.h"
 #include "platform/com/co_create.h"
 #include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"

@@ -1,5 +1,7 @@
 #include "pages/shell/bda_util_dlg.h"
 
+#include <fmt/format.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -11,23 +13,22 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWindow>
-#include <fmt/format.h>
 
-#include "pages/shell/about_dlg.h"
-#include "pages/shell/app_resources.h"
 #include "core/process_globals.h"
-#include "pages/shell/resource_strings.h"
 #include "core/version_text.h"
 #include "graph/driver_control.h"
 #include "graph/tuning.h"
+#include "pages/positioner/position_dlg.h"
+#include "pages/record/uti_virtual_damon_dlg.h"
+#include "pages/settings/bdacontrol_dlg.h"
+#include "pages/shell/about_dlg.h"
+#include "pages/shell/app_resources.h"
+#include "pages/shell/resource_strings.h"
 #include "platform/ui/qt/property_page.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/ui/qt/sorted_combo.h"
 #include "platform/win/c_number.h"
 #include "platform/win/system_clock.h"
-#include "pages/positioner/position_dlg.h"
-#include "pages/record/uti_virtual_damon_dlg.h"
-#include "pages/settings/bdacontrol_dlg.h"
 #include "status/signal_monitor.h"
 #include "status/stream_info.h"
 
@@ -38,7 +39,8 @@ using namespace stream_info_ids;
 DialogTemplate MainWindowTemplate() {
     using enum ControlKind;
     using namespace ControlStyle;
-    constexpr int kLeftLabel = 8, kLeftField = 70, kFieldWidth = 80, kRightLabel = 158, kRightField = 236, kRightWidth = 70;
+    constexpr int kLeftLabel = 8, kLeftField = 70, kFieldWidth = 80, kRightLabel = 158,
+                  kRightField = 236, kRightWidth = 70;
     auto row = [](int y) { return 274 + 16 * y; };
     return DialogTemplate{
         CBDAUtilDlg::kIdd,
@@ -51,10 +53,28 @@ DialogTemplate MainWindowTemplate() {
             {kStaticId, GroupBox, "", 4, 208, 308, 36, kNone, {}, "Signal"},
             {kStaticId, Label, "Strength:", 9, 217, 0, 0},
             {CBDAUtilDlg::kIdStrengthText, Edit, "", 61, 215, 32, 12, kDisabled | kBorder},
-            {CBDAUtilDlg::kIdStrengthBar, ProgressBar, "", 105, 216, 68, 9, kSmooth, {}, "Strength bar"},
+            {CBDAUtilDlg::kIdStrengthBar,
+             ProgressBar,
+             "",
+             105,
+             216,
+             68,
+             9,
+             kSmooth,
+             {},
+             "Strength bar"},
             {kStaticId, Label, "Quality:", 10, 230, 0, 0},
             {CBDAUtilDlg::kIdQualityText, Edit, "", 61, 229, 32, 12, kDisabled | kBorder},
-            {CBDAUtilDlg::kIdQualityBar, ProgressBar, "", 105, 230, 68, 9, kSmooth, {}, "Quality bar"},
+            {CBDAUtilDlg::kIdQualityBar,
+             ProgressBar,
+             "",
+             105,
+             230,
+             68,
+             9,
+             kSmooth,
+             {},
+             "Quality bar"},
             {kStaticId, Label, "LockStatus:", 180, 224, 0, 0},
             // Wider than the 34 units of the original layout: "UNLOCKED" needs it in this font.
             {CBDAUtilDlg::kIdLockText, Edit, "", 229, 221, 42, 14, kDisabled | kBorder},
@@ -64,7 +84,16 @@ DialogTemplate MainWindowTemplate() {
             {kIfFrequency, Edit, "", 40, 248, 60, 12, kReadOnly},
             {kStaticId, Label, "KHz", 104, 250, 0, 0},
             // Named apart from the "SymbolRate:" field of the Tuner Setting page in this window.
-            {kStaticId, Label, "SymbolRate:", kRightLabel, 250, 0, 0, kNone, {}, "Carrier SymbolRate: label"},
+            {kStaticId,
+             Label,
+             "SymbolRate:",
+             kRightLabel,
+             250,
+             0,
+             0,
+             kNone,
+             {},
+             "Carrier SymbolRate: label"},
             {kSymbolRate, Edit, "", 210, 248, 60, 12, kReadOnly, {}, "Carrier SymbolRate:"},
             {kStaticId, Label, "Bds", 274, 250, 0, 0},
 
@@ -120,20 +149,24 @@ CBDAUtilDlg::CBDAUtilDlg(QWidget* parent)
     m_pTunerPage = new CBdacontrolDlg(m_pSheet);
     m_pCapturePage = new CUtiVirtualDamonDlg(m_pSheet);
     m_pPositionerPage = new CPositionDlg(m_pSheet);
-    if (auto* apply = Item<QPushButton>(kIdApply)) connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
+    if (auto* apply = Item<QPushButton>(kIdApply))
+        connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
     m_pTunerPage->SetLockTpListener([this] { OnTransponderLocked(); });
     if (auto* banner = Item<QLabel>(kIdBanner)) {
         banner->setPixmap(LoadBanner(banner->size(), banner->devicePixelRatioF()));
     }
 }
 
-CBDAUtilDlg::~CBDAUtilDlg() { DestroyWindow(); }
+CBDAUtilDlg::~CBDAUtilDlg() {
+    DestroyWindow();
+}
 
 bool CBDAUtilDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // The system menu's About item: a context-menu entry on this platform (contextMenuEvent).
     setWindowIcon(m_hAppIcon);
-    setWindowTitle(QString::fromStdString(fmt::format("{} Skarveld - Version: {}", g_strDeviceName, GetVersionText(nullptr))));
+    setWindowTitle(QString::fromStdString(
+        fmt::format("{} Skarveld - Version: {}", g_strDeviceName, GetVersionText(nullptr))));
     Item<QLineEdit>(kIdLockText)->setText(QStringLiteral("unlock"));
     Item<QLineEdit>(kIdStrengthText)->setText(QStringLiteral("0"));
     Item<QLineEdit>(kIdQualityText)->setText(QStringLiteral("0"));
@@ -145,7 +178,8 @@ bool CBDAUtilDlg::OnInitDialog() {
     m_pSheet->show();
     PlaceSheet();
     // The keyboard starts in the first page, where Enter is "Lock TP".
-    for (QWidget* child : m_pTunerPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    for (QWidget* child :
+         m_pTunerPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (child->isEnabled() && !child->isHidden() && (child->focusPolicy() & Qt::TabFocus)) {
             child->setFocus();
             break;
@@ -170,7 +204,8 @@ void CBDAUtilDlg::PlaceSheet() {
     const QWidget* banner = GetDlgItem(kIdBanner);
     const QWidget* separator = GetDlgItem(kIdSeparator);
     const int bannerBottom = banner->geometry().bottom() + 1;
-    m_pSheet->setGeometry(0, bannerBottom + 2, separator->width(), separator->geometry().top() - bannerBottom);
+    m_pSheet->setGeometry(0, bannerBottom + 2, separator->width(),
+                          separator->geometry().top() - bannerBottom);
 }
 
 void CBDAUtilDlg::OnDestroy() {
@@ -203,17 +238,21 @@ void CBDAUtilDlg::done(int result) {
     CDialog::done(result);
 }
 
-bool CBDAUtilDlg::StopRequested() const { return m_bStopMonitor.load() != 0; }
+bool CBDAUtilDlg::StopRequested() const {
+    return m_bStopMonitor.load() != 0;
+}
 
 void CBDAUtilDlg::WaitOrStop(std::uint32_t milliseconds) {
     std::unique_lock guard(m_waitLock);
-    m_stopSignal.wait_for(guard, std::chrono::milliseconds(milliseconds), [this] { return m_bStopMonitor.load() != 0; });
+    m_stopSignal.wait_for(guard, std::chrono::milliseconds(milliseconds),
+                          [this] { return m_bStopMonitor.load() != 0; });
 }
 
 void CBDAUtilDlg::ShowSignal(const SignalReading& reading) {
     OnWindowThread(this, [this, reading] {
         const bool locked = reading.locked == 1;
-        Item<QLineEdit>(kIdLockText)->setText(locked ? QStringLiteral("LOCKED") : QStringLiteral("UNLOCKED"));
+        Item<QLineEdit>(kIdLockText)
+            ->setText(locked ? QStringLiteral("LOCKED") : QStringLiteral("UNLOCKED"));
         Item<QLineEdit>(kIdStrengthText)->setText(QString::number(reading.strength));
         Item<QLineEdit>(kIdQualityText)->setText(QString::number(reading.quality));
         Item<QProgressBar>(kIdQualityBar)->setValue(std::min<int>(reading.quality, 100));
@@ -224,7 +263,9 @@ void CBDAUtilDlg::ShowSignal(const SignalReading& reading) {
     });
 }
 
-int CBDAUtilDlg::UpdateStreamInfo(bool locked) { return ::UpdateStreamInfo(locked, *this); }
+int CBDAUtilDlg::UpdateStreamInfo(bool locked) {
+    return ::UpdateStreamInfo(locked, *this);
+}
 
 void CBDAUtilDlg::SetText(int controlId, const std::string& text) {
     OnWindowThread(this, [this, controlId, text = QString::fromStdString(text)] {
@@ -234,7 +275,8 @@ void CBDAUtilDlg::SetText(int controlId, const std::string& text) {
 
 void CBDAUtilDlg::AddInputStreamId(const std::string& identifier, std::uint64_t tune) {
     OnWindowThread(this, [this, tune, text = QString::fromStdString(identifier)] {
-        if (tune < m_nStreamsSinceTune) return;  // read before the last "Lock TP": another carrier's
+        if (tune < m_nStreamsSinceTune)
+            return;  // read before the last "Lock TP": another carrier's
         auto* list = Item<QComboBox>(kIdInputStreamList);
         // An equal item, not one that begins with it: "12" listed must not keep out 1.
         if (list->findText(text, Qt::MatchFixedString) < 0) SortedCombo::AddString(list, text);
@@ -259,7 +301,8 @@ void CBDAUtilDlg::OnApplyStreamId() {
 }
 
 bool CBDAUtilDlg::DefWindowProc(std::uint32_t message, DWORD wParam) {
-    if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEREMOVEPENDING || wParam == DBT_DEVICEREMOVECOMPLETE)) {
+    if (message == WM_DEVICECHANGE &&
+        (wParam == DBT_DEVICEREMOVEPENDING || wParam == DBT_DEVICEREMOVECOMPLETE)) {
         EndDialog(IDOK);
         return true;
     }
@@ -269,7 +312,8 @@ bool CBDAUtilDlg::DefWindowProc(std::uint32_t message, DWORD wParam) {
 void CBDAUtilDlg::OnHelp() {
     // The desktop's opener takes the place of the shell's "open" verb; the launcher picks the CHM
     // file or the HTML pages and says where the help is when nothing can open it.
-    if (!m_pHelpLauncher) m_pHelpLauncher = std::make_unique<CHelpLauncher>(m_processRunner, g_strWorkDir);
+    if (!m_pHelpLauncher)
+        m_pHelpLauncher = std::make_unique<CHelpLauncher>(m_processRunner, g_strWorkDir);
     m_pHelpLauncher->Open();
 }
 
@@ -286,7 +330,8 @@ void CBDAUtilDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CBDAUtilDlg::mousePressEvent(QMouseEvent* event) {
     // A press on the background moves the window as if its caption had been grabbed.
-    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) windowHandle()->startSystemMove();
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr)
+        windowHandle()->startSystemMove();
     CDialog::mousePressEvent(event);
 }
 

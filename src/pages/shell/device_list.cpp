@@ -11,17 +11,25 @@ namespace {
 DialogTemplate DeviceListTemplate() {
     using enum ControlKind;
     using namespace ControlStyle;
-    return DialogTemplate{
-        CDeviceList::kIdd,
-        "VLK Record : Select device",
-        230,
-        124,
-        {
-            {kStaticId, Label, "Device:", 7, 7, 0, 0},
-            {CDeviceList::kIdDeviceList, ListBox, "", 7, 18, 216, 78, kBorder | kVerticalScroll, {}, "Device:"},
-            {IDOK, DefaultPushButton, "OK", 119, 103, 50, 14},
-            {IDCANCEL, PushButton, "Cancel", 173, 103, 50, 14},
-        }};
+    return DialogTemplate{CDeviceList::kIdd,
+                          "VLK Record : Select device",
+                          230,
+                          124,
+                          {
+                              {kStaticId, Label, "Device:", 7, 7, 0, 0},
+                              {CDeviceList::kIdDeviceList,
+                               ListBox,
+                               "",
+                               7,
+                               18,
+                               216,
+                               78,
+                               kBorder | kVerticalScroll,
+                               {},
+                               "Device:"},
+                              {IDOK, DefaultPushButton, "OK", 119, 103, 50, 14},
+                              {IDCANCEL, PushButton, "Cancel", 173, 103, 50, 14},
+                          }};
 }
 
 }  // namespace

@@ -27,17 +27,20 @@ std::string CHelpLauncher::NotOpenedText(const std::string& htmlIndexPath,
 void CHelpLauncher::Open() {
     if (m_bAsking) return;
     m_bAsking = true;
-    m_runner.Query(kMimeQuery, {"query", "default", kChmMimeType}, kQueryTimeoutMs,
-                   [this](const std::optional<std::string>& answer) {
-                       m_bAsking = false;
-                       // xdg-mime prints the desktop file of the default program, or nothing. A
-                       // query that fails or hangs counts as nothing: the HTML pages are the safer
-                       // choice then.
-                       OpenWith(answer && answer->find_first_not_of(" \t\r\n") != std::string::npos);
-                   });
+    m_runner.Query(
+        kMimeQuery, {"query", "default", kChmMimeType}, kQueryTimeoutMs,
+        [this](const std::optional<std::string>& answer) {
+            m_bAsking = false;
+            // xdg-mime prints the desktop file of the default program, or nothing. A
+            // query that fails or hangs counts as nothing: the HTML pages are the safer
+            // choice then.
+            OpenWith(answer && answer->find_first_not_of(" \t\r\n") != std::string::npos);
+        });
 }
 
 void CHelpLauncher::OpenWith(bool chmViewerRegistered) {
-    if (m_runner.StartDetached(kOpener, {chmViewerRegistered ? ChmPath() : HtmlIndexPath()}, m_strProgramDir)) return;
+    if (m_runner.StartDetached(kOpener, {chmViewerRegistered ? ChmPath() : HtmlIndexPath()},
+                               m_strProgramDir))
+        return;
     AfxMessageBox(NotOpenedText(HtmlIndexPath(), ChmPath()));
 }

@@ -1,9 +1,9 @@
 // The program: the platform's classes, the card drivers' devices, then the application object.
 #include <QApplication>
 
-#include "pages/shell/bda_util_app.h"
 #include "drivers/linuxdvb/linux_dvb_device_provider.h"
 #include "drivers/sim/sim_device_provider.h"
+#include "pages/shell/bda_util_app.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/devices/system_device_enum.h"
 #include "platform/devices/udev_device_monitor.h"

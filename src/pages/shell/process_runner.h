@@ -16,9 +16,10 @@ public:
     // Runs `program` without waiting for it: `answer` is called once, later, on the calling
     // thread's event loop. The program is killed after `timeoutMs`. A runner destroyed first
     // kills what still runs and calls nothing.
-    virtual void Query(const std::string& program, const std::vector<std::string>& arguments, int timeoutMs,
-                       Answer answer) = 0;
+    virtual void Query(const std::string& program, const std::vector<std::string>& arguments,
+                       int timeoutMs, Answer answer) = 0;
     // Starts `program` to run on by itself and never waits for it. False when it could not start.
-    virtual bool StartDetached(const std::string& program, const std::vector<std::string>& arguments,
+    virtual bool StartDetached(const std::string& program,
+                               const std::vector<std::string>& arguments,
                                const std::string& workingDirectory) = 0;
 };

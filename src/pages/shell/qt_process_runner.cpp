@@ -16,8 +16,8 @@ QStringList ToQt(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-void CQtProcessRunner::Query(const std::string& program, const std::vector<std::string>& arguments, int timeoutMs,
-                             Answer answer) {
+void CQtProcessRunner::Query(const std::string& program, const std::vector<std::string>& arguments,
+                             int timeoutMs, Answer answer) {
     auto* process = new QProcess(&m_queries);
     process->setProgram(QString::fromStdString(program));
     process->setArguments(ToQt(arguments));
@@ -33,13 +33,16 @@ void CQtProcessRunner::Query(const std::string& program, const std::vector<std::
         process->deleteLater();
         call(std::move(output));
     };
-    QObject::connect(process, &QProcess::errorOccurred, process, [reply](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) reply(std::nullopt);
-    });
-    QObject::connect(process, &QProcess::finished, process, [process, reply](int code, QProcess::ExitStatus status) {
-        if (status != QProcess::NormalExit || code != 0) return reply(std::nullopt);
-        reply(process->readAllStandardOutput().toStdString());
-    });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [reply](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) reply(std::nullopt);
+                     });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, reply](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0)
+                             return reply(std::nullopt);
+                         reply(process->readAllStandardOutput().toStdString());
+                     });
     // A program that runs too long is killed; its end then answers nothing.
     QTimer::singleShot(timeoutMs, process, [process] { process->kill(); });
     process->start();
@@ -54,7 +57,8 @@ CQtProcessRunner::~CQtProcessRunner() {
     }
 }
 
-bool CQtProcessRunner::StartDetached(const std::string& program, const std::vector<std::string>& arguments,
+bool CQtProcessRunner::StartDetached(const std::string& program,
+                                     const std::vector<std::string>& arguments,
                                      const std::string& workingDirectory) {
     return QProcess::startDetached(QString::fromStdString(program), ToQt(arguments),
                                    QString::fromStdString(workingDirectory));

@@ -12,7 +12,8 @@ inline constexpr ULONG kBdaDemodulatorNode = 1;  // digital demodulator
 struct IBDA_Topology : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{79B56888-7FEA-4690-B45D-38FD3C7849BE}");
     // The control node between an input and an output pin, of one node type.
-    virtual HRESULT GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType, IUnknown** node) = 0;
+    virtual HRESULT GetControlNode(ULONG inputPinId, ULONG outputPinId, ULONG nodeType,
+                                   IUnknown** node) = 0;
 
 protected:
     ~IBDA_Topology() = default;
@@ -31,7 +32,7 @@ protected:
 
 struct IBDA_FrequencyFilter : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{71985F47-1CA1-11D3-9CC8-00C04F7971E0}");
-    virtual HRESULT put_Frequency(ULONG frequency) = 0;   // in units of the multiplier (kHz)
+    virtual HRESULT put_Frequency(ULONG frequency) = 0;  // in units of the multiplier (kHz)
     virtual HRESULT get_Frequency(ULONG* frequency) = 0;
     virtual HRESULT put_Polarity(Polarisation polarity) = 0;
     virtual HRESULT get_Polarity(Polarisation* polarity) = 0;
@@ -44,7 +45,7 @@ protected:
 
 struct IBDA_LNBInfo : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{992CF102-49F9-4719-A664-C4F23E2408F4}");
-    virtual HRESULT put_LocalOscillatorFrequencyLowBand(ULONG frequency) = 0;   // kHz
+    virtual HRESULT put_LocalOscillatorFrequencyLowBand(ULONG frequency) = 0;  // kHz
     virtual HRESULT get_LocalOscillatorFrequencyLowBand(ULONG* frequency) = 0;
     virtual HRESULT put_LocalOscillatorFrequencyHighBand(ULONG frequency) = 0;
     virtual HRESULT get_LocalOscillatorFrequencyHighBand(ULONG* frequency) = 0;
@@ -87,8 +88,11 @@ protected:
 };
 
 // The media type on which a network provider connects to a tuner's "Input0" pin.
-inline constexpr GUID KSDATAFORMAT_TYPE_BDA_ANTENNA = com::MakeGuid("{71985F41-1CA1-11D3-9CC8-00C04F7971E0}");
+inline constexpr GUID KSDATAFORMAT_TYPE_BDA_ANTENNA =
+    com::MakeGuid("{71985F41-1CA1-11D3-9CC8-00C04F7971E0}");
 // The media type of a tuner's transport output, and of the capture filter's input: the subtype
 // names the card's own medium, so a tuner connects only to a capture filter of the same card.
-inline constexpr GUID KSDATAFORMAT_TYPE_STREAM = com::MakeGuid("{E436EB83-524F-11CE-9F53-0020AF0BA770}");
-inline constexpr GUID KSDATAFORMAT_SPECIFIER_BDA_TRANSPORT = com::MakeGuid("{8DEDA6FD-AC5F-4334-8ECF-A4BA8FA7D0F0}");
+inline constexpr GUID KSDATAFORMAT_TYPE_STREAM =
+    com::MakeGuid("{E436EB83-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID KSDATAFORMAT_SPECIFIER_BDA_TRANSPORT =
+    com::MakeGuid("{8DEDA6FD-AC5F-4334-8ECF-A4BA8FA7D0F0}");

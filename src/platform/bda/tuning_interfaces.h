@@ -7,24 +7,51 @@
 #include "platform/com/unknown.h"
 
 enum DVBSystemType { DVB_Cable = 0, DVB_Terrestrial = 1, DVB_Satellite = 2 };
-enum FECMethod { BDA_FEC_METHOD_NOT_SET = -1, BDA_FEC_METHOD_NOT_DEFINED = 0, BDA_FEC_VITERBI = 1, BDA_FEC_RS_204_188 = 2 };
+enum FECMethod {
+    BDA_FEC_METHOD_NOT_SET = -1,
+    BDA_FEC_METHOD_NOT_DEFINED = 0,
+    BDA_FEC_VITERBI = 1,
+    BDA_FEC_RS_204_188 = 2
+};
 enum BinaryConvolutionCodeRate {
-    BDA_BCC_RATE_NOT_SET = -1, BDA_BCC_RATE_NOT_DEFINED = 0, BDA_BCC_RATE_1_2 = 1, BDA_BCC_RATE_2_3 = 2,
-    BDA_BCC_RATE_3_4 = 3, BDA_BCC_RATE_3_5 = 4, BDA_BCC_RATE_4_5 = 5, BDA_BCC_RATE_5_6 = 6,
-    BDA_BCC_RATE_5_11 = 7, BDA_BCC_RATE_7_8 = 8, BDA_BCC_RATE_1_4 = 9, BDA_BCC_RATE_1_3 = 10,
-    BDA_BCC_RATE_2_5 = 11, BDA_BCC_RATE_6_7 = 12, BDA_BCC_RATE_8_9 = 13, BDA_BCC_RATE_9_10 = 14
+    BDA_BCC_RATE_NOT_SET = -1,
+    BDA_BCC_RATE_NOT_DEFINED = 0,
+    BDA_BCC_RATE_1_2 = 1,
+    BDA_BCC_RATE_2_3 = 2,
+    BDA_BCC_RATE_3_4 = 3,
+    BDA_BCC_RATE_3_5 = 4,
+    BDA_BCC_RATE_4_5 = 5,
+    BDA_BCC_RATE_5_6 = 6,
+    BDA_BCC_RATE_5_11 = 7,
+    BDA_BCC_RATE_7_8 = 8,
+    BDA_BCC_RATE_1_4 = 9,
+    BDA_BCC_RATE_1_3 = 10,
+    BDA_BCC_RATE_2_5 = 11,
+    BDA_BCC_RATE_6_7 = 12,
+    BDA_BCC_RATE_8_9 = 13,
+    BDA_BCC_RATE_9_10 = 14
 };
 enum ModulationType {
-    BDA_MOD_NOT_SET = -1, BDA_MOD_NOT_DEFINED = 0, BDA_MOD_QPSK = 20, BDA_MOD_8PSK = 27,
-    BDA_MOD_16APSK = 28, BDA_MOD_32APSK = 29
+    BDA_MOD_NOT_SET = -1,
+    BDA_MOD_NOT_DEFINED = 0,
+    BDA_MOD_QPSK = 20,
+    BDA_MOD_8PSK = 27,
+    BDA_MOD_16APSK = 28,
+    BDA_MOD_32APSK = 29
 };
 enum Polarisation {
-    BDA_POLARISATION_NOT_SET = -1, BDA_POLARISATION_NOT_DEFINED = 0, BDA_POLARISATION_LINEAR_H = 1,
-    BDA_POLARISATION_LINEAR_V = 2, BDA_POLARISATION_CIRCULAR_L = 3, BDA_POLARISATION_CIRCULAR_R = 4
+    BDA_POLARISATION_NOT_SET = -1,
+    BDA_POLARISATION_NOT_DEFINED = 0,
+    BDA_POLARISATION_LINEAR_H = 1,
+    BDA_POLARISATION_LINEAR_V = 2,
+    BDA_POLARISATION_CIRCULAR_L = 3,
+    BDA_POLARISATION_CIRCULAR_R = 4
 };
 enum SpectralInversion {
-    BDA_SPECTRAL_INVERSION_NOT_SET = -1, BDA_SPECTRAL_INVERSION_NOT_DEFINED = 0,
-    BDA_SPECTRAL_INVERSION_AUTOMATIC = 1, BDA_SPECTRAL_INVERSION_NORMAL = 2,
+    BDA_SPECTRAL_INVERSION_NOT_SET = -1,
+    BDA_SPECTRAL_INVERSION_NOT_DEFINED = 0,
+    BDA_SPECTRAL_INVERSION_AUTOMATIC = 1,
+    BDA_SPECTRAL_INVERSION_NORMAL = 2,
     BDA_SPECTRAL_INVERSION_INVERTED = 3
 };
 
@@ -32,7 +59,7 @@ struct ITuneRequest;
 
 struct ILocator : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{286D7F89-760C-4F89-80C4-66841D2507AA}");
-    virtual HRESULT get_CarrierFrequency(LONG* frequency) = 0;   // kHz
+    virtual HRESULT get_CarrierFrequency(LONG* frequency) = 0;  // kHz
     virtual HRESULT put_CarrierFrequency(LONG frequency) = 0;
     virtual HRESULT get_InnerFEC(FECMethod* method) = 0;
     virtual HRESULT put_InnerFEC(FECMethod method) = 0;
@@ -44,7 +71,7 @@ struct ILocator : IUnknown {
     virtual HRESULT put_OuterFECRate(BinaryConvolutionCodeRate rate) = 0;
     virtual HRESULT get_Modulation(ModulationType* modulation) = 0;
     virtual HRESULT put_Modulation(ModulationType modulation) = 0;
-    virtual HRESULT get_SymbolRate(LONG* rate) = 0;              // kSps as the system passes it
+    virtual HRESULT get_SymbolRate(LONG* rate) = 0;  // kSps as the system passes it
     virtual HRESULT put_SymbolRate(LONG rate) = 0;
     virtual HRESULT Clone(ILocator** copy) = 0;
 
@@ -190,8 +217,12 @@ inline constexpr IID IID_IDVBSTuningSpace = IDVBSTuningSpace::kIid;
 inline constexpr IID IID_IDVBSLocator = IDVBSLocator::kIid;
 inline constexpr IID IID_ITuner = ITuner::kIid;
 
-inline constexpr CLSID CLSID_SystemTuningSpaces = com::MakeGuid("{D02AAC50-027E-11D3-9D8E-00C04F72D980}");
-inline constexpr CLSID CLSID_DVBSTuningSpace = com::MakeGuid("{B64016F3-C9A2-4066-96F0-BD9563314726}");
+inline constexpr CLSID CLSID_SystemTuningSpaces =
+    com::MakeGuid("{D02AAC50-027E-11D3-9D8E-00C04F72D980}");
+inline constexpr CLSID CLSID_DVBSTuningSpace =
+    com::MakeGuid("{B64016F3-C9A2-4066-96F0-BD9563314726}");
 inline constexpr CLSID CLSID_DVBSLocator = com::MakeGuid("{1DF7D126-4050-47F0-A7CF-4C4CA9241333}");
-inline constexpr CLSID CLSID_DVBSNetworkProvider = com::MakeGuid("{FA4B375A-45B4-4D45-8440-263957B11623}");
-inline constexpr CLSID CLSID_DVBTuneRequest = com::MakeGuid("{15D6504A-5494-499C-886C-973C9E53B9F1}");
+inline constexpr CLSID CLSID_DVBSNetworkProvider =
+    com::MakeGuid("{FA4B375A-45B4-4D45-8440-263957B11623}");
+inline constexpr CLSID CLSID_DVBTuneRequest =
+    com::MakeGuid("{15D6504A-5494-499C-886C-973C9E53B9F1}");

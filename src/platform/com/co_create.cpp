@@ -26,5 +26,7 @@ void CoUninitialize() {
 }
 
 namespace com {
-int InitializationDepthOfThisThread() { return t_initDepth; }
+int InitializationDepthOfThisThread() {
+    return t_initDepth;
+}
 }  // namespace com

@@ -8,7 +8,8 @@ inline constexpr DWORD COINIT_MULTITHREADED = 0x0;
 inline constexpr DWORD COINIT_SPEED_OVER_MEMORY = 0x8;
 
 // Creates a registered class; REGDB_E_CLASSNOTREG when none is registered. On failure *ppv is null.
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* pOuter, DWORD clsContext, REFIID iid, void** ppv);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* pOuter, DWORD clsContext, REFIID iid,
+                         void** ppv);
 
 template <typename T>
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* pOuter, DWORD clsContext, T** out) {

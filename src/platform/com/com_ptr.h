@@ -1,5 +1,6 @@
 #pragma once
-// A counted interface reference: one AddRef when it takes a reference, one Release when it drops it.
+// A counted interface reference: one AddRef when it takes a reference, one Release when it drops
+// it.
 #include <cstddef>
 #include <utility>
 

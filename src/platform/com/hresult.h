@@ -4,7 +4,9 @@
 
 using HRESULT = std::int32_t;
 
-constexpr HRESULT MakeHresult(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+constexpr HRESULT MakeHresult(std::uint32_t bits) {
+    return static_cast<HRESULT>(bits);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -36,5 +38,9 @@ inline constexpr HRESULT E_PROP_SET_UNSUPPORTED = MakeHresult(0x80070492);
 inline constexpr HRESULT HRESULT_ERROR_NOT_SUPPORTED = MakeHresult(0x80070032);
 inline constexpr HRESULT HRESULT_ERROR_GEN_FAILURE = MakeHresult(0x8007001F);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}

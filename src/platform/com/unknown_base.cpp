@@ -9,7 +9,9 @@ HRESULT CUnknown::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     return E_NOINTERFACE;
 }
 
-ULONG CUnknown::NonDelegatingAddRef() { return ++m_cRef; }
+ULONG CUnknown::NonDelegatingAddRef() {
+    return ++m_cRef;
+}
 
 ULONG CUnknown::NonDelegatingRelease() {
     const ULONG remaining = --m_cRef;

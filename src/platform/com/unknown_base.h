@@ -62,9 +62,13 @@ HRESULT AnswerNewObject(T* object, REFIID iid, void** ppv) {
     return hr;
 }
 
-#define DECLARE_IUNKNOWN                                                      \
-    HRESULT QueryInterface(REFIID iid, void** ppv) override {                 \
-        return GetOwner()->QueryInterface(iid, ppv);                          \
-    }                                                                         \
-    ULONG AddRef() override { return GetOwner()->AddRef(); }                  \
-    ULONG Release() override { return GetOwner()->Release(); }
+#define DECLARE_IUNKNOWN                                      \
+    HRESULT QueryInterface(REFIID iid, void** ppv) override { \
+        return GetOwner()->QueryInterface(iid, ppv);          \
+    }                                                         \
+    ULONG AddRef() override {                                 \
+        return GetOwner()->AddRef();                          \
+    }                                                         \
+    ULONG Release() override {                                \
+        return GetOwner()->Release();                         \
+    }

@@ -31,7 +31,8 @@ protected:
 struct IMoniker : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{0000000F-0000-0000-C000-000000000046}");
     virtual HRESULT BindToObject(IBindCtx* bindContext, IMoniker* left, REFIID iid, void** ppv) = 0;
-    virtual HRESULT BindToStorage(IBindCtx* bindContext, IMoniker* left, REFIID iid, void** ppv) = 0;
+    virtual HRESULT BindToStorage(IBindCtx* bindContext, IMoniker* left, REFIID iid,
+                                  void** ppv) = 0;
 
 protected:
     ~IMoniker() = default;
@@ -51,7 +52,8 @@ protected:
 struct ICreateDevEnum : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{29840822-5B84-11D0-BD3B-00A0C911CE86}");
     // S_OK with an enumerator, or S_FALSE and no enumerator when the category has no device.
-    virtual HRESULT CreateClassEnumerator(REFGUID category, IEnumMoniker** enumerator, DWORD flags) = 0;
+    virtual HRESULT CreateClassEnumerator(REFGUID category, IEnumMoniker** enumerator,
+                                          DWORD flags) = 0;
 
 protected:
     ~ICreateDevEnum() = default;

@@ -43,7 +43,9 @@ CDevicePublication& CDevicePublication::operator=(CDevicePublication&& other) no
     return *this;
 }
 
-CDevicePublication::~CDevicePublication() { WithdrawAll(); }
+CDevicePublication::~CDevicePublication() {
+    WithdrawAll();
+}
 
 void CDevicePublication::Publish(int providerRank, DeviceDescriptor device) {
     m_tokens.push_back(CDeviceRegistry::Instance().Publish(providerRank, std::move(device)));

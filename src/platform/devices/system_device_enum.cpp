@@ -9,7 +9,8 @@ HRESULT CSystemDeviceEnum::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     return CUnknown::NonDelegatingQueryInterface(iid, ppv);
 }
 
-HRESULT CSystemDeviceEnum::CreateClassEnumerator(REFGUID category, IEnumMoniker** enumerator, DWORD) {
+HRESULT CSystemDeviceEnum::CreateClassEnumerator(REFGUID category, IEnumMoniker** enumerator,
+                                                 DWORD) {
     if (enumerator == nullptr) return E_POINTER;
     *enumerator = nullptr;
     auto devices = CDeviceRegistry::Instance().Devices(category);
@@ -20,4 +21,6 @@ HRESULT CSystemDeviceEnum::CreateClassEnumerator(REFGUID category, IEnumMoniker*
     return S_OK;
 }
 
-void RegisterDeviceEnumeratorClass() { RegisterComClass<CSystemDeviceEnum>(CLSID_SystemDeviceEnum); }
+void RegisterDeviceEnumeratorClass() {
+    RegisterComClass<CSystemDeviceEnum>(CLSID_SystemDeviceEnum);
+}

@@ -9,7 +9,8 @@ public:
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID iid, void** ppv) override;
 
-    HRESULT CreateClassEnumerator(REFGUID category, IEnumMoniker** enumerator, DWORD flags) override;
+    HRESULT CreateClassEnumerator(REFGUID category, IEnumMoniker** enumerator,
+                                  DWORD flags) override;
 };
 
 // Makes CLSID_SystemDeviceEnum creatable.

@@ -10,7 +10,8 @@
 CUdevDeviceMonitor::CUdevDeviceMonitor() {
     m_pUdev = udev_new();
     if (m_pUdev != nullptr) m_pMonitor = udev_monitor_new_from_netlink(m_pUdev, "udev");
-    if (m_pMonitor == nullptr || udev_monitor_filter_add_match_subsystem_devtype(m_pMonitor, "dvb", nullptr) < 0 ||
+    if (m_pMonitor == nullptr ||
+        udev_monitor_filter_add_match_subsystem_devtype(m_pMonitor, "dvb", nullptr) < 0 ||
         udev_monitor_enable_receiving(m_pMonitor) < 0 || ::pipe(m_wakePipe) != 0) {
         OutputDebugStringA("udev device events are not available: device removal is not watched");
         return;

@@ -14,7 +14,8 @@ inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
 }
 
 inline std::uint32_t GetLe32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
 }
 
 }  // namespace driver_bytes

@@ -9,10 +9,11 @@ inline constexpr DWORD KSPROPERTY_SUPPORT_SET = 2;
 
 struct IKsPropertySet : IUnknown {
     static constexpr IID kIid = com::MakeGuid("{31EFAC30-515C-11D0-A9AA-00AA0061BE93}");
-    virtual HRESULT Set(REFGUID propertySet, DWORD propertyId, void* instanceData, DWORD instanceLength,
-                        void* propertyData, DWORD dataLength) = 0;
-    virtual HRESULT Get(REFGUID propertySet, DWORD propertyId, void* instanceData, DWORD instanceLength,
-                        void* propertyData, DWORD dataLength, DWORD* bytesReturned) = 0;
+    virtual HRESULT Set(REFGUID propertySet, DWORD propertyId, void* instanceData,
+                        DWORD instanceLength, void* propertyData, DWORD dataLength) = 0;
+    virtual HRESULT Get(REFGUID propertySet, DWORD propertyId, void* instanceData,
+                        DWORD instanceLength, void* propertyData, DWORD dataLength,
+                        DWORD* bytesReturned) = 0;
     virtual HRESULT QuerySupported(REFGUID propertySet, DWORD propertyId, DWORD* typeSupport) = 0;
 
 protected:

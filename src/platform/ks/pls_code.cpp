@@ -6,7 +6,9 @@ namespace {
 constexpr std::uint32_t kRegisterStates = (1u << 18) - 1;  // every state but 0
 
 // One step of the x-sequence: the register shifts right, the new bit enters at bit 17.
-constexpr std::uint32_t Next(std::uint32_t x) { return (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1); }
+constexpr std::uint32_t Next(std::uint32_t x) {
+    return (((x ^ (x >> 7)) & 1u) << 17) | (x >> 1);
+}
 
 }  // namespace
 

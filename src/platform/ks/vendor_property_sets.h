@@ -30,23 +30,36 @@ inline constexpr DWORD KSPROPERTY_CTRL_MODCODES = 21;
 constexpr std::string_view VendorPropertyName(const GUID& set, DWORD id) {
     if (set == KSPROPSETID_BdaExt) {
         switch (id) {
-            case KSPROPERTY_BDA_GET_MEDIAINFO: return "KSPROPERTY_BDA_GET_MEDIAINFO";
-            case KSPROPERTY_BDA_STREAMTYPE_PARAMS: return "KSPROPERTY_BDA_STREAMTYPE_PARAMS";
-            case KSPROPERTY_BDA_INPUTMULTISTREAMID: return "KSPROPERTY_BDA_INPUTMULTISTREAMID";
-            case KSPROPERTY_BDA_DISEQC: return "KSPROPERTY_BDA_DISEQC";
-            case KSPROPERTY_BDA_GOLDCODE: return "KSPROPERTY_BDA_GOLDCODE";
-            case KSPROPERTY_BDA_MODCODES: return "KSPROPERTY_BDA_MODCODES";
-            default: return {};
+            case KSPROPERTY_BDA_GET_MEDIAINFO:
+                return "KSPROPERTY_BDA_GET_MEDIAINFO";
+            case KSPROPERTY_BDA_STREAMTYPE_PARAMS:
+                return "KSPROPERTY_BDA_STREAMTYPE_PARAMS";
+            case KSPROPERTY_BDA_INPUTMULTISTREAMID:
+                return "KSPROPERTY_BDA_INPUTMULTISTREAMID";
+            case KSPROPERTY_BDA_DISEQC:
+                return "KSPROPERTY_BDA_DISEQC";
+            case KSPROPERTY_BDA_GOLDCODE:
+                return "KSPROPERTY_BDA_GOLDCODE";
+            case KSPROPERTY_BDA_MODCODES:
+                return "KSPROPERTY_BDA_MODCODES";
+            default:
+                return {};
         }
     }
     if (set == KSPROPSETID_Ctrl) {
         switch (id) {
-            case KSPROPERTY_CTRL_PRESENT: return "KSPROPERTY_CTRL_PRESENT";
-            case KSPROPERTY_CTRL_TUNER: return "KSPROPERTY_CTRL_TUNER";
-            case KSPROPERTY_CTRL_GET_MEDIAINFO: return "KSPROPERTY_CTRL_GET_MEDIAINFO";
-            case KSPROPERTY_CTRL_GOLDCODE: return "KSPROPERTY_CTRL_GOLDCODE";
-            case KSPROPERTY_CTRL_MODCODES: return "KSPROPERTY_CTRL_MODCODES";
-            default: return {};
+            case KSPROPERTY_CTRL_PRESENT:
+                return "KSPROPERTY_CTRL_PRESENT";
+            case KSPROPERTY_CTRL_TUNER:
+                return "KSPROPERTY_CTRL_TUNER";
+            case KSPROPERTY_CTRL_GET_MEDIAINFO:
+                return "KSPROPERTY_CTRL_GET_MEDIAINFO";
+            case KSPROPERTY_CTRL_GOLDCODE:
+                return "KSPROPERTY_CTRL_GOLDCODE";
+            case KSPROPERTY_CTRL_MODCODES:
+                return "KSPROPERTY_CTRL_MODCODES";
+            default:
+                return {};
         }
     }
     return {};

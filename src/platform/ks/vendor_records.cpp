@@ -33,7 +33,8 @@ CodeRecord CodeRecord::For(std::int32_t value, std::int32_t type) {
     return record;
 }
 
-void ModCodeFilterRecord::Append(std::uint32_t modCode, std::uint32_t selector1, std::uint32_t selector2) {
+void ModCodeFilterRecord::Append(std::uint32_t modCode, std::uint32_t selector1,
+                                 std::uint32_t selector2) {
     if (count >= kMaxEntries) return;
     entries[count++] = Entry{modCode, selector1, selector2};
 }
@@ -54,12 +55,27 @@ namespace {
 // The fields in record order, for every direction.
 template <typename Record>
 auto Fields(Record& r) {
-    return std::array{&r.ifFrequency, &r.symbolRate, &r.standard, &r.modCode, &r.dvbsCodeRate,
-                      &r.modulation, &r.streamType, &r.inputStream, &r.codingModulation,
-                      &r.inputSynchro, &r.nullPacketDeletion, &r.rollOff, &r.inputStreamId,
-                      &r.matype1, &r.matype2, &r.spectrum, &r.pilots, &r.frameLength};
+    return std::array{&r.ifFrequency,
+                      &r.symbolRate,
+                      &r.standard,
+                      &r.modCode,
+                      &r.dvbsCodeRate,
+                      &r.modulation,
+                      &r.streamType,
+                      &r.inputStream,
+                      &r.codingModulation,
+                      &r.inputSynchro,
+                      &r.nullPacketDeletion,
+                      &r.rollOff,
+                      &r.inputStreamId,
+                      &r.matype1,
+                      &r.matype2,
+                      &r.spectrum,
+                      &r.pilots,
+                      &r.frameLength};
 }
-static_assert(std::tuple_size_v<decltype(Fields(std::declval<MediaInfoRecord&>()))> == MediaInfoRecord::kFieldCount);
+static_assert(std::tuple_size_v<decltype(Fields(std::declval<MediaInfoRecord&>()))> ==
+              MediaInfoRecord::kFieldCount);
 // Members are packed DWORDs in record order, so the member's place is the field's offset.
 static_assert(offsetof(MediaInfoRecord, inputStreamId) == MediaInfoRecord::kInputStreamIdOffset);
 }  // namespace
@@ -74,13 +90,15 @@ MediaInfoRecord MediaInfoRecord::FromFields(const std::array<std::int32_t, kFiel
 std::array<std::uint8_t, MediaInfoRecord::kSize> MediaInfoRecord::Encode() const {
     std::array<std::uint8_t, kSize> bytes{};
     const auto fields = Fields(*this);
-    for (std::size_t i = 0; i < fields.size(); ++i) PutLe32(&bytes[4 * i], static_cast<std::uint32_t>(*fields[i]));
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        PutLe32(&bytes[4 * i], static_cast<std::uint32_t>(*fields[i]));
     return bytes;
 }
 
 MediaInfoRecord MediaInfoRecord::Decode(std::span<const std::uint8_t, kSize> bytes) {
     MediaInfoRecord record;
     const auto fields = Fields(record);
-    for (std::size_t i = 0; i < fields.size(); ++i) *fields[i] = static_cast<std::int32_t>(GetLe32(&bytes[4 * i]));
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        *fields[i] = static_cast<std::int32_t>(GetLe32(&bytes[4 * i]));
     return record;
 }

@@ -7,11 +7,10 @@
 //
 //   record               size  property
 //   StreamTypeRecord        2  BDA 13 STREAMTYPE_PARAMS
-//   MediaInfoRecord        72  BDA 12 / CTRL 15 GET_MEDIAINFO; BDA 14 INPUTMULTISTREAMID (ISI at 48)
-//   DiseqcMessageRecord   536  BDA 21 DISEQC
-//   CodeRecord            264  BDA 23 / CTRL 20 GOLDCODE
-//   TunerControlRecord    288  CTRL 3 TUNER
-//   ModCodeFilterRecord  1348  BDA 24 / CTRL 21 MODCODES
+//   MediaInfoRecord        72  BDA 12 / CTRL 15 GET_MEDIAINFO; BDA 14 INPUTMULTISTREAMID (ISI at
+//   48) DiseqcMessageRecord   536  BDA 21 DISEQC CodeRecord            264  BDA 23 / CTRL 20
+//   GOLDCODE TunerControlRecord    288  CTRL 3 TUNER ModCodeFilterRecord  1348  BDA 24 / CTRL 21
+//   MODCODES
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -56,8 +55,8 @@ struct TunerControlRecord {
     static constexpr std::size_t kLnbLowOffset = 4;       // MHz
     static constexpr std::size_t kLnbHighOffset = 8;      // MHz
     static constexpr std::size_t kSymbolRateOffset = 12;  // kSps
-    static constexpr std::size_t kPolarityOffset = 16;    // one byte: the page's index, 0 horizontal
-    static constexpr std::size_t kConstantsOffset = 17;   // three bytes: 1, 0, 2
+    static constexpr std::size_t kPolarityOffset = 16;   // one byte: the page's index, 0 horizontal
+    static constexpr std::size_t kConstantsOffset = 17;  // three bytes: 1, 0, 2
     static constexpr std::size_t kDiseqcPortOffset = 20;  // one byte: the page's index, 1..4 = A..D
     static constexpr std::size_t kMessageOffset = 21;
     static constexpr std::size_t kMessageHeadLength = 5;  // what ClearMessageHead zeroes
@@ -66,7 +65,9 @@ struct TunerControlRecord {
     void SetFrequency(std::uint32_t mhz) { driver_bytes::PutLe32(&bytes[kFrequencyOffset], mhz); }
     void SetLnbLow(std::uint32_t mhz) { driver_bytes::PutLe32(&bytes[kLnbLowOffset], mhz); }
     void SetLnbHigh(std::uint32_t mhz) { driver_bytes::PutLe32(&bytes[kLnbHighOffset], mhz); }
-    void SetSymbolRate(std::uint32_t ksps) { driver_bytes::PutLe32(&bytes[kSymbolRateOffset], ksps); }
+    void SetSymbolRate(std::uint32_t ksps) {
+        driver_bytes::PutLe32(&bytes[kSymbolRateOffset], ksps);
+    }
     void SetPolarity(std::uint8_t index) { bytes[kPolarityOffset] = index; }
     void SetConstants() {
         bytes[kConstantsOffset] = 1;

@@ -37,11 +37,17 @@ HRESULT CBaseInputPin::ReceiveMultiple(IMediaSample** samples, LONG count, LONG*
     return hr;
 }
 
-HRESULT CBaseInputPin::ReceiveCanBlock() { return S_OK; }
+HRESULT CBaseInputPin::ReceiveCanBlock() {
+    return S_OK;
+}
 
-HRESULT CBaseInputPin::Notify(IBaseFilter* /*self*/, long /*quality*/) { return E_NOTIMPL; }
+HRESULT CBaseInputPin::Notify(IBaseFilter* /*self*/, long /*quality*/) {
+    return E_NOTIMPL;
+}
 
-HRESULT CBaseInputPin::SetSink(IQualityControl* /*sink*/) { return S_OK; }
+HRESULT CBaseInputPin::SetSink(IQualityControl* /*sink*/) {
+    return S_OK;
+}
 
 HRESULT CBaseInputPin::EndOfStream() {
     const HRESULT hr = CheckStreaming();

@@ -54,11 +54,17 @@ HRESULT CBasePin::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     return CUnknown::NonDelegatingQueryInterface(iid, ppv);
 }
 
-ULONG CBasePin::NonDelegatingAddRef() { return static_cast<IBaseFilter*>(m_pFilter)->AddRef(); }
+ULONG CBasePin::NonDelegatingAddRef() {
+    return static_cast<IBaseFilter*>(m_pFilter)->AddRef();
+}
 
-ULONG CBasePin::NonDelegatingRelease() { return static_cast<IBaseFilter*>(m_pFilter)->Release(); }
+ULONG CBasePin::NonDelegatingRelease() {
+    return static_cast<IBaseFilter*>(m_pFilter)->Release();
+}
 
-bool CBasePin::IsStopped() const { return m_pFilter->IsStopped(); }
+bool CBasePin::IsStopped() const {
+    return m_pFilter->IsStopped();
+}
 
 // The pin's lock is held around its own steps only, never while the receiving pin is called: two
 // filters' state locks are never nested (a sink's lock, held by its owner across
@@ -91,8 +97,9 @@ HRESULT CBasePin::AgreeMediaType(IPin* receivePin, const AM_MEDIA_TYPE* pmt) {
     HRESULT failure = VFW_E_NO_ACCEPTABLE_TYPES;
     for (int round = 0; round < 2; ++round) {
         ComPtr<IEnumMediaTypes> types;
-        const HRESULT hrEnum = round == 0 ? receivePin->EnumMediaTypes(types.ReleaseAndGetAddressOf())
-                                          : EnumMediaTypes(types.ReleaseAndGetAddressOf());
+        const HRESULT hrEnum = round == 0
+                                   ? receivePin->EnumMediaTypes(types.ReleaseAndGetAddressOf())
+                                   : EnumMediaTypes(types.ReleaseAndGetAddressOf());
         if (FAILED(hrEnum) || !types) continue;
         const HRESULT hr = TryMediaTypes(receivePin, pmt, types.Get());
         if (SUCCEEDED(hr)) return S_OK;
@@ -101,7 +108,8 @@ HRESULT CBasePin::AgreeMediaType(IPin* receivePin, const AM_MEDIA_TYPE* pmt) {
     return failure;
 }
 
-HRESULT CBasePin::TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* pmt, IEnumMediaTypes* types) {
+HRESULT CBasePin::TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* pmt,
+                                IEnumMediaTypes* types) {
     if (FAILED(types->Reset())) return E_FAIL;
     HRESULT failure = S_OK;
     for (;;) {
@@ -244,11 +252,17 @@ HRESULT CBasePin::EnumMediaTypes(IEnumMediaTypes** enumerator) {
     return S_OK;
 }
 
-HRESULT CBasePin::EndOfStream() { return E_UNEXPECTED; }
+HRESULT CBasePin::EndOfStream() {
+    return E_UNEXPECTED;
+}
 
-HRESULT CBasePin::BeginFlush() { return E_UNEXPECTED; }
+HRESULT CBasePin::BeginFlush() {
+    return E_UNEXPECTED;
+}
 
-HRESULT CBasePin::EndFlush() { return E_UNEXPECTED; }
+HRESULT CBasePin::EndFlush() {
+    return E_UNEXPECTED;
+}
 
 HRESULT CBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
     if (m_dir == PINDIR_OUTPUT) return E_UNEXPECTED;
@@ -275,12 +289,22 @@ HRESULT CBasePin::CheckConnect(IPin* pin) {
     return S_OK;
 }
 
-HRESULT CBasePin::BreakConnect() { return S_OK; }
+HRESULT CBasePin::BreakConnect() {
+    return S_OK;
+}
 
-HRESULT CBasePin::CompleteConnect(IPin* /*receivePin*/) { return S_OK; }
+HRESULT CBasePin::CompleteConnect(IPin* /*receivePin*/) {
+    return S_OK;
+}
 
-HRESULT CBasePin::Active() { return S_OK; }
+HRESULT CBasePin::Active() {
+    return S_OK;
+}
 
-HRESULT CBasePin::Inactive() { return S_OK; }
+HRESULT CBasePin::Inactive() {
+    return S_OK;
+}
 
-HRESULT CBasePin::Run(REFERENCE_TIME /*start*/) { return S_OK; }
+HRESULT CBasePin::Run(REFERENCE_TIME /*start*/) {
+    return S_OK;
+}

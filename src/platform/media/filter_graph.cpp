@@ -90,8 +90,9 @@ HRESULT CFilterGraph::AddFilter(IBaseFilter* filter, const wchar_t* name) {
     if (FAILED(hr)) {
         ComPtr<IBaseFilter> refused;
         std::lock_guard guard(m_lock);
-        const auto it = std::find_if(m_filters.begin(), m_filters.end(),
-                                     [filter](const Entry& e) { return e.pFilter.Get() == filter; });
+        const auto it = std::find_if(m_filters.begin(), m_filters.end(), [filter](const Entry& e) {
+            return e.pFilter.Get() == filter;
+        });
         if (it != m_filters.end()) {
             refused = std::move(it->pFilter);
             m_filters.erase(it);
@@ -121,8 +122,9 @@ HRESULT CFilterGraph::RemoveFilter(IBaseFilter* filter) {
     ComPtr<IBaseFilter> keep;
     {
         std::lock_guard guard(m_lock);
-        const auto it = std::find_if(m_filters.begin(), m_filters.end(),
-                                     [filter](const Entry& e) { return e.pFilter.Get() == filter; });
+        const auto it = std::find_if(m_filters.begin(), m_filters.end(), [filter](const Entry& e) {
+            return e.pFilter.Get() == filter;
+        });
         if (it == m_filters.end()) return VFW_E_NOT_IN_GRAPH;
         if (m_State.load() != State_Stopped) return VFW_E_NOT_STOPPED;
         keep = std::move(it->pFilter);
@@ -177,9 +179,12 @@ HRESULT CFilterGraph::Disconnect(IPin* pin) {
     return pin->Disconnect();
 }
 
-HRESULT CFilterGraph::Connect(IPin* output, IPin* input) { return ConnectDirect(output, input, nullptr); }
+HRESULT CFilterGraph::Connect(IPin* output, IPin* input) {
+    return ConnectDirect(output, input, nullptr);
+}
 
-std::vector<IBaseFilter*> CFilterGraph::UpstreamFirst(const std::vector<ComPtr<IBaseFilter>>& filters) {
+std::vector<IBaseFilter*> CFilterGraph::UpstreamFirst(
+    const std::vector<ComPtr<IBaseFilter>>& filters) {
     const std::size_t n = filters.size();
     std::vector<std::vector<std::size_t>> downstream(n);
     std::vector<std::size_t> inDegree(n, 0);

@@ -20,7 +20,9 @@ HRESULT CInfTeeInputPin::Receive(IMediaSample* sample) {
     return m_pTee->DeliverToOutputs(sample);
 }
 
-HRESULT CInfTeeInputPin::ReceiveCanBlock() { return m_pTee->OutputsCanBlock(); }
+HRESULT CInfTeeInputPin::ReceiveCanBlock() {
+    return m_pTee->OutputsCanBlock();
+}
 
 HRESULT CInfTeeInputPin::EndOfStream() {
     const HRESULT hr = CBaseInputPin::EndOfStream();

@@ -38,9 +38,13 @@ HRESULT CMediaSample::GetPointer(BYTE** buffer) {
     return S_OK;
 }
 
-LONG CMediaSample::GetSize() { return m_lSize; }
+LONG CMediaSample::GetSize() {
+    return m_lSize;
+}
 
-LONG CMediaSample::GetActualDataLength() { return m_lActual; }
+LONG CMediaSample::GetActualDataLength() {
+    return m_lActual;
+}
 
 HRESULT CMediaSample::SetActualDataLength(LONG length) {
     if (length < 0 || length > m_lSize) return E_INVALIDARG;

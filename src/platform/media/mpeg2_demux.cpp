@@ -23,7 +23,9 @@ CMpeg2Demux::~CMpeg2Demux() {
     m_pPending = nullptr;
 }
 
-int CMpeg2Demux::GetPinCount() { return 2; }
+int CMpeg2Demux::GetPinCount() {
+    return 2;
+}
 
 CBasePin* CMpeg2Demux::GetPin(int n) {
     if (n == 0) return m_pInput.get();
@@ -93,7 +95,8 @@ void CMpeg2Demux::OnPacket(const std::uint8_t* packet, std::uint16_t pid) {
     }
     std::memcpy(m_pPendingData + m_lPendingLength, packet, CTsPacketParser::kPacketSize);
     m_lPendingLength += static_cast<LONG>(CTsPacketParser::kPacketSize);
-    if (m_lPendingLength + static_cast<LONG>(CTsPacketParser::kPacketSize) > m_pPending->GetSize()) {
+    if (m_lPendingLength + static_cast<LONG>(CTsPacketParser::kPacketSize) >
+        m_pPending->GetSize()) {
         DeliverPending();
     }
 }

@@ -32,7 +32,9 @@ HRESULT CMpeg2DemuxInputPin::Receive(IMediaSample* sample) {
     return m_pDemux->ProcessSample(sample);
 }
 
-HRESULT CMpeg2DemuxInputPin::ReceiveCanBlock() { return S_FALSE; }
+HRESULT CMpeg2DemuxInputPin::ReceiveCanBlock() {
+    return S_FALSE;
+}
 
 HRESULT CMpeg2DemuxInputPin::EndOfStream() {
     const HRESULT hr = CBaseInputPin::EndOfStream();

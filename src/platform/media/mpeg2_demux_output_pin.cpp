@@ -4,7 +4,8 @@
 #include "platform/media/mpeg2_demux.h"
 
 CMpeg2DemuxOutputPin::CMpeg2DemuxOutputPin(CMpeg2Demux* demux, CCritSec* lock, HRESULT* phr)
-    : CBaseOutputPin(L"MPEG-2 Demultiplexer Output", demux, lock, phr, L"Output"), m_pDemux(demux) {}
+    : CBaseOutputPin(L"MPEG-2 Demultiplexer Output", demux, lock, phr, L"Output"),
+      m_pDemux(demux) {}
 
 HRESULT CMpeg2DemuxOutputPin::CheckMediaType(const AM_MEDIA_TYPE* pmt) {
     if (pmt == nullptr) return E_POINTER;

@@ -18,7 +18,9 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
 
 constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
-std::uint16_t Be16(const std::uint8_t* p) { return static_cast<std::uint16_t>((p[0] << 8) | p[1]); }
+std::uint16_t Be16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
 
 // The 12-bit length in bytes 1..2 of a section header.
 std::size_t SectionLength(const std::uint8_t* p) {
@@ -45,7 +47,9 @@ std::size_t CheckLongSection(std::span<const std::uint8_t> section, std::size_t 
 
 }  // namespace
 
-CPsiSectionParser::CPsiSectionParser() { m_buffer.reserve(kMaxSectionSize + 188); }
+CPsiSectionParser::CPsiSectionParser() {
+    m_buffer.reserve(kMaxSectionSize + 188);
+}
 
 void CPsiSectionParser::Reset() {
     Drop();
@@ -68,8 +72,8 @@ void CPsiSectionParser::PushPacket(const std::uint8_t* packet, ISectionHandler* 
     const int cc = packet[3] & 0x0F;
     if ((adaptation & 0x1) == 0) return;  // no payload
     if (m_nLastCc >= 0) {
-        if (cc == m_nLastCc) return;                   // a repeated packet
-        if (cc != ((m_nLastCc + 1) & 0x0F)) Drop();    // a lost packet breaks the section
+        if (cc == m_nLastCc) return;                 // a repeated packet
+        if (cc != ((m_nLastCc + 1) & 0x0F)) Drop();  // a lost packet breaks the section
     }
     m_nLastCc = cc;
 

@@ -62,9 +62,13 @@ CSamplePool::~CSamplePool() {
     if (orphaned) delete m_pState;
 }
 
-ComPtr<IMediaSample> CSamplePool::GetSample() { return Take(true); }
+ComPtr<IMediaSample> CSamplePool::GetSample() {
+    return Take(true);
+}
 
-ComPtr<IMediaSample> CSamplePool::TryGetSample() { return Take(false); }
+ComPtr<IMediaSample> CSamplePool::TryGetSample() {
+    return Take(false);
+}
 
 ComPtr<IMediaSample> CSamplePool::Take(bool wait) {
     State* state = m_pState;
@@ -74,7 +78,8 @@ ComPtr<IMediaSample> CSamplePool::Take(bool wait) {
         std::unique_lock guard(state->lock);
         if (wait) {
             ++state->waiters;
-            state->freed.wait(guard, [state] { return !state->committed || !state->freeList.empty(); });
+            state->freed.wait(guard,
+                              [state] { return !state->committed || !state->freeList.empty(); });
             --state->waiters;
         }
         if (state->committed && !state->freeList.empty()) {

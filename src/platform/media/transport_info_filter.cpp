@@ -18,9 +18,13 @@ CTransportInfoFilter::CTransportInfoFilter(IUnknown* pOuter)
 
 CTransportInfoFilter::~CTransportInfoFilter() = default;
 
-int CTransportInfoFilter::GetPinCount() { return 1; }
+int CTransportInfoFilter::GetPinCount() {
+    return 1;
+}
 
-CBasePin* CTransportInfoFilter::GetPin(int n) { return n == 0 ? m_pInput.get() : nullptr; }
+CBasePin* CTransportInfoFilter::GetPin(int n) {
+    return n == 0 ? m_pInput.get() : nullptr;
+}
 
 std::vector<SdtService> CTransportInfoFilter::Services() const {
     std::lock_guard guard(m_receiveLock);

@@ -37,4 +37,6 @@ HRESULT CTransportInfoInputPin::Receive(IMediaSample* sample) {
     return m_pInfo->ProcessSample(sample);
 }
 
-HRESULT CTransportInfoInputPin::ReceiveCanBlock() { return S_FALSE; }
+HRESULT CTransportInfoInputPin::ReceiveCanBlock() {
+    return S_FALSE;
+}

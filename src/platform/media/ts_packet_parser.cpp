@@ -30,7 +30,8 @@ void CTsPacketParser::Resync() {
 TransportCounters CTsPacketParser::Counters() const {
     TransportCounters counters;
     for (std::size_t pid = 0; pid < kPidCount; ++pid) {
-        if (m_packets[pid] != 0) counters.packetsPerPid[static_cast<std::uint16_t>(pid)] = m_packets[pid];
+        if (m_packets[pid] != 0)
+            counters.packetsPerPid[static_cast<std::uint16_t>(pid)] = m_packets[pid];
     }
     counters.continuityErrors = m_nContinuityErrors;
     counters.syncLosses = m_nSyncLosses;
@@ -86,7 +87,8 @@ void CTsPacketParser::Feed(std::span<const std::uint8_t> data, IPacketHandler* h
     while (i < n) {
         if (!m_bInSync) {
             while (i < n) {
-                if (p[i] == kSyncByte && (i + kPacketSize >= n || p[i + kPacketSize] == kSyncByte)) {
+                if (p[i] == kSyncByte &&
+                    (i + kPacketSize >= n || p[i + kPacketSize] == kSyncByte)) {
                     break;
                 }
                 ++i;

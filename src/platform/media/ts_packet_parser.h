@@ -13,9 +13,9 @@
 // A snapshot of the parser's counters.
 struct TransportCounters {
     std::map<std::uint16_t, std::uint64_t> packetsPerPid;  // PIDs seen at least once
-    std::uint64_t continuityErrors = 0;                     // PID 0x1FFF excluded
-    std::uint64_t syncLosses = 0;       // times an expected sync byte was missing
-    std::uint64_t skippedBytes = 0;     // bytes dropped while looking for sync
+    std::uint64_t continuityErrors = 0;                    // PID 0x1FFF excluded
+    std::uint64_t syncLosses = 0;    // times an expected sync byte was missing
+    std::uint64_t skippedBytes = 0;  // bytes dropped while looking for sync
 };
 
 class CTsPacketParser {
@@ -57,8 +57,8 @@ private:
     void Process(const std::uint8_t* packet, IPacketHandler* handler);
     void CheckContinuity(const std::uint8_t* packet, std::uint16_t pid);
 
-    std::vector<std::uint64_t> m_packets;   // per PID
-    std::vector<std::uint8_t> m_lastCc;     // per PID; kNoCc before the first packet
+    std::vector<std::uint64_t> m_packets;  // per PID
+    std::vector<std::uint8_t> m_lastCc;    // per PID; kNoCc before the first packet
     std::array<std::uint8_t, kPacketSize> m_partial{};
     std::size_t m_nPartial = 0;
     bool m_bInSync = false;

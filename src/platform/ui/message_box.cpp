@@ -17,7 +17,9 @@ void ReleaseMessageBoxWaiters() {
     if (IMessageBoxService* service = g_service.load()) service->ReleaseWaitingThreads();
 }
 
-const char* AfxGetAppName() { return "VLK-TScap"; }
+const char* AfxGetAppName() {
+    return "VLK-TScap";
+}
 
 int MessageBoxA(HWND owner, std::string_view text, std::string_view caption, unsigned type) {
     MessageBoxRequest request{owner, std::string(text), std::string(caption), type};

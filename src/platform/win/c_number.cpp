@@ -55,8 +55,9 @@ double Atof(std::string_view text, std::size_t* consumed) {
     // newlocale fails only when memory is exhausted; the process locale is then the best left.
     // Out-of-range values follow strtod: +-HUGE_VAL (infinity) on overflow, a denormal or 0 on
     // underflow; errno is not reported, as atof does not report it either.
-    const double value = locale == static_cast<locale_t>(nullptr) ? strtod(terminated.c_str(), &end)
-                                                                  : strtod_l(terminated.c_str(), &end, locale);
+    const double value = locale == static_cast<locale_t>(nullptr)
+                             ? strtod(terminated.c_str(), &end)
+                             : strtod_l(terminated.c_str(), &end, locale);
     if (consumed != nullptr) *consumed = static_cast<std::size_t>(end - terminated.c_str());
     return value;
 }

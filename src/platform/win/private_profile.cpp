@@ -611,7 +611,8 @@ int WriteProfile(const char* section, const char* key, const char* value, const 
     struct stat info {};
     // A file that is not a regular one is left as it is: replacing it would destroy the user's
     // pipe, or a device node such as /dev/zero that a link points to.
-    if (const int error = OpenRegularFile(target.c_str(), original, info); error != 0 && error != ENOENT) {
+    if (const int error = OpenRegularFile(target.c_str(), original, info);
+        error != 0 && error != ENOENT) {
         return error;
     }
     FileLayout layout;

@@ -50,7 +50,8 @@ TEST(BdaTunerPinsTest, EachPinTakesOnlyItsOwnLink) {
     EXPECT_EQ(capture.CheckMediaType(&ours), S_OK);
     EXPECT_EQ(capture.CheckMediaType(&anotherCard), S_FALSE) << "another card's tuner";
     EXPECT_EQ(capture.CheckMediaType(&antenna), S_FALSE);
-    EXPECT_EQ(capture.GetMediaType(0, &offered), VFW_S_NO_MORE_ITEMS) << "offers no type of its own";
+    EXPECT_EQ(capture.GetMediaType(0, &offered), VFW_S_NO_MORE_ITEMS)
+        << "offers no type of its own";
 
     // The tuner's pins offer exactly one type: the one they take.
     EXPECT_EQ(input.GetMediaType(0, &offered), S_OK);

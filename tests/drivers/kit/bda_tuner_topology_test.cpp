@@ -67,7 +67,8 @@ TEST_F(BdaTunerTopologyTest, OffersTheTwoNodesOnlyBetweenPinZeroAndPinOne) {
 TEST_F(BdaTunerTopologyTest, AHeldNodeKeepsItsFilterAlive) {
     const ULONG before = FilterReferences();
     ComPtr<IBDA_LNBInfo> lnb = Node<IBDA_LNBInfo>(kBdaTunerNode);
-    ComPtr<IBDA_DigitalDemodulator> demodulator = Node<IBDA_DigitalDemodulator>(kBdaDemodulatorNode);
+    ComPtr<IBDA_DigitalDemodulator> demodulator =
+        Node<IBDA_DigitalDemodulator>(kBdaDemodulatorNode);
     EXPECT_EQ(FilterReferences(), before + 2);
     lnb = nullptr;
     demodulator = nullptr;
@@ -84,7 +85,8 @@ TEST_F(BdaTunerTopologyTest, NodeSettingsWaitUntilTheCommitTakesThem) {
 
     ComPtr<IBDA_FrequencyFilter> frequency = Node<IBDA_FrequencyFilter>(kBdaTunerNode);
     ComPtr<IBDA_LNBInfo> lnb = Node<IBDA_LNBInfo>(kBdaTunerNode);
-    ComPtr<IBDA_DigitalDemodulator> demodulator = Node<IBDA_DigitalDemodulator>(kBdaDemodulatorNode);
+    ComPtr<IBDA_DigitalDemodulator> demodulator =
+        Node<IBDA_DigitalDemodulator>(kBdaDemodulatorNode);
     m_topology.Pending().Begin();
     frequency->put_Frequency(11'362'000);
     frequency->put_Polarity(BDA_POLARISATION_LINEAR_H);

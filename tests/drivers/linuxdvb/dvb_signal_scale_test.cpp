@@ -74,17 +74,21 @@ bool operator==(const DvbStatistic& a, const DvbStatistic& b) {
 }
 
 TEST(KernelStatistic, FirstLayerOfTheKernelsAnswer) {
-    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_DECIBEL, static_cast<std::uint64_t>(-55'000))) ==
+    EXPECT_TRUE(StatisticOfFirstLayer(
+                    FirstLayer(1, FE_SCALE_DECIBEL, static_cast<std::uint64_t>(-55'000))) ==
                 (DvbStatistic{DvbScale::Decibel, -55'000}));
     EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_RELATIVE, 40'000)) ==
                 (DvbStatistic{DvbScale::Relative, 40'000}));
-    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(4, FE_SCALE_COUNTER, 12)) == (DvbStatistic{DvbScale::Counter, 12}));
+    EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(4, FE_SCALE_COUNTER, 12)) ==
+                (DvbStatistic{DvbScale::Counter, 12}));
     // No layer, a scale the kernel calls "not available" or one it does not define: nothing.
     EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(0, FE_SCALE_DECIBEL, 1)) == DvbStatistic{});
     EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_NOT_AVAILABLE, 1)) == DvbStatistic{});
     EXPECT_TRUE(StatisticOfFirstLayer(FirstLayer(1, 0xFF, 1)) == DvbStatistic{});
     // A relative value past 65535 still gives a full bar, not a wrapped one.
-    EXPECT_EQ(StrengthPercent(StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_RELATIVE, ~std::uint64_t{0} >> 1))), 100);
+    EXPECT_EQ(StrengthPercent(
+                  StatisticOfFirstLayer(FirstLayer(1, FE_SCALE_RELATIVE, ~std::uint64_t{0} >> 1))),
+              100);
     EXPECT_TRUE(StatisticOfLegacyReading(65'535) == (DvbStatistic{DvbScale::Relative, 65'535}));
 }
 

@@ -70,9 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
                  Universal(11'362'000, -1),
                  {1'612'000, false, DvbVoltage::Volt13, 27'500'000}},
         // The tuning space's "not set" switch (-1) is above every frequency: low band.
-        PlanCase{"SwitchNotSetIsLowBand",
-                 With(Universal(12'188'000, 2), [](BdaTuneRequest& r) { r.lnbSwitch = kBdaNotSet; }),
-                 {2'438'000, false, DvbVoltage::Volt13, 27'500'000}},
+        PlanCase{
+            "SwitchNotSetIsLowBand",
+            With(Universal(12'188'000, 2), [](BdaTuneRequest& r) { r.lnbSwitch = kBdaNotSet; }),
+            {2'438'000, false, DvbVoltage::Volt13, 27'500'000}},
         // No oscillator: the frequency is taken as the IF (a tuner fed without an LNB).
         PlanCase{
             "OscillatorNotSetPassesFrequency",
@@ -93,9 +94,10 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{"MultiplierInHertzUnits",
                  With(Universal(11'362, 1), [](BdaTuneRequest& r) { r.multiplier = 1'000'000; }),
                  {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
-        PlanCase{"MultiplierNotSetIsKilohertz",
-                 With(Universal(11'362'000, 1), [](BdaTuneRequest& r) { r.multiplier = kBdaNotSet; }),
-                 {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
+        PlanCase{
+            "MultiplierNotSetIsKilohertz",
+            With(Universal(11'362'000, 1), [](BdaTuneRequest& r) { r.multiplier = kBdaNotSet; }),
+            {1'612'000, false, DvbVoltage::Volt18, 27'500'000}},
         PlanCase{"SymbolRateKspsToSymbolsPerSecond",
                  Universal(11'362'000, 1, 1000),
                  {1'612'000, false, DvbVoltage::Volt18, 1'000'000}},

@@ -159,8 +159,10 @@ TEST(CaptureStream, EveryRunReadsAFreshStreamSoNothingStaleReachesARecording) {
     // What the kernel took after the last read and before the stop is left unread.
     first->Push({MakePackets(348, 1), 0});
     ASSERT_EQ(rig.Control()->Stop(), S_OK);
-    EXPECT_EQ(rig.Kernel().state->openStreams, 0) << "the kernel's buffer goes with the stream at the stop";
-    const std::size_t samplesBefore = rig.SampleLengths().size();  // the thread may have read it in time
+    EXPECT_EQ(rig.Kernel().state->openStreams, 0)
+        << "the kernel's buffer goes with the stream at the stop";
+    const std::size_t samplesBefore =
+        rig.SampleLengths().size();  // the thread may have read it in time
     rig.TakeBytes();
     ASSERT_EQ(rig.Control()->Run(), S_OK);
     const auto second = rig.Kernel().Stream();

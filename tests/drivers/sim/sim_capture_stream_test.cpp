@@ -6,8 +6,8 @@
 #include <map>
 #include <memory>
 
-#include "drivers/sim/sim_carrier_math.h"
 #include "drivers/sim/sim_capture_output_pin.h"
+#include "drivers/sim/sim_carrier_math.h"
 #include "drivers/sim/sim_stream_source.h"
 #include "drivers/sim/sim_test_rig.h"
 #include "drivers/sim/ts_generator.h"
@@ -30,7 +30,8 @@ Capture Record(std::size_t card, char port, const SimTune& tune, std::uint64_t m
                std::vector<std::uint8_t> streamType = {1, 0}) {
     CSimTestRig rig(card);
     if (rig.Card().Profile().carrier == SimPropertyCarrier::PciE) {
-        EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, streamType), S_OK);
+        EXPECT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, streamType),
+                  S_OK);
     }
     EXPECT_EQ(rig.SendCommittedSwitch(port, tune), S_OK);
     EXPECT_EQ(rig.Tune(tune), S_OK);
@@ -43,7 +44,9 @@ Capture Record(std::size_t card, char port, const SimTune& tune, std::uint64_t m
     capture.lengths = rig.SampleLengths();
     const auto carrier = rig.Card().LockedCarrier();
     EXPECT_TRUE(carrier);
-    if (carrier) capture.bitRate = static_cast<std::uint64_t>(std::llround(*sim::CarrierUsefulBitRate(*carrier)));
+    if (carrier)
+        capture.bitRate =
+            static_cast<std::uint64_t>(std::llround(*sim::CarrierUsefulBitRate(*carrier)));
     return capture;
 }
 
@@ -61,12 +64,15 @@ std::unique_ptr<Capture> SimCaptureStream::s_pCapture;
 TEST_F(SimCaptureStream, DeliversExactlyTheWholeSamplesDueByTheCardsClock) {
     const Capture& capture = *s_pCapture;
     ASSERT_GT(capture.bitRate, 40'000'000u);
-    const std::uint64_t due = CTsGenerator::PacketsBefore(capture.bitRate, capture.nowTicks - kLockMs * CSimClock::kTicksPerMs);
-    const std::uint64_t whole = due / CSimCaptureOutputPin::kSamplePackets * CSimCaptureOutputPin::kSamplePackets;
+    const std::uint64_t due = CTsGenerator::PacketsBefore(
+        capture.bitRate, capture.nowTicks - kLockMs * CSimClock::kTicksPerMs);
+    const std::uint64_t whole =
+        due / CSimCaptureOutputPin::kSamplePackets * CSimCaptureOutputPin::kSamplePackets;
     EXPECT_EQ(capture.bytes.size(), whole * 188);
     for (const LONG length : capture.lengths) ASSERT_EQ(length, 65424);
     // Within 1 % of the carrier's useful bit rate over the time since lock.
-    const double seconds = static_cast<double>(capture.nowTicks) / CSimClock::kTicksPerSecond - kLockMs / 1000.0;
+    const double seconds =
+        static_cast<double>(capture.nowTicks) / CSimClock::kTicksPerSecond - kLockMs / 1000.0;
     const double rate = capture.bytes.size() * 8.0 / seconds;
     EXPECT_NEAR(rate / static_cast<double>(capture.bitRate), 1.0, 0.01);
 }
@@ -75,8 +81,10 @@ TEST_F(SimCaptureStream, IsAValidTransportStreamWithoutContinuityGaps) {
     const Capture& capture = *s_pCapture;
     CTsPacketReader reader;
     reader.Read(capture.bytes.data(), capture.bytes.size() / 188);
-    EXPECT_TRUE(reader.Errors().empty()) << (reader.Errors().empty() ? "" : reader.Errors().front());
-    for (std::size_t i = 0; i < capture.bytes.size(); i += 188) ASSERT_EQ(capture.bytes[i], 0x47) << i;
+    EXPECT_TRUE(reader.Errors().empty())
+        << (reader.Errors().empty() ? "" : reader.Errors().front());
+    for (std::size_t i = 0; i < capture.bytes.size(); i += 188)
+        ASSERT_EQ(capture.bytes[i], 0x47) << i;
     EXPECT_GT(reader.PacketsPerPid().count(0x1FFF), 0u);  // null packets keep the rate
 }
 
@@ -91,7 +99,8 @@ TEST_F(SimCaptureStream, PcrAdvancesAt27MHzWithTheCardsClock) {
         ASSERT_LE(pcr.value, capture.nowTicks - kLockMs * CSimClock::kTicksPerMs);
     }
     const ReadPcr& last = reader.Pcrs().back();
-    EXPECT_GT(last.value, capture.nowTicks - kLockMs * CSimClock::kTicksPerMs - 60 * CSimClock::kTicksPerMs);
+    EXPECT_GT(last.value,
+              capture.nowTicks - kLockMs * CSimClock::kTicksPerMs - 60 * CSimClock::kTicksPerMs);
 }
 
 TEST_F(SimCaptureStream, PatPmtAndSdtParseAndNameEveryProgram) {
@@ -122,7 +131,8 @@ TEST_F(SimCaptureStream, PatPmtAndSdtParseAndNameEveryProgram) {
     ASSERT_EQ(capture.services.size(), sdt->services.size());
     for (std::size_t i = 0; i < sdt->services.size(); ++i) {
         EXPECT_EQ(capture.services[i].serviceId, sdt->services[i].serviceId);
-        EXPECT_EQ(sdt->services[i].name.find(capture.services[i].name), sdt->services[i].name.size() - capture.services[i].name.size());
+        EXPECT_EQ(sdt->services[i].name.find(capture.services[i].name),
+                  sdt->services[i].name.size() - capture.services[i].name.size());
     }
 }
 
@@ -152,10 +162,13 @@ TEST(SimCaptureOutput, GenericCarrierDeliversOnlyInGenericStreamOutput) {
     const Capture asGeneric = Record(0, 'B', generic, 2000, {0, 1});
     ASSERT_FALSE(asGeneric.bytes.empty());
     std::size_t syncs = 0;
-    for (std::size_t i = 0; i < asGeneric.bytes.size(); i += 188) syncs += asGeneric.bytes[i] == 0x47 ? 1 : 0;
+    for (std::size_t i = 0; i < asGeneric.bytes.size(); i += 188)
+        syncs += asGeneric.bytes[i] == 0x47 ? 1 : 0;
     EXPECT_LT(syncs, asGeneric.bytes.size() / 188 / 10);  // not a transport stream
-    const double seconds = static_cast<double>(asGeneric.nowTicks) / CSimClock::kTicksPerSecond - 0.3;
-    EXPECT_NEAR(asGeneric.bytes.size() * 8.0 / seconds / static_cast<double>(asGeneric.bitRate), 1.0, 0.05);
+    const double seconds =
+        static_cast<double>(asGeneric.nowTicks) / CSimClock::kTicksPerSecond - 0.3;
+    EXPECT_NEAR(asGeneric.bytes.size() * 8.0 / seconds / static_cast<double>(asGeneric.bitRate),
+                1.0, 0.05);
 }
 
 TEST(SimCaptureOutput, DvbSCarrierStaysATransportStreamInGenericOutput) {
@@ -221,47 +234,59 @@ TEST_P(SimCaptureRunAgain, DeliversOnlyTheStreamDueSinceTheNewStart) {
     const std::vector<std::uint8_t> second = rig.TakeBytes();
     ASSERT_EQ(rig.Card().StreamPlan().generation, plan.generation) << "the same lock throughout";
     const std::uint64_t joined = CTsGenerator::PacketsBefore(plan.bitRate, restart - plan.epoch);
-    const std::uint64_t due = CTsGenerator::PacketsBefore(plan.bitRate, rig.Clock().Now() - plan.epoch);
+    const std::uint64_t due =
+        CTsGenerator::PacketsBefore(plan.bitRate, rig.Clock().Now() - plan.epoch);
     constexpr std::uint64_t kSample = CSimCaptureOutputPin::kSamplePackets;
-    EXPECT_EQ(second.size(), (due - joined) / kSample * kSample * 188) << "one second's whole samples";
+    EXPECT_EQ(second.size(), (due - joined) / kSample * kSample * 188)
+        << "one second's whole samples";
     expected.assign(second.size(), 0);
-    CSimStreamSource(plan.output, *plan.config, joined).Fill(expected.data(), expected.size() / 188);
+    CSimStreamSource(plan.output, *plan.config, joined)
+        .Fill(expected.data(), expected.size() / 188);
     EXPECT_EQ(second, expected) << "the stream joined where it was when the graph ran again";
     // Its clock says so too: the first PCR is that of a packet due after the restart.
     CTsPacketReader reader;
     reader.Read(second.data(), second.size() / 188);
     ASSERT_FALSE(reader.Pcrs().empty());
     EXPECT_GE(plan.epoch + reader.Pcrs().front().value, restart);
-    EXPECT_EQ(reader.Pcrs().front().value, CTsGenerator::PacketTime(plan.bitRate, joined + reader.Pcrs().front().packet));
-    EXPECT_TRUE(reader.Errors().empty()) << (reader.Errors().empty() ? "" : reader.Errors().front());
+    EXPECT_EQ(reader.Pcrs().front().value,
+              CTsGenerator::PacketTime(plan.bitRate, joined + reader.Pcrs().front().packet));
+    EXPECT_TRUE(reader.Errors().empty())
+        << (reader.Errors().empty() ? "" : reader.Errors().front());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AfterAGap, SimCaptureRunAgain,
-    testing::Values(RunAgainCase{"Stopped", false, false}, RunAgainCase{"StoppedWithARefusedStart", false, true},
-                    RunAgainCase{"Paused", true, false}),
-    [](const testing::TestParamInfo<RunAgainCase>& caseInfo) { return std::string(caseInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(AfterAGap, SimCaptureRunAgain,
+                         testing::Values(RunAgainCase{"Stopped", false, false},
+                                         RunAgainCase{"StoppedWithARefusedStart", false, true},
+                                         RunAgainCase{"Paused", true, false}),
+                         [](const testing::TestParamInfo<RunAgainCase>& caseInfo) {
+                             return std::string(caseInfo.param.name);
+                         });
 
 // ffprobe, when installed, reads a ten-second recording and lists every program by its name.
 TEST(SimCaptureOutput, FfprobeListsTheProgramsOfARecording) {
-    if (std::system("command -v ffprobe > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
+    if (std::system("command -v ffprobe > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffprobe is not installed";
     CTempFolder scratch;
     const Capture capture = Record(0, 'C', SimTune{10719, 'V', 27500}, 10'000);
     ASSERT_FALSE(capture.services.empty());
     const std::string path = scratch.File("recording.ts");
     {
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(capture.bytes.data()), static_cast<std::streamsize>(capture.bytes.size()));
+        out.write(reinterpret_cast<const char*>(capture.bytes.data()),
+                  static_cast<std::streamsize>(capture.bytes.size()));
     }
     const std::string command =
-        "ffprobe -v error -show_entries program=program_id:program_tags=service_name -of compact '" + path + "' 2>/dev/null";
+        "ffprobe -v error -show_entries program=program_id:program_tags=service_name -of compact "
+        "'" +
+        path + "' 2>/dev/null";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
     ASSERT_TRUE(pipe);
     std::string output;
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) output += buffer;
     for (const SdtService& service : capture.services) {
-        const std::string line = "program|program_id=" + std::to_string(service.serviceId) + "|tag:service_name=" + service.name;
+        const std::string line = "program|program_id=" + std::to_string(service.serviceId) +
+                                 "|tag:service_name=" + service.name;
         EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
     }
 }

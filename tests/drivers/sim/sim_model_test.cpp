@@ -28,10 +28,18 @@ TEST(SimDiseqcCommand, DecodesEverySwitchAndPositionerCommand) {
         const char* meaning;
     };
     const Case cases[] = {
-        {{0xE0, 0x10, 0x38, 0xF0}, SimDiseqcKind::CommittedSwitch, "committed switch port A, vertical, low band"},
-        {{0xE0, 0x10, 0x38, 0xF2}, SimDiseqcKind::CommittedSwitch, "committed switch port A, horizontal, low band"},
-        {{0xE0, 0x10, 0x38, 0xF5}, SimDiseqcKind::CommittedSwitch, "committed switch port B, vertical, high band"},
-        {{0xE0, 0x10, 0x38, 0xFD}, SimDiseqcKind::CommittedSwitch, "committed switch port D, vertical, high band"},
+        {{0xE0, 0x10, 0x38, 0xF0},
+         SimDiseqcKind::CommittedSwitch,
+         "committed switch port A, vertical, low band"},
+        {{0xE0, 0x10, 0x38, 0xF2},
+         SimDiseqcKind::CommittedSwitch,
+         "committed switch port A, horizontal, low band"},
+        {{0xE0, 0x10, 0x38, 0xF5},
+         SimDiseqcKind::CommittedSwitch,
+         "committed switch port B, vertical, high band"},
+        {{0xE0, 0x10, 0x38, 0xFD},
+         SimDiseqcKind::CommittedSwitch,
+         "committed switch port D, vertical, high band"},
         {{0xE1, 0x31, 0x60}, SimDiseqcKind::Halt, "motor halt"},
         {{0xE0, 0x31, 0x63}, SimDiseqcKind::LimitsOff, "motor limits off"},
         {{0xE0, 0x31, 0x66}, SimDiseqcKind::SetEastLimit, "motor set east limit"},
@@ -44,10 +52,18 @@ TEST(SimDiseqcCommand, DecodesEverySwitchAndPositionerCommand) {
         {{0xE0, 0x31, 0x6A, 0x05}, SimDiseqcKind::Store, "motor store position 5"},
         {{0xE0, 0x31, 0x6B, 0x00}, SimDiseqcKind::Goto, "motor goto reference position 0"},
         {{0xE0, 0x30, 0x6B, 0x2C}, SimDiseqcKind::Goto, "motor goto position 44"},
-        {{0xE1, 0x31, 0x6E, 0xE0, 0xA2}, SimDiseqcKind::GotoAngle, "motor goto angle 10.1250 deg east"},
-        {{0xE1, 0x31, 0x6E, 0xD0, 0xA6}, SimDiseqcKind::GotoAngle, "motor goto angle 10.3750 deg west"},
-        {{0xE1, 0x31, 0x6E, 0x00, 0xA2}, SimDiseqcKind::Ignored, "motor goto angle with direction nibble 0, ignored"},
-        {{0x70, 0x10, 0x38, 0xF0}, SimDiseqcKind::Ignored, "not a command from the master, ignored"},
+        {{0xE1, 0x31, 0x6E, 0xE0, 0xA2},
+         SimDiseqcKind::GotoAngle,
+         "motor goto angle 10.1250 deg east"},
+        {{0xE1, 0x31, 0x6E, 0xD0, 0xA6},
+         SimDiseqcKind::GotoAngle,
+         "motor goto angle 10.3750 deg west"},
+        {{0xE1, 0x31, 0x6E, 0x00, 0xA2},
+         SimDiseqcKind::Ignored,
+         "motor goto angle with direction nibble 0, ignored"},
+        {{0x70, 0x10, 0x38, 0xF0},
+         SimDiseqcKind::Ignored,
+         "not a command from the master, ignored"},
         {{0xE0, 0x31, 0x38, 0xF0}, SimDiseqcKind::Ignored, "command 38 for address 31, ignored"},
         {{0xE0, 0x10, 0x38}, SimDiseqcKind::Ignored, "command 38 without its data, ignored"},
         {{0xE0, 0x10, 0x00}, SimDiseqcKind::Ignored, "command 00 for address 10, ignored"},
@@ -58,8 +74,11 @@ TEST(SimDiseqcCommand, DecodesEverySwitchAndPositionerCommand) {
         EXPECT_EQ(command.kind, c.kind) << c.meaning;
         EXPECT_EQ(command.meaning, c.meaning);
     }
-    EXPECT_DOUBLE_EQ(DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE1, 0x31, 0x6E, 0xE0, 0xA2}).angle, 10.125);
-    EXPECT_DOUBLE_EQ(DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE1, 0x31, 0x6E, 0xD1, 0x06}).angle, -16.375);
+    EXPECT_DOUBLE_EQ(
+        DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE1, 0x31, 0x6E, 0xE0, 0xA2}).angle, 10.125);
+    EXPECT_DOUBLE_EQ(
+        DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE1, 0x31, 0x6E, 0xD1, 0x06}).angle,
+        -16.375);
     const auto committed = DecodeDiseqcCommand(std::vector<std::uint8_t>{0xE0, 0x10, 0x38, 0xF9});
     EXPECT_EQ(committed.port, 2);
     EXPECT_TRUE(committed.highBand);
@@ -71,7 +90,8 @@ TEST(SimDiseqcCommand, LengthFollowsFromTheCommandByte) {
         {0x38, 4}, {0x68, 4}, {0x69, 4}, {0x6A, 4}, {0x6B, 4}, {0x6E, 5},
         {0x60, 3}, {0x63, 3}, {0x66, 3}, {0x67, 3}, {0x00, 3},
     };
-    for (const auto& [command, length] : lengths) EXPECT_EQ(DiseqcLengthOfCommand(command), length) << int{command};
+    for (const auto& [command, length] : lengths)
+        EXPECT_EQ(DiseqcLengthOfCommand(command), length) << int{command};
 }
 
 TEST(SimPointing, PolarMountAtTheProgramsAngleMeetsTheSatellite) {
@@ -79,21 +99,23 @@ TEST(SimPointing, PolarMountAtTheProgramsAngleMeetsTheSatellite) {
         double latitude, longitude, motorAngle, satellite, maxError;
     };
     const Case cases[] = {
-        {50.0, 10.0, 10.125, 19.2, 0.1},   // E0 A2 from 50 N 10 E
-        {-33.9, 10.0, -10.375, 19.2, 0.2}, // D0 A6 from 33.9 S 10 E: mirrored
-        {50.0, 10.0, 0.0, 10.0, 1e-9},     // angle 0: due south, on the arc
-        {50.0, 10.0, -16.375, -5.0, 0.3},  // D1 06 for 5.0 W
+        {50.0, 10.0, 10.125, 19.2, 0.1},    // E0 A2 from 50 N 10 E
+        {-33.9, 10.0, -10.375, 19.2, 0.2},  // D0 A6 from 33.9 S 10 E: mirrored
+        {50.0, 10.0, 0.0, 10.0, 1e-9},      // angle 0: due south, on the arc
+        {50.0, 10.0, -16.375, -5.0, 0.3},   // D1 06 for 5.0 W
     };
     for (const Case& c : cases) {
         const auto site = sim::SitePosition(c.latitude, c.longitude);
         const auto towards = sim::Direction(site, sim::SatellitePosition(c.satellite));
         const auto boresight = sim::PolarMountBoresight(c.latitude, c.longitude, c.motorAngle);
-        EXPECT_LT(sim::AngleBetween(boresight, towards), c.maxError) << c.latitude << " " << c.satellite;
+        EXPECT_LT(sim::AngleBetween(boresight, towards), c.maxError)
+            << c.latitude << " " << c.satellite;
         EXPECT_GT(sim::Elevation(c.latitude, c.longitude, towards), 20.0);
     }
     // The same motor angle turns a southern dish the other way.
     const auto north = sim::PolarMountBoresight(-33.9, 10.0, 10.375);
-    const auto towards = sim::Direction(sim::SitePosition(-33.9, 10.0), sim::SatellitePosition(19.2));
+    const auto towards =
+        sim::Direction(sim::SitePosition(-33.9, 10.0), sim::SatellitePosition(19.2));
     EXPECT_GT(sim::AngleBetween(north, towards), 15.0);
 }
 
@@ -155,18 +177,23 @@ TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
         SatelliteFile satellite;
         satellite.orbitalTenthsEast = position;
         satellite.name = name;
-        for (const char* line : lines) satellite.transponders.push_back(*ParseTransponderLine(line));
+        for (const char* line : lines)
+            satellite.transponders.push_back(*ParseTransponderLine(line));
         return satellite;
     };
     const CSimSky sky = CSimSky::FromSatellites({
         file(192, "Astra", {"11362,H,22000,2/3,DVB-S2,8PSK"}),
-        file(192, "Astra-1KR", {"11362,H,22000,AUTO,DVB-S2,8PSK", "10714,H,22000,AUTO,DVB-S2,16APSK",
-                                "11244,H,22000,AUTO,DVB-S", "11318,V,22000,2/3,DVB-S,8PSK", "11400,V,2000,AUTO,ISDB-S"}),
+        file(192, "Astra-1KR",
+             {"11362,H,22000,AUTO,DVB-S2,8PSK", "10714,H,22000,AUTO,DVB-S2,16APSK",
+              "11244,H,22000,AUTO,DVB-S", "11318,V,22000,2/3,DVB-S,8PSK",
+              "11400,V,2000,AUTO,ISDB-S"}),
         file(3550, "Amos", {"10722,H,27500,9/10,DVB-S2,QPSK"}),
     });
     const auto find = [&](int position, std::uint32_t khz, char polarisation) -> const SimCarrier* {
         for (const SimCarrier& c : sky.Carriers()) {
-            if (c.orbitalTenthsEast == position && c.frequencyKHz == khz && c.polarisation == polarisation) return &c;
+            if (c.orbitalTenthsEast == position && c.frequencyKHz == khz &&
+                c.polarisation == polarisation)
+                return &c;
         }
         return nullptr;
     };
@@ -175,7 +202,8 @@ TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
     EXPECT_EQ(first->rate, sim::CodeRate::R2_3);  // the first file wins
     EXPECT_TRUE(first->pilots);
     EXPECT_EQ(std::count_if(sky.Carriers().begin(), sky.Carriers().end(),
-                            [](const SimCarrier& c) { return c.frequencyKHz == 11362000; }), 1);
+                            [](const SimCarrier& c) { return c.frequencyKHz == 11362000; }),
+              1);
     const SimCarrier* apsk = find(192, 10714000, 'H');
     ASSERT_TRUE(apsk);
     EXPECT_EQ(apsk->satellite, "Astra");
@@ -231,18 +259,23 @@ TEST(SimSky, GeneratedSatelliteFilesGiveTheKnownTransponders) {
     const CSimSky sky = CSimSky::Load(BuildTranspondersFolder());
     const auto positions = sky.Positions();
     for (const int position : {130, 192, 282}) {
-        EXPECT_TRUE(std::find(positions.begin(), positions.end(), position) != positions.end()) << position;
+        EXPECT_TRUE(std::find(positions.begin(), positions.end(), position) != positions.end())
+            << position;
     }
-    const auto astra = std::find_if(sky.Carriers().begin(), sky.Carriers().end(), [](const SimCarrier& c) {
-        return c.orbitalTenthsEast == 192 && c.frequencyKHz == 11362000 && c.polarisation == 'H';
-    });
+    const auto astra =
+        std::find_if(sky.Carriers().begin(), sky.Carriers().end(), [](const SimCarrier& c) {
+            return c.orbitalTenthsEast == 192 && c.frequencyKHz == 11362000 &&
+                   c.polarisation == 'H';
+        });
     ASSERT_NE(astra, sky.Carriers().end());
     EXPECT_EQ(sim::CarrierLabel(*astra), "11362 H 22000 DVB-S2 8PSK 2/3");
     for (const SimCarrier& extra : CSimSky::ExtraCarriers("Astra")) {
-        const auto clashes = std::count_if(sky.Carriers().begin(), sky.Carriers().end(), [&](const SimCarrier& c) {
-            return !c.extra && c.orbitalTenthsEast == 192 && c.polarisation == extra.polarisation &&
-                   std::abs(static_cast<double>(c.frequencyKHz) - extra.frequencyKHz) < 20000;
-        });
+        const auto clashes =
+            std::count_if(sky.Carriers().begin(), sky.Carriers().end(), [&](const SimCarrier& c) {
+                return !c.extra && c.orbitalTenthsEast == 192 &&
+                       c.polarisation == extra.polarisation &&
+                       std::abs(static_cast<double>(c.frequencyKHz) - extra.frequencyKHz) < 20000;
+            });
         EXPECT_EQ(clashes, 0) << extra.frequencyKHz;
     }
 }
@@ -288,7 +321,8 @@ TEST(SimMultiplex, NamesFollowFromTheCarrierInputStreamAndSeed) {
         EXPECT_EQ(one.services[i].service_name, again.services[i].service_name);
         names.push_back(one.services[i].service_name);
         EXPECT_EQ(one.services[i].provider_name,
-                  one.services[i].service_name.substr(0, one.services[i].service_name.find(' ')) + " Media");
+                  one.services[i].service_name.substr(0, one.services[i].service_name.find(' ')) +
+                      " Media");
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
@@ -302,7 +336,9 @@ TEST(SimMultiplex, NamesFollowFromTheCarrierInputStreamAndSeed) {
 
 TEST(SimStreamSource, Crc8IsTheDvbS2Code) {
     const std::string check = "123456789";
-    EXPECT_EQ(CSimStreamSource::Crc8(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xBC);
+    EXPECT_EQ(
+        CSimStreamSource::Crc8(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()),
+        0xBC);
 }
 
 TEST(SimTraceFormat, HexIsUpperCasePairsWithSingleSpaces) {

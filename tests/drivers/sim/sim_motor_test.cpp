@@ -15,10 +15,11 @@ constexpr std::uint64_t kSecond = CSimClock::kTicksPerSecond;
 class SimMotorTest : public testing::Test {
 protected:
     std::vector<std::string> m_events;
-    CSimMotor m_motor{CSimMotor::Settings{1.5, 0.125, 75.0},
-                      [this](std::uint64_t ticks, const std::string& event) {
-                          m_events.push_back(std::to_string(ticks / (kSecond / 1000)) + " " + event);
-                      }};
+    CSimMotor m_motor{
+        CSimMotor::Settings{1.5, 0.125, 75.0},
+        [this](std::uint64_t ticks, const std::string& event) {
+            m_events.push_back(std::to_string(ticks / (kSecond / 1000)) + " " + event);
+        }};
 };
 
 TEST_F(SimMotorTest, DrivesAtItsStatedSpeedUntilHalted) {
@@ -49,7 +50,8 @@ TEST_F(SimMotorTest, DriveDataMeansContinuousTimeOutOrSteps) {
         {false, 0xF8, -1.0, 666},     // eight steps
     };
     for (const Case& c : cases) {
-        CSimMotor motor(CSimMotor::Settings{1.5, 0.125, 75.0}, [](std::uint64_t, const std::string&) {});
+        CSimMotor motor(CSimMotor::Settings{1.5, 0.125, 75.0},
+                        [](std::uint64_t, const std::string&) {});
         motor.Drive(0, c.east, c.data);
         EXPECT_TRUE(motor.IsMoving());
         EXPECT_EQ(motor.StopTime() / (kSecond / 1000), c.endMs) << int{c.data};
@@ -145,7 +147,9 @@ TEST(SimMotorBehindTheSwitch, StepButtonsMoveOneStepPerPressAndOnlyOnPortA) {
     EXPECT_DOUBLE_EQ(rig.Card().MotorAngle(), 0.125);
     const auto trace = rig.Environment().TraceText();
     EXPECT_NE(trace.find("motor not reached: switch port B selected"), std::string::npos);
-    EXPECT_NE(trace.find("diseqc E0 31 68 FF: motor drive east 1 step (repeated, not acted on again)"), std::string::npos);
+    EXPECT_NE(
+        trace.find("diseqc E0 31 68 FF: motor drive east 1 step (repeated, not acted on again)"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -18,12 +18,12 @@ constexpr std::size_t kArden = 0;
 constexpr std::size_t kGlen = 1;
 constexpr std::size_t kHeath = 2;
 
-const SimTune kAstra11362{11362, 'H', 22000};           // 19.2 E, DVB-S2 8PSK 2/3, low band
-const SimTune kHotbird10719{10719, 'V', 27500};         // 13.0 E, DVB-S 3/4
-const SimTune kAstra28{10714, 'H', 22000};              // 28.2 E, DVB-S 5/6 (10714.25 in the file)
-const SimTune kS2x{12516, 'V', 30000};                  // the card's DVB-S2X carrier, 19.2 E
-const SimTune kMultistream{12590, 'V', 27500};          // ISI 1, 2, 3
-const SimTune kScrambled{12630, 'V', 22000};            // gold 131070
+const SimTune kAstra11362{11362, 'H', 22000};    // 19.2 E, DVB-S2 8PSK 2/3, low band
+const SimTune kHotbird10719{10719, 'V', 27500};  // 13.0 E, DVB-S 3/4
+const SimTune kAstra28{10714, 'H', 22000};       // 28.2 E, DVB-S 5/6 (10714.25 in the file)
+const SimTune kS2x{12516, 'V', 30000};           // the card's DVB-S2X carrier, 19.2 E
+const SimTune kMultistream{12590, 'V', 27500};   // ISI 1, 2, 3
+const SimTune kScrambled{12630, 'V', 22000};     // gold 131070
 
 // The records as the system encodes them.
 template <std::size_t N>
@@ -46,9 +46,11 @@ struct ModCodEntryBytes {
 };
 
 // `count` need not be the number of entries: the dialog's ALL record names only its first ones.
-std::vector<std::uint8_t> ModCodBytes(std::uint32_t count, const std::vector<ModCodEntryBytes>& entries) {
+std::vector<std::uint8_t> ModCodBytes(std::uint32_t count,
+                                      const std::vector<ModCodEntryBytes>& entries) {
     ModCodeFilterRecord record;
-    for (const ModCodEntryBytes& entry : entries) record.Append(entry.modCod, entry.selector1, entry.selector2);
+    for (const ModCodEntryBytes& entry : entries)
+        record.Append(entry.modCod, entry.selector1, entry.selector2);
     record.count = count;
     return Bytes(record.Encode());
 }
@@ -94,7 +96,8 @@ TEST(SimReception, WrongPolarisationOscillatorsOrSymbolRateGiveNoLock) {
     const Case cases[] = {
         {"vertical", {11362, 'V', 22000}},
         {"low oscillator 9700", {11362, 'H', 22000, 9700}},
-        {"high oscillator and switch for a high-band tune", {11362, 'H', 22000, 9750, 10700, 11000}},
+        {"high oscillator and switch for a high-band tune",
+         {11362, 'H', 22000, 9750, 10700, 11000}},
         {"symbol rate 27500", {11362, 'H', 27500}},
         {"symbol rate 22200 (0.9 % off)", {11362, 'H', 22200}},
         {"frequency 6 MHz off", {11368, 'H', 22000}},
@@ -111,7 +114,8 @@ TEST(SimReception, WrongPolarisationOscillatorsOrSymbolRateGiveNoLock) {
         CSimTestRig rig(kArden);
         LockTp(rig, 'B', tune);
         rig.Clock().AdvanceMs(300);
-        EXPECT_EQ(rig.ReadStatistics().locked, 1) << tune.frequencyMHz << " " << tune.symbolRateKsps;
+        EXPECT_EQ(rig.ReadStatistics().locked, 1)
+            << tune.frequencyMHz << " " << tune.symbolRateKsps;
     }
 }
 
@@ -122,15 +126,16 @@ TEST(SimReception, PortsSelectTheFixedDishesAndNoMessageKeepsTheLastPort) {
         bool locks;
     };
     const Case cases[] = {
-        {'B', kAstra11362, true},    {'C', kAstra11362, false}, {'D', kAstra11362, false},
-        {'C', kHotbird10719, true},  {'B', kHotbird10719, false},
-        {'D', kAstra28, true},       {'C', kAstra28, false},
+        {'B', kAstra11362, true},   {'C', kAstra11362, false},   {'D', kAstra11362, false},
+        {'C', kHotbird10719, true}, {'B', kHotbird10719, false}, {'D', kAstra28, true},
+        {'C', kAstra28, false},
     };
     for (const Case& c : cases) {
         CSimTestRig rig(kArden);
         LockTp(rig, c.port, c.tune);
         rig.Clock().AdvanceMs(400);
-        EXPECT_EQ(rig.ReadStatistics().locked, c.locks ? 1 : 0) << c.port << " " << c.tune.frequencyMHz;
+        EXPECT_EQ(rig.ReadStatistics().locked, c.locks ? 1 : 0)
+            << c.port << " " << c.tune.frequencyMHz;
     }
     CSimTestRig rig(kArden);
     LockTp(rig, 'C', kHotbird10719);
@@ -153,7 +158,8 @@ TEST(SimReception, TheUsbCardTakesItsSwitchMessageFromTheTunerRecord) {
 }
 
 TEST(SimReception, TheDvbS2xCarrierLocksOnlyOnTheXModelCard) {
-    for (const auto& [card, locks] : {std::pair{kArden, false}, std::pair{kGlen, false}, std::pair{kHeath, true}}) {
+    for (const auto& [card, locks] :
+         {std::pair{kArden, false}, std::pair{kGlen, false}, std::pair{kHeath, true}}) {
         CSimTestRig rig(card);
         LockTp(rig, 'B', kS2x);
         rig.Clock().AdvanceMs(400);
@@ -202,24 +208,28 @@ TEST(SimReception, ScrambledCarrierLocksOnlyWithItsCodeInRootOrGoldForm) {
         bool locks;
     };
     const Step steps[] = {
-        {0, 1, false},       // the default code
-        {131070, 1, true},   // gold form
-        {8, 1, false},
-        {16416, 0, true},    // root form of the same code
-        {1, 0, false},       // root 1 = gold 0
+        {0, 1, false},                        // the default code
+        {131070, 1, true},                    // gold form
+        {8, 1, false},     {16416, 0, true},  // root form of the same code
+        {1, 0, false},                        // root 1 = gold 0
     };
     CSimTestRig rig(kArden);
     LockTp(rig, 'B', kScrambled);
     rig.Clock().AdvanceMs(400);
     for (const Step& step : steps) {
         if (step.value != 0 || step.type != 1) {
-            ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeBytes(step.value, step.type)), S_OK);
+            ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE,
+                                    CodeBytes(step.value, step.type)),
+                      S_OK);
         }
         rig.Clock().AdvanceMs(400);
-        EXPECT_EQ(rig.ReadStatistics().locked, step.locks ? 1 : 0) << step.value << "/" << step.type;
+        EXPECT_EQ(rig.ReadStatistics().locked, step.locks ? 1 : 0)
+            << step.value << "/" << step.type;
     }
     // The unscrambled carriers need gold 0.
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeBytes(131070, kGoldCode)), S_OK);
+    ASSERT_EQ(
+        rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, CodeBytes(131070, kGoldCode)),
+        S_OK);
     LockTp(rig, 'B', kAstra11362);
     rig.Clock().AdvanceMs(400);
     EXPECT_EQ(rig.ReadStatistics().locked, 0);
@@ -233,7 +243,8 @@ TEST(SimReception, InputStreamSelectionChangesTheDeliveredServices) {
     ASSERT_FALSE(first.empty());
 
     // "Apply": the identifier, then a new "Lock TP".
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(2)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(2)),
+              S_OK);
     rig.Stop();
     LockTp(rig, 'B', kMultistream);
     rig.Clock().AdvanceMs(2000);
@@ -243,7 +254,8 @@ TEST(SimReception, InputStreamSelectionChangesTheDeliveredServices) {
     EXPECT_EQ(rig.Card().InputStreamId(), 2);
 
     // An identifier the carrier does not have: lock, but nothing is delivered.
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(7)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(7)),
+              S_OK);
     LockTp(rig, 'B', kMultistream);
     rig.Clock().AdvanceMs(400);
     rig.TakeBytes();
@@ -269,7 +281,8 @@ TEST(SimReception, ModCodFilterDropsFramesButKeepsTheLock) {
     };
     for (const Case& c : cases) {
         CSimTestRig rig(kArden);
-        ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES, c.record), S_OK) << c.what;
+        ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES, c.record), S_OK)
+            << c.what;
         LockTp(rig, 'B', kAstra11362);
         rig.Clock().AdvanceMs(1000);
         EXPECT_EQ(rig.ReadStatistics().locked, 1) << c.what;
@@ -281,9 +294,10 @@ TEST(SimReception, ModCodFilterDropsFramesButKeepsTheLock) {
 std::vector<std::int32_t> ReportOf(CSimTestRig& rig) {
     const bool usb = rig.Card().Profile().carrier == SimPropertyCarrier::Usb;
     std::vector<std::uint8_t> record(MediaInfoRecord::kSize, 0);
-    EXPECT_EQ(rig.GetRecord(usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
-                            usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, record),
-              S_OK);
+    EXPECT_EQ(
+        rig.GetRecord(usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
+                      usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, record),
+        S_OK);
     std::vector<std::int32_t> fields;
     for (std::size_t i = 0; i < MediaInfoRecord::kSize; i += 4)
         fields.push_back(static_cast<std::int32_t>(driver_bytes::GetLe32(&record[i])));
@@ -297,16 +311,19 @@ TEST(SimReception, CarrierReportOfTheDvbS2xCarrierOnTheXModelCard) {
     // IF 12516 - 10600 MHz; 30 MBd; DVB-S2; extended code 66 (QPSK 13/45); no DVB-S rate; QPSK;
     // transport; single stream; CCM; no ISSYI; no NPD; roll-off 0.20; ISI 0; MATYPE F2 00;
     // spectrum normal; pilots on; normal frames.
-    const std::vector<std::int32_t> expected = {1916000, 30000000, 1, 66, 8, 0, 3, 1, 1, 0, 0, 2, 0, 0xF2, 0, 0, 1, 0};
+    const std::vector<std::int32_t> expected = {1916000, 30000000, 1, 66, 8,    0, 3, 1, 1,
+                                                0,       0,        2, 0,  0xF2, 0, 0, 1, 0};
     EXPECT_EQ(ReportOf(rig), expected);
 }
 
 TEST(SimReception, CarrierReportOfADvbSCarrier) {
     // Hotbird 10719 V 27500 DVB-S 3/4: IF 969 MHz, code rate index 2, the header of a plain TS.
-    const std::vector<std::int32_t> arden = {969000, 27500000, 0, 0, 2, 0, 3, 1, 1, 0, 0, 0, 0, 0xF0, 0, 0, 0, 0};
+    const std::vector<std::int32_t> arden = {969000, 27500000, 0, 0, 2,    0, 3, 1, 1,
+                                             0,      0,        0, 0, 0xF0, 0, 0, 0, 0};
     std::vector<std::int32_t> heath = arden;
     heath[3] = 34;  // the extended code of DVB-S 3/4
-    for (const auto& [card, expected] : {std::pair{kArden, arden}, std::pair{kGlen, arden}, std::pair{kHeath, heath}}) {
+    for (const auto& [card, expected] :
+         {std::pair{kArden, arden}, std::pair{kGlen, arden}, std::pair{kHeath, heath}}) {
         CSimTestRig rig(card);
         LockTp(rig, 'C', kHotbird10719);
         rig.Clock().AdvanceMs(400);
@@ -321,13 +338,14 @@ TEST(SimReception, CarrierReportOfTheMultistreamCarrierNamesEachInputStreamInTur
     std::vector<std::int32_t> reported;
     for (int i = 0; i < 4; ++i) {
         const auto fields = ReportOf(rig);
-        EXPECT_EQ(fields[7], 0);       // multiple input streams
-        EXPECT_EQ(fields[13], 0xD6);   // TS, MIS, CCM, NPD, roll-off 0.20
+        EXPECT_EQ(fields[7], 0);      // multiple input streams
+        EXPECT_EQ(fields[13], 0xD6);  // TS, MIS, CCM, NPD, roll-off 0.20
         EXPECT_EQ(fields[14], fields[12]);
         reported.push_back(fields[12]);
     }
     EXPECT_EQ(reported, (std::vector<std::int32_t>{1, 2, 3, 1}));
-    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(3)), S_OK);
+    ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, IsiBytes(3)),
+              S_OK);
     EXPECT_EQ(ReportOf(rig)[12], 3);
     EXPECT_EQ(ReportOf(rig)[12], 3);
 }
@@ -361,9 +379,11 @@ TEST(SimReception, RemovedCardDisappearsStopsStreamingAndIsBroadcast) {
     EXPECT_TRUE(rig.TakeBytes().empty());
     EXPECT_EQ(rig.ReadStatistics().hr, CSimCard::kDeviceRemoved);
     DWORD support = 0;
-    EXPECT_EQ(rig.Driver()->QuerySupported(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, &support), CSimCard::kDeviceRemoved);
+    EXPECT_EQ(rig.Driver()->QuerySupported(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, &support),
+              CSimCard::kDeviceRemoved);
     // The other cards stay.
-    EXPECT_TRUE(BindDevice(KSCATEGORY_BDA_NETWORK_TUNER, std::wstring(kSimulatedCards[1].friendlyName)));
+    EXPECT_TRUE(
+        BindDevice(KSCATEGORY_BDA_NETWORK_TUNER, std::wstring(kSimulatedCards[1].friendlyName)));
 }
 
 }  // namespace

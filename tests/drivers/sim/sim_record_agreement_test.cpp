@@ -33,8 +33,8 @@ Bytes ToBytes(const std::array<std::uint8_t, N>& bytes) {
 
 // The boundary values first, then `count` more drawn from [low, high] with a fixed seed (so a
 // failure names the same value on every run), without repeats.
-std::vector<std::int64_t> Values(std::initializer_list<std::int64_t> boundaries, std::int64_t low, std::int64_t high,
-                                 std::uint32_t seed, int count = 4) {
+std::vector<std::int64_t> Values(std::initializer_list<std::int64_t> boundaries, std::int64_t low,
+                                 std::int64_t high, std::uint32_t seed, int count = 4) {
     std::vector<std::int64_t> values;
     std::set<std::int64_t> seen;
     for (const std::int64_t value : boundaries) {
@@ -53,16 +53,21 @@ std::vector<std::int64_t> Values(std::initializer_list<std::int64_t> boundaries,
 }
 
 // A value as a test name can carry it.
-std::string NamePart(std::int64_t value) { return value < 0 ? fmt::format("Minus{}", -value) : std::to_string(value); }
+std::string NamePart(std::int64_t value) {
+    return value < 0 ? fmt::format("Minus{}", -value) : std::to_string(value);
+}
 
-std::string Hex(const Bytes& bytes) { return fmt::format("{:02X}", fmt::join(bytes, " ")); }
+std::string Hex(const Bytes& bytes) {
+    return fmt::format("{:02X}", fmt::join(bytes, " "));
+}
 
 // The newest trace event (the line without date, times and card) that starts with `prefix`.
 std::string LastEvent(CSimTestRig& rig, const std::string& prefix) {
     std::string found;
     for (const std::string& line : rig.Environment().TraceLines()) {
         std::size_t at = 0;
-        for (int field = 0; field < 4 && at != std::string::npos; ++field) at = line.find(' ', at + 1);
+        for (int field = 0; field < 4 && at != std::string::npos; ++field)
+            at = line.find(' ', at + 1);
         if (at == std::string::npos) continue;
         const std::string event = line.substr(at + 1);
         if (event.rfind(prefix, 0) == 0) found = event;
@@ -93,7 +98,8 @@ std::string DecodedTunerField(CSimTestRig& rig, TunerField field) {
 std::string DecodedModCodFilter(CSimTestRig& rig) {
     std::string text;
     for (const SimModCodEntry& entry : rig.Card().ModCodFilter())
-        text += fmt::format("{}{}/{}/{}", text.empty() ? "" : " ", entry.modCod, entry.shortFrames ? 1 : 0, entry.pilots ? 1 : 0);
+        text += fmt::format("{}{}/{}/{}", text.empty() ? "" : " ", entry.modCod,
+                            entry.shortFrames ? 1 : 0, entry.pilots ? 1 : 0);
     return text;
 }
 
@@ -101,7 +107,8 @@ std::string EntriesText(const ModCodeFilterRecord& record) {
     std::string text;
     for (std::uint32_t i = 0; i < record.count; ++i) {
         const auto& entry = record.entries[i];
-        text += fmt::format("{}{}/{}/{}", text.empty() ? "" : " ", entry.modCode, entry.selector1, entry.selector2);
+        text += fmt::format("{}{}/{}/{}", text.empty() ? "" : " ", entry.modCode, entry.selector1,
+                            entry.selector2);
     }
     return text;
 }
@@ -120,21 +127,26 @@ struct SetCase {
 };
 
 void AddStreamTypeCases(std::vector<SetCase>& cases) {
-    auto kind = [](CSimTestRig& rig) { return std::string(rig.Card().GenericOutput() ? "generic" : "transport"); };
-    cases.push_back({"StreamType_Transport", kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
-                     ToBytes(kTransportStreamType.bytes), kind, "transport"});
-    cases.push_back({"StreamType_Generic", kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS,
-                     ToBytes(kGenericStreamType.bytes), kind, "generic"});
+    auto kind = [](CSimTestRig& rig) {
+        return std::string(rig.Card().GenericOutput() ? "generic" : "transport");
+    };
+    cases.push_back({"StreamType_Transport", kArden, KSPROPSETID_BdaExt,
+                     KSPROPERTY_BDA_STREAMTYPE_PARAMS, ToBytes(kTransportStreamType.bytes), kind,
+                     "transport"});
+    cases.push_back({"StreamType_Generic", kArden, KSPROPSETID_BdaExt,
+                     KSPROPERTY_BDA_STREAMTYPE_PARAMS, ToBytes(kGenericStreamType.bytes), kind,
+                     "generic"});
 }
 
 void AddInputStreamCases(std::vector<SetCase>& cases) {
     for (const std::int64_t isi : Values({-1, 0, 1, 254, 255}, 0, 255, 14)) {
         MediaInfoRecord record;
         record.inputStreamId = static_cast<std::int32_t>(isi);
-        cases.push_back({"InputStreamId_" + NamePart(isi), kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID,
-                         ToBytes(record.Encode()),
-                         [](CSimTestRig& rig) { return std::to_string(rig.Card().InputStreamId()); },
-                         std::to_string(isi)});
+        cases.push_back(
+            {"InputStreamId_" + NamePart(isi), kArden, KSPROPSETID_BdaExt,
+             KSPROPERTY_BDA_INPUTMULTISTREAMID, ToBytes(record.Encode()),
+             [](CSimTestRig& rig) { return std::to_string(rig.Card().InputStreamId()); },
+             std::to_string(isi)});
     }
 }
 
@@ -147,15 +159,17 @@ void AddDiseqcCases(std::vector<SetCase>& cases) {
         const std::vector<std::pair<std::string, Bytes>> messages = {
             {"Zeros", Bytes(length, 0x00)},
             {"Ones", Bytes(length, 0xFF)},
-            {"Sample", [&] {
+            {"Sample",
+             [&] {
                  Bytes message(length);
                  for (auto& b : message) b = static_cast<std::uint8_t>(byte(random));
                  return message;
              }()},
         };
         for (const auto& [what, message] : messages) {
-            cases.push_back({fmt::format("Diseqc_Length{}_{}", length, what), kArden, KSPROPSETID_BdaExt,
-                             KSPROPERTY_BDA_DISEQC, ToBytes(DiseqcMessageRecord::For(message).bytes), DecodedDiseqc,
+            cases.push_back({fmt::format("Diseqc_Length{}_{}", length, what), kArden,
+                             KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC,
+                             ToBytes(DiseqcMessageRecord::For(message).bytes), DecodedDiseqc,
                              Hex(message)});
         }
     }
@@ -163,20 +177,24 @@ void AddDiseqcCases(std::vector<SetCase>& cases) {
 
 void AddCodeCases(std::vector<SetCase>& cases) {
     auto gold = [](CSimTestRig& rig) { return std::to_string(rig.Card().PlsGold()); };
-    for (const auto& [card, set, id] : {std::tuple{kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE},
-                                        std::tuple{kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE}}) {
+    for (const auto& [card, set, id] :
+         {std::tuple{kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE},
+          std::tuple{kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE}}) {
         const std::string carrier = card == kGlen ? "Usb" : "PciE";
-        for (const std::int64_t value : Values({0, 1, 131070, pls_code::kMaxGold - 1, pls_code::kMaxGold}, 0,
-                                               pls_code::kMaxGold, 23)) {
-            cases.push_back({"Code" + carrier + "_Gold" + NamePart(value), card, set, id,
-                             ToBytes(CodeRecord::For(static_cast<std::int32_t>(value), kGoldCode).bytes), gold,
-                             std::to_string(value)});
+        for (const std::int64_t value :
+             Values({0, 1, 131070, pls_code::kMaxGold - 1, pls_code::kMaxGold}, 0,
+                    pls_code::kMaxGold, 23)) {
+            cases.push_back(
+                {"Code" + carrier + "_Gold" + NamePart(value), card, set, id,
+                 ToBytes(CodeRecord::For(static_cast<std::int32_t>(value), kGoldCode).bytes), gold,
+                 std::to_string(value)});
         }
         for (const std::int64_t root : Values({1, 2, 16416, 262143}, 1, 262143, 20)) {
             const auto expected = pls_code::GoldFromRoot(static_cast<std::uint32_t>(root));
-            cases.push_back({"Code" + carrier + "_Root" + NamePart(root), card, set, id,
-                             ToBytes(CodeRecord::For(static_cast<std::int32_t>(root), kRootCode).bytes), gold,
-                             expected ? std::to_string(*expected) : "none"});
+            cases.push_back(
+                {"Code" + carrier + "_Root" + NamePart(root), card, set, id,
+                 ToBytes(CodeRecord::For(static_cast<std::int32_t>(root), kRootCode).bytes), gold,
+                 expected ? std::to_string(*expected) : "none"});
         }
     }
 }
@@ -187,12 +205,14 @@ void AddModCodeCases(std::vector<SetCase>& cases) {
     std::uniform_int_distribution<std::uint32_t> selector(0, 1);
     auto sampled = [&](std::uint32_t count) {
         ModCodeFilterRecord record;
-        for (std::uint32_t i = 0; i < count; ++i) record.Append(modCode(random), selector(random), selector(random));
+        for (std::uint32_t i = 0; i < count; ++i)
+            record.Append(modCode(random), selector(random), selector(random));
         return record;
     };
     std::vector<std::pair<std::string, ModCodeFilterRecord>> records;
     // The count: none (filter off), one, a sample, the most that still filter.
-    for (const std::uint32_t count : {0u, 1u, 7u, 111u}) records.push_back({fmt::format("Count{}", count), sampled(count)});
+    for (const std::uint32_t count : {0u, 1u, 7u, 111u})
+        records.push_back({fmt::format("Count{}", count), sampled(count)});
     // Each entry field at its ends, in the first and in the last entry.
     for (const std::uint32_t value : {0u, 1u, 27u, 28u}) {
         ModCodeFilterRecord record;
@@ -202,21 +222,23 @@ void AddModCodeCases(std::vector<SetCase>& cases) {
         last.Append(value, 1, 1);
         records.push_back({fmt::format("LastEntryModCode{}", value), last});
     }
-    for (const auto& [selector1, selector2] : {std::pair{0u, 1u}, std::pair{1u, 0u}, std::pair{1u, 1u}}) {
+    for (const auto& [selector1, selector2] :
+         {std::pair{0u, 1u}, std::pair{1u, 0u}, std::pair{1u, 1u}}) {
         ModCodeFilterRecord record;
         record.Append(18, selector1, selector2);
         records.push_back({fmt::format("Selectors{}{}", selector1, selector2), record});
     }
-    for (const auto& [card, set, id] : {std::tuple{kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES},
-                                        std::tuple{kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES}}) {
+    for (const auto& [card, set, id] :
+         {std::tuple{kArden, KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES},
+          std::tuple{kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES}}) {
         const std::string carrier = card == kGlen ? "Usb" : "PciE";
         for (const auto& [what, record] : records) {
-            cases.push_back({"ModCodes" + carrier + "_" + what, card, set, id, ToBytes(record.Encode()),
-                             DecodedModCodFilter, EntriesText(record)});
+            cases.push_back({"ModCodes" + carrier + "_" + what, card, set, id,
+                             ToBytes(record.Encode()), DecodedModCodFilter, EntriesText(record)});
         }
         // A full record is the card's "everything passes": no entries kept.
-        cases.push_back({"ModCodes" + carrier + "_Count112", card, set, id, ToBytes(sampled(112).Encode()),
-                         DecodedModCodFilter, ""});
+        cases.push_back({"ModCodes" + carrier + "_Count112", card, set, id,
+                         ToBytes(sampled(112).Encode()), DecodedModCodFilter, ""});
     }
 }
 
@@ -238,32 +260,39 @@ void AddTunerControlCases(std::vector<SetCase>& cases) {
             TunerControlRecord record;
             (record.*number.set)(static_cast<std::uint32_t>(value));
             const TunerField field = number.field;
-            cases.push_back({fmt::format("Tuner_{}_{}", number.name, value), kGlen, KSPROPSETID_Ctrl,
-                             KSPROPERTY_CTRL_TUNER, ToBytes(record.bytes),
-                             [field](CSimTestRig& rig) { return DecodedTunerField(rig, field); }, std::to_string(value)});
+            cases.push_back({fmt::format("Tuner_{}_{}", number.name, value), kGlen,
+                             KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, ToBytes(record.bytes),
+                             [field](CSimTestRig& rig) { return DecodedTunerField(rig, field); },
+                             std::to_string(value)});
         }
     }
     // The one-byte fields, as the card names them.
-    const std::pair<std::uint8_t, const char*> polarities[] = {{0, "horizontal"}, {1, "vertical"}, {2, "polarity ?"}, {255, "polarity ?"}};
+    const std::pair<std::uint8_t, const char*> polarities[] = {
+        {0, "horizontal"}, {1, "vertical"}, {2, "polarity ?"}, {255, "polarity ?"}};
     for (const auto& [index, text] : polarities) {
         TunerControlRecord record;
         record.SetPolarity(index);
-        cases.push_back({fmt::format("Tuner_Polarity_{}", index), kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER,
-                         ToBytes(record.bytes), [](CSimTestRig& rig) { return DecodedTunerField(rig, TunerField::Polarity); },
-                         text});
+        cases.push_back(
+            {fmt::format("Tuner_Polarity_{}", index), kGlen, KSPROPSETID_Ctrl,
+             KSPROPERTY_CTRL_TUNER, ToBytes(record.bytes),
+             [](CSimTestRig& rig) { return DecodedTunerField(rig, TunerField::Polarity); }, text});
     }
-    const std::pair<std::uint8_t, const char*> ports[] = {{0, "index 0"}, {1, "A"}, {2, "B"}, {4, "D"}, {5, "index 5"}, {255, "index 255"}};
+    const std::pair<std::uint8_t, const char*> ports[] = {
+        {0, "index 0"}, {1, "A"}, {2, "B"}, {4, "D"}, {5, "index 5"}, {255, "index 255"}};
     for (const auto& [index, text] : ports) {
         TunerControlRecord record;
         record.SetDiseqcPort(index);
-        cases.push_back({fmt::format("Tuner_Port_{}", index), kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER,
-                         ToBytes(record.bytes), [](CSimTestRig& rig) { return DecodedTunerField(rig, TunerField::Port); },
+        cases.push_back({fmt::format("Tuner_Port_{}", index), kGlen, KSPROPSETID_Ctrl,
+                         KSPROPERTY_CTRL_TUNER, ToBytes(record.bytes),
+                         [](CSimTestRig& rig) { return DecodedTunerField(rig, TunerField::Port); },
                          text});
     }
     TunerControlRecord constants;
     constants.SetConstants();
-    cases.push_back({"Tuner_Constants", kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, ToBytes(constants.bytes),
-                     [](CSimTestRig& rig) { return DecodedTunerField(rig, TunerField::Constants); }, "01 00 02"});
+    cases.push_back({"Tuner_Constants", kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER,
+                     ToBytes(constants.bytes),
+                     [](CSimTestRig& rig) { return DecodedTunerField(rig, TunerField::Constants); },
+                     "01 00 02"});
     // The message at its offset, the shortest and the longest the card reads there.
     const std::pair<const char*, Bytes> messages[] = {
         {"Halt", {0xE0, 0x31, 0x60}},
@@ -274,8 +303,9 @@ void AddTunerControlCases(std::vector<SetCase>& cases) {
         TunerControlRecord record;
         record.SetConstants();
         record.PutMessage(message);
-        cases.push_back({fmt::format("Tuner_Message{}", what), kGlen, KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER,
-                         ToBytes(record.bytes), DecodedDiseqc, Hex(message)});
+        cases.push_back({fmt::format("Tuner_Message{}", what), kGlen, KSPROPSETID_Ctrl,
+                         KSPROPERTY_CTRL_TUNER, ToBytes(record.bytes), DecodedDiseqc,
+                         Hex(message)});
     }
 }
 
@@ -323,7 +353,9 @@ TEST_P(CardReportInTheSystem, IsReadAsTheCardWroteIt) {
     if (c.isi >= 0) {
         MediaInfoRecord select;
         select.inputStreamId = c.isi;
-        ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, ToBytes(select.Encode())), S_OK);
+        ASSERT_EQ(rig.SetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID,
+                                ToBytes(select.Encode())),
+                  S_OK);
     }
     if (c.tune.frequencyMHz != 0) {
         ASSERT_EQ(rig.SendCommittedSwitch(c.port, c.tune), S_OK);
@@ -333,10 +365,13 @@ TEST_P(CardReportInTheSystem, IsReadAsTheCardWroteIt) {
         ASSERT_TRUE(rig.Card().IsLocked());
     }
     Bytes bytes(MediaInfoRecord::kSize, 0xA5);
-    ASSERT_EQ(rig.GetRecord(usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
-                            usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, bytes),
-              S_OK);
-    const MediaInfoRecord decoded = MediaInfoRecord::Decode(std::span<const std::uint8_t, MediaInfoRecord::kSize>(bytes.data(), MediaInfoRecord::kSize));
+    ASSERT_EQ(
+        rig.GetRecord(usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
+                      usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, bytes),
+        S_OK);
+    const MediaInfoRecord decoded =
+        MediaInfoRecord::Decode(std::span<const std::uint8_t, MediaInfoRecord::kSize>(
+            bytes.data(), MediaInfoRecord::kSize));
     EXPECT_EQ(decoded, MediaInfoRecord::FromFields(rig.Card().MediaInfo()));
     if (c.isi >= 0) {
         EXPECT_EQ(decoded.inputStreamId, c.isi);
@@ -349,7 +384,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ReportCase{"UnlockedUsb", kGlen, 'A', SimTune{0}, -1},
                       ReportCase{"DvbS2PciE", kArden, 'B', SimTune{11362, 'H', 22000}, -1},
                       ReportCase{"DvbSUsb", kGlen, 'C', SimTune{10719, 'V', 27500}, -1},
-                      ReportCase{"DvbS2xExtendedCodes", kHeath, 'B', SimTune{12516, 'V', 30000}, -1},
+                      ReportCase{"DvbS2xExtendedCodes", kHeath, 'B', SimTune{12516, 'V', 30000},
+                                 -1},
                       ReportCase{"MultistreamIsi3", kArden, 'B', SimTune{12590, 'V', 27500}, 3},
                       ReportCase{"GenericStream", kArden, 'B', SimTune{12670, 'V', 10000}, -1}),
     [](const auto& item) { return item.param.name; });

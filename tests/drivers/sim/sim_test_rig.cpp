@@ -19,7 +19,9 @@
 #include "support/test_sink_filter.h"
 #include "support/test_sink_pin.h"
 
-std::string BuildTranspondersFolder() { return std::string(VLK_TEST_PROGRAM_DIR) + "/Transponders"; }
+std::string BuildTranspondersFolder() {
+    return std::string(VLK_TEST_PROGRAM_DIR) + "/Transponders";
+}
 
 namespace {
 int g_nEnvironmentDepth = 0;
@@ -37,7 +39,8 @@ CSimTestEnvironment::CSimTestEnvironment(bool withSatelliteFiles) {
     std::filesystem::create_directories(m_folder.File("config"));
     platform::SetDriveCRootForTesting(m_folder.Path());
     platform::SetConfigFolderForTesting(m_folder.File("config"));
-    platform::SetProgramFolderForTesting(withSatelliteFiles ? std::string(VLK_TEST_PROGRAM_DIR) : m_folder.Path());
+    platform::SetProgramFolderForTesting(withSatelliteFiles ? std::string(VLK_TEST_PROGRAM_DIR)
+                                                            : m_folder.Path());
 }
 
 CSimTestEnvironment::~CSimTestEnvironment() {
@@ -47,7 +50,9 @@ CSimTestEnvironment::~CSimTestEnvironment() {
     --g_nEnvironmentDepth;
 }
 
-std::string CSimTestEnvironment::TraceText() const { return ReadWholeFile(m_folder.File(CSimTrace::kFileName)); }
+std::string CSimTestEnvironment::TraceText() const {
+    return ReadWholeFile(m_folder.File(CSimTrace::kFileName));
+}
 
 std::vector<std::string> CSimTestEnvironment::TraceLines() const {
     std::vector<std::string> lines;
@@ -60,7 +65,8 @@ ComPtr<IBaseFilter> BindDevice(const GUID& category, const std::wstring& name) {
     for (const DeviceDescriptor& device : CDeviceRegistry::Instance().Devices(category)) {
         if (device.friendlyName != name) continue;
         ComPtr<IBaseFilter> filter;
-        if (SUCCEEDED(device.bindFilter(IID_IBaseFilter, filter.ReleaseAndGetVoidAddress()))) return filter;
+        if (SUCCEEDED(device.bindFilter(IID_IBaseFilter, filter.ReleaseAndGetVoidAddress())))
+            return filter;
     }
     return nullptr;
 }
@@ -83,26 +89,34 @@ const CSimSky& BuildSky() {
     return sky;
 }
 
-CSimTestRig::CSimTestRig(std::size_t cardIndex, SimOptions options, CSimClock::Mode mode) : m_nCard(cardIndex) {
+CSimTestRig::CSimTestRig(std::size_t cardIndex, SimOptions options, CSimClock::Mode mode)
+    : m_nCard(cardIndex) {
     m_pProvider = std::make_unique<CSimDeviceProvider>(options, mode, BuildSky());
     const SimCardProfile& profile = m_pProvider->Card(cardIndex).Profile();
 
-    EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, m_pGraph.ReleaseAndGetAddressOf()), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                               m_pGraph.ReleaseAndGetAddressOf()),
+              S_OK);
     m_pControl = m_pGraph.As<IMediaControl>();
     EXPECT_EQ(CoCreateInstance(CLSID_DVBSNetworkProvider, nullptr, CLSCTX_INPROC_SERVER,
                                m_pNetworkProvider.ReleaseAndGetAddressOf()),
               S_OK);
     m_pITuner = m_pNetworkProvider.As<ITuner>();
-    EXPECT_EQ(CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER, m_pSpace.ReleaseAndGetAddressOf()), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER,
+                               m_pSpace.ReleaseAndGetAddressOf()),
+              S_OK);
     m_pSpace->put__NetworkType(CLSID_DVBSNetworkProvider);
     m_pITuner->put_TuningSpace(m_pSpace.Get());
 
     m_pTuner = BindDevice(KSCATEGORY_BDA_NETWORK_TUNER, std::wstring(profile.friendlyName));
     m_pCapture = BindDevice(KSCATEGORY_BDA_RECEIVER_COMPONENT, std::wstring(profile.receiverName));
-    m_pInfo = BindDevice(KSCATEGORY_BDA_TRANSPORT_INFORMATION, std::wstring(profile.transportInfoName));
+    m_pInfo =
+        BindDevice(KSCATEGORY_BDA_TRANSPORT_INFORMATION, std::wstring(profile.transportInfoName));
     EXPECT_TRUE(m_pTuner && m_pCapture && m_pInfo);
     m_pInfoObject = dynamic_cast<CTransportInfoFilter*>(m_pInfo.Get());
-    EXPECT_EQ(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, m_pTee.ReleaseAndGetAddressOf()), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER,
+                               m_pTee.ReleaseAndGetAddressOf()),
+              S_OK);
     m_pSinkObject = new CTestSinkFilter(&m_sinkLock);
     m_pSink = static_cast<IBaseFilter*>(m_pSinkObject);
     m_pSinkObject->InputPin()->SetReceiveHook([this](IMediaSample* sample) {
@@ -120,16 +134,27 @@ CSimTestRig::CSimTestRig(std::size_t cardIndex, SimOptions options, CSimClock::M
     EXPECT_EQ(m_pGraph->AddFilter(m_pTee.Get(), L"Infinite pin tee splitter"), S_OK);
     EXPECT_EQ(m_pGraph->AddFilter(m_pInfo.Get(), L"transport information filter"), S_OK);
     EXPECT_EQ(m_pGraph->AddFilter(m_pSink.Get(), L"Dest Filter"), S_OK);
-    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pNetworkProvider.Get(), L"Antenna Out").Get(), PinOf(m_pTuner.Get(), L"Input0").Get()), S_OK);
-    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTuner.Get(), L"MPEG2 Transport").Get(), PinOf(m_pCapture.Get(), L"MPEG2 Transport").Get()), S_OK);
-    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pCapture.Get(), L"Transport Stream").Get(), PinOf(m_pTee.Get(), L"Input").Get()), S_OK);
-    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTee.Get(), L"Output1").Get(), PinOf(m_pInfo.Get(), L"Input").Get()), S_OK);
-    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTee.Get(), L"Output2").Get(), PinOf(m_pSink.Get(), L"Input").Get()), S_OK);
+    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pNetworkProvider.Get(), L"Antenna Out").Get(),
+                                PinOf(m_pTuner.Get(), L"Input0").Get()),
+              S_OK);
+    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTuner.Get(), L"MPEG2 Transport").Get(),
+                                PinOf(m_pCapture.Get(), L"MPEG2 Transport").Get()),
+              S_OK);
+    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pCapture.Get(), L"Transport Stream").Get(),
+                                PinOf(m_pTee.Get(), L"Input").Get()),
+              S_OK);
+    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTee.Get(), L"Output1").Get(),
+                                PinOf(m_pInfo.Get(), L"Input").Get()),
+              S_OK);
+    EXPECT_EQ(m_pGraph->Connect(PinOf(m_pTee.Get(), L"Output2").Get(),
+                                PinOf(m_pSink.Get(), L"Input").Get()),
+              S_OK);
 
     if (profile.carrier == SimPropertyCarrier::Usb) {
         m_pTuner->QueryInterface(IID_IKsPropertySet, m_pDriver.ReleaseAndGetVoidAddress());
     } else {
-        PinOf(m_pTuner.Get(), L"Input0")->QueryInterface(IID_IKsPropertySet, m_pDriver.ReleaseAndGetVoidAddress());
+        PinOf(m_pTuner.Get(), L"Input0")
+            ->QueryInterface(IID_IKsPropertySet, m_pDriver.ReleaseAndGetVoidAddress());
     }
     EXPECT_TRUE(m_pDriver);
 }
@@ -152,13 +177,14 @@ HRESULT CSimTestRig::SendCommittedSwitch(char port, const SimTune& tune) {
 
 HRESULT CSimTestRig::SendDiseqc(const std::vector<std::uint8_t>& message) {
     if (Card().Profile().carrier == SimPropertyCarrier::Usb) {
-        std::copy(message.begin(), message.end(), m_usbRecord.begin() + TunerControlRecord::kMessageOffset);
-        return m_pDriver->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0, m_usbRecord.data(),
-                              TunerControlRecord::kSize);
+        std::copy(message.begin(), message.end(),
+                  m_usbRecord.begin() + TunerControlRecord::kMessageOffset);
+        return m_pDriver->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0,
+                              m_usbRecord.data(), TunerControlRecord::kSize);
     }
     DiseqcMessageRecord record = DiseqcMessageRecord::For(message);
-    return m_pDriver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.bytes.data(),
-                          DiseqcMessageRecord::kSize);
+    return m_pDriver->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0,
+                          record.bytes.data(), DiseqcMessageRecord::kSize);
 }
 
 HRESULT CSimTestRig::Tune(const SimTune& tune) {
@@ -169,19 +195,25 @@ HRESULT CSimTestRig::Tune(const SimTune& tune) {
     HRESULT hr = m_pSpace->CreateTuneRequest(request.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
     ComPtr<IDVBSLocator> locator;
-    hr = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, locator.ReleaseAndGetAddressOf());
+    hr = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
+                          locator.ReleaseAndGetAddressOf());
     if (FAILED(hr)) return hr;
     locator->put_OuterFEC(BDA_FEC_VITERBI);
     locator->put_CarrierFrequency(static_cast<LONG>(tune.frequencyMHz * 1000));
-    locator->put_SignalPolarisation(tune.polarisation == 'H' ? BDA_POLARISATION_LINEAR_H : BDA_POLARISATION_LINEAR_V);
+    locator->put_SignalPolarisation(tune.polarisation == 'H' ? BDA_POLARISATION_LINEAR_H
+                                                             : BDA_POLARISATION_LINEAR_V);
     locator->put_SymbolRate(static_cast<LONG>(tune.symbolRateKsps));
     request->put_Locator(locator.Get());
     return m_pITuner->put_TuneRequest(request.Get());
 }
 
-HRESULT CSimTestRig::Run() { return m_pControl->Run(); }
+HRESULT CSimTestRig::Run() {
+    return m_pControl->Run();
+}
 
-HRESULT CSimTestRig::Stop() { return m_pControl->Stop(); }
+HRESULT CSimTestRig::Stop() {
+    return m_pControl->Stop();
+}
 
 HRESULT CSimTestRig::SetRecord(const GUID& set, DWORD id, std::vector<std::uint8_t> record) {
     const DWORD size = static_cast<DWORD>(record.size());
@@ -216,13 +248,15 @@ std::vector<SdtService> CSimTestRig::Services() const {
 CSimTestRig::Statistics CSimTestRig::ReadStatistics() const {
     Statistics statistics;
     ComPtr<IBDA_Topology> topology;
-    statistics.hr = m_pTuner->QueryInterface(IBDA_Topology::kIid, topology.ReleaseAndGetVoidAddress());
+    statistics.hr =
+        m_pTuner->QueryInterface(IBDA_Topology::kIid, topology.ReleaseAndGetVoidAddress());
     if (FAILED(statistics.hr)) return statistics;
     ComPtr<IUnknown> node;
     statistics.hr = topology->GetControlNode(0, 1, kBdaTunerNode, node.ReleaseAndGetAddressOf());
     if (FAILED(statistics.hr)) return statistics;
     ComPtr<IBDA_SignalStatistics> signal;
-    statistics.hr = node->QueryInterface(IBDA_SignalStatistics::kIid, signal.ReleaseAndGetVoidAddress());
+    statistics.hr =
+        node->QueryInterface(IBDA_SignalStatistics::kIid, signal.ReleaseAndGetVoidAddress());
     if (FAILED(statistics.hr)) return statistics;
     statistics.hr = signal->get_SignalQuality(&statistics.quality);
     if (FAILED(statistics.hr)) return statistics;

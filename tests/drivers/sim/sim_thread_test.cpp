@@ -35,9 +35,12 @@ public:
                   LONG quality = 0;
                   LONG strength = 0;
                   BOOLEAN locked = 0;
-                  if (SUCCEEDED(m_pTuner->QueryInterface(IBDA_Topology::kIid, topology.ReleaseAndGetVoidAddress())) &&
-                      SUCCEEDED(topology->GetControlNode(0, 1, kBdaTunerNode, node.ReleaseAndGetAddressOf())) &&
-                      SUCCEEDED(node->QueryInterface(IBDA_SignalStatistics::kIid, statistics.ReleaseAndGetVoidAddress())) &&
+                  if (SUCCEEDED(m_pTuner->QueryInterface(IBDA_Topology::kIid,
+                                                         topology.ReleaseAndGetVoidAddress())) &&
+                      SUCCEEDED(topology->GetControlNode(0, 1, kBdaTunerNode,
+                                                         node.ReleaseAndGetAddressOf())) &&
+                      SUCCEEDED(node->QueryInterface(IBDA_SignalStatistics::kIid,
+                                                     statistics.ReleaseAndGetVoidAddress())) &&
                       SUCCEEDED(statistics->get_SignalQuality(&quality))) {
                       statistics->get_SignalStrength(&strength);
                       statistics->get_SignalLocked(&locked);
@@ -63,7 +66,8 @@ private:
 
 TEST(SimThreads, RealTimeStreamingSurvivesRunStopCyclesTeardownAndAPollingThread) {
     CSimTestEnvironment outer;  // the trace stays in a scratch folder after the rig has gone
-    auto rig = std::make_unique<CSimTestRig>(0, CSimTestRig::NoiselessOptions(), CSimClock::Mode::RealTime);
+    auto rig = std::make_unique<CSimTestRig>(0, CSimTestRig::NoiselessOptions(),
+                                             CSimClock::Mode::RealTime);
     const SimTune tune{11362, 'H', 22000};
     ASSERT_EQ(rig->SendCommittedSwitch('B', tune), S_OK);
     ASSERT_EQ(rig->Tune(tune), S_OK);

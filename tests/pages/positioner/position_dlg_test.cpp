@@ -522,8 +522,9 @@ TEST_F(PositionerPageTest, ACountryOfTwentyThousandCitiesFillsTheCityBoxInSorted
 
     std::vector<QString> sorted;
     for (const std::string& city : cities) sorted.push_back(QString::fromStdString(city));
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const QString& a, const QString& b) { return SortedCombo::Compare(a, b) < 0; });
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+        return SortedCombo::Compare(a, b) < 0;
+    });
     Texts expected;
     for (const QString& city : sorted) expected.push_back(city.toStdString());
 
@@ -798,7 +799,8 @@ TEST_F(PositionerPageTest, TheScreenshotShowsEveryControlAndTheChosenSite) {
     Type(CPositionDlg::kIdPosition, "12");
     const CScreenshot shot(*m_pPage);
     EXPECT_EQ(shot.Image().size(), shot.ExpectedSize());
-    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours) << "captions and frames, not a plain page";
+    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours)
+        << "captions and frames, not a plain page";
     EXPECT_EQ(shot.BlankControls(), std::vector<std::string>{});
     EXPECT_TRUE(shot.Keep("motor_positioner_page.png"));
     // The typed position is drawn: without it its field looks different, the city's does not.
@@ -807,7 +809,8 @@ TEST_F(PositionerPageTest, TheScreenshotShowsEveryControlAndTheChosenSite) {
     position->clear();
     const CScreenshot cleared(*m_pPage);
     EXPECT_GT(cleared.DifferingPixels(shot, position->geometry()), 0);
-    EXPECT_EQ(cleared.DifferingPixels(shot, m_pPage->GetDlgItem(CPositionDlg::kIdCity)->geometry()), 0);
+    EXPECT_EQ(cleared.DifferingPixels(shot, m_pPage->GetDlgItem(CPositionDlg::kIdCity)->geometry()),
+              0);
 }
 
 }  // namespace

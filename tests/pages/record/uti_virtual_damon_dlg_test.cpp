@@ -31,10 +31,10 @@
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "platform/win/known_folders.h"
+#include "record/recording.h"
 #include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
-#include "record/recording.h"
 #include "status/signal_monitor.h"
 #include "support/debug_output_capture.h"
 #include "support/message_box_recorder.h"
@@ -52,7 +52,9 @@ constexpr const char* kPositivePrompt = "请输入一个正整数。";
 constexpr const char* kTimeRangePrompt = "请输入一个在 1 和 65535 之间的整数。";
 constexpr const char* kSizeRangePrompt = "请输入一个在 50 和 800000 之间的整数。";
 
-BYTE SampleByte(std::uint64_t index, LONG offset) { return static_cast<BYTE>(index * 7 + static_cast<std::uint64_t>(offset)); }
+BYTE SampleByte(std::uint64_t index, LONG offset) {
+    return static_cast<BYTE>(index * 7 + static_cast<std::uint64_t>(offset));
+}
 
 // The page with the save-as dialog answered by the test.
 class CTestCapturePage : public CUtiVirtualDamonDlg {
@@ -78,9 +80,11 @@ protected:
     void SetUp() override {
         platform::SetDriveCRootForTesting(m_folder.Path());
         RegisterMediaClasses();
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
+                         g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
         g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
-        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL, g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
+        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
+                         g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
         HRESULT hr = S_OK;
         g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
         static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
@@ -100,12 +104,14 @@ protected:
 
     // The source delivers `samples` samples each time the graph runs, then ends its stream.
     void BuildGraph(std::uint64_t samples) {
-        m_pSource = new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
-                                          [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
-                                              if (index >= samples) return -1;
-                                              for (LONG k = 0; k < kSampleSize; ++k) buffer[k] = SampleByte(index, k);
-                                              return kSampleSize;
-                                          });
+        m_pSource =
+            new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
+                                  [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
+                                      if (index >= samples) return -1;
+                                      for (LONG k = 0; k < kSampleSize; ++k)
+                                          buffer[k] = SampleByte(index, k);
+                                      return kSampleSize;
+                                  });
         IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
         graph->AddFilter(m_pSource.Get(), L"source");
         graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
@@ -151,7 +157,9 @@ protected:
         ASSERT_TRUE(m_boxes.Texts().empty()) << m_boxes.Texts().front();
     }
     // As if the recording had written that much (hundreds of GB cannot be written in a test).
-    static void SetRecorded(std::uint64_t kbytes) { g_RecordFile.SetBytesWrittenForTesting(kbytes * 1024); }
+    static void SetRecorded(std::uint64_t kbytes) {
+        g_RecordFile.SetBytesWrittenForTesting(kbytes * 1024);
+    }
     // Idle: no recording and no timer.
     void ExpectIdle() const {
         EXPECT_FALSE(m_pPage->IsRecording());
@@ -208,18 +216,19 @@ TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
         const char* className;
         const char* text;
     };
-    for (const auto& e : std::vector<Expected>{{Dlg::kIdFilePath, "QLineEdit", ""},
-                                               {Dlg::kIdBrowse, "QPushButton", "..."},
-                                               {Dlg::kIdSizeMode, "QRadioButton", "Use File Size Limit"},
-                                               {Dlg::kIdSizeLimit, "QLineEdit", "500"},
-                                               {Dlg::kIdTimeMode, "QRadioButton", "Use Time Limit"},
-                                               {Dlg::kIdTimeLimit, "QLineEdit", "10"},
-                                               {Dlg::kIdStartRecord, "QPushButton", "Start Record"},
-                                               {Dlg::kIdCancelRecord, "QPushButton", "Cancel Record"},
-                                               {Dlg::kIdStatus, "QLineEdit", ""},
-                                               {Dlg::kIdAmountCaption, "QLabel", "File Size:"},
-                                               {Dlg::kIdAmount, "QLineEdit", "0 KBytes"},
-                                               {Dlg::kIdProgress, "QProgressBar", ""}}) {
+    for (const auto& e :
+         std::vector<Expected>{{Dlg::kIdFilePath, "QLineEdit", ""},
+                               {Dlg::kIdBrowse, "QPushButton", "..."},
+                               {Dlg::kIdSizeMode, "QRadioButton", "Use File Size Limit"},
+                               {Dlg::kIdSizeLimit, "QLineEdit", "500"},
+                               {Dlg::kIdTimeMode, "QRadioButton", "Use Time Limit"},
+                               {Dlg::kIdTimeLimit, "QLineEdit", "10"},
+                               {Dlg::kIdStartRecord, "QPushButton", "Start Record"},
+                               {Dlg::kIdCancelRecord, "QPushButton", "Cancel Record"},
+                               {Dlg::kIdStatus, "QLineEdit", ""},
+                               {Dlg::kIdAmountCaption, "QLabel", "File Size:"},
+                               {Dlg::kIdAmount, "QLineEdit", "0 KBytes"},
+                               {Dlg::kIdProgress, "QProgressBar", ""}}) {
         QWidget* w = m_pPage->GetDlgItem(e.id);
         ASSERT_NE(w, nullptr) << e.id;
         EXPECT_STREQ(w->metaObject()->className(), e.className) << e.id;
@@ -234,12 +243,16 @@ TEST_F(CaptureControlPageTest, EveryControlOfDialog131HasItsKindAndText) {
         }
     }
     std::vector<QString> statics;
-    for (QLabel* label : m_pPage->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) statics.push_back(label->text());
-    for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) statics.push_back(box->title());
+    for (QLabel* label : m_pPage->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        statics.push_back(label->text());
+    for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+        statics.push_back(box->title());
     std::sort(statics.begin(), statics.end());
-    EXPECT_EQ(statics, (std::vector<QString>{"File Size:", "Limit Option:", "MB", "Record Control:", "Record Process:",
-                                             "Seconds", "Status:", "Store File Path:"}));
-    for (QPushButton* button : m_pPage->findChildren<QPushButton*>()) EXPECT_FALSE(button->property(kDefaultButtonProperty).toBool()) << "no default button";
+    EXPECT_EQ(statics, (std::vector<QString>{"File Size:", "Limit Option:", "MB",
+                                             "Record Control:", "Record Process:", "Seconds",
+                                             "Status:", "Store File Path:"}));
+    for (QPushButton* button : m_pPage->findChildren<QPushButton*>())
+        EXPECT_FALSE(button->property(kDefaultButtonProperty).toBool()) << "no default button";
 }
 
 TEST_F(CaptureControlPageTest, ControlsLieInsideThePageAndDoNotOverlap) {
@@ -255,17 +268,22 @@ TEST_F(CaptureControlPageTest, ControlsLieInsideThePageAndDoNotOverlap) {
     for (std::size_t i = 0; i < controls.size(); ++i) {
         for (std::size_t j = i + 1; j < controls.size(); ++j) {
             EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry()))
-                << controls[i]->accessibleName().toStdString() << " / " << controls[j]->accessibleName().toStdString();
+                << controls[i]->accessibleName().toStdString() << " / "
+                << controls[j]->accessibleName().toStdString();
         }
     }
     // Each control of a group lies inside its frame.
     std::map<QString, QRect> frames;
-    for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly)) frames[box->title()] = box->geometry();
+    for (QGroupBox* box : m_pPage->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+        frames[box->title()] = box->geometry();
     for (const auto& [group, ids] : std::vector<std::pair<QString, std::vector<int>>>{
-             {"Limit Option:", {Dlg::kIdSizeMode, Dlg::kIdSizeLimit, Dlg::kIdTimeMode, Dlg::kIdTimeLimit}},
+             {"Limit Option:",
+              {Dlg::kIdSizeMode, Dlg::kIdSizeLimit, Dlg::kIdTimeMode, Dlg::kIdTimeLimit}},
              {"Record Control:", {Dlg::kIdStartRecord, Dlg::kIdCancelRecord}},
-             {"Record Process:", {Dlg::kIdStatus, Dlg::kIdAmountCaption, Dlg::kIdAmount, Dlg::kIdProgress}}}) {
-        for (int id : ids) EXPECT_TRUE(frames[group].contains(m_pPage->GetDlgItem(id)->geometry())) << id;
+             {"Record Process:",
+              {Dlg::kIdStatus, Dlg::kIdAmountCaption, Dlg::kIdAmount, Dlg::kIdProgress}}}) {
+        for (int id : ids)
+            EXPECT_TRUE(frames[group].contains(m_pPage->GetDlgItem(id)->geometry())) << id;
     }
 }
 
@@ -274,22 +292,24 @@ TEST_F(CaptureControlPageTest, EveryControlHasAUniqueAccessibleNameInBothModes) 
     const auto check = [this](const QString& amountCaption) {
         std::map<QString, int> count;
         for (QWidget* w : m_pPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className() << " " << w->objectName().toStdString();
+            EXPECT_FALSE(w->accessibleName().isEmpty())
+                << w->metaObject()->className() << " " << w->objectName().toStdString();
             ++count[w->accessibleName()];
         }
         for (const auto& [name, n] : count) EXPECT_EQ(n, 1) << name.toStdString();
-        for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{Dlg::kIdFilePath, "Store File Path:"},
-                                                                           {Dlg::kIdBrowse, "Browse for the record file"},
-                                                                           {Dlg::kIdSizeMode, "Use File Size Limit"},
-                                                                           {Dlg::kIdSizeLimit, "File size limit"},
-                                                                           {Dlg::kIdTimeMode, "Use Time Limit"},
-                                                                           {Dlg::kIdTimeLimit, "Time limit"},
-                                                                           {Dlg::kIdStartRecord, "Start Record"},
-                                                                           {Dlg::kIdCancelRecord, "Cancel Record"},
-                                                                           {Dlg::kIdStatus, "Status:"},
-                                                                           {Dlg::kIdAmountCaption, amountCaption + " label"},
-                                                                           {Dlg::kIdAmount, amountCaption},
-                                                                           {Dlg::kIdProgress, "Record progress"}}) {
+        for (const auto& [id, name] :
+             std::vector<std::pair<int, QString>>{{Dlg::kIdFilePath, "Store File Path:"},
+                                                  {Dlg::kIdBrowse, "Browse for the record file"},
+                                                  {Dlg::kIdSizeMode, "Use File Size Limit"},
+                                                  {Dlg::kIdSizeLimit, "File size limit"},
+                                                  {Dlg::kIdTimeMode, "Use Time Limit"},
+                                                  {Dlg::kIdTimeLimit, "Time limit"},
+                                                  {Dlg::kIdStartRecord, "Start Record"},
+                                                  {Dlg::kIdCancelRecord, "Cancel Record"},
+                                                  {Dlg::kIdStatus, "Status:"},
+                                                  {Dlg::kIdAmountCaption, amountCaption + " label"},
+                                                  {Dlg::kIdAmount, amountCaption},
+                                                  {Dlg::kIdProgress, "Record progress"}}) {
             EXPECT_EQ(m_pPage->GetDlgItem(id)->accessibleName(), name) << id;
         }
         EXPECT_EQ(count["File size limit unit"], 1);
@@ -308,7 +328,8 @@ TEST_F(CaptureControlPageTest, TheScreenshotsShowEveryControlAndTheRecordingInPr
     const CScreenshot idle(page);
     EXPECT_EQ(page.size(), DluToPixels(QSize(302, 158), page.BaseUnits()));
     EXPECT_EQ(idle.Image().size(), idle.ExpectedSize());
-    EXPECT_GT(idle.Colours(), CScreenshot::kPlainColours) << "captions and frames, not a plain page";
+    EXPECT_GT(idle.Colours(), CScreenshot::kPlainColours)
+        << "captions and frames, not a plain page";
     EXPECT_EQ(idle.BlankControls(), std::vector<std::string>{});
     EXPECT_TRUE(idle.Keep("capture_control_page.png"));
     // During a recording in time mode the status, the time left, its caption and the bar show it;
@@ -384,9 +405,9 @@ struct TimeLimitCase {
     const char* limit;
     const char* firstStatus;  // after tick 1
     const char* firstLeft;
-    int endTick;              // the tick that ends the recording
-    const char* lastStatus;   // after the tick before it
-    const char* endLeft;      // the amount after the last tick
+    int endTick;             // the tick that ends the recording
+    const char* lastStatus;  // after the tick before it
+    const char* endLeft;     // the amount after the last tick
 };
 
 TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercent) {
@@ -422,10 +443,12 @@ TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneH
         ExpectStopped();
     }
     EXPECT_TRUE(m_boxes.Texts().empty());
-    for (const auto& line : debug.Lines()) EXPECT_EQ(line.find("Recording"), std::string::npos) << "time mode: " << line;
+    for (const auto& line : debug.Lines())
+        EXPECT_EQ(line.find("Recording"), std::string::npos) << "time mode: " << line;
 }
 
-TEST_F(CaptureControlPageTest, TheTenSecondLimitShowsOnePercentAtTheFirstTickAndOneHundredAtTick100) {
+TEST_F(CaptureControlPageTest,
+       TheTenSecondLimitShowsOnePercentAtTheFirstTickAndOneHundredAtTick100) {
     CTestCapturePage& page = Open();
     page.OnTimeMode();
     StartInto("ten.ts");
@@ -449,18 +472,17 @@ TEST_F(CaptureControlPageTest, TheTenSecondLimitShowsOnePercentAtTheFirstTickAnd
 // --- Size limit ---------------------------------------------------------------------------
 
 struct SizeLimitCase {
-    const char* limit;           // MB
-    std::uint64_t lastRunning;   // KB that still show 100 %
-    std::uint64_t firstStopping; // KB that end the recording (101 %)
+    const char* limit;            // MB
+    std::uint64_t lastRunning;    // KB that still show 100 %
+    std::uint64_t firstStopping;  // KB that end the recording (101 %)
 };
 
-TEST_F(CaptureControlPageTest, ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercentBeyondFourGiB) {
+TEST_F(CaptureControlPageTest,
+       ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercentBeyondFourGiB) {
     const std::vector<SizeLimitCase> cases = {
-        {"500", 517119, 517120},
-        {"50", 51711, 51712},
-        {"4096", 4236247, 4236248},          // beyond 4 GiB of file
-        {"5000", 5171199, 5171200},
-        {"800000", 827391999, 827392000},    // K x 100 needs 64 bits
+        {"500", 517119, 517120},    {"50", 51711, 51712},
+        {"4096", 4236247, 4236248},                                    // beyond 4 GiB of file
+        {"5000", 5171199, 5171200}, {"800000", 827391999, 827392000},  // K x 100 needs 64 bits
     };
     CTestCapturePage& page = Open();
     CDebugOutputCapture debug;
@@ -505,7 +527,8 @@ TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt)
     constexpr std::uint64_t kSamples = 3000;
     CTestCapturePage& page = Open(kSamples);
     StartInto("real.ts");
-    ASSERT_TRUE(WaitUntil([this] { return m_pSource->SamplesDelivered() >= kSamples && !m_pSource->IsStreaming(); }));
+    ASSERT_TRUE(WaitUntil(
+        [this] { return m_pSource->SamplesDelivered() >= kSamples && !m_pSource->IsStreaming(); }));
     Ticks(1);
     const std::uint64_t bytes = kSamples * kSampleSize;
     EXPECT_EQ(Text(Dlg::kIdAmount).toStdString(), std::to_string(bytes / 1024) + " KBytes");
@@ -539,7 +562,8 @@ TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweri
     EXPECT_TRUE(page.IsRecording());
 }
 
-TEST_F(CaptureControlPageTest, LoweringTheSizeLimitBelowTheSizeWrittenEndsTheRecordingAtTheNextTick) {
+TEST_F(CaptureControlPageTest,
+       LoweringTheSizeLimitBelowTheSizeWrittenEndsTheRecordingAtTheNextTick) {
     CTestCapturePage& page = Open();
     SetText(Dlg::kIdSizeLimit, "100");
     StartInto("shrink.ts");
@@ -625,7 +649,8 @@ TEST_F(CaptureControlPageTest, CancelStopsTheGraphClosesTheFileAndKeepsTheLastAm
     EXPECT_TRUE(m_boxes.Texts().empty());
 }
 
-TEST_F(CaptureControlPageTest, StartTwiceCancelWhileIdleAndStartWithoutLockAreRefusedWithTheirMessages) {
+TEST_F(CaptureControlPageTest,
+       StartTwiceCancelWhileIdleAndStartWithoutLockAreRefusedWithTheirMessages) {
     CTestCapturePage& page = Open();
     Click(Dlg::kIdCancelRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is not started!"});
@@ -635,7 +660,8 @@ TEST_F(CaptureControlPageTest, StartTwiceCancelWhileIdleAndStartWithoutLockAreRe
     g_bSignalLocked = 0;
     SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("unlocked.ts")));
     Click(Dlg::kIdStartRecord);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Signal is not locked! Please check signal first."});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{"Signal is not locked! Please check signal first."});
     ExpectIdle();
     EXPECT_TRUE(g_bRecordFileOpen) << "the default file stays open, untouched";
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("unlocked.ts")));
@@ -648,7 +674,8 @@ TEST_F(CaptureControlPageTest, StartTwiceCancelWhileIdleAndStartWithoutLockAreRe
     g_bSignalLocked = 0;  // the recording check comes first
     SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("other.ts")));
     Click(Dlg::kIdStartRecord);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is started! Please wait or cancel record."});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{"Record is started! Please wait or cancel record."});
     EXPECT_TRUE(page.IsRecording());
     EXPECT_TRUE(page.IsTimerRunning());
     EXPECT_EQ(page.Ticks(), 3u);
@@ -669,7 +696,7 @@ struct RefusedFieldCase {
 
 TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndStartsNothing) {
     const std::vector<RefusedFieldCase> cases = {
-        {"0", "500", kTimeRangePrompt},       // the disabled field is checked as well
+        {"0", "500", kTimeRangePrompt},  // the disabled field is checked as well
         {"65536", "500", kTimeRangePrompt},
         {"10", "20", kSizeRangePrompt},
         {"10", "800001", kSizeRangePrompt},
@@ -677,13 +704,13 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
         {"10", "abc", kPositivePrompt},
         {"", "500", kPositivePrompt},
         {"10", "-60", kPositivePrompt},
-        {"2x", "500", kPositivePrompt},       // a number and more is not a number
+        {"2x", "500", kPositivePrompt},  // a number and more is not a number
         {"10", "5abc", kPositivePrompt},
-        {"+5", "500", kPositivePrompt},       // unsigned: no sign at all
+        {"+5", "500", kPositivePrompt},  // unsigned: no sign at all
         {"10", "50 0", kPositivePrompt},
         {"0x10", "500", kPositivePrompt},
         {" ", "500", kPositivePrompt},
-        {"0", "20", kTimeRangePrompt},        // the reading stops at the first refusal
+        {"0", "20", kTimeRangePrompt},  // the reading stops at the first refusal
     };
     CTestCapturePage& page = Open();
     for (const auto& c : cases) {
@@ -700,8 +727,8 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
         EXPECT_EQ(page.SizeLimit(), 500u);
     }
     // The boundaries themselves are accepted, with blanks around and leading zeros too.
-    for (const auto& [time, size] :
-         std::vector<std::pair<const char*, const char*>>{{"1", "50"}, {"65535", "800000"}, {" 010\t", "  0500 "}}) {
+    for (const auto& [time, size] : std::vector<std::pair<const char*, const char*>>{
+             {"1", "50"}, {"65535", "800000"}, {" 010\t", "  0500 "}}) {
         m_boxes.Clear();
         SetText(Dlg::kIdTimeLimit, time);
         SetText(Dlg::kIdSizeLimit, size);
@@ -720,8 +747,10 @@ TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoReco
     const std::string missing = m_folder.File("no such folder/capture.ts");
     SetText(Dlg::kIdFilePath, QString::fromStdString(missing));
     Click(Dlg::kIdStartRecord);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot create the record file " + missing +
-                                                        ": No such file or directory. Choose another folder or file name."});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{
+                  "Cannot create the record file " + missing +
+                  ": No such file or directory. Choose another folder or file name."});
     ExpectStopped();
     EXPECT_EQ(Text(Dlg::kIdStatus), "");
     Ticks(1);
@@ -735,9 +764,10 @@ TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoReco
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     SetText(Dlg::kIdFilePath, QString::fromStdString(held));
     Click(Dlg::kIdStartRecord);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot create the record file " + held +
-                                                        ": the file is in use by another program. Choose another "
-                                                        "folder or file name."});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{"Cannot create the record file " + held +
+                                       ": the file is in use by another program. Choose another "
+                                       "folder or file name."});
     ExpectStopped();
     ::close(other);
 
@@ -756,8 +786,9 @@ TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy)
     ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
     ASSERT_TRUE(WaitUntil([this] { return !m_pSource->IsStreaming(); }));
     Ticks(1);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Recording stopped: writing /dev/full failed: No space left on "
-                                                        "device. Every byte written before the failure is kept."});
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{
+                                   "Recording stopped: writing /dev/full failed: No space left on "
+                                   "device. Every byte written before the failure is kept."});
     EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
     ExpectStopped();
     Ticks(3);
@@ -790,7 +821,8 @@ TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsRe
     Ticks(5);
     SetText(Dlg::kIdTimeLimit, "0");
     Ticks(5);
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{kTimeRangePrompt, kPositivePrompt, kTimeRangePrompt}));
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<std::string>{kTimeRangePrompt, kPositivePrompt, kTimeRangePrompt}));
     SetText(Dlg::kIdTimeLimit, "20");
     Ticks(1);
     EXPECT_EQ(page.TimeLimit(), 20u);
@@ -900,7 +932,8 @@ TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBefor
         EXPECT_EQ(dialog->defaultSuffix(), "ts");
         EXPECT_EQ(dialog->nameFilters(), (QStringList{"TS Files (*.ts)", "All Files (*.*)"}));
         EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-        EXPECT_EQ(QDir(dialog->directory()).absolutePath(), QDir(QString::fromStdString(m_folder.Path())).absolutePath());
+        EXPECT_EQ(QDir(dialog->directory()).absolutePath(),
+                  QDir(QString::fromStdString(m_folder.Path())).absolutePath());
         dialog->selectFile(QString::fromStdString(m_folder.File("picked")));
         static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept
     });
@@ -910,7 +943,8 @@ TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBefor
 
     // Cancelled: nothing changes.
     QTimer::singleShot(0, m_pPage, [] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
     });
     Click(Dlg::kIdBrowse);
     EXPECT_EQ(page.m_nAsked, 2);

@@ -20,11 +20,11 @@
 
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "pages/settings/mode_dlg.h"
+#include "pages/settings/tuner_card_environment.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/data_exchange.h"
 #include "sink/record_file.h"
-#include "pages/settings/mode_dlg.h"
-#include "pages/settings/tuner_card_environment.h"
 #include "support/screenshot.h"
 
 namespace {
@@ -147,7 +147,9 @@ protected:
 TEST_F(TunerSettingPageTest,
        AFirstStartShowsEmptyFieldsAndTheFirstChoicesAndLockWritesTheNineKeys) {
     Open();
-    for (int id : {Dlg::kIdLnbLow, Dlg::kIdLnbSwitch, Dlg::kIdLnbHigh, Dlg::kIdFrequency, Dlg::kIdSymbolRate}) EXPECT_EQ(Item<QLineEdit>(id)->text(), "") << id;
+    for (int id : {Dlg::kIdLnbLow, Dlg::kIdLnbSwitch, Dlg::kIdLnbHigh, Dlg::kIdFrequency,
+                   Dlg::kIdSymbolRate})
+        EXPECT_EQ(Item<QLineEdit>(id)->text(), "") << id;
     EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->currentText(), "Diseqc NULL");
     EXPECT_EQ(Item<QComboBox>(Dlg::kIdPolarity)->currentText(), "Horizontal");
     EXPECT_EQ(Item<QComboBox>(Dlg::kIdCodeType)->currentText(), "Root Code");
@@ -270,8 +272,12 @@ TEST_F(TunerSettingPageTest, SendSavesAndPreparesTheRecordWithoutTuning) {
 TEST_F(TunerSettingPageTest, DigitFieldsTakeOnlyDigitsAndTheSwitchFieldTakesAnyText) {
     Open();
     const std::vector<std::tuple<int, QString, QString>> cases = {
-        {Dlg::kIdLnbLow, "9a7-5 0", "9750"}, {Dlg::kIdLnbHigh, "10600", "10600"}, {Dlg::kIdFrequency, "+11778", "11778"},
-        {Dlg::kIdSymbolRate, "27.500", "27500"}, {Dlg::kIdCode, "-12", "12"},      {Dlg::kIdLnbSwitch, "-1 MHz", "-1 MHz"}};
+        {Dlg::kIdLnbLow, "9a7-5 0", "9750"},
+        {Dlg::kIdLnbHigh, "10600", "10600"},
+        {Dlg::kIdFrequency, "+11778", "11778"},
+        {Dlg::kIdSymbolRate, "27.500", "27500"},
+        {Dlg::kIdCode, "-12", "12"},
+        {Dlg::kIdLnbSwitch, "-1 MHz", "-1 MHz"}};
     for (const auto& [id, typed, shown] : cases) {
         Type(id, typed);
         EXPECT_EQ(Item<QLineEdit>(id)->text(), shown) << id;
@@ -290,7 +296,8 @@ TEST_F(TunerSettingPageTest, EnterInAnyFieldLocksTheTransponder) {
     Type(Dlg::kIdSymbolRate, "27500");
     Choose(Dlg::kIdPolarity, 1);
     int expectedCommits = 0;
-    for (int id : {Dlg::kIdFrequency, Dlg::kIdSymbolRate, Dlg::kIdLnbSwitch, Dlg::kIdLnbLow, Dlg::kIdDiseqc, Dlg::kIdCode}) {
+    for (int id : {Dlg::kIdFrequency, Dlg::kIdSymbolRate, Dlg::kIdLnbSwitch, Dlg::kIdLnbLow,
+                   Dlg::kIdDiseqc, Dlg::kIdCode}) {
         SCOPED_TRACE(id);
         QWidget* field = m_pPage->GetDlgItem(id);
         field->setFocus();
@@ -417,7 +424,8 @@ TEST_F(TunerSettingPageTest, ACodeThatIsNoIntegerIsRefusedAtEverySaveAndSetAndKe
     Item<QPushButton>(Dlg::kIdSend)->click();  // "Send": one save
     EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{kIntegerPrompt});
     EXPECT_EQ(ConfigValues(SettingsPath())["goldcode"], "5");
-    EXPECT_EQ(m_pPage->focusWidget(), Item<QLineEdit>(Dlg::kIdCode)) << "the refused field gets the focus";
+    EXPECT_EQ(m_pPage->focusWidget(), Item<QLineEdit>(Dlg::kIdCode))
+        << "the refused field gets the focus";
 
     m_env.Boxes().Clear();
     Click(Dlg::kIdLockTp);  // "Lock TP" saves twice
@@ -471,9 +479,13 @@ TEST_F(TunerSettingPageTest, DestructionSavesThenResetsTheCodeThenReleasesTheGra
 
     const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
     ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ((std::pair{Le32(sent[0].data, CodeRecord::kValueOffset), Le32(sent[0].data, CodeRecord::kTypeOffset)}), (std::pair{1u, 0u}))
+    EXPECT_EQ((std::pair{Le32(sent[0].data, CodeRecord::kValueOffset),
+                         Le32(sent[0].data, CodeRecord::kTypeOffset)}),
+              (std::pair{1u, 0u}))
         << "root code 1";
-    EXPECT_EQ((std::pair{Le32(sent[1].data, CodeRecord::kValueOffset), Le32(sent[1].data, CodeRecord::kTypeOffset)}), (std::pair{0u, 1u}))
+    EXPECT_EQ((std::pair{Le32(sent[1].data, CodeRecord::kValueOffset),
+                         Le32(sent[1].data, CodeRecord::kTypeOffset)}),
+              (std::pair{0u, 1u}))
         << "gold code 0";
     ASSERT_EQ(seen.size(), 2u);
     for (const auto& s : seen) {
@@ -499,7 +511,9 @@ void WhenModeDialogOpens(std::function<void(CModeDlg&)> work) {
 }
 
 // The mode-code dialog's box of a mode code (1 to 28).
-constexpr int ModCodeBox(int modCode) { return CModeDlg::kBoxIds[static_cast<std::size_t>(modCode - 1)]; }
+constexpr int ModCodeBox(int modCode) {
+    return CModeDlg::kBoxIds[static_cast<std::size_t>(modCode - 1)];
+}
 
 void ClickBox(CModeDlg& dialog, int id) {
     auto* box = dialog.Item<QCheckBox>(id);
@@ -511,7 +525,7 @@ TEST_F(TunerSettingPageTest, SetModCodesSendsTheAllRecordEvenWithBoxesUncheckedB
     WriteWholeFile(m_env.File("VLK-IPdata.ini"), "[Config]\r\nModCodeAll=1\r\n");
     Open();
     WhenModeDialogOpens([](CModeDlg& dialog) {
-        ClickBox(dialog, ModCodeBox(1));  // QPSK 1/4
+        ClickBox(dialog, ModCodeBox(1));   // QPSK 1/4
         ClickBox(dialog, ModCodeBox(28));  // 32APSK 9/10
         QTest::mouseClick(dialog.Item<QPushButton>(IDOK), Qt::LeftButton);
     });
@@ -524,7 +538,8 @@ TEST_F(TunerSettingPageTest, SetModCodesSendsTheAllRecordEvenWithBoxesUncheckedB
                                                                 {12, 1, 1}, {18, 0, 0}, {18, 1, 0},
                                                                 {18, 0, 1}, {18, 1, 1}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        const std::size_t at = ModCodeFilterRecord::kEntriesOffset + ModCodeFilterRecord::kEntrySize * i;
+        const std::size_t at =
+            ModCodeFilterRecord::kEntriesOffset + ModCodeFilterRecord::kEntrySize * i;
         EXPECT_EQ((std::array{Le32(sent[0].data, at), Le32(sent[0].data, at + 4),
                               Le32(sent[0].data, at + 8)}),
                   expected[i])
@@ -565,17 +580,18 @@ TEST_F(TunerSettingPageTest, EveryControlHasAUniqueAccessibleName) {
             EXPECT_EQ(label->accessibleName(), "Frequency: label");
         }
     }
-    for (const auto& [id, name] : std::vector<std::pair<int, QString>>{{Dlg::kIdLnbLow, "LNBLow:"},
-                                                                       {Dlg::kIdLnbSwitch, "LNBSwitch:"},
-                                                                       {Dlg::kIdLnbHigh, "LNBHigh:"},
-                                                                       {Dlg::kIdDiseqc, "Diseqc:"},
-                                                                       {Dlg::kIdFrequency, "Frequency:"},
-                                                                       {Dlg::kIdSymbolRate, "SymbolRate:"},
-                                                                       {Dlg::kIdPolarity, "Polarity:"},
-                                                                       {Dlg::kIdOutputStream, "OutPutStream:"},
-                                                                       {Dlg::kIdCode, "Code:"},
-                                                                       {Dlg::kIdCodeType, "Code Type:"},
-                                                                       {Dlg::kIdLockTp, "Lock TP"}}) {
+    for (const auto& [id, name] :
+         std::vector<std::pair<int, QString>>{{Dlg::kIdLnbLow, "LNBLow:"},
+                                              {Dlg::kIdLnbSwitch, "LNBSwitch:"},
+                                              {Dlg::kIdLnbHigh, "LNBHigh:"},
+                                              {Dlg::kIdDiseqc, "Diseqc:"},
+                                              {Dlg::kIdFrequency, "Frequency:"},
+                                              {Dlg::kIdSymbolRate, "SymbolRate:"},
+                                              {Dlg::kIdPolarity, "Polarity:"},
+                                              {Dlg::kIdOutputStream, "OutPutStream:"},
+                                              {Dlg::kIdCode, "Code:"},
+                                              {Dlg::kIdCodeType, "Code Type:"},
+                                              {Dlg::kIdLockTp, "Lock TP"}}) {
         EXPECT_EQ(m_pPage->GetDlgItem(id)->accessibleName(), name) << id;
     }
 }
@@ -584,20 +600,22 @@ TEST_F(TunerSettingPageTest, ControlsSitAtTheirDialogUnitRectangles) {
     Open();
     const DialogBaseUnits& units = m_pPage->BaseUnits();
     EXPECT_EQ(m_pPage->minimumSize(), DluToPixels(QSize(296, 151), units));
-    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{Dlg::kIdLnbLow, {56, 7, 41, 14}},
-                                                                    {Dlg::kIdSymbolRate, {208, 29, 41, 14}},
-                                                                    {Dlg::kIdCode, {56, 106, 41, 14}},
-                                                                    {Dlg::kIdSetCode, {212, 105, 61, 14}},
-                                                                    {Dlg::kIdSetModCodes, {80, 131, 69, 14}},
-                                                                    {Dlg::kIdSend, {15, 130, 26, 14}},
-                                                                    {Dlg::kIdLockTp, {170, 128, 122, 17}}}) {
+    for (const auto& [id, dlu] :
+         std::vector<std::pair<int, QRect>>{{Dlg::kIdLnbLow, {56, 7, 41, 14}},
+                                            {Dlg::kIdSymbolRate, {208, 29, 41, 14}},
+                                            {Dlg::kIdCode, {56, 106, 41, 14}},
+                                            {Dlg::kIdSetCode, {212, 105, 61, 14}},
+                                            {Dlg::kIdSetModCodes, {80, 131, 69, 14}},
+                                            {Dlg::kIdSend, {15, 130, 26, 14}},
+                                            {Dlg::kIdLockTp, {170, 128, 122, 17}}}) {
         EXPECT_EQ(m_pPage->GetDlgItem(id)->geometry(), DluToPixels(dlu, units)) << id;
     }
     // Drop-down lists: the template height includes the open list; the closed box is one line.
-    for (const auto& [id, dlu] : std::vector<std::pair<int, QRect>>{{Dlg::kIdDiseqc, {56, 68, 61, 83}},
-                                                                    {Dlg::kIdPolarity, {209, 49, 61, 40}},
-                                                                    {Dlg::kIdOutputStream, {209, 68, 61, 44}},
-                                                                    {Dlg::kIdCodeType, {155, 106, 49, 44}}}) {
+    for (const auto& [id, dlu] :
+         std::vector<std::pair<int, QRect>>{{Dlg::kIdDiseqc, {56, 68, 61, 83}},
+                                            {Dlg::kIdPolarity, {209, 49, 61, 40}},
+                                            {Dlg::kIdOutputStream, {209, 68, 61, 44}},
+                                            {Dlg::kIdCodeType, {155, 106, 49, 44}}}) {
         const QRect pixels = DluToPixels(dlu, units);
         const QRect actual = m_pPage->GetDlgItem(id)->geometry();
         EXPECT_EQ(actual.topLeft(), pixels.topLeft()) << id;
@@ -621,7 +639,8 @@ TEST_F(TunerSettingPageTest, TheScreenshotShowsEveryControlAndTheStoredValues) {
     const CScreenshot shot(*m_pPage);
     EXPECT_EQ(m_pPage->size(), DluToPixels(QSize(296, 151), m_pPage->BaseUnits()));
     EXPECT_EQ(shot.Image().size(), shot.ExpectedSize());
-    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours) << "captions and frames, not a plain page";
+    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours)
+        << "captions and frames, not a plain page";
     EXPECT_EQ(shot.BlankControls(), std::vector<std::string>{});
     EXPECT_TRUE(shot.Keep("tuner_setting_page.png"));
     // The stored frequency is drawn: without it the field looks different, the others do not.

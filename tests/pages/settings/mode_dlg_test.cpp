@@ -100,7 +100,8 @@ TEST_F(ModeDialogTest, TheBoxesCarryTheirIdsCaptionsAndPlaces) {
     EXPECT_EQ(dialog.Item<QPushButton>(IDOK)->text(), "OK");
     EXPECT_EQ(dialog.Item<QPushButton>(IDCANCEL)->text(), "Cancel");
     // One column per modulation: QPSK, 8PSK, 16APSK, 32APSK.
-    EXPECT_EQ(Box(BoxOf("QPSK_1/4"))->geometry(), DluToPixels(QRect(12, 10, 64, 10), dialog.BaseUnits()));
+    EXPECT_EQ(Box(BoxOf("QPSK_1/4"))->geometry(),
+              DluToPixels(QRect(12, 10, 64, 10), dialog.BaseUnits()));
     EXPECT_EQ(Box(BoxOf("8PSK_3/5"))->x(), Box(BoxOf("8PSK_9/10"))->x());
     EXPECT_LT(Box(BoxOf("QPSK_9/10"))->x(), Box(BoxOf("8PSK_3/5"))->x());
     EXPECT_LT(Box(BoxOf("8PSK_9/10"))->x(), Box(BoxOf("16APSK_2/3"))->x());
@@ -116,7 +117,8 @@ TEST_F(ModeDialogTest, TheScreenshotShowsEveryBoxAndWhichAreChecked) {
     CModeDlg& dialog = Open();
     const CScreenshot shot(dialog);
     EXPECT_EQ(shot.Image().size(), shot.ExpectedSize());
-    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours) << "captions and marks, not a plain dialog";
+    EXPECT_GT(shot.Colours(), CScreenshot::kPlainColours)
+        << "captions and marks, not a plain dialog";
     EXPECT_EQ(shot.BlankControls(), std::vector<std::string>{});
     EXPECT_TRUE(shot.Keep("select_mode_code.png"));
     // A check shows in the box's own place and nowhere else.
@@ -124,8 +126,10 @@ TEST_F(ModeDialogTest, TheScreenshotShowsEveryBoxAndWhichAreChecked) {
     const CScreenshot checked(dialog);
     const QRect box = Box(BoxOf("QPSK_1/4"))->geometry();
     EXPECT_GT(checked.DifferingPixels(shot, box), 0);
-    EXPECT_EQ(checked.DifferingPixels(shot, Box(BoxOf("QPSK_1/2"))->geometry()), 0) << "checked before and after";
-    EXPECT_EQ(checked.DifferingPixels(shot, Box(BoxOf("QPSK_1/3"))->geometry()), 0) << "unchecked before and after";
+    EXPECT_EQ(checked.DifferingPixels(shot, Box(BoxOf("QPSK_1/2"))->geometry()), 0)
+        << "checked before and after";
+    EXPECT_EQ(checked.DifferingPixels(shot, Box(BoxOf("QPSK_1/3"))->geometry()), 0)
+        << "unchecked before and after";
 }
 
 TEST_F(ModeDialogTest, WithoutAFileNothingIsChecked) {
@@ -285,7 +289,9 @@ TEST_F(ModeDialogTest, CheckedBoxesGiveFourEntriesEachInModeCodeOrder) {
           {13, 1, 1},
           {13, 0, 0},
           {13, 0, 1}}},
-        {"32APSK_9/10 alone", {BoxOf("32APSK_9/10")}, {{28, 1, 0}, {28, 1, 1}, {28, 0, 0}, {28, 0, 1}}},
+        {"32APSK_9/10 alone",
+         {BoxOf("32APSK_9/10")},
+         {{28, 1, 0}, {28, 1, 1}, {28, 0, 0}, {28, 0, 1}}},
         {"every box without ALL", allIds, all},
         {"none", {}, {}},
     };

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "pages/settings/tunable_tuner_filter.h"
 #include "platform/com/com_ptr.h"
 #include "platform/devices/device_registry.h"
-#include "pages/settings/tunable_tuner_filter.h"
 #include "support/fake_devices.h"
 #include "support/fake_ks_property_set.h"
 #include "support/fake_tuner_script.h"

@@ -21,4 +21,3 @@ void AppWindowsTest::Activate(QWidget* window) {
     QApplication::setActiveWindow(window);
     EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << window->windowTitle().toStdString();
 }
-

@@ -9,12 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "pages/settings/mode_dlg.h"
+#include "pages/settings/tuner_card_environment.h"
 #include "pages/shell/about_dlg.h"
 #include "pages/shell/bda_util_dlg.h"
 #include "pages/shell/device_list.h"
 #include "platform/com/com_ptr.h"
-#include "pages/settings/mode_dlg.h"
-#include "pages/settings/tuner_card_environment.h"
 #include "support/fake_signal_statistics.h"
 
 // The widget's class, control id and accessible name, for failure messages.

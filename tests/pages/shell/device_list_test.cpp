@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "pages/shell/bda_util_app.h"
 #include "core/process_globals.h"
+#include "pages/shell/bda_util_app.h"
 #include "platform/win/system_clock.h"
 #include "support/fake_devices.h"
 

@@ -74,7 +74,12 @@ const LaunchCase kCases[] = {
     {"BlankAnswer", " \r\n", true, kHtml},
     {"MimeQueryFails", std::nullopt, true, kHtml},
     {"OpenerMissing", "", false, kHtml},
-    {"OpenerFailsWithChmViewer", "kchmviewer.desktop\n", false, kChm,},
+    {
+        "OpenerFailsWithChmViewer",
+        "kchmviewer.desktop\n",
+        false,
+        kChm,
+    },
     {"NoXdgUtilsAtAll", std::nullopt, false, kHtml},
 };
 

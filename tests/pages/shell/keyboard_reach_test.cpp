@@ -183,7 +183,8 @@ class KeyboardReachTest : public AppWindowsTest {};
 
 TEST_F(KeyboardReachTest, DeviceListReachesTheListAndBothButtons) {
     const auto window = OpenDeviceList();
-    EXPECT_EQ(IdsOf(InputControls(window.get())), (std::vector<int>{IDOK, IDCANCEL, CDeviceList::kIdDeviceList}));
+    EXPECT_EQ(IdsOf(InputControls(window.get())),
+              (std::vector<int>{IDOK, IDCANCEL, CDeviceList::kIdDeviceList}));
     EXPECT_EQ(QApplication::focusWidget(), window->GetDlgItem(CDeviceList::kIdDeviceList))
         << "the list starts with the focus, its first line selected";
     ExpectEveryControlReached(window.get(), "device list");

@@ -311,8 +311,11 @@ class LayoutTidinessTest : public AppWindowsTest {};
 TEST_F(LayoutTidinessTest, GroupCaptionsSitOnTheFrameLineAWayIn) {
     const auto window = OpenMainWindow();
     const std::set<std::string> expected = {
-        "MATYPE", "If GoldCode need to be set,Please input it here.", "Limit Option:",
-        "Record Control:", "Record Process:", "Site", "Satellite", "Motor", "Limits"};
+        "MATYPE",          "If GoldCode need to be set,Please input it here.",
+        "Limit Option:",   "Record Control:",
+        "Record Process:", "Site",
+        "Satellite",       "Motor",
+        "Limits"};
     std::set<std::string> seen;
     for (int page = 0; page < window->Sheet()->count(); ++page) {
         window->Sheet()->setCurrentIndex(page);

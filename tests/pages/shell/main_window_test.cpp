@@ -1,5 +1,3 @@
-#include "pages/shell/bda_util_dlg.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,17 +13,18 @@
 #include <QTimer>
 #include <thread>
 
-#include "pages/shell/about_dlg.h"
 #include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/settings/tuner_card_environment.h"
+#include "pages/shell/about_dlg.h"
+#include "pages/shell/bda_util_dlg.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/ui/qt/qt_message_box_service.h"
 #include "platform/win/system_clock.h"
-#include "pages/settings/tuner_card_environment.h"
 #include "status/signal_monitor.h"
 #include "support/fake_signal_statistics.h"
 #include "support/posted_events.h"
@@ -37,7 +36,9 @@ constexpr const char* kCardName = "VLK Arden DVBS/S2 Tuner (test)";
 // The main window with its monitor polling a hundred times faster, for tests that need polls.
 class CFastPollingWindow : public CBDAUtilDlg {
 public:
-    void WaitOrStop(std::uint32_t milliseconds) override { CBDAUtilDlg::WaitOrStop(milliseconds / 100); }
+    void WaitOrStop(std::uint32_t milliseconds) override {
+        CBDAUtilDlg::WaitOrStop(milliseconds / 100);
+    }
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -62,11 +63,14 @@ protected:
 TEST_F(MainWindowTest, StartsWithTheUnlockedDisplayAndTheDeviceAndVersionInItsTitle) {
     CBDAUtilDlg window;
     window.Create();
-    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text(), "unlock") << "set by the initialisation";
+    EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text(), "unlock")
+        << "set by the initialisation";
     EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdStrengthText)->text(), "0");
     EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text(), "0");
     EXPECT_EQ(window.windowTitle(), QString(kCardName) + " Skarveld - Version:  3.0.1.6 ");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text() == "UNLOCKED"; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text() == "UNLOCKED";
+    }));
     EXPECT_EQ(Control<QLabel>(window, CBDAUtilDlg::kIdLockIcon)->property("lockIcon").toInt(), 134);
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 0);
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdStrengthBar)->value(), 0);
@@ -115,7 +119,8 @@ TEST_F(MainWindowTest, ALockedTunerIsShownWithItsNumbersAndIcon) {
     m_pSignal->Set(80, 11, true);
     CFastPollingWindow window;
     window.Create();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text() == "LOCKED"; }));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdLockText)->text() == "LOCKED"; }));
     EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text(), "80");
     EXPECT_EQ(Control<QLineEdit>(window, CBDAUtilDlg::kIdStrengthText)->text(), "11");
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 80);
@@ -123,7 +128,8 @@ TEST_F(MainWindowTest, ALockedTunerIsShownWithItsNumbersAndIcon) {
     EXPECT_EQ(Control<QLabel>(window, CBDAUtilDlg::kIdLockIcon)->property("lockIcon").toInt(), 133);
     EXPECT_EQ(g_bSignalLocked.load(), 1);
     m_pSignal->Set(300, 10, true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text() == "44"; }));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text() == "44"; }));
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 44);
     window.DestroyWindow();
     EXPECT_FALSE(window.MonitorRunning());
@@ -187,13 +193,15 @@ TEST_F(MainWindowTest, ApplyNeedsASelectionAndRetunesAfterHalfASecond) {
     auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
-    const auto commitsBefore = std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges");
+    const auto commitsBefore =
+        std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges");
     apply->click();
     const auto sets = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID);
     ASSERT_EQ(sets.size(), 1u) << ::testing::PrintToString(m_env.Boxes().Texts());
     EXPECT_EQ(sets[0].data[48], 7);
     EXPECT_EQ(m_sleeps, std::vector<DWORD>{500});
-    EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"), commitsBefore + 1)
+    EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"),
+              commitsBefore + 1)
         << "a successful Apply tunes again " << ::testing::PrintToString(m_env.Boxes().Texts())
         << ::testing::PrintToString(m_env.Script().calls);
     window.DestroyWindow();
@@ -254,7 +262,8 @@ TEST_F(MainWindowTest, TheAboutItemOfTheContextMenuShowsTheVersion) {
         menu->actions()[0]->trigger();
         menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 300), window.mapToGlobal(QPoint(5, 300)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 300),
+                            window.mapToGlobal(QPoint(5, 300)));
     QApplication::sendEvent(&window, &event);
     EXPECT_EQ(version, " 3.0.1.6 ");
     window.DestroyWindow();
@@ -293,7 +302,8 @@ TEST_F(MainWindowTest, LockTpApplyAndPageChangesWhileTheMonitorPollsThenClose) {
     report.inputStream = 0;
     report.inputStreamId = 3;
     const auto bytes = report.Encode();
-    m_env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, {bytes.begin(), bytes.end()});
+    m_env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO,
+                         {bytes.begin(), bytes.end()});
     CFastPollingWindow window;
     window.Create();
     auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
@@ -309,7 +319,8 @@ TEST_F(MainWindowTest, LockTpApplyAndPageChangesWhileTheMonitorPollsThenClose) {
         window.Sheet()->setCurrentIndex(round % 3);
         // Let the monitor poll once with the page changed under it.
         const int polls = m_pSignal->m_nPolls.load();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_pSignal->m_nPolls.load() > polls; })) << "round " << round;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_pSignal->m_nPolls.load() > polls; }))
+            << "round " << round;
     }
     window.DestroyWindow();
     EXPECT_FALSE(window.MonitorRunning());
@@ -329,7 +340,8 @@ TEST_F(MainWindowTest, ReturnRightAfterTheStartLocksTheTransponder) {
     ASSERT_NE(focus, nullptr);
     EXPECT_EQ(focus->parentWidget(), window.TunerPage()) << focus->metaObject()->className();
     QTest::keyClick(focus, Qt::Key_Return);
-    EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"), 1)
+    EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"),
+              1)
         << ::testing::PrintToString(m_env.Boxes().Texts());
     window.DestroyWindow();
 }

@@ -76,10 +76,12 @@ TEST(QtProcessRunnerTest, ARunnerThatGoesFirstKillsItsQueryAndAnswersNothing) {
         CQtProcessRunner runner;
         // The query tells its process id once it runs (renamed into place, so never read half
         // written), then outlasts the test.
-        const std::string script = "echo $$ > '" + pidFile + ".part' && mv '" + pidFile + ".part' '" + pidFile +
-                                   "' && exec sleep 30";
-        runner.Query("sh", {"-c", script}, 20'000, [&](std::optional<std::string>) { answered = true; });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 10'000)) << "it never ran";
+        const std::string script = "echo $$ > '" + pidFile + ".part' && mv '" + pidFile +
+                                   ".part' '" + pidFile + "' && exec sleep 30";
+        runner.Query("sh", {"-c", script}, 20'000,
+                     [&](std::optional<std::string>) { answered = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 10'000))
+            << "it never ran";
         pid = std::stoi(ReadWholeFile(pidFile));
     }
     errno = 0;

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "support/fake_tuner_filter.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/bda/dvbs_locator.h"
 #include "platform/bda/dvbs_tuning_space.h"
 #include "platform/com/co_create.h"
 #include "platform/com/com_ptr.h"
+#include "support/fake_tuner_filter.h"
 
 namespace {
 

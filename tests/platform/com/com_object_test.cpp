@@ -99,8 +99,9 @@ TEST(ComObjectTest, ComPtrCountsCopiesMovesAndDetach) {
 TEST(CoCreateInstanceTest, CreatesRegisteredClassesAndReportsMissingOnes) {
     RegisterComClass<CFooBar>(kFooBarClass);
     ComPtr<IBar> bar;
-    ASSERT_EQ(CoCreateInstance(kFooBarClass, nullptr, CLSCTX_INPROC_SERVER, bar.ReleaseAndGetAddressOf()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(kFooBarClass, nullptr, CLSCTX_INPROC_SERVER, bar.ReleaseAndGetAddressOf()),
+        S_OK);
     EXPECT_EQ(bar->Bar(), 2);
     bar.Reset();
     EXPECT_EQ(g_liveObjects, 0) << "the factory must not keep a reference of its own";
@@ -134,7 +135,8 @@ TEST(CoCreateInstanceTest, ScopedOverrideRemovesOrReplacesAndThenRestores) {
         EXPECT_FALSE(foo);
     }
     ComPtr<IFoo> foo;
-    EXPECT_EQ(CoCreateInstance(kFooBarClass, nullptr, CLSCTX_ALL, foo.ReleaseAndGetAddressOf()), S_OK);
+    EXPECT_EQ(CoCreateInstance(kFooBarClass, nullptr, CLSCTX_ALL, foo.ReleaseAndGetAddressOf()),
+              S_OK);
     CClassRegistry::Instance().Unregister(kFooBarClass);
 }
 

@@ -24,12 +24,10 @@ TEST(GuidTest, LowerCaseTextParsesToTheSameValue) {
 }
 
 TEST(GuidTest, RejectsMalformedText) {
-    for (const char* bad : {"", "E436EBB3-524F-11CE-9F53-0020AF0BA770",
-                            "{E436EBB3-524F-11CE-9F53-0020AF0BA77}",
-                            "{E436EBB3-524F-11CE-9F53-0020AF0BA7700}",
-                            "{E436EBB3_524F-11CE-9F53-0020AF0BA770}",
-                            "{G436EBB3-524F-11CE-9F53-0020AF0BA770}",
-                            "(E436EBB3-524F-11CE-9F53-0020AF0BA770)"}) {
+    for (const char* bad :
+         {"", "E436EBB3-524F-11CE-9F53-0020AF0BA770", "{E436EBB3-524F-11CE-9F53-0020AF0BA77}",
+          "{E436EBB3-524F-11CE-9F53-0020AF0BA7700}", "{E436EBB3_524F-11CE-9F53-0020AF0BA770}",
+          "{G436EBB3-524F-11CE-9F53-0020AF0BA770}", "(E436EBB3-524F-11CE-9F53-0020AF0BA770)"}) {
         EXPECT_FALSE(com::ParseGuid(bad).has_value()) << bad;
     }
 }

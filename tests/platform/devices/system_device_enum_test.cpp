@@ -13,15 +13,20 @@ namespace {
 std::vector<std::wstring> NamesOf(REFGUID category) {
     std::vector<std::wstring> names;
     ComPtr<ICreateDevEnum> devEnum;
-    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, devEnum.ReleaseAndGetAddressOf()), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL,
+                               devEnum.ReleaseAndGetAddressOf()),
+              S_OK);
     ComPtr<IEnumMoniker> monikers;
-    if (devEnum->CreateClassEnumerator(category, monikers.ReleaseAndGetAddressOf(), 0) != S_OK) return names;
+    if (devEnum->CreateClassEnumerator(category, monikers.ReleaseAndGetAddressOf(), 0) != S_OK)
+        return names;
     ComPtr<IMoniker> moniker;
     ULONG fetched = 0;
     while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), &fetched) == S_OK) {
         EXPECT_EQ(fetched, 1u);
         ComPtr<IPropertyBag> bag;
-        EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress()), S_OK);
+        EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
+                                         bag.ReleaseAndGetVoidAddress()),
+                  S_OK);
         VARIANT name;
         EXPECT_EQ(bag->Read(L"FriendlyName", &name, nullptr), S_OK);
         EXPECT_EQ(name.vt, VT_BSTR);
@@ -41,15 +46,19 @@ TEST(SystemDeviceEnumTest, ListsByRankThenPublicationAndFollowsWithdrawal) {
     EXPECT_EQ(NamesOf(KSCATEGORY_BDA_NETWORK_TUNER),
               (std::vector<std::wstring>{L"real 1", L"real 2", L"sim 1", L"sim 2"}));
     real.WithdrawAll();
-    EXPECT_EQ(NamesOf(KSCATEGORY_BDA_NETWORK_TUNER), (std::vector<std::wstring>{L"sim 1", L"sim 2"}));
+    EXPECT_EQ(NamesOf(KSCATEGORY_BDA_NETWORK_TUNER),
+              (std::vector<std::wstring>{L"sim 1", L"sim 2"}));
 }
 
 TEST(SystemDeviceEnumTest, AnEmptyCategoryAnswersSFalseWithoutEnumerator) {
     RegisterDeviceEnumeratorClass();
     ComPtr<ICreateDevEnum> devEnum;
-    ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, devEnum.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL,
+                               devEnum.ReleaseAndGetAddressOf()),
+              S_OK);
     IEnumMoniker* monikers = reinterpret_cast<IEnumMoniker*>(0x1);
-    EXPECT_EQ(devEnum->CreateClassEnumerator(KSCATEGORY_BDA_TRANSPORT_INFORMATION, &monikers, 0), S_FALSE);
+    EXPECT_EQ(devEnum->CreateClassEnumerator(KSCATEGORY_BDA_TRANSPORT_INFORMATION, &monikers, 0),
+              S_FALSE);
     EXPECT_EQ(monikers, nullptr);
 }
 
@@ -65,7 +74,9 @@ TEST(SystemDeviceEnumTest, MonikersBindToTheDriversFilterOrReportItsFailure) {
     ComPtr<ICreateDevEnum> devEnum;
     CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, devEnum.ReleaseAndGetAddressOf());
     ComPtr<IEnumMoniker> monikers;
-    ASSERT_EQ(devEnum->CreateClassEnumerator(KSCATEGORY_BDA_NETWORK_TUNER, monikers.ReleaseAndGetAddressOf(), 0), S_OK);
+    ASSERT_EQ(devEnum->CreateClassEnumerator(KSCATEGORY_BDA_NETWORK_TUNER,
+                                             monikers.ReleaseAndGetAddressOf(), 0),
+              S_OK);
     IMoniker* both[3] = {};
     ULONG fetched = 0;
     EXPECT_EQ(monikers->Next(3, both, &fetched), S_FALSE);
@@ -79,7 +90,9 @@ TEST(SystemDeviceEnumTest, MonikersBindToTheDriversFilterOrReportItsFailure) {
     EXPECT_EQ(object, nullptr);
 
     ComPtr<IPropertyBag> bag;
-    ASSERT_EQ(second->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress()), S_OK);
+    ASSERT_EQ(
+        second->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.ReleaseAndGetVoidAddress()),
+        S_OK);
     VARIANT name;
     EXPECT_TRUE(FAILED(bag->Read(L"FriendlyName", &name, nullptr)));
     EXPECT_TRUE(FAILED(bag->Read(L"DevicePath", &name, nullptr)));
@@ -91,7 +104,8 @@ TEST(SystemDeviceEnumTest, MonikersBindToTheDriversFilterOrReportItsFailure) {
 TEST(DeviceEventHubTest, BroadcastsToSubscribersUntilTheyUnsubscribe) {
     std::vector<DWORD> seen;
     {
-        auto subscription = CDeviceEventHub::Instance().Subscribe([&](DWORD e) { seen.push_back(e); });
+        auto subscription =
+            CDeviceEventHub::Instance().Subscribe([&](DWORD e) { seen.push_back(e); });
         CDeviceEventHub::Instance().Broadcast(DBT_DEVICEREMOVECOMPLETE);
         CDeviceEventHub::Instance().Broadcast(DBT_DEVICEARRIVAL);
     }

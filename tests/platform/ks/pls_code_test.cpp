@@ -15,7 +15,8 @@ TEST(PlsCode, RootAndGoldFormsConvertBothWays) {
     };
     // 131070 / 16416 is a code used on air; gold 0 is the default sequence (root 1); 262142 is the
     // last state of the cycle, from which the register returns to 1.
-    const Pair pairs[] = {{0, 1}, {1, 131072}, {8, 1024}, {131070, 16416}, {262141, 4}, {262142, 2}};
+    const Pair pairs[] = {{0, 1},          {1, 131072}, {8, 1024},
+                          {131070, 16416}, {262141, 4}, {262142, 2}};
     for (const Pair& pair : pairs) {
         EXPECT_EQ(RootFromGold(pair.gold), pair.root) << pair.gold;
         EXPECT_EQ(GoldFromRoot(pair.root), pair.gold) << pair.root;

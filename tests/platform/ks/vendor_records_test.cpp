@@ -41,27 +41,69 @@ std::vector<FieldCase> FieldCases() {
     const std::uint8_t message[] = {0xE0, 0x31, 0x6B, 0x07};
     cases.push_back({"StreamTypeTransport", ToBytes(kTransportStreamType.bytes), 2, 0, {1, 0}});
     cases.push_back({"StreamTypeGeneric", ToBytes(kGenericStreamType.bytes), 2, 0, {0, 1}});
-    cases.push_back({"DiseqcCommand", ToBytes(DiseqcMessageRecord::For(message).bytes), 536, 0, {1, 0, 0, 0}});
-    cases.push_back({"DiseqcMessage", ToBytes(DiseqcMessageRecord::For(message).bytes), 536, 16, {0xE0, 0x31, 0x6B, 0x07, 0}});
-    cases.push_back({"DiseqcLength", ToBytes(DiseqcMessageRecord::For(message).bytes), 536, 144, {4, 0, 0, 0}});
-    cases.push_back({"CodeValue", ToBytes(CodeRecord::For(-2, kRootCode).bytes), 264, 0, {0xFE, 0xFF, 0xFF, 0xFF}});
-    cases.push_back({"CodeTypeGold", ToBytes(CodeRecord::For(0, kGoldCode).bytes), 264, 4, {1, 0, 0, 0}});
-    cases.push_back({"TunerFrequency", tuner([](auto& r) { r.SetFrequency(0x01020304); }), 288, 0, {4, 3, 2, 1}});
-    cases.push_back({"TunerLnbLow", tuner([](auto& r) { r.SetLnbLow(9750); }), 288, 4, {0x16, 0x26, 0, 0}});
-    cases.push_back({"TunerLnbHigh", tuner([](auto& r) { r.SetLnbHigh(10600); }), 288, 8, {0x68, 0x29, 0, 0}});
-    cases.push_back({"TunerSymbolRate", tuner([](auto& r) { r.SetSymbolRate(27500); }), 288, 12, {0x6C, 0x6B, 0, 0}});
+    cases.push_back(
+        {"DiseqcCommand", ToBytes(DiseqcMessageRecord::For(message).bytes), 536, 0, {1, 0, 0, 0}});
+    cases.push_back({"DiseqcMessage",
+                     ToBytes(DiseqcMessageRecord::For(message).bytes),
+                     536,
+                     16,
+                     {0xE0, 0x31, 0x6B, 0x07, 0}});
+    cases.push_back(
+        {"DiseqcLength", ToBytes(DiseqcMessageRecord::For(message).bytes), 536, 144, {4, 0, 0, 0}});
+    cases.push_back({"CodeValue",
+                     ToBytes(CodeRecord::For(-2, kRootCode).bytes),
+                     264,
+                     0,
+                     {0xFE, 0xFF, 0xFF, 0xFF}});
+    cases.push_back(
+        {"CodeTypeGold", ToBytes(CodeRecord::For(0, kGoldCode).bytes), 264, 4, {1, 0, 0, 0}});
+    cases.push_back({"TunerFrequency",
+                     tuner([](auto& r) { r.SetFrequency(0x01020304); }),
+                     288,
+                     0,
+                     {4, 3, 2, 1}});
+    cases.push_back(
+        {"TunerLnbLow", tuner([](auto& r) { r.SetLnbLow(9750); }), 288, 4, {0x16, 0x26, 0, 0}});
+    cases.push_back(
+        {"TunerLnbHigh", tuner([](auto& r) { r.SetLnbHigh(10600); }), 288, 8, {0x68, 0x29, 0, 0}});
+    cases.push_back({"TunerSymbolRate",
+                     tuner([](auto& r) { r.SetSymbolRate(27500); }),
+                     288,
+                     12,
+                     {0x6C, 0x6B, 0, 0}});
     cases.push_back({"TunerPolarity", tuner([](auto& r) { r.SetPolarity(1); }), 288, 16, {1}});
-    cases.push_back({"TunerConstants", tuner([](auto& r) { r.SetConstants(); }), 288, 17, {1, 0, 2}});
+    cases.push_back(
+        {"TunerConstants", tuner([](auto& r) { r.SetConstants(); }), 288, 17, {1, 0, 2}});
     cases.push_back({"TunerDiseqcPort", tuner([](auto& r) { r.SetDiseqcPort(4); }), 288, 20, {4}});
-    cases.push_back({"TunerMessage", tuner([&](auto& r) { r.PutMessage(message); }), 288, 21, {0xE0, 0x31, 0x6B, 0x07}});
+    cases.push_back({"TunerMessage",
+                     tuner([&](auto& r) { r.PutMessage(message); }),
+                     288,
+                     21,
+                     {0xE0, 0x31, 0x6B, 0x07}});
     ModCodeFilterRecord modCodes;
     modCodes.Append(12, 1, 0);
     modCodes.Append(18, 0, 1);
     cases.push_back({"ModCodeCount", ToBytes(modCodes.Encode()), 1348, 0, {2, 0, 0, 0}});
-    cases.push_back({"ModCodeSecondEntry", ToBytes(modCodes.Encode()), 1348, 16, {18, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}});
-    cases.push_back({"MediaInfoFirstField", media([](auto& r) { r.ifFrequency = 1612000; }), 72, 0, {0xE0, 0x98, 0x18, 0}});
-    cases.push_back({"MediaInfoInputStreamId", media([](auto& r) { r.inputStreamId = -1; }), 72, 48, {0xFF, 0xFF, 0xFF, 0xFF}});
-    cases.push_back({"MediaInfoLastField", media([](auto& r) { r.frameLength = 0x11223344; }), 72, 68, {0x44, 0x33, 0x22, 0x11}});
+    cases.push_back({"ModCodeSecondEntry",
+                     ToBytes(modCodes.Encode()),
+                     1348,
+                     16,
+                     {18, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}});
+    cases.push_back({"MediaInfoFirstField",
+                     media([](auto& r) { r.ifFrequency = 1612000; }),
+                     72,
+                     0,
+                     {0xE0, 0x98, 0x18, 0}});
+    cases.push_back({"MediaInfoInputStreamId",
+                     media([](auto& r) { r.inputStreamId = -1; }),
+                     72,
+                     48,
+                     {0xFF, 0xFF, 0xFF, 0xFF}});
+    cases.push_back({"MediaInfoLastField",
+                     media([](auto& r) { r.frameLength = 0x11223344; }),
+                     72,
+                     68,
+                     {0x44, 0x33, 0x22, 0x11}});
     return cases;
 }
 
@@ -84,7 +126,8 @@ TEST(VendorRecordLayoutTest, TheNamedOffsetsReadBackWhatTheEncodersWrote) {
     using driver_bytes::GetLe32;
     const std::uint8_t message[] = {0xE1, 0x31, 0x6E, 0xD2, 0x5A};
     const auto diseqc = DiseqcMessageRecord::For(message);
-    EXPECT_EQ(GetLe32(&diseqc.bytes[DiseqcMessageRecord::kCommandOffset]), DiseqcMessageRecord::kSendCommand);
+    EXPECT_EQ(GetLe32(&diseqc.bytes[DiseqcMessageRecord::kCommandOffset]),
+              DiseqcMessageRecord::kSendCommand);
     EXPECT_EQ(GetLe32(&diseqc.bytes[DiseqcMessageRecord::kLengthOffset]), 5u);
     EXPECT_EQ(diseqc.bytes[DiseqcMessageRecord::kMessageOffset + 4], 0x5A);
     const auto code = CodeRecord::For(-7, kRootCode);
@@ -113,8 +156,9 @@ TEST(DriverRecordsTest, TunerControlRecordFieldsLandAtTheirOffsets) {
     const std::uint8_t message[] = {0xE0, 0x10, 0x38, 0xFD};
     record.PutMessage(message);
     const std::vector<std::uint8_t> head(record.bytes.begin(), record.bytes.begin() + 25);
-    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x04, 0x03, 0x02, 0x01, 0x16, 0x26, 0, 0, 0x68, 0x29, 0, 0, 0x6C, 0x6B, 0, 0,
-                                              1, 1, 0, 2, 4, 0xE0, 0x10, 0x38, 0xFD}));
+    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x04, 0x03, 0x02, 0x01, 0x16, 0x26, 0,   0, 0x68,
+                                               0x29, 0,    0,    0x6C, 0x6B, 0,    0,   1, 1,
+                                               0,    2,    4,    0xE0, 0x10, 0x38, 0xFD}));
     record.ClearMessageHead();
     for (std::size_t i = 21; i < 26; ++i) EXPECT_EQ(record.bytes[i], 0) << i;
     EXPECT_EQ(record.bytes[20], 4);

@@ -22,8 +22,8 @@ FILTER_STATE StateOf(IBaseFilter* filter) {
 struct Chain {
     CProbeLog log;
     ComPtr<CProbeFilter> up{new CProbeFilter("up", &log, {Output(L"Out", {kTypeA})})};
-    ComPtr<CProbeFilter> mid{new CProbeFilter(
-        "mid", &log, {Input(L"In"), Input(L"Spare"), Output(L"Out", {kTypeA})})};
+    ComPtr<CProbeFilter> mid{
+        new CProbeFilter("mid", &log, {Input(L"In"), Input(L"Spare"), Output(L"Out", {kTypeA})})};
     ComPtr<CProbeFilter> down{new CProbeFilter("down", &log, {Input(L"In")})};
 
     Chain() {
@@ -40,9 +40,9 @@ TEST(BaseFilterTest, RunFromStoppedPassesThroughPausedAndOnlyConnectedPinsHearIt
     EXPECT_EQ(chain.mid->Run(1234), S_OK);
     EXPECT_EQ(StateOf(chain.mid.Get()), State_Running);
     EXPECT_EQ(chain.mid->StartTime(), 1234);
-    EXPECT_EQ(chain.log.Take(), (std::vector<std::string>{
-                                    "mid.Run", "mid.Pause", "mid.In.Active", "mid.Out.Active",
-                                    "mid.In.PinRun", "mid.Out.PinRun"}));
+    EXPECT_EQ(chain.log.Take(),
+              (std::vector<std::string>{"mid.Run", "mid.Pause", "mid.In.Active", "mid.Out.Active",
+                                        "mid.In.PinRun", "mid.Out.PinRun"}));
     EXPECT_EQ(chain.mid->Run(0), S_OK);
     EXPECT_EQ(chain.log.Take(), std::vector<std::string>{"mid.Run"}) << "already running";
 
@@ -65,13 +65,15 @@ TEST(BaseFilterTest, StopKeepsGoingAfterAFailureAndReportsTheFirst) {
     ProbePinSetup second = Input(L"B");
     second.inactiveResult = E_ACCESSDENIED;
     ComPtr<CProbeFilter> sink(new CProbeFilter("sink", &log, {first, second}));
-    ComPtr<CProbeFilter> src(new CProbeFilter("src", &log, {Output(L"O1", {kTypeA}), Output(L"O2", {kTypeA})}));
+    ComPtr<CProbeFilter> src(
+        new CProbeFilter("src", &log, {Output(L"O1", {kTypeA}), Output(L"O2", {kTypeA})}));
     ASSERT_EQ(src->GetPin(0)->Connect(sink->GetPin(0), nullptr), S_OK);
     ASSERT_EQ(src->GetPin(1)->Connect(sink->GetPin(1), nullptr), S_OK);
     ASSERT_EQ(sink->Pause(), S_OK);
     log.Take();
     EXPECT_EQ(sink->Stop(), E_ABORT);
-    EXPECT_EQ(log.Take(), (std::vector<std::string>{"sink.Stop", "sink.A.Inactive", "sink.B.Inactive"}));
+    EXPECT_EQ(log.Take(),
+              (std::vector<std::string>{"sink.Stop", "sink.A.Inactive", "sink.B.Inactive"}));
     EXPECT_EQ(StateOf(sink.Get()), State_Stopped);
     probe::Unplug({src.Get(), sink.Get()});
 }

@@ -71,10 +71,19 @@ TEST_P(NegotiationTest, AgreesOnTheFirstTypeBothAcceptReceiverFirst) {
 INSTANTIATE_TEST_SUITE_P(
     Types, NegotiationTest,
     ::testing::Values(
-        NegotiationCase{"ReceiverPreferenceWins", {kTypeA, kTypeB}, {}, {kTypeB, kTypeA}, {}, S_OK, kTypeB},
-        NegotiationCase{"OwnTypesWhenReceiverOffersNone", {kTypeA, kTypeB}, {}, {}, {kTypeB}, S_OK, kTypeB},
-        NegotiationCase{"ReceiverTypeRefusedByOutputSkipped", {kTypeC}, {kTypeC}, {kTypeA, kTypeC}, {}, S_OK, kTypeC},
-        NegotiationCase{"NoCommonType", {kTypeA}, {kTypeA}, {kTypeB}, {kTypeB}, VFW_E_NO_ACCEPTABLE_TYPES, {}},
+        NegotiationCase{
+            "ReceiverPreferenceWins", {kTypeA, kTypeB}, {}, {kTypeB, kTypeA}, {}, S_OK, kTypeB},
+        NegotiationCase{
+            "OwnTypesWhenReceiverOffersNone", {kTypeA, kTypeB}, {}, {}, {kTypeB}, S_OK, kTypeB},
+        NegotiationCase{"ReceiverTypeRefusedByOutputSkipped",
+                        {kTypeC},
+                        {kTypeC},
+                        {kTypeA, kTypeC},
+                        {},
+                        S_OK,
+                        kTypeC},
+        NegotiationCase{
+            "NoCommonType", {kTypeA}, {kTypeA}, {kTypeB}, {kTypeB}, VFW_E_NO_ACCEPTABLE_TYPES, {}},
         NegotiationCase{"NobodyOffersAnything", {}, {}, {}, {}, VFW_E_NO_ACCEPTABLE_TYPES, {}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
@@ -102,11 +111,11 @@ TEST(BasePinTest, AFullTypeIsTriedExactlyAndAPartialOneFilters) {
 TEST(BasePinTest, HooksRunInProtocolOrderOnBothSides) {
     PinPair pins(Output(L"Out", {kTypeA}), Input(L"In"));
     ASSERT_EQ(pins.out->Connect(pins.in, nullptr), S_OK);
-    EXPECT_EQ(pins.log.Take(), (std::vector<std::string>{
-                                   "up.Out.CheckConnect", "up.Out.CheckMediaType",
-                                   "up.Out.SetMediaType", "down.In.CheckConnect",
-                                   "down.In.CheckMediaType", "down.In.SetMediaType",
-                                   "down.In.CompleteConnect", "up.Out.CompleteConnect"}));
+    EXPECT_EQ(pins.log.Take(),
+              (std::vector<std::string>{"up.Out.CheckConnect", "up.Out.CheckMediaType",
+                                        "up.Out.SetMediaType", "down.In.CheckConnect",
+                                        "down.In.CheckMediaType", "down.In.SetMediaType",
+                                        "down.In.CompleteConnect", "up.Out.CompleteConnect"}));
     EXPECT_EQ(pins.in->Disconnect(), S_OK);
     EXPECT_EQ(pins.in->Disconnect(), S_FALSE) << "already free";
     EXPECT_EQ(pins.log.Take(), std::vector<std::string>{"down.In.BreakConnect"});
@@ -149,7 +158,8 @@ TEST(BasePinTest, AConnectedOrRunningPinRefusesChanges) {
     PinPair pins(Output(L"Out", {kTypeA}), Input(L"In"));
     ASSERT_EQ(pins.out->Connect(pins.in, nullptr), S_OK);
     CProbeLog log;
-    ComPtr<CProbeFilter> other(new CProbeFilter("other", &log, {Input(L"In"), Output(L"Out", {kTypeA})}));
+    ComPtr<CProbeFilter> other(
+        new CProbeFilter("other", &log, {Input(L"In"), Output(L"Out", {kTypeA})}));
     EXPECT_EQ(pins.out->Connect(other->GetPin(0), nullptr), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(pins.in->ReceiveConnection(other->GetPin(1), &kTypeA), VFW_E_ALREADY_CONNECTED);
 

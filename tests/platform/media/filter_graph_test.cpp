@@ -22,7 +22,9 @@ using probe::Input;
 using probe::kTypeA;
 using probe::Output;
 
-ComPtr<IGraphBuilder> NewGraph() { return ComPtr<IGraphBuilder>(new CFilterGraph); }
+ComPtr<IGraphBuilder> NewGraph() {
+    return ComPtr<IGraphBuilder>(new CFilterGraph);
+}
 
 std::wstring NameOf(IBaseFilter* filter) {
     FILTER_INFO info;
@@ -53,7 +55,8 @@ TEST(FilterGraphTest, AddFilterNamesFiltersUniquely) {
     ComPtr<IBaseFilter> found;
     EXPECT_EQ(graph->FindFilterByName(L"Filter 0002", found.ReleaseAndGetAddressOf()), S_OK);
     EXPECT_EQ(found.Get(), static_cast<IBaseFilter*>(c.Get()));
-    EXPECT_EQ(graph->FindFilterByName(L"dest filter", found.ReleaseAndGetAddressOf()), VFW_E_NOT_FOUND);
+    EXPECT_EQ(graph->FindFilterByName(L"dest filter", found.ReleaseAndGetAddressOf()),
+              VFW_E_NOT_FOUND);
     EXPECT_FALSE(found);
 
     ComPtr<IEnumFilters> filters;
@@ -90,7 +93,8 @@ TEST(FilterGraphTest, RemoveFilterDisconnectsBothSidesAndReleases) {
 
     log.Take();
     EXPECT_EQ(graph->RemoveFilter(down), S_OK);
-    EXPECT_EQ(log.Take(), (std::vector<std::string>{"up.Out.BreakConnect", "down.In.BreakConnect"}));
+    EXPECT_EQ(log.Take(),
+              (std::vector<std::string>{"up.Out.BreakConnect", "down.In.BreakConnect"}));
     EXPECT_EQ(CProbeFilter::Live(), before + 1) << "the graph's reference was the last one";
     IPin* partner = nullptr;
     EXPECT_EQ(out->ConnectedTo(&partner), VFW_E_NOT_CONNECTED) << "the other side is free too";
@@ -115,7 +119,8 @@ TEST(FilterGraphTest, ReleasingTheGraphFreesConnectedFilters) {
         ASSERT_EQ(graph.As<IMediaControl>()->Run(), S_OK);
         EXPECT_EQ(CProbeFilter::Live(), before + 2);
     }
-    EXPECT_EQ(CProbeFilter::Live(), before) << "connected filters hold each other; the graph breaks that";
+    EXPECT_EQ(CProbeFilter::Live(), before)
+        << "connected filters hold each other; the graph breaks that";
 
     // A filter that someone still holds survives the graph, out of it and unconnected.
     ComPtr<CProbeFilter> kept;
@@ -144,7 +149,8 @@ TEST(FilterGraphTest, ConnectChecksMembershipAndDirection) {
     EXPECT_EQ(graph->Connect(down->GetPin(0), up->GetPin(0)), VFW_E_INVALID_DIRECTION);
     EXPECT_EQ(graph->Connect(up->GetPin(0), down->GetPin(0)), VFW_E_NO_ACCEPTABLE_TYPES)
         << "no intermediate filter is inserted";
-    EXPECT_EQ(graph->ConnectDirect(up->GetPin(0), down->GetPin(0), &kTypeA), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(graph->ConnectDirect(up->GetPin(0), down->GetPin(0), &kTypeA),
+              VFW_E_TYPE_NOT_ACCEPTED);
     EXPECT_FALSE(up->GetPin(0)->IsConnected());
     EXPECT_EQ(graph->Disconnect(up->GetPin(0)), S_FALSE);
 }
@@ -157,7 +163,8 @@ TEST(FilterGraphTest, RunStartsDownstreamFirstAndStopStopsUpstreamFirst) {
     auto graph = NewGraph();
     auto* sink = new CProbeFilter("sink", &log, {Input(L"In")});
     auto* src = new CProbeFilter("src", &log, {Output(L"Out", {kTypeA})});
-    auto* split = new CProbeFilter("split", &log, {Input(L"In"), Output(L"O1", {kTypeA}), Output(L"O2", {kTypeA})});
+    auto* split = new CProbeFilter(
+        "split", &log, {Input(L"In"), Output(L"O1", {kTypeA}), Output(L"O2", {kTypeA})});
     auto* side = new CProbeFilter("side", &log, {Input(L"In")});
     for (CProbeFilter* f : {sink, src, split, side}) ASSERT_EQ(graph->AddFilter(f, nullptr), S_OK);
     ASSERT_EQ(graph->Connect(src->GetPin(0), split->GetPin(0)), S_OK);
@@ -177,9 +184,9 @@ TEST(FilterGraphTest, RunStartsDownstreamFirstAndStopStopsUpstreamFirst) {
         if (std::count(e.begin(), e.end(), '.') == 1) filterEvents.push_back(e);
     }
     // Reverse of the upstream order src, split, sink, side (ties by order of adding).
-    EXPECT_EQ(filterEvents, (std::vector<std::string>{
-                                "side.Pause", "sink.Pause", "split.Pause", "src.Pause",
-                                "side.Run", "sink.Run", "split.Run", "src.Run"}));
+    EXPECT_EQ(filterEvents,
+              (std::vector<std::string>{"side.Pause", "sink.Pause", "split.Pause", "src.Pause",
+                                        "side.Run", "sink.Run", "split.Run", "src.Run"}));
 
     ASSERT_EQ(control->Pause(), S_OK);
     EXPECT_EQ(control->GetState(0, &state), S_OK);
@@ -306,7 +313,9 @@ TEST(FilterGraphTest, TheMediaClassesAreCreatableByClassId) {
         EXPECT_EQ(clsid, filterClass);
     }
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, graph.ReleaseAndGetAddressOf()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                               graph.ReleaseAndGetAddressOf()),
+              S_OK);
     EXPECT_TRUE(graph.As<IMediaControl>());
     EXPECT_TRUE(graph.As<IFilterGraph>());
     EXPECT_FALSE(graph.As<IBaseFilter>());

@@ -78,7 +78,8 @@ struct TeeGraph {
     CTestSourceFilter* src;
     CInfTee* tee = new CInfTee;
 
-    explicit TeeGraph(CTestSourceFilter::Generator generator = FillIndex, std::size_t poolSamples = 3)
+    explicit TeeGraph(CTestSourceFilter::Generator generator = FillIndex,
+                      std::size_t poolSamples = 3)
         : src(new CTestSourceFilter(CaptureType(), poolSamples, 512, std::move(generator))) {
         EXPECT_EQ(graph->AddFilter(src, L"capture"), S_OK);
         EXPECT_EQ(graph->AddFilter(tee, L"Infinite pin tee splitter"), S_OK);

@@ -49,7 +49,8 @@ CTestSourceFilter::Generator Serve(const Bytes& stream, std::size_t piece) {
     return [&stream, piece](BYTE* buffer, LONG size, std::uint64_t index) -> LONG {
         const std::size_t pos = index * piece;
         if (pos >= stream.size()) return -1;
-        const std::size_t n = std::min({piece, stream.size() - pos, static_cast<std::size_t>(size)});
+        const std::size_t n =
+            std::min({piece, stream.size() - pos, static_cast<std::size_t>(size)});
         std::memcpy(buffer, stream.data() + pos, n);
         return static_cast<LONG>(n);
     };
@@ -87,9 +88,9 @@ TEST_P(DemuxPieceTest, CountsPerPidAndPassesOnlyPsiToTheInformationFilter) {
     g.RunToEnd();
 
     const TransportCounters counters = g.demux->Counters();
-    const std::map<std::uint16_t, std::uint64_t> all = {
-        {0x0000, 5}, {0x0010, 5}, {0x0011, 5}, {0x0100, 5}, {0x0110, 5},
-        {0x0200, 1000}, {0x0300, 100}, {0x1FFF, 50}};
+    const std::map<std::uint16_t, std::uint64_t> all = {{0x0000, 5},   {0x0010, 5}, {0x0011, 5},
+                                                        {0x0100, 5},   {0x0110, 5}, {0x0200, 1000},
+                                                        {0x0300, 100}, {0x1FFF, 50}};
     EXPECT_EQ(counters.packetsPerPid, all);
     EXPECT_EQ(counters.continuityErrors, 0u);
     EXPECT_EQ(counters.syncLosses, 0u);
@@ -102,8 +103,8 @@ TEST_P(DemuxPieceTest, CountsPerPidAndPassesOnlyPsiToTheInformationFilter) {
     EXPECT_EQ(g.info->Counters().continuityErrors, 0u);
     EXPECT_EQ(g.demux->DroppedPsiPackets(), 0u);
     EXPECT_EQ(g.demux->FailedDeliveries(), 0u);
-    EXPECT_EQ(g.info->Services(),
-              (std::vector<SdtService>{{1, 1, "News 24", "Halvorin"}, {2, 2, "Radio Uno", "Halvorin"}}));
+    EXPECT_EQ(g.info->Services(), (std::vector<SdtService>{{1, 1, "News 24", "Halvorin"},
+                                                           {2, 2, "Radio Uno", "Halvorin"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, DemuxPieceTest, ::testing::Values(65424, 188 * 7, 1000, 189));

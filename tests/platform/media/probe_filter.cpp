@@ -28,7 +28,9 @@ constexpr CLSID kProbeClsid = com::MakeGuid("{7E570000-0000-4000-8000-00000000B0
 }
 
 CProbeFilter::CProbeFilter(std::string name, CProbeLog* log, std::vector<ProbePinSetup> pins)
-    : CBaseFilter(L"Probe", nullptr, &m_lock, kProbeClsid), m_strName(std::move(name)), m_pLog(log) {
+    : CBaseFilter(L"Probe", nullptr, &m_lock, kProbeClsid),
+      m_strName(std::move(name)),
+      m_pLog(log) {
     for (ProbePinSetup& setup : pins) {
         if (setup.dir == PINDIR_INPUT) {
             m_pins.push_back(std::make_unique<CProbeInputPin>(this, &m_lock, std::move(setup)));
@@ -39,9 +41,13 @@ CProbeFilter::CProbeFilter(std::string name, CProbeLog* log, std::vector<ProbePi
     ++s_nLive;
 }
 
-CProbeFilter::~CProbeFilter() { --s_nLive; }
+CProbeFilter::~CProbeFilter() {
+    --s_nLive;
+}
 
-int CProbeFilter::GetPinCount() { return static_cast<int>(m_pins.size()); }
+int CProbeFilter::GetPinCount() {
+    return static_cast<int>(m_pins.size());
+}
 
 CBasePin* CProbeFilter::GetPin(int n) {
     if (n < 0 || n >= static_cast<int>(m_pins.size())) return nullptr;
@@ -85,7 +91,7 @@ const AM_MEDIA_TYPE kTypeC =
     Type("{CCCCCCCC-0000-0000-0000-000000000003}", "{CCCCCCCC-0000-0000-0000-0000000000C3}");
 
 ProbePinSetup Input(std::wstring name, std::vector<AM_MEDIA_TYPE> offered,
-                   std::vector<AM_MEDIA_TYPE> accepted) {
+                    std::vector<AM_MEDIA_TYPE> accepted) {
     ProbePinSetup setup;
     setup.name = std::move(name);
     setup.dir = PINDIR_INPUT;
@@ -95,7 +101,7 @@ ProbePinSetup Input(std::wstring name, std::vector<AM_MEDIA_TYPE> offered,
 }
 
 ProbePinSetup Output(std::wstring name, std::vector<AM_MEDIA_TYPE> offered,
-                    std::vector<AM_MEDIA_TYPE> accepted) {
+                     std::vector<AM_MEDIA_TYPE> accepted) {
     ProbePinSetup setup = Input(std::move(name), std::move(offered), std::move(accepted));
     setup.dir = PINDIR_OUTPUT;
     return setup;

@@ -69,9 +69,9 @@ extern const AM_MEDIA_TYPE kTypeA;
 extern const AM_MEDIA_TYPE kTypeB;
 extern const AM_MEDIA_TYPE kTypeC;
 ProbePinSetup Input(std::wstring name, std::vector<AM_MEDIA_TYPE> offered = {},
-                   std::vector<AM_MEDIA_TYPE> accepted = {});
-ProbePinSetup Output(std::wstring name, std::vector<AM_MEDIA_TYPE> offered = {},
                     std::vector<AM_MEDIA_TYPE> accepted = {});
+ProbePinSetup Output(std::wstring name, std::vector<AM_MEDIA_TYPE> offered = {},
+                     std::vector<AM_MEDIA_TYPE> accepted = {});
 // Stops the filters and breaks both sides of every connection of their pins: connected filters
 // hold each other, so filters that no graph tears down must be unplugged to be freed.
 void Unplug(std::initializer_list<IBaseFilter*> filters);

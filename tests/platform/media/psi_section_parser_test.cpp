@@ -30,8 +30,8 @@ public:
 
 TEST(PsiSectionParserTest, Crc32IsTheMpeg2Crc) {
     const std::string_view check = "123456789";
-    EXPECT_EQ(CPsiSectionParser::Crc32(std::span(reinterpret_cast<const std::uint8_t*>(check.data()),
-                                                 check.size())),
+    EXPECT_EQ(CPsiSectionParser::Crc32(
+                  std::span(reinterpret_cast<const std::uint8_t*>(check.data()), check.size())),
               0x0376E6E7u);
     EXPECT_EQ(CPsiSectionParser::Crc32({}), 0xFFFFFFFFu);
     EXPECT_TRUE(CPsiSectionParser::CheckCrc(kPat));
@@ -46,7 +46,8 @@ TEST(PsiSectionParserTest, DecodesThePat) {
     EXPECT_TRUE(pat->currentNext);
     EXPECT_EQ(pat->programs, (std::vector<PatProgram>{{1, 0x1000}}));
 
-    const Bytes built = CTsTestStream::PatSection(0x0440, {{0, 0x0010}, {0x1234, 0x0100}, {7, 0x1FFE}}, 5);
+    const Bytes built =
+        CTsTestStream::PatSection(0x0440, {{0, 0x0010}, {0x1234, 0x0100}, {7, 0x1FFE}}, 5);
     const auto three = CPsiSectionParser::DecodePat(built);
     ASSERT_TRUE(three);
     EXPECT_EQ(three->transportStreamId, 0x0440);
@@ -64,11 +65,10 @@ TEST(PsiSectionParserTest, DecodesTheSdtWithNamesAndProviders) {
     EXPECT_EQ(sdt->services, (std::vector<SdtService>{{1, 0x01, "Service01", "FFmpeg"}}));
 
     // A service without a descriptor, and a foreign descriptor before the service descriptor.
-    Bytes body = {0xFF, 0x01, 0xFF,
-                  0x00, 0x05, 0xFC, 0x80, 0x00,  // service 5, no descriptors
-                  0x00, 0x06, 0xFC, 0x80, 0x0D,  // service 6, 13 bytes of descriptors
+    Bytes body = {0xFF, 0x01, 0xFF, 0x00, 0x05, 0xFC, 0x80, 0x00,  // service 5, no descriptors
+                  0x00, 0x06, 0xFC, 0x80, 0x0D,        // service 6, 13 bytes of descriptors
                   0x5F, 0x04, 0x00, 0x00, 0x00, 0x28,  // private_data_specifier
-                  0x48, 0x05, 0x19, 0x01, 'P', 0x01, 'N'};
+                  0x48, 0x05, 0x19, 0x01, 'P',  0x01, 'N'};
     const auto two = CPsiSectionParser::DecodeSdt(CTsTestStream::LongSection(0x46, 9, 3, body));
     ASSERT_TRUE(two);
     EXPECT_EQ(two->tableId, 0x46);
@@ -127,7 +127,7 @@ Bytes Payload(std::initializer_list<Bytes> parts) {
 }
 
 TEST(PsiSectionParserTest, FollowsPointerFieldsSeveralSectionsPerPacketAndStuffing) {
-    const Bytes a = CTsTestStream::PatSection(1, {{1, 0x100}});                    // 16 bytes
+    const Bytes a = CTsTestStream::PatSection(1, {{1, 0x100}});  // 16 bytes
     const Bytes b = CTsTestStream::SdtSection(1, 2, {{1, 1, std::string(150, 'x'), "p"}});
     const Bytes c = CTsTestStream::PatSection(2, {{2, 0x200}});
     ASSERT_GT(a.size() + b.size(), 183u);
@@ -171,7 +171,8 @@ TEST(PsiSectionParserTest, ALostPacketDropsTheSectionAndARepeatIsIgnored) {
     // The next copy arrives whole, its first packet twice.
     parser.PushPacket(next.data(), &out);
     parser.PushPacket(next.data(), &out);
-    for (std::size_t i = 1; i < next.size() / 188; ++i) parser.PushPacket(next.data() + i * 188, &out);
+    for (std::size_t i = 1; i < next.size() / 188; ++i)
+        parser.PushPacket(next.data() + i * 188, &out);
     ASSERT_EQ(out.sections.size(), 1u);
     EXPECT_EQ(out.sections[0], section);
 }
@@ -184,11 +185,11 @@ struct TextCase {
 TEST(PsiSectionParserTest, DecodesDvbText) {
     for (const TextCase& c : {
              TextCase{{'A', 'R', 'D'}, "ARD"},
-             TextCase{{0x05, 'T', 'R', 'T'}, "TRT"},                     // one-byte selector
-             TextCase{{0x10, 0x00, 0x02, 'a', 'b'}, "ab"},               // three-byte selector
-             TextCase{{0x1F, 0x01, 'z'}, "z"},                           // two-byte selector
+             TextCase{{0x05, 'T', 'R', 'T'}, "TRT"},        // one-byte selector
+             TextCase{{0x10, 0x00, 0x02, 'a', 'b'}, "ab"},  // three-byte selector
+             TextCase{{0x1F, 0x01, 'z'}, "z"},              // two-byte selector
              TextCase{{0x86, 'B', 'B', 'C', 0x87, ' ', 'O', 'n', 'e'}, "BBC One"},  // emphasis
-             TextCase{{'C', 'a', 'f', 0xE9}, "Caf\xC3\xA9"},             // single-byte table
+             TextCase{{'C', 'a', 'f', 0xE9}, "Caf\xC3\xA9"},              // single-byte table
              TextCase{{0x15, 'C', 'a', 'f', 0xC3, 0xA9}, "Caf\xC3\xA9"},  // UTF-8
              TextCase{{}, ""},
          }) {

@@ -10,12 +10,12 @@
 #include <set>
 #include <thread>
 
-#include "support/allocation_counter.h"
 #include "platform/media/filter_graph.h"
 #include "platform/media/inf_tee.h"
 #include "platform/media/inf_tee_input_pin.h"
 #include "platform/media/sample_data.h"
 #include "platform/media/wait_until.h"
+#include "support/allocation_counter.h"
 #include "support/test_sink_filter.h"
 #include "support/test_sink_pin.h"
 #include "support/test_source_filter.h"
@@ -63,7 +63,8 @@ TEST(SamplePoolTest, ActualLengthStaysWithinTheBuffer) {
         LONG length;
         HRESULT expected;
     };
-    for (const Case& c : {Case{0, S_OK}, Case{188, S_OK}, Case{189, E_INVALIDARG}, Case{-1, E_INVALIDARG}}) {
+    for (const Case& c :
+         {Case{0, S_OK}, Case{188, S_OK}, Case{189, E_INVALIDARG}, Case{-1, E_INVALIDARG}}) {
         EXPECT_EQ(sample->SetActualDataLength(c.length), c.expected) << c.length;
     }
     EXPECT_EQ(sample->GetActualDataLength(), 188) << "a refused length changes nothing";

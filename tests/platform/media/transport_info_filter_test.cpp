@@ -44,14 +44,15 @@ struct InfoBench {
 TEST(TransportInfoFilterTest, FindsProgramsAndServices) {
     InfoBench bench;
     CTsTestStream ts;
-    Bytes data = ts.SectionPackets(0x0000, CTsTestStream::PatSection(0x0042, {{0, 0x10}, {100, 0x0500}}));
+    Bytes data =
+        ts.SectionPackets(0x0000, CTsTestStream::PatSection(0x0042, {{0, 0x10}, {100, 0x0500}}));
     AppendBytes(data, ts.SectionPackets(
                           0x0011, CTsTestStream::SdtSection(0x0042, 0x0013,
                                                             {{100, 0x19, "HD Eins", "Anstalt"},
                                                              {101, 0x02, "Welle", "Anstalt"}})));
     // An SDT of another transport stream on the same PID does not count.
-    AppendBytes(data, ts.SectionPackets(
-                          0x0011, CTsTestStream::SdtSection(0x0099, 0x0013, {{7, 1, "Other", "X"}}, 0x46)));
+    AppendBytes(data, ts.SectionPackets(0x0011, CTsTestStream::SdtSection(
+                                                    0x0099, 0x0013, {{7, 1, "Other", "X"}}, 0x46)));
     EXPECT_EQ(bench.Send(data), S_OK);
     EXPECT_EQ(bench.info->Programs(), (std::vector<PatProgram>{{0, 0x10}, {100, 0x0500}}));
     EXPECT_EQ(bench.info->Services(), (std::vector<SdtService>{{100, 0x19, "HD Eins", "Anstalt"},
@@ -75,7 +76,9 @@ TEST(TransportInfoFilterTest, RefusesBadCrcsAndForgetsServicesOfAnotherStream) {
     EXPECT_EQ(bench.info->Services(), (std::vector<SdtService>{{1, 1, "Before", "P"}}));
 
     // A retune: another transport stream id replaces the list.
-    EXPECT_EQ(bench.Send(ts.SectionPackets(0x11, CTsTestStream::SdtSection(2, 1, {{9, 1, "After", "Q"}}))), S_OK);
+    EXPECT_EQ(bench.Send(
+                  ts.SectionPackets(0x11, CTsTestStream::SdtSection(2, 1, {{9, 1, "After", "Q"}}))),
+              S_OK);
     EXPECT_EQ(bench.info->Services(), (std::vector<SdtService>{{9, 1, "After", "Q"}}));
 }
 

@@ -52,7 +52,8 @@ TEST_P(PieceSizeTest, CountsEveryPacketWhateverTheSampleBoundaries) {
     FeedInPieces(parser, stream, GetParam(), &collector);
     const TransportCounters counters = parser.Counters();
     EXPECT_EQ(counters.packetsPerPid,
-              (std::map<std::uint16_t, std::uint64_t>{{0x0000, 10}, {0x0100, 10}, {0x0200, 300}, {0x1FFF, 40}}));
+              (std::map<std::uint16_t, std::uint64_t>{
+                  {0x0000, 10}, {0x0100, 10}, {0x0200, 300}, {0x1FFF, 40}}));
     EXPECT_EQ(counters.continuityErrors, 0u);
     EXPECT_EQ(counters.syncLosses, 0u);
     EXPECT_EQ(counters.skippedBytes, 0u);
@@ -88,7 +89,8 @@ TEST(TsPacketParserTest, ResynchronisesAfterGarbageInTheMiddle) {
     garbage[40] = 0x47;
     AppendBytes(data, garbage);
     AppendBytes(data, ts.Packets(0x0200, 20));
-    for (std::size_t piece : {std::size_t{1}, std::size_t{100}, std::size_t{188}, std::size_t{4096}}) {
+    for (std::size_t piece :
+         {std::size_t{1}, std::size_t{100}, std::size_t{188}, std::size_t{4096}}) {
         CTsPacketParser parser;
         FeedInPieces(parser, data, piece, nullptr);
         EXPECT_EQ(parser.SyncLosses(), 1u) << piece;
@@ -145,13 +147,25 @@ TEST_P(ContinuityTest, CountsErrors) {
 INSTANTIATE_TEST_SUITE_P(
     Counters, ContinuityTest,
     ::testing::Values(
-        CcCase{"InSequenceAndWrapping", {{0x1E, 0, 0}, {0x1F, 0, 0}, {0x10, 0, 0}, {0x11, 0, 0}}, 0x100, 0},
+        CcCase{"InSequenceAndWrapping",
+               {{0x1E, 0, 0}, {0x1F, 0, 0}, {0x10, 0, 0}, {0x11, 0, 0}},
+               0x100,
+               0},
         CcCase{"OnePacketLost", {{0x10, 0, 0}, {0x11, 0, 0}, {0x13, 0, 0}, {0x14, 0, 0}}, 0x100, 1},
         CcCase{"OutOfOrder", {{0x10, 0, 0}, {0x12, 0, 0}, {0x11, 0, 0}}, 0x100, 2},
-        CcCase{"OneDuplicateAllowed", {{0x10, 0, 0}, {0x11, 0, 0}, {0x11, 0, 0}, {0x12, 0, 0}}, 0x100, 0},
-        CcCase{"SecondDuplicateIsAnError", {{0x10, 0, 0}, {0x11, 0, 0}, {0x11, 0, 0}, {0x11, 0, 0}}, 0x100, 1},
+        CcCase{"OneDuplicateAllowed",
+               {{0x10, 0, 0}, {0x11, 0, 0}, {0x11, 0, 0}, {0x12, 0, 0}},
+               0x100,
+               0},
+        CcCase{"SecondDuplicateIsAnError",
+               {{0x10, 0, 0}, {0x11, 0, 0}, {0x11, 0, 0}, {0x11, 0, 0}},
+               0x100,
+               1},
         // Adaptation field only (control 10): the counter does not advance.
-        CcCase{"AdaptationOnlyKeepsTheCounter", {{0x15, 0, 0}, {0x25, 183, 0x00}, {0x16, 0, 0}}, 0x100, 0},
+        CcCase{"AdaptationOnlyKeepsTheCounter",
+               {{0x15, 0, 0}, {0x25, 183, 0x00}, {0x16, 0, 0}},
+               0x100,
+               0},
         // discontinuity_indicator set in a non-empty adaptation field: a jump is allowed.
         CcCase{"DiscontinuityIndicator", {{0x14, 0, 0}, {0x39, 10, 0x80}, {0x1A, 0, 0}}, 0x100, 0},
         CcCase{"JumpWithoutIndicator", {{0x14, 0, 0}, {0x39, 10, 0x00}}, 0x100, 1},
@@ -176,7 +190,7 @@ TEST(TsPacketParserTest, ErrorPacketsAreCountedButNotChecked) {
 TEST(TsPacketParserTest, ResyncForgetsThePartialPacketAndTheCountersState) {
     CTsTestStream before;
     Bytes data = before.Packets(0x0100, 4);  // counters 0..3
-    data.resize(3 * 188 + 100);               // the fourth packet is cut
+    data.resize(3 * 188 + 100);              // the fourth packet is cut
     CTsTestStream after;
     after.Packets(0x0100, 7);
     const Bytes resumed = after.Packets(0x0100, 2);  // counters 7 and 8

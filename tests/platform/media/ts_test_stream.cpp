@@ -56,7 +56,8 @@ CTsTestStream::Bytes CTsTestStream::LongSection(std::uint8_t tableId, std::uint1
         lastSectionNumber};
     AppendBytes(section, body);
     const std::uint32_t crc = CPsiSectionParser::Crc32(section);
-    for (int shift = 24; shift >= 0; shift -= 8) section.push_back(static_cast<std::uint8_t>(crc >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        section.push_back(static_cast<std::uint8_t>(crc >> shift));
     return section;
 }
 
@@ -76,7 +77,8 @@ CTsTestStream::Bytes CTsTestStream::PatSection(std::uint16_t tsid,
 CTsTestStream::Bytes CTsTestStream::SdtSection(std::uint16_t tsid, std::uint16_t onid,
                                                const std::vector<SdtService>& services,
                                                std::uint8_t tableId) {
-    Bytes body = {static_cast<std::uint8_t>(onid >> 8), static_cast<std::uint8_t>(onid & 0xFF), 0xFF};
+    Bytes body = {static_cast<std::uint8_t>(onid >> 8), static_cast<std::uint8_t>(onid & 0xFF),
+                  0xFF};
     for (const SdtService& s : services) {
         Bytes descriptor = {0x48, 0, s.serviceType, static_cast<std::uint8_t>(s.provider.size())};
         descriptor.insert(descriptor.end(), s.provider.begin(), s.provider.end());

@@ -15,7 +15,8 @@ public:
 
     // One payload-only packet of `pid` with the PID's next continuity counter; the payload is
     // padded with 0xFF to 184 bytes.
-    Bytes Packet(std::uint16_t pid, std::span<const std::uint8_t> payload = {}, bool unitStart = false);
+    Bytes Packet(std::uint16_t pid, std::span<const std::uint8_t> payload = {},
+                 bool unitStart = false);
     // The packets that carry `section` on `pid`: pointer field 0 in the first one.
     Bytes SectionPackets(std::uint16_t pid, std::span<const std::uint8_t> section);
     // A run of `count` payload packets of `pid`, each filled with its sequence number.

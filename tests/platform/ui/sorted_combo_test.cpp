@@ -33,7 +33,8 @@ QStringList Items(const QComboBox& combo) {
 const QStringList& GeneratedNames() {
     static const QStringList names = [] {
         QStringList list;
-        for (const std::string& name : generated_names::Generate(20000)) list << QString::fromStdString(name);
+        for (const std::string& name : generated_names::Generate(20000))
+            list << QString::fromStdString(name);
         return list;
     }();
     return names;
@@ -49,7 +50,8 @@ struct ReferenceFill {
 const ReferenceFill& Reference() {
     static const ReferenceFill fill = [] {
         ReferenceFill result;
-        for (const QString& name : GeneratedNames()) result.indexes.push_back(ReferenceAddString(result.items, name));
+        for (const QString& name : GeneratedNames())
+            result.indexes.push_back(ReferenceAddString(result.items, name));
         return result;
     }();
     return fill;
@@ -67,7 +69,9 @@ struct FillCase {
     std::vector<Step> steps;  // consume the generated names in order
 };
 
-void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FillCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SortedComboFillTest : public ::testing::TestWithParam<FillCase> {};
 
@@ -84,7 +88,8 @@ TEST_P(SortedComboFillTest, GivesTheOrderAndIndexesOfOneByOneLinearInsertion) {
             continue;
         }
         for (int n = 0; n < step.count; ++n, ++next) {
-            ASSERT_EQ(SortedCombo::AddString(&combo, names[next]), reference.indexes[static_cast<std::size_t>(next)])
+            ASSERT_EQ(SortedCombo::AddString(&combo, names[next]),
+                      reference.indexes[static_cast<std::size_t>(next)])
                 << "name " << next << " '" << names[next].toStdString() << "'";
         }
     }
@@ -94,11 +99,13 @@ TEST_P(SortedComboFillTest, GivesTheOrderAndIndexesOfOneByOneLinearInsertion) {
 
 INSTANTIATE_TEST_SUITE_P(
     GeneratedNames, SortedComboFillTest,
-    ::testing::Values(FillCase{"OneByOne", {{false, 20000}}},
-                      FillCase{"OneBatchIntoAnEmptyBox", {{true, 20000}}},
-                      FillCase{"BatchesIntoAFilledBox",
-                               {{false, 3000}, {true, 8000}, {true, 1}, {true, 0}, {false, 1000}, {true, 7999}}}),
-    [](const ::testing::TestParamInfo<FillCase>& tested) { return std::string(tested.param.name); });
+    ::testing::Values(
+        FillCase{"OneByOne", {{false, 20000}}}, FillCase{"OneBatchIntoAnEmptyBox", {{true, 20000}}},
+        FillCase{"BatchesIntoAFilledBox",
+                 {{false, 3000}, {true, 8000}, {true, 1}, {true, 0}, {false, 1000}, {true, 7999}}}),
+    [](const ::testing::TestParamInfo<FillCase>& tested) {
+        return std::string(tested.param.name);
+    });
 
 TEST(SortedComboTest, TheGeneratedNamesHoldWhatTheOrderCanGetWrong) {
     // Without equal texts, case variants and prefixes the comparison above proves little.
@@ -108,8 +115,11 @@ TEST(SortedComboTest, TheGeneratedNamesHoldWhatTheOrderCanGetWrong) {
     int prefixes = 0;
     for (qsizetype i = 1; i < items.size(); ++i) {
         if (items[i - 1] == items[i]) ++equalNeighbours;
-        if (items[i - 1] != items[i] && SortedCombo::Compare(items[i - 1], items[i]) == 0) ++caseVariants;
-        if (items[i - 1].size() < items[i].size() && items[i].startsWith(items[i - 1], Qt::CaseInsensitive)) ++prefixes;
+        if (items[i - 1] != items[i] && SortedCombo::Compare(items[i - 1], items[i]) == 0)
+            ++caseVariants;
+        if (items[i - 1].size() < items[i].size() &&
+            items[i].startsWith(items[i - 1], Qt::CaseInsensitive))
+            ++prefixes;
     }
     EXPECT_GT(equalNeighbours, 500);
     EXPECT_GT(caseVariants, 500);
@@ -139,7 +149,8 @@ TEST(SortedComboTest, DigitsComeBeforeLettersAsTextAndEqualTextsStayInTheOrderAd
     const QStringList expected{"10", "2", "A", "a", "b", "B", "z10", "Z9"};
     EXPECT_EQ(Items(batch), expected);
     QComboBox single;
-    for (const char* text : {"b", "A", "10", "2", "a", "B", "Z9", "z10"}) SortedCombo::AddString(&single, text);
+    for (const char* text : {"b", "A", "10", "2", "a", "B", "Z9", "z10"})
+        SortedCombo::AddString(&single, text);
     EXPECT_EQ(Items(single), expected);
 }
 
@@ -151,7 +162,9 @@ struct CollationCase {
     QStringList expected;
 };
 
-void PrintTo(const CollationCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CollationCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SortedComboCollationTest : public ::testing::TestWithParam<CollationCase> {
 protected:
@@ -176,15 +189,21 @@ INSTANTIATE_TEST_SUITE_P(
     Locales, SortedComboCollationTest,
     ::testing::Values(
         // No LANG at all (a service, a test run): accents still sit beside their base letter.
-        CollationCase{"CLocale", QLocale::c(),
-                      {"Aarhus2", "Åland Islands", "Albania", "Århus", "Zimbabwe"}},
-        CollationCase{"English", QLocale(QLocale::English, QLocale::UnitedKingdom),
-                      {"10", "2", "aachen", "Åland Islands", "Albania", "Århus", "Egypt", "Éire", "ZIMBABWE"}},
-        CollationCase{"German", QLocale(QLocale::German, QLocale::Germany),
+        CollationCase{
+            "CLocale", QLocale::c(), {"Aarhus2", "Åland Islands", "Albania", "Århus", "Zimbabwe"}},
+        CollationCase{"English",
+                      QLocale(QLocale::English, QLocale::UnitedKingdom),
+                      {"10", "2", "aachen", "Åland Islands", "Albania", "Århus", "Egypt", "Éire",
+                       "ZIMBABWE"}},
+        CollationCase{"German",
+                      QLocale(QLocale::German, QLocale::Germany),
                       {"Aachen", "Ärzte", "Oslo", "Österreich", "Zürich", "Zwickau"}},
-        CollationCase{"Swedish", QLocale(QLocale::Swedish, QLocale::Sweden),
+        CollationCase{"Swedish",
+                      QLocale(QLocale::Swedish, QLocale::Sweden),
                       {"Albania", "Zimbabwe", "Åland Islands", "Århus", "Örebro"}}),
-    [](const ::testing::TestParamInfo<CollationCase>& caseInfo) { return std::string(caseInfo.param.name); });
+    [](const ::testing::TestParamInfo<CollationCase>& caseInfo) {
+        return std::string(caseInfo.param.name);
+    });
 
 // --- What the user sees ------------------------------------------------------------------------
 
@@ -199,7 +218,9 @@ struct SelectionCase {
     Add add;
 };
 
-void PrintTo(const SelectionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SelectionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SortedComboSelectionTest : public ::testing::TestWithParam<SelectionCase> {};
 
@@ -215,9 +236,15 @@ TEST_P(SortedComboSelectionTest, AnInsertionKeepsTheSelectedItemAndTheEditText) 
     const QString selectedBefore = c.selected < 0 ? QString() : combo.itemText(c.selected);
 
     switch (c.add) {
-        case Add::SingleInFront: SortedCombo::AddString(&combo, "Aachen"); break;
-        case Add::SingleBehind: SortedCombo::AddString(&combo, "Zwickau"); break;
-        case Add::BatchAround: SortedCombo::AddStrings(&combo, {"Zwickau", "Aachen", "Dresden", "Hamburg"}); break;
+        case Add::SingleInFront:
+            SortedCombo::AddString(&combo, "Aachen");
+            break;
+        case Add::SingleBehind:
+            SortedCombo::AddString(&combo, "Zwickau");
+            break;
+        case Add::BatchAround:
+            SortedCombo::AddStrings(&combo, {"Zwickau", "Aachen", "Dresden", "Hamburg"});
+            break;
     }
 
     if (c.selected < 0) {
@@ -248,9 +275,13 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{"EditableSelectedInFront", true, kCities, 2, nullptr, Add::SingleInFront},
         SelectionCase{"EditableSelectedBatch", true, kCities, 0, nullptr, Add::BatchAround},
         SelectionCase{"EditableNothingSelectedTyped", true, kCities, -1, "Köln", Add::BatchAround},
-        SelectionCase{"EditableSelectedThenTypedInFront", true, kCities, 1, "Esslingen", Add::SingleInFront},
-        SelectionCase{"EditableSelectedThenTypedBatch", true, kCities, 1, "Esslingen", Add::BatchAround}),
-    [](const ::testing::TestParamInfo<SelectionCase>& tested) { return std::string(tested.param.name); });
+        SelectionCase{"EditableSelectedThenTypedInFront", true, kCities, 1, "Esslingen",
+                      Add::SingleInFront},
+        SelectionCase{"EditableSelectedThenTypedBatch", true, kCities, 1, "Esslingen",
+                      Add::BatchAround}),
+    [](const ::testing::TestParamInfo<SelectionCase>& tested) {
+        return std::string(tested.param.name);
+    });
 
 // --- Prefix search -----------------------------------------------------------------------------
 
@@ -266,13 +297,13 @@ TEST(SortedComboTest, FindStringPrefixSearchesFromTheItemAfterTheStartAndWraps) 
     ASSERT_EQ(Items(combo), (QStringList{"niamey", "Niger", "Nigeria", "Zambia"}));
     const std::vector<FindCase> cases{
         {-1, "NIG", 1},
-        {1, "Niger", 2},                        // the item after the start first
-        {2, "niger", 1},                        // past the end, on from the top
-        {3, "z", 3},                            // the start itself comes last
-        {0, "", 1},                             // an empty prefix matches the next item
+        {1, "Niger", 2},  // the item after the start first
+        {2, "niger", 1},  // past the end, on from the top
+        {3, "z", 3},      // the start itself comes last
+        {0, "", 1},       // an empty prefix matches the next item
         {-1, "Nigeriaa", SortedCombo::kNotFound},
         {-1, "x", SortedCombo::kNotFound},
-        {7, "n", 0},                            // a start past the end searches from the top
+        {7, "n", 0},  // a start past the end searches from the top
     };
     for (const FindCase& c : cases) {
         EXPECT_EQ(SortedCombo::FindStringPrefix(&combo, c.startAfter, c.prefix), c.expected)

@@ -103,7 +103,8 @@ const AtofCase kAtofCases[] = {
 TEST(AtofTest, FollowsTheCLibraryRules) {
     for (const AtofCase& c : kAtofCases) {
         std::size_t consumed = 99;
-        EXPECT_DOUBLE_EQ(platform::Atof(c.text, &consumed), c.expected) << "text \"" << c.text << "\"";
+        EXPECT_DOUBLE_EQ(platform::Atof(c.text, &consumed), c.expected)
+            << "text \"" << c.text << "\"";
         EXPECT_EQ(consumed, c.consumed) << "text \"" << c.text << "\"";
     }
 }

@@ -431,7 +431,8 @@ TEST_F(PrivateProfileTest, APipeOrADeviceIsNeitherReadNorReplaced) {
     for (const std::string& path : {pipe, endless}) {
         char buffer[16] = "#";
         SetLastError(0);
-        EXPECT_EQ(GetPrivateProfileStringA("A", "k", "default", buffer, sizeof buffer, path.c_str()), 7U);
+        EXPECT_EQ(
+            GetPrivateProfileStringA("A", "k", "default", buffer, sizeof buffer, path.c_str()), 7U);
         EXPECT_STREQ(buffer, "default");
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL)) << path;
         EXPECT_EQ(WritePrivateProfileStringA("A", "k", "v", path.c_str()), FALSE);
@@ -440,7 +441,8 @@ TEST_F(PrivateProfileTest, APipeOrADeviceIsNeitherReadNorReplaced) {
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
     EXPECT_EQ(std::filesystem::read_symlink(endless), "/dev/zero");
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/zero"));
-    EXPECT_EQ(FolderEntries(m_folder.Path()), (std::vector<std::string>{"endless.ini", "pipe.ini"}));
+    EXPECT_EQ(FolderEntries(m_folder.Path()),
+              (std::vector<std::string>{"endless.ini", "pipe.ini"}));
 }
 
 TEST_F(PrivateProfileTest, WriteWithoutPermissionFailsAndKeepsTheFile) {

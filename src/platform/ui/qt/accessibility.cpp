@@ -8,15 +8,19 @@ namespace {
 
 class CNamedComboBoxAccessible : public QAccessibleWidget {
 public:
-    explicit CNamedComboBoxAccessible(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+    explicit CNamedComboBoxAccessible(QComboBox* combo)
+        : QAccessibleWidget(combo, QAccessible::ComboBox) {}
 
     QString text(QAccessible::Text t) const override {
         const auto* combo = static_cast<const QComboBox*>(widget());
         switch (t) {
             case QAccessible::Name:
-                return combo->accessibleName().isEmpty() ? combo->currentText() : combo->accessibleName();
-            case QAccessible::Value: return combo->currentText();
-            default: return QAccessibleWidget::text(t);
+                return combo->accessibleName().isEmpty() ? combo->currentText()
+                                                         : combo->accessibleName();
+            case QAccessible::Value:
+                return combo->currentText();
+            default:
+                return QAccessibleWidget::text(t);
         }
     }
 };

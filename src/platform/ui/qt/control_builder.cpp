@@ -1,8 +1,8 @@
 #include "platform/ui/qt/control_builder.h"
 
 #include <QCheckBox>
-#include <QDialog>
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -21,7 +21,9 @@
 
 namespace {
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QWidget* MakeControl(QWidget* host, const ControlTemplate& c) {
     using namespace ControlStyle;
@@ -127,7 +129,8 @@ void Place(QWidget* w, const ControlTemplate& c, const DialogBaseUnits& units) {
     }
     if (c.kind == ControlKind::Spin) {
         const int half = r.height() / 2;
-        if (auto* up = w->findChild<QToolButton*>(QStringLiteral("up"))) up->setGeometry(0, 0, r.width(), half);
+        if (auto* up = w->findChild<QToolButton*>(QStringLiteral("up")))
+            up->setGeometry(0, 0, r.width(), half);
         if (auto* down = w->findChild<QToolButton*>(QStringLiteral("down"))) {
             down->setGeometry(0, half, r.width(), r.height() - half);
         }
@@ -185,7 +188,8 @@ void CreateControls(QWidget* host, const DialogTemplate& dialog, const DialogBas
         if (name.isEmpty() && TakesLabelFromLeft(c.kind)) {
             if (const ControlTemplate* label = LabelLeftOf(dialog, c)) {
                 name = Text(label->text);
-                QWidget* labelWidget = widgets[static_cast<std::size_t>(label - dialog.controls.data())];
+                QWidget* labelWidget =
+                    widgets[static_cast<std::size_t>(label - dialog.controls.data())];
                 labelWidget->setAccessibleName(name + QStringLiteral(" label"));
                 // The relation that tells assistive technology which field the label names.
                 if (auto* text = qobject_cast<QLabel*>(labelWidget)) text->setBuddy(w);
@@ -197,7 +201,8 @@ void CreateControls(QWidget* host, const DialogTemplate& dialog, const DialogBas
         if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->lineEdit()) {
             combo->lineEdit()->setAccessibleName(w->accessibleName());
         }
-        if (w->focusPolicy() != Qt::NoFocus && c.kind != ControlKind::Label) focusChain.push_back(w);
+        if (w->focusPolicy() != Qt::NoFocus && c.kind != ControlKind::Label)
+            focusChain.push_back(w);
         // The arrows of an up-down control take the focus, not the control: they follow the
         // control before them (the position box beside them), not the end of the page.
         if (c.kind == ControlKind::Spin) {

@@ -43,8 +43,9 @@ void Refuse(QLineEdit* field, const std::string& prompt) {
 std::optional<std::int32_t> ParseInteger(const std::string& text) {
     const auto value = ScanDecimal(text, true);
     if (!value) return std::nullopt;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(*value, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(*value, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
 }
 
 std::optional<std::uint32_t> ParseUnsigned(const std::string& text) {
@@ -54,10 +55,12 @@ std::optional<std::uint32_t> ParseUnsigned(const std::string& text) {
     if (first == std::string::npos) return std::nullopt;
     const auto last = text.find_last_not_of(" \t");
     const std::string_view digits = std::string_view(text).substr(first, last - first + 1);
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
     const auto value = ScanDecimal(std::string(digits), false);
     if (!value) return std::nullopt;
-    return static_cast<std::uint32_t>(std::min<std::int64_t>(*value, std::numeric_limits<std::uint32_t>::max()));
+    return static_cast<std::uint32_t>(
+        std::min<std::int64_t>(*value, std::numeric_limits<std::uint32_t>::max()));
 }
 
 std::optional<std::int32_t> ReadInteger(QLineEdit* field) {
@@ -72,7 +75,8 @@ std::optional<std::uint32_t> ReadUnsigned(QLineEdit* field) {
     return value;
 }
 
-bool CheckRange(QLineEdit* field, std::uint32_t value, std::uint32_t minimum, std::uint32_t maximum) {
+bool CheckRange(QLineEdit* field, std::uint32_t value, std::uint32_t minimum,
+                std::uint32_t maximum) {
     if (value >= minimum && value <= maximum) return true;
     Refuse(field, RangePrompt(minimum, maximum));
     return false;

@@ -24,7 +24,8 @@ std::optional<std::int32_t> ReadInteger(QLineEdit* field);
 // Reads a field as "%u"; shows the positive-integer prompt when refused.
 std::optional<std::uint32_t> ReadUnsigned(QLineEdit* field);
 // Checks a value read from `field` against its bounds; shows the range prompt when outside.
-bool CheckRange(QLineEdit* field, std::uint32_t value, std::uint32_t minimum, std::uint32_t maximum);
+bool CheckRange(QLineEdit* field, std::uint32_t value, std::uint32_t minimum,
+                std::uint32_t maximum);
 
 // The range prompt with its bounds filled in.
 std::string RangePrompt(std::uint32_t minimum, std::uint32_t maximum);

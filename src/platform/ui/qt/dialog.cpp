@@ -11,13 +11,14 @@ CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
     if (dialogTemplate.style & DialogStyle::kMinimizeBox) {
         // A normal top-level window: the desktop lists it in the taskbar and offers to minimise
         // it, where a dialog type would keep it transient for a hidden leader window.
-        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                       Qt::WindowCloseButtonHint);
+        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     }
     setWindowTitle(QString::fromStdString(dialogTemplate.caption));
     setFixedSize(DluToPixels(QSize(dialogTemplate.cx, dialogTemplate.cy), m_units));
     CreateControls(this, dialogTemplate, m_units);
-    if (auto* ok = Item<QPushButton>(IDOK)) connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+    if (auto* ok = Item<QPushButton>(IDOK))
+        connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
     if (auto* cancel = Item<QPushButton>(IDCANCEL)) {
         connect(cancel, &QPushButton::clicked, this, [this] { OnCancel(); });
     }
@@ -52,13 +53,16 @@ void CDialog::EndDialog(int result) {
     done(result == IDOK ? QDialog::Accepted : QDialog::Rejected);
 }
 
-HWND CDialog::GetSafeHwnd() { return HandleOf(this); }
+HWND CDialog::GetSafeHwnd() {
+    return HandleOf(this);
+}
 
 void CDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && !button->isDefault()) {
+            if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+                button && !button->isDefault()) {
                 button->click();
             } else {
                 OnOK();
@@ -75,4 +79,6 @@ void CDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 // The close box and QDialog's own Escape handling arrive here.
-void CDialog::reject() { OnCancel(); }
+void CDialog::reject() {
+    OnCancel();
+}

@@ -6,20 +6,20 @@
 #include <vector>
 
 enum class ControlKind {
-    Label,            // static text
-    Edit,             // single-line edit
+    Label,  // static text
+    Edit,   // single-line edit
     PushButton,
     DefaultPushButton,
-    CheckBox,         // checks itself on a click
-    RadioButton,      // checks itself on a click
+    CheckBox,     // checks itself on a click
+    RadioButton,  // checks itself on a click
     GroupBox,
-    DropDownList,     // combo box without an edit field
-    DropDownCombo,    // combo box with an edit field
+    DropDownList,   // combo box without an edit field
+    DropDownCombo,  // combo box with an edit field
     ListBox,
     ProgressBar,
-    Icon,             // static picture (icon or bitmap), set by the dialog
-    EtchedLine,       // static etched horizontal line
-    Spin,             // up-down control
+    Icon,        // static picture (icon or bitmap), set by the dialog
+    EtchedLine,  // static etched horizontal line
+    Spin,        // up-down control
 };
 
 namespace ControlStyle {
@@ -31,7 +31,7 @@ inline constexpr unsigned kDigitsOnly = 1u << 3;  // ES_NUMBER
 inline constexpr unsigned kSorted = 1u << 4;      // CBS_SORT / LBS_SORT
 inline constexpr unsigned kBorder = 1u << 5;
 inline constexpr unsigned kVerticalScroll = 1u << 6;
-inline constexpr unsigned kSmooth = 1u << 7;      // smooth progress bar
+inline constexpr unsigned kSmooth = 1u << 7;  // smooth progress bar
 }  // namespace ControlStyle
 
 namespace DialogStyle {
@@ -45,23 +45,32 @@ inline constexpr int kStaticId = -1;  // IDC_STATIC
 
 struct ControlTemplate {
     ControlTemplate(int id_, ControlKind kind_, std::string text_, int x_, int y_, int cx_, int cy_,
-                    unsigned style_ = 0, std::vector<std::string> items_ = {}, std::string accessibleName_ = {})
-        : id(id_), kind(kind_), text(std::move(text_)), x(x_), y(y_), cx(cx_), cy(cy_), style(style_),
-          items(std::move(items_)), accessibleName(std::move(accessibleName_)) {}
+                    unsigned style_ = 0, std::vector<std::string> items_ = {},
+                    std::string accessibleName_ = {})
+        : id(id_),
+          kind(kind_),
+          text(std::move(text_)),
+          x(x_),
+          y(y_),
+          cx(cx_),
+          cy(cy_),
+          style(style_),
+          items(std::move(items_)),
+          accessibleName(std::move(accessibleName_)) {}
 
     int id = kStaticId;
     ControlKind kind = ControlKind::Label;
     std::string text;
     int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
     unsigned style = ControlStyle::kNone;
-    std::vector<std::string> items;    // list items of combo and list boxes, in order
-    std::string accessibleName;        // for controls that show no text of their own
+    std::vector<std::string> items;  // list items of combo and list boxes, in order
+    std::string accessibleName;      // for controls that show no text of their own
 };
 
 struct DialogTemplate {
     int resourceId = 0;
     std::string caption;
-    int cx = 0, cy = 0;                // dialog units
+    int cx = 0, cy = 0;  // dialog units
     std::vector<ControlTemplate> controls;
     unsigned style = DialogStyle::kNone;
 };

@@ -6,7 +6,9 @@
 #include "platform/ui/qt/window_handles.h"
 
 CPropertyPage::CPropertyPage(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QWidget(parent), m_strTitle(QString::fromStdString(dialogTemplate.caption)), m_units(BaseUnitsOf(DialogFont())) {
+    : QWidget(parent),
+      m_strTitle(QString::fromStdString(dialogTemplate.caption)),
+      m_units(BaseUnitsOf(DialogFont())) {
     setFont(DialogFont());
     setAccessibleName(m_strTitle);
     setMinimumSize(DluToPixels(QSize(dialogTemplate.cx, dialogTemplate.cy), m_units));
@@ -25,11 +27,14 @@ void CPropertyPage::Destroy() {
     OnDestroy();
 }
 
-HWND CPropertyPage::GetSafeHwnd() { return HandleOf(this); }
+HWND CPropertyPage::GetSafeHwnd() {
+    return HandleOf(this);
+}
 
 bool CPropertyPage::OnEnter() {
     for (QPushButton* button : findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (button->property(kDefaultButtonProperty).toBool() && button->isEnabled() && !button->isHidden()) {
+        if (button->property(kDefaultButtonProperty).toBool() && button->isEnabled() &&
+            !button->isHidden()) {
             button->click();
             return true;
         }

@@ -7,7 +7,8 @@
 CPropertySheet::CPropertySheet(QWidget* parent) : QTabWidget(parent) {
     setAccessibleName(QStringLiteral("Pages"));
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index >= 0 && index < static_cast<int>(m_pages.size())) m_pages[static_cast<std::size_t>(index)]->Initialise();
+        if (index >= 0 && index < static_cast<int>(m_pages.size()))
+            m_pages[static_cast<std::size_t>(index)]->Initialise();
     });
     // Shortcuts, not key handling: they come before the focused control, which may take the key
     // for itself (a drop-down list takes Ctrl+Tab) or pass it elsewhere.
@@ -25,7 +26,9 @@ CPropertySheet::CPropertySheet(QWidget* parent) : QTabWidget(parent) {
     }
 }
 
-void CPropertySheet::AddPage(CPropertyPage* page) { m_pages.push_back(page); }
+void CPropertySheet::AddPage(CPropertyPage* page) {
+    m_pages.push_back(page);
+}
 
 void CPropertySheet::Create() {
     const QSignalBlocker quiet(this);

@@ -26,7 +26,9 @@ const QCollator& Collator() {
     return *collator;
 }
 
-bool Less(const QString& a, const QString& b) { return Compare(a, b) < 0; }
+bool Less(const QString& a, const QString& b) {
+    return Compare(a, b) < 0;
+}
 
 // The first of the items [0, end) that sorts after `text`: a new item goes behind its equals.
 // Binary search, as the items are kept in Compare's order; reading an item's text out of the
@@ -62,7 +64,9 @@ void KeepingSelection(QComboBox* combo, Insert insert) {
 
 }  // namespace
 
-int Compare(const QString& a, const QString& b) { return Collator().compare(a, b); }
+int Compare(const QString& a, const QString& b) {
+    return Collator().compare(a, b);
+}
 
 int AddString(QComboBox* combo, const QString& text) {
     const int index = UpperBound(combo, text, combo->count());
