@@ -1,5 +1,7 @@
 #include "paired_ratio.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -15,6 +17,21 @@ double Quantile(std::vector<double> values, double q) {
 }
 
 }  // namespace
+
+void CPairedRatio::PinToOneCpu() {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (!CPU_ISSET(cpu, &allowed)) continue;
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        if (sched_setaffinity(0, sizeof one, &one) != 0) {
+            std::fprintf(stderr, "cannot keep the benchmark on one CPU: results will swing\n");
+        }
+        return;
+    }
+}
 
 CPairedRatio CPairedRatio::Measure(int pairs, const Side& measured, const Side& baseline) {
     CPairedRatio result;

@@ -131,6 +131,7 @@ double WritePlain(const std::string& path, const std::vector<std::uint8_t>& buff
 }  // namespace
 
 int main() {
+    CPairedRatio::PinToOneCpu();
     RegisterMediaClasses();
     const std::string folder = OutputFolder();
     const std::vector<std::uint8_t> buffer(kSampleBytes);

@@ -217,6 +217,7 @@ std::uint64_t CCapturePath::Samples() const {
 }  // namespace
 
 int main() {
+    CPairedRatio::PinToOneCpu();
     // The card writes its trace to the "drive C" root: keep it out of the user's home.
     std::string scratch = (std::filesystem::temp_directory_path() / "vlk-bench-XXXXXX").string();
     if (::mkdtemp(scratch.data()) != nullptr) platform::SetDriveCRootForTesting(scratch);

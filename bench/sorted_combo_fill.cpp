@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::size_t kNames = 20000;
 
-constexpr int kPairs = 15;
+constexpr int kPairs = 41;
 
 const QStringList& Names() {
     static const QStringList names = [] {
