@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 #include "core/process_globals.h"
 #include "graph/graph_test_environment.h"
 #include "platform/bda/tuning_interfaces.h"
@@ -294,6 +297,23 @@ struct ModelCase {
     std::int32_t xModel;
 };
 
+// Case names from the friendly name, each run of other characters made one '_'
+// ("PCI VLK Dune DVBS/S2 Tuner 2 #1" -> "PCI_VLK_Dune_DVBS_S2_Tuner_2_1").
+std::string ModelCaseName(const ::testing::TestParamInfo<ModelCase>& item) {
+    std::string name;
+    bool gap = false;
+    for (const char c : std::string(item.param.name)) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            gap = true;
+            continue;
+        }
+        if (gap && !name.empty()) name += '_';
+        gap = false;
+        name += c;
+    }
+    return name.empty() ? "Empty" : name;
+}
+
 class TunerModelTest : public ::testing::TestWithParam<ModelCase> {};
 
 TEST_P(TunerModelTest, ClassifiesTheFriendlyName) {
@@ -316,6 +336,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TunerModelTest,
                                            ModelCase{"PCI VLK Dune DVBS/S2 Tuner 2 #1", 7, 0},
                                            ModelCase{"vlk arden dvbs/s2 tuner", 0, 0},
                                            ModelCase{"", 0, 0},
-                                           ModelCase{"VLK Arden DVBS/S2", 0, 0}));
+                                           ModelCase{"VLK Arden DVBS/S2", 0, 0}),
+                         ModelCaseName);
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "core/process_globals.h"
@@ -162,6 +163,17 @@ struct SwitchCase {
     std::uint8_t d;
 };
 
+// Case names from the port, the band the expected data byte selects (bit 0) and the polarity.
+std::string SwitchCaseName(const ::testing::TestParamInfo<SwitchCase>& item) {
+    const SwitchCase& c = item.param;
+    std::string name = "Port";
+    name += static_cast<char>('A' + c.port - 1);
+    name += (c.d & 0x01) != 0 ? "_High" : "_Low";
+    name += c.polarity == 0 ? "Horizontal" : "Vertical";
+    if (std::string(c.lnbSwitch) == "-1") name += "_SwitchNotSet";
+    return name;
+}
+
 class CommittedSwitchTest : public TuningTest, public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(CommittedSwitchTest, SendsE0_10_38WithBandPolarityAndPortBits) {
@@ -184,7 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SwitchCase{"12000", "11700", 1, 2, 0xF5},  // B, vertical, high
                       SwitchCase{"11000", "11700", 0, 3, 0xFA},  // C, horizontal, low
                       SwitchCase{"12000", "11700", 1, 4, 0xFD},  // D, vertical, high
-                      SwitchCase{"12000", "11700", 0, 4, 0xFF}));
+                      SwitchCase{"12000", "11700", 0, 4, 0xFF}),
+    SwitchCaseName);
 
 TEST_F(TuningTest, AnotherStreamTypeStopsTheGraphAndIsSentBeforeTuning) {
     m_page.streamType = kGenericStreamType;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using namespace stream_info;
@@ -103,6 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
         ExtendedCase{128, "DVB-S2X", "UNKNOWN", "32APSK"},
         ExtendedCase{130, "DVB-S2X", "UNKNOWN", "1024APSK"},
         ExtendedCase{131, nullptr, "UNKNOWN", "UNKNOWN"},
-        ExtendedCase{-5, nullptr, "UNKNOWN", "UNKNOWN"}));
+        ExtendedCase{-5, nullptr, "UNKNOWN", "UNKNOWN"}),
+    [](const ::testing::TestParamInfo<ExtendedCase>& item) {
+        const int code = item.param.code;
+        return code < 0 ? "ModCodeMinus" + std::to_string(-code) : "ModCode" + std::to_string(code);
+    });
 
 }  // namespace

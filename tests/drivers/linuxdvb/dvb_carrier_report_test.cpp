@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include "drivers/linuxdvb/dvb_api.h"
 
 namespace linuxdvb {
@@ -68,6 +71,27 @@ TEST(CarrierReport, UnknownValuesAreMarked) {
     EXPECT_EQ(BuildCarrierReport(s)[report::kDvbsCodeRate], 8);  // "UNKNOWN"
 }
 
+// Case names from the kernel's constants, so that a failing row names its modulation and rate.
+std::string ModulationName(std::uint32_t modulation) {
+    static const std::map<std::uint32_t, const char*> names = {{QPSK, "Qpsk"},
+                                                               {PSK_8, "Psk8"},
+                                                               {APSK_16, "Apsk16"},
+                                                               {APSK_32, "Apsk32"},
+                                                               {QAM_16, "Qam16"}};
+    const auto it = names.find(modulation);
+    return it != names.end() ? it->second : "Modulation" + std::to_string(modulation);
+}
+
+std::string FecName(std::uint32_t fec) {
+    static const std::map<std::uint32_t, const char*> names = {
+        {FEC_NONE, "None"}, {FEC_AUTO, "Auto"}, {FEC_1_2, "1_2"}, {FEC_2_5, "2_5"},
+        {FEC_3_5, "3_5"},   {FEC_2_3, "2_3"},   {FEC_3_4, "3_4"}, {FEC_4_5, "4_5"},
+        {FEC_5_6, "5_6"},   {FEC_6_7, "6_7"},   {FEC_7_8, "7_8"}, {FEC_8_9, "8_9"},
+        {FEC_9_10, "9_10"}};
+    const auto it = names.find(fec);
+    return it != names.end() ? it->second : std::to_string(fec);
+}
+
 struct ModCodCase {
     std::uint32_t modulation;
     std::uint32_t fec;
@@ -87,7 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ModCodCase{PSK_8, FEC_9_10, 17}, ModCodCase{APSK_16, FEC_2_3, 18},
                       ModCodCase{APSK_16, FEC_9_10, 23}, ModCodCase{APSK_32, FEC_3_4, 24},
                       ModCodCase{APSK_32, FEC_9_10, 28}, ModCodCase{PSK_8, FEC_1_2, 29},
-                      ModCodCase{QPSK, FEC_7_8, 29}, ModCodCase{QAM_16, FEC_3_4, 29}));
+                      ModCodCase{QPSK, FEC_7_8, 29}, ModCodCase{QAM_16, FEC_3_4, 29}),
+    [](const ::testing::TestParamInfo<ModCodCase>& item) {
+        return ModulationName(item.param.modulation) + "_" + FecName(item.param.fec);
+    });
 
 struct CodeRateCase {
     std::uint32_t fec;
@@ -108,7 +135,10 @@ INSTANTIATE_TEST_SUITE_P(Rates, DvbsCodeRateTable,
                                            CodeRateCase{FEC_3_4, 2}, CodeRateCase{FEC_4_5, 3},
                                            CodeRateCase{FEC_5_6, 4}, CodeRateCase{FEC_6_7, 5},
                                            CodeRateCase{FEC_7_8, 6}, CodeRateCase{FEC_8_9, 7},
-                                           CodeRateCase{FEC_AUTO, 8}, CodeRateCase{FEC_NONE, 8}));
+                                           CodeRateCase{FEC_AUTO, 8}, CodeRateCase{FEC_NONE, 8}),
+                         [](const ::testing::TestParamInfo<CodeRateCase>& item) {
+                             return "Fec" + FecName(item.param.fec);
+                         });
 
 }  // namespace
 }  // namespace linuxdvb

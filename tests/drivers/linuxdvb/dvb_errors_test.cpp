@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string>
 
 #include "drivers/linuxdvb/dvb_api.h"
 
@@ -15,6 +16,40 @@ struct ErrnoCase {
     HRESULT hr;
     bool notSupported;
 };
+
+// Case names by the errno's symbol, so that a failing row says which error it was.
+std::string ErrnoName(int error) {
+    switch (error) {
+        case 0:
+            return "NoError";
+        case kErrnoNotSupportedKernel:
+            return "Errno_ENOTSUPP";
+        case EOPNOTSUPP:
+            return "Errno_EOPNOTSUPP";
+        case ENOTTY:
+            return "Errno_ENOTTY";
+        case ENODEV:
+            return "Errno_ENODEV";
+        case ENXIO:
+            return "Errno_ENXIO";
+        case EINVAL:
+            return "Errno_EINVAL";
+        case EACCES:
+            return "Errno_EACCES";
+        case EPERM:
+            return "Errno_EPERM";
+        case ENOMEM:
+            return "Errno_ENOMEM";
+        case EBUSY:
+            return "Errno_EBUSY";
+        case ETIMEDOUT:
+            return "Errno_ETIMEDOUT";
+        case EIO:
+            return "Errno_EIO";
+        default:
+            return "Errno_" + std::to_string(error);
+    }
+}
 
 class ErrnoTable : public ::testing::TestWithParam<ErrnoCase> {};
 
@@ -35,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrnoCase{EACCES, E_ACCESSDENIED, false},
                       ErrnoCase{EPERM, E_ACCESSDENIED, false},
                       ErrnoCase{ENOMEM, E_OUTOFMEMORY, false}, ErrnoCase{EBUSY, kDeviceBusy, false},
-                      ErrnoCase{ETIMEDOUT, kDeviceTimeout, false}, ErrnoCase{EIO, E_FAIL, false}));
+                      ErrnoCase{ETIMEDOUT, kDeviceTimeout, false}, ErrnoCase{EIO, E_FAIL, false}),
+    [](const ::testing::TestParamInfo<ErrnoCase>& item) { return ErrnoName(item.param.error); });
 
 TEST(ErrnoTable, EveryFailureIsAFailureCode) {
     for (int error = 1; error < 600; ++error) EXPECT_TRUE(FAILED(HresultFromErrno(error))) << error;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "drivers/linuxdvb/kernel_frontend_device.h"
 
@@ -16,6 +17,29 @@ struct ScaleCase {
     std::int64_t value;
     std::optional<int> percent;
 };
+
+// Case names from the scale and the raw value (the kernel's 0.001 dB or 1/65535 steps).
+std::string ScaleCaseName(const ::testing::TestParamInfo<ScaleCase>& item) {
+    std::string name;
+    switch (item.param.scale) {
+        case DvbScale::Decibel:
+            name = "Decibel_";
+            break;
+        case DvbScale::Relative:
+            name = "Relative_";
+            break;
+        case DvbScale::Counter:
+            name = "Counter_";
+            break;
+        case DvbScale::NotAvailable:
+            name = "NotAvailable_";
+            break;
+    }
+    const std::int64_t value = item.param.value;
+    if (value == INT64_MIN) return name + "Int64Min";
+    if (value == INT64_MAX) return name + "Int64Max";
+    return name + (value < 0 ? "Minus" + std::to_string(-value) : std::to_string(value));
+}
 
 class StrengthTable : public ::testing::TestWithParam<ScaleCase> {};
 class QualityTable : public ::testing::TestWithParam<ScaleCase> {};
@@ -45,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{DvbScale::Relative, 65'535, 100}, ScaleCase{DvbScale::Relative, 32'768, 50},
         ScaleCase{DvbScale::Relative, 1'000'000, 100},  // out of range: clamped
         ScaleCase{DvbScale::Counter, 5, std::nullopt},
-        ScaleCase{DvbScale::NotAvailable, -34'000, std::nullopt}));
+        ScaleCase{DvbScale::NotAvailable, -34'000, std::nullopt}),
+    ScaleCaseName);
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, QualityTable,
@@ -59,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaleCase{DvbScale::Relative, 65'535, 100},
                       ScaleCase{DvbScale::Relative, 655, 1}, ScaleCase{DvbScale::Relative, -1, 0},
                       ScaleCase{DvbScale::Counter, 100, std::nullopt},
-                      ScaleCase{DvbScale::NotAvailable, 0, std::nullopt}));
+                      ScaleCase{DvbScale::NotAvailable, 0, std::nullopt}),
+    ScaleCaseName);
 
 dtv_fe_stats FirstLayer(std::uint8_t length, std::uint8_t scale, std::uint64_t value) {
     dtv_fe_stats stats{};

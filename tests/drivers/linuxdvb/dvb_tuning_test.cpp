@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace linuxdvb {
@@ -124,6 +125,18 @@ struct MessageCase {
     bool switchMessage;
 };
 
+// Case names are the message's bytes in hex ("E0_10_38_F2"), as a bus trace shows them.
+std::string MessageName(const ::testing::TestParamInfo<MessageCase>& item) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string name;
+    for (const std::uint8_t byte : item.param.message) {
+        if (!name.empty()) name += '_';
+        name += kHex[byte >> 4];
+        name += kHex[byte & 0x0F];
+    }
+    return name.empty() ? "Empty" : name;
+}
+
 class SwitchMessageTable : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(SwitchMessageTable, WaitsForTheTuneOnlyForSwitchCommands) {
@@ -132,15 +145,16 @@ TEST_P(SwitchMessageTable, WaitsForTheTuneOnlyForSwitchCommands) {
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, SwitchMessageTable,
-    ::testing::Values(MessageCase{{0xE0, 0x10, 0x38, 0xF2}, true},     // committed, port A
-                      MessageCase{{0xE1, 0x10, 0x38, 0xFF}, true},     // repeated
-                      MessageCase{{0xE0, 0x11, 0x39, 0xF0}, true},     // uncommitted, LNB
-                      MessageCase{{0xE0, 0x31, 0x6B, 0x00}, false},    // positioner goto
-                      MessageCase{{0xE0, 0x31, 0x60}, false},          // positioner halt
-                      MessageCase{{0xE0, 0x10, 0x38}, false},          // no data byte
-                      MessageCase{{0xE0, 0x20, 0x38, 0xF0}, false},    // not a switch address
-                      MessageCase{{0xE4, 0x10, 0x38, 0xF0}, false},    // not from master
-                      MessageCase{{0xE0, 0x10, 0x00, 0xF0}, false}));  // reset command
+    ::testing::Values(MessageCase{{0xE0, 0x10, 0x38, 0xF2}, true},    // committed, port A
+                      MessageCase{{0xE1, 0x10, 0x38, 0xFF}, true},    // repeated
+                      MessageCase{{0xE0, 0x11, 0x39, 0xF0}, true},    // uncommitted, LNB
+                      MessageCase{{0xE0, 0x31, 0x6B, 0x00}, false},   // positioner goto
+                      MessageCase{{0xE0, 0x31, 0x60}, false},         // positioner halt
+                      MessageCase{{0xE0, 0x10, 0x38}, false},         // no data byte
+                      MessageCase{{0xE0, 0x20, 0x38, 0xF0}, false},   // not a switch address
+                      MessageCase{{0xE4, 0x10, 0x38, 0xF0}, false},   // not from master
+                      MessageCase{{0xE0, 0x10, 0x00, 0xF0}, false}),  // reset command
+    MessageName);
 
 }  // namespace
 }  // namespace linuxdvb

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "drivers/linuxdvb/dvb_api.h"
@@ -11,6 +13,14 @@
 
 namespace linuxdvb::testing {
 namespace {
+
+// Case names by the property's name without its common prefix ("DISEQC", "GET_MEDIAINFO").
+std::string PropertyName(DWORD id) {
+    constexpr std::string_view kPrefix = "KSPROPERTY_BDA_";
+    const std::string_view name = VendorPropertyName(KSPROPSETID_BdaExt, id);
+    if (!name.starts_with(kPrefix)) return "Id" + std::to_string(id);
+    return std::string(name.substr(kPrefix.size()));
+}
 
 struct SupportCase {
     DWORD id;
@@ -39,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         SupportCase{KSPROPERTY_BDA_GOLDCODE, S_OK, KSPROPERTY_SUPPORT_SET},
         // No MODCOD filter in the kernel: the system reports "444don't support this interface".
         SupportCase{KSPROPERTY_BDA_MODCODES, E_PROP_ID_UNSUPPORTED, 0},
-        SupportCase{99, E_PROP_ID_UNSUPPORTED, 0}));
+        SupportCase{99, E_PROP_ID_UNSUPPORTED, 0}),
+    [](const ::testing::TestParamInfo<SupportCase>& item) { return PropertyName(item.param.id); });
 
 TEST(FilterSurface, AnswersThePropertySetButSupportsNothing) {
     CLinuxDvbTestRig rig;
@@ -91,7 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{KSPROPERTY_BDA_STREAMTYPE_PARAMS, false, StreamTypeRecord::kSize},
                       SizeCase{KSPROPERTY_BDA_INPUTMULTISTREAMID, false, MediaInfoRecord::kSize},
                       SizeCase{KSPROPERTY_BDA_DISEQC, false, DiseqcMessageRecord::kSize},
-                      SizeCase{KSPROPERTY_BDA_GOLDCODE, false, CodeRecord::kSize}));
+                      SizeCase{KSPROPERTY_BDA_GOLDCODE, false, CodeRecord::kSize}),
+    [](const ::testing::TestParamInfo<SizeCase>& item) {
+        return PropertyName(item.param.id) + (item.param.get ? "_Get" : "_Set");
+    });
 
 TEST(StreamType, TransportStreamOnly) {
     CLinuxDvbTestRig rig;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/media/filter_graph.h"
 #include "platform/media/inf_tee.h"
@@ -107,7 +108,10 @@ TEST_P(DemuxPieceTest, CountsPerPidAndPassesOnlyPsiToTheInformationFilter) {
                                                            {2, 2, "Radio Uno", "Halvorin"}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Pieces, DemuxPieceTest, ::testing::Values(65424, 188 * 7, 1000, 189));
+INSTANTIATE_TEST_SUITE_P(Pieces, DemuxPieceTest, ::testing::Values(65424, 188 * 7, 1000, 189),
+                         [](const ::testing::TestParamInfo<std::size_t>& item) {
+                             return "Bytes" + std::to_string(item.param);
+                         });
 
 TEST(Mpeg2DemuxTest, ResynchronisesAfterGarbageAndCountsContinuityErrors) {
     CTsTestStream ts;

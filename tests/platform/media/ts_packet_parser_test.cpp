@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "platform/media/ts_test_stream.h"
 
@@ -62,7 +63,10 @@ TEST_P(PieceSizeTest, CountsEveryPacketWhateverTheSampleBoundaries) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pieces, PieceSizeTest,
-                         ::testing::Values(1, 7, 187, 188, 189, 376, 1000, 65424, 1 << 20));
+                         ::testing::Values(1, 7, 187, 188, 189, 376, 1000, 65424, 1 << 20),
+                         [](const ::testing::TestParamInfo<std::size_t>& item) {
+                             return "Bytes" + std::to_string(item.param);
+                         });
 
 TEST(TsPacketParserTest, SkipsLeadingGarbageWithoutCallingItALoss) {
     Bytes data = {0x00, 0x47, 0x12, 0x47, 0x99};  // stray sync bytes that no packet confirms
