@@ -128,9 +128,13 @@ struct Rig {
         EXPECT_EQ(pin().Connect(sink->InputPin(), nullptr), S_OK);
         EXPECT_EQ(sink->Run(0), S_OK);
     }
+    // Connected pins hold each other's filter: without a graph to break the connection, the rig
+    // does.
     ~Rig() {
         source->Stop();
         sink->Stop();
+        pin().Disconnect();
+        sink->InputPin()->Disconnect();
     }
     CScriptedStreamPin& pin() { return source->m_pin; }
     std::uint64_t Received() const { return sink->InputPin()->Received(); }
