@@ -23,6 +23,7 @@
 #include "platform/ui/qt/sorted_combo.h"
 #include "positioner/program_folder_override.h"
 #include "support/generated_names.h"
+#include "support/page_host.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
 
@@ -117,20 +118,13 @@ protected:
     // sheet does when its tab is first selected.
     CTestPositionPage& Open(Carrier carrier = Carrier::PciE) {
         m_env.emplace(carrier);
-        m_pHost = std::make_unique<QDialog>();
-        m_pPage = new CTestPositionPage(m_pHost.get());
-        m_pHost->resize(m_pPage->minimumSize());
-        m_pPage->resize(m_pPage->minimumSize());
-        m_pHost->show();
-        m_pPage->Initialise();
+        m_pPage = OpenPageInHost<CTestPositionPage>(m_pHost);
         return *m_pPage;
     }
 
     template <typename T>
     T* Item(int id) const {
-        T* item = m_pPage->Item<T>(id);
-        EXPECT_NE(item, nullptr) << id;
-        return item;
+        return PageItem<T>(m_pPage, id);
     }
     QComboBox* Combo(int id) const { return Item<QComboBox>(id); }
     std::string Text(int id) const {

@@ -38,6 +38,7 @@
 #include "status/signal_monitor.h"
 #include "support/debug_output_capture.h"
 #include "support/message_box_recorder.h"
+#include "support/page_host.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
 #include "support/test_source_filter.h"
@@ -126,20 +127,13 @@ protected:
     CTestCapturePage& Open(std::uint64_t samples = 0) {
         BuildGraph(samples);
         OpenRecordFile(platform::MapDriveCPath("c:\\Vantor-capture.ts"));
-        m_pHost = std::make_unique<QDialog>();
-        m_pPage = new CTestCapturePage(m_pHost.get());
-        m_pHost->resize(m_pPage->minimumSize());
-        m_pPage->resize(m_pPage->minimumSize());
-        m_pHost->show();
-        m_pPage->Initialise();
+        m_pPage = OpenPageInHost<CTestCapturePage>(m_pHost);
         return *m_pPage;
     }
 
     template <typename T>
     T* Item(int id) const {
-        T* item = m_pPage->Item<T>(id);
-        EXPECT_NE(item, nullptr) << id;
-        return item;
+        return PageItem<T>(m_pPage, id);
     }
     QString Text(int id) const { return Item<QLineEdit>(id)->text(); }
     void SetText(int id, const QString& text) { Item<QLineEdit>(id)->setText(text); }

@@ -25,6 +25,7 @@
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/data_exchange.h"
 #include "sink/record_file.h"
+#include "support/page_host.h"
 #include "support/screenshot.h"
 
 namespace {
@@ -97,20 +98,13 @@ protected:
         return OpenWithoutPublishing();
     }
     CTestTunerPage& OpenWithoutPublishing() {
-        m_pHost = std::make_unique<QDialog>();
-        m_pPage = new CTestTunerPage(m_pHost.get());
-        m_pHost->resize(m_pPage->minimumSize());
-        m_pPage->resize(m_pPage->minimumSize());
-        m_pHost->show();
-        m_pPage->Initialise();
+        m_pPage = OpenPageInHost<CTestTunerPage>(m_pHost);
         return *m_pPage;
     }
 
     template <typename T>
     T* Item(int id) const {
-        T* item = m_pPage->Item<T>(id);
-        EXPECT_NE(item, nullptr) << id;
-        return item;
+        return PageItem<T>(m_pPage, id);
     }
     void Type(int id, const QString& text) {
         auto* field = Item<QLineEdit>(id);
