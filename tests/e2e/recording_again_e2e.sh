@@ -53,10 +53,11 @@ for name, (size, start_time, duration, _) in zip(("first", "second"), files):
     seconds = size * 8 / rate
     print(f"{name}: {size} bytes = {seconds:.2f} s at the useful rate; ffprobe: {duration:.2f} s "
           f"from stream time {start_time:.2f} s")
-    # 31 ticks of at least 100 ms: 3.1 s and a little more.
+    # 31 ticks of at least 100 ms: 3.1 s and a little more, up to 3.5 s when the ticks come late
+    # (a sanitizer build on a busy machine). The fault this guards against gave 24.5 s.
     for what, value in (("size", seconds), ("duration", duration)):
-        if abs(value / 3.0 - 1) > 0.10:
-            sys.exit(f"the {name} file's {what} gives {value:.2f} s, not 3 s within 10 %")
+        if not 2.7 <= value <= 4.5:
+            sys.exit(f"the {name} file's {what} gives {value:.2f} s, not 3 s (2.7 to 4.5)")
 # The card's stream clock runs from the lock: the second file must start as much later in it as
 # the second Start came after the first (give or take a second of start-up on either side).
 apart = files[1][3] - files[0][3]
