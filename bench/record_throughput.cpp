@@ -18,13 +18,12 @@
 
 #include "graph/bda_graph.h"
 #include "paired_ratio.h"
-#include "platform/com/co_create.h"
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
 #include "record/recording.h"
-#include "sink/dest_filter.h"
 #include "sink/record_file.h"
 #include "support/allocation_counter.h"
+#include "support/recording_graph.h"
 #include "support/test_source_filter.h"
 
 namespace {
@@ -58,15 +57,7 @@ std::atomic<bool> g_bLastSampleWritten{false};
 
 // One recording of kSamples samples through capture, tee and sink; returns its bytes per second.
 double RecordThroughSink(const std::string& path) {
-    CBDAGraph& graph = g_BDAGraph;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
-                     graph.m_pGraph.ReleaseAndGetAddressOf());
-    graph.m_pGraph.As(&graph.m_pGraphControl);
-    CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
-                     graph.m_pTeeFilter.ReleaseAndGetAddressOf());
-    HRESULT hr = S_OK;
-    graph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
-    static_cast<IBaseFilter*>(graph.m_pSinkFilter)->AddRef();
+    MakeRecordingGraph();
     ComPtr<CTestSourceFilter> capture(
         new CTestSourceFilter(media::TransportStreamType(), 16, kSampleBytes,
                               [](BYTE*, LONG, std::uint64_t index) -> LONG {
@@ -75,11 +66,10 @@ double RecordThroughSink(const std::string& path) {
                                   g_bLastSampleWritten.notify_one();
                                   return -1;
                               }));
-    graph.m_pGraph->AddFilter(capture.Get(), L"capture");
-    graph.m_pGraph->AddFilter(graph.m_pTeeFilter.Get(), L"Infinite pin tee splitter");
-    graph.m_pGraph->AddFilter(graph.m_pSinkFilter, L"Dest Filter");
-    graph.ConnectPins(graph.m_pGraph.Get(), capture.Get(), graph.m_pTeeFilter.Get());
-    graph.ConnectPins(graph.m_pGraph.Get(), graph.m_pTeeFilter.Get(), graph.m_pSinkFilter);
+    if (!ConnectSourceThroughTeeToSink(capture.Get())) {
+        std::fprintf(stderr, "cannot connect the source through the tee to the sink\n");
+        std::exit(1);
+    }
     ::unlink(path.c_str());
     SetRecordFilePath(path);
 
@@ -103,7 +93,7 @@ double RecordThroughSink(const std::string& path) {
         std::exit(1);
     }
     StopRecording();
-    graph.ReleaseTunerGraph();
+    g_BDAGraph.ReleaseTunerGraph();
     ::unlink(path.c_str());
     return kBytes / seconds;
 }

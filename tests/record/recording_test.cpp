@@ -16,13 +16,12 @@
 #include <vector>
 
 #include "graph/bda_graph.h"
-#include "platform/com/co_create.h"
-#include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
+#include "support/recording_graph.h"
 #include "support/temp_folder.h"
 #include "support/test_source_filter.h"
 
@@ -52,15 +51,7 @@ std::string ExpectedBytes(std::uint64_t first, std::uint64_t count) {
 class RecordingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterMediaClasses();
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
-                         g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
-        g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
-        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
-                         g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
-        HRESULT hr = S_OK;
-        g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
-        static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
+        MakeRecordingGraph();
         g_bRecordFileOpen = false;
         g_strRecordPath.clear();
     }
@@ -77,13 +68,7 @@ protected:
                                   [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
                                       return index < samples ? FillSample(buffer, index) : -1;
                                   });
-        IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
-        graph->AddFilter(m_pSource.Get(), L"source");
-        graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
-        graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
-        g_BDAGraph.ConnectPins(graph, m_pSource.Get(), g_BDAGraph.m_pTeeFilter.Get());
-        g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
-        ASSERT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsConnected());
+        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pSource.Get()));
     }
     void WaitForSource(std::uint64_t samples) {
         ASSERT_TRUE(WaitUntil(
@@ -268,12 +253,7 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
                                   std::this_thread::sleep_for(std::chrono::microseconds(200));
                                   return FillSample(buffer, index);
                               });
-    IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
-    graph->AddFilter(m_pSource.Get(), L"source");
-    graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
-    graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
-    g_BDAGraph.ConnectPins(graph, m_pSource.Get(), g_BDAGraph.m_pTeeFilter.Get());
-    g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
+    ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pSource.Get()));
     SetRecordFilePath(m_folder.File("loop.ts"));
     for (int round = 0; round < 20; ++round) {
         ASSERT_EQ(StartRecording(), 0);

@@ -26,19 +26,17 @@
 #include <vector>
 
 #include "graph/bda_graph.h"
-#include "platform/com/co_create.h"
-#include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "platform/win/known_folders.h"
 #include "record/recording.h"
-#include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
 #include "status/signal_monitor.h"
 #include "support/debug_output_capture.h"
 #include "support/message_box_recorder.h"
 #include "support/page_host.h"
+#include "support/recording_graph.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
 #include "support/test_source_filter.h"
@@ -80,15 +78,7 @@ class CaptureControlPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::SetDriveCRootForTesting(m_folder.Path());
-        RegisterMediaClasses();
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
-                         g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
-        g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
-        CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
-                         g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
-        HRESULT hr = S_OK;
-        g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
-        static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
+        MakeRecordingGraph();
         g_bRecordFileOpen = false;
         g_strRecordPath.clear();
         g_bSignalLocked = 1;
@@ -113,13 +103,7 @@ protected:
                                           buffer[k] = SampleByte(index, k);
                                       return kSampleSize;
                                   });
-        IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
-        graph->AddFilter(m_pSource.Get(), L"source");
-        graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"tee");
-        graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
-        g_BDAGraph.ConnectPins(graph, m_pSource.Get(), g_BDAGraph.m_pTeeFilter.Get());
-        g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
-        ASSERT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsConnected());
+        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pSource.Get()));
     }
 
     // The page inside a dialog that stands in for the main window, opened as the sheet opens
