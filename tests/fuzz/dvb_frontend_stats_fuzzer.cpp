@@ -95,6 +95,7 @@ public:
     int OpenStream(int, int, std::size_t, std::unique_ptr<IDvbStreamDevice>& /*device*/) override {
         return ENODEV;
     }
+    std::vector<DvbDeviceHolder> Holders(int, const std::string&, int) override { return {}; }
 
 private:
     fuzz::CByteReader& m_input;

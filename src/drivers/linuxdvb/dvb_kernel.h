@@ -3,6 +3,7 @@
 // open a frontend or an adapter's stream. CKernelDvb is the real one; tests use a fake.
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "drivers/linuxdvb/dvb_frontend_device.h"
@@ -24,6 +25,10 @@ public:
     // filter on PID 0x2000 started into it. 0 or the errno.
     virtual int OpenStream(int adapter, int frontend, std::size_t bufferBytes,
                            std::unique_ptr<IDvbStreamDevice>& device) = 0;
+    // The other processes that hold an adapter's node open (`kind` "frontend" or "dvr"), as far
+    // as the system lets this user see them: tells the user who has a busy tuner.
+    virtual std::vector<DvbDeviceHolder> Holders(int adapter, const std::string& kind,
+                                                 int index) = 0;
 };
 
 }  // namespace linuxdvb

@@ -17,6 +17,14 @@ struct DvbFrontendDescription {
     std::string bus;                             // "pci", "usb" or empty (virtual, other buses)
     std::uint16_t vendor = 0;                    // from sysfs, when bus is set
     std::uint16_t product = 0;
+    std::uint32_t caps = 0;  // FE_GET_INFO's FE_CAN_* flags
+};
+
+// Another process that holds a device node open.
+struct DvbDeviceHolder {
+    int pid = 0;
+    std::string command;  // its /proc/<pid>/comm
+    friend bool operator==(const DvbDeviceHolder&, const DvbDeviceHolder&) = default;
 };
 
 // One property of FE_SET_PROPERTY / FE_GET_PROPERTY with a scalar value.

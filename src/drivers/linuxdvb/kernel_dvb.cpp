@@ -14,6 +14,7 @@
 #include <optional>
 #include <system_error>
 
+#include "drivers/linuxdvb/device_holders.h"
 #include "drivers/linuxdvb/dvb_api.h"
 #include "drivers/linuxdvb/kernel_frontend_device.h"
 #include "drivers/linuxdvb/kernel_stream_device.h"
@@ -140,6 +141,7 @@ std::vector<DvbFrontendDescription> CKernelDvb::Enumerate() {
                 continue;
             }
             description.name.assign(info.name, strnlen(info.name, sizeof(info.name)));
+            description.caps = static_cast<std::uint32_t>(info.caps);
             const std::uint32_t count =
                 std::min<std::uint32_t>(property.u.buffer.len, sizeof(property.u.buffer.data));
             for (std::uint32_t i = 0; i < count; ++i)
@@ -195,6 +197,10 @@ int CKernelDvb::OpenStream(int adapter, int frontend, std::size_t bufferBytes,
     }
     device = std::make_unique<CKernelStreamDevice>(dvr, demux, pipeFds[0], pipeFds[1]);
     return 0;
+}
+
+std::vector<DvbDeviceHolder> CKernelDvb::Holders(int adapter, const std::string& kind, int index) {
+    return FindDeviceHolders(NodePath(adapter, kind.c_str(), index));
 }
 
 }  // namespace linuxdvb

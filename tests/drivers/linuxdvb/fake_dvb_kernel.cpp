@@ -238,6 +238,12 @@ int CFakeDvbKernel::OpenStream(int /*adapter*/, int /*frontend*/, std::size_t bu
     return 0;
 }
 
+std::vector<DvbDeviceHolder> CFakeDvbKernel::Holders(int /*adapter*/, const std::string& kind,
+                                                     int /*index*/) {
+    std::lock_guard guard(state->lock);
+    return state->holders[kind];
+}
+
 CLinuxDvbCard::Pause CFakeDvbKernel::Pause() {
     return [shared = state](int milliseconds) {
         std::lock_guard guard(shared->lock);

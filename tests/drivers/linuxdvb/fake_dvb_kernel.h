@@ -30,6 +30,8 @@ struct FakeDvbState {
     std::map<std::uint32_t, std::uint32_t> properties;
     std::uint32_t status = 0;
     std::map<DvbStatisticSource, DvbStatistic> statistics;
+    // Who holds a node, by kind ("frontend", "dvr"), for Holders.
+    std::map<std::string, std::vector<DvbDeviceHolder>> holders;
     int openFrontends = 0;
     int openStreams = 0;
 };
@@ -72,6 +74,8 @@ public:
                      std::unique_ptr<IDvbFrontendDevice>& device) override;
     int OpenStream(int adapter, int frontend, std::size_t bufferBytes,
                    std::unique_ptr<IDvbStreamDevice>& device) override;
+    std::vector<DvbDeviceHolder> Holders(int adapter, const std::string& kind,
+                                         int index) override;
 
     // A pause function for CLinuxDvbCard that logs "pause <ms>" among the calls.
     CLinuxDvbCard::Pause Pause();
