@@ -22,6 +22,7 @@
 #include "drivers/sim/sim_stream_config.h"
 #include "drivers/sim/ts_generator.h"
 #include "drivers/sim/useful_bit_rate.h"
+#include "null_sink_filter.h"
 #include "paired_ratio.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/bda/tuning_interfaces.h"
@@ -71,32 +72,6 @@ double GenerateAlone(CTsGenerator& generator) {
     return static_cast<double>(kStreamSecondsPerRun) / wall.count();
 }
 
-// A sink that takes every transport-stream sample and drops it.
-class CNullSink : public CBaseFilter {
-public:
-    CNullSink() : CBaseFilter(L"null sink", nullptr, &m_lock, GUID_NULL), m_input(this, &m_lock) {}
-    int GetPinCount() override { return 1; }
-    CBasePin* GetPin(int n) override { return n == 0 ? &m_input : nullptr; }
-    std::uint64_t Bytes() const { return m_input.bytes.load(); }
-
-private:
-    class CInput : public CBaseInputPin {
-    public:
-        CInput(CBaseFilter* filter, CCritSec* lock)
-            : CBaseInputPin(L"null input", filter, lock, nullptr, L"Input") {}
-        HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt) override {
-            return pmt != nullptr && media::IsTransportStream(*pmt) ? S_OK : S_FALSE;
-        }
-        HRESULT Receive(IMediaSample* sample) override {
-            bytes.fetch_add(static_cast<std::uint64_t>(sample->GetActualDataLength()));
-            return S_OK;
-        }
-        std::atomic<std::uint64_t> bytes{0};
-    };
-    CCritSec m_lock;
-    CInput m_input;
-};
-
 ComPtr<IPin> PinOf(IBaseFilter* filter, const wchar_t* name) {
     ComPtr<IPin> pin;
     filter->FindPin(name, pin.ReleaseAndGetAddressOf());
@@ -121,7 +96,7 @@ private:
     CSimCard& m_card;
     ComPtr<IGraphBuilder> m_pGraph;
     ComPtr<IBaseFilter> m_pCapture;
-    CNullSink* m_pSink = nullptr;
+    CNullSinkFilter* m_pSink = nullptr;
     ComPtr<IMediaControl> m_pControl;
 };
 
@@ -153,7 +128,7 @@ CCapturePath::CCapturePath()
         if (device.friendlyName == std::wstring(card.Profile().receiverName))
             device.bindFilter(IID_IBaseFilter, capture.ReleaseAndGetVoidAddress());
     }
-    m_pSink = new CNullSink();
+    m_pSink = new CNullSinkFilter();
     ComPtr<IBaseFilter> sink(static_cast<IBaseFilter*>(m_pSink));
     graph->AddFilter(network.Get(), L"Network DVBS Provider");
     graph->AddFilter(tuner.Get(), nullptr);

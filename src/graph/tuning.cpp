@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "core/process_globals.h"
 #include "diseqc/switch_message.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "platform/com/co_create.h"
+#include "platform/com/error_info.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/c_number.h"
 
@@ -92,6 +95,8 @@ void LockTransponder(ITunerPage& page) {
         // Held across the whole driver sequence, so the status thread's reads wait for it.
         std::lock_guard driver(g_hDriverMutex);
         g_nTunes.fetch_add(1, std::memory_order_acq_rel);
+        // Only what this tune's driver calls leave behind may be quoted below.
+        com::ClearErrorDescription();
         const StreamTypeRecord streamType = page.StreamType();
         if (!IsUsbCarrier() && !IsStreamTypeCurrent(streamType)) SetStreamType(streamType);
 
@@ -111,8 +116,14 @@ void LockTransponder(ITunerPage& page) {
         tuneResult = g_BDAGraph.m_pProvider.As(&tuner);
         if (SUCCEEDED(tuneResult)) tuneResult = tuner->put_TuneRequest(request.Get());
         g_BDAGraph.m_pGraphControl->Run();
-        if (FAILED(tuneResult))
-            MessageBoxA(nullptr, "KSPROPERTY_CTRL_TUNER set channel_change false", "error", MB_OK);
+        if (FAILED(tuneResult)) {
+            // A driver that says why (a tuner held by another program) is quoted instead of the
+            // bare refusal, which tells the user nothing to do.
+            const std::optional<std::string> why = com::TakeErrorDescription();
+            MessageBoxA(nullptr,
+                        why ? why->c_str() : "KSPROPERTY_CTRL_TUNER set channel_change false",
+                        "error", MB_OK);
+        }
     }
     page.EnableTuneButtons(true);
 }

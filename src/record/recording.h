@@ -9,10 +9,19 @@ void OpenRecordFile(const std::string& path);
 // The path that the next StartRecording uses.
 void SetRecordFilePath(const std::string& path);
 
+// StartRecording's answer when the record file is ready but the graph does not run, so no byte
+// would come (the card could not give its stream): GetRecordRunFailure says why.
+inline constexpr int kRecordGraphNotRunning = -1;
+
 // Arms the sink, creates (or empties) the record file at the path set and runs the graph.
-// Returns 0 when the file was created (or when there is no graph, and so nothing to record),
-// else the reason (an errno value): the caller must tell the user, as no byte will be recorded.
+// Returns 0 when the file was created and the graph runs (or when there is no graph, and so
+// nothing to record), else the reason: an errno value of the file, or kRecordGraphNotRunning.
+// The caller must tell the user, as no byte will be recorded.
 int StartRecording();
+// Why the graph did not run at the last StartRecording, for the user: what the component that
+// failed described (com::SetErrorDescription on the thread that started the recording), else
+// the failure code. Empty when it ran.
+std::string GetRecordRunFailure();
 // Stops the graph, then closes the record file. Never waits on a pipe's reader for long.
 void StopRecording();
 // The bytes written into the record file during this recording, in KB (1024 bytes), counted in
@@ -24,3 +33,13 @@ std::uint64_t GetRecordedKBytes();
 int GetRecordWriteError();
 // Bytes of this recording that could not be written (after a write error).
 std::uint64_t GetRecordLostBytes();
+
+// What the card's stream lost during a recording: its buffer's overruns and the bytes they lost
+// at least (IStreamLossStatistics of the capture filter).
+struct RecordStreamLoss {
+    std::uint64_t overruns = 0;
+    std::uint64_t bytesLost = 0;
+};
+// Over the last recording, from its start to its stop (to now while it runs); zeros when the
+// capture filter does not tell.
+RecordStreamLoss GetRecordStreamLoss();

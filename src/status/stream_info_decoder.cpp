@@ -74,6 +74,9 @@ constexpr std::array<S2xCode, 59> kS2x = {{
 constexpr std::array<std::string_view, 6> kDriverModulations = {"8PSK",   "UNKNOWN", "256APSK",
                                                                 "32APSK", "64APSK",  "1024APSK"};
 
+// A driver that cannot tell a value reports it as -1 (a real card on Linux).
+constexpr const char* kUnknownText = "UNKNOWN";
+
 }  // namespace
 
 std::string StreamTypeText(std::int32_t v) {
@@ -95,30 +98,38 @@ std::string ModulationText(std::int32_t v) {
 }
 
 std::string InputStreamText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 0 ? "MULTIPLE_INPUT_STREAM" : "SINGLE_INPUT_STREAM";
 }
 std::string CodingModulationText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 0 ? "ACM" : "CCM";
 }
 std::string InputSynchroText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 1 ? "ISSYI_ENABLED" : "ISSYI_DISABLED";
 }
 std::string NullPacketDeletionText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 1 ? "NPD_ENABLED" : "NPD_DISABLED";
 }
 
 std::string RollOffText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     constexpr std::array<std::string_view, 3> kNames = {"0.35", "0.25", "0.20"};
     return Lookup(kNames, v, 0, "RESERVED");
 }
 
 std::string PilotsText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 1 ? "Pilots On" : "Pilots Off";
 }
 std::string FrameLengthText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 1 ? "Short Frame" : "Long Frame";
 }
 std::string SpectrumText(std::int32_t v) {
+    if (v < 0) return kUnknownText;
     return v == 1 ? "IQ_SWAPPED" : "IQ_NORMAL";
 }
 
@@ -134,6 +145,7 @@ std::string DvbsCodeRateText(std::int32_t v) {
 }
 
 std::string MatypeText(std::int32_t matype1, std::int32_t matype2) {
+    if (matype1 < 0 || matype2 < 0) return kUnknownText;
     std::string text = fmt::format("{:02x}  {:02x}", static_cast<std::uint32_t>(matype1),
                                    static_cast<std::uint32_t>(matype2));
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

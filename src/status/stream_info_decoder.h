@@ -1,5 +1,6 @@
 #pragma once
 // The texts of the carrier report: each of the driver's numbers to what the main window shows.
+// A negative value is one the driver cannot tell: "UNKNOWN".
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -229,6 +229,24 @@ TEST_F(TuningTest, ARefusedTuneIsReported) {
     EXPECT_EQ(m_page.events.back(), "enable");
 }
 
+TEST_F(TuningTest, ATunerThatSaysWhyItRefusedIsQuotedInsteadOfTheBareRefusal) {
+    // A description left by an earlier failure is never shown for this one.
+    com::SetErrorDescription("stale");
+    m_pScript->failures["CommitChanges"] = E_FAIL;
+    LockTransponder(m_page);
+    EXPECT_EQ(m_driver.Boxes().Texts(),
+              std::vector<std::string>{"KSPROPERTY_CTRL_TUNER set channel_change false"});
+
+    m_driver.Boxes().Clear();
+    m_pScript->failureDescriptions["CommitChanges"] =
+        "The frontend of the tuner \"T\" is in use by another program: tvserver (process 7). "
+        "Close that program, or choose another tuner.";
+    LockTransponder(m_page);
+    ASSERT_EQ(m_driver.Boxes().Boxes().size(), 1u);
+    EXPECT_EQ(m_driver.Boxes().Boxes()[0].text, m_pScript->failureDescriptions["CommitChanges"]);
+    EXPECT_EQ(m_driver.Boxes().Boxes()[0].caption, "error");
+}
+
 TEST_F(TuningTest, WithoutAGraphNothingReachesTheDriverAndTheUserIsTold) {
     g_BDAGraph.m_pGraphControl.Reset();
     m_page.port = 1;

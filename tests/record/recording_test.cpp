@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "drivers/linuxdvb/dvb_errors.h"
 #include "graph/bda_graph.h"
+#include "platform/com/error_info.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "sink/dest_filter.h"
@@ -24,6 +26,7 @@
 #include "support/recording_graph.h"
 #include "support/temp_folder.h"
 #include "support/test_source_filter.h"
+#include "test_dvr.h"
 
 namespace {
 
@@ -276,6 +279,122 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
             offset += static_cast<std::size_t>(length);
         }
     }
+}
+
+// Recordings on the Linux capture filter, which g_BDAGraph holds as its receiver device, reading a
+// dvr the test feeds.
+class RecordingOnCardTest : public RecordingTest {
+protected:
+    void BuildOnCapture(ComPtr<linuxdvb::CLinuxDvbCaptureFilter> capture) {
+        m_pCapture = std::move(capture);
+        g_BDAGraph.m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
+        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pCapture.Get()));
+    }
+    // Until every chunk pushed was read and `samples` samples were passed on since the start.
+    void WaitForCapture(std::uint64_t samples) {
+        ASSERT_TRUE(WaitUntil([&] {
+            return m_pFeed->Pending() == 0 &&
+                   m_pCapture->OutputPin()->SamplesDelivered() >= samples;
+        }));
+    }
+
+    std::shared_ptr<CTestDvrFeed> m_pFeed = std::make_shared<CTestDvrFeed>();
+    ComPtr<linuxdvb::CLinuxDvbCaptureFilter> m_pCapture;
+};
+
+std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> parts) {
+    std::vector<std::uint8_t> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+TEST_F(RecordingOnCardTest, OverrunsDuringARecordingCountWithTheBufferTheCardTookPerOverrun) {
+    // The card asked for 64 MiB and got 16 MiB: an overrun loses at least the buffer it has.
+    BuildOnCapture(MakeTestCapture(m_pFeed, 64u << 20, 16u << 20));
+    // An overrun while the graph runs without a recording belongs to no recording.
+    ASSERT_EQ(g_BDAGraph.m_pGraphControl->Run(), S_OK);
+    m_pFeed->Push({{}, EOVERFLOW});
+    ASSERT_TRUE(WaitUntil([&] { return m_pCapture->OutputPin()->Overflows() == 1; }));
+    g_BDAGraph.m_pGraphControl->Stop();
+
+    SetRecordFilePath(m_folder.File("gaps.ts"));
+    ASSERT_EQ(StartRecording(), 0);
+    EXPECT_EQ(GetRecordStreamLoss().overruns, 0u);
+    const std::vector<std::uint8_t> broken = TestPackets(1, 999);
+    m_pFeed->Push({TestPackets(348, 0), 0});
+    m_pFeed->Push({{broken.begin(), broken.begin() + 60}, 0});  // the start of a packet
+    m_pFeed->Push({{}, EOVERFLOW});
+    m_pFeed->Push({TestPackets(348, 1000), 0});
+    m_pFeed->Push({{}, EOVERFLOW});
+    m_pFeed->Push({TestPackets(348, 2000), 0});
+    WaitForCapture(3);
+    EXPECT_EQ(GetRecordStreamLoss().overruns, 2u) << "known while the recording runs";
+    StopRecording();
+    const RecordStreamLoss loss = GetRecordStreamLoss();
+    EXPECT_EQ(loss.overruns, 2u);
+    // Each overrun lost the buffer at least, less the read before it (it may have taken its bytes
+    // after the overrun began): the broken packet's 60 bytes, which were dropped, and a sample.
+    EXPECT_EQ(loss.bytesLost, 2 * (16u << 20) - 65'424);
+    const std::vector<std::uint8_t> expected =
+        Join({TestPackets(348, 0), TestPackets(348, 1000), TestPackets(348, 2000)});
+    EXPECT_TRUE(ReadWholeFile(m_folder.File("gaps.ts")) ==
+                std::string(expected.begin(), expected.end()))
+        << "whole packets on both sides of each gap";
+
+    // The next recording counts from its own start.
+    ASSERT_EQ(StartRecording(), 0);
+    m_pFeed->Push({TestPackets(348, 3000), 0});
+    WaitForCapture(4);
+    StopRecording();
+    EXPECT_EQ(GetRecordStreamLoss().overruns, 0u);
+    EXPECT_EQ(GetRecordStreamLoss().bytesLost, 0u);
+}
+
+struct RunFailureCase {
+    const char* name;
+    HRESULT hr;
+    const char* description;  // what the opening leaves for the thread; "" for nothing
+    const char* file;
+    int result;
+    const char* failure;
+};
+
+TEST_F(RecordingOnCardTest, AStreamTheCardCannotOpenFailsTheStartWithWhatTheCardSaid) {
+    constexpr const char* kBusy =
+        "The stream of the tuner Vantor DVB-S2 is read by another program: vlc (process 4242). "
+        "Close that program and start again.";
+    const std::vector<RunFailureCase> cases = {
+        {"busy", linuxdvb::kDeviceBusy, kBusy, "busy.ts", kRecordGraphNotRunning, kBusy},
+        // A description left by an earlier failure never explains this one.
+        {"without words", E_FAIL, "", "plain.ts", kRecordGraphNotRunning,
+         "the tuner's stream did not start (error 0x80004005)."},
+        // The file's failure is the answer; the graph's is known all the same.
+        {"file too", linuxdvb::kDeviceBusy, kBusy, "missing/busy.ts", ENOENT, kBusy},
+    };
+    for (const RunFailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_BDAGraph.ReleaseTunerGraph();
+        MakeRecordingGraph();
+        BuildOnCapture(MakeRefusingCapture(c.hr, c.description));
+        com::SetErrorDescription("an earlier failure's words");
+        SetRecordFilePath(m_folder.File(c.file));
+        EXPECT_EQ(StartRecording(), c.result);
+        EXPECT_EQ(GetRecordRunFailure(), c.failure);
+        EXPECT_FALSE(com::TakeErrorDescription()) << "taken by the start";
+        StopRecording();
+        EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->IsStopped());
+        EXPECT_FALSE(g_bRecordFileOpen);
+        EXPECT_EQ(GetRecordStreamLoss().overruns, 0u);
+    }
+    // A stream that opens: no failure, whatever an earlier one left.
+    g_BDAGraph.ReleaseTunerGraph();
+    MakeRecordingGraph();
+    BuildOnCapture(MakeTestCapture(m_pFeed, 16u << 20, 16u << 20));
+    com::SetErrorDescription("an earlier failure's words");
+    SetRecordFilePath(m_folder.File("fine.ts"));
+    ASSERT_EQ(StartRecording(), 0);
+    EXPECT_EQ(GetRecordRunFailure(), "");
+    StopRecording();
 }
 
 // The record file on its own, as the streaming thread writes it and the control thread stops it.

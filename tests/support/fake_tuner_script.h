@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "platform/bda/tuning_interfaces.h"
+#include "platform/com/error_info.h"
 
 struct FakeTunerScript {
     // Every call that carries tuning, as "method value".
     std::vector<std::string> calls;
-    // Methods that answer a failure instead of S_OK.
+    // Methods that answer a failure instead of S_OK, and what such a failure leaves as the
+    // thread's error description (a driver saying why).
     std::map<std::string, HRESULT> failures;
+    std::map<std::string, std::string> failureDescriptions;
     // The network type whose antenna the tuner's input takes.
     CLSID acceptedNetworkType = CLSID_DVBSNetworkProvider;
     bool bTopology = true;
@@ -24,6 +27,9 @@ struct FakeTunerScript {
     HRESULT Call(const std::string& method, const std::string& value = {}) {
         calls.push_back(value.empty() ? method : method + " " + value);
         const auto failure = failures.find(method);
-        return failure == failures.end() ? S_OK : failure->second;
+        if (failure == failures.end()) return S_OK;
+        if (const auto why = failureDescriptions.find(method); why != failureDescriptions.end())
+            com::SetErrorDescription(why->second);
+        return failure->second;
     }
 };

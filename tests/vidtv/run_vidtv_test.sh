@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The Linux DVB backend against a real kernel driver: Debian's kernel boots under QEMU (TCG) with
 # the kernel's virtual DVB driver vidtv, built out of tree from Debian's kernel source, and the
-# program's own graph (tests/vidtv/vidtv_guest_test.cpp) tunes, locks, reads the signal and the
-# carrier report, sends DiSEqC, records two seconds and checks the recording. Kernel probes record
-# what reached vidtv's SEC calls; this script checks their order.
+# program's own graph (tests/vidtv/vidtv_guest_test.cpp) tunes, locks (low and high band, with and
+# without a switch port), reads the signal and the carrier report, sends DiSEqC, records, meets
+# other programs that hold the frontend or dvr, and overruns dvr's buffer. Kernel probes record
+# what reached vidtv's SEC calls, with times; this script checks their order and the DiSEqC bus
+# gaps phase by phase (the guest marks each phase in the trace).
 #
 # Usage: tests/vidtv/run_vidtv_test.sh [BUILD_DIR]   (default: build; needs root for apt-get)
 # Installs what it needs from Debian's packages (kernel image, headers and source of one version,
-# the version apt offers now), so it runs on a fresh machine. Prints the time of each phase.
+# the version apt offers now), so it runs on a fresh machine. Prints the time of each phase, the
+# guest's phases included, and the measured gaps.
 set -euo pipefail
 export LC_ALL=C
 
@@ -109,7 +112,8 @@ insmod /modules/mc.ko
 insmod /modules/dvb-core.ko
 insmod /modules/dvb-vidtv-tuner.ko
 insmod /modules/dvb-vidtv-demod.ko
-insmod /modules/dvb-vidtv-bridge.ko
+# 12188000 kHz: a high-band carrier (IF 1588000 kHz) beside the default low-band one.
+insmod /modules/dvb-vidtv-bridge.ko vidtv_valid_dvb_s_freqs=11362000,12188000
 for i in 1 2 3 4 5 6 7 8 9 10; do [ -e /dev/dvb/adapter0/frontend0 ] && break; sleep 0.2; done
 ls /dev/dvb/adapter0
 # What reaches vidtv's SEC calls (x86-64: the second argument is in %si).
@@ -118,13 +122,25 @@ echo 'p:vlk/tone vidtv_demod_set_tone tone=%si:u32' >>$T/kprobe_events
 echo 'p:vlk/voltage vidtv_demod_set_voltage voltage=%si:u32' >>$T/kprobe_events
 echo 'p:vlk/diseqc vidtv_send_diseqc_msg msg=+0(%si):x8[6] len=+6(%si):u8' >>$T/kprobe_events
 echo 'p:vlk/tune vidtv_demod_set_frontend' >>$T/kprobe_events
+# Every attempt to open the frontend, refused ones too.
+echo 'p:vlk/feopen dvb_frontend_open' >>$T/kprobe_events
+# CLOCK_MONOTONIC, as the guest's MARK lines.
+echo mono >$T/trace_clock
 echo 1 >$T/events/vlk/enable
+# The refused write of a full dvr buffer (EOVERFLOW), in a trace instance of its own that the
+# guest reads while it stalls a recording; off in the main one (every packet's write).
+echo 'r:vlk/dvrfull dvb_dmxdev_buffer_write ret=$retval:s32' >>$T/kprobe_events
+echo 0 >$T/events/vlk/dvrfull/enable
+mkdir $T/instances/dvr
+echo mono >$T/instances/dvr/trace_clock
+echo 'ret == -75' >$T/instances/dvr/events/vlk/dvrfull/filter
+echo 1 >$T/instances/dvr/events/vlk/dvrfull/enable
 echo 1 >$T/tracing_on
 mkdir -p /tmp/home
 HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config /opt/vlk/vidtv_guest_test
 echo "GUEST-EXIT $?"
 echo "TRACE-BEGIN"
-grep -E ' (tone|voltage|diseqc|tune): ' $T/trace
+grep -E ' (tone|voltage|diseqc|tune|feopen|tracing_mark_write): ' $T/trace
 echo "TRACE-END"
 poweroff -f
 EOF
@@ -151,20 +167,97 @@ check "guest program exit status 0" $r
 grep -q '^vidtv: [1-9][0-9]* passed, 0 failed$' "$work/console.txt" && r=ok || r=bad
 check "guest program checks" $r
 
-# The probes in order, one word per call: tone off is 1, 18 V is 1 (SEC_TONE_OFF, SEC_VOLTAGE_18).
-events=$(sed -n '/^TRACE-BEGIN$/,/^TRACE-END$/p' "$work/console.txt" | sed -n \
-  -e 's/.* tone: ([^)]*) tone=\([0-9]*\).*/tone=\1/p' \
-  -e 's/.* voltage: ([^)]*) voltage=\([0-9]*\).*/voltage=\1/p' \
-  -e 's/.* diseqc: ([^)]*) msg={\([^}]*\)} len=\([0-9]*\).*/diseqc=\1\/\2/p' \
-  -e 's/.* tune: .*/tune/p' | tr '\n' ' ')
-echo "[vidtv] kernel probes: $events"
-switch='diseqc=0xe0,0x10,0x38,0xf6,0x0,0x0/4'
+# The guest's phases, timed by the guest.
+sed -n 's/^PHASE \(.*\) \([0-9.]*\)$/[vidtv]   guest phase: \1 \2 s/p' "$work/console.txt"
+
+# The probes as "<seconds> <event>", the guest's phase marks as "<seconds> mark <label>". Tone
+# off is 1, 18 V is 1, the LNB unpowered is 2 (SEC_TONE_OFF, SEC_VOLTAGE_18, SEC_VOLTAGE_OFF).
+sed -n '/^TRACE-BEGIN$/,/^TRACE-END$/p' "$work/console.txt" | sed -n -E \
+  -e 's/^.* ([0-9]+\.[0-9]+): (tone|voltage): \([^)]*\) [a-z]+=([0-9]+).*$/\1 \2=\3/p' \
+  -e 's/^.* ([0-9]+\.[0-9]+): diseqc: \([^)]*\) msg=\{([^}]*)\} len=([0-9]+).*$/\1 diseqc=\2\/\3/p' \
+  -e 's/^.* ([0-9]+\.[0-9]+): (tune|feopen): .*$/\1 \2/p' \
+  -e 's/^.* ([0-9]+\.[0-9]+): tracing_mark_write: (.*)$/\1 mark \2/p' >"$work/events.txt"
+switch_low='diseqc=0xe0,0x10,0x38,0xf6,0x0,0x0/4'
+switch_high='diseqc=0xe0,0x10,0x38,0xf7,0x0,0x0/4'
 positioner='diseqc=0xe0,0x31,0x6b,0x0,0x0,0x0/4'
-first_tune="tone=1 voltage=1 $switch tone=1 tune"
-[[ "$events" == "$first_tune "* ]] && r=ok || r=bad
-check "first tune: tone off, 18 V, E0 10 38 F6, tone off (low band), then the tune" $r
-[[ "$events" == *"$first_tune $positioner $first_tune "* ]] && r=ok || r=bad
-check "positioner command at once; switch message replayed before the second tune" $r
+# What each phase must send, in order (repeated tunes of the kernel's search count once). Each
+# Lock TP with a port sends its switch message once, the one with "Diseqc NULL" none, and one
+# whose frontend another program holds nothing at all.
+cat >"$work/expected.txt" <<EOF
+locktp first	tone=1 voltage=1 $switch_low tone=1 tune
+locktp high	tone=1 voltage=1 $switch_high tone=0 tune
+positioner	tone=1 voltage=1 $positioner voltage=1 tone=0
+locktp null	tone=1 voltage=1 tone=1 tune
+record	
+locktp wrong	tone=1 voltage=1 $switch_low tone=1 tune
+locktp busy	
+busy-poll	
+locktp after-busy	tone=1 voltage=1 $switch_low tone=1 tune
+record busy	
+record overrun	
+EOF
+awk -F'\t' -v quiet_ms=15 -v powerup_ms=150 '
+  FNR == NR { expected[$1] = $2; messages += gsub(/diseqc=/, "&", $2); next }
+  function verdict(ok, text) { printf "CHECK\t%s\t%s\n", ok ? "ok" : "bad", text }
+  {
+    split($0, word, " ")
+    t = word[1]; ev = word[2]
+    if (ev == "mark") {
+      seg = substr($0, index($0, " mark ") + 6); order[++segments] = seg
+      tone_before[seg] = tone; voltage_before[seg] = voltage; messages_in[seg] = 0
+      next
+    }
+    # The kernel powers the LNB off (SEC_VOLTAGE_OFF) when the last writer closes the frontend,
+    # which only these phases do; anywhere else it counts as sent.
+    if (ev == "voltage=2" && (seg == "release" || seg == "busy-end" || seg == "end")) next
+    if (ev == "feopen") { opens[seg]++; next }
+    if (ev == "tune" && last[seg] == "tune") next
+    sequence[seg] = sequence[seg] (sequence[seg] == "" ? "" : " ") ev; last[seg] = ev
+    if (ev ~ /^voltage=/) { voltage = ev; voltage_at = t; voltage_after[seg] = ev }
+    if (ev ~ /^tone=/) {
+      if (pending != "") {
+        gaps[++ngaps] = sprintf("%s\t%s\t%.1f\t%.1f\t%s\t%d", pending_seg, pending, pending_vm, (t - pending_at) * 1000, pending_tone, pending_first)
+        pending = ""
+      }
+      tone = ev; tone_after[seg] = ev
+    }
+    if (ev ~ /^diseqc=/) {
+      if (pending != "") gaps[++ngaps] = sprintf("%s\t%s\t%.1f\t-1\t%s\t%d", pending_seg, pending, pending_vm, pending_tone, pending_first)
+      pending = ev; pending_at = t; pending_vm = (t - voltage_at) * 1000; pending_tone = tone
+      pending_seg = seg; pending_first = (messages_in[seg]++ == 0)
+    }
+  }
+  END {
+    if (pending != "") gaps[++ngaps] = sprintf("%s\t%s\t%.1f\t-1\t%s\t%d", pending_seg, pending, pending_vm, pending_tone, pending_first)
+    for (i = 1; i <= segments; i++) {
+      seg = order[i]; printf "SEQUENCE\t%s\t%s\n", seg, sequence[seg]
+      if (seg in expected) verdict(sequence[seg] == expected[seg], "phase \"" seg "\" sent: " (expected[seg] == "" ? "nothing" : expected[seg]))
+      else if (sequence[seg] ~ /diseqc/) verdict(0, "phase \"" seg "\" sent no DiSEqC message")
+    }
+    quiet = 1; off = 1; cold = 1; colds = 0
+    for (i = 1; i <= ngaps; i++) {
+      split(gaps[i], g, "\t")
+      printf "GAP\t%s\t%s\tvoltage->message %s ms\tmessage->tone %s ms\ttone before message %s\n", g[1], g[2], g[3], g[4], g[5]
+      if (g[3] + 0 < quiet_ms || g[4] + 0 < quiet_ms) quiet = 0
+      if (g[5] != "tone=1") off = 0
+      if ((g[1] == "locktp first" || g[1] == "locktp after-busy") && g[6] == 1) { colds++; if (g[3] + 0 < powerup_ms) cold = 0 }
+    }
+    verdict(ngaps == messages && quiet, ngaps " DiSEqC messages, each " quiet_ms " ms or more after the voltage and before the next tone")
+    verdict(ngaps == messages && off, "the tone was off (1) at every DiSEqC message")
+    verdict(colds == 2 && cold, "at least " powerup_ms " ms of power-up before the first message after the frontend was opened")
+    verdict(sequence["locktp null"] ~ /tune/ && sequence["locktp null"] !~ /diseqc/, "Diseqc NULL: a tune, no DiSEqC message")
+    verdict(tone_before["positioner"] == "tone=0" && tone_after["positioner"] == tone_before["positioner"] && voltage_after["positioner"] == voltage_before["positioner"], \
+      "positioner command: tone and voltage restored (before " tone_before["positioner"] " " voltage_before["positioner"] ", after " tone_after["positioner"] " " voltage_after["positioner"] ")")
+    verdict(tone_after["locktp high"] == "tone=0", "high band: tuned with the tone on (0)")
+    verdict(opens["busy-poll"] == 1, "busy frontend: " opens["busy-poll"] + 0 " open attempt(s) in 3.5 s of polls (at most one per 3 s)")
+  }' "$work/expected.txt" "$work/events.txt" >"$work/analysis.txt"
+sed -n 's/^SEQUENCE\t\(.*\)\t\(.*\)$/[vidtv] probes in "\1": \2/p' "$work/analysis.txt"
+sed -n 's/^GAP\t/[vidtv] gap: /p' "$work/analysis.txt" | tr '\t' ' '
+[[ -s "$work/events.txt" ]] && r=ok || r=bad
+check "kernel probes recorded" $r
+while IFS=$'\t' read -r kind verdict text; do
+  [[ "$kind" == CHECK ]] && check "$text" "$verdict"
+done <"$work/analysis.txt"
 
 phase "results checked"
 echo "[vidtv] runtime $(($(date +%s) - started)) s"

@@ -9,7 +9,7 @@ namespace {
 constexpr std::int32_t kUnknownModCod = 29;
 constexpr std::int32_t kUnknownCodeRate = 8;
 constexpr std::int32_t kUnknownModulation = -1;
-constexpr std::int32_t kReservedRollOff = 3;
+constexpr std::int32_t kUnknown = -1;
 constexpr std::int32_t kTransportStream = 3;
 
 std::int32_t DvbsCodeRateIndex(std::uint32_t fec) {
@@ -59,7 +59,7 @@ std::int32_t RollOffCode(std::uint32_t rolloff) {
         case ROLLOFF_20:
             return 2;
         default:
-            return kReservedRollOff;
+            return kUnknown;
     }
 }
 
@@ -89,36 +89,36 @@ std::int32_t Dvbs2ModCod(std::uint32_t modulation, std::uint32_t innerFec) {
     return kUnknownModCod;
 }
 
-std::array<std::int32_t, 18> BuildCarrierReport(const DvbTunedParameters& p) {
+std::array<std::int32_t, 18> BuildCarrierReport(const DvbReceivedCarrier& c) {
     std::array<std::int32_t, 18> fields{};
-    const bool s2 = p.deliverySystem == SYS_DVBS2;
-    const bool multipleStreams = s2 && p.streamId != NO_STREAM_ID_FILTER;
-    const std::int32_t isi = multipleStreams ? static_cast<std::int32_t>(p.streamId & 0xFF) : 0;
-    fields[report::kIfFrequency] = static_cast<std::int32_t>(p.frequencyKHz);
-    fields[report::kSymbolRate] = static_cast<std::int32_t>(p.symbolRate);
-    fields[report::kStandard] = s2 ? 1 : 0;
-    fields[report::kModCode] = s2 ? Dvbs2ModCod(p.modulation, p.innerFec) : 0;
-    fields[report::kDvbsCodeRate] = s2 ? kUnknownCodeRate : DvbsCodeRateIndex(p.innerFec);
-    // DVB-S has QPSK only, whatever the driver leaves in its cache.
-    fields[report::kModulation] = s2 ? ModulationCode(p.modulation) : 0;
+    fields.fill(kUnknown);
+    fields[report::kIfFrequency] = static_cast<std::int32_t>(c.frequencyKHz);
+    fields[report::kSymbolRate] = static_cast<std::int32_t>(c.symbolRate);
     fields[report::kStreamType] = kTransportStream;
-    fields[report::kInputStream] = multipleStreams ? 0 : 1;
-    fields[report::kCodingModulation] = 1;  // CCM: the kernel cannot tell
-    fields[report::kInputSynchro] = 0;
-    fields[report::kNullPacketDeletion] = 0;
-    fields[report::kRollOff] = s2 ? RollOffCode(p.rolloff) : 0;
-    fields[report::kInputStreamId] = isi;
-    if (s2) {
-        // MATYPE-1: TS/GS (2 bits), SIS/MIS, CCM/ACM, ISSYI, NPD, RO (2 bits).
-        const auto rollOff = static_cast<std::uint32_t>(fields[report::kRollOff]) & 3u;
-        const std::uint32_t matype1 =
-            (3u << 6) | ((multipleStreams ? 0u : 1u) << 5) | (1u << 4) | rollOff;
-        fields[report::kMatype1] = static_cast<std::int32_t>(matype1);
-        fields[report::kMatype2] = isi;
+    fields[report::kModCode] = kUnknownModCod;
+    fields[report::kDvbsCodeRate] = kUnknownCodeRate;
+    if (c.inversion) fields[report::kSpectrum] = *c.inversion == INVERSION_ON ? 1 : 0;
+    if (c.deliverySystem == SYS_DVBS) {
+        fields[report::kStandard] = 0;
+        fields[report::kModCode] = 0;
+        if (c.innerFec) fields[report::kDvbsCodeRate] = DvbsCodeRateIndex(*c.innerFec);
+        // DVB-S has one modulation, one roll-off, no pilots and one transport stream.
+        fields[report::kModulation] = 0;
+        fields[report::kRollOff] = 0;
+        fields[report::kPilots] = 0;
+        fields[report::kInputStream] = 1;
+        fields[report::kInputStreamId] = 0;
+        fields[report::kMatype1] = 0;
+        fields[report::kMatype2] = 0;
+    } else {
+        // DVB-S2, or a standard the driver does not tell: what it does tell is shown.
+        if (c.deliverySystem == SYS_DVBS2) fields[report::kStandard] = 1;
+        if (c.modulation) fields[report::kModulation] = ModulationCode(*c.modulation);
+        if (c.deliverySystem == SYS_DVBS2 && c.modulation && c.innerFec)
+            fields[report::kModCode] = Dvbs2ModCod(*c.modulation, *c.innerFec);
+        if (c.rolloff) fields[report::kRollOff] = RollOffCode(*c.rolloff);
+        if (c.pilot) fields[report::kPilots] = *c.pilot == PILOT_ON ? 1 : 0;
     }
-    fields[report::kSpectrum] = p.inversion == INVERSION_ON ? 1 : 0;
-    fields[report::kPilots] = s2 && p.pilot == PILOT_ON ? 1 : 0;
-    fields[report::kFrameLength] = 0;  // normal frames: the kernel cannot tell
     return fields;
 }
 

@@ -1,31 +1,32 @@
 #pragma once
 // The carrier report (the 72-byte GET_MEDIAINFO record: eighteen little-endian int32) built
-// from what the frontend reports of the tuned carrier (FE_GET_PROPERTY).
+// from what is known of the received carrier.
 //
-// The kernel reports delivery system, modulation, inner FEC, roll-off, pilots, inversion, stream
-// id, symbol rate and frequency (IF). It cannot tell the baseband header: CCM/ACM, ISSYI, NPD,
-// the frame length, the TS/GS field and the raw MATYPE bytes. The report states CCM, ISSYI and
-// NPD off, normal frames and a transport stream (the demux delivers one), single input stream
-// unless a stream id is in force (then multiple, with that ISI), and MATYPE-1/-2 composed from
-// those stated fields (DVB-S: both 0). Unknown values: MODCOD 29, DVB-S code rate 8, modulation
-// -1, roll-off 3.
+// The kernel tells at most what a driver reads back from its demodulator (delivery system,
+// modulation, inner FEC, roll-off, pilots, inversion), and the baseband header not at all
+// (CCM/ACM, ISSYI, NPD, frame length, input streams, MATYPE). What is not known is reported as
+// unknown, never as what was asked for: standard -1, MODCOD 29, DVB-S code rate 8, modulation
+// -1, and -1 for roll-off, pilots, spectrum, frame length, input stream, input stream id, CCM,
+// ISSYI, NPD and both MATYPE bytes. A DVB-S carrier is known to be QPSK with roll-off 0.35, no
+// pilots, one transport stream and MATYPE 0 0. The stream type is a transport stream (the demux
+// delivers one).
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace linuxdvb {
 
-// The frontend's parameters, as the kernel's numbers (SYS_*, QPSK/PSK_8/..., FEC_*, ROLLOFF_*,
-// PILOT_*, INVERSION_*), frequency in kHz, symbol rate in symbols/s.
-struct DvbTunedParameters {
-    std::uint32_t deliverySystem = 0;
+// The kernel's numbers (SYS_*, QPSK/PSK_8/..., FEC_*, ROLLOFF_*, PILOT_*, INVERSION_*),
+// frequency (IF) in kHz, symbol rate in symbols/s; each part none when not known.
+struct DvbReceivedCarrier {
     std::uint32_t frequencyKHz = 0;
     std::uint32_t symbolRate = 0;
-    std::uint32_t innerFec = 0;
-    std::uint32_t modulation = 0;
-    std::uint32_t rolloff = 0;
-    std::uint32_t pilot = 0;
-    std::uint32_t inversion = 0;
-    std::uint32_t streamId = 0xFFFFFFFFu;  // NO_STREAM_ID_FILTER
+    std::optional<std::uint32_t> deliverySystem;
+    std::optional<std::uint32_t> modulation;
+    std::optional<std::uint32_t> innerFec;
+    std::optional<std::uint32_t> rolloff;
+    std::optional<std::uint32_t> pilot;
+    std::optional<std::uint32_t> inversion;
 };
 
 namespace report {
@@ -39,6 +40,6 @@ inline constexpr std::size_t kIfFrequency = 0, kSymbolRate = 1, kStandard = 2, k
 // DVB-S2 MODCOD 1..28 of EN 302 307-1 for a modulation and code rate; 29 when there is none.
 std::int32_t Dvbs2ModCod(std::uint32_t modulation, std::uint32_t innerFec);
 
-std::array<std::int32_t, 18> BuildCarrierReport(const DvbTunedParameters& parameters);
+std::array<std::int32_t, 18> BuildCarrierReport(const DvbReceivedCarrier& carrier);
 
 }  // namespace linuxdvb

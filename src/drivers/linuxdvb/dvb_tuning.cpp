@@ -2,11 +2,17 @@
 
 namespace linuxdvb {
 
-std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request) {
+std::optional<std::uint64_t> CarrierFrequencyKHz(const BdaTuneRequest& request) {
     if (request.frequency == kBdaNotSet || request.frequency == 0) return std::nullopt;
     const std::uint64_t multiplier =
         request.multiplier == 0 || request.multiplier == kBdaNotSet ? 1000 : request.multiplier;
-    const std::uint64_t frequency = std::uint64_t{request.frequency} * multiplier / 1000;  // kHz
+    return std::uint64_t{request.frequency} * multiplier / 1000;
+}
+
+std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request) {
+    const std::optional<std::uint64_t> carrier = CarrierFrequencyKHz(request);
+    if (!carrier) return std::nullopt;
+    const std::uint64_t frequency = *carrier;
     DvbTunePlan plan;
     plan.highBand = frequency > request.lnbSwitch;
     const std::uint32_t oscillator = plan.highBand ? request.highOscillator : request.lowOscillator;

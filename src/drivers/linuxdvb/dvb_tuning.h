@@ -30,6 +30,9 @@ struct DvbTunePlan {
 // symbol rate that does not fit in symbols/s.
 std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request);
 
+// The carrier's frequency in kHz (the request's frequency times its multiplier); none without one.
+std::optional<std::uint64_t> CarrierFrequencyKHz(const BdaTuneRequest& request);
+
 // A committed or uncommitted switch message (framing E0..E3, address 10..1F, command 38 or 39):
 // it belongs to the next tune, after the LNB voltage is set. Everything else (positioner
 // commands and the like) goes out at once.

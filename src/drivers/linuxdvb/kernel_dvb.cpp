@@ -170,11 +170,28 @@ int CKernelDvb::OpenStream(int adapter, int frontend, std::size_t bufferBytes,
     if (access(NodePath(adapter, "dvr", index).c_str(), F_OK) != 0) index = 0;
     const int dvr = OpenNode(NodePath(adapter, "dvr", index), O_RDONLY | O_NONBLOCK);
     if (dvr < 0) return -dvr;
-    // The TS tap fills dvr's own buffer: its size is set on dvr.
-    if (ioctl(dvr, DMX_SET_BUFFER_SIZE, static_cast<unsigned long>(bufferBytes)) != 0) {
-        const int error = errno;
-        OutputDebugStringA(fmt::format("linuxdvb: dvr buffer of {} bytes refused: {}", bufferBytes,
-                                       std::strerror(error)));
+    // The TS tap fills dvr's own buffer: its size is set on dvr. Where memory is short, a smaller
+    // buffer still holds far more than the driver's default.
+    int sizeError = 0;
+    std::size_t taken = CKernelStreamDevice::TakeBufferSize(
+        bufferBytes,
+        [dvr](std::size_t bytes) {
+            return ioctl(dvr, DMX_SET_BUFFER_SIZE, static_cast<unsigned long>(bytes)) == 0 ? 0
+                                                                                           : errno;
+        },
+        sizeError);
+    if (taken == bufferBytes) {
+        OutputDebugStringA(fmt::format("linuxdvb: dvr buffer of {} bytes", taken));
+    } else if (taken != 0) {
+        OutputDebugStringA(fmt::format("linuxdvb: dvr buffer of {} bytes ({} refused: no memory)",
+                                       taken, bufferBytes));
+    } else {
+        taken = CKernelStreamDevice::kDefaultBufferBytes;
+        const bool halved =
+            sizeError == ENOMEM && bufferBytes / 2 >= CKernelStreamDevice::kMinBufferBytes;
+        OutputDebugStringA(fmt::format(
+            "linuxdvb: dvr buffer of {} bytes{} refused ({}): the driver's {} bytes stay",
+            bufferBytes, halved ? " and its halves" : "", std::strerror(sizeError), taken));
     }
     const int demux = OpenNode(NodePath(adapter, "demux", index), O_RDWR | O_NONBLOCK);
     if (demux < 0) {
@@ -195,7 +212,7 @@ int CKernelDvb::OpenStream(int adapter, int frontend, std::size_t bufferBytes,
         close(dvr);
         return error;
     }
-    device = std::make_unique<CKernelStreamDevice>(dvr, demux, pipeFds[0], pipeFds[1]);
+    device = std::make_unique<CKernelStreamDevice>(dvr, demux, pipeFds[0], pipeFds[1], taken);
     return 0;
 }
 

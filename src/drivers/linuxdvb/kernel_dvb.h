@@ -1,6 +1,7 @@
 #pragma once
 // IDvbKernel on the kernel's DVB API: frontends found under /dev/dvb (adapterN/frontendM), their
-// names, capabilities and delivery systems from FE_GET_INFO and DTV_ENUM_DELSYS, their bus ids from sysfs
+// names, capabilities and delivery systems from FE_GET_INFO and DTV_ENUM_DELSYS, their bus ids from
+// sysfs
 // (/sys/class/dvb/dvbN.frontendM/device).
 #include <string>
 
@@ -19,8 +20,7 @@ public:
                      std::unique_ptr<IDvbFrontendDevice>& device) override;
     int OpenStream(int adapter, int frontend, std::size_t bufferBytes,
                    std::unique_ptr<IDvbStreamDevice>& device) override;
-    std::vector<DvbDeviceHolder> Holders(int adapter, const std::string& kind,
-                                         int index) override;
+    std::vector<DvbDeviceHolder> Holders(int adapter, const std::string& kind, int index) override;
 
 private:
     std::string NodePath(int adapter, const char* kind, int index) const;

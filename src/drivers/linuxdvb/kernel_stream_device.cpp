@@ -7,8 +7,24 @@
 
 namespace linuxdvb {
 
-CKernelStreamDevice::CKernelStreamDevice(int dvr, int demux, int wakeRead, int wakeWrite)
-    : m_hDvr(dvr), m_hDemux(demux), m_hWakeRead(wakeRead), m_hWakeWrite(wakeWrite) {}
+std::size_t CKernelStreamDevice::TakeBufferSize(
+    std::size_t wanted, const std::function<int(std::size_t bytes)>& setSize, int& error) {
+    error = 0;
+    for (std::size_t size = wanted;; size /= 2) {
+        error = setSize(size);
+        if (error == 0) return size;
+        // Only memory is worth asking again for with less.
+        if (error != ENOMEM || size / 2 < kMinBufferBytes) return 0;
+    }
+}
+
+CKernelStreamDevice::CKernelStreamDevice(int dvr, int demux, int wakeRead, int wakeWrite,
+                                         std::size_t bufferBytes)
+    : m_hDvr(dvr),
+      m_hDemux(demux),
+      m_hWakeRead(wakeRead),
+      m_hWakeWrite(wakeWrite),
+      m_nBufferBytes(bufferBytes) {}
 
 CKernelStreamDevice::~CKernelStreamDevice() {
     // The filter first: the kernel stops feeding dvr when the demux closes.

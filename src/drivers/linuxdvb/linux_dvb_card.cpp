@@ -3,17 +3,19 @@
 #include <fmt/format.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
+#include "drivers/linuxdvb/device_holders.h"
 #include "drivers/linuxdvb/dvb_api.h"
 #include "drivers/linuxdvb/dvb_carrier_report.h"
 #include "drivers/linuxdvb/dvb_errors.h"
+#include "drivers/linuxdvb/dvb_lock_plan.h"
 #include "drivers/linuxdvb/dvb_signal_scale.h"
 #include "drivers/linuxdvb/linux_tuner_names.h"
+#include "platform/com/error_info.h"
 #include "platform/ks/pls_code.h"
 #include "platform/win/debug_output.h"
+#include "platform/win/text_encoding.h"
 
 namespace linuxdvb {
 
@@ -35,21 +37,44 @@ GUID MediumOf(const DvbFrontendDescription& frontend) {
     return medium;
 }
 
-void SleepMs(int milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+// The stream id of the packed form: ISI in bits 0-7, the gold code in bits 8-25, code type
+// gold (1) in bits 26-27. A code without an ISI filters on ISI 0, as those drivers read it.
+std::uint32_t PackedStreamId(std::int32_t isi, std::uint32_t gold) {
+    if (gold == 0) return isi < 0 ? NO_STREAM_ID_FILTER : static_cast<std::uint32_t>(isi);
+    const std::uint32_t isiByte = isi < 0 ? 0 : static_cast<std::uint32_t>(isi);
+    return isiByte | (gold << 8) | (1u << 26);
+}
+
+// A read-back value, unless the driver does not read it back or left the request's "auto".
+std::optional<std::uint32_t> Reported(const DvbDriverRules& rules, std::uint32_t part,
+                                      std::uint32_t value, std::uint32_t automatic) {
+    if ((rules.reports & part) == 0 || value == automatic) return std::nullopt;
+    return value;
 }
 
 }  // namespace
 
 CLinuxDvbCard::CLinuxDvbCard(std::shared_ptr<IDvbKernel> kernel, DvbFrontendDescription frontend,
-                             std::wstring tunerName, Pause pause)
+                             std::wstring tunerName, DvbCardServices services)
     : m_pKernel(std::move(kernel)),
       m_frontend(std::move(frontend)),
       m_strTunerName(std::move(tunerName)),
       m_medium(MediumOf(m_frontend)),
-      m_pause(pause ? std::move(pause) : Pause(SleepMs)) {}
+      m_services(std::move(services)),
+      m_rules(m_services.rules ? m_services.rules(m_frontend.name) : DvbDriverRules::Generic()),
+      m_sec(m_services.timing.pause, [this](int error, const char* what, bool optional) {
+          const HRESULT hr = Check(error, what);
+          return optional && IsNotSupported(error) ? S_OK : hr;
+      }) {}
 
-CLinuxDvbCard::~CLinuxDvbCard() = default;
+CLinuxDvbCard::~CLinuxDvbCard() {
+    {
+        std::lock_guard guard(m_lock);
+        m_bStopping = true;
+    }
+    m_searchWake.notify_all();
+    if (m_searchThread.joinable()) m_searchThread.join();
+}
 
 void CLinuxDvbCard::AttachTuner() {
     std::lock_guard guard(m_lock);
@@ -64,6 +89,9 @@ void CLinuxDvbCard::DetachTuner() {
         m_switchMessage.reset();
         m_nInputStreamId = -1;
         m_nPlsGold = 0;
+        m_search.active = false;
+        ++m_search.generation;
+        m_nReopenAt = 0;
     }
 }
 
@@ -77,11 +105,18 @@ std::optional<std::vector<std::uint8_t>> CLinuxDvbCard::PendingSwitchMessage() c
     return m_switchMessage;
 }
 
+DvbSearchProgress CLinuxDvbCard::SearchProgress() const {
+    std::lock_guard guard(m_lock);
+    return DvbSearchProgress{m_search.active, m_search.issued, m_search.attempts.size(),
+                             m_search.locked};
+}
+
 HRESULT CLinuxDvbCard::Check(int error, const char* what) {
     if (error == 0) return S_OK;
     if (error == ENODEV && !m_bRemoved) {
         m_bRemoved = true;
         m_pDevice.reset();
+        m_search.active = false;
         OutputDebugStringA(fmt::format("linuxdvb: adapter {} frontend {} is gone",
                                        m_frontend.adapter, m_frontend.frontend));
     }
@@ -92,27 +127,57 @@ HRESULT CLinuxDvbCard::Check(int error, const char* what) {
     return m_bRemoved ? kDeviceRemoved : HresultFromErrno(error);
 }
 
-HRESULT CLinuxDvbCard::CheckSec(int error, const char* what) {
-    const HRESULT hr = Check(error, what);
-    return IsNotSupported(error) ? S_OK : hr;
+std::string CLinuxDvbCard::BusyText(const char* kind, const char* what) const {
+    const std::string holders =
+        DescribeHolders(m_pKernel->Holders(m_frontend.adapter, kind, m_frontend.frontend));
+    return fmt::format(
+        "{} of the tuner \"{}\" is in use by another program{}. Close that "
+        "program, or choose another tuner.",
+        what, platform::WideToUtf8(m_strTunerName),
+        holders.empty() ? std::string() : ": " + holders);
 }
 
-IDvbFrontendDevice* CLinuxDvbCard::Device(HRESULT& hr) {
+IDvbFrontendDevice* CLinuxDvbCard::Device(HRESULT& hr, bool userAction) {
     hr = S_OK;
     if (m_bRemoved) {
         hr = kDeviceRemoved;
         return nullptr;
     }
-    if (!m_pDevice) {
-        const int error =
-            m_pKernel->OpenFrontend(m_frontend.adapter, m_frontend.frontend, m_pDevice);
-        if (error != 0) {
-            m_pDevice.reset();
-            hr = Check(error, "opening the frontend");
-            return nullptr;
-        }
+    if (m_pDevice) return m_pDevice.get();
+    const std::int64_t now = m_services.timing.now();
+    if (!userAction && m_nReopenAt != 0 && now < m_nReopenAt) {
+        hr = m_hrOpen;
+        return nullptr;
     }
-    return m_pDevice.get();
+    const bool failedBefore = m_nReopenAt != 0;
+    const int error = m_pKernel->OpenFrontend(m_frontend.adapter, m_frontend.frontend, m_pDevice);
+    if (error == 0) {
+        if (failedBefore) {
+            OutputDebugStringA(fmt::format("linuxdvb: adapter {} frontend {} is free again",
+                                           m_frontend.adapter, m_frontend.frontend));
+        }
+        m_nReopenAt = 0;
+        m_sec.Reset();  // the kernel switched the LNB off when the frontend was last closed
+        return m_pDevice.get();
+    }
+    m_pDevice.reset();
+    m_nReopenAt = now + kReopenMs;
+    if (error == EBUSY) {
+        const std::string text = BusyText("frontend", "The frontend");
+        // Once per busy spell, so a poll every second does not flood the log.
+        if (!failedBefore || m_hrOpen != kDeviceBusy) OutputDebugStringA("linuxdvb: " + text);
+        if (userAction) com::SetErrorDescription(text);
+        m_hrOpen = hr = kDeviceBusy;
+        return nullptr;
+    }
+    const HRESULT failure = HresultFromErrno(error);
+    if (!failedBefore || m_hrOpen != failure || userAction) {
+        hr = Check(error, "opening the frontend");
+    } else {
+        hr = failure;
+    }
+    m_hrOpen = hr;
+    return nullptr;
 }
 
 HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
@@ -120,51 +185,142 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     const std::optional<DvbTunePlan> plan = PlanTune(request);
     if (!plan) return E_INVALIDARG;
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr);
+    IDvbFrontendDevice* device = Device(hr, true);
     if (device == nullptr) return hr;
 
-    // SEC first: the switch needs the LNB's power before its message, and a quiet line (no tone).
-    if (FAILED(hr = CheckSec(device->SetTone(false), "FE_SET_TONE off"))) return hr;
-    if (FAILED(hr = CheckSec(device->SetVoltage(plan->voltage), "FE_SET_VOLTAGE"))) return hr;
-    if (m_switchMessage) {
-        if (FAILED(hr = Check(device->SendDiseqc(*m_switchMessage), "FE_DISEQC_SEND_MASTER_CMD")))
-            return hr;
-        m_pause(kSettleMs);
-    }
-    if (FAILED(hr = CheckSec(device->SetTone(plan->highBand), "FE_SET_TONE"))) return hr;
+    // The switch message belongs to this tune only: the next one sends what its own request
+    // brings, or nothing.
+    const std::optional<std::vector<std::uint8_t>> message = std::exchange(m_switchMessage, {});
+    hr =
+        m_sec.Tune(*device, plan->voltage, plan->highBand,
+                   message ? std::optional<std::span<const std::uint8_t>>(*message) : std::nullopt);
+    if (FAILED(hr)) return hr;
 
-    const bool s2 = HasDvbS2(m_frontend);
+    Search search;
+    search.generation = m_search.generation + 1;
+    search.key = DvbTransponderKey{static_cast<std::uint32_t>(*CarrierFrequencyKHz(request)),
+                                   request.polarisation, plan->symbolRate};
+    search.intermediateKHz = plan->intermediateKHz;
+    search.symbolRate = plan->symbolRate;
+    search.timeoutMs = AttemptTimeoutMs(plan->symbolRate);
+    const DvbTransponderHint hint =
+        m_services.hints ? m_services.hints->Find(search.key.frequencyKHz, request.polarisation,
+                                                  search.key.symbolRate)
+                         : DvbTransponderHint{};
+    const std::optional<DvbCarrierSettings> remembered =
+        m_services.memory ? m_services.memory->Recall(m_frontend.name, search.key) : std::nullopt;
+    search.attempts = PlanLockAttempts(m_rules, m_frontend, hint, remembered);
+    if (search.attempts.empty()) return E_INVALIDARG;
+    // One attempt is the kernel's to repeat; several are the search thread's.
+    search.active = search.attempts.size() > 1;
+    m_search = std::move(search);
+    hr = IssueAttempt(*device);
+    if (FAILED(hr)) {
+        m_search.active = false;
+        return hr;
+    }
+    if (m_search.active) {
+        if (!m_searchThread.joinable()) m_searchThread = std::thread([this] { SearchLoop(); });
+        m_searchWake.notify_all();
+    }
+    return S_OK;
+}
+
+HRESULT CLinuxDvbCard::SetStreamProperties(IDvbFrontendDevice& device) {
+    const std::uint32_t isi =
+        m_nInputStreamId < 0 ? NO_STREAM_ID_FILTER : static_cast<std::uint32_t>(m_nInputStreamId);
+    const bool codeUnsent = m_nPlsGold != 0 && (m_rules.streamId == DvbStreamIdForm::None ||
+                                                m_rules.streamId == DvbStreamIdForm::Isi);
+    if (codeUnsent || (m_nInputStreamId >= 0 && m_rules.streamId == DvbStreamIdForm::None)) {
+        OutputDebugStringA(fmt::format(
+            "linuxdvb: adapter {} frontend {}: the driver takes no {}; tuned without it",
+            m_frontend.adapter, m_frontend.frontend,
+            codeUnsent ? "scrambling code" : "input stream id"));
+    }
+    std::vector<DvbProperty> stream;
+    switch (m_rules.streamId) {
+        case DvbStreamIdForm::None:
+            return S_OK;
+        case DvbStreamIdForm::Isi:
+            stream = {{DTV_STREAM_ID, isi}};
+            break;
+        case DvbStreamIdForm::Index:
+            stream = {{DTV_STREAM_ID, isi}, {DTV_SCRAMBLING_SEQUENCE_INDEX, m_nPlsGold}};
+            break;
+        case DvbStreamIdForm::Packed:
+            stream = {{DTV_STREAM_ID, PackedStreamId(m_nInputStreamId, m_nPlsGold)}};
+            break;
+    }
+    const int error = device.SetProperties(stream);
+    // A kernel without these properties still tunes the default stream.
+    const bool defaults = m_nInputStreamId < 0 && m_nPlsGold == 0;
+    if (error != 0 && !(defaults && error != ENODEV)) {
+        return Check(error, "FE_SET_PROPERTY (stream id, scrambling sequence index)");
+    }
+    return S_OK;
+}
+
+HRESULT CLinuxDvbCard::IssueAttempt(IDvbFrontendDevice& device) {
+    const DvbCarrierSettings& settings = m_search.attempts[m_search.index];
+    ++m_search.issued;
+    m_search.elapsedMs = 0;
     const DvbProperty clear[] = {{DTV_CLEAR, 0}};
-    if (FAILED(hr = Check(device->SetProperties(clear), "DTV_CLEAR"))) return hr;
-    std::vector<DvbProperty> carrier = {
-        {DTV_DELIVERY_SYSTEM, s2 ? SYS_DVBS2 : SYS_DVBS},
-        {DTV_FREQUENCY, plan->intermediateKHz},
-        {DTV_SYMBOL_RATE, plan->symbolRate},
-        {DTV_INNER_FEC, FEC_AUTO},
+    HRESULT hr = Check(device.SetProperties(clear), "DTV_CLEAR");
+    if (FAILED(hr)) return hr;
+    const DvbProperty carrier[] = {
+        {DTV_DELIVERY_SYSTEM, settings.deliverySystem},
+        {DTV_FREQUENCY, m_search.intermediateKHz},
+        {DTV_SYMBOL_RATE, m_search.symbolRate},
+        {DTV_MODULATION, settings.modulation},
+        {DTV_INNER_FEC, settings.innerFec},
         {DTV_INVERSION, INVERSION_AUTO},
+        {DTV_PILOT, settings.pilot},
+        {DTV_ROLLOFF, settings.rolloff},
     };
-    if (s2) {
-        carrier.push_back({DTV_PILOT, PILOT_AUTO});
-        carrier.push_back({DTV_ROLLOFF, ROLLOFF_AUTO});
-    } else {
-        carrier.push_back({DTV_MODULATION, QPSK});
-    }
-    if (FAILED(hr = Check(device->SetProperties(carrier), "FE_SET_PROPERTY (carrier)"))) return hr;
-    if (s2) {
-        const std::uint32_t streamId = m_nInputStreamId < 0
-                                           ? NO_STREAM_ID_FILTER
-                                           : static_cast<std::uint32_t>(m_nInputStreamId);
-        const DvbProperty stream[] = {{DTV_STREAM_ID, streamId},
-                                      {DTV_SCRAMBLING_SEQUENCE_INDEX, m_nPlsGold}};
-        const int error = device->SetProperties(stream);
-        // A kernel without these properties still tunes the default stream.
-        const bool defaults = m_nInputStreamId < 0 && m_nPlsGold == 0;
-        if (error != 0 && !(defaults && error != ENODEV)) {
-            return Check(error, "FE_SET_PROPERTY (stream id, scrambling sequence index)");
-        }
-    }
+    if (FAILED(hr = Check(device.SetProperties(carrier), "FE_SET_PROPERTY (carrier)"))) return hr;
+    if (settings.deliverySystem == SYS_DVBS2 && FAILED(hr = SetStreamProperties(device))) return hr;
     const DvbProperty tune[] = {{DTV_TUNE, 0}};
-    return Check(device->SetProperties(tune), "DTV_TUNE");
+    return Check(device.SetProperties(tune), "DTV_TUNE");
+}
+
+void CLinuxDvbCard::SearchLoop() {
+    std::unique_lock guard(m_lock);
+    for (;;) {
+        m_searchWake.wait(guard, [this] { return m_bStopping || m_search.active; });
+        if (m_bStopping) return;
+        const std::uint64_t generation = m_search.generation;
+        guard.unlock();
+        m_services.timing.wait(kSearchPollMs);
+        guard.lock();
+        if (m_bStopping) return;
+        SearchStep(generation);
+    }
+}
+
+void CLinuxDvbCard::SearchStep(std::uint64_t generation) {
+    // A new tune, a detach or a removal since the wait began: that search is over.
+    if (!m_search.active || generation != m_search.generation || !m_pDevice) return;
+    IDvbFrontendDevice& device = *m_pDevice;
+    std::uint32_t status = 0;
+    if (FAILED(Check(device.ReadStatus(status), "FE_READ_STATUS"))) {
+        m_search.active = false;
+        return;
+    }
+    const DvbCarrierSettings& settings = m_search.attempts[m_search.index];
+    if ((status & FE_HAS_LOCK) != 0) {
+        m_search.active = false;
+        m_search.locked = settings;
+        OutputDebugStringA(fmt::format(
+            "linuxdvb: adapter {} frontend {}: locked with {} ({} of {})", m_frontend.adapter,
+            m_frontend.frontend, Describe(settings), m_search.issued, m_search.attempts.size()));
+        if (m_services.memory) m_services.memory->Remember(m_frontend.name, m_search.key, settings);
+        return;
+    }
+    m_search.elapsedMs += kSearchPollMs;
+    if (m_search.elapsedMs < m_search.timeoutMs) return;
+    // Round and round: a carrier that appears later (a dish still turning) is found then.
+    m_search.index = (m_search.index + 1) % m_search.attempts.size();
+    if (FAILED(IssueAttempt(device))) m_search.active = false;
 }
 
 HRESULT CLinuxDvbCard::SendDiseqc(std::span<const std::uint8_t> message) {
@@ -176,9 +332,9 @@ HRESULT CLinuxDvbCard::SendDiseqc(std::span<const std::uint8_t> message) {
         return S_OK;
     }
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr);
+    IDvbFrontendDevice* device = Device(hr, true);
     if (device == nullptr) return hr;
-    return Check(device->SendDiseqc(message), "FE_DISEQC_SEND_MASTER_CMD");
+    return m_sec.Send(*device, message);
 }
 
 HRESULT CLinuxDvbCard::SetInputStreamId(std::int32_t isi) {
@@ -201,7 +357,7 @@ HRESULT CLinuxDvbCard::ReadSignal(DvbSignal& signal) {
     std::lock_guard guard(m_lock);
     signal = DvbSignal{};
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr);
+    IDvbFrontendDevice* device = Device(hr, false);
     if (device == nullptr) return hr;
     std::uint32_t status = 0;
     if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return hr;
@@ -239,23 +395,34 @@ HRESULT CLinuxDvbCard::MediaInfo(std::array<std::int32_t, 18>& fields) {
     std::lock_guard guard(m_lock);
     fields = {};
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr);
+    IDvbFrontendDevice* device = Device(hr, false);
     if (device == nullptr) return hr;
+    std::uint32_t status = 0;
+    if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return hr;
     DvbProperty properties[] = {{DTV_DELIVERY_SYSTEM, 0}, {DTV_FREQUENCY, 0},  {DTV_SYMBOL_RATE, 0},
                                 {DTV_INNER_FEC, 0},       {DTV_MODULATION, 0}, {DTV_ROLLOFF, 0},
-                                {DTV_PILOT, 0},           {DTV_INVERSION, 0},  {DTV_STREAM_ID, 0}};
+                                {DTV_PILOT, 0},           {DTV_INVERSION, 0}};
     if (FAILED(hr = Check(device->GetProperties(properties), "FE_GET_PROPERTY"))) return hr;
-    DvbTunedParameters parameters;
-    parameters.deliverySystem = properties[0].value;
-    parameters.frequencyKHz = properties[1].value;
-    parameters.symbolRate = properties[2].value;
-    parameters.innerFec = properties[3].value;
-    parameters.modulation = properties[4].value;
-    parameters.rolloff = properties[5].value;
-    parameters.pilot = properties[6].value;
-    parameters.inversion = properties[7].value;
-    parameters.streamId = properties[8].value;
-    fields = BuildCarrierReport(parameters);
+    DvbReceivedCarrier carrier;
+    carrier.frequencyKHz = properties[1].value;
+    carrier.symbolRate = properties[2].value;
+    // Before lock FE_GET_PROPERTY answers only what was asked for.
+    if ((status & FE_HAS_LOCK) != 0) {
+        carrier.deliverySystem = Reported(m_rules, kReportsDelivery, properties[0].value, ~0u);
+        if (!carrier.deliverySystem && !m_search.attempts.empty()) {
+            // No DVB-S mode locks DVB-S2, and a DVB-S2 mode that does not search DVB-S locks
+            // only DVB-S2.
+            const std::uint32_t mode = m_search.attempts[m_search.index].deliverySystem;
+            if (mode == SYS_DVBS || !m_rules.s2ReceivesS) carrier.deliverySystem = mode;
+        }
+        carrier.innerFec = Reported(m_rules, kReportsFec, properties[3].value, FEC_AUTO);
+        carrier.modulation = Reported(m_rules, kReportsModulation, properties[4].value, QAM_AUTO);
+        carrier.rolloff = Reported(m_rules, kReportsRollOff, properties[5].value, ROLLOFF_AUTO);
+        carrier.pilot = Reported(m_rules, kReportsPilot, properties[6].value, PILOT_AUTO);
+        carrier.inversion =
+            Reported(m_rules, kReportsInversion, properties[7].value, INVERSION_AUTO);
+    }
+    fields = BuildCarrierReport(carrier);
     return S_OK;
 }
 
@@ -265,7 +432,14 @@ HRESULT CLinuxDvbCard::OpenStream(std::unique_ptr<IDvbStreamDevice>& stream) {
     if (m_bRemoved) return kDeviceRemoved;
     const int error =
         m_pKernel->OpenStream(m_frontend.adapter, m_frontend.frontend, kStreamBufferBytes, stream);
-    if (error != 0) stream.reset();
+    if (error == 0) return S_OK;
+    stream.reset();
+    if (error == EBUSY) {
+        const std::string text = BusyText("dvr", "The stream");
+        OutputDebugStringA("linuxdvb: " + text);
+        com::SetErrorDescription(text);
+        return kDeviceBusy;
+    }
     return Check(error, "opening the demux and dvr");
 }
 

@@ -3,28 +3,40 @@
 // the Linux backend. Every filter bound to the frontend's devices reaches the same card.
 //
 // The frontend is opened (read-write) on first use and closed when the last tuner filter goes.
-// A tune (IBDA_DeviceControl::CommitChanges) does, in the kernel's order: 22 kHz tone off, LNB
-// voltage, the switch message that waits (if any), a settling pause of kSettleMs, the tone for
-// the band; then DTV_CLEAR, the carrier (DVB-S2, or DVB-S on a frontend without it; IF, symbol
-// rate, automatic FEC, inversion, pilots and roll-off), the stream id and scrambling sequence
-// index in force (DVB-S2 only), and DTV_TUNE. The switch message and the ISI and PLS set through
-// the driver properties take effect at the next tune (the system tunes after setting them).
-// Other DiSEqC messages (positioner commands) go out at once.
+// One held by another program is named as busy: the user's own actions try again at once and
+// leave a description naming the holder (com::SetErrorDescription); the statistics polls try
+// again only every kReopenMs and log the busy frontend once.
+//
+// A tune (IBDA_DeviceControl::CommitChanges) drives the LNB cable by the DiSEqC bus rules
+// (CDvbSecBus: tone off, voltage, the switch message that waits, if any, quiet, the tone for the
+// band; the message goes out at this tune only), then asks for the carrier as the frontend's
+// driver needs it: the attempts of PlanLockAttempts (what locked before, what the satellite
+// files say, what the driver accepts) are tried one after another on the card's search thread,
+// each for AttemptTimeoutMs, until one locks; that one is remembered for the transponder. A
+// single attempt is left to the kernel. The ISI and PLS set through the driver properties take
+// effect at the next tune, in the form the driver takes them (DvbStreamIdForm). Other DiSEqC
+// messages (positioner commands) go out at once under the same bus rules.
 //
 // ENODEV from any call marks the card removed: from then on everything fails with
-// kDeviceRemoved. Threads: every public member takes the card's mutex; the stream device that
-// OpenStream hands out is the capture thread's own.
+// kDeviceRemoved. Threads: every public member takes the card's mutex, which the search thread
+// takes for each of its looks; the stream device that OpenStream hands out is the capture
+// thread's own.
 #include <array>
+#include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "drivers/linuxdvb/dvb_card_services.h"
+#include "drivers/linuxdvb/dvb_carrier_settings.h"
 #include "drivers/linuxdvb/dvb_kernel.h"
+#include "drivers/linuxdvb/dvb_lock_memory.h"
+#include "drivers/linuxdvb/dvb_sec_bus.h"
 #include "drivers/linuxdvb/dvb_tuning.h"
 #include "platform/com/guid.h"
 #include "platform/com/hresult.h"
@@ -37,22 +49,30 @@ struct DvbSignal {
     std::int32_t quality = 0;   // 0..100
 };
 
+// Where the search of the last tune stands (tests and diagnostics).
+struct DvbSearchProgress {
+    bool searching = false;
+    std::size_t attemptsIssued = 0;
+    std::size_t attemptsPlanned = 0;
+    std::optional<DvbCarrierSettings> locked;
+};
+
 class CLinuxDvbCard {
 public:
-    static constexpr int kSettleMs = 15;
-    // Enough for a 100 Mbit/s stream to wait 1.3 s for the reader.
-    static constexpr std::size_t kStreamBufferBytes = 16u << 20;
-
-    using Pause = std::function<void(int milliseconds)>;
+    // A 500 Mbit/s stream may wait a second for its reader.
+    static constexpr std::size_t kStreamBufferBytes = 64u << 20;
+    static constexpr int kReopenMs = 3000;
+    static constexpr int kSearchPollMs = 100;
 
     CLinuxDvbCard(std::shared_ptr<IDvbKernel> kernel, DvbFrontendDescription frontend,
-                  std::wstring tunerName, Pause pause = {});
+                  std::wstring tunerName, DvbCardServices services);
     ~CLinuxDvbCard();
     CLinuxDvbCard(const CLinuxDvbCard&) = delete;
     CLinuxDvbCard& operator=(const CLinuxDvbCard&) = delete;
 
     const DvbFrontendDescription& Frontend() const { return m_frontend; }
     const std::wstring& TunerName() const { return m_strTunerName; }
+    const DvbDriverRules& Rules() const { return m_rules; }
     // The medium on which this card's tuner and capture filters connect (and no others).
     const GUID& Medium() const { return m_medium; }
 
@@ -73,28 +93,57 @@ public:
     bool IsRemoved() const;
     // For tests and diagnostics.
     std::optional<std::vector<std::uint8_t>> PendingSwitchMessage() const;
+    DvbSearchProgress SearchProgress() const;
 
 private:
-    // The open frontend, or null with `hr` set. Needs m_lock.
-    IDvbFrontendDevice* Device(HRESULT& hr);
+    struct Search {
+        std::vector<DvbCarrierSettings> attempts;
+        std::size_t index = 0;
+        std::size_t issued = 0;
+        int elapsedMs = 0;
+        int timeoutMs = 0;
+        bool active = false;
+        std::uint64_t generation = 0;
+        DvbTransponderKey key;
+        std::uint32_t intermediateKHz = 0;
+        std::uint32_t symbolRate = 0;
+        std::optional<DvbCarrierSettings> locked;
+    };
+
+    // The open frontend, or null with `hr` set; a poll (not the user's action) does not try to
+    // open it again within kReopenMs of a failure. Needs m_lock.
+    IDvbFrontendDevice* Device(HRESULT& hr, bool userAction);
     // errno -> result code; ENODEV marks the card removed. Needs m_lock.
     HRESULT Check(int error, const char* what);
-    // SEC calls a driver may lack: not supported is logged and tuning goes on.
-    HRESULT CheckSec(int error, const char* what);
+    // The attempt m_search.index: the carrier, the stream id in the driver's form, the tune.
+    HRESULT IssueAttempt(IDvbFrontendDevice& device);
+    HRESULT SetStreamProperties(IDvbFrontendDevice& device);
+    void SearchLoop();
+    // One look at the lock of the search `generation`. Needs m_lock.
+    void SearchStep(std::uint64_t generation);
+    std::string BusyText(const char* kind, const char* what) const;
 
     const std::shared_ptr<IDvbKernel> m_pKernel;
     const DvbFrontendDescription m_frontend;
     const std::wstring m_strTunerName;
     const GUID m_medium;
-    const Pause m_pause;
+    const DvbCardServices m_services;
+    const DvbDriverRules m_rules;
 
     mutable std::mutex m_lock;
     std::unique_ptr<IDvbFrontendDevice> m_pDevice;
+    CDvbSecBus m_sec;
     int m_nTuners = 0;
     bool m_bRemoved = false;
+    std::int64_t m_nReopenAt = 0;
+    HRESULT m_hrOpen = S_OK;  // the last failure to open, repeated until kReopenMs has passed
     std::optional<std::vector<std::uint8_t>> m_switchMessage;
     std::int32_t m_nInputStreamId = -1;
     std::uint32_t m_nPlsGold = 0;
+    Search m_search;
+    std::condition_variable m_searchWake;
+    bool m_bStopping = false;
+    std::thread m_searchThread;
 };
 
 }  // namespace linuxdvb

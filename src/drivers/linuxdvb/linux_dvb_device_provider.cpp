@@ -34,11 +34,12 @@ HRESULT BindNew(const std::shared_ptr<CLinuxDvbCard>& card, REFIID iid, void** p
 CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider()
     : CLinuxDvbDeviceProvider(std::make_shared<CKernelDvb>(),
                               CLinuxTunerNames::Load(platform::JoinPath(
-                                  platform::ProgramFolder(), CLinuxTunerNames::kFileName))) {}
+                                  platform::ProgramFolder(), CLinuxTunerNames::kFileName)),
+                              DvbCardServices::Real()) {}
 
 CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,
                                                  const CLinuxTunerNames& names,
-                                                 const CLinuxDvbCard::Pause& pause) {
+                                                 const DvbCardServices& services) {
     std::map<std::string, int> ports;  // per naming entry: frontends it has named so far
     for (DvbFrontendDescription& frontend : kernel->Enumerate()) {
         if (!IsSatelliteFrontend(frontend)) continue;
@@ -49,7 +50,7 @@ CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKerne
         OutputDebugStringA(fmt::format("linuxdvb: adapter {} frontend {} \"{}\" listed as \"{}\"",
                                        frontend.adapter, frontend.frontend, frontend.name, listed));
         auto card = std::make_shared<CLinuxDvbCard>(kernel, std::move(frontend),
-                                                    platform::Utf8ToWide(listed), pause);
+                                                    platform::Utf8ToWide(listed), services);
         m_cards.push_back(card);
         Publish(card);
     }

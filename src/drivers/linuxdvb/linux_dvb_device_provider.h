@@ -17,10 +17,10 @@ namespace linuxdvb {
 
 class CLinuxDvbDeviceProvider {
 public:
-    // The kernel's frontends, named by LinuxTuners.ini of the program folder.
+    // The kernel's frontends, named and ruled by LinuxTuners.ini of the program folder.
     CLinuxDvbDeviceProvider();
     CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,
-                            const CLinuxTunerNames& names, const CLinuxDvbCard::Pause& pause = {});
+                            const CLinuxTunerNames& names, const DvbCardServices& services);
     ~CLinuxDvbDeviceProvider();
     CLinuxDvbDeviceProvider(const CLinuxDvbDeviceProvider&) = delete;
     CLinuxDvbDeviceProvider& operator=(const CLinuxDvbDeviceProvider&) = delete;

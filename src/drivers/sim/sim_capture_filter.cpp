@@ -13,6 +13,20 @@ CSimCaptureFilter::CSimCaptureFilter(std::shared_ptr<CSimCard> card)
 
 CSimCaptureFilter::~CSimCaptureFilter() = default;
 
+HRESULT CSimCaptureFilter::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    if (iid == IStreamLossStatistics::kIid)
+        return GetInterface(static_cast<IStreamLossStatistics*>(this), ppv);
+    return CBaseFilter::NonDelegatingQueryInterface(iid, ppv);
+}
+
+HRESULT CSimCaptureFilter::GetStreamLoss(std::uint64_t* overruns, std::uint64_t* bytesLost) {
+    if (overruns == nullptr || bytesLost == nullptr) return E_POINTER;
+    *overruns = 0;
+    *bytesLost = 0;
+    return S_OK;
+}
+
 int CSimCaptureFilter::GetPinCount() {
     return 2;
 }

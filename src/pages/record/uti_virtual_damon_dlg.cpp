@@ -256,6 +256,33 @@ std::string CUtiVirtualDamonDlg::WriteFailedText(const std::string& path, int er
            ". Every byte written before the failure is kept.";
 }
 
+std::string CUtiVirtualDamonDlg::RunFailedText(const std::string& failure) {
+    return "Recording not started: " + failure;
+}
+
+std::string CUtiVirtualDamonDlg::StreamLossText(std::uint64_t overruns, std::uint64_t bytesLost) {
+    const std::uint64_t megabytes =
+        bytesLost / (std::uint64_t{1024} * 1024);  // the MB of the size limit
+    const std::string lost =
+        megabytes > 0 ? "at least " + std::to_string(megabytes) + " MB of the stream were"
+                      : "part of the stream was";
+    if (overruns == 1) {
+        return "The tuner's buffer overran once during this recording, as the stream was not read "
+               "in time: " +
+               lost + " lost, so the recording has a gap there.";
+    }
+    const std::string times = std::to_string(overruns);
+    return "The tuner's buffer overran " + times +
+           " times during this recording, as the stream was not read in time: " + lost +
+           " lost, so the recording has gaps at those " + times + " places.";
+}
+
+void CUtiVirtualDamonDlg::ReportStreamLoss() {
+    if (const RecordStreamLoss loss = GetRecordStreamLoss(); loss.overruns > 0) {
+        AfxMessageBox(StreamLossText(loss.overruns, loss.bytesLost));
+    }
+}
+
 void CUtiVirtualDamonDlg::ReportWriteFailure() {
     if (const int error = GetRecordWriteError(); error != 0) {
         AfxMessageBox(WriteFailedText(m_strRecordingPath, error, GetRecordLostBytes()));
@@ -289,10 +316,12 @@ void CUtiVirtualDamonDlg::OnStartRecord() {
     SetRecordFilePath(m_strRecordingPath);
     if (const int error = StartRecording(); error != 0) {
         // No byte would reach a file: leave the graph and the sink as a cancel leaves them,
-        // and say why, so the user can pick a place that works.
+        // and say why, so the user can pick a place that works or free the tuner's stream.
         m_bRecording = 0;
         StopRecording();
-        AfxMessageBox(CreateFailedText(m_strRecordingPath, error));
+        AfxMessageBox(error == kRecordGraphNotRunning
+                          ? RunFailedText(GetRecordRunFailure())
+                          : CreateFailedText(m_strRecordingPath, error));
         return;
     }
     m_nTicks = 0;
@@ -312,8 +341,9 @@ void CUtiVirtualDamonDlg::OnCancelRecord() {
     m_Progress->setValue(0);
     m_pStatus->setText(kStopped);
     // A write that the stop had to give up (a pipe's reader that stopped reading), or a failure
-    // that ended the recording, is told once it has ended.
+    // that ended the recording, is told once it has ended; so are gaps in the stream.
     ReportWriteFailure();
+    ReportStreamLoss();
 }
 
 // --- Tick -------------------------------------------------------------------------------

@@ -71,6 +71,10 @@ public:
     // recording could not write (told when a pipe's reader stopped reading).
     static std::string CreateFailedText(const std::string& path, int error);
     static std::string WriteFailedText(const std::string& path, int error, std::uint64_t lostBytes);
+    // The graph did not run: `failure` is GetRecordRunFailure's text.
+    static std::string RunFailedText(const std::string& failure);
+    // The card's stream buffer overran during the recording (GetRecordStreamLoss).
+    static std::string StreamLossText(std::uint64_t overruns, std::uint64_t bytesLost);
 
 protected:
     bool OnInitDialog() override;
@@ -101,6 +105,8 @@ private:
     void SetAmountCaption(const QString& caption);
     // After the recording ended: why the sink stopped writing, if it did.
     void ReportWriteFailure();
+    // After the recording ended: what the card's stream lost, if anything.
+    void ReportStreamLoss();
     void StartTimer();
     void KillTimer();
     void Tick();

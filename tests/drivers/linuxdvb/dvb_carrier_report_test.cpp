@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "drivers/linuxdvb/dvb_api.h"
@@ -13,63 +14,70 @@ namespace {
 
 using Fields = std::array<std::int32_t, 18>;
 
-DvbTunedParameters S2(std::uint32_t modulation, std::uint32_t fec) {
-    DvbTunedParameters p;
-    p.deliverySystem = SYS_DVBS2;
-    p.frequencyKHz = 1'612'000;
-    p.symbolRate = 27'500'000;
-    p.modulation = modulation;
-    p.innerFec = fec;
-    p.rolloff = ROLLOFF_20;
-    p.pilot = PILOT_ON;
-    p.inversion = INVERSION_OFF;
-    return p;
+DvbReceivedCarrier Tuned(std::uint32_t frequencyKHz, std::uint32_t symbolRate) {
+    DvbReceivedCarrier carrier;
+    carrier.frequencyKHz = frequencyKHz;
+    carrier.symbolRate = symbolRate;
+    return carrier;
 }
 
-TEST(CarrierReport, DvbS2SingleStream) {
-    const Fields expected = {1'612'000, 27'500'000, 1, 14, 8,    1, 3, 1, 1,
-                             0,         0,          2, 0,  0xF2, 0, 0, 1, 0};
-    EXPECT_EQ(BuildCarrierReport(S2(PSK_8, FEC_3_4)), expected);
+struct ReportCase {
+    const char* name;
+    DvbReceivedCarrier carrier;
+    Fields expected;
+};
+
+class CarrierReport : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(CarrierReport, StatesWhatIsKnownAndMarksTheRestUnknown) {
+    EXPECT_EQ(BuildCarrierReport(GetParam().carrier), GetParam().expected);
 }
 
-TEST(CarrierReport, DvbS2WithStreamIdIsMultipleStreams) {
-    DvbTunedParameters p = S2(APSK_16, FEC_9_10);
-    p.streamId = 7;
-    p.rolloff = ROLLOFF_35;
-    p.inversion = INVERSION_ON;
-    p.pilot = PILOT_OFF;
-    // MATYPE-1: TS (11), MIS (0), CCM (1), ISSYI 0, NPD 0, roll-off 0.35 (00) = 0xD0.
-    const Fields expected = {1'612'000, 27'500'000, 1, 23, 8,    2, 3, 0, 1,
-                             0,         0,          0, 7,  0xD0, 7, 1, 0, 0};
-    EXPECT_EQ(BuildCarrierReport(p), expected);
+DvbReceivedCarrier With(DvbReceivedCarrier carrier, std::optional<std::uint32_t> system,
+                        std::optional<std::uint32_t> modulation, std::optional<std::uint32_t> fec,
+                        std::optional<std::uint32_t> rolloff, std::optional<std::uint32_t> pilot,
+                        std::optional<std::uint32_t> inversion) {
+    carrier.deliverySystem = system;
+    carrier.modulation = modulation;
+    carrier.innerFec = fec;
+    carrier.rolloff = rolloff;
+    carrier.pilot = pilot;
+    carrier.inversion = inversion;
+    return carrier;
 }
 
-TEST(CarrierReport, DvbSReportsCodeRateAndNoMatype) {
-    DvbTunedParameters p;
-    p.deliverySystem = SYS_DVBS;
-    p.frequencyKHz = 1'100'000;
-    p.symbolRate = 22'000'000;
-    p.innerFec = FEC_7_8;
-    p.modulation = QAM_AUTO;  // whatever the cache holds: DVB-S is QPSK
-    p.rolloff = ROLLOFF_AUTO;
-    p.pilot = PILOT_ON;
-    p.streamId = 3;  // meaningless for DVB-S
-    const Fields expected = {1'100'000, 22'000'000, 0, 0, 6, 0, 3, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(BuildCarrierReport(p), expected);
-}
-
-TEST(CarrierReport, UnknownValuesAreMarked) {
-    DvbTunedParameters p = S2(QAM_AUTO, FEC_AUTO);
-    p.rolloff = ROLLOFF_AUTO;
-    const Fields fields = BuildCarrierReport(p);
-    EXPECT_EQ(fields[report::kModCode], 29);     // "UNKNOW"
-    EXPECT_EQ(fields[report::kModulation], -1);  // "UNKNOWN"
-    EXPECT_EQ(fields[report::kRollOff], 3);      // "RESERVED"
-    EXPECT_EQ(fields[report::kMatype1], 0xF3);
-    DvbTunedParameters s = p;
-    s.deliverySystem = SYS_DVBS;
-    EXPECT_EQ(BuildCarrierReport(s)[report::kDvbsCodeRate], 8);  // "UNKNOWN"
-}
+// Fields: IF, symbol rate, standard, MODCOD, DVB-S rate, modulation, stream type, input stream,
+// CCM, ISSYI, NPD, roll-off, ISI, MATYPE-1, MATYPE-2, spectrum, pilots, frame length.
+INSTANTIATE_TEST_SUITE_P(
+    Carriers, CarrierReport,
+    ::testing::Values(
+        // A driver that reads everything back: the baseband header stays unknown.
+        ReportCase{
+            "Dvbs2AllReadBack",
+            With(Tuned(1'612'000, 27'500'000), SYS_DVBS2, PSK_8, FEC_3_4, ROLLOFF_20, PILOT_ON,
+                 INVERSION_OFF),
+            {1'612'000, 27'500'000, 1, 14, 8, 1, 3, -1, -1, -1, -1, 2, -1, -1, -1, 0, 1, -1}},
+        // DVB-S is QPSK, roll-off 0.35, no pilots, one transport stream, MATYPE 0 0.
+        ReportCase{"DvbsWithRate",
+                   With(Tuned(1'100'000, 22'000'000), SYS_DVBS, std::nullopt, FEC_7_8, std::nullopt,
+                        std::nullopt, INVERSION_ON),
+                   {1'100'000, 22'000'000, 0, 0, 6, 0, 3, 1, -1, -1, -1, 0, 0, 0, 0, 1, 0, -1}},
+        ReportCase{"DvbsRateUnknown",
+                   With(Tuned(1'100'000, 22'000'000), SYS_DVBS, std::nullopt, std::nullopt,
+                        std::nullopt, std::nullopt, std::nullopt),
+                   {1'100'000, 22'000'000, 0, 0, 8, 0, 3, 1, -1, -1, -1, 0, 0, 0, 0, -1, 0, -1}},
+        // A driver that tells nothing: only what was tuned and that the demux gives TS.
+        ReportCase{
+            "NothingReported",
+            Tuned(1'612'000, 27'500'000),
+            {1'612'000, 27'500'000, -1, 29, 8, -1, 3, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}},
+        // The modulation of a carrier whose standard is not told is still shown; no MODCOD.
+        ReportCase{
+            "StandardUnknownModulationKnown",
+            With(Tuned(1'612'000, 27'500'000), std::nullopt, APSK_16, FEC_9_10, std::nullopt,
+                 PILOT_OFF, std::nullopt),
+            {1'612'000, 27'500'000, -1, 29, 8, 2, 3, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, -1}}),
+    [](const ::testing::TestParamInfo<ReportCase>& item) { return item.param.name; });
 
 // Case names from the kernel's constants, so that a failing row names its modulation and rate.
 std::string ModulationName(std::uint32_t modulation) {
@@ -124,10 +132,10 @@ struct CodeRateCase {
 class DvbsCodeRateTable : public ::testing::TestWithParam<CodeRateCase> {};
 
 TEST_P(DvbsCodeRateTable, IndexesAsTheReportDoes) {
-    DvbTunedParameters p;
-    p.deliverySystem = SYS_DVBS;
-    p.innerFec = GetParam().fec;
-    EXPECT_EQ(BuildCarrierReport(p)[report::kDvbsCodeRate], GetParam().index);
+    DvbReceivedCarrier carrier;
+    carrier.deliverySystem = SYS_DVBS;
+    carrier.innerFec = GetParam().fec;
+    EXPECT_EQ(BuildCarrierReport(carrier)[report::kDvbsCodeRate], GetParam().index);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, DvbsCodeRateTable,

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -42,15 +43,32 @@ std::string CommandName(std::uint32_t command) {
     }
 }
 
+// The parameters a driver's get_frontend may read back.
+constexpr std::uint32_t kReadBackCommands[] = {DTV_DELIVERY_SYSTEM, DTV_MODULATION, DTV_INNER_FEC,
+                                               DTV_ROLLOFF,         DTV_PILOT,      DTV_INVERSION,
+                                               DTV_FREQUENCY,       DTV_SYMBOL_RATE};
+
+// The core refuses a master command longer than struct dvb_diseqc_master_cmd's 6 bytes
+// (dvb_frontend.c:2557).
+constexpr std::size_t kMaxDiseqcBytes = 6;
+
 class CFakeDvbFrontend : public IDvbFrontendDevice {
 public:
-    explicit CFakeDvbFrontend(std::shared_ptr<FakeDvbState> state) : m_pState(std::move(state)) {
-        std::lock_guard guard(m_pState->lock);
+    // Constructed under the state's lock by OpenFrontend.
+    CFakeDvbFrontend(std::shared_ptr<FakeDvbState> state, std::pair<int, int> node)
+        : m_pState(std::move(state)), m_node(node) {
         ++m_pState->openFrontends;
+        ++m_pState->openByFrontend[m_node];
     }
     ~CFakeDvbFrontend() override {
         std::lock_guard guard(m_pState->lock);
         --m_pState->openFrontends;
+        if (--m_pState->openByFrontend[m_node] > 0) return;
+        // Last close: the frontend thread powers the LNB down and puts the demodulator to sleep
+        // (dvb_powerdown_on_sleep, dvb_frontend.c:787-799).
+        if (m_pState->sec.voltage != DvbVoltage::Off)
+            m_pState->sec.SetVoltage(DvbVoltage::Off, m_pState->nowMs, true);
+        m_pState->demod.reset();
     }
 
     int SetProperties(std::span<const DvbProperty> properties) override {
@@ -63,6 +81,7 @@ public:
         const std::string key =
             properties.empty() ? "Set:" : "Set:" + CommandName(properties.front().command);
         std::lock_guard guard(m_pState->lock);
+        if (m_pState->model && Error(key) == 0) return LogResult(line, SetOnModel(properties));
         if (const int error = Log(line, key)) return error;
         for (const DvbProperty& property : properties) {
             if (property.command == DTV_CLEAR) {
@@ -76,8 +95,21 @@ public:
     int GetProperties(std::span<DvbProperty> properties) override {
         std::lock_guard guard(m_pState->lock);
         if (const int error = Error("GetProperties")) return error;
-        for (DvbProperty& property : properties)
-            property.value = m_pState->properties[property.command];
+        if (!m_pState->model) {
+            for (DvbProperty& property : properties)
+                property.value = m_pState->properties[property.command];
+            return 0;
+        }
+        // dvb_get_property: get_frontend on a copy of the cache, which drivers fill only while
+        // locked (dvb_frontend.c:2384-2388).
+        const std::optional<FakeCarrier> carrier = LockedCarrier();
+        for (DvbProperty& property : properties) {
+            std::optional<std::uint32_t> value;
+            if (carrier) value = ReadBack(*m_pState->model, *carrier, property.command);
+            property.value =
+                value ? *value
+                      : CacheValue(*m_pState->model, m_pState->properties, property.command);
+        }
         return 0;
     }
     int ReadStatistic(DvbStatisticSource source, DvbStatistic& statistic) override {
@@ -93,7 +125,7 @@ public:
         std::lock_guard guard(m_pState->lock);
         status = 0;
         if (const int error = Error("ReadStatus")) return error;
-        status = m_pState->status;
+        status = m_pState->model ? ModelStatus() : m_pState->status;
         return 0;
     }
     int SetVoltage(DvbVoltage voltage) override {
@@ -101,17 +133,32 @@ public:
                            : voltage == DvbVoltage::Volt18 ? "18"
                                                            : "off";
         std::lock_guard guard(m_pState->lock);
-        return Log(fmt::format("voltage {}", text), "SetVoltage");
+        if (const int error = Log(fmt::format("voltage {}", text), "SetVoltage")) return error;
+        m_pState->sec.SetVoltage(voltage, m_pState->nowMs);
+        return 0;
     }
     int SetTone(bool on) override {
         std::lock_guard guard(m_pState->lock);
-        return Log(on ? "tone on" : "tone off", "SetTone");
+        if (const int error = Log(on ? "tone on" : "tone off", "SetTone")) return error;
+        m_pState->sec.SetTone(on, m_pState->nowMs);
+        return 0;
     }
     int SendDiseqc(std::span<const std::uint8_t> message) override {
         std::string line = "diseqc";
         for (const std::uint8_t byte : message) line += fmt::format(" {:02X}", byte);
         std::lock_guard guard(m_pState->lock);
-        return Log(line, "SendDiseqc");
+        if (m_pState->model && Error("SendDiseqc") == 0) {
+            const bool fits = message.size() <= kMaxDiseqcBytes &&
+                              message.size() >= m_pState->model->minDiseqcBytes;
+            if (const int error = LogResult(line, fits ? 0 : EINVAL)) return error;
+        } else if (const int error = Log(line, "SendDiseqc")) {
+            return error;
+        }
+        FakeSecBus& sec = m_pState->sec;
+        m_pState->nowMs = sec.SendDiseqc({message.begin(), message.end()}, m_pState->nowMs);
+        if (m_pState->model && m_pState->model->toneOffAfterDiseqc && sec.tone)
+            sec.SetTone(false, m_pState->nowMs, true);
+        return 0;
     }
 
 private:
@@ -120,13 +167,99 @@ private:
         return it == m_pState->errors.end() ? 0 : it->second;
     }
     // Logs the call (a failed one with its errno) and returns the errno set for it.
-    int Log(const std::string& line, const std::string& key) {
-        const int error = Error(key);
+    int Log(const std::string& line, const std::string& key) { return LogResult(line, Error(key)); }
+    int LogResult(const std::string& line, int error) {
         m_pState->calls.push_back(error == 0 ? line : fmt::format("{} -> errno {}", line, error));
         return error;
     }
 
+    // FE_SET_PROPERTY as the DVB core runs it: property by property, stopping at the first error.
+    int SetOnModel(std::span<const DvbProperty> properties) {
+        const FakeDriverModel& model = *m_pState->model;
+        FakeCache& cache = m_pState->properties;
+        for (const DvbProperty& property : properties) {
+            switch (property.command) {
+                case DTV_CLEAR: {
+                    // dvb_frontend_clear_cache keeps the delivery system; CacheValue supplies
+                    // the defaults it sets for everything else.
+                    const auto system = cache.find(DTV_DELIVERY_SYSTEM);
+                    const std::optional<std::uint32_t> kept =
+                        system == cache.end() ? std::nullopt
+                                              : std::optional<std::uint32_t>(system->second);
+                    cache.clear();
+                    if (kept) cache[DTV_DELIVERY_SYSTEM] = *kept;
+                    break;
+                }
+                case DTV_DELIVERY_SYSTEM: {
+                    // dvbv5_set_delivery_system (dvb_frontend.c:1672-1717); SYS_UNDEFINED means
+                    // the driver's first system.
+                    const std::uint32_t system = property.value == SYS_UNDEFINED
+                                                     ? model.deliverySystems.front()
+                                                     : property.value;
+                    if (std::find(model.deliverySystems.begin(), model.deliverySystems.end(),
+                                  system) == model.deliverySystems.end())
+                        return EINVAL;
+                    cache[DTV_DELIVERY_SYSTEM] = system;
+                    break;
+                }
+                case DTV_TUNE:
+                    if (const int error = TuneRangeError(model, cache)) return error;
+                    Tune();
+                    break;
+                default:
+                    cache[property.command] = property.value;
+                    break;
+            }
+        }
+        return 0;
+    }
+    // The frontend thread calls the driver later and drops its error (dvb_frontend.c:728, 471,
+    // 750): the tune always succeeds for the program.
+    void Tune() {
+        const FakeDriverModel& model = *m_pState->model;
+        FakeTuneRecord record{m_pState->properties, m_pState->nowMs,
+                              DriverRefusal(model, m_pState->properties)};
+        m_pState->tunes.push_back(record);
+        if (record.driverError == 0) {
+            m_pState->demod = std::move(record);
+        } else if (!model.staleLockOnRefusal) {
+            m_pState->demod.reset();
+        }
+    }
+    // The carrier the demodulator is locked on now, if any.
+    std::optional<FakeCarrier> LockedCarrier() {
+        const FakeDriverModel& model = *m_pState->model;
+        const std::optional<FakeTuneRecord>& demod = m_pState->demod;
+        if (!demod) return std::nullopt;
+        const auto index = CarrierAt(model, demod->cache, m_pState->carriers, m_pState->sec.voltage,
+                                     m_pState->sec.tone);
+        if (!index) return std::nullopt;
+        const FakeCarrier& carrier = m_pState->carriers[*index];
+        if (!Demodulates(model, demod->cache, carrier) ||
+            m_pState->nowMs < demod->atMs + LockMs(model, demod->cache, carrier))
+            return std::nullopt;
+        return carrier;
+    }
+    std::uint32_t ModelStatus() {
+        const FakeDriverModel& model = *m_pState->model;
+        if (const std::optional<FakeCarrier> carrier = LockedCarrier()) {
+            // The lock event makes the frontend thread copy get_frontend's values into the cache
+            // itself (dvb_frontend.c:248-249).
+            for (const std::uint32_t command : kReadBackCommands)
+                if (const auto value = ReadBack(model, *carrier, command))
+                    m_pState->properties[command] = *value;
+            return FE_HAS_SIGNAL | FE_HAS_CARRIER | FE_HAS_VITERBI | FE_HAS_SYNC | FE_HAS_LOCK;
+        }
+        const std::optional<FakeTuneRecord>& demod = m_pState->demod;
+        if (!demod || !model.partialStatus) return 0;
+        const bool carrierThere = CarrierAt(model, demod->cache, m_pState->carriers,
+                                            m_pState->sec.voltage, m_pState->sec.tone)
+                                      .has_value();
+        return carrierThere ? FE_HAS_SIGNAL | FE_HAS_CARRIER : 0;
+    }
+
     const std::shared_ptr<FakeDvbState> m_pState;
+    const std::pair<int, int> m_node;
 };
 
 }  // namespace
@@ -187,24 +320,26 @@ std::uint64_t CFakeDvbStream::Waits() {
 
 CFakeDvbKernel::CFakeDvbKernel() : state(std::make_shared<FakeDvbState>()) {}
 
-int CFakeDvbKernel::OpenFrontend(int /*adapter*/, int /*frontend*/,
+int CFakeDvbKernel::OpenFrontend(int adapter, int frontend,
                                  std::unique_ptr<IDvbFrontendDevice>& device) {
-    {
-        std::lock_guard guard(state->lock);
-        state->calls.push_back("open frontend");
-        if (const auto it = state->errors.find("OpenFrontend"); it != state->errors.end())
-            return it->second;
-    }
-    device = std::make_unique<CFakeDvbFrontend>(state);
+    std::lock_guard guard(state->lock);
+    state->calls.push_back("open frontend");
+    if (const auto it = state->errors.find("OpenFrontend"); it != state->errors.end())
+        return it->second;
+    // One read-write opener at a time (dvbdev.c:147-148).
+    if (state->model && state->openByFrontend[{adapter, frontend}] > 0) return EBUSY;
+    device = std::make_unique<CFakeDvbFrontend>(state, std::pair(adapter, frontend));
     return 0;
 }
 
-int CFakeDvbKernel::OpenStream(int /*adapter*/, int /*frontend*/, std::size_t bufferBytes,
+int CFakeDvbKernel::OpenStream(int adapter, int /*frontend*/, std::size_t bufferBytes,
                                std::unique_ptr<IDvbStreamDevice>& device) {
     {
         std::lock_guard guard(state->lock);
         if (const auto it = state->errors.find("OpenStream"); it != state->errors.end())
             return it->second;
+        // dvr has one reader (dmxdev.c:160-165).
+        if (state->model && state->openDvrByAdapter[adapter] > 0) return EBUSY;
         lastBufferBytes = bufferBytes;
     }
     auto stream = std::make_shared<CFakeDvbStream>(state);
@@ -215,14 +350,17 @@ int CFakeDvbKernel::OpenStream(int /*adapter*/, int /*frontend*/, std::size_t bu
     // The card owns a device that forwards to the shared stream, so the test can keep feeding it.
     class CForward : public IDvbStreamDevice {
     public:
-        CForward(std::shared_ptr<CFakeDvbStream> target, std::shared_ptr<FakeDvbState> shared)
-            : m_pTarget(std::move(target)), m_pShared(std::move(shared)) {
+        CForward(std::shared_ptr<CFakeDvbStream> target, std::shared_ptr<FakeDvbState> shared,
+                 int adapter)
+            : m_pTarget(std::move(target)), m_pShared(std::move(shared)), m_nAdapter(adapter) {
             std::lock_guard guard(m_pShared->lock);
             ++m_pShared->openStreams;
+            ++m_pShared->openDvrByAdapter[m_nAdapter];
         }
         ~CForward() override {
             std::lock_guard guard(m_pShared->lock);
             --m_pShared->openStreams;
+            --m_pShared->openDvrByAdapter[m_nAdapter];
         }
         DvbWaitResult Wait(int timeoutMs, int& error) override {
             return m_pTarget->Wait(timeoutMs, error);
@@ -233,8 +371,9 @@ int CFakeDvbKernel::OpenStream(int /*adapter*/, int /*frontend*/, std::size_t bu
     private:
         std::shared_ptr<CFakeDvbStream> m_pTarget;
         std::shared_ptr<FakeDvbState> m_pShared;
+        const int m_nAdapter;
     };
-    device = std::make_unique<CForward>(std::move(stream), state);
+    device = std::make_unique<CForward>(std::move(stream), state, adapter);
     return 0;
 }
 
@@ -244,11 +383,38 @@ std::vector<DvbDeviceHolder> CFakeDvbKernel::Holders(int /*adapter*/, const std:
     return state->holders[kind];
 }
 
-CLinuxDvbCard::Pause CFakeDvbKernel::Pause() {
+std::function<void(int)> CFakeDvbKernel::Pause() {
     return [shared = state](int milliseconds) {
         std::lock_guard guard(shared->lock);
         shared->calls.push_back(fmt::format("pause {}", milliseconds));
+        shared->nowMs += std::max(milliseconds, 0);
     };
+}
+
+void CFakeDvbKernel::UseModel(const FakeDriverModel& model) {
+    std::lock_guard guard(state->lock);
+    state->model = model;
+    frontends = {FrontendFor(model)};
+}
+
+void CFakeDvbKernel::AddCarrier(const FakeCarrier& carrier) {
+    std::lock_guard guard(state->lock);
+    state->carriers.push_back(carrier);
+}
+
+std::int64_t CFakeDvbKernel::NowMs() {
+    std::lock_guard guard(state->lock);
+    return state->nowMs;
+}
+
+std::vector<FakeSecEvent> CFakeDvbKernel::SecTimeline() {
+    std::lock_guard guard(state->lock);
+    return state->sec.timeline;
+}
+
+std::vector<std::string> CFakeDvbKernel::SecViolations(int powerUpMs) {
+    std::lock_guard guard(state->lock);
+    return SecRuleViolations(state->sec.timeline, powerUpMs);
 }
 
 std::vector<std::string> CFakeDvbKernel::Calls() {

@@ -5,19 +5,41 @@
 // (like the kernel's cache, for FE_GET_PROPERTY), and fail a call with the errno set for it. The
 // stream serves scripted chunks of bytes or errors, and blocks its reader until data, a Wake or
 // the timeout.
+//
+// Time is fake: Pause() and each DiSEqC message's time on the bus advance `nowMs`, and the LNB
+// voltage, tone and messages go on a timeline (FakeSecBus) the tests check against the bus rules.
+// With a driver model set, the frontend behaves like that kernel driver under the DVB core:
+// DTV_TUNE returns only the core's range errors, the driver's refusal shows as no lock, status
+// comes from the carriers on air at the voltage and tone of the moment once the driver's lock
+// time has passed (a driver that refuses before touching the chip still shows the previous
+// carrier), FE_GET_PROPERTY answers what its get_frontend reads back (and a lock writes those
+// values into the cache, as the frontend thread does), the last close unpowers the LNB, and a
+// second open of the frontend or dvr gets EBUSY. Without a model, status is the scripted `status`
+// and the log, cache and errors behave as they always did.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drivers/linuxdvb/dvb_kernel.h"
+#include "drivers/linuxdvb/fake_driver_model.h"
+#include "drivers/linuxdvb/fake_sec_bus.h"
 #include "drivers/linuxdvb/linux_dvb_card.h"
 
 namespace linuxdvb::testing {
+
+struct FakeTuneRecord {
+    FakeCache cache;
+    std::int64_t atMs = 0;
+    int driverError = 0;  // what the driver's set_frontend returned (never seen by the program)
+};
 
 // What every fake object of one kernel shares; all members under `lock`.
 struct FakeDvbState {
@@ -34,6 +56,18 @@ struct FakeDvbState {
     std::map<std::string, std::vector<DvbDeviceHolder>> holders;
     int openFrontends = 0;
     int openStreams = 0;
+
+    std::int64_t nowMs = 0;
+    FakeSecBus sec;
+    std::vector<FakeCarrier> carriers;
+    std::optional<FakeDriverModel> model;
+    // Every DTV_TUNE past the core's range check, with the cache it tuned and the fake time.
+    std::vector<FakeTuneRecord> tunes;
+    // What the demodulator was last programmed with: the last tune the driver accepted (a
+    // refused one clears it unless the model keeps the previous carrier).
+    std::optional<FakeTuneRecord> demod;
+    std::map<std::pair<int, int>, int> openByFrontend;  // (adapter, frontend) -> open count
+    std::map<int, int> openDvrByAdapter;
 };
 
 // A chunk the stream hands out: bytes, or an errno (returned negated by Read).
@@ -74,11 +108,18 @@ public:
                      std::unique_ptr<IDvbFrontendDevice>& device) override;
     int OpenStream(int adapter, int frontend, std::size_t bufferBytes,
                    std::unique_ptr<IDvbStreamDevice>& device) override;
-    std::vector<DvbDeviceHolder> Holders(int adapter, const std::string& kind,
-                                         int index) override;
+    std::vector<DvbDeviceHolder> Holders(int adapter, const std::string& kind, int index) override;
 
-    // A pause function for CLinuxDvbCard that logs "pause <ms>" among the calls.
-    CLinuxDvbCard::Pause Pause();
+    // A pause function for CLinuxDvbCard that logs "pause <ms>" among the calls and advances
+    // the fake clock.
+    std::function<void(int)> Pause();
+    // Makes the frontend behave like that driver and enumerate as its only frontend.
+    void UseModel(const FakeDriverModel& model);
+    void AddCarrier(const FakeCarrier& carrier);
+    std::int64_t NowMs();
+    std::vector<FakeSecEvent> SecTimeline();
+    // SecRuleViolations of the timeline so far.
+    std::vector<std::string> SecViolations(int powerUpMs);
     std::vector<std::string> Calls();
     void ClearCalls();
     void SetError(const std::string& operation, int error);

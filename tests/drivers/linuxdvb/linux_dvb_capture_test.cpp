@@ -1,5 +1,6 @@
 // The capture filter's streaming thread: whole-packet samples from dvr, idle flushes, overflow
-// counting, prompt stops and the end of the stream when the card goes.
+// counting (and the filter's IStreamLossStatistics), prompt stops and the end of the stream when
+// the card goes; the sizes asked for dvr's buffer.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,8 +8,10 @@
 #include <thread>
 
 #include "drivers/linuxdvb/dvb_errors.h"
+#include "drivers/linuxdvb/kernel_stream_device.h"
 #include "drivers/linuxdvb/linux_dvb_capture_output_pin.h"
 #include "drivers/linuxdvb/linux_dvb_test_rig.h"
+#include "platform/bda/stream_loss_statistics.h"
 #include "support/debug_output_capture.h"
 
 namespace linuxdvb::testing {
@@ -25,6 +28,25 @@ bool WaitFor(F condition, std::chrono::seconds limit = std::chrono::seconds(20))
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// The capture filter of the rig's graph, as IStreamLossStatistics (the only filter there that
+// answers it).
+ComPtr<IStreamLossStatistics> LossStatistics(CLinuxDvbTestRig& rig) {
+    ComPtr<IFilterGraph> graph;
+    ComPtr<IEnumFilters> filters;
+    ComPtr<IStreamLossStatistics> statistics;
+    if (FAILED(
+            rig.Control()->QueryInterface(IFilterGraph::kIid, graph.ReleaseAndGetVoidAddress())) ||
+        FAILED(graph->EnumFilters(filters.ReleaseAndGetAddressOf())))
+        return statistics;
+    ComPtr<IBaseFilter> filter;
+    while (filters->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+        if (SUCCEEDED(filter->QueryInterface(IStreamLossStatistics::kIid,
+                                             statistics.ReleaseAndGetVoidAddress())))
+            break;
+    }
+    return statistics;
 }
 
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from,
@@ -126,6 +148,59 @@ TEST(CaptureStream, OverflowIsCountedLoggedAndTheStreamGoesOn) {
     }
     EXPECT_EQ(overflowLines, 2u);
     EXPECT_NE(debug.Lines().back().find("(2 so far)"), std::string::npos) << debug.Lines().back();
+    // The fake's stream does not tell its buffer: each overflow lost at least the size the card
+    // asked for, less the read before it (1,000 and 940 bytes: the rest of the 348 packets after
+    // a full sample), and the broken packet's 60 bytes went too.
+    const ComPtr<IStreamLossStatistics> statistics = LossStatistics(rig);
+    ASSERT_TRUE(statistics);
+    std::uint64_t overruns = 0;
+    std::uint64_t bytesLost = 0;
+    ASSERT_EQ(statistics->GetStreamLoss(&overruns, &bytesLost), S_OK);
+    EXPECT_EQ(overruns, 2u);
+    EXPECT_EQ(bytesLost, 2 * CLinuxDvbCard::kStreamBufferBytes - 1'000 - 940 + 60);
+    EXPECT_EQ(statistics->GetStreamLoss(nullptr, &bytesLost), E_POINTER);
+}
+
+struct BufferSizeCase {
+    const char* name;
+    std::size_t wanted;
+    std::size_t largestGiven;  // the largest size the kernel has memory for
+    int refusal;               // its errno for a larger one
+    std::vector<std::size_t> asked;
+    std::size_t taken;
+};
+
+TEST(CaptureStream, DvrBufferSizesAreHalvedWhileMemoryIsShortDownToFourMebibytes) {
+    constexpr std::size_t MiB = 1u << 20;
+    const std::vector<BufferSizeCase> cases = {
+        {"given at once", 64 * MiB, 64 * MiB, ENOMEM, {64 * MiB}, 64 * MiB},
+        {"halved twice", 64 * MiB, 20 * MiB, ENOMEM, {64 * MiB, 32 * MiB, 16 * MiB}, 16 * MiB},
+        {"down to the least",
+         64 * MiB,
+         4 * MiB,
+         ENOMEM,
+         {64 * MiB, 32 * MiB, 16 * MiB, 8 * MiB, 4 * MiB},
+         4 * MiB},
+        {"none", 64 * MiB, 0, ENOMEM, {64 * MiB, 32 * MiB, 16 * MiB, 8 * MiB, 4 * MiB}, 0},
+        // Only memory is worth asking again for: another refusal ends the attempts.
+        {"not memory", 64 * MiB, 0, ENOTTY, {64 * MiB}, 0},
+        {"small wish", 3 * MiB, 0, ENOMEM, {3 * MiB}, 0},
+    };
+    for (const BufferSizeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::size_t> asked;
+        int error = -1;
+        const std::size_t taken = CKernelStreamDevice::TakeBufferSize(
+            c.wanted,
+            [&](std::size_t bytes) {
+                asked.push_back(bytes);
+                return bytes <= c.largestGiven ? 0 : c.refusal;
+            },
+            error);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_EQ(error, taken != 0 ? 0 : c.refusal);
+    }
 }
 
 TEST(CaptureStream, ReadErrorEndsTheStreamAndStopStillWorks) {

@@ -9,6 +9,7 @@
 
 #include "drivers/linuxdvb/dvb_api.h"
 #include "drivers/linuxdvb/fake_dvb_kernel.h"
+#include "drivers/linuxdvb/linux_dvb_test_rig.h"
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/devices/device_registry.h"
 #include "platform/ks/ks_property_set.h"
@@ -57,8 +58,11 @@ TEST(LinuxDvbDeviceProvider, PublishesSatelliteFrontendsInOrderBeforeSimulatedCa
         "[ByPci]\n14f1:8852 = VLK Dune DVBS/S2 Tuner {port}\n[Default]\nDVB-S2 = VLK Arden DVBS/S2 "
         "Tuner\n");
     {
-        CLinuxDvbDeviceProvider provider(kernel, names);
+        CLinuxDvbDeviceProvider provider(kernel, names, FakeCardServices(*kernel));
         EXPECT_EQ(provider.CardCount(), 4u);
+        // Each card follows its driver's section of the shipped LinuxTuners.ini.
+        EXPECT_TRUE(provider.Card(1).Rules().s2ReceivesS);
+        EXPECT_EQ(provider.Card(3).Rules(), DvbDriverRules::Generic());
         EXPECT_EQ(Names(KSCATEGORY_BDA_NETWORK_TUNER),
                   (std::vector<std::string>{
                       "VLK Arden DVBS/S2 Tuner (Dummy demod for DVB-T/T2/C/S/S2, adapter 0)",
@@ -85,7 +89,8 @@ TEST(LinuxDvbDeviceProvider, PublishesSatelliteFrontendsInOrderBeforeSimulatedCa
 TEST(LinuxDvbDeviceProvider, TunerFilterHoldsTheFrontendOpenWhileItLives) {
     auto kernel = std::make_shared<CFakeDvbKernel>();
     kernel->frontends = {VidtvLikeFrontend()};
-    CLinuxDvbDeviceProvider provider(kernel, CLinuxTunerNames::Defaults());
+    CLinuxDvbDeviceProvider provider(kernel, CLinuxTunerNames::Defaults(),
+                                     FakeCardServices(*kernel));
     const std::vector<DeviceDescriptor> tuners =
         CDeviceRegistry::Instance().Devices(KSCATEGORY_BDA_NETWORK_TUNER);
     ASSERT_FALSE(tuners.empty());

@@ -120,41 +120,60 @@ TEST(StreamType, TransportStreamOnly) {
     EXPECT_EQ(rig.Kernel().Calls(), std::vector<std::string>{});
 }
 
-TEST(CarrierReport, ComesFromTheFrontendsParameters) {
-    CLinuxDvbTestRig rig;
+// The report holds what the driver reads back from its demodulator after lock, and nothing that
+// is only the request echoed by the kernel's cache.
+struct ReportCase {
+    const char* name;
+    const char* frontendName;
+    std::uint32_t status;
+    std::vector<std::int32_t> fields;  // standard, MODCOD, modulation, roll-off, pilots, spectrum
+};
+
+class CarrierReportFromTheDriver : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(CarrierReportFromTheDriver, ShowsOnlyWhatTheDemodulatorTold) {
+    const ReportCase& c = GetParam();
+    CLinuxDvbTestRig rig(FrontendWith({SYS_DVBS, SYS_DVBS2}, c.frontendName));
+    rig.Kernel().state->status = c.status;
     ASSERT_EQ(rig.TuneTo(Tune{}), S_OK);
-    // What the driver reports back after lock, as its get_frontend would fill the cache.
     {
+        // As a driver's get_frontend fills the cache after lock (or the request stays there).
         std::lock_guard guard(rig.Kernel().state->lock);
         auto& properties = rig.Kernel().state->properties;
         properties[DTV_MODULATION] = PSK_8;
         properties[DTV_INNER_FEC] = FEC_3_4;
         properties[DTV_ROLLOFF] = ROLLOFF_25;
         properties[DTV_PILOT] = PILOT_ON;
+        properties[DTV_INVERSION] = INVERSION_OFF;
     }
     std::vector<std::uint8_t> record(MediaInfoRecord::kSize, 0xEE);
     ASSERT_EQ(rig.GetRecord(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, record), S_OK);
-    const std::vector<std::uint8_t> expected = {
-        0xE0, 0x98, 0x18, 0x00,              // IF 1612000 kHz
-        0xE0, 0x9D, 0xA3, 0x01,              // 27500000 sym/s
-        1,    0,    0,    0,                 // DVB-S2
-        14,   0,    0,    0,                 // MODCOD 14: 8PSK 3/4
-        8,    0,    0,    0,                 // no DVB-S code rate
-        1,    0,    0,    0,                 // 8PSK
-        3,    0,    0,    0,                 // transport stream
-        1,    0,    0,    0,                 // single input stream
-        1,    0,    0,    0,                 // CCM (stated)
-        0,    0,    0,    0,    0, 0, 0, 0,  // ISSYI, NPD off (stated)
-        1,    0,    0,    0,                 // roll-off 0.25
-        0,    0,    0,    0,                 // ISI
-        0xF1, 0,    0,    0,                 // MATYPE-1 composed: TS, SIS, CCM, RO 0.25
-        0,    0,    0,    0,                 // MATYPE-2
-        0,    0,    0,    0,                 // spectrum normal (INVERSION_AUTO)
-        1,    0,    0,    0,                 // pilots on
-        0,    0,    0,    0,                 // normal frames (stated)
-    };
-    EXPECT_EQ(record, expected);
+    const MediaInfoRecord report =
+        MediaInfoRecord::Decode(std::span<const std::uint8_t, MediaInfoRecord::kSize>(
+            record.data(), MediaInfoRecord::kSize));
+    EXPECT_EQ(report.ifFrequency, 1612000);
+    EXPECT_EQ(report.symbolRate, 27500000);
+    EXPECT_EQ(report.streamType, 3);
+    EXPECT_EQ((std::vector<std::int32_t>{report.standard, report.modCode, report.modulation,
+                                         report.rollOff, report.pilots, report.spectrum}),
+              c.fields);
+    // The baseband header is never known on Linux, nor is the received ISI.
+    EXPECT_EQ(
+        (std::vector<std::int32_t>{report.inputStream, report.inputStreamId,
+                                   report.codingModulation, report.matype1, report.frameLength}),
+        (std::vector<std::int32_t>{-1, -1, -1, -1, -1}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Drivers, CarrierReportFromTheDriver,
+    ::testing::Values(
+        // Reads back delivery system, modulation, FEC, pilots and inversion; not the roll-off.
+        ReportCase{"ReadsBackMost", "NXP TDA10071", 0x1F, {1, 14, 1, -1, 1, 0}},
+        ReportCase{"UnlockedTellsNothing", "NXP TDA10071", 0x03, {-1, 29, -1, -1, -1, -1}},
+        // Reads back nothing and searches DVB-S in DVB-S2 mode: even the standard is unknown.
+        ReportCase{
+            "ReadsBackNothing", "Dummy demod for DVB-T/T2/C/S/S2", 0x1F, {-1, 29, -1, -1, -1, -1}}),
+    [](const ::testing::TestParamInfo<ReportCase>& item) { return item.param.name; });
 
 TEST(CarrierReport, FrontendFailureIsAFailedRead) {
     CLinuxDvbTestRig rig;

@@ -35,14 +35,37 @@ ComPtr<IPin> PinOf(IBaseFilter* filter, const wchar_t* name) {
 
 }  // namespace
 
+DvbCardServices FakeCardServices(CFakeDvbKernel& kernel) {
+    const std::shared_ptr<FakeDvbState> state = kernel.state;
+    DvbCardTiming timing{kernel.Pause(),
+                         [state](int milliseconds) {
+                             std::lock_guard guard(state->lock);
+                             state->nowMs += milliseconds;
+                         },
+                         [state] {
+                             std::lock_guard guard(state->lock);
+                             return state->nowMs;
+                         }};
+    const std::string rulesPath = std::string(VLK_TEST_PROGRAM_DIR) + "/LinuxTuners.ini";
+    return DvbCardServices{
+        std::move(timing),
+        [rulesPath](const std::string& name) { return DvbDriverRules::Load(rulesPath, name); },
+        nullptr, nullptr};
+}
+
 CLinuxDvbTestRig::CLinuxDvbTestRig(DvbFrontendDescription frontend)
+    : CLinuxDvbTestRig(std::move(frontend),
+                       [](CFakeDvbKernel& kernel) { return FakeCardServices(kernel); }) {}
+
+CLinuxDvbTestRig::CLinuxDvbTestRig(DvbFrontendDescription frontend,
+                                   const std::function<DvbCardServices(CFakeDvbKernel&)>& services)
     : m_pKernel(std::make_shared<CFakeDvbKernel>()) {
     RegisterDeviceEnumeratorClass();
     RegisterMediaClasses();
     RegisterBdaClasses();
     m_pKernel->frontends = {std::move(frontend)};
     m_pProvider = std::make_unique<CLinuxDvbDeviceProvider>(m_pKernel, CLinuxTunerNames::Defaults(),
-                                                            m_pKernel->Pause());
+                                                            services(*m_pKernel));
     EXPECT_EQ(m_pProvider->CardCount(), 1u);
     EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                m_pGraph.ReleaseAndGetAddressOf()),

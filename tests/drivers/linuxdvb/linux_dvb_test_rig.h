@@ -4,6 +4,7 @@
 // the system sends them (kHz, symbol rate in kSps), vendor properties through the "Input0"
 // pin's IKsPropertySet as the system's driver operations do.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -28,9 +29,15 @@ struct Tune {
     std::int32_t switchMHz = 11700;
 };
 
+// The card's clock on the fake kernel's time (pauses logged, search waits not), rules from the
+// program's LinuxTuners.ini, no memory of locks, no satellite files.
+DvbCardServices FakeCardServices(CFakeDvbKernel& kernel);
+
 class CLinuxDvbTestRig {
 public:
     explicit CLinuxDvbTestRig(DvbFrontendDescription frontend = VidtvLikeFrontend());
+    CLinuxDvbTestRig(DvbFrontendDescription frontend,
+                     const std::function<DvbCardServices(CFakeDvbKernel&)>& services);
     ~CLinuxDvbTestRig();
 
     CFakeDvbKernel& Kernel() { return *m_pKernel; }

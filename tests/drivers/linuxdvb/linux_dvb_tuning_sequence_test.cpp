@@ -1,8 +1,9 @@
 // What reaches the kernel, in order, when the system tunes a Linux DVB tuner through the
-// network provider: SEC (tone off, voltage, the waiting switch message, settling, tone), then
-// the carrier, stream id and scrambling index, and the tune.
+// network provider: SEC (tone off, voltage, power-up or quiet, the waiting switch message, quiet,
+// tone), then the carrier, stream id and scrambling index, and the tune.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -18,10 +19,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-const std::string kS2Carrier1612 =
-    "set DTV_DELIVERY_SYSTEM=6 DTV_FREQUENCY=1612000 DTV_SYMBOL_RATE=27500000 DTV_INNER_FEC=9 "
-    "DTV_INVERSION=2 "
-    "DTV_PILOT=2 DTV_ROLLOFF=3";
 const std::string kDefaultStream = "set DTV_STREAM_ID=4294967295 DTV_SCRAMBLING_SEQUENCE_INDEX=0";
 
 struct SequenceCase {
@@ -45,9 +42,11 @@ TEST_P(TuningSequence, SecBeforeCarrierInKernelOrder) {
     Calls expected = {"open frontend"};
     expected.insert(expected.end(), c.sec.begin(), c.sec.end());
     expected.push_back("set DTV_CLEAR");
+    // vidtv's rules: one DVB-S2 attempt with everything on "auto", QPSK as after DTV_CLEAR.
     expected.push_back(
         "set DTV_DELIVERY_SYSTEM=6 DTV_FREQUENCY=" + std::to_string(c.intermediateKHz) +
-        " DTV_SYMBOL_RATE=27500000 DTV_INNER_FEC=9 DTV_INVERSION=2 DTV_PILOT=2 DTV_ROLLOFF=3");
+        " DTV_SYMBOL_RATE=27500000 DTV_MODULATION=0 DTV_INNER_FEC=9 "
+        "DTV_INVERSION=2 DTV_PILOT=2 DTV_ROLLOFF=3");
     expected.push_back(kDefaultStream);
     expected.push_back("set DTV_TUNE");
     EXPECT_EQ(rig.Kernel().Calls(), expected);
@@ -63,56 +62,77 @@ INSTANTIATE_TEST_SUITE_P(
                      1612000},
         SequenceCase{
             "NoPortHighVertical", {12188, 'V'}, 0, {"tone off", "voltage 13", "tone on"}, 1588000},
-        SequenceCase{"PortALowHorizontal",
-                     {11362, 'H'},
-                     1,
-                     {"tone off", "voltage 18", "diseqc E0 10 38 F2", "pause 15", "tone off"},
-                     1612000},
-        SequenceCase{"PortBHighHorizontal",
-                     {12188, 'H'},
-                     2,
-                     {"tone off", "voltage 18", "diseqc E0 10 38 F7", "pause 15", "tone on"},
-                     1588000},
-        SequenceCase{"PortCLowVertical",
-                     {11362, 'V'},
-                     3,
-                     {"tone off", "voltage 13", "diseqc E0 10 38 F8", "pause 15", "tone off"},
-                     1612000},
-        SequenceCase{"PortDHighVertical",
-                     {12188, 'V'},
-                     4,
-                     {"tone off", "voltage 13", "diseqc E0 10 38 FD", "pause 15", "tone on"},
-                     1588000},
+        SequenceCase{
+            "PortALowHorizontal",
+            {11362, 'H'},
+            1,
+            {"tone off", "voltage 18", "pause 150", "diseqc E0 10 38 F2", "pause 15", "tone off"},
+            1612000},
+        SequenceCase{
+            "PortBHighHorizontal",
+            {12188, 'H'},
+            2,
+            {"tone off", "voltage 18", "pause 150", "diseqc E0 10 38 F7", "pause 15", "tone on"},
+            1588000},
+        SequenceCase{
+            "PortCLowVertical",
+            {11362, 'V'},
+            3,
+            {"tone off", "voltage 13", "pause 150", "diseqc E0 10 38 F8", "pause 15", "tone off"},
+            1612000},
+        SequenceCase{
+            "PortDHighVertical",
+            {12188, 'V'},
+            4,
+            {"tone off", "voltage 13", "pause 150", "diseqc E0 10 38 FD", "pause 15", "tone on"},
+            1588000},
         // The switch frequency itself is the low band; one MHz above is high.
-        SequenceCase{"AtSwitchLowBand",
-                     {11700, 'H'},
-                     1,
-                     {"tone off", "voltage 18", "diseqc E0 10 38 F2", "pause 15", "tone off"},
-                     1950000},
-        SequenceCase{"AboveSwitchHighBand",
-                     {11701, 'H'},
-                     1,
-                     {"tone off", "voltage 18", "diseqc E0 10 38 F3", "pause 15", "tone on"},
-                     1101000}),
+        SequenceCase{
+            "AtSwitchLowBand",
+            {11700, 'H'},
+            1,
+            {"tone off", "voltage 18", "pause 150", "diseqc E0 10 38 F2", "pause 15", "tone off"},
+            1950000},
+        SequenceCase{
+            "AboveSwitchHighBand",
+            {11701, 'H'},
+            1,
+            {"tone off", "voltage 18", "pause 150", "diseqc E0 10 38 F3", "pause 15", "tone on"},
+            1101000}),
     [](const ::testing::TestParamInfo<SequenceCase>& item) { return item.param.name; });
 
-TEST(TuningSequenceRepeat, SwitchMessageIsReplayedBeforeEveryTune) {
+TEST(TuningSequenceRepeat, SwitchMessageGoesWithItsOwnTuneOnly) {
     CLinuxDvbTestRig rig;
     const Tune tune{11362, 'H'};
     ASSERT_EQ(rig.SendDiseqc(CLinuxDvbTestRig::CommittedSwitch(2, tune)), S_OK);
     ASSERT_EQ(rig.TuneTo(tune), S_OK);
     rig.Kernel().ClearCalls();
+    // The LNB is powered now: 15 ms of quiet after the voltage change, no power-up time.
+    ASSERT_EQ(rig.SendDiseqc(CLinuxDvbTestRig::CommittedSwitch(2, Tune{12188, 'V'})), S_OK);
     ASSERT_EQ(rig.TuneTo(Tune{12188, 'V'}), S_OK);
-    const Calls calls = rig.Kernel().Calls();
-    ASSERT_GE(calls.size(), 5u);
-    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 5),
-              (Calls{"tone off", "voltage 13", "diseqc E0 10 38 F6", "pause 15", "tone on"}));
+    Calls calls = rig.Kernel().Calls();
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ(
+        Calls(calls.begin(), calls.begin() + 6),
+        (Calls{"tone off", "voltage 13", "pause 15", "diseqc E0 10 38 F5", "pause 15", "tone on"}));
+    // "Diseqc NULL": the system sends no message, and the card repeats none.
+    rig.Kernel().ClearCalls();
+    ASSERT_EQ(rig.TuneTo(Tune{12188, 'V'}), S_OK);
+    calls = rig.Kernel().Calls();
+    EXPECT_EQ(Calls(calls.begin(), calls.begin() + 3),
+              (Calls{"tone off", "voltage 13", "tone on"}));
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& call) { return call.rfind("diseqc", 0) == 0; }),
+              0);
 }
 
-TEST(TuningSequenceRepeat, PositionerCommandGoesOutAtOnce) {
+TEST(TuningSequenceRepeat, PositionerCommandGoesOutAtOnceUnderTheBusRules) {
     CLinuxDvbTestRig rig;
     ASSERT_EQ(rig.SendDiseqc({0xE0, 0x31, 0x6B, 0x01}), S_OK);
-    EXPECT_EQ(rig.Kernel().Calls(), (Calls{"open frontend", "diseqc E0 31 6B 01"}));
+    // Nothing tuned yet: the motor gets 13 V and the power-up time first.
+    EXPECT_EQ(rig.Kernel().Calls(),
+              (Calls{"open frontend", "tone off", "voltage 13", "pause 150", "diseqc E0 31 6B 01",
+                     "pause 15", "voltage 13", "tone off"}));
     ASSERT_EQ(rig.TuneTo(Tune{}), S_OK);
     const Calls calls = rig.Kernel().Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "diseqc E0 31 6B 01"), 1)
@@ -125,8 +145,7 @@ TEST(TuningSequenceFallback, FrontendWithoutDvbS2TunesDvbS) {
     EXPECT_EQ(rig.Kernel().Calls(),
               (Calls{"open frontend", "tone off", "voltage 13", "tone off", "set DTV_CLEAR",
                      "set DTV_DELIVERY_SYSTEM=5 DTV_FREQUENCY=1612000 DTV_SYMBOL_RATE=22000000 "
-                     "DTV_INNER_FEC=9 "
-                     "DTV_INVERSION=2 DTV_MODULATION=0",
+                     "DTV_MODULATION=0 DTV_INNER_FEC=9 DTV_INVERSION=2 DTV_PILOT=1 DTV_ROLLOFF=0",
                      "set DTV_TUNE"}));
 }
 

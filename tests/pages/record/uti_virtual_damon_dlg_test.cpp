@@ -25,11 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "drivers/linuxdvb/dvb_errors.h"
 #include "graph/bda_graph.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "platform/win/known_folders.h"
 #include "record/recording.h"
+#include "record/test_dvr.h"
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
 #include "status/signal_monitor.h"
@@ -783,6 +785,119 @@ TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedS
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
     EXPECT_NE(m_boxes.Texts()[0].find("writing /dev/full failed"), std::string::npos);
     EXPECT_EQ(page.FilePath(), m_folder.File("next.ts")) << "the next start uses the new path";
+}
+
+// The page on the Linux capture filter (g_BDAGraph's receiver device) reading a dvr the test
+// feeds, in place of the test source.
+class CaptureControlPageOnCardTest : public CaptureControlPageTest {
+protected:
+    CTestCapturePage& OpenOnCapture(ComPtr<linuxdvb::CLinuxDvbCaptureFilter> capture) {
+        m_pCapture = std::move(capture);
+        g_BDAGraph.m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
+        EXPECT_TRUE(ConnectSourceThroughTeeToSink(m_pCapture.Get()));
+        OpenRecordFile(platform::MapDriveCPath("c:\\Vantor-capture.ts"));
+        m_pPage = OpenPageInHost<CTestCapturePage>(m_pHost);
+        return *m_pPage;
+    }
+    // Feeds `overruns` overruns among whole samples and waits until the page's recording has
+    // passed them all on.
+    void FeedWithOverruns(int overruns) {
+        const std::uint64_t before = m_pCapture->OutputPin()->SamplesDelivered();
+        for (int i = 0; i < overruns; ++i) m_pFeed->Push({{}, EOVERFLOW});
+        m_pFeed->Push({TestPackets(348), 0});
+        ASSERT_TRUE(WaitUntil([&] {
+            return m_pFeed->Pending() == 0 && m_pCapture->OutputPin()->SamplesDelivered() > before;
+        }));
+    }
+
+    std::shared_ptr<CTestDvrFeed> m_pFeed = std::make_shared<CTestDvrFeed>();
+    ComPtr<linuxdvb::CLinuxDvbCaptureFilter> m_pCapture;
+};
+
+struct RunFailureCase {
+    const char* name;
+    HRESULT hr;
+    const char* description;  // what the card leaves for the thread; "" for nothing
+    const char* message;
+};
+
+class CaptureControlPageRunFailureTest : public CaptureControlPageOnCardTest,
+                                         public ::testing::WithParamInterface<RunFailureCase> {};
+
+// Guards against the 0-byte recording that a refused dvr used to give without a word.
+TEST_P(CaptureControlPageRunFailureTest, IsReportedOnceAndNoRecordingRuns) {
+    const RunFailureCase& c = GetParam();
+    CTestCapturePage& page = OpenOnCapture(MakeRefusingCapture(c.hr, c.description));
+    SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("refused.ts")));
+    Click(Dlg::kIdStartRecord);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{c.message});
+    ExpectStopped();
+    EXPECT_EQ(Text(Dlg::kIdStatus), "");
+    EXPECT_EQ(ReadWholeFile(m_folder.File("refused.ts")), "") << "left as a cancel leaves it";
+    Ticks(1);
+    EXPECT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_FALSE(page.IsRecording());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StreamNotGiven, CaptureControlPageRunFailureTest,
+    ::testing::Values(
+        RunFailureCase{
+            "ReadByAnotherProgram", linuxdvb::kDeviceBusy,
+            "The stream of the tuner Vantor DVB-S2 is read by another program: vlc (process "
+            "4242). Close that program and start again.",
+            "Recording not started: The stream of the tuner Vantor DVB-S2 is read by another "
+            "program: vlc (process 4242). Close that program and start again."},
+        RunFailureCase{"WithoutADescription", E_FAIL, "",
+                       "Recording not started: the tuner's stream did not start (error "
+                       "0x80004005)."}),
+    [](const ::testing::TestParamInfo<RunFailureCase>& param) { return param.param.name; });
+
+TEST_F(CaptureControlPageOnCardTest, OverrunsAreToldOnceWhenTheRecordingEndsAndNeverWithoutThem) {
+    CTestCapturePage& page = OpenOnCapture(MakeTestCapture(m_pFeed, 64u << 20, 16u << 20));
+    page.OnTimeMode();
+    SetText(Dlg::kIdTimeLimit, "1");
+    StartInto("gaps.ts");
+    FeedWithOverruns(2);
+    Ticks(5);
+    FeedWithOverruns(1);
+    EXPECT_TRUE(m_boxes.Texts().empty()) << "nothing is said while the recording runs";
+    Ticks(6);  // the limit ends it
+    ASSERT_FALSE(page.IsRecording());
+    // Three 16 MiB buffers, less the sample read just before the third overrun: 47.9 MB.
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{
+                  "The tuner's buffer overran 3 times during this recording, as the stream was "
+                  "not read in time: at least 47 MB of the stream were lost, so the recording has "
+                  "gaps at those 3 places."});
+    Ticks(2);
+    EXPECT_EQ(m_boxes.Texts().size(), 1u) << "told once";
+
+    // A recording the buffer kept up with says nothing, nor does a cancel.
+    m_boxes.Clear();
+    StartInto("clean.ts");
+    FeedWithOverruns(0);
+    Click(Dlg::kIdCancelRecord);
+    EXPECT_TRUE(m_boxes.Texts().empty()) << m_boxes.Texts().front();
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
+}
+
+TEST(CaptureControlTexts, StreamLossSaysHowOftenAndAtLeastHowMuchAndThatTheFileHasGaps) {
+    const std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> cases = {
+        {1, 64u << 20,
+         "The tuner's buffer overran once during this recording, as the stream was not read in "
+         "time: at least 64 MB of the stream were lost, so the recording has a gap there."},
+        // Whole MB only: an estimate from below is not rounded up.
+        {2, (8u << 20) - 1,
+         "The tuner's buffer overran 2 times during this recording, as the stream was not read "
+         "in time: at least 7 MB of the stream were lost, so the recording has gaps at those 2 "
+         "places."},
+        {4, 1000,
+         "The tuner's buffer overran 4 times during this recording, as the stream was not read "
+         "in time: part of the stream was lost, so the recording has gaps at those 4 places."},
+    };
+    for (const auto& [overruns, bytes, text] : cases)
+        EXPECT_EQ(CUtiVirtualDamonDlg::StreamLossText(overruns, bytes), text);
 }
 
 TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsReportedOncePerEdit) {

@@ -1,0 +1,343 @@
+// The Linux card on models of real kernel drivers (fake_driver_model.h, each from the driver's
+// source): the common carriers lock on every driver's rules within a stated budget of fake
+// time, and the second lock of a transponder is direct; the DiSEqC bus rules hold for tune,
+// switch and motor; a busy tuner is named; the stream id reaches each driver in its form.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "drivers/linuxdvb/dvb_api.h"
+#include "drivers/linuxdvb/dvb_errors.h"
+#include "drivers/linuxdvb/linux_dvb_test_rig.h"
+#include "platform/com/error_info.h"
+#include "platform/ks/vendor_property_sets.h"
+#include "platform/ks/vendor_records.h"
+#include "support/debug_output_capture.h"
+#include "support/temp_folder.h"
+
+namespace linuxdvb::testing {
+namespace {
+
+// 11362 MHz horizontal on a universal LNB: IF 1612000 kHz, 18 V, low band.
+const Tune kLowBand{11362, 'H'};
+// 12188 MHz horizontal: IF 1588000 kHz, 18 V, high band (tone on).
+const Tune kHighBand{12188, 'H'};
+
+FakeCarrier CarrierAt(const Tune& tune, std::uint32_t system, std::uint32_t modulation,
+                      std::uint32_t fec) {
+    FakeCarrier carrier;
+    carrier.ifKHz = tune.frequencyMHz > tune.switchMHz
+                        ? static_cast<std::uint32_t>(tune.frequencyMHz - tune.highMHz) * 1000
+                        : static_cast<std::uint32_t>(tune.frequencyMHz - tune.lowMHz) * 1000;
+    carrier.voltage = tune.polarisation == 'H' ? DvbVoltage::Volt18 : DvbVoltage::Volt13;
+    carrier.tone = tune.frequencyMHz > tune.switchMHz;
+    carrier.symbolRate = static_cast<std::uint32_t>(tune.symbolRateKsps) * 1000;
+    carrier.deliverySystem = system;
+    carrier.modulation = modulation;
+    carrier.fec = fec;
+    carrier.pilot = modulation == QPSK ? PILOT_OFF : PILOT_ON;
+    carrier.rollOff = system == SYS_DVBS ? ROLLOFF_35 : ROLLOFF_20;
+    return carrier;
+}
+
+// A rig whose card remembers what locked in a file of its own, on the model's frontend.
+class CModelRig {
+public:
+    explicit CModelRig(const FakeDriverModel& model, std::string frontendName = {},
+                       std::shared_ptr<CDvbTransponderHints> hints = nullptr)
+        : m_memoryPath(m_folder.File("locks.ini")),
+          m_rig(Frontend(model, std::move(frontendName)), [&](CFakeDvbKernel& kernel) {
+              DvbCardServices services = FakeCardServices(kernel);
+              services.memory = std::make_shared<CDvbLockMemory>(m_memoryPath);
+              services.hints = hints;
+              return services;
+          }) {
+        m_rig.Kernel().UseModel(model);
+    }
+
+    CLinuxDvbTestRig& Rig() { return m_rig; }
+    CFakeDvbKernel& Kernel() { return m_rig.Kernel(); }
+
+    bool Locked() {
+        LONG strength = 0;
+        LONG quality = 0;
+        BOOLEAN locked = 0;
+        return SUCCEEDED(m_rig.ReadSignal(strength, quality, locked)) && locked == 1;
+    }
+
+    // Fake milliseconds from now until the card reports lock, or none within `budgetMs`. The
+    // card's search thread moves the fake clock while it searches; between searches (one
+    // attempt left to the kernel) the test does, as time passes for a real card.
+    std::optional<std::int64_t> WaitForLock(std::int64_t budgetMs) {
+        const std::int64_t start = Kernel().NowMs();
+        const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (Kernel().NowMs() - start <= budgetMs &&
+               std::chrono::steady_clock::now() < realDeadline) {
+            if (Locked()) return Kernel().NowMs() - start;
+            if (m_rig.Card().SearchProgress().searching) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            } else {
+                std::lock_guard guard(Kernel().state->lock);
+                Kernel().state->nowMs += CLinuxDvbCard::kSearchPollMs;
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::size_t Tunes() {
+        std::lock_guard guard(Kernel().state->lock);
+        return Kernel().state->tunes.size();
+    }
+
+private:
+    static DvbFrontendDescription Frontend(const FakeDriverModel& model, std::string name) {
+        DvbFrontendDescription frontend = FrontendFor(model);
+        if (!name.empty()) frontend.name = std::move(name);
+        return frontend;
+    }
+
+    CTempFolder m_folder;
+    std::string m_memoryPath;
+    CLinuxDvbTestRig m_rig;
+};
+
+struct LockCase {
+    std::string driver;
+    std::string carrier;
+    std::uint32_t system;
+    std::uint32_t modulation;
+    std::uint32_t fec;
+    std::int64_t budgetMs;
+};
+
+class DriverModelLock : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(DriverModelLock, LocksWithinBudgetAndTheSecondLockIsDirect) {
+    const LockCase& c = GetParam();
+    CModelRig rig(DriverModel(c.driver));
+    rig.Kernel().AddCarrier(CarrierAt(kLowBand, c.system, c.modulation, c.fec));
+    ASSERT_EQ(rig.Rig().TuneTo(kLowBand), S_OK);
+    const auto first = rig.WaitForLock(c.budgetMs);
+    ASSERT_TRUE(first) << c.driver << " " << c.carrier << ": no lock within " << c.budgetMs
+                       << " ms of fake time after " << rig.Tunes() << " tunes";
+    std::cout << "[ lock     ] " << c.driver << " " << c.carrier << ": " << *first << " ms, "
+              << rig.Tunes() << " tune(s)\n";
+
+    const std::size_t tunesBefore = rig.Tunes();
+    ASSERT_EQ(rig.Rig().TuneTo(kLowBand), S_OK);
+    const auto second = rig.WaitForLock(c.budgetMs);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(rig.Tunes(), tunesBefore + 1) << "remembered: one tune, no search";
+    EXPECT_LE(*second, DriverModel(c.driver).lockMs + DriverModel(c.driver).pilotRetryMs +
+                           CLinuxDvbCard::kSearchPollMs);
+}
+
+// Budgets: one attempt per second of search at 27.5 Msym/s. cx24116 refuses "auto" FEC and
+// roll-off in DVB-S2 mode: with nothing known it tries DVB-S, then 8PSK's six rates, then QPSK's.
+std::vector<LockCase> LockCases() {
+    struct Carrier {
+        const char* name;
+        std::uint32_t system;
+        std::uint32_t modulation;
+        std::uint32_t fec;
+    };
+    const Carrier carriers[] = {{"DvbsQpsk3_4", SYS_DVBS, QPSK, FEC_3_4},
+                                {"Dvbs2Qpsk3_5", SYS_DVBS2, QPSK, FEC_3_5},
+                                {"Dvbs2Psk8_2_3", SYS_DVBS2, PSK_8, FEC_2_3}};
+    std::vector<LockCase> cases;
+    for (const FakeDriverModel& model : AllDriverModels()) {
+        for (const Carrier& carrier : carriers) {
+            const std::int64_t budget = model.name == "cx24116" ? 12'000 : 2'500;
+            cases.push_back({model.name, carrier.name, carrier.system, carrier.modulation,
+                             carrier.fec, budget});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverModelLock, ::testing::ValuesIn(LockCases()),
+                         [](const ::testing::TestParamInfo<LockCase>& item) {
+                             return item.param.driver + "_" + item.param.carrier;
+                         });
+
+TEST(DriverModelLockUnknown, ADriverTheFileDoesNotNameIsSearchedWithAutoThenStatedValues) {
+    // cx24116 under a name LinuxTuners.ini does not know: "auto" (refused) first, DVB-S, then
+    // every stated DVB-S2 rate: QPSK 3/5 is the 12th attempt.
+    CModelRig rig(DriverModel("cx24116"), "Unlisted demod");
+    rig.Kernel().AddCarrier(CarrierAt(kLowBand, SYS_DVBS2, QPSK, FEC_3_5));
+    ASSERT_EQ(rig.Rig().TuneTo(kLowBand), S_OK);
+    const auto locked = rig.WaitForLock(15'000);
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(rig.Rig().Card().SearchProgress().attemptsIssued, 12u);
+}
+
+TEST(DriverModelLockHints, SatelliteFilesMakeTheFirstLockDirect) {
+    SatelliteFile satellite;
+    satellite.transponders.push_back(*ParseTransponderLine("11362,H,27500,3/5,DVB-S2,QPSK"));
+    CModelRig rig(DriverModel("cx24116"), {},
+                  std::make_shared<CDvbTransponderHints>(std::vector<SatelliteFile>{satellite}));
+    rig.Kernel().AddCarrier(CarrierAt(kLowBand, SYS_DVBS2, QPSK, FEC_3_5));
+    ASSERT_EQ(rig.Rig().TuneTo(kLowBand), S_OK);
+    ASSERT_TRUE(rig.WaitForLock(1'000));
+    EXPECT_EQ(rig.Tunes(), 1u) << "QPSK 3/5 asked for first, as the files say";
+}
+
+TEST(DriverModelLockUnknown, NoCarrierKeepsSearchingUntilOneAppears) {
+    CModelRig rig(DriverModel("tda10071"));
+    ASSERT_EQ(rig.Rig().TuneTo(kLowBand), S_OK);
+    EXPECT_FALSE(rig.WaitForLock(5'000));
+    EXPECT_TRUE(rig.Rig().Card().SearchProgress().searching) << "round and round";
+    // The dish arrives: the next round finds it.
+    rig.Kernel().AddCarrier(CarrierAt(kLowBand, SYS_DVBS, QPSK, FEC_5_6));
+    EXPECT_TRUE(rig.WaitForLock(5'000));
+}
+
+class DriverModelSec : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DriverModelSec, SwitchMotorAndTuneKeepTheBusRulesAndTheHighBand) {
+    const FakeDriverModel& model = DriverModel(GetParam());
+    CModelRig rig(model);
+    rig.Kernel().AddCarrier(CarrierAt(kHighBand, SYS_DVBS2, PSK_8, FEC_2_3));
+    ASSERT_EQ(rig.Rig().SendDiseqc(CLinuxDvbTestRig::CommittedSwitch(2, kHighBand)), S_OK);
+    ASSERT_EQ(rig.Rig().TuneTo(kHighBand), S_OK);
+    ASSERT_TRUE(rig.WaitForLock(15'000)) << "high band locked";
+    // Motor commands: drive east, halt. Drivers that leave the tone off after a message would
+    // drop the LNB to the low band here.
+    ASSERT_EQ(rig.Rig().SendDiseqc({0xE0, 0x31, 0x68, 0x05}), S_OK);
+    ASSERT_EQ(rig.Rig().SendDiseqc({0xE0, 0x31, 0x60}), S_OK);
+    EXPECT_TRUE(rig.Locked()) << "tone restored after the motor commands";
+    // "Diseqc NULL": a tune without a switch message puts nothing on the bus.
+    const std::size_t messages = [&] {
+        std::size_t count = 0;
+        for (const FakeSecEvent& event : rig.Kernel().SecTimeline())
+            count += event.kind == FakeSecEvent::Kind::Diseqc ? 1 : 0;
+        return count;
+    }();
+    EXPECT_EQ(messages, 3u);
+    ASSERT_EQ(rig.Rig().TuneTo(kHighBand), S_OK);
+    std::size_t after = 0;
+    for (const FakeSecEvent& event : rig.Kernel().SecTimeline())
+        after += event.kind == FakeSecEvent::Kind::Diseqc ? 1 : 0;
+    EXPECT_EQ(after, messages);
+    EXPECT_TRUE(rig.WaitForLock(15'000));
+    EXPECT_EQ(rig.Kernel().SecViolations(CDvbSecBus::kPowerUpMs), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, DriverModelSec,
+                         ::testing::Values("cx24116", "tda10071", "stb0899", "stv090x", "m88ds3103",
+                                           "stv0910"),
+                         [](const ::testing::TestParamInfo<std::string>& item) {
+                             return item.param;
+                         });
+
+TEST(BusyTuner, NamedOnceAndPollsDoNotReopenItEverySecond) {
+    CLinuxDvbTestRig rig;
+    rig.Kernel().SetError("OpenFrontend", EBUSY);
+    rig.Kernel().state->holders["frontend"] = {{4242, "tvserver"}};
+    CDebugOutputCapture debug;
+    com::ClearErrorDescription();
+    EXPECT_EQ(rig.TuneTo(Tune{}), kDeviceBusy);
+    const auto why = com::TakeErrorDescription();
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find("is in use by another program: tvserver (process 4242). Close that "
+                        "program, or choose another tuner."),
+              std::string::npos)
+        << *why;
+    rig.Kernel().ClearCalls();
+    LONG strength = 0;
+    LONG quality = 0;
+    BOOLEAN locked = 0;
+    for (int poll = 0; poll < 5; ++poll) {
+        EXPECT_EQ(rig.ReadSignal(strength, quality, locked), kDeviceBusy);
+        std::lock_guard guard(rig.Kernel().state->lock);
+        rig.Kernel().state->nowMs += 500;
+    }
+    EXPECT_EQ(rig.Kernel().Calls(), std::vector<std::string>{}) << "no reopen within 3 s";
+    {
+        std::lock_guard guard(rig.Kernel().state->lock);
+        rig.Kernel().state->nowMs += 500;
+    }
+    EXPECT_EQ(rig.ReadSignal(strength, quality, locked), kDeviceBusy);
+    EXPECT_EQ(rig.Kernel().Calls(), std::vector<std::string>{"open frontend"});
+    std::size_t busyLines = 0;
+    for (const std::string& line : debug.Lines())
+        busyLines += line.find("in use by another program") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(busyLines, 1u) << "logged once per busy spell";
+    EXPECT_FALSE(com::TakeErrorDescription()) << "polls leave no description behind";
+    // The user's own action tries at once.
+    rig.Kernel().SetError("OpenFrontend", 0);
+    EXPECT_EQ(rig.TuneTo(Tune{}), S_OK);
+}
+
+TEST(BusyTuner, StreamHeldByAnotherReaderNamesIt) {
+    CLinuxDvbTestRig rig;
+    rig.Kernel().SetError("OpenStream", EBUSY);
+    rig.Kernel().state->holders["dvr"] = {{77, "recorder"}, {78, "player"}};
+    com::ClearErrorDescription();
+    EXPECT_EQ(rig.Control()->Run(), kDeviceBusy);
+    const auto why = com::TakeErrorDescription();
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find("The stream of the tuner"), std::string::npos) << *why;
+    EXPECT_NE(why->find("recorder (process 77), player (process 78)"), std::string::npos) << *why;
+    EXPECT_EQ(rig.Control()->Stop(), S_OK);
+}
+
+struct StreamIdCase {
+    const char* name;
+    DvbStreamIdForm form;
+    std::int32_t isi;  // -1: none
+    std::uint32_t gold;
+    const char* expected;  // the stream properties line, or "" for none
+};
+
+class StreamIdForms : public ::testing::TestWithParam<StreamIdCase> {};
+
+TEST_P(StreamIdForms, ReachTheDriverAsItTakesThem) {
+    const StreamIdCase& c = GetParam();
+    CLinuxDvbTestRig rig(FrontendWith({SYS_DVBS, SYS_DVBS2}, "Form demod"),
+                         [&](CFakeDvbKernel& kernel) {
+                             DvbCardServices services = FakeCardServices(kernel);
+                             services.rules = [&](const std::string&) {
+                                 DvbDriverRules rules;
+                                 rules.autoFec = rules.autoRollOff = rules.autoPilot = true;
+                                 rules.s2ReceivesS = true;
+                                 rules.streamId = c.form;
+                                 return rules;
+                             };
+                             return services;
+                         });
+    ASSERT_EQ(rig.Card().SetInputStreamId(c.isi), S_OK);
+    ASSERT_EQ(rig.Card().SetPlsGold(c.gold), S_OK);
+    ASSERT_EQ(rig.TuneTo(Tune{}), S_OK);
+    const std::vector<std::string> calls = rig.Kernel().Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.back(), "set DTV_TUNE");
+    const std::string beforeTune = calls[calls.size() - 2];
+    if (std::string(c.expected).empty()) {
+        EXPECT_EQ(beforeTune.rfind("set DTV_DELIVERY_SYSTEM", 0), 0u) << beforeTune;
+    } else {
+        EXPECT_EQ(beforeTune, c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, StreamIdForms,
+    ::testing::Values(
+        StreamIdCase{"NoneSendsNothing", DvbStreamIdForm::None, 5, 131070, ""},
+        StreamIdCase{"IsiOnly", DvbStreamIdForm::Isi, 5, 131070, "set DTV_STREAM_ID=5"},
+        StreamIdCase{"Index", DvbStreamIdForm::Index, 5, 131070,
+                     "set DTV_STREAM_ID=5 DTV_SCRAMBLING_SEQUENCE_INDEX=131070"},
+        // 5 | 131070 << 8 | 1 << 26 (gold)
+        StreamIdCase{"Packed", DvbStreamIdForm::Packed, 5, 131070, "set DTV_STREAM_ID=100662789"},
+        StreamIdCase{"PackedCodeWithoutIsi", DvbStreamIdForm::Packed, -1, 131070,
+                     "set DTV_STREAM_ID=100662784"},
+        StreamIdCase{"PackedNothing", DvbStreamIdForm::Packed, -1, 0,
+                     "set DTV_STREAM_ID=4294967295"}),
+    [](const ::testing::TestParamInfo<StreamIdCase>& item) { return item.param.name; });
+
+}  // namespace
+}  // namespace linuxdvb::testing
