@@ -101,6 +101,22 @@ std::string ProgramFolder() {
     return folder.empty() ? RealProgramFolder() : folder;
 }
 
+std::string DataFolder() {
+    const std::string program = ProgramFolder();
+    struct stat info {};
+    const auto isFolder = [&info](const std::string& path) {
+        return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    };
+    if (isFolder(JoinPath(program, "Transponders"))) return program;
+    const std::string installed = JoinPath(FolderOf(program), "share/vlk-tscap");
+    return isFolder(installed) ? installed : program;
+}
+
+std::string SettingsFolder() {
+    const std::string program = ProgramFolder();
+    return ::access(program.c_str(), W_OK) == 0 ? program : ConfigFolder();
+}
+
 std::string DriveCRoot() {
     std::string folder = Overridden(g_strDriveCRoot);
     return folder.empty() ? RealDriveCRoot() : folder;

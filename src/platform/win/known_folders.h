@@ -8,6 +8,16 @@ namespace platform {
 // The running executable's folder, without a trailing separator.
 std::string ProgramFolder();
 
+// Where the program's data lie (Transponders/, CityList.txt, help/, LinuxTuners.ini, the simulated
+// card's options): the program folder when it holds Transponders/ (a build tree), else
+// <program folder>/../share/vlk-tscap when that exists (an installed program), else the program
+// folder.
+std::string DataFolder();
+
+// Where the settings files (VLK-TScap.ini, VLK-IPdata.ini) live: the program folder when this user
+// may write there, else the configuration folder (an installed program).
+std::string SettingsFolder();
+
 // Where the Windows design's "drive C" root lies: the user's home folder.
 std::string DriveCRoot();
 
