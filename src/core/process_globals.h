@@ -8,7 +8,7 @@
 extern std::int32_t g_nDeviceIndex;
 // Friendly name of the chosen tuner as listed; "No Device" when the list was empty.
 extern std::string g_strDeviceName;
-// The program's folder, without a trailing separator.
+// The folder of the program's data (platform::DataFolder()), without a trailing separator.
 extern std::string g_strWorkDir;
 // The driver mutex: every call on the tuner driver, from any thread, is made while holding it.
 // It is recursive for its owner and lives as long as the process.

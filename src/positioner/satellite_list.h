@@ -1,6 +1,6 @@
 #pragma once
 // The satellite list: one entry per satellite file "*.ini" in the folder "Transponders" of the
-// program folder, read afresh at every call.
+// data folder (g_strWorkDir), read afresh at every call.
 #include <string>
 #include <vector>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The site list "CityList.txt" in the program folder: one city per line, four TAB-separated
+// The site list "CityList.txt" in the data folder: one city per line, four TAB-separated
 // fields (country, city, latitude, longitude), the lines of one country in one block.
 // Every call reads the file afresh; nothing is kept between calls. Coordinates stay text: only
 // the pointing calculation parses them.

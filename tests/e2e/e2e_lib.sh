@@ -1,7 +1,10 @@
 # Shared pieces of the whole-program tests: each test runs the real program from a copy of the
 # program folder, with its own home folder, on its own virtual X server.
 #   e2e_begin <program folder>   sets E2E_DIR, E2E_PROGRAM, HOME; starts Xvfb (screen size
-#                                E2E_SCREEN, default 1280x1024x24)
+#                                E2E_SCREEN, default 1280x1024x24); an empty folder copies
+#                                nothing, and the caller sets E2E_PROGRAM
+#   E2E_AS=(command...)          a prefix that the program, its buses and the accessibility
+#                                steps run under, e.g. another user's; empty: this user
 #   e2e_start                    starts the program in the background (E2E_PID)
 #   e2e_accessible               starts a session bus and the accessibility bus, so that
 #                                e2e_ui (tests/e2e/atspi_driver.py) drives the program by name
@@ -11,6 +14,8 @@
 #   e2e_shot <name>              saves a screenshot as <artefact folder>/<name>.png
 #   e2e_wait_file_line <file> <text> waits until the file holds a line with the text
 set -euo pipefail
+
+E2E_AS=()
 
 e2e_fail() {
   echo "FAIL: $*" >&2
@@ -32,8 +37,10 @@ e2e_begin() {
   local source_folder=$1
   E2E_ARTEFACTS=${E2E_ARTEFACTS:-$(pwd)}
   E2E_DIR=$(mktemp -d /tmp/vlk-e2e-XXXXXX)
-  cp -r "$source_folder" "$E2E_DIR/program"
-  E2E_PROGRAM="$E2E_DIR/program/vlk-tscap"
+  if [[ -n $source_folder ]]; then
+    cp -r "$source_folder" "$E2E_DIR/program"
+    E2E_PROGRAM="$E2E_DIR/program/vlk-tscap"
+  fi
   export HOME="$E2E_DIR/home"
   export XDG_CONFIG_HOME="$HOME/.config"
   export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
@@ -67,8 +74,8 @@ e2e_end() {
 }
 
 e2e_accessible() {
-  eval "$(dbus-launch --sh-syntax)"
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  eval "$("${E2E_AS[@]}" dbus-launch --sh-syntax)"
+  "${E2E_AS[@]}" /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
   E2E_ATSPI=$!
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
   E2E_UI_DRIVER="$(dirname "${BASH_SOURCE[0]}")/atspi_driver.py"
@@ -76,11 +83,11 @@ e2e_accessible() {
 
 # e2e_ui <command> <arguments>: one step through the accessibility interface.
 e2e_ui() {
-  /usr/bin/python3 "$E2E_UI_DRIVER" "$@" || e2e_fail "accessibility step failed: $*"
+  "${E2E_AS[@]}" /usr/bin/python3 "$E2E_UI_DRIVER" "$@" || e2e_fail "accessibility step failed: $*"
 }
 
 e2e_start() {
-  "$E2E_PROGRAM" >"$E2E_DIR/program.log" 2>&1 &
+  "${E2E_AS[@]}" "$E2E_PROGRAM" >"$E2E_DIR/program.log" 2>&1 &
   E2E_PID=$!
 }
 
@@ -143,9 +150,10 @@ e2e_window_shown() {
   xdotool search --onlyvisible --name "$1" >/dev/null
 }
 
-# A transponder of 19.2 E that the simulated card locks (DiSEqC port B), in VLK-TScap.ini.
+# A transponder of 19.2 E that the simulated card locks (DiSEqC port B), in VLK-TScap.ini of the
+# given settings folder (default: the copied program folder).
 e2e_prepare_settings() {
-  cat >"$E2E_DIR/program/VLK-TScap.ini" <<'INI'
+  cat >"${1:-$E2E_DIR/program}/VLK-TScap.ini" <<'INI'
 [Config]
 polarity=0
 diseqc=2

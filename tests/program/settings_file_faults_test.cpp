@@ -2,7 +2,8 @@
 // Setting page) and VLK-IPdata.ini (mode codes) that cannot be read (a folder, a pipe without a
 // writer, an endless device), are huge, are binary or end in the middle of a line. The program
 // starts without a message, shows the defaults for whatever it could not read, and a later save
-// writes a file that the next start reads back; a file it cannot replace is left as it was.
+// writes a file that the next start reads back; a file it cannot replace is left as it was, and
+// the user is told so once.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <set>
 
 #include "core/ini_file.h"
+#include "core/settings_file.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/mode_dlg.h"
 #include "program/sim_program.h"
@@ -145,7 +147,13 @@ std::string KeptBytes(Fault fault) {
 class SettingsFileFaultsTest : public SimProgramTest,
                                public ::testing::WithParamInterface<FaultCase> {
 protected:
+    SettingsFileFaultsTest() { settings_file::ResetReportForTesting(); }
     Fault TheFault() const { return GetParam().fault; }
+    // The one box of the run for a file that cannot be replaced; none for the others.
+    std::vector<std::string> SaveFailureBoxes(const std::string& path) const {
+        if (!IsSpecial(TheFault())) return {};
+        return {settings_file::FailureText(path, TheFault() == Fault::Folder ? EISDIR : EINVAL)};
+    }
 };
 
 // --- VLK-TScap.ini --------------------------------------------------------------------------
@@ -229,8 +237,7 @@ TEST_P(TunerSettingsFileTest, TheProgramStartsWithTheDefaultsAndALaterSaveWrites
         window.close();
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_TRUE(m_program.Boxes().Texts().empty())
-        << ::testing::PrintToString(m_program.Boxes().Texts());
+    EXPECT_EQ(m_program.Boxes().Texts(), SaveFailureBoxes(path));
 
     if (IsSpecial(TheFault())) {
         ExpectLeftAsItWas(TheFault(), path);
@@ -307,8 +314,9 @@ TEST_P(ModeCodeFileTest, TheDialogOpensWithTheDefaultsAndALaterOkWritesASoundFil
     });
     EXPECT_EQ(result, IDCANCEL);
     // A file that cannot be written does not stop the choice from reaching the driver.
-    EXPECT_EQ(m_program.Boxes().Texts(),
-              std::vector<std::string>{"Successfully set the Mode Codes.."});
+    std::vector<std::string> boxes = SaveFailureBoxes(path);
+    boxes.emplace_back("Successfully set the Mode Codes..");
+    EXPECT_EQ(m_program.Boxes().Texts(), boxes);
     EXPECT_NE(m_program.TraceText().find("MODCOD filter, 8 entries, passes MODCOD 4 13"),
               std::string::npos);
 

@@ -28,13 +28,13 @@ DvbCardTiming DvbCardTiming::Real() {
 
 DvbCardServices DvbCardServices::Real() {
     const std::string rulesPath =
-        platform::JoinPath(platform::ProgramFolder(), CLinuxTunerNames::kFileName);
+        platform::JoinPath(platform::DataFolder(), CLinuxTunerNames::kFileName);
     return DvbCardServices{
         DvbCardTiming::Real(),
         [rulesPath](const std::string& name) { return DvbDriverRules::Load(rulesPath, name); },
         std::make_shared<CDvbLockMemory>(CDvbLockMemory::DefaultPath()),
         std::make_shared<CDvbTransponderHints>(
-            platform::JoinPath(platform::ProgramFolder(), "Transponders"))};
+            platform::JoinPath(platform::DataFolder(), "Transponders"))};
 }
 
 }  // namespace linuxdvb

@@ -1,7 +1,7 @@
 #pragma once
 // What the Linux cards need beside the kernel: their clock, the rules of each kind of frontend
-// (LinuxTuners.ini of the program folder), the memory of what locked (user configuration
-// folder) and the satellite files' transponders (program folder). Tests give their own.
+// (LinuxTuners.ini of the data folder), the memory of what locked (user configuration folder)
+// and the satellite files' transponders (data folder). Tests give their own.
 #include <cstdint>
 #include <functional>
 #include <memory>

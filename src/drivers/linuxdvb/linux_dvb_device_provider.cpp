@@ -34,7 +34,7 @@ HRESULT BindNew(const std::shared_ptr<CLinuxDvbCard>& card, REFIID iid, void** p
 CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider()
     : CLinuxDvbDeviceProvider(std::make_shared<CKernelDvb>(),
                               CLinuxTunerNames::Load(platform::JoinPath(
-                                  platform::ProgramFolder(), CLinuxTunerNames::kFileName)),
+                                  platform::DataFolder(), CLinuxTunerNames::kFileName)),
                               DvbCardServices::Real()) {}
 
 CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,

@@ -17,7 +17,7 @@ namespace linuxdvb {
 
 class CLinuxDvbDeviceProvider {
 public:
-    // The kernel's frontends, named and ruled by LinuxTuners.ini of the program folder.
+    // The kernel's frontends, named and ruled by LinuxTuners.ini of the data folder.
     CLinuxDvbDeviceProvider();
     CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,
                             const CLinuxTunerNames& names, const DvbCardServices& services);

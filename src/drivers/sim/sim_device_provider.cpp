@@ -32,7 +32,7 @@ CSimDeviceProvider::CSimDeviceProvider()
 CSimDeviceProvider::CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode)
     : CSimDeviceProvider(
           options, mode,
-          CSimSky::Load(platform::JoinPath(platform::ProgramFolder(), "Transponders"))) {}
+          CSimSky::Load(platform::JoinPath(platform::DataFolder(), "Transponders"))) {}
 
 CSimDeviceProvider::CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode, CSimSky sky)
     : m_pClock(std::make_shared<CSimClock>(mode)),

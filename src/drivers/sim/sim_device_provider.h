@@ -4,7 +4,7 @@
 // hardware (kSimulatedRank), in catalog order within each category.
 //
 // The program makes one with the defaults, the options file SimulatedCard.ini of the
-// configuration folder and the satellite files of the program folder, on a real-time clock.
+// configuration folder and the satellite files of the data folder, on a real-time clock.
 // Tests pass options and a clock mode, and reach the cards, the clock and the removal hook here.
 #include <cstddef>
 #include <memory>
@@ -19,7 +19,7 @@
 class CSimDeviceProvider {
 public:
     CSimDeviceProvider();
-    // The sky from platform::ProgramFolder() + "/Transponders"; no options file is read.
+    // The sky from platform::DataFolder() + "/Transponders"; no options file is read.
     CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode);
     CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode, CSimSky sky);
     ~CSimDeviceProvider();

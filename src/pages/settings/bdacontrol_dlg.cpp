@@ -8,6 +8,7 @@
 
 #include "core/ini_file.h"
 #include "core/process_globals.h"
+#include "core/settings_file.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "graph/tuning.h"
@@ -123,7 +124,7 @@ CBdacontrolDlg::CBdacontrolDlg(QWidget* parent)
 CBdacontrolDlg::~CBdacontrolDlg() = default;
 
 std::string CBdacontrolDlg::SettingsPath() const {
-    return platform::JoinPath(g_strWorkDir, kSettingsFile);
+    return SettingsFilePath(kSettingsFile);
 }
 
 QLineEdit* CBdacontrolDlg::Field(TunerField field) const {
@@ -170,7 +171,7 @@ void CBdacontrolDlg::SaveSettings() {
         {"goldtype", m_nCodeType},
     }};
     for (const auto& [key, value] : numbers)
-        WriteIniString(path, kSection, key, std::to_string(value));
+        WriteSettingsString(path, kSection, key, std::to_string(value));
     const std::array<std::pair<const char*, QLineEdit*>, 5> texts{{
         {"freq", m_pFrequency},
         {"symbol", m_pSymbolRate},
@@ -178,7 +179,7 @@ void CBdacontrolDlg::SaveSettings() {
         {"lnbhigh", m_pLnbHigh},
         {"lnbswitch", m_pLnbSwitch},
     }};
-    for (const auto& [key, field] : texts) WriteIniString(path, kSection, key, TextOf(field));
+    for (const auto& [key, field] : texts) WriteSettingsString(path, kSection, key, TextOf(field));
 }
 
 void CBdacontrolDlg::LoadSettings() {

@@ -4,9 +4,8 @@
 #include <QSignalBlocker>
 
 #include "core/ini_file.h"
-#include "core/process_globals.h"
+#include "core/settings_file.h"
 #include "platform/win/c_number.h"
-#include "platform/win/known_folders.h"
 
 namespace {
 
@@ -66,7 +65,7 @@ CModeDlg::CModeDlg(QWidget* parent) : CDialog(ModeTemplate(), parent) {
 }
 
 std::string CModeDlg::SettingsPath() const {
-    return platform::JoinPath(g_strWorkDir, kSettingsFile);
+    return SettingsFilePath(kSettingsFile);
 }
 
 bool CModeDlg::IsBoxChecked(int id) const {
@@ -109,17 +108,17 @@ void CModeDlg::OnOK() {
     if (IsBoxChecked(kIdAll)) {
         // The per-box keys keep their old values; the boxes are not looked at.
         m_nModCodeAll = 1;
-        WriteIniString(path, kSection, "ModCodeAll", "1");
+        WriteSettingsString(path, kSection, "ModCodeAll", "1");
         for (const auto& entry : kAllEntries)
             m_ModCodeFilter.Append(entry.modCode, entry.selector1, entry.selector2);
         m_ModCodeFilter.count = static_cast<std::uint32_t>(ModCodeFilterRecord::kMaxEntries);
     } else {
         m_nModCodeAll = 0;
-        WriteIniString(path, kSection, "ModCodeAll", "0");
+        WriteSettingsString(path, kSection, "ModCodeAll", "0");
         for (std::size_t i = 0; i < kModCodeCount; ++i)
             m_nModCodeCheck[i] = IsBoxChecked(kBoxIds[i]) ? 1 : 0;
         for (std::size_t i = 0; i < kModCodeCount; ++i) {
-            WriteIniString(path, kSection, KeyOf(i), std::to_string(m_nModCodeCheck[i]));
+            WriteSettingsString(path, kSection, KeyOf(i), std::to_string(m_nModCodeCheck[i]));
         }
         for (std::size_t i = 0; i < kModCodeCount; ++i) {
             if (m_nModCodeCheck[i] == 0) continue;

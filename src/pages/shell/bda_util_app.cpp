@@ -17,7 +17,7 @@ bool CBDAUtilApp::InitInstance() {
 
     CDeviceList deviceList;
     if (deviceList.DoModal() == IDOK) {
-        g_strWorkDir = platform::ProgramFolder();
+        g_strWorkDir = platform::DataFolder();
         RunMainWindow();
     }
     return false;

@@ -6,15 +6,15 @@
 #include "pages/shell/process_runner.h"
 #include "platform/ui/message_box.h"
 
-CHelpLauncher::CHelpLauncher(IProcessRunner& runner, std::string programDir)
-    : m_runner(runner), m_strProgramDir(std::move(programDir)) {}
+CHelpLauncher::CHelpLauncher(IProcessRunner& runner, std::string dataDir)
+    : m_runner(runner), m_strDataDir(std::move(dataDir)) {}
 
 std::string CHelpLauncher::ChmPath() const {
-    return m_strProgramDir + "/" + kChmFileName;
+    return m_strDataDir + "/" + kChmFileName;
 }
 
 std::string CHelpLauncher::HtmlIndexPath() const {
-    return m_strProgramDir + "/" + kHtmlIndex;
+    return m_strDataDir + "/" + kHtmlIndex;
 }
 
 std::string CHelpLauncher::NotOpenedText(const std::string& htmlIndexPath,
@@ -40,7 +40,7 @@ void CHelpLauncher::Open() {
 
 void CHelpLauncher::OpenWith(bool chmViewerRegistered) {
     if (m_runner.StartDetached(kOpener, {chmViewerRegistered ? ChmPath() : HtmlIndexPath()},
-                               m_strProgramDir))
+                               m_strDataDir))
         return;
     AfxMessageBox(NotOpenedText(HtmlIndexPath(), ChmPath()));
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What F1 opens. The help comes twice beside the program: the compiled Vantor-recorder.chm and
-// the same pages as HTML in help/. The desktop's opener (xdg-open) gets the CHM file when a
+// What F1 opens. The help comes twice in the data folder (beside the program in a build tree,
+// share/vlk-tscap once installed): the compiled Vantor-recorder.chm and the same pages as HTML in
+// help/. The desktop's opener (xdg-open) gets the CHM file when a
 // program is registered for that type, the HTML pages otherwise (most Linux desktops have no CHM
 // viewer, and a browser is nearly always there). When the opener cannot be started, a box says
 // where both are. Nothing here waits: the type query answers through the window's event loop.
@@ -18,8 +19,8 @@ public:
     // It answers in well under a second; one that does not is given up.
     static constexpr int kQueryTimeoutMs = 2000;
 
-    // `programDir`: the program folder, without a trailing separator.
-    CHelpLauncher(IProcessRunner& runner, std::string programDir);
+    // `dataDir`: the data folder, without a trailing separator.
+    CHelpLauncher(IProcessRunner& runner, std::string dataDir);
 
     // Asks which program opens CHM files, then starts the opener on the CHM file or on the HTML
     // index, or shows the box; never waits for either program. A second F1 while the question is
@@ -35,6 +36,6 @@ private:
     void OpenWith(bool chmViewerRegistered);
 
     IProcessRunner& m_runner;
-    std::string m_strProgramDir;
+    std::string m_strDataDir;
     bool m_bAsking = false;
 };

@@ -102,7 +102,7 @@ std::string ProgramFolder() {
 }
 
 std::string DataFolder() {
-    const std::string program = ProgramFolder();
+    std::string program = ProgramFolder();
     struct stat info {};
     const auto isFolder = [&info](const std::string& path) {
         return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -113,8 +113,11 @@ std::string DataFolder() {
 }
 
 std::string SettingsFolder() {
-    const std::string program = ProgramFolder();
-    return ::access(program.c_str(), W_OK) == 0 ? program : ConfigFolder();
+    std::string program = ProgramFolder();
+    // An installed program keeps them out of the system's folders even when it may write there
+    // (run by root), so removing the package leaves nothing behind.
+    const bool installed = DataFolder() != program;
+    return !installed && ::access(program.c_str(), W_OK) == 0 ? program : ConfigFolder();
 }
 
 std::string DriveCRoot() {

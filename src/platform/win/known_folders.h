@@ -15,7 +15,8 @@ std::string ProgramFolder();
 std::string DataFolder();
 
 // Where the settings files (VLK-TScap.ini, VLK-IPdata.ini) live: the program folder when this user
-// may write there, else the configuration folder (an installed program).
+// may write there and the program is not installed (its data not in share/), else the
+// configuration folder.
 std::string SettingsFolder();
 
 // Where the Windows design's "drive C" root lies: the user's home folder.

@@ -18,13 +18,16 @@
 #include <sstream>
 #include <tuple>
 
+#include "core/settings_file.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "pages/settings/mode_dlg.h"
 #include "pages/settings/tuner_card_environment.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/data_exchange.h"
+#include "platform/win/known_folders.h"
 #include "sink/record_file.h"
+#include "support/debug_output_capture.h"
 #include "support/page_host.h"
 #include "support/screenshot.h"
 
@@ -555,6 +558,63 @@ TEST_F(TunerSettingPageTest, CancelInTheModeDialogSendsAndWritesNothing) {
     EXPECT_TRUE(m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES).empty());
     EXPECT_EQ(ReadWholeFile(m_env.File("VLK-IPdata.ini")), before);
     EXPECT_TRUE(m_env.Boxes().Texts().empty());
+}
+
+// --- Where the settings live ----------------------------------------------------------------
+
+// An installed program cannot write beside itself. Its folder lies below a regular file here,
+// which no one can write into, root included (CI runs as root).
+void MakeProgramFolderUnwritable(const CTunerCardEnvironment& env) {
+    WriteWholeFile(env.File("usr"), "");
+    platform::SetProgramFolderForTesting(env.File("usr/bin"));
+}
+
+TEST_F(TunerSettingPageTest, WhereTheProgramFolderCannotBeWrittenTheSettingsLiveInTheConfigFolder) {
+    MakeProgramFolderUnwritable(m_env);
+    platform::SetConfigFolderForTesting(m_env.File("config"));
+    std::filesystem::create_directory(m_env.File("config"));
+    const std::string settings = m_env.File("config/VLK-TScap.ini");
+    WriteWholeFile(settings, "[Config]\r\nfreq=11778\r\ndiseqc=2\r\n");
+    Open();
+    EXPECT_EQ(Item<QLineEdit>(Dlg::kIdFrequency)->text(), "11778");
+    Type(Dlg::kIdFrequency, "12188");
+    Item<QPushButton>(Dlg::kIdSend)->click();
+    EXPECT_EQ(ConfigValues(settings)["freq"], "12188");
+    EXPECT_EQ(ConfigValues(settings)["diseqc"], "2");
+    EXPECT_TRUE(m_env.Boxes().Texts().empty());
+}
+
+// Nine keys at every save and 29 at the mode dialog's OK: one box for the run, whichever file
+// failed first, and a debugger line for each failure.
+TEST_F(TunerSettingPageTest, SavesThatFailAreToldOnceInTheRunAndThenOnlyLogged) {
+    settings_file::ResetReportForTesting();
+    MakeProgramFolderUnwritable(m_env);
+    platform::SetConfigFolderForTesting(m_env.File("usr/config"));  // "~/.config" a file, too
+    CDebugOutputCapture debug;
+    Open();
+    Item<QPushButton>(Dlg::kIdSend)->click();
+    Click(Dlg::kIdLockTp);
+    WhenModeDialogOpens([](CModeDlg& dialog) {
+        QTest::mouseClick(dialog.Item<QPushButton>(IDOK), Qt::LeftButton);
+    });
+    Click(Dlg::kIdSetModCodes);
+    m_pPage->Destroy();  // saves once more
+    m_pPage = nullptr;
+
+    EXPECT_EQ(m_env.Boxes().Texts(),
+              (std::vector<std::string>{"Cannot save the settings to " +
+                                            m_env.File("usr/config/VLK-TScap.ini") +
+                                            ": Not a directory. Changes made now are lost when "
+                                            "the program ends; move what is in the way at that "
+                                            "path.",
+                                        "Successfully set the Mode Codes.."}));
+    const auto lines = debug.Lines();
+    const auto failures = [&lines](const std::string& file) {
+        return std::count(lines.begin(), lines.end(), settings_file::FailureText(file, ENOTDIR));
+    };
+    // Send saves once, "Lock TP" twice, the destruction once.
+    EXPECT_EQ(failures(m_env.File("usr/config/VLK-TScap.ini")), 4 * 9);
+    EXPECT_EQ(failures(m_env.File("usr/config/VLK-IPdata.ini")), 29);
 }
 
 // --- Layout --------------------------------------------------------------------------------

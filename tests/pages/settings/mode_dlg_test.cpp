@@ -12,7 +12,8 @@
 #include <string_view>
 
 #include "core/ini_file.h"
-#include "core/process_globals.h"
+#include "platform/win/known_folders.h"
+#include "support/message_box_recorder.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
 
@@ -46,7 +47,11 @@ using Entry = ModCodeFilterRecord::Entry;
 
 class ModeDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_strWorkDir = m_folder.Path(); }
+    void SetUp() override { platform::SetProgramFolderForTesting(m_folder.Path()); }
+    void TearDown() override {
+        platform::SetProgramFolderForTesting("");
+        platform::SetConfigFolderForTesting("");
+    }
 
     std::string Path() const { return m_folder.File("VLK-IPdata.ini"); }
     void WriteSettings(const std::string& lines) { WriteWholeFile(Path(), "[Config]\r\n" + lines); }
@@ -333,6 +338,25 @@ TEST_F(ModeDialogTest, WithoutAFileOkCreatesItWithEveryKey) {
     EXPECT_EQ(Value("ModCodeAll"), "0");
     EXPECT_EQ(Value("ModCodeCheck_0"), "1");
     EXPECT_EQ(Value("ModCodeCheck_27"), "0");
+}
+
+// A program folder that cannot be written (below a regular file, for root too): the choice is
+// read from and kept in the configuration folder.
+TEST_F(ModeDialogTest, WhereTheProgramFolderCannotBeWrittenTheChoiceLivesInTheConfigFolder) {
+    WriteWholeFile(m_folder.File("usr"), "");
+    platform::SetProgramFolderForTesting(m_folder.File("usr/bin"));
+    platform::SetConfigFolderForTesting(m_folder.File("config"));
+    std::filesystem::create_directory(m_folder.File("config"));
+    const std::string settings = m_folder.File("config/VLK-IPdata.ini");
+    WriteWholeFile(settings, "[Config]\r\nModCodeAll=0\r\nModCodeCheck_3=1\r\n");
+    const CMessageBoxRecorder boxes;
+    Open();
+    EXPECT_EQ(CheckedIndices(), std::vector<int>{3});
+    ClickBox(BoxOf("QPSK_1/4"));
+    Ok();
+    EXPECT_EQ(ReadIniString(settings, "Config", "ModCodeCheck_0"), "1");
+    EXPECT_EQ(ReadIniString(settings, "Config", "ModCodeCheck_3"), "1");
+    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 }  // namespace

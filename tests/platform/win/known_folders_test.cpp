@@ -1,9 +1,11 @@
 #include "platform/win/known_folders.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -164,6 +166,46 @@ TEST_F(KnownFoldersTest, OverridesReplaceAndRestore) {
     platform::SetConfigFolderForTesting("");
     EXPECT_EQ(platform::ProgramFolder(), realProgram);
     EXPECT_EQ(platform::DriveCRoot(), realRoot);
+}
+
+// Settings stay beside the program only where its user may write: asked as "nobody" in a child
+// process when the test runs as root, for whom the kernel grants every write to a folder.
+TEST_F(KnownFoldersTest, SettingsStayBesideTheProgramOnlyWhereItsUserMayWrite) {
+    ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0755), 0);  // reachable for the child
+    const std::string config = m_folder.File("config");
+    platform::SetConfigFolderForTesting(config);
+    WriteWholeFile(m_folder.File("file"), "");
+    const auto settingsFolderOf = [&](const std::string& program) {
+        platform::SetProgramFolderForTesting(program);
+        if (::geteuid() != 0) return platform::SettingsFolder();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                ::_exit(255);
+            }
+            const std::string folder = platform::SettingsFolder();
+            ::_exit(folder == program ? 0 : folder == config ? 1 : 2);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const int answer = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return answer == 0 ? program : answer == 1 ? config : "answer " + std::to_string(answer);
+    };
+    for (const auto& [name, mode] : {std::pair{"read-only", 0555}, {"open", 0777}}) {
+        ASSERT_EQ(::mkdir(m_folder.File(name).c_str(), 0700), 0);
+        ASSERT_EQ(::chmod(m_folder.File(name).c_str(), mode), 0);  // without the umask
+    }
+    EXPECT_EQ(settingsFolderOf(m_folder.File("read-only")), config);  // /usr/bin for its users
+    EXPECT_EQ(settingsFolderOf(m_folder.File("open")), m_folder.File("open"));
+    // Below a regular file no one may write, root included: asked by the test's own user.
+    platform::SetProgramFolderForTesting(m_folder.File("file/bin"));
+    EXPECT_EQ(platform::SettingsFolder(), config);
+    // An installed program (its data in ../share/vlk-tscap) never writes beside itself, even
+    // where its user may (root in /usr/bin): removing the package must leave nothing behind.
+    std::filesystem::create_directories(m_folder.File("usr/bin"));
+    std::filesystem::create_directories(m_folder.File("usr/share/vlk-tscap"));
+    platform::SetProgramFolderForTesting(m_folder.File("usr/bin"));
+    EXPECT_EQ(platform::SettingsFolder(), config);
 }
 
 // Readers on other threads while the overrides change (run under ThreadSanitizer).
