@@ -17,7 +17,6 @@ struct DvbFrontendDescription {
     std::string bus;                             // "pci", "usb" or empty (virtual, other buses)
     std::uint16_t vendor = 0;                    // from sysfs, when bus is set
     std::uint16_t product = 0;
-    std::uint32_t caps = 0;  // FE_GET_INFO's FE_CAN_* flags
 };
 
 // Another process that holds a device node open.

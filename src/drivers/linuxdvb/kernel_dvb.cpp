@@ -141,7 +141,6 @@ std::vector<DvbFrontendDescription> CKernelDvb::Enumerate() {
                 continue;
             }
             description.name.assign(info.name, strnlen(info.name, sizeof(info.name)));
-            description.caps = static_cast<std::uint32_t>(info.caps);
             const std::uint32_t count =
                 std::min<std::uint32_t>(property.u.buffer.len, sizeof(property.u.buffer.data));
             for (std::uint32_t i = 0; i < count; ++i)

@@ -1,6 +1,6 @@
 #pragma once
 // IDvbKernel on the kernel's DVB API: frontends found under /dev/dvb (adapterN/frontendM), their
-// names, capabilities and delivery systems from FE_GET_INFO and DTV_ENUM_DELSYS, their bus ids from
+// names and delivery systems from FE_GET_INFO and DTV_ENUM_DELSYS, their bus ids from
 // sysfs
 // (/sys/class/dvb/dvbN.frontendM/device).
 #include <string>

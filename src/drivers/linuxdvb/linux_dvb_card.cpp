@@ -107,8 +107,7 @@ std::optional<std::vector<std::uint8_t>> CLinuxDvbCard::PendingSwitchMessage() c
 
 DvbSearchProgress CLinuxDvbCard::SearchProgress() const {
     std::lock_guard guard(m_lock);
-    return DvbSearchProgress{m_search.active, m_search.issued, m_search.attempts.size(),
-                             m_search.locked};
+    return DvbSearchProgress{m_search.active, m_search.issued, m_search.locked};
 }
 
 HRESULT CLinuxDvbCard::Check(int error, const char* what) {

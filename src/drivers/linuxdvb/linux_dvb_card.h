@@ -53,7 +53,6 @@ struct DvbSignal {
 struct DvbSearchProgress {
     bool searching = false;
     std::size_t attemptsIssued = 0;
-    std::size_t attemptsPlanned = 0;
     std::optional<DvbCarrierSettings> locked;
 };
 

@@ -228,7 +228,6 @@ DvbFrontendDescription FrontendFor(const FakeDriverModel& model, int adapter, in
     description.name = model.infoName;
     description.deliverySystems = model.deliverySystems;
     // FE_GET_INFO adds FE_CAN_INVERSION_AUTO outside one-shot mode (dvb_frontend.c:2522).
-    description.caps = model.caps | FE_CAN_INVERSION_AUTO;
     return description;
 }
 
