@@ -283,6 +283,18 @@ void CBdacontrolDlg::OnLockTp() {
     if (m_fnLockTpListener) m_fnLockTpListener();
 }
 
+bool CBdacontrolDlg::LockListedTransponder(const std::string& frequencyMHz,
+                                           const std::string& symbolRateKsps,
+                                           std::int32_t polarityIndex) {
+    if (!m_pLockTpButton->isEnabled()) return false;
+    m_pFrequency->setText(QString::fromStdString(frequencyMHz));
+    m_pSymbolRate->setText(QString::fromStdString(symbolRateKsps));
+    m_nPolarity = polarityIndex;
+    m_pPolarityList->setCurrentIndex(polarityIndex);
+    OnLockTp();
+    return true;
+}
+
 void CBdacontrolDlg::OnSend() {
     PrepareTunerControl(*this);
 }

@@ -52,6 +52,11 @@ public:
     void EnableTuneButtons(bool enable) override;
 
     void LoadSettings();
+    // A transponder chosen from a list: its frequency (MHz), symbol rate (kSps) and polarity go
+    // into the fields and "Lock TP" runs as if pressed; the other fields stay as they are. False,
+    // and nothing changed, while "Lock TP" is disabled.
+    bool LockListedTransponder(const std::string& frequencyMHz, const std::string& symbolRateKsps,
+                               std::int32_t polarityIndex);
     // Called after each "Lock TP" (not after other tunes, such as the input stream's "Apply").
     void SetLockTpListener(std::function<void()> listener) {
         m_fnLockTpListener = std::move(listener);

@@ -24,6 +24,7 @@
 #include "pages/shell/about_dlg.h"
 #include "pages/shell/app_resources.h"
 #include "pages/shell/resource_strings.h"
+#include "pages/transponders/transponder_page.h"
 #include "platform/ui/qt/property_page.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/ui/qt/sorted_combo.h"
@@ -149,6 +150,7 @@ CBDAUtilDlg::CBDAUtilDlg(QWidget* parent)
     m_pTunerPage = new CBdacontrolDlg(m_pSheet);
     m_pCapturePage = new CUtiVirtualDamonDlg(m_pSheet);
     m_pPositionerPage = new CPositionDlg(m_pSheet);
+    m_pTransponderPage = new CTransponderPage(*m_pTunerPage, m_pSheet);
     if (auto* apply = Item<QPushButton>(kIdApply))
         connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
     m_pTunerPage->SetLockTpListener([this] { OnTransponderLocked(); });
@@ -174,6 +176,7 @@ bool CBDAUtilDlg::OnInitDialog() {
     m_pSheet->AddPage(m_pTunerPage);
     m_pSheet->AddPage(m_pCapturePage);
     m_pSheet->AddPage(m_pPositionerPage);
+    m_pSheet->AddPage(m_pTransponderPage);
     m_pSheet->Create();
     m_pSheet->show();
     PlaceSheet();

@@ -1,5 +1,6 @@
 #pragma once
-// The main window (dialog 102): the banner, the property sheet with the three pages, the signal
+// The main window (dialog 102): the banner, the property sheet with the three pages
+// and the transponder page after them, the signal
 // display that the monitor thread fills, and the carrier report with the input stream row.
 // It owns the monitor thread: the thread is started at the end of the initialisation and has
 // ended before any page or control goes.
@@ -20,6 +21,7 @@
 class CBdacontrolDlg;
 class CPositionDlg;
 class CPropertySheet;
+class CTransponderPage;
 class CUtiVirtualDamonDlg;
 
 class CBDAUtilDlg : public CDialog, public ISignalDisplay, public IStreamInfoView {
@@ -87,6 +89,7 @@ private:
     CBdacontrolDlg* m_pTunerPage = nullptr;
     CUtiVirtualDamonDlg* m_pCapturePage = nullptr;
     CPositionDlg* m_pPositionerPage = nullptr;
+    CTransponderPage* m_pTransponderPage = nullptr;
     // The input stream list holds the streams of reports read at this tune count or later.
     std::uint64_t m_nStreamsSinceTune = 0;
     std::thread m_hMonitorThread;
