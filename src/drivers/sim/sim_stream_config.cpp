@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "drivers/sim/ts_generator.h"
+
 SimStreamConfig MakeSimStreamConfig(std::uint16_t transportStreamId,
                                     std::uint16_t originalNetworkId, std::uint64_t bitRate,
                                     std::size_t serviceCount, const std::string& namePrefix,
                                     std::uint64_t seed) {
     constexpr std::uint64_t kVideoCap = 12'000'000;
-    constexpr std::uint64_t kMinimumVideo = 100'000;
+    constexpr std::uint64_t kMinimumVideo = CTsGenerator::kTestCardMinimumRate;
     if (serviceCount > 99) throw std::invalid_argument("at most 99 services");
 
     SimStreamConfig config;
@@ -22,7 +24,8 @@ SimStreamConfig MakeSimStreamConfig(std::uint16_t transportStreamId,
 
     // Leave a tenth for PSI/SI, PCR and nulls, as a real multiplexer keeps headroom.
     const std::uint64_t perService = bitRate / 10 * 9 / serviceCount;
-    const std::uint64_t audio = perService >= 800'000 ? 200'000 : 130'000;
+    // The audio PID gets what its tone takes, so that it runs at its configured rate.
+    const std::uint64_t audio = CTsGenerator::ToneStreamRate();
     if (perService < audio + kMinimumVideo) {
         throw std::invalid_argument("bit rate too low for " + std::to_string(serviceCount) +
                                     " services");

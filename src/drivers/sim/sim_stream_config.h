@@ -40,8 +40,9 @@ struct SimStreamConfig {
 };
 
 // A plausible multiplex: serviceCount television services named "<prefix> <n>", each with one
-// MPEG-2 video (PCR on it) and one MPEG audio stream, filling about 90 % of bitRate (video capped
-// at 12 Mbit/s, so wide carriers keep null packets). PMT of service n on 0x100 + 0x20 * n, video
+// MPEG-2 video (PCR on it; the test card) and one MPEG audio stream (the tone, at the rate it
+// takes), filling about 90 % of bitRate (video capped at 12 Mbit/s, so wide carriers keep null
+// packets). PMT of service n on 0x100 + 0x20 * n, video
 // and audio on the two PIDs after it; service_id = n + 100 * (transportStreamId % 655), n from 1.
 SimStreamConfig MakeSimStreamConfig(std::uint16_t transportStreamId,
                                     std::uint16_t originalNetworkId, std::uint64_t bitRate,

@@ -6,6 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "drivers/sim/mp2_tone_frame.h"
+#include "drivers/sim/test_card_video.h"
+
 namespace {
 
 __extension__ using Wide = unsigned __int128;
@@ -33,6 +36,7 @@ constexpr std::uint16_t kFirstFreePid = 0x0020;
 constexpr std::uint16_t kNullPid = 0x1FFF;
 constexpr std::uint64_t kMaxBitRate = 10'000'000'000;
 constexpr std::size_t kMaxServices = 100;
+constexpr std::uint8_t kMpeg2Video = 0x02;
 
 // MPEG-2 CRC32: polynomial 0x04C11DB7, MSB first, initial value all ones, no final inversion.
 constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
@@ -139,10 +143,18 @@ std::uint64_t FrameTicks(std::uint8_t streamType) {
     return IsVideo(streamType) ? kVideoFrameTicks : kAudioFrameTicks;
 }
 
+bool IsTone(std::uint8_t streamType) {
+    return streamType == 0x03 || streamType == 0x04;  // MPEG-1 and MPEG-2 audio: Layer II
+}
+
 // Smallest rate that gives each frame two packets, so that a PCR in one of them cannot make the
-// stream fall ever further behind its frame clock.
+// stream fall ever further behind its frame clock (and that carries the tone's PES in two); more
+// for the test card.
 std::uint64_t MinimumStreamRate(std::uint8_t streamType) {
-    return (2 * kPacketBits * kPtsHz + FrameTicks(streamType) - 1) / FrameTicks(streamType);
+    const std::uint64_t twoPackets =
+        (2 * kPacketBits * kPtsHz + FrameTicks(streamType) - 1) / FrameTicks(streamType);
+    return streamType == kMpeg2Video ? std::max(twoPackets, CTsGenerator::kTestCardMinimumRate)
+                                     : twoPackets;
 }
 
 std::uint64_t SplitMix64(std::uint64_t& state) {
@@ -166,6 +178,12 @@ void CTsGenerator::RationalClock::Init(std::uint64_t numerator, std::uint64_t st
     denominator = stepDenominator;
 }
 
+void CTsGenerator::RationalClock::Seek(std::uint64_t steps) {
+    const Wide parts = Wide{steps} * stepFraction;
+    whole = steps * stepWhole + static_cast<std::uint64_t>(parts / denominator);
+    fraction = static_cast<std::uint64_t>(parts % denominator);
+}
+
 void CTsGenerator::RationalClock::Advance() {
     whole += stepWhole;
     fraction += stepFraction;
@@ -181,6 +199,14 @@ CTsGenerator::CTsGenerator(const SimStreamConfig& config, std::uint64_t firstPac
     m_nPtsOrigin = PacketTime(m_nBitRate, m_nFirstPacket) / 300;
     BuildTables(config);
     BuildFlows(config);
+}
+
+CTsGenerator::~CTsGenerator() = default;
+
+std::uint64_t CTsGenerator::ToneStreamRate() {
+    const std::uint64_t packets =
+        (kPesHeaderSize + kMp2ToneFrame.size() + kPayloadSize - 1) / kPayloadSize;
+    return (packets * kPacketBits * kPtsHz + kAudioFrameTicks - 1) / kAudioFrameTicks;
 }
 
 std::uint64_t CTsGenerator::PacketTime(std::uint64_t bitRate, std::uint64_t packetIndex) {
@@ -388,6 +414,14 @@ void CTsGenerator::BuildFlows(const SimStreamConfig& config) {
             ElementaryFlow flow;
             flow.pid = stream.pid;
             flow.bounded = !IsVideo(stream.stream_type);
+            if (stream.stream_type == kMpeg2Video) {
+                flow.content = Content::TestCard;
+                flow.video = m_videos.size();
+                m_videos.push_back(
+                    std::make_unique<CTestCardVideo>(service.service_name, stream.bit_rate));
+            } else if (IsTone(stream.stream_type)) {
+                flow.content = Content::Tone;
+            }
             if (IsVideo(stream.stream_type)) {
                 flow.streamId = static_cast<std::uint8_t>(0xE0 + (videoCount++ & 0x0F));
             } else if (IsMpegAudio(stream.stream_type)) {
@@ -449,7 +483,11 @@ void CTsGenerator::WritePacket(std::uint8_t* packet) {
     const std::uint64_t slot = m_nPackets;
     for (PcrFlow& pcr : m_pcr) {
         if (slot < pcr.forceSlot) continue;
-        if (pcr.elementary != kNone) {
+        // A tone between frames has nothing to send before its next frame is due.
+        const bool waiting =
+            pcr.elementary != kNone && m_elementary[pcr.elementary].content == Content::Tone &&
+            m_elementary[pcr.elementary].pesStart && m_elementary[pcr.elementary].due.whole > slot;
+        if (pcr.elementary != kNone && !waiting) {
             WriteElementary(m_elementary[pcr.elementary], packet, true);
         } else {
             WritePcrOnly(pcr, packet);
@@ -532,20 +570,44 @@ void CTsGenerator::WritePcrOnly(PcrFlow& flow, std::uint8_t* packet) {
 void CTsGenerator::WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, bool withPcr) {
     const bool start = flow.pesStart;
     std::size_t pesSize = 0;
+    const std::uint64_t presentation = m_nPtsOrigin + flow.frameIndex * flow.frameTicks + kPtsDelay;
     if (start) {
-        // Size the PES so that it ends where this frame's share of the rate ends; a stream that
-        // fell behind gets a shorter frame and catches up.
         flow.frameEnd.Advance();
-        std::uint64_t packets =
-            flow.frameEnd.whole > flow.packetIndex ? flow.frameEnd.whole - flow.packetIndex : 1;
-        if (flow.bounded) packets = std::min(packets, kMaxBoundedPackets);
-        pesSize = static_cast<std::size_t>(packets) * kPayloadSize;
+        flow.frameCursor = 0;
+        switch (flow.content) {
+            case Content::TestCard:
+                flow.frame = m_videos[flow.video]->Picture(presentation);
+                break;
+            case Content::Tone:
+                flow.frame = kMp2ToneFrame;
+                break;
+            case Content::Filler:
+                flow.frame = {};
+                break;
+        }
+        const std::size_t content = kPesHeaderSize + flow.frame.size();
+        if (flow.content == Content::Tone) {
+            pesSize = content;
+        } else {
+            // Pad the PES so that it ends where this frame's share of the rate ends; a stream
+            // that fell behind gets a shorter frame and catches up.
+            std::uint64_t packets =
+                flow.frameEnd.whole > flow.packetIndex ? flow.frameEnd.whole - flow.packetIndex : 1;
+            if (flow.bounded) packets = std::min(packets, kMaxBoundedPackets);
+            pesSize = std::max(content, static_cast<std::size_t>(packets) * kPayloadSize);
+        }
         flow.pesRemaining = pesSize;
     }
-    const std::size_t capacity = kPayloadSize - (withPcr ? kPcrFieldSize : 0);
+    // The packet that opens an I-picture (it begins with a sequence header) says so, so that a
+    // receiver joining the stream knows where decoding can start.
+    constexpr std::uint8_t kSequenceHeaderCode = 0xB3;
+    const bool randomAccess = start && flow.content == Content::TestCard && flow.frame.size() > 3 &&
+                              flow.frame[3] == kSequenceHeaderCode;
+    const std::size_t flagsOnly = randomAccess && !withPcr ? 2 : 0;  // length and flags bytes
+    const std::size_t capacity = kPayloadSize - (withPcr ? kPcrFieldSize : 0) - flagsOnly;
     const std::size_t carried = std::min(flow.pesRemaining, capacity);
     const std::size_t stuffing = capacity - carried;
-    const bool adaptation = withPcr || stuffing > 0;
+    const bool adaptation = withPcr || randomAccess || stuffing > 0;
 
     packet[0] = 0x47;
     packet[1] = static_cast<std::uint8_t>((start ? 0x40 : 0x00) | (flow.pid >> 8));
@@ -553,10 +615,12 @@ void CTsGenerator::WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, b
     packet[3] = static_cast<std::uint8_t>((adaptation ? 0x30 : 0x10) | NextContinuity(flow.pid));
     std::uint8_t* out = packet + 4;
     if (adaptation) {
-        const std::size_t fieldSize = (withPcr ? kPcrFieldSize : 0) + stuffing;
+        const std::size_t fieldSize = (withPcr ? kPcrFieldSize : 0) + flagsOnly + stuffing;
         out[0] = static_cast<std::uint8_t>(fieldSize - 1);  // adaptation_field_length
         if (fieldSize >= 2) {
-            out[1] = withPcr ? 0x10 : 0x00;  // PCR_flag or no flags
+            // random_access_indicator, PCR_flag
+            out[1] =
+                static_cast<std::uint8_t>((randomAccess ? 0x40 : 0x00) | (withPcr ? 0x10 : 0x00));
             const std::size_t used = withPcr ? 2 + WritePcrField(out + 2) : 2;
             std::memset(out + used, 0xFF, fieldSize - used);
         }
@@ -564,8 +628,8 @@ void CTsGenerator::WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, b
     }
     std::size_t payload = carried;
     if (start) {
-        const std::uint64_t pts =
-            (m_nPtsOrigin + flow.frameIndex * flow.frameTicks + kPtsDelay) & kPtsMask;
+        // PTS only: there are no B-pictures, so decoding time is presentation time.
+        const std::uint64_t pts = presentation & kPtsMask;
         // Video may leave PES_packet_length 0 (unbounded); its frames can exceed 64 KiB.
         const std::size_t length = flow.bounded ? pesSize - 6 : 0;
         out[0] = 0x00;
@@ -586,13 +650,28 @@ void CTsGenerator::WriteElementary(ElementaryFlow& flow, std::uint8_t* packet, b
         out += kPesHeaderSize;
         payload -= kPesHeaderSize;
     }
-    std::memcpy(out, m_payload.data() + flow.payloadCursor, payload);
-    flow.payloadCursor = (flow.payloadCursor + payload) % kPayloadPool;
+    if (flow.content == Content::Filler) {
+        std::memcpy(out, m_payload.data() + flow.payloadCursor, payload);
+        flow.payloadCursor = (flow.payloadCursor + payload) % kPayloadPool;
+    } else {
+        // The frame, then zero bytes: stuffing that a video decoder skips before a start code.
+        const std::size_t fromFrame = std::min(payload, flow.frame.size() - flow.frameCursor);
+        std::memcpy(out, flow.frame.data() + flow.frameCursor, fromFrame);
+        std::memset(out + fromFrame, 0, payload - fromFrame);
+        flow.frameCursor += fromFrame;
+    }
 
     flow.pesRemaining -= carried;
     flow.pesStart = flow.pesRemaining == 0;
-    if (flow.pesStart) ++flow.frameIndex;
     ++flow.packetIndex;
     flow.due.Advance();
+    if (flow.pesStart) {
+        ++flow.frameIndex;
+        // The tone is shorter than its share: its next frame waits for the share's start.
+        if (flow.content == Content::Tone && flow.packetIndex < flow.frameEnd.whole) {
+            flow.packetIndex = flow.frameEnd.whole;
+            flow.due.Seek(flow.packetIndex);
+        }
+    }
     if (withPcr) NotePcrSent(m_pcr[flow.pcrFlow]);
 }

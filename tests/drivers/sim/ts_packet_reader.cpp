@@ -69,6 +69,7 @@ void CTsPacketReader::ReadPacket(const std::uint8_t* p) {
     state.lastCc = cc;
 
     std::size_t offset = 4;
+    bool randomAccess = false;
     if (control & 2) {
         const std::size_t length = p[4];
         if (!payload && length != 183) return Error(pid, "adaptation-only field not 183 bytes");
@@ -76,7 +77,9 @@ void CTsPacketReader::ReadPacket(const std::uint8_t* p) {
         std::size_t used = 0;
         if (length > 0) {
             const std::uint8_t flags = p[5];
-            if (flags & ~0x10) Error(pid, "unexpected adaptation flags");
+            if (flags & ~0x50) Error(pid, "unexpected adaptation flags");
+            randomAccess = (flags & 0x40) != 0;
+            if (randomAccess && !start) Error(pid, "random access indicated inside a PES");
             used = 1;
             if (flags & 0x10) {
                 if (length < 7) return Error(pid, "PCR does not fit");
@@ -100,12 +103,12 @@ void CTsPacketReader::ReadPacket(const std::uint8_t* p) {
     if (m_sectionPids.count(pid)) {
         ReadSectionBytes(pid, state, p + offset, kPacket - offset, start);
     } else {
-        ReadPesBytes(pid, state, p + offset, kPacket - offset, start);
+        ReadPesBytes(pid, state, p + offset, kPacket - offset, start, randomAccess);
     }
 }
 
 void CTsPacketReader::ReadPesBytes(std::uint16_t pid, PidState& state, const std::uint8_t* data,
-                                   std::size_t size, bool start) {
+                                   std::size_t size, bool start, bool randomAccess) {
     if (!start) {
         state.pesBytes += size;
         if (state.pesExpected != 0 && state.pesBytes > state.pesExpected) {
@@ -130,6 +133,10 @@ void CTsPacketReader::ReadPesBytes(std::uint16_t pid, PidState& state, const std
         header.pts = (std::uint64_t{t[0]} >> 1 & 7) << 30 | std::uint64_t{t[1]} << 22 |
                      (std::uint64_t{t[2]} >> 1) << 15 | std::uint64_t{t[3]} << 7 | t[4] >> 1;
     }
+    header.randomAccess = randomAccess;
+    const std::size_t body = 9u + data[8];
+    header.opensSequence = size >= body + 4 && data[body] == 0 && data[body + 1] == 0 &&
+                           data[body + 2] == 1 && data[body + 3] == 0xB3;
     m_pes.push_back(header);
     state.pesExpected = header.length == 0 ? 0 : header.length + 6u;
     state.pesBytes = size;

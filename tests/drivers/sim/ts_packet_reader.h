@@ -29,6 +29,8 @@ struct ReadPes {
     std::uint8_t streamId;
     std::uint16_t length;  // PES_packet_length
     std::optional<std::uint64_t> pts;
+    bool randomAccess = false;   // the packet's random_access_indicator
+    bool opensSequence = false;  // the payload begins with a video sequence header
 };
 
 class CTsPacketReader {
@@ -57,7 +59,7 @@ private:
 
     void ReadPacket(const std::uint8_t* packet);
     void ReadPesBytes(std::uint16_t pid, PidState& state, const std::uint8_t* data,
-                      std::size_t size, bool start);
+                      std::size_t size, bool start, bool randomAccess);
     void ReadSectionBytes(std::uint16_t pid, PidState& state, const std::uint8_t* data,
                           std::size_t size, bool start);
     std::size_t Collect(std::uint16_t pid, PidState& state, const std::uint8_t* data,
