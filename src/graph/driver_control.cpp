@@ -297,3 +297,38 @@ void SetModCodes(const ModCodeFilterRecord& record) {
         AfxMessageBox(usb ? "Successfully set the MODCODES." : "Successfully set the Mode Codes..");
     }
 }
+
+SignalMeasureResult GetSignalMeasure() {
+    SignalMeasureResult result;
+    std::array<std::uint8_t, SignalMeasureRecord::kSize> bytes{};
+    {
+        std::lock_guard driver(g_hDriverMutex);
+        IBaseFilter* tuner = g_BDAGraph.m_pTunerDevice.Get();
+        if (tuner == nullptr) return result;
+        ComPtr<IKsPropertySet> handle;
+        if (FAILED(tuner->QueryInterface(IID_IKsPropertySet, handle.ReleaseAndGetVoidAddress())))
+            return result;
+        DWORD support = 0;
+        if (FAILED(handle->QuerySupported(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE,
+                                          &support)) ||
+            (support & KSPROPERTY_SUPPORT_GET) == 0)
+            return result;
+        DWORD returned = 0;
+        if (FAILED(handle->Get(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, nullptr, 0,
+                               bytes.data(), SignalMeasureRecord::kSize, &returned)) ||
+            returned != SignalMeasureRecord::kSize)
+            return result;
+    }
+    const SignalMeasureRecord record = SignalMeasureRecord::Decode(bytes);
+    result.ok = true;
+    if ((record.flags & SignalMeasureRecord::kCarrierToNoiseReported) != 0)
+        result.carrierToNoiseDb = record.carrierToNoiseMilliDb / 1000.0;
+    if ((record.flags & SignalMeasureRecord::kLevelReported) != 0)
+        result.levelDbm = record.levelMilliDbm / 1000.0;
+    if ((record.flags & SignalMeasureRecord::kBitErrorsReported) != 0 && record.bitsCounted > 0)
+        result.bitErrorRate =
+            static_cast<double>(record.bitErrors) / static_cast<double>(record.bitsCounted);
+    if ((record.flags & SignalMeasureRecord::kUncorrectedReported) != 0)
+        result.uncorrectedBlocks = record.uncorrectedBlocks;
+    return result;
+}

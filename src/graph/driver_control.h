@@ -7,6 +7,7 @@
 // released before a message is shown, except in SendDiseqCommand, which holds it throughout.
 // A result that is not negative is success, except in SendDiseqCommand, where only 0 is.
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "platform/ks/vendor_records.h"
@@ -25,6 +26,16 @@ enum class DiseqcForm {
 
 enum class MediaInfoResult { Read, Unsupported, Failed };
 
+// The card's measurement of the tuned signal in physical units; empty what the card does not
+// report. `ok` is false when there is no tuner or its driver lacks or fails the property.
+struct SignalMeasureResult {
+    bool ok = false;
+    std::optional<double> carrierToNoiseDb;
+    std::optional<double> levelDbm;
+    std::optional<double> bitErrorRate;  // errors / bits of the card's latest window
+    std::optional<std::uint64_t> uncorrectedBlocks;
+};
+
 // Kept for the life of the process: the last "Lock TP" parameters and DiSEqC message (USB).
 extern TunerControlRecord g_TunerControlRecord;
 // Overwritten by each successful GetMediaInfo; touched only by the status thread.
@@ -41,3 +52,6 @@ bool SetInputStreamId(std::int32_t identifier);
 void SetCode(std::int32_t value, std::int32_t type);
 void ResetCode();
 void SetModCodes(const ModCodeFilterRecord& record);
+// KSPROPSETID_SignalMeasure on the tuner filter (every card of ours answers it there, whichever
+// vendor carrier it has), under the driver mutex. Polled: never logs, never shows a message.
+SignalMeasureResult GetSignalMeasure();

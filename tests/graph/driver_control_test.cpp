@@ -400,3 +400,74 @@ TEST(CarrierProbeTest, IsAskedAgainByEveryOperation) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::uint8_t> MeasureBytes(const SignalMeasureRecord& record) {
+    const auto bytes = record.Encode();
+    return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+TEST(GetSignalMeasureTest, ReportedValuesInPhysicalUnitsAndTheRestLeftEmpty) {
+    // The USB environment's filter carries the driver: give it the measurement too.
+    CDriverTestEnvironment env(Carrier::Usb);
+    env.Driver().Support(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE);
+    SignalMeasureRecord record;
+    record.flags = SignalMeasureRecord::kCarrierToNoiseReported |
+                   SignalMeasureRecord::kBitErrorsReported |
+                   SignalMeasureRecord::kUncorrectedReported;
+    record.carrierToNoiseMilliDb = -1'250;
+    record.levelMilliDbm = -48'000;  // not flagged: must not appear
+    record.bitErrors = 3;
+    record.bitsCounted = 2'000'000;
+    record.uncorrectedBlocks = 7;
+    env.Driver().Reply(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, MeasureBytes(record));
+
+    const SignalMeasureResult result = GetSignalMeasure();
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(result.carrierToNoiseDb, -1.25);
+    EXPECT_EQ(result.levelDbm, std::nullopt);
+    EXPECT_EQ(result.bitErrorRate, 1.5e-6);
+    EXPECT_EQ(result.uncorrectedBlocks, 7u);
+
+    // Bits flagged but none counted: no rate can be told.
+    record.flags = SignalMeasureRecord::kLevelReported | SignalMeasureRecord::kBitErrorsReported;
+    record.bitsCounted = 0;
+    env.Driver().Reply(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, MeasureBytes(record));
+    const SignalMeasureResult second = GetSignalMeasure();
+    ASSERT_TRUE(second.ok);
+    EXPECT_EQ(second.carrierToNoiseDb, std::nullopt);
+    EXPECT_EQ(second.levelDbm, -48.0);
+    EXPECT_EQ(second.bitErrorRate, std::nullopt);
+    EXPECT_EQ(second.uncorrectedBlocks, std::nullopt);
+}
+
+TEST(GetSignalMeasureTest, ADriverWithoutItOrFailingItGivesNotOkSilently) {
+    CDebugOutputCapture output;
+    {
+        // The PCI-E filter answers the interface but none of the property.
+        CDriverTestEnvironment env(Carrier::PciE);
+        EXPECT_FALSE(GetSignalMeasure().ok);
+        EXPECT_TRUE(env.Driver().Calls().empty()) << "the pin's vendor set is not asked";
+        EXPECT_TRUE(env.Boxes().Texts().empty());
+    }
+    {
+        CDriverTestEnvironment env(Carrier::Usb);
+        EXPECT_FALSE(GetSignalMeasure().ok);
+        env.Driver().Support(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE);
+        env.Driver().GetResult(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, E_FAIL);
+        EXPECT_FALSE(GetSignalMeasure().ok);
+        EXPECT_TRUE(env.Driver().Sets().empty());
+        EXPECT_TRUE(env.Boxes().Texts().empty());
+    }
+    {
+        CDriverTestEnvironment env(Carrier::Usb);
+        g_BDAGraph.m_pTunerDevice.Reset();
+        EXPECT_FALSE(GetSignalMeasure().ok);
+        EXPECT_TRUE(env.Driver().Calls().empty());
+        EXPECT_TRUE(env.Boxes().Texts().empty());
+    }
+    EXPECT_TRUE(output.Lines().empty());
+}

@@ -42,7 +42,19 @@ struct DvbStatistic {
 };
 
 // Where a statistic comes from: the DVBv5 properties first, the legacy ioctls for older drivers.
-enum class DvbStatisticSource { Strength, CarrierToNoise, LegacyStrength, LegacySnr };
+// The counters (DTV_STAT_PRE/POST_ERROR_BIT_COUNT, _TOTAL_BIT_COUNT, DTV_STAT_ERROR_BLOCK_COUNT)
+// come only as DVBv5 properties.
+enum class DvbStatisticSource {
+    Strength,
+    CarrierToNoise,
+    LegacyStrength,
+    LegacySnr,
+    PreErrorBits,
+    PreTotalBits,
+    PostErrorBits,
+    PostTotalBits,
+    ErrorBlocks,
+};
 
 enum class DvbVoltage { Volt13, Volt18, Off };
 

@@ -23,6 +23,25 @@ int Control(int fd, unsigned long request, Arg arg) {
     }
 }
 
+std::uint32_t CommandOf(DvbStatisticSource source) {
+    switch (source) {
+        case DvbStatisticSource::Strength:
+            return DTV_STAT_SIGNAL_STRENGTH;
+        case DvbStatisticSource::PreErrorBits:
+            return DTV_STAT_PRE_ERROR_BIT_COUNT;
+        case DvbStatisticSource::PreTotalBits:
+            return DTV_STAT_PRE_TOTAL_BIT_COUNT;
+        case DvbStatisticSource::PostErrorBits:
+            return DTV_STAT_POST_ERROR_BIT_COUNT;
+        case DvbStatisticSource::PostTotalBits:
+            return DTV_STAT_POST_TOTAL_BIT_COUNT;
+        case DvbStatisticSource::ErrorBlocks:
+            return DTV_STAT_ERROR_BLOCK_COUNT;
+        default:
+            return DTV_STAT_CNR;
+    }
+}
+
 }  // namespace
 
 CKernelFrontendDevice::CKernelFrontendDevice(int fd) : m_hFrontend(fd) {}
@@ -94,7 +113,7 @@ int CKernelFrontendDevice::ReadStatistic(DvbStatisticSource source, DvbStatistic
         return 0;
     }
     dtv_property property{};
-    property.cmd = source == DvbStatisticSource::Strength ? DTV_STAT_SIGNAL_STRENGTH : DTV_STAT_CNR;
+    property.cmd = CommandOf(source);
     dtv_properties request{};
     request.num = 1;
     request.props = &property;

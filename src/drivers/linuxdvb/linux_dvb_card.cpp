@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "drivers/linuxdvb/device_holders.h"
 #include "drivers/linuxdvb/dvb_api.h"
@@ -50,6 +51,26 @@ std::optional<std::uint32_t> Reported(const DvbDriverRules& rules, std::uint32_t
                                       std::uint32_t value, std::uint32_t automatic) {
     if ((rules.reports & part) == 0 || value == automatic) return std::nullopt;
     return value;
+}
+
+// Decibel readings outside these ranges measure nothing (some drivers leave garbage while
+// unlocked): 0.001 dB and 0.001 dBm.
+constexpr std::int64_t kCarrierToNoiseLowest = -50'000;
+constexpr std::int64_t kCarrierToNoiseHighest = 100'000;
+constexpr std::int64_t kLevelLowest = -150'000;
+constexpr std::int64_t kLevelHighest = 30'000;
+
+std::optional<std::int32_t> Decibels(const std::optional<DvbStatistic>& statistic,
+                                     std::int64_t lowest, std::int64_t highest) {
+    if (!statistic || statistic->scale != DvbScale::Decibel || statistic->value < lowest ||
+        statistic->value > highest)
+        return std::nullopt;
+    return static_cast<std::int32_t>(statistic->value);
+}
+
+std::optional<std::uint64_t> Count(const std::optional<DvbStatistic>& statistic) {
+    if (!statistic || statistic->scale != DvbScale::Counter) return std::nullopt;
+    return static_cast<std::uint64_t>(statistic->value);
 }
 
 }  // namespace
@@ -190,6 +211,8 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     // The switch message belongs to this tune only: the next one sends what its own request
     // brings, or nothing.
     const std::optional<std::vector<std::uint8_t>> message = std::exchange(m_switchMessage, {});
+    m_bitCounters.reset();
+    m_bitWindow.reset();
     hr =
         m_sec.Tune(*device, plan->voltage, plan->highBand,
                    message ? std::optional<std::span<const std::uint8_t>>(*message) : std::nullopt);
@@ -422,6 +445,68 @@ HRESULT CLinuxDvbCard::MediaInfo(std::array<std::int32_t, 18>& fields) {
             Reported(m_rules, kReportsInversion, properties[7].value, INVERSION_AUTO);
     }
     fields = BuildCarrierReport(carrier);
+    return S_OK;
+}
+
+HRESULT CLinuxDvbCard::SignalMeasure(DvbSignalMeasure& measure) {
+    std::lock_guard guard(m_lock);
+    measure = DvbSignalMeasure{};
+    HRESULT hr = S_OK;
+    IDvbFrontendDevice* device = Device(hr, false);
+    if (device == nullptr) return hr;
+    std::uint32_t status = 0;
+    if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return hr;
+    const auto read = [&](DvbStatisticSource source) -> std::optional<DvbStatistic> {
+        DvbStatistic statistic;
+        const int error = device->ReadStatistic(source, statistic);
+        if (error == ENODEV) Check(error, "reading statistics");
+        if (error != 0) return std::nullopt;
+        return statistic;
+    };
+    measure.carrierToNoiseMilliDb = Decibels(read(DvbStatisticSource::CarrierToNoise),
+                                             kCarrierToNoiseLowest, kCarrierToNoiseHighest);
+    measure.levelMilliDbm =
+        Decibels(read(DvbStatisticSource::Strength), kLevelLowest, kLevelHighest);
+    if (m_bRemoved) return kDeviceRemoved;
+    if ((status & FE_HAS_LOCK) == 0) {
+        // Counts of a lost carrier say nothing about the next one.
+        m_bitCounters.reset();
+        m_bitWindow.reset();
+        return S_OK;
+    }
+
+    std::optional<BitCounters> now;
+    const auto postErrors = Count(read(DvbStatisticSource::PostErrorBits));
+    const auto postTotal = Count(read(DvbStatisticSource::PostTotalBits));
+    if (postErrors && postTotal) {
+        now = BitCounters{true, *postErrors, *postTotal};
+    } else {
+        const auto preErrors = Count(read(DvbStatisticSource::PreErrorBits));
+        const auto preTotal = Count(read(DvbStatisticSource::PreTotalBits));
+        if (preErrors && preTotal) now = BitCounters{false, *preErrors, *preTotal};
+    }
+    measure.uncorrectedBlocks = Count(read(DvbStatisticSource::ErrorBlocks));
+    if (m_bRemoved) return kDeviceRemoved;
+
+    if (!now) {
+        m_bitCounters.reset();
+        m_bitWindow.reset();
+    } else {
+        const std::optional<BitCounters> before = std::exchange(m_bitCounters, now);
+        const bool continues = before && before->post == now->post &&
+                               now->errors >= before->errors && now->total >= before->total;
+        if (!continues) {
+            // The first reading, or the driver started counting again (a tune).
+            m_bitWindow = now->total > 0 ? now : std::nullopt;
+        } else if (now->total > before->total) {
+            m_bitWindow =
+                BitCounters{now->post, now->errors - before->errors, now->total - before->total};
+        }
+    }
+    if (m_bitWindow) {
+        measure.bitErrors = m_bitWindow->errors;
+        measure.bitsCounted = m_bitWindow->total;
+    }
     return S_OK;
 }
 

@@ -49,6 +49,17 @@ struct DvbSignal {
     std::int32_t quality = 0;   // 0..100
 };
 
+// The kernel's statistics in physical units; what the driver does not give in decibels, or
+// gives only as a relative figure, is empty.
+struct DvbSignalMeasure {
+    std::optional<std::int32_t> carrierToNoiseMilliDb;
+    std::optional<std::int32_t> levelMilliDbm;
+    // The latest window of the bit counters (post-FEC when the driver counts them, else pre-FEC).
+    std::optional<std::uint64_t> bitErrors;
+    std::optional<std::uint64_t> bitsCounted;
+    std::optional<std::uint64_t> uncorrectedBlocks;  // as the driver counts them
+};
+
 // Where the search of the last tune stands (tests and diagnostics).
 struct DvbSearchProgress {
     bool searching = false;
@@ -87,6 +98,11 @@ public:
     HRESULT SetPlsGold(std::uint32_t gold);
     HRESULT ReadSignal(DvbSignal& signal);
     HRESULT MediaInfo(std::array<std::int32_t, 18>& fields);
+    // C/N and level whenever the driver gives them in decibels; the bit and block counters only
+    // while locked. The bit counters grow for as long as the driver counts: each reading reports
+    // what they grew by since the previous one (the first after a lock: what they hold), or,
+    // when they have not moved, the window reported before.
+    HRESULT SignalMeasure(DvbSignalMeasure& measure);
     HRESULT OpenStream(std::unique_ptr<IDvbStreamDevice>& stream);
 
     bool IsRemoved() const;
@@ -140,6 +156,14 @@ private:
     std::int32_t m_nInputStreamId = -1;
     std::uint32_t m_nPlsGold = 0;
     Search m_search;
+    // The bit counters at the previous SignalMeasure (post-FEC or pre-FEC) and the last window.
+    struct BitCounters {
+        bool post = false;
+        std::uint64_t errors = 0;
+        std::uint64_t total = 0;
+    };
+    std::optional<BitCounters> m_bitCounters;
+    std::optional<BitCounters> m_bitWindow;
     std::condition_variable m_searchWake;
     bool m_bStopping = false;
     std::thread m_searchThread;

@@ -29,6 +29,9 @@ constexpr std::array<CLinuxDvbPropertyDriver::Property, 5> kPinProperties = {{
     {KSPROPERTY_BDA_GOLDCODE, kSet, CodeRecord::kSize},
 }};
 
+constexpr CLinuxDvbPropertyDriver::Property kSignalMeasure = {KSPROPERTY_SIGNAL_MEASURE, kGet,
+                                                              SignalMeasureRecord::kSize};
+
 // The message lengths the kernel's DiSEqC call takes from the system.
 constexpr std::uint32_t kShortestDiseqc = 3;
 constexpr std::uint32_t kLongestDiseqc = 6;
@@ -40,6 +43,12 @@ CLinuxDvbPropertyDriver::CLinuxDvbPropertyDriver(CLinuxDvbCard& card) : m_card(c
 HRESULT CLinuxDvbPropertyDriver::Find(Surface surface, const GUID& set, DWORD id, DWORD access,
                                       const Property** property) const {
     *property = nullptr;
+    if (surface == Surface::Filter && set == KSPROPSETID_SignalMeasure) {
+        if (id != kSignalMeasure.id || (kSignalMeasure.support & access) != access)
+            return E_PROP_ID_UNSUPPORTED;
+        *property = &kSignalMeasure;
+        return S_OK;
+    }
     if (surface != Surface::Pin || set != KSPROPSETID_BdaExt) return E_PROP_SET_UNSUPPORTED;
     for (const Property& candidate : kPinProperties) {
         if (candidate.id != id) continue;
@@ -125,7 +134,30 @@ HRESULT CLinuxDvbPropertyDriver::Get(Surface surface, const GUID& set, DWORD id,
     if (const HRESULT hr = Find(surface, set, id, kGet, &property); FAILED(hr)) return hr;
     if (data == nullptr) return E_POINTER;
     if (length != property->size) return E_INVALIDARG;
-    if (id == KSPROPERTY_BDA_STREAMTYPE_PARAMS) {
+    if (set == KSPROPSETID_SignalMeasure) {
+        DvbSignalMeasure measure;
+        if (const HRESULT hr = m_card.SignalMeasure(measure); FAILED(hr)) return hr;
+        SignalMeasureRecord record;
+        if (measure.carrierToNoiseMilliDb) {
+            record.flags |= SignalMeasureRecord::kCarrierToNoiseReported;
+            record.carrierToNoiseMilliDb = *measure.carrierToNoiseMilliDb;
+        }
+        if (measure.levelMilliDbm) {
+            record.flags |= SignalMeasureRecord::kLevelReported;
+            record.levelMilliDbm = *measure.levelMilliDbm;
+        }
+        if (measure.bitErrors && measure.bitsCounted) {
+            record.flags |= SignalMeasureRecord::kBitErrorsReported;
+            record.bitErrors = *measure.bitErrors;
+            record.bitsCounted = *measure.bitsCounted;
+        }
+        if (measure.uncorrectedBlocks) {
+            record.flags |= SignalMeasureRecord::kUncorrectedReported;
+            record.uncorrectedBlocks = *measure.uncorrectedBlocks;
+        }
+        const auto bytes = record.Encode();
+        std::memcpy(data, bytes.data(), bytes.size());
+    } else if (id == KSPROPERTY_BDA_STREAMTYPE_PARAMS) {
         if (m_card.IsRemoved()) return kDeviceRemoved;
         std::memcpy(data, kTransportStreamType.bytes.data(), StreamTypeRecord::kSize);  // always
     } else {

@@ -1,7 +1,7 @@
 #pragma once
 // The card range's vendor properties mapped onto the Linux DVB API. A PCI-E style card: the
-// tuner's "Input0" pin answers KSPROPSETID_BdaExt; the tuner filter answers IKsPropertySet but
-// supports nothing on it (so the system's probe for the USB carrier fails).
+// tuner's "Input0" pin answers KSPROPSETID_BdaExt; the tuner filter answers IKsPropertySet with
+// nothing of the vendor sets on it (so the system's probe for the USB carrier fails).
 //
 // Record layouts: platform/ks/vendor_records.h.
 //   12 GET_MEDIAINFO      get       the carrier report from FE_GET_PROPERTY (dvb_carrier_report.h)
@@ -11,6 +11,8 @@
 //   23 GOLDCODE           set       root 1..262143 (converted) or gold 0..262141:
 //                                   DTV_SCRAMBLING_SEQUENCE_INDEX at the next tune
 //   24 MODCODES           not supported: the kernel has no MODCOD filter
+// The tuner filter answers our own KSPROPSETID_SignalMeasure:
+//   1 SIGNAL_MEASURE      get       CLinuxDvbCard::SignalMeasure, 40 bytes
 // A record of another size, or with a value outside those ranges, is refused with E_INVALIDARG.
 // Instance data is ignored. Kernel failures come back as HresultFromErrno's codes.
 #include <array>

@@ -445,6 +445,56 @@ std::array<std::int32_t, 18> CSimCard::MediaInfo() {
     return fields;
 }
 
+namespace {
+
+// Decades of error rate per dB of margin near the threshold: the waterfall of the inner code.
+double ErrorSlope(const SimCarrier& carrier) {
+    return carrier.system == SimSystem::DvbS ? 2.0 : 10.0;
+}
+
+constexpr double kBitErrorRateAtThreshold = 2e-4;
+constexpr double kPacketErrorRateAtThreshold = 1e-7;
+constexpr double kPacketBits = 188.0 * 8.0;
+
+}  // namespace
+
+SimSignalMeasure CSimCard::SignalMeasure() {
+    std::lock_guard guard(m_lock);
+    const std::uint64_t now = m_pClock->Now();
+    Update(now);
+    SimSignalMeasure measure;
+    if (!m_reception.best) return measure;
+    const double cn = m_reception.carrierToNoise + NextNoise();
+    measure.carrierToNoise = cn;
+    if (!m_bLocked) return measure;
+    const SimCarrier& carrier = m_pSky->Carriers()[m_nLocked];
+    const std::optional<double> rate = sim::CarrierUsefulBitRate(carrier);
+    if (!rate) return measure;
+    const double required = sim::RequiredCarrierToNoise(carrier);
+    const double slope = ErrorSlope(carrier);
+
+    const double bits = std::round(*rate);
+    const double ber =
+        std::min(0.5, kBitErrorRateAtThreshold * std::pow(10.0, -slope * (cn - required)));
+    measure.bitsCounted = static_cast<std::uint64_t>(bits);
+    measure.bitErrors = static_cast<std::uint64_t>(std::floor(ber * bits));
+
+    const std::uint64_t lockTime = m_nOkSince + kAcquisitionTicks;
+    if (lockTime != m_nUncorrectedLock) {
+        m_nUncorrectedLock = lockTime;
+        m_nUncorrectedTo = lockTime;
+        m_fUncorrected = 0;
+    }
+    // The margin of now stands for the whole time since the last reading.
+    const double seconds = static_cast<double>(now - m_nUncorrectedTo) / CSimClock::kTicksPerSecond;
+    const double per =
+        std::min(1.0, kPacketErrorRateAtThreshold * std::pow(10.0, -slope * m_reception.margin));
+    m_fUncorrected += per * seconds * *rate / kPacketBits;
+    m_nUncorrectedTo = now;
+    measure.uncorrectedBlocks = static_cast<std::uint64_t>(std::floor(m_fUncorrected));
+    return measure;
+}
+
 SimStreamPlan CSimCard::StreamPlan() {
     std::lock_guard guard(m_lock);
     Update(m_pClock->Now());

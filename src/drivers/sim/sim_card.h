@@ -19,6 +19,14 @@
 //   C/N margin is positive, it can demodulate the system (DVB-S2X only on the x-model card) and
 //   the scrambling code matches (DVB-S2). A new tune or a port change re-acquires.
 //   While the dish moves the conditions are re-evaluated every 10 ms of simulated time.
+// - Measurement (KSPROPSETID_SignalMeasure): C/N = the model's C/N of the best candidate plus the
+//   reading noise, whenever there is a candidate, locked or not. No level: the model has no
+//   received power. While locked only, with m = that C/N - the required C/N and s = 2 decades
+//   per dB for DVB-S (Viterbi) or 10 for DVB-S2/S2X (LDPC): bit error rate at the inner code's
+//   output 2e-4 * 10^(-s m) (2e-4 is where the outer code just reaches quasi-error-free), at
+//   most 0.5, over a window of one second of the useful bit rate (errors rounded down); and
+//   packet error rate 1e-7 * 10^(-s m) with the noise-free margin, summed over the 188-byte
+//   packets since the lock and reported rounded down as the uncorrected blocks.
 //
 // States: Idle (never tuned) -> Tuned (acquiring) -> Locked; Removed is final. Threads: every
 // public member takes the card's mutex; the trace is written under it.
@@ -63,6 +71,14 @@ struct SimStreamPlan {
     std::uint64_t bitRate = 0;
 };
 
+// The card's measurement of the tuned signal; what it does not measure is empty.
+struct SimSignalMeasure {
+    std::optional<double> carrierToNoise;  // dB
+    std::optional<std::uint64_t> bitErrors;
+    std::optional<std::uint64_t> bitsCounted;
+    std::optional<std::uint64_t> uncorrectedBlocks;
+};
+
 class CSimCard {
 public:
     static constexpr std::uint64_t kAcquisitionTicks = 300 * CSimClock::kTicksPerMs;
@@ -101,6 +117,7 @@ public:
     void SetModCodFilter(std::vector<SimModCodEntry> entries);  // empty: everything passes
     // The carrier report's eighteen fields (all 0 while not locked).
     std::array<std::int32_t, 18> MediaInfo();
+    SimSignalMeasure SignalMeasure();
 
     // The capture filter.
     SimStreamPlan StreamPlan();
@@ -174,5 +191,10 @@ private:
     std::size_t m_nLocked = 0;
     std::size_t m_nReportedStream = 0;  // round robin of the reported ISI without a selection
     SimStreamPlan m_plan;
+    // Uncorrected blocks of the lock that began at m_nUncorrectedLock, summed up to
+    // m_nUncorrectedTo.
+    std::uint64_t m_nUncorrectedLock = 0;
+    std::uint64_t m_nUncorrectedTo = 0;
+    double m_fUncorrected = 0;
     std::mt19937_64 m_random;
 };

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -30,12 +31,18 @@ constexpr std::array<CSimPropertyDriver::Property, 6> kBdaExt = {{
     {KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES, kSet, 1348},
 }};
 
-constexpr std::array<CSimPropertyDriver::Property, 5> kCtrl = {{
+// The USB card's filter: its vendor set and the measurement every card offers on its filter.
+constexpr std::array<CSimPropertyDriver::Property, 6> kUsbFilter = {{
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, 0, 0},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, kSet, 288},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, kGet, 72},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE, kSet, 264},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES, kSet, 1348},
+    {KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, kGet, 40},
+}};
+
+constexpr std::array<CSimPropertyDriver::Property, 1> kPciFilter = {{
+    {KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, kGet, 40},
 }};
 
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
@@ -49,6 +56,11 @@ std::int32_t ReadI32(const std::vector<std::uint8_t>& bytes, std::size_t offset)
     return static_cast<std::int32_t>(ReadU32(bytes, offset));
 }
 
+void WriteU64(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint64_t value) {
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
 void WriteI32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
     bytes[offset] = static_cast<std::uint8_t>(bits);
@@ -57,11 +69,34 @@ void WriteI32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::int32_t
     bytes[offset + 3] = static_cast<std::uint8_t>(bits >> 24);
 }
 
+// The measurement record: flags at 0 (1 C/N, 2 level, 4 bit errors, 8 uncorrected blocks), C/N
+// in 0.001 dB at 4, level at 8 (never set: the model has no received power), bit errors at 16,
+// bits counted at 24, uncorrected blocks at 32.
+void WriteSignalMeasure(std::vector<std::uint8_t>& record, const SimSignalMeasure& measure) {
+    std::uint32_t flags = 0;
+    if (measure.carrierToNoise) {
+        flags |= 1;
+        WriteI32(record, 4,
+                 static_cast<std::int32_t>(std::lround(*measure.carrierToNoise * 1000.0)));
+    }
+    if (measure.bitErrors && measure.bitsCounted) {
+        flags |= 4;
+        WriteU64(record, 16, *measure.bitErrors);
+        WriteU64(record, 24, *measure.bitsCounted);
+    }
+    if (measure.uncorrectedBlocks) {
+        flags |= 8;
+        WriteU64(record, 32, *measure.uncorrectedBlocks);
+    }
+    WriteI32(record, 0, static_cast<std::int32_t>(flags));
+}
+
 std::string PropertyName(const GUID& set, DWORD id) {
     const std::string_view name = VendorPropertyName(set, id);
     if (!name.empty()) return std::string(name);
     if (set == KSPROPSETID_BdaExt) return fmt::format("KSPROPSETID_BdaExt:{}", id);
     if (set == KSPROPSETID_Ctrl) return fmt::format("KSPROPSETID_Ctrl:{}", id);
+    if (set == KSPROPSETID_SignalMeasure) return fmt::format("KSPROPSETID_SignalMeasure:{}", id);
     return fmt::format("{}:{}", com::FormatGuid(set), id);
 }
 
@@ -72,8 +107,11 @@ CSimPropertyDriver::CSimPropertyDriver(CSimCard& card) : m_card(card) {}
 std::span<const CSimPropertyDriver::Property> CSimPropertyDriver::Properties(
     Surface surface) const {
     const bool usb = m_card.Profile().carrier == SimPropertyCarrier::Usb;
-    if (usb && surface == Surface::Filter) return kCtrl;
-    if (!usb && surface == Surface::Pin) return kBdaExt;
+    if (surface == Surface::Filter) {
+        if (usb) return kUsbFilter;
+        return kPciFilter;
+    }
+    if (!usb) return kBdaExt;
     return {};
 }
 
@@ -181,7 +219,7 @@ HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void
             hr = *injected;
         } else {
             record.assign(property->size, 0);
-            hr = FillGet(id, record);
+            hr = FillGet(set, id, record);
             if (SUCCEEDED(hr)) {
                 std::memcpy(data, record.data(), record.size());
                 if (returned != nullptr) *returned = property->size;
@@ -193,7 +231,11 @@ HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void
     return hr;
 }
 
-HRESULT CSimPropertyDriver::FillGet(DWORD id, std::vector<std::uint8_t>& record) {
+HRESULT CSimPropertyDriver::FillGet(const GUID& set, DWORD id, std::vector<std::uint8_t>& record) {
+    if (set == KSPROPSETID_SignalMeasure) {
+        WriteSignalMeasure(record, m_card.SignalMeasure());
+        return S_OK;
+    }
     if (id == KSPROPERTY_BDA_STREAMTYPE_PARAMS) {
         const bool generic = m_card.GenericOutput();
         record[0] = generic ? 0 : 1;

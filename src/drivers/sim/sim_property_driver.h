@@ -11,6 +11,8 @@
 // The USB card answers KSPROPSETID_Ctrl on its tuner filter:
 //   1 PRESENT support query only | 3 TUNER set 288 | 15 GET_MEDIAINFO get 72 |
 //   20 GOLDCODE set 264 | 21 MODCODES set 1348
+// Every card answers our own KSPROPSETID_SignalMeasure on its tuner filter:
+//   1 SIGNAL_MEASURE get 40 (CSimCard::SignalMeasure; the level is never reported)
 // Anything else: E_PROP_SET_UNSUPPORTED for a set the object does not carry, E_PROP_ID_UNSUPPORTED
 // for an id (or an access) it does not have. A record of the wrong size, or with a value the
 // driver does not take, is refused with E_INVALIDARG and nothing happens. Instance data is
@@ -64,7 +66,7 @@ private:
     HRESULT Find(Surface surface, const GUID& set, DWORD id, DWORD access,
                  const Property** property) const;
     HRESULT ActOnSet(DWORD id, const GUID& set, const std::vector<std::uint8_t>& record);
-    HRESULT FillGet(DWORD id, std::vector<std::uint8_t>& record);
+    HRESULT FillGet(const GUID& set, DWORD id, std::vector<std::uint8_t>& record);
     void TraceExchange(const char* what, const GUID& set, DWORD id,
                        std::span<const std::uint8_t> bytes, HRESULT hr);
 

@@ -1,7 +1,9 @@
 #pragma once
 // The card range's vendor property sets and their property ids. The PCI-E cards offer
 // KSPROPSETID_BdaExt on the tuner's "Input0" pin; the USB cards offer KSPROPSETID_Ctrl on the
-// tuner filter.
+// tuner filter. KSPROPSETID_SignalMeasure is our own, vendor-neutral set: every card of ours
+// answers it on its tuner filter (the filter the signal statistics come from), whichever carrier
+// its vendor sets use.
 #include <string_view>
 
 #include "platform/com/guid.h"
@@ -9,6 +11,8 @@
 
 inline constexpr GUID KSPROPSETID_BdaExt = com::MakeGuid("{FAA8F3E5-31D4-4E41-88EF-D9EB716F6EC9}");
 inline constexpr GUID KSPROPSETID_Ctrl = com::MakeGuid("{C6EFE5EB-855A-4F1B-B7AA-87B5E1DC4113}");
+inline constexpr GUID KSPROPSETID_SignalMeasure =
+    com::MakeGuid("{3B0E6C52-94D1-4F7A-A6C3-1D58E2B7940F}");
 
 // KSPROPSETID_BdaExt
 inline constexpr DWORD KSPROPERTY_BDA_GET_MEDIAINFO = 12;
@@ -24,6 +28,9 @@ inline constexpr DWORD KSPROPERTY_CTRL_TUNER = 3;
 inline constexpr DWORD KSPROPERTY_CTRL_GET_MEDIAINFO = 15;
 inline constexpr DWORD KSPROPERTY_CTRL_GOLDCODE = 20;
 inline constexpr DWORD KSPROPERTY_CTRL_MODCODES = 21;
+
+// KSPROPSETID_SignalMeasure
+inline constexpr DWORD KSPROPERTY_SIGNAL_MEASURE = 1;
 
 // The property's name as the trace and the driver's documentation write it; empty when the set
 // has no such property.
@@ -62,5 +69,7 @@ constexpr std::string_view VendorPropertyName(const GUID& set, DWORD id) {
                 return {};
         }
     }
+    if (set == KSPROPSETID_SignalMeasure && id == KSPROPERTY_SIGNAL_MEASURE)
+        return "KSPROPERTY_SIGNAL_MEASURE";
     return {};
 }

@@ -102,3 +102,39 @@ MediaInfoRecord MediaInfoRecord::Decode(std::span<const std::uint8_t, kSize> byt
         *fields[i] = static_cast<std::int32_t>(GetLe32(&bytes[4 * i]));
     return record;
 }
+
+namespace {
+
+void PutLe64(std::uint8_t* p, std::uint64_t v) {
+    PutLe32(p, static_cast<std::uint32_t>(v));
+    PutLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+std::uint64_t GetLe64(const std::uint8_t* p) {
+    return std::uint64_t{GetLe32(p)} | std::uint64_t{GetLe32(p + 4)} << 32;
+}
+
+}  // namespace
+
+std::array<std::uint8_t, SignalMeasureRecord::kSize> SignalMeasureRecord::Encode() const {
+    std::array<std::uint8_t, kSize> bytes{};
+    PutLe32(&bytes[kFlagsOffset], flags);
+    PutLe32(&bytes[kCarrierToNoiseOffset], static_cast<std::uint32_t>(carrierToNoiseMilliDb));
+    PutLe32(&bytes[kLevelOffset], static_cast<std::uint32_t>(levelMilliDbm));
+    PutLe64(&bytes[kBitErrorsOffset], bitErrors);
+    PutLe64(&bytes[kBitsCountedOffset], bitsCounted);
+    PutLe64(&bytes[kUncorrectedOffset], uncorrectedBlocks);
+    return bytes;
+}
+
+SignalMeasureRecord SignalMeasureRecord::Decode(std::span<const std::uint8_t, kSize> bytes) {
+    SignalMeasureRecord record;
+    record.flags = GetLe32(&bytes[kFlagsOffset]);
+    record.carrierToNoiseMilliDb =
+        static_cast<std::int32_t>(GetLe32(&bytes[kCarrierToNoiseOffset]));
+    record.levelMilliDbm = static_cast<std::int32_t>(GetLe32(&bytes[kLevelOffset]));
+    record.bitErrors = GetLe64(&bytes[kBitErrorsOffset]);
+    record.bitsCounted = GetLe64(&bytes[kBitsCountedOffset]);
+    record.uncorrectedBlocks = GetLe64(&bytes[kUncorrectedOffset]);
+    return record;
+}

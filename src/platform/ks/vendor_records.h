@@ -5,12 +5,15 @@
 // with a decoder of its own (drivers/sim/sim_property_driver.cpp), so that a slip in a layout here
 // shows up as a disagreement in its tests instead of being agreed on by both ends.
 //
-//   record               size  property
-//   StreamTypeRecord        2  BDA 13 STREAMTYPE_PARAMS
-//   MediaInfoRecord        72  BDA 12 / CTRL 15 GET_MEDIAINFO; BDA 14 INPUTMULTISTREAMID (ISI at
-//   48) DiseqcMessageRecord   536  BDA 21 DISEQC CodeRecord            264  BDA 23 / CTRL 20
-//   GOLDCODE TunerControlRecord    288  CTRL 3 TUNER ModCodeFilterRecord  1348  BDA 24 / CTRL 21
-//   MODCODES
+//   record                size  property
+//   StreamTypeRecord         2  BDA 13 STREAMTYPE_PARAMS
+//   MediaInfoRecord         72  BDA 12 / CTRL 15 GET_MEDIAINFO; BDA 14 INPUTMULTISTREAMID
+//                               (ISI at 48)
+//   DiseqcMessageRecord    536  BDA 21 DISEQC
+//   CodeRecord             264  BDA 23 / CTRL 20 GOLDCODE
+//   TunerControlRecord     288  CTRL 3 TUNER
+//   ModCodeFilterRecord   1348  BDA 24 / CTRL 21 MODCODES
+//   SignalMeasureRecord     40  SIGNAL_MEASURE 1 (KSPROPSETID_SignalMeasure, our own set)
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -152,3 +155,39 @@ struct MediaInfoRecord {
     friend bool operator==(const MediaInfoRecord&, const MediaInfoRecord&) = default;
 };
 static_assert(sizeof(MediaInfoRecord) == MediaInfoRecord::kSize);
+
+// The card's measurement of the tuned signal in physical units (KSPROPSETID_SignalMeasure). Each
+// value counts only when its flag is set: a card leaves out what it does not measure, and the
+// reader shows it as not reported.
+//   offset  type  meaning
+//    0      u32   flags (kCarrierToNoiseReported ... kUncorrectedReported; other bits zero)
+//    4      i32   C/N (Es/N0, or the SNR the demodulator reports), 0.001 dB
+//    8      i32   signal level at the tuner input, 0.001 dBm
+//   12      u32   zero, so that the counters fall on 8-byte offsets
+//   16      u64   bit errors of the card's latest measurement window (inner code's output)
+//   24      u64   bits counted in that window; errors / bits is the bit error rate
+//   32      u64   uncorrected blocks since the card last reset its count (at a tune or lock)
+struct SignalMeasureRecord {
+    static constexpr std::size_t kSize = 40;
+    static constexpr std::size_t kFlagsOffset = 0;
+    static constexpr std::size_t kCarrierToNoiseOffset = 4;
+    static constexpr std::size_t kLevelOffset = 8;
+    static constexpr std::size_t kBitErrorsOffset = 16;
+    static constexpr std::size_t kBitsCountedOffset = 24;
+    static constexpr std::size_t kUncorrectedOffset = 32;
+    static constexpr std::uint32_t kCarrierToNoiseReported = 1u << 0;
+    static constexpr std::uint32_t kLevelReported = 1u << 1;
+    static constexpr std::uint32_t kBitErrorsReported = 1u << 2;  // errors and bits counted
+    static constexpr std::uint32_t kUncorrectedReported = 1u << 3;
+
+    std::uint32_t flags = 0;
+    std::int32_t carrierToNoiseMilliDb = 0;
+    std::int32_t levelMilliDbm = 0;
+    std::uint64_t bitErrors = 0;
+    std::uint64_t bitsCounted = 0;
+    std::uint64_t uncorrectedBlocks = 0;
+
+    std::array<std::uint8_t, kSize> Encode() const;
+    static SignalMeasureRecord Decode(std::span<const std::uint8_t, kSize> bytes);
+    friend bool operator==(const SignalMeasureRecord&, const SignalMeasureRecord&) = default;
+};

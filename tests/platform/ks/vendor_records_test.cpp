@@ -237,3 +237,33 @@ TEST(DriverRecordsTest, AMessageLongerThanItsRoomIsCutAndNeverReachesTheLength) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DriverRecordsTest, SignalMeasureRecordBytesAndRoundTrip) {
+    SignalMeasureRecord record;
+    record.flags = 0x0000000D;              // C/N, bit errors, uncorrected blocks
+    record.carrierToNoiseMilliDb = -2'350;  // -2.35 dB
+    record.levelMilliDbm = -61'500;         // -61.5 dBm
+    record.bitErrors = 0x0102030405060708;
+    record.bitsCounted = 0x00000001'80000000;
+    record.uncorrectedBlocks = 0xFFFFFFFF'FFFFFFFE;
+    const Bytes expected = {
+        0x0D, 0x00, 0x00, 0x00,                          // flags
+        0xD2, 0xF6, 0xFF, 0xFF,                          // -2350
+        0xC4, 0x0F, 0xFF, 0xFF,                          // -61500
+        0x00, 0x00, 0x00, 0x00,                          // zero
+        0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,  // bit errors
+        0x00, 0x00, 0x00, 0x80, 0x01, 0x00, 0x00, 0x00,  // bits counted
+        0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // uncorrected blocks
+    };
+    const auto bytes = record.Encode();
+    EXPECT_EQ(ToBytes(bytes), expected);
+    EXPECT_EQ(SignalMeasureRecord::Decode(bytes), record);
+    EXPECT_EQ(SignalMeasureRecord::kCarrierToNoiseReported | SignalMeasureRecord::kLevelReported |
+                  SignalMeasureRecord::kBitErrorsReported |
+                  SignalMeasureRecord::kUncorrectedReported,
+              0x0Fu);
+}
+
+}  // namespace
