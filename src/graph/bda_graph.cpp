@@ -14,6 +14,7 @@
 #include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
+#include "sink/stream_tap_filter.h"
 
 CBDAGraph g_BDAGraph;
 
@@ -50,6 +51,7 @@ CBDAGraph::~CBDAGraph() {
     // end left behind, so that nothing leaks and nothing is freed twice.
     if (m_pGraph && m_pSinkFilter) m_pGraph->RemoveFilter(m_pSinkFilter);
     DestroySinkFilter();
+    ReleaseTapFilter();
 }
 
 std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, HWND owner) {
@@ -108,11 +110,15 @@ std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, HWND owner) {
     m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &sinkResult);
     static_cast<IBaseFilter*>(m_pSinkFilter)->AddRef();
     m_pGraph->AddFilter(m_pSinkFilter, L"Dest Filter");
+    m_pTapFilter = MakeComObject<CStreamTapFilter>();
+    m_pGraph->AddFilter(m_pTapFilter.Get(), L"Stream Tap");
 
     ConnectPins(m_pGraph.Get(), m_pReceiverDevice.Get(), m_pTeeFilter.Get());
     ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pDemuxFilter.Get());
     ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pSinkFilter);
     ConnectPins(m_pGraph.Get(), m_pDemuxFilter.Get(), m_pInfoFilter.Get());
+    // Last, so the filters and connections of the recording path are as they always were.
+    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pTapFilter.Get());
     return kBuildOk;
 }
 
@@ -409,6 +415,7 @@ void CBDAGraph::ReleaseTunerGraph() {
         m_pTunerDevice.Reset();
     }
     DestroySinkFilter();
+    ReleaseTapFilter();
     m_pGraph.Reset();
     // The tuning space is owned here too; the persistent store keeps its settings.
     m_pSpace.Reset();
@@ -422,4 +429,11 @@ void CBDAGraph::DestroySinkFilter() {
     delete m_pSinkFilter->m_pInputPin;
     delete m_pSinkFilter;
     m_pSinkFilter = nullptr;
+}
+
+void CBDAGraph::ReleaseTapFilter() {
+    if (!m_pTapFilter) return;
+    if (m_pGraph) m_pGraph->RemoveFilter(m_pTapFilter.Get());
+    // The graph is stopped: the tap's worker ends after the consumer call under way, if any.
+    m_pTapFilter.Reset();
 }

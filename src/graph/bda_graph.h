@@ -1,6 +1,7 @@
 #pragma once
 // The tuner graph: network provider -> tuner -> capture -> infinite pin tee; the tee's first
-// output -> MPEG-2 demultiplexer -> transport information filter; its second -> sink filter.
+// output -> MPEG-2 demultiplexer -> transport information filter; its second -> sink filter; its
+// third -> stream tap (the live stream for the services list and the player).
 // One process-wide instance, g_BDAGraph, built by the Tuner Setting page and released by it.
 // Tuning, the driver operations, the signal monitor and recording use its members; none of
 // them creates or connects filters.
@@ -14,6 +15,7 @@
 #include "platform/ui/window_handle.h"
 
 class CDestFilter;
+class CStreamTapFilter;
 
 // Result codes of BuildTunerGraph.
 inline constexpr std::int32_t kBuildOk = 0;
@@ -63,6 +65,8 @@ public:
     ComPtr<IBaseFilter> m_pInfoFilter;
     // Created and owned here; one reference is held on its filter interface.
     CDestFilter* m_pSinkFilter = nullptr;
+    // Created beside the sink and released with the graph; consumers attach to it while it lives.
+    ComPtr<CStreamTapFilter> m_pTapFilter;
     ComPtr<ITuningSpace> m_pSpace;
     // Filled by the Tuner Setting page; cleared only while the driver mutex is held.
     CKsControlHandle m_pKsCtrl;
@@ -71,6 +75,7 @@ public:
 
 private:
     void DestroySinkFilter();
+    void ReleaseTapFilter();
 };
 
 extern CBDAGraph g_BDAGraph;

@@ -14,6 +14,7 @@
 #include "platform/ui/window_handle.h"
 #include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
+#include "sink/stream_tap_filter.h"
 #include "support/debug_output_capture.h"
 
 namespace {
@@ -78,14 +79,16 @@ TEST_F(BdaGraphTest, AFullBuildJoinsEveryFilterInItsPlace) {
     ASSERT_NE(g_BDAGraph.m_pSinkFilter, nullptr);
     ASSERT_TRUE(g_BDAGraph.m_pGraphControl);
 
-    // Tee: exactly two connected outputs, the first to the demultiplexer, the second to the sink.
+    // Tee: exactly three connected outputs, the first to the demultiplexer, the second to the
+    // sink, the third to the stream tap.
     std::vector<ComPtr<IBaseFilter>> teeTargets;
     for (const auto& pin : Pins(g_BDAGraph.m_pTeeFilter.Get(), PINDIR_OUTPUT)) {
         if (auto target = PartnerFilter(pin.Get())) teeTargets.push_back(target);
     }
-    ASSERT_EQ(teeTargets.size(), 2u);
+    ASSERT_EQ(teeTargets.size(), 3u);
     EXPECT_EQ(teeTargets[0].Get(), g_BDAGraph.m_pDemuxFilter.Get());
     EXPECT_EQ(teeTargets[1].Get(), static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter));
+    EXPECT_EQ(teeTargets[2].Get(), static_cast<IBaseFilter*>(g_BDAGraph.m_pTapFilter.Get()));
 
     EXPECT_EQ(PartnerFilter(Pins(g_BDAGraph.m_pTunerDevice.Get(), PINDIR_INPUT)[0].Get()).Get(),
               g_BDAGraph.m_pProvider.Get());
