@@ -1,18 +1,27 @@
 // The transponder page in the whole program on the simulated card: a transponder from the list
-// is tuned exactly as "Lock TP" tunes it.
+// is tuned exactly as "Lock TP" tunes it; the user's story of tuning from the list, reading the
+// signal in decibels and the services, and watching one while a recording runs.
 #include "pages/transponders/transponder_page.h"
 
-#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "core/ini_file.h"
+#include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "program/sim_program.h"
+#include "services/service_scanner.h"
 #include "status/signal_monitor.h"
 
 namespace {
@@ -26,6 +35,20 @@ protected:
         auto* page = dynamic_cast<Page*>(window.Sheet()->widget(3));
         EXPECT_NE(page, nullptr);
         return *page;
+    }
+    // Tunes the list's transponder with Enter, with the Tuner Setting page's LNB and port, and
+    // waits for LOCKED.
+    bool LockFromTheList(CBDAUtilDlg& window) {
+        EnterTransponder(window);
+        Page& page = ShowPage(window);
+        page.TransponderTable()->setCurrentCell(0, 0);
+        QTest::keyClick(page.TransponderTable(), Qt::Key_Return);
+        m_program.Clock().AdvanceMs(400);
+        return QTest::qWaitFor(
+            [&] { return window.Item<QLineEdit>(CBDAUtilDlg::kIdLockText)->text() == "LOCKED"; });
+    }
+    void Stream(int milliseconds) {
+        for (int ms = 0; ms < milliseconds; ms += 50) m_program.Clock().AdvanceMs(50);
     }
 };
 
@@ -53,9 +76,6 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
                 EXPECT_EQ(table->item(0, column)->text(), row[column]) << "column " << column;
 
             const std::size_t tracedBefore = m_program.TraceText().size();
-            window.activateWindow();
-            QApplication::setActiveWindow(&window);
-            ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
             g_bSignalLocked = 0;
             table->setFocus();
             if (byEnter) {
@@ -86,5 +106,169 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
         });
     }
 }
+
+double Decibels(const QString& text) {
+    EXPECT_TRUE(text.endsWith(" dB")) << text.toStdString();
+    return text.chopped(3).toDouble();
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWhileRecording) {
+    CSimProgramWindow window;
+    const std::string recording = m_program.File("recorded.ts");
+    const std::string watched = m_program.File("watched.ts");
+    std::uint64_t recordedSamples = 0;
+    std::uint16_t watchedService = 0;
+    RunModal(window, [&] {
+        ASSERT_TRUE(LockFromTheList(window));
+        Page& page = ShowPage(window);
+        Stream(1000);  // every table of the multiplex has passed by then
+
+        // The signal: the card's C/N, what DVB-S2 8PSK 2/3 needs (EN 302 307-1: 6.62 dB), and
+        // the difference.
+        const auto field = [&page](int id) { return page.Item<QLineEdit>(id)->text(); };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return field(Page::kIdModCod) == "DVB-S2 8PSK 2/3"; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return field(Page::kIdCarrierToNoise).endsWith("dB"); }));
+        EXPECT_EQ(field(Page::kIdRequired), "6.6 dB");
+        const double margin = Decibels(field(Page::kIdMargin));
+        EXPECT_NEAR(margin, Decibels(field(Page::kIdCarrierToNoise)) - 6.62, 0.11);
+        EXPECT_GT(margin, 0.0) << "the card locked";
+        for (const int id : {Page::kIdLevel, Page::kIdBitErrorRate, Page::kIdUncorrected})
+            EXPECT_FALSE(field(id).isEmpty()) << id;
+
+        // The services, as the multiplex's tables give them.
+        QTableWidget* services = page.ServiceTable();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return services->rowCount() > 0; }));
+        for (int row = 0; row < services->rowCount(); ++row) {
+            SCOPED_TRACE(row);
+            EXPECT_NE(services->item(row, 1)->text(), "-") << "a name";
+            EXPECT_TRUE(services->item(row, 4)->text().endsWith("MPEG-2 video"));
+            EXPECT_TRUE(services->item(row, 5)->text().endsWith("MPEG audio"));
+            EXPECT_EQ(services->item(row, 6)->text(), "free");
+        }
+
+        // A recording, and beside it the first service in a player that keeps what it reads.
+        CUtiVirtualDamonDlg& capture = CapturePage(window);
+        StartRecord(capture, recording);
+        ASSERT_TRUE(capture.IsRecording());
+        const std::uint64_t before = m_program.SamplesDelivered();
+        ShowPage(window);
+        services->setCurrentCell(0, 0);
+        watchedService = static_cast<std::uint16_t>(services->item(0, 0)->text().toUInt());
+        page.Item<QLineEdit>(Page::kIdPlayer)
+            ->setText(QString::fromStdString("cat > '" + watched + "'"));
+        page.Item<QPushButton>(Page::kIdWatch)->click();
+        ASSERT_TRUE(page.Item<QPushButton>(Page::kIdStopWatching)->isEnabled()) << "watching";
+        Stream(2000);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return field(Page::kIdPlayerStatus).contains(" MB sent") &&
+                   !field(Page::kIdPlayerStatus)
+                        .startsWith("cat > '" + QString::fromStdString(watched) + "': 0.0 MB sent");
+        }));
+        page.Item<QPushButton>(Page::kIdStopWatching)->click();
+        CapturePage(window).Item<QPushButton>(CUtiVirtualDamonDlg::kIdCancelRecord)->click();
+        recordedSamples = m_program.SamplesDelivered() - before;
+        window.close();
+    });
+    ExpectRecordedSamples(recording, recordedSamples, true);
+
+    // The player got the one service: a PAT that names only it, its PMT and its streams.
+    const std::string bytes = ReadFile(watched);
+    ASSERT_GT(bytes.size(), 0u);
+    EXPECT_EQ(bytes.size() % 188, 0u);
+    CServiceScanner scanner;
+    scanner.Consume({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    const std::vector<ServiceInfo> seen = scanner.Snapshot();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].serviceNumber, watchedService);
+    EXPECT_EQ(seen[0].streams.size(), 2u);
+}
+
+// Players that decode what Watch feeds them, with no complaint: ffmpeg writing a checksum per
+// picture, and ffplay playing on SDL's dummy video and audio drivers, fed in real time, until it
+// has played over 3 s and ends by itself.
+struct DecodingPlayer {
+    const char* program;
+    const char* command;  // %E: the file for its errors, %F: for its pictures
+    bool realTime;
+};
+
+class WatchDecodeTest : public TransponderPageTest,
+                        public ::testing::WithParamInterface<DecodingPlayer> {};
+
+TEST_P(WatchDecodeTest, APlayerDecodesTheWatchedServiceWithoutAnError) {
+    const DecodingPlayer& player = GetParam();
+    const std::string probe = std::string("command -v ") + player.program + " > /dev/null 2>&1";
+    if (std::system(probe.c_str()) != 0) GTEST_SKIP() << player.program << " is not installed";
+    const std::string errors = m_program.File("player-errors.txt");
+    const std::string pictures = m_program.File("pictures.txt");
+    QString command = QString(player.command)
+                          .replace("%E", QString::fromStdString(errors))
+                          .replace("%F", QString::fromStdString(pictures));
+    CSimProgramWindow window;
+    qint64 playedMs = 0;
+    RunModal(window, [&] {
+        ASSERT_TRUE(LockFromTheList(window));
+        Page& page = ShowPage(window);
+        Stream(1000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page.ServiceTable()->rowCount() > 0; }));
+        page.ServiceTable()->setCurrentCell(0, 0);
+        page.Item<QLineEdit>(Page::kIdPlayer)->setText(command);
+        QElapsedTimer played;
+        played.start();
+        page.Item<QPushButton>(Page::kIdWatch)->click();
+        auto* stop = page.Item<QPushButton>(Page::kIdStopWatching);
+        if (player.realTime) {
+            // The player ends itself once it has played what it took.
+            for (int ms = 0; ms < 20'000 && stop->isEnabled(); ms += 50) {
+                m_program.Clock().AdvanceMs(50);
+                QTest::qWait(50);
+            }
+            EXPECT_FALSE(stop->isEnabled()) << "the player did not end";
+            EXPECT_EQ(page.Item<QLineEdit>(Page::kIdPlayerStatus)->text(),
+                      "The player ended with exit status 0.");
+        } else {
+            // Paced, as a card delivers: a burst of seconds at once would only fill the pipe.
+            for (int ms = 0; ms < 4000; ms += 50) {
+                m_program.Clock().AdvanceMs(50);
+                QTest::qWait(10);
+            }
+            QTest::qWait(200);
+            stop->click();
+        }
+        playedMs = played.elapsed();
+        window.close();
+    });
+    EXPECT_EQ(ReadFile(errors), "") << player.program << " complained";
+    if (player.realTime) {
+        EXPECT_GE(playedMs, 3000) << "played for 3 s";
+    } else {
+        // One line per picture of stream 0 after the header lines: 4 s at 25 pictures a second,
+        // less what was still on its way when the feed stopped.
+        std::istringstream lines(ReadFile(pictures));
+        int count = 0;
+        for (std::string line; std::getline(lines, line);) count += line.rfind("0,", 0) == 0;
+        EXPECT_GE(count, 75) << "3 s of pictures";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Players, WatchDecodeTest,
+    ::testing::Values(
+        DecodingPlayer{"ffmpeg", "ffmpeg -nostdin -v error -i - -map 0:v -f framemd5 '%F' 2> '%E'",
+                       false},
+        // 3,000,104 bytes (whole packets) are over 5 s of the service; ffplay plays them in real
+        // time and ends.
+        DecodingPlayer{"ffplay",
+                       "head -c 3000104 | SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ffplay -v "
+                       "error -nostats -autoexit -i - 2> '%E'",
+                       true}),
+    [](const ::testing::TestParamInfo<DecodingPlayer>& player) {
+        return std::string(player.param.program);
+    });
 
 }  // namespace

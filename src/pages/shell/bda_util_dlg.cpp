@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWindow>
+#include <optional>
 
 #include "core/process_globals.h"
 #include "core/version_text.h"
@@ -216,6 +217,8 @@ void CBDAUtilDlg::OnDestroy() {
     // (the Tuner Setting page saves its settings and releases the graph).
     m_deviceEvents = CDeviceEventHub::CSubscription();
     StopMonitor();
+    // The transponder page's driver questions and player feed end before the graph goes.
+    m_pTransponderPage->StopLiveWork();
     m_pSheet->DestroyPages();
 }
 
@@ -267,7 +270,11 @@ void CBDAUtilDlg::ShowSignal(const SignalReading& reading) {
 }
 
 int CBDAUtilDlg::UpdateStreamInfo(bool locked) {
-    return ::UpdateStreamInfo(locked, *this);
+    const int result = ::UpdateStreamInfo(locked, *this);
+    // The transponder page's needed C/N follows the MODCOD of the report just read.
+    m_pTransponderPage->NoteCarrierReport(
+        locked && result == 1 ? std::optional<MediaInfoRecord>(g_MediaInfoRecord) : std::nullopt);
+    return result;
 }
 
 void CBDAUtilDlg::SetText(int controlId, const std::string& text) {
@@ -289,6 +296,7 @@ void CBDAUtilDlg::AddInputStreamId(const std::string& identifier, std::uint64_t 
 void CBDAUtilDlg::OnTransponderLocked() {
     m_nStreamsSinceTune = TuneCount();
     Item<QComboBox>(kIdInputStreamList)->clear();
+    m_pTransponderPage->OnTransponderLocked();
 }
 
 void CBDAUtilDlg::OnApplyStreamId() {

@@ -1,21 +1,41 @@
 #include "pages/transponders/transponder_page.h"
 
+#include <fmt/format.h>
+
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
 #include <QTableWidget>
 #include <algorithm>
+#include <array>
 
 #include "core/ini_file.h"
 #include "core/settings_file.h"
+#include "graph/bda_graph.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/listed_transponder.h"
+#include "pages/transponders/periodic_worker.h"
+#include "pages/transponders/signal_texts.h"
+#include "platform/ui/message_box.h"
 #include "platform/win/known_folders.h"
 #include "positioner/satellite_list.h"
+#include "services/service_info.h"
+#include "services/service_scanner.h"
+#include "sink/stream_tap_filter.h"
+#include "watch/player_feed.h"
 
 namespace {
 
 constexpr const char* kSection = "Transponders";
 constexpr const char* kSatelliteKey = "Satellite";
+constexpr const char* kPlayerKey = "Player";
+// The signal as often as a pointing hand needs it; the services and the player's counts twice a
+// second.
+constexpr int kSignalPeriodMs = 500;
+constexpr int kRefreshPeriodMs = 500;
 
 DialogTemplate TransponderPageTemplate() {
     using enum ControlKind;
@@ -28,8 +48,29 @@ DialogTemplate TransponderPageTemplate() {
         302,
         158,
         {
-            {kStaticId, Label, "Satellite:", 4, 5, 34, 8},
-            {P::kIdSatellite, DropDownList, "", 40, 2, 130, 120, kVerticalScroll},
+            {kStaticId, Label, "Transponders of:", 4, 5, 58, 8},
+            {P::kIdSatellite, DropDownList, "", 64, 2, 106, 120, kVerticalScroll},
+            {kStaticId, GroupBox, "Signal in dB", 174, 0, 124, 89},
+            {kStaticId, Label, "MODCOD:", 178, 10, 33, 8},
+            {P::kIdModCod, Edit, "", 212, 9, 82, 10, kReadOnly | kBorder},
+            {kStaticId, Label, "C/N:", 178, 21, 33, 8},
+            {P::kIdCarrierToNoise, Edit, "", 212, 20, 82, 10, kReadOnly | kBorder},
+            {kStaticId, Label, "Needs:", 178, 32, 33, 8},
+            {P::kIdRequired, Edit, "", 212, 31, 82, 10, kReadOnly | kBorder},
+            {kStaticId, Label, "Margin:", 178, 43, 33, 8},
+            {P::kIdMargin, Edit, "", 212, 42, 82, 10, kReadOnly | kBorder},
+            {kStaticId, Label, "Level:", 178, 54, 33, 8},
+            {P::kIdLevel, Edit, "", 212, 53, 82, 10, kReadOnly | kBorder},
+            {kStaticId, Label, "BER:", 178, 65, 33, 8},
+            {P::kIdBitErrorRate, Edit, "", 212, 64, 82, 10, kReadOnly | kBorder},
+            {kStaticId, Label, "UNC:", 178, 76, 33, 8},
+            {P::kIdUncorrected, Edit, "", 212, 75, 82, 10, kReadOnly | kBorder},
+            {P::kIdWatch, PushButton, "Watch", 4, 141, 40, 14},
+            {P::kIdStopWatching, PushButton, "Stop Player", 47, 141, 50, 14},
+            {kStaticId, Label, "Player:", 102, 144, 26, 8},
+            {P::kIdPlayer, Edit, "", 130, 141, 90, 14, kBorder},
+            {P::kIdPlayerStatus, Edit, "", 224, 141, 74, 14, kReadOnly | kBorder, {},
+             "Player status"},
         }};
     // clang-format on
 }
@@ -50,24 +91,85 @@ QTableWidget* MakeTable(QWidget* host, const QRect& dlu, const DialogBaseUnits& 
     return table;
 }
 
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The services table's columns: number, name, provider, type, video and audio streams (PID and
+// codec), scrambled or free.
+constexpr int kServiceColumns = 7;
+
+std::string StreamsOfKind(const ServiceInfo& service, StreamKind kind) {
+    std::string text;
+    for (const ElementaryStreamInfo& stream : service.streams) {
+        if (stream.kind != kind) continue;
+        if (!text.empty()) text += "; ";
+        text += fmt::format("{} {}", stream.pid, stream.codec);
+        if (!stream.language.empty()) text += " (" + stream.language + ")";
+    }
+    return text.empty() ? std::string("-") : text;
+}
+
+std::array<std::string, kServiceColumns> ServiceRowTexts(const ServiceInfo& service) {
+    return {std::to_string(service.serviceNumber),
+            service.name.empty() ? std::string("-") : service.name,
+            service.provider.empty() ? std::string("-") : service.provider,
+            service.serviceTypeText.empty() ? std::string("-") : service.serviceTypeText,
+            StreamsOfKind(service, StreamKind::Video),
+            StreamsOfKind(service, StreamKind::Audio),
+            service.IsScrambled() ? "scrambled" : "free"};
+}
+
 }  // namespace
 
 CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
     : CPropertyPage(TransponderPageTemplate(), parent),
       m_tunerPage(tunerPage),
       m_pSatelliteList(Item<QComboBox>(kIdSatellite)),
+      m_pPlayerCommand(Item<QLineEdit>(kIdPlayer)),
+      m_pPlayerStatus(Item<QLineEdit>(kIdPlayerStatus)),
+      m_pWatchButton(Item<QPushButton>(kIdWatch)),
+      m_pStopButton(Item<QPushButton>(kIdStopWatching)),
       m_pTransponderTable(MakeTable(
-          this, QRect(4, 18, 166, 74), BaseUnits(),
-          {"Frequency", "Pol.", "Symbol rate", "System", "Modulation", "FEC"}, "Transponders")) {
+          this, QRect(4, 18, 166, 71), BaseUnits(),
+          {"Frequency", "Pol.", "Symbol rate", "System", "Modulation", "FEC"}, "Transponders")),
+      m_pServiceTable(MakeTable(this, QRect(4, 93, 294, 44), BaseUnits(),
+                                {"No.", "Name", "Provider", "Type", "Video", "Audio", "Access"},
+                                "Services")),
+      m_pScanner(std::make_shared<CServiceScanner>()) {
     m_pTransponderTable->setObjectName(QString::number(kIdTransponders));
+    m_pServiceTable->setObjectName(QString::number(kIdServices));
+    m_pTransponderTable->installEventFilter(this);
+    m_pPlayerCommand->setPlaceholderText("mpv, ffplay or vlc");
+    m_pPlayerCommand->setToolTip(
+        "A command that plays a transport stream from its standard input; empty: the first of "
+        "mpv, ffplay and vlc found");
     setTabOrder(m_pSatelliteList, m_pTransponderTable);
+    setTabOrder(m_pTransponderTable, Item<QLineEdit>(kIdModCod));
+    setTabOrder(Item<QLineEdit>(kIdUncorrected), m_pServiceTable);
+    setTabOrder(m_pServiceTable, m_pWatchButton);
+    m_pStopButton->setEnabled(false);
+
     connect(m_pSatelliteList, &QComboBox::activated, this, [this] { OnSatelliteChosen(); });
     // Enter (through the page) and a double-click tune; a single click only chooses.
     connect(m_pTransponderTable, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { OnTransponderActivated(row); });
+    connect(m_pWatchButton, &QPushButton::clicked, this, [this] { OnWatch(); });
+    connect(m_pStopButton, &QPushButton::clicked, this, [this] { OnStopWatching(); });
+    connect(m_pPlayerCommand, &QLineEdit::editingFinished, this, [this] {
+        WriteSettingsString(SettingsPath(), kSection, kPlayerKey,
+                            m_pPlayerCommand->text().toStdString());
+    });
+    m_refresh.setInterval(kRefreshPeriodMs);
+    connect(&m_refresh, &QTimer::timeout, this, [this] {
+        RefreshServices();
+        ShowPlayerStatus();
+    });
 }
 
-CTransponderPage::~CTransponderPage() = default;
+CTransponderPage::~CTransponderPage() {
+    StopLiveWork();
+}
 
 std::string CTransponderPage::SettingsPath() const {
     return platform::JoinPath(platform::ConfigFolder(), kSettingsFile);
@@ -91,7 +193,179 @@ bool CTransponderPage::OnInitDialog() {
     const int index = std::max(0, m_pSatelliteList->findText(remembered));
     if (m_pSatelliteList->count() > 0) m_pSatelliteList->setCurrentIndex(index);
     OnSatelliteChosen();
+    m_pPlayerCommand->setText(Text(ReadIniString(SettingsPath(), kSection, kPlayerKey)));
+    ShowSignal(SignalMeasureResult{});
+    AttachScanner();
+    m_pSignalWorker = std::make_unique<CPeriodicWorker>([this] { PollSignal(); }, kSignalPeriodMs);
+    m_pSignalWorker->SetRunning(isVisible());
+    if (isVisible()) m_refresh.start();
     return true;
+}
+
+void CTransponderPage::OnDestroy() {
+    StopLiveWork();
+}
+
+void CTransponderPage::StopLiveWork() {
+    m_refresh.stop();
+    if (m_pSignalWorker) m_pSignalWorker->Stop();
+    if (m_pFeed) OnStopWatching();
+}
+
+void CTransponderPage::showEvent(QShowEvent* event) {
+    CPropertyPage::showEvent(event);
+    if (m_pSignalWorker) m_pSignalWorker->SetRunning(true);
+    if (IsInitialised()) m_refresh.start();
+}
+
+void CTransponderPage::hideEvent(QHideEvent* event) {
+    CPropertyPage::hideEvent(event);
+    if (m_pSignalWorker) m_pSignalWorker->SetRunning(false);
+    // The player's counts keep coming while it plays; the services wait for the page.
+    if (!m_pFeed) m_refresh.stop();
+}
+
+void CTransponderPage::AttachScanner() {
+    // The tap lives with the graph, which the Tuner Setting page built before this page was
+    // first shown.
+    if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->AddConsumer(m_pScanner);
+}
+
+void CTransponderPage::NoteCarrierReport(const std::optional<MediaInfoRecord>& report) {
+    std::lock_guard guard(m_carrierLock);
+    m_carrier = report;
+}
+
+void CTransponderPage::OnTransponderLocked() {
+    m_pScanner->Reset();
+    {
+        std::lock_guard guard(m_carrierLock);
+        m_carrier.reset();
+    }
+    m_nServicesShown = ~std::uint64_t{0};
+    if (IsInitialised()) RefreshServices();
+}
+
+// On the signal worker.
+void CTransponderPage::PollSignal() {
+    const SignalMeasureResult measure = GetSignalMeasure();
+    QMetaObject::invokeMethod(
+        this, [this, measure] { ShowSignal(measure); }, Qt::QueuedConnection);
+}
+
+void CTransponderPage::ShowSignal(const SignalMeasureResult& measure) {
+    std::optional<MediaInfoRecord> carrier;
+    {
+        std::lock_guard guard(m_carrierLock);
+        carrier = m_carrier;
+    }
+    const SignalTexts texts = DescribeSignal(measure, carrier);
+    const std::pair<int, const std::string*> fields[] = {
+        {kIdModCod, &texts.modCod},
+        {kIdCarrierToNoise, &texts.carrierToNoise},
+        {kIdRequired, &texts.required},
+        {kIdMargin, &texts.margin},
+        {kIdLevel, &texts.level},
+        {kIdBitErrorRate, &texts.bitErrorRate},
+        {kIdUncorrected, &texts.uncorrected},
+    };
+    for (const auto& [id, text] : fields) {
+        auto* field = Item<QLineEdit>(id);
+        if (field->text() != Text(*text)) field->setText(Text(*text));
+    }
+}
+
+void CTransponderPage::RefreshServices() {
+    const std::uint64_t revision = m_pScanner->Revision();
+    if (revision == m_nServicesShown) return;
+    m_nServicesShown = revision;
+    const int chosen = m_pServiceTable->currentRow();
+    const std::vector<ServiceInfo> services = m_pScanner->Snapshot();
+    m_pServiceTable->setRowCount(static_cast<int>(services.size()));
+    for (int row = 0; row < static_cast<int>(services.size()); ++row) {
+        const auto texts = ServiceRowTexts(services[static_cast<std::size_t>(row)]);
+        for (int column = 0; column < kServiceColumns; ++column) {
+            auto* item = new QTableWidgetItem(Text(texts[static_cast<std::size_t>(column)]));
+            if (column == 0) item->setData(Qt::UserRole, services[row].serviceNumber);
+            m_pServiceTable->setItem(row, column, item);
+        }
+    }
+    if (chosen >= 0 && chosen < m_pServiceTable->rowCount())
+        m_pServiceTable->setCurrentCell(chosen, 0);
+}
+
+void CTransponderPage::OnWatch() {
+    if (m_pFeed) OnStopWatching();
+    if (!g_BDAGraph.m_pTapFilter) {
+        AfxMessageBox("No tuner is ready: there is no stream to watch.");
+        return;
+    }
+    const std::string command = m_pPlayerCommand->text().trimmed().toStdString();
+    CPlayerFeed::Options options;
+    options.argv =
+        command.empty() ? CPlayerFeed::DefaultPlayer() : CPlayerFeed::ShellCommand(command);
+    if (options.argv.empty()) {
+        AfxMessageBox(
+            "No media player was found. Install mpv, ffplay or vlc, or type a command that plays "
+            "a transport stream from its standard input into the \"Player:\" box.");
+        return;
+    }
+    const int row = m_pServiceTable->currentRow();
+    if (row >= 0 && m_pServiceTable->item(row, 0) != nullptr) {
+        options.service =
+            static_cast<std::uint16_t>(m_pServiceTable->item(row, 0)->data(Qt::UserRole).toUInt());
+    }
+    options.logPath = platform::JoinPath(platform::ConfigFolder(), kPlayerLogFile);
+    options.onEnd = [this](const PlayerEnd& end) {
+        QMetaObject::invokeMethod(
+            this, [this, end] { OnPlayerEnded(end); }, Qt::QueuedConnection);
+    };
+    auto feed = std::make_shared<CPlayerFeed>();
+    std::string error;
+    if (!feed->Start(std::move(options), &error)) {
+        AfxMessageBox(error);
+        return;
+    }
+    m_pFeed = feed;
+    m_strPlayerName = command.empty() ? CPlayerFeed::DefaultPlayer().front() : command;
+    if (const std::size_t slash = m_strPlayerName.rfind('/');
+        slash != std::string::npos && command.empty())
+        m_strPlayerName = m_strPlayerName.substr(slash + 1);
+    m_strPlayerEnd.clear();
+    g_BDAGraph.m_pTapFilter->AddConsumer(m_pFeed);
+    m_pStopButton->setEnabled(true);
+    m_refresh.start();
+    ShowPlayerStatus();
+}
+
+void CTransponderPage::OnStopWatching() {
+    if (!m_pFeed) return;
+    if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(m_pFeed);
+    m_pFeed->Stop();
+    m_pFeed.reset();
+    m_pStopButton->setEnabled(false);
+    ShowPlayerStatus();
+}
+
+void CTransponderPage::OnPlayerEnded(const PlayerEnd& end) {
+    if (end.stopped || !m_pFeed) return;
+    m_strPlayerEnd = CPlayerFeed::EndText(end);
+    OnStopWatching();
+}
+
+void CTransponderPage::ShowPlayerStatus() {
+    QString text;
+    if (m_pFeed) {
+        text = Text(fmt::format("{}: {:.1f} MB sent, {:.1f} MB dropped", m_strPlayerName,
+                                static_cast<double>(m_pFeed->WrittenBytes()) / 1e6,
+                                static_cast<double>(m_pFeed->DroppedBytes()) / 1e6));
+    } else {
+        text = Text(m_strPlayerEnd);
+    }
+    if (m_pPlayerStatus->text() != text) {
+        m_pPlayerStatus->setText(text);
+        m_pPlayerStatus->setCursorPosition(0);
+    }
 }
 
 void CTransponderPage::OnSatelliteChosen() {
@@ -113,8 +387,18 @@ void CTransponderPage::OnSatelliteChosen() {
 }
 
 bool CTransponderPage::OnEnter() {
-    if (m_pTransponderTable->hasFocus()) OnTransponderActivated(m_pTransponderTable->currentRow());
     return true;
+}
+
+bool CTransponderPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pTransponderTable && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OnTransponderActivated(m_pTransponderTable->currentRow());
+            return true;
+        }
+    }
+    return CPropertyPage::eventFilter(watched, event);
 }
 
 void CTransponderPage::OnTransponderActivated(int row) {

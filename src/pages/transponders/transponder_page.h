@@ -4,24 +4,52 @@
 // "Lock TP" does; the signal in decibels; the services of the tuned transponder; and a media
 // player fed with the live stream. The page keeps its own settings file in the user's
 // configuration folder and changes nothing the other pages show or send.
+//
+// Threads: the signal is asked of the driver on a worker of the page while the page is shown
+// (the driver may keep it waiting behind a tune); the services and the player's counts are read
+// by a timer of the window's thread. The carrier report comes from the main window's monitor.
+#include <QTimer>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/satellite_file.h"
+#include "graph/driver_control.h"
+#include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/property_page.h"
 
 class CBdacontrolDlg;
+class CPeriodicWorker;
+class CPlayerFeed;
+class CServiceScanner;
 class QComboBox;
+class QLineEdit;
+class QPushButton;
 class QTableWidget;
+struct PlayerEnd;
 
 class CTransponderPage : public CPropertyPage {
 public:
     static constexpr int kIdd = 160;
     static constexpr int kIdSatellite = 1001;
     static constexpr int kIdTransponders = 1002;
+    static constexpr int kIdServices = 1003;
+    static constexpr int kIdModCod = 1010;
+    static constexpr int kIdCarrierToNoise = 1011;
+    static constexpr int kIdRequired = 1012;
+    static constexpr int kIdMargin = 1013;
+    static constexpr int kIdLevel = 1014;
+    static constexpr int kIdBitErrorRate = 1015;
+    static constexpr int kIdUncorrected = 1016;
+    static constexpr int kIdWatch = 1020;
+    static constexpr int kIdStopWatching = 1021;
+    static constexpr int kIdPlayer = 1022;
+    static constexpr int kIdPlayerStatus = 1023;
 
     static constexpr const char* kSettingsFile = "Transponders.ini";
+    static constexpr const char* kPlayerLogFile = "player.log";
 
     CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent = nullptr);
     ~CTransponderPage() override;
@@ -29,19 +57,56 @@ public:
     // The satellites of the list, in its order.
     const std::vector<SatelliteFile>& Satellites() const { return m_satellites; }
     QTableWidget* TransponderTable() const { return m_pTransponderTable; }
+    QTableWidget* ServiceTable() const { return m_pServiceTable; }
+
+    // From the monitor thread after each poll: the carrier report of the lock, none unlocked.
+    void NoteCarrierReport(const std::optional<MediaInfoRecord>& report);
+    // "Lock TP" tuned (from this page or the Tuner Setting page): the services start anew.
+    void OnTransponderLocked();
+    // Before the graph goes: the signal worker ends and the player's feed stops.
+    void StopLiveWork();
 
 protected:
     bool OnInitDialog() override;
-    // Enter on the page tunes the chosen transponder; it never reaches the window.
+    void OnDestroy() override;
+    // Enter in the transponder list tunes the chosen transponder; on the rest of the page it
+    // does nothing (it never reaches the window, where it would end the program).
     bool OnEnter() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void OnSatelliteChosen();
     void OnTransponderActivated(int row);
+    void PollSignal();
+    void ShowSignal(const SignalMeasureResult& measure);
+    void RefreshServices();
+    void OnWatch();
+    void OnStopWatching();
+    void OnPlayerEnded(const PlayerEnd& end);
+    void ShowPlayerStatus();
+    void AttachScanner();
     std::string SettingsPath() const;
 
     CBdacontrolDlg& m_tunerPage;
     QComboBox* m_pSatelliteList;
+    QLineEdit* m_pPlayerCommand;
+    QLineEdit* m_pPlayerStatus;
+    QPushButton* m_pWatchButton;
+    QPushButton* m_pStopButton;
     QTableWidget* m_pTransponderTable;
+    QTableWidget* m_pServiceTable;
     std::vector<SatelliteFile> m_satellites;
+
+    std::mutex m_carrierLock;
+    std::optional<MediaInfoRecord> m_carrier;  // guarded by m_carrierLock
+    std::unique_ptr<CPeriodicWorker> m_pSignalWorker;
+
+    std::shared_ptr<CServiceScanner> m_pScanner;
+    std::uint64_t m_nServicesShown = ~std::uint64_t{0};  // scanner revision in the table
+    std::shared_ptr<CPlayerFeed> m_pFeed;
+    std::string m_strPlayerName;
+    std::string m_strPlayerEnd;  // how the last player ended, for the status box
+    QTimer m_refresh;
 };

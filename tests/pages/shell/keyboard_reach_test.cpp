@@ -210,10 +210,11 @@ TEST_F(KeyboardReachTest, AboutBoxReachesOk) {
 TEST_F(KeyboardReachTest, MainWindowReachesEveryControlOfEachPageAfterCtrlTab) {
     const auto window = OpenMainWindow();
     CPropertySheet* sheet = window->Sheet();
-    ASSERT_EQ(sheet->count(), 3);
+    ASSERT_EQ(sheet->count(), 4);
     // The window's own 18 (the IF and symbol rate boxes, 13 report fields, the input stream
     // list, "Apply" and the tab bar) and the page's: all of them, so that none escapes the walk.
-    const std::size_t pageControls[] = {13, 9, 19};
+    // The transponder page's "Stop" is disabled until a player runs.
+    const std::size_t pageControls[] = {13, 9, 19, 13};
     for (int page = 0; page < sheet->count(); ++page) {
         ASSERT_EQ(sheet->currentIndex(), page);
         QWidget* focus = QApplication::focusWidget();

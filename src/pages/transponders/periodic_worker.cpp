@@ -1,0 +1,41 @@
+#include "pages/transponders/periodic_worker.h"
+
+#include <chrono>
+#include <utility>
+
+CPeriodicWorker::CPeriodicWorker(std::function<void()> job, int periodMs)
+    : m_job(std::move(job)), m_nPeriodMs(periodMs), m_thread([this] { Loop(); }) {}
+
+CPeriodicWorker::~CPeriodicWorker() {
+    Stop();
+}
+
+void CPeriodicWorker::SetRunning(bool running) {
+    {
+        std::lock_guard guard(m_lock);
+        m_bRunning = running;
+    }
+    m_changed.notify_all();
+}
+
+void CPeriodicWorker::Stop() {
+    {
+        std::lock_guard guard(m_lock);
+        m_bStopped = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void CPeriodicWorker::Loop() {
+    std::unique_lock guard(m_lock);
+    while (true) {
+        m_changed.wait(guard, [this] { return m_bStopped || m_bRunning; });
+        if (m_bStopped) return;
+        guard.unlock();
+        m_job();
+        guard.lock();
+        m_changed.wait_for(guard, std::chrono::milliseconds(m_nPeriodMs),
+                           [this] { return m_bStopped || !m_bRunning; });
+    }
+}
