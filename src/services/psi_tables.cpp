@@ -1,6 +1,6 @@
 #include "services/psi_tables.h"
 
-#include "services/dvb_text.h"
+#include "platform/media/dvb_text.h"
 
 namespace services {
 

@@ -1,4 +1,4 @@
-#include "services/dvb_text.h"
+#include "platform/media/dvb_text.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,12 @@ const TextRow kTexts[] = {
     {"emphasis codes are dropped", "\x86News\x87 24", "News 24"},
     {"a line break becomes a space", "Line\x8Atwo", "Line two"},
     {"0x01 selects ISO 8859-5", "\x01\xB0\xB1", "\u0410\u0411"},
+    {"0x05 selects ISO 8859-9", "\x05TRT", "TRT"},
+    {"0x10 0x00 0x02 selects ISO 8859-2",
+     std::string("\x10\x00\x02"
+                 "ab",
+                 5),
+     "ab"},
     {"0x10 0x00 0x07 selects ISO 8859-7", std::string("\x10\x00\x07\xE1", 4), "\u03B1"},
     {"0x11 selects two-byte UCS-2",
      std::string("\x11\x00"
@@ -57,7 +63,7 @@ const TextRow kTexts[] = {
 TEST(DvbTextTest, EachCharacterTableDecodesToUtf8) {
     for (const TextRow& row : kTexts) {
         const auto* data = reinterpret_cast<const std::uint8_t*>(row.bytes.data());
-        EXPECT_EQ(services::DecodeDvbText({data, row.bytes.size()}), row.utf8) << row.what;
+        EXPECT_EQ(DecodeDvbText({data, row.bytes.size()}), row.utf8) << row.what;
     }
 }
 

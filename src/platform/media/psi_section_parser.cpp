@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/media/dvb_text.h"
+
 namespace {
 
 constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
@@ -25,15 +27,6 @@ std::uint16_t Be16(const std::uint8_t* p) {
 // The 12-bit length in bytes 1..2 of a section header.
 std::size_t SectionLength(const std::uint8_t* p) {
     return static_cast<std::size_t>(((p[1] & 0x0F) << 8) | p[2]);
-}
-
-void AppendUtf8(std::string& out, unsigned codePoint) {
-    if (codePoint < 0x80) {
-        out.push_back(static_cast<char>(codePoint));
-    } else {
-        out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    }
 }
 
 // Checks what every long-form section of a table shares; returns its size or 0.
@@ -202,24 +195,4 @@ std::optional<SdtTable> CPsiSectionParser::DecodeSdt(std::span<const std::uint8_
         sdt.services.push_back(std::move(service));
     }
     return sdt;
-}
-
-std::string CPsiSectionParser::DecodeDvbText(std::span<const std::uint8_t> text) {
-    std::size_t pos = 0;
-    bool utf8 = false;
-    if (!text.empty() && text[0] < 0x20) {
-        // Character-table selector: 0x10 takes two more bytes, 0x1F one more.
-        utf8 = text[0] == 0x15;
-        pos = text[0] == 0x10 ? 3 : text[0] == 0x1F ? 2 : 1;
-    }
-    std::string out;
-    for (; pos < text.size(); ++pos) {
-        const std::uint8_t byte = text[pos];
-        if (utf8) {
-            out.push_back(static_cast<char>(byte));
-        } else if (byte < 0x80 || byte > 0x9F) {  // 0x80..0x9F: emphasis and line-break codes
-            AppendUtf8(out, byte);
-        }
-    }
-    return out;
 }

@@ -27,7 +27,7 @@ struct PatTable {
 struct SdtService {
     std::uint16_t serviceId = 0;
     std::uint8_t serviceType = 0;  // from the service descriptor; 0 without one
-    std::string name;              // UTF-8
+    std::string name;              // UTF-8 (DecodeDvbText)
     std::string provider;          // UTF-8
     friend bool operator==(const SdtService&, const SdtService&) = default;
 };
@@ -69,10 +69,6 @@ public:
     // The section must be exactly one section (3 + section_length bytes) with a valid CRC.
     static std::optional<PatTable> DecodePat(std::span<const std::uint8_t> section);
     static std::optional<SdtTable> DecodeSdt(std::span<const std::uint8_t> section);
-    // A DVB text field (EN 300 468 annex A) as UTF-8: a leading character-table selector is
-    // dropped, control codes 0x80..0x9F are removed, and bytes of single-byte tables are read as
-    // ISO 8859-1 (UTF-8 text, selector 0x15, passes unchanged, control codes included).
-    static std::string DecodeDvbText(std::span<const std::uint8_t> text);
 
 private:
     void Append(const std::uint8_t* data, std::size_t size);

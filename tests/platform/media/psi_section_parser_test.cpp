@@ -177,24 +177,4 @@ TEST(PsiSectionParserTest, ALostPacketDropsTheSectionAndARepeatIsIgnored) {
     EXPECT_EQ(out.sections[0], section);
 }
 
-struct TextCase {
-    Bytes raw;
-    std::string text;
-};
-
-TEST(PsiSectionParserTest, DecodesDvbText) {
-    for (const TextCase& c : {
-             TextCase{{'A', 'R', 'D'}, "ARD"},
-             TextCase{{0x05, 'T', 'R', 'T'}, "TRT"},        // one-byte selector
-             TextCase{{0x10, 0x00, 0x02, 'a', 'b'}, "ab"},  // three-byte selector
-             TextCase{{0x1F, 0x01, 'z'}, "z"},              // two-byte selector
-             TextCase{{0x86, 'B', 'B', 'C', 0x87, ' ', 'O', 'n', 'e'}, "BBC One"},  // emphasis
-             TextCase{{'C', 'a', 'f', 0xE9}, "Caf\xC3\xA9"},              // single-byte table
-             TextCase{{0x15, 'C', 'a', 'f', 0xC3, 0xA9}, "Caf\xC3\xA9"},  // UTF-8
-             TextCase{{}, ""},
-         }) {
-        EXPECT_EQ(CPsiSectionParser::DecodeDvbText(c.raw), c.text);
-    }
-}
-
 }  // namespace

@@ -1,11 +1,9 @@
-#include "services/dvb_text.h"
+#include "platform/media/dvb_text.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <string_view>
-
-namespace services {
 
 namespace {
 
@@ -118,5 +116,3 @@ std::string DecodeDvbText(std::span<const std::uint8_t> text) {
     if (table.charset.empty()) return {};
     return WithoutControlCodes(Convert(table.charset, text.subspan(table.selectorSize)));
 }
-
-}  // namespace services
