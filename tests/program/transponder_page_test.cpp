@@ -239,8 +239,8 @@ TEST_P(WatchDecodeTest, APlayerDecodesTheWatchedServiceWithoutAnError) {
                 QTest::qWait(40);
             }
             QTest::qWait(200);
-            EXPECT_TRUE(page.Item<QLineEdit>(Page::kIdPlayerStatus)->text().endsWith(
-                " 0.0 MB dropped"));
+            EXPECT_TRUE(
+                page.Item<QLineEdit>(Page::kIdPlayerStatus)->text().endsWith(" 0.0 MB dropped"));
             stop->click();
         }
         playedMs = played.elapsed();
