@@ -86,6 +86,9 @@ QTableWidget* MakeTable(QWidget* host, const QRect& dlu, const DialogBaseUnits& 
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setTabKeyNavigation(false);
     table->verticalHeader()->hide();
+    // One line of text a row, so the small tables show as many rows as they can.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
     return table;
