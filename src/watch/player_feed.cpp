@@ -229,7 +229,7 @@ void CPlayerFeed::CloseInput() {
     m_remainder.clear();
 }
 
-void CPlayerFeed::Stop() {
+void CPlayerFeed::BeginStop() {
     {
         // Before the input closes: a player that ends on it ends because we stopped it.
         std::lock_guard guard(m_stateLock);
@@ -237,16 +237,32 @@ void CPlayerFeed::Stop() {
     }
     // End of input is what tells a player reading a pipe to finish.
     CloseInput();
+}
+
+void CPlayerFeed::EndPlayer() {
     std::unique_lock lock(m_stateLock);
-    if (m_nChild < 0 || !m_waiter.joinable()) return;
     const auto reaped = [this] { return m_bReaped; };
+    // The lock is held at each kill: a player not yet reaped keeps its pid, so the signal cannot
+    // reach another process.
     if (!m_exitChanged.wait_for(lock, m_grace, reaped)) {
         ::kill(-m_nChild, SIGTERM);
         if (!m_exitChanged.wait_for(lock, m_grace, reaped)) ::kill(-m_nChild, SIGKILL);
         m_exitChanged.wait(lock, reaped);
     }
-    lock.unlock();
+}
+
+void CPlayerFeed::Stop() {
+    BeginStop();
+    if (m_nChild < 0 || !m_waiter.joinable()) return;
+    EndPlayer();
+    if (m_stopper.joinable()) m_stopper.join();
     m_waiter.join();
+}
+
+void CPlayerFeed::RequestStop() {
+    BeginStop();
+    if (m_nChild < 0 || !m_waiter.joinable() || m_stopper.joinable()) return;
+    m_stopper = std::thread(&CPlayerFeed::EndPlayer, this);
 }
 
 void CPlayerFeed::OnPackets(std::span<const std::uint8_t> packets) {

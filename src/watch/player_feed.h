@@ -76,6 +76,10 @@ public:
     // Closes the player's input, gives it the grace to exit, then SIGTERM (and SIGKILL after
     // another grace), and reaps it. Safe to call more than once, and without Start.
     void Stop();
+    // The same, but returns at once (a window must not wait out the grace of a player that stays
+    // open after its input ends): the grace and the signals run on a thread of the feed, and the
+    // end callback tells when the player is gone. Stop and the destructor wait for that thread.
+    void RequestStop();
 
     void OnPackets(std::span<const std::uint8_t> packets) override;
 
@@ -90,6 +94,10 @@ public:
 
 private:
     void WaitForExit();
+    // Marks the stop as ours and closes the player's input.
+    void BeginStop();
+    // The grace, then SIGTERM, the grace, SIGKILL, until the player is reaped.
+    void EndPlayer();
     void WriteLocked(std::span<const std::uint8_t> data);
     void CloseInput();
 
@@ -107,6 +115,7 @@ private:
     std::optional<PlayerEnd> m_end;
 
     std::thread m_waiter;
+    std::thread m_stopper;  // RequestStop's; started and joined on the thread that owns the feed
     EndCallback m_onEnd;
     std::chrono::milliseconds m_grace{1500};
     std::size_t m_nPipeSize = 0;

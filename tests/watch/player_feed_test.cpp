@@ -127,6 +127,10 @@ TEST(PlayerFeedTest, APlayerThatNeverReadsCostsWholeDroppedPacketsNeverAWait) {
     // What was neither written nor dropped is the rest of one cut packet, kept for later.
     EXPECT_LT(calls * data.size() - feed.WrittenBytes() - feed.DroppedBytes(), 188u);
 
+    // The window's stop returns at once; the grace and SIGTERM follow on the feed's thread.
+    const auto asked = std::chrono::steady_clock::now();
+    feed.RequestStop();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(100));
     feed.Stop();
     ASSERT_EQ(ends.Count(), 1u);
     EXPECT_FALSE(ends.seen[0].exited);

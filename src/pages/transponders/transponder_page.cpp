@@ -212,7 +212,10 @@ void CTransponderPage::OnDestroy() {
 void CTransponderPage::StopLiveWork() {
     m_refresh.stop();
     if (m_pSignalWorker) m_pSignalWorker->Stop();
-    if (m_pFeed) OnStopWatching();
+    OnStopWatching();
+    // The players' ends must not come after the page: wait for them here.
+    for (const auto& feed : m_stoppingFeeds) feed->Stop();
+    m_stoppingFeeds.clear();
 }
 
 void CTransponderPage::showEvent(QShowEvent* event) {
@@ -319,11 +322,11 @@ void CTransponderPage::OnWatch() {
             static_cast<std::uint16_t>(m_pServiceTable->item(row, 0)->data(Qt::UserRole).toUInt());
     }
     options.logPath = platform::JoinPath(platform::ConfigFolder(), kPlayerLogFile);
-    options.onEnd = [this](const PlayerEnd& end) {
-        QMetaObject::invokeMethod(
-            this, [this, end] { OnPlayerEnded(end); }, Qt::QueuedConnection);
-    };
     auto feed = std::make_shared<CPlayerFeed>();
+    options.onEnd = [this, player = feed.get()](const PlayerEnd& end) {
+        QMetaObject::invokeMethod(
+            this, [this, player, end] { OnPlayerEnded(player, end); }, Qt::QueuedConnection);
+    };
     std::string error;
     if (!feed->Start(std::move(options), &error)) {
         AfxMessageBox(error);
@@ -344,16 +347,21 @@ void CTransponderPage::OnWatch() {
 void CTransponderPage::OnStopWatching() {
     if (!m_pFeed) return;
     if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(m_pFeed);
-    m_pFeed->Stop();
-    m_pFeed.reset();
+    m_pFeed->RequestStop();
+    m_stoppingFeeds.push_back(std::move(m_pFeed));
     m_pStopButton->setEnabled(false);
     ShowPlayerStatus();
 }
 
-void CTransponderPage::OnPlayerEnded(const PlayerEnd& end) {
-    if (end.stopped || !m_pFeed) return;
-    m_strPlayerEnd = CPlayerFeed::EndText(end);
-    OnStopWatching();
+void CTransponderPage::OnPlayerEnded(const CPlayerFeed* feed, const PlayerEnd& end) {
+    std::erase_if(m_stoppingFeeds, [feed](const auto& stopping) { return stopping.get() == feed; });
+    if (m_pFeed.get() != feed) return;
+    // The player went by itself (closed by the user, or it failed): its feed ends here.
+    m_strPlayerEnd = end.text;
+    if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(m_pFeed);
+    m_pFeed.reset();
+    m_pStopButton->setEnabled(false);
+    ShowPlayerStatus();
 }
 
 void CTransponderPage::ShowPlayerStatus() {

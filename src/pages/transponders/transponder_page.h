@@ -84,7 +84,7 @@ private:
     void RefreshServices();
     void OnWatch();
     void OnStopWatching();
-    void OnPlayerEnded(const PlayerEnd& end);
+    void OnPlayerEnded(const CPlayerFeed* feed, const PlayerEnd& end);
     void ShowPlayerStatus();
     void AttachScanner();
     std::string SettingsPath() const;
@@ -105,7 +105,9 @@ private:
 
     std::shared_ptr<CServiceScanner> m_pScanner;
     std::uint64_t m_nServicesShown = ~std::uint64_t{0};  // scanner revision in the table
-    std::shared_ptr<CPlayerFeed> m_pFeed;
+    std::shared_ptr<CPlayerFeed> m_pFeed;                // the player that plays
+    // Players asked to stop, kept until they are gone (their end arrives as a queued call).
+    std::vector<std::shared_ptr<CPlayerFeed>> m_stoppingFeeds;
     std::string m_strPlayerName;
     std::string m_strPlayerEnd;  // how the last player ended, for the status box
     QTimer m_refresh;
