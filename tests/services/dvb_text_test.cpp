@@ -28,6 +28,11 @@ const TextRow kTexts[] = {
     {"a line break becomes a space", "Line\x8Atwo", "Line two"},
     {"0x01 selects ISO 8859-5", "\x01\xB0\xB1", "\u0410\u0411"},
     {"0x05 selects ISO 8859-9", "\x05TRT", "TRT"},
+    {"an ISO 8859 part the system does not know keeps its ASCII half",
+     std::string("\x10\x00\x63"
+                 "ab",
+                 5),
+     "ab"},
     {"0x10 0x00 0x02 selects ISO 8859-2",
      std::string("\x10\x00\x02"
                  "ab",

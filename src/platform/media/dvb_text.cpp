@@ -54,12 +54,31 @@ private:
     iconv_t m_cd;
 };
 
+constexpr const char* kLatin1 = "ISO-8859-1";
+
+// Each byte as the code point of its value.
+std::string Latin1ToUtf8(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    for (const std::uint8_t byte : bytes) {
+        if (byte < 0x80) {
+            out.push_back(static_cast<char>(byte));
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return out;
+}
+
 // iconv to UTF-8; a byte that does not decode (or an accent left dangling at the end) gives
 // U+FFFD and decoding resumes after it.
 std::string Convert(const std::string& charset, std::span<const std::uint8_t> bytes) {
     CIconv converter(charset);
-    // An ISO 8859 part the system does not know still shows its ASCII half.
-    if (!converter.IsOpen()) return Convert("ISO-8859-1", bytes);
+    if (!converter.IsOpen()) {
+        // An ISO 8859 part the system does not know still shows its ASCII half; a system without
+        // converters at all (no gconv modules, as in a minimal image) gets the bytes as Latin-1.
+        return charset != kLatin1 ? Convert(kLatin1, bytes) : Latin1ToUtf8(bytes);
+    }
     std::string out;
     char buffer[256];
     // iconv's interface takes char* although it does not write the input.
