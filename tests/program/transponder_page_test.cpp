@@ -163,7 +163,7 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
             ->setText(QString::fromStdString("cat > '" + watched + "'"));
         page.Item<QPushButton>(Page::kIdWatch)->click();
         ASSERT_TRUE(page.Item<QPushButton>(Page::kIdStopWatching)->isEnabled()) << "watching";
-        Stream(2000);
+        Stream(10'000);
         ASSERT_TRUE(QTest::qWaitFor([&] {
             return field(Page::kIdPlayerStatus).contains(" MB sent") &&
                    !field(Page::kIdPlayerStatus)
@@ -175,6 +175,14 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
         window.close();
     });
     ExpectRecordedSamples(recording, recordedSamples, true);
+    // The recording plays: every picture and sound decodes without a complaint.
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") == 0) {
+        const std::string complaints = m_program.File("ffmpeg.txt");
+        const std::string decode = "ffmpeg -nostdin -v error -i '" + recording +
+                                   "' -t 10 -f null - 2> '" + complaints + "'";
+        EXPECT_EQ(std::system(decode.c_str()), 0);
+        EXPECT_EQ(ReadFile(complaints), "");
+    }
 
     // The player got the one service: a PAT that names only it, its PMT and its streams.
     const std::string bytes = ReadFile(watched);

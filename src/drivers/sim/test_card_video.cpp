@@ -12,7 +12,7 @@ constexpr std::size_t kPictureReserve = 65'536;
 }  // namespace
 
 CTestCardVideo::CTestCardVideo(std::string_view serviceName, std::uint64_t bitRate)
-    : m_card(serviceName), m_encoder(bitRate) {
+    : m_card(serviceName), m_encoder(bitRate), m_bIntraOnly(bitRate >= kIntraOnlyRate) {
     for (std::vector<std::uint8_t>& slice : m_slices) slice.reserve(kSliceReserve);
     CMpeg2VideoEncoder::RepeatBody(m_repeatBody);
     m_picture.reserve(kPictureReserve);
@@ -20,7 +20,7 @@ CTestCardVideo::CTestCardVideo(std::string_view serviceName, std::uint64_t bitRa
 
 std::span<const std::uint8_t> CTestCardVideo::Picture(std::uint64_t presentation) {
     const std::uint64_t second = presentation / kTicksPerSecond;
-    if (m_nSecond != second) {
+    if (m_bIntraOnly || m_nSecond != second) {
         m_nSecond = second;
         m_nTemporalReference = 0;
         CodeIntraPicture(presentation, static_cast<std::uint32_t>(second % kSecondsPerDay));

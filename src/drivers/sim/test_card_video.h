@@ -1,8 +1,10 @@
 #pragma once
 // The video of one simulated service: its test card with a clock of the presentation time, coded
-// picture by picture. Each second of the clock opens a GOP with an I-picture (sequence header
-// repeated), so a receiver that joins anywhere has a picture within a second; the pictures in
-// between repeat it. The first picture asked for always opens a GOP.
+// picture by picture. Where the stream's rate allows (kIntraOnlyRate), every picture is an
+// I-picture behind a sequence and GOP header of its own, so that a recording or a player that
+// joins anywhere decodes from its first picture on. Narrower streams open a GOP with an
+// I-picture at each second of the clock, so a receiver that joins anywhere has a picture within a
+// second; the pictures in between repeat it. The first picture asked for always opens a GOP.
 //
 // Only what changes is coded again: an I-picture re-codes the slices whose macroblock row changed
 // since the last one (the clock's), a P-picture is its header before a body coded once.
@@ -19,6 +21,9 @@
 class CTestCardVideo {
 public:
     static constexpr std::uint64_t kTicksPerSecond = 90'000;
+    // An I-picture of the card is about 7.3 KiB: 25 a second take about 1.5 Mbit/s with the PES
+    // and TS headers.
+    static constexpr std::uint64_t kIntraOnlyRate = 2'000'000;
 
     CTestCardVideo(std::string_view serviceName, std::uint64_t bitRate);
 
@@ -44,4 +49,5 @@ private:
     std::vector<std::uint8_t> m_picture;
     std::optional<std::uint64_t> m_nSecond;  // of the current GOP
     std::uint32_t m_nTemporalReference = 0;
+    bool m_bIntraOnly = false;
 };
