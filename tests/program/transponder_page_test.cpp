@@ -15,6 +15,8 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/ini_file.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
@@ -123,6 +125,8 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
     const std::string watched = m_program.File("watched.ts");
     std::uint64_t recordedSamples = 0;
     std::uint16_t watchedService = 0;
+    std::vector<std::pair<std::uint16_t, std::string>>
+        listed;  // number and name, as the page shows
     RunModal(window, [&] {
         ASSERT_TRUE(LockFromTheList(window));
         Page& page = ShowPage(window);
@@ -157,8 +161,12 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
         ASSERT_TRUE(capture.IsRecording());
         const std::uint64_t before = m_program.SamplesDelivered();
         ShowPage(window);
+        for (int row = 0; row < services->rowCount(); ++row) {
+            listed.emplace_back(static_cast<std::uint16_t>(services->item(row, 0)->text().toUInt()),
+                                services->item(row, 1)->text().toStdString());
+        }
         services->setCurrentCell(0, 0);
-        watchedService = static_cast<std::uint16_t>(services->item(0, 0)->text().toUInt());
+        watchedService = listed.front().first;
         page.Item<QLineEdit>(Page::kIdPlayer)
             ->setText(QString::fromStdString("cat > '" + watched + "'"));
         page.Item<QPushButton>(Page::kIdWatch)->click();
@@ -183,6 +191,17 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
         EXPECT_EQ(std::system(decode.c_str()), 0);
         EXPECT_EQ(ReadFile(complaints), "");
     }
+
+    // The recording lists the services the page showed.
+    const std::string recorded = ReadFile(recording);
+    CServiceScanner recordedScanner;
+    recordedScanner.Consume(
+        {reinterpret_cast<const std::uint8_t*>(recorded.data()), recorded.size()});
+    EXPECT_TRUE(recordedScanner.IsComplete());
+    std::vector<std::pair<std::uint16_t, std::string>> inRecording;
+    for (const ServiceInfo& service : recordedScanner.Snapshot())
+        inRecording.emplace_back(service.serviceNumber, service.name);
+    EXPECT_EQ(inRecording, listed);
 
     // The player got the one service: a PAT that names only it, its PMT and its streams.
     const std::string bytes = ReadFile(watched);
