@@ -154,7 +154,7 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
     m_pStopButton->setEnabled(false);
 
     connect(m_pSatelliteList, &QComboBox::activated, this, [this] { OnSatelliteChosen(); });
-    // Enter (through the page) and a double-click tune; a single click only chooses.
+    // Enter (the event filter) and a double-click tune; a single click only chooses.
     connect(m_pTransponderTable, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { OnTransponderActivated(row); });
     connect(m_pWatchButton, &QPushButton::clicked, this, [this] { OnWatch(); });
