@@ -375,14 +375,20 @@ HRESULT CLinuxDvbCard::SetPlsGold(std::uint32_t gold) {
     return S_OK;
 }
 
+IDvbFrontendDevice* CLinuxDvbCard::ReadableDevice(HRESULT& hr, std::uint32_t& status) {
+    IDvbFrontendDevice* device = Device(hr, false);
+    if (device == nullptr) return nullptr;
+    if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return nullptr;
+    return device;
+}
+
 HRESULT CLinuxDvbCard::ReadSignal(DvbSignal& signal) {
     std::lock_guard guard(m_lock);
     signal = DvbSignal{};
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr, false);
-    if (device == nullptr) return hr;
     std::uint32_t status = 0;
-    if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return hr;
+    IDvbFrontendDevice* device = ReadableDevice(hr, status);
+    if (device == nullptr) return hr;
     signal.locked = (status & FE_HAS_LOCK) != 0;
 
     // DVBv5 statistics first; drivers that lack them still answer the legacy calls.
@@ -417,10 +423,9 @@ HRESULT CLinuxDvbCard::MediaInfo(std::array<std::int32_t, 18>& fields) {
     std::lock_guard guard(m_lock);
     fields = {};
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr, false);
-    if (device == nullptr) return hr;
     std::uint32_t status = 0;
-    if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return hr;
+    IDvbFrontendDevice* device = ReadableDevice(hr, status);
+    if (device == nullptr) return hr;
     DvbProperty properties[] = {{DTV_DELIVERY_SYSTEM, 0}, {DTV_FREQUENCY, 0},  {DTV_SYMBOL_RATE, 0},
                                 {DTV_INNER_FEC, 0},       {DTV_MODULATION, 0}, {DTV_ROLLOFF, 0},
                                 {DTV_PILOT, 0},           {DTV_INVERSION, 0}};
@@ -452,10 +457,9 @@ HRESULT CLinuxDvbCard::SignalMeasure(DvbSignalMeasure& measure) {
     std::lock_guard guard(m_lock);
     measure = DvbSignalMeasure{};
     HRESULT hr = S_OK;
-    IDvbFrontendDevice* device = Device(hr, false);
-    if (device == nullptr) return hr;
     std::uint32_t status = 0;
-    if (FAILED(hr = Check(device->ReadStatus(status), "FE_READ_STATUS"))) return hr;
+    IDvbFrontendDevice* device = ReadableDevice(hr, status);
+    if (device == nullptr) return hr;
     const auto read = [&](DvbStatisticSource source) -> std::optional<DvbStatistic> {
         DvbStatistic statistic;
         const int error = device->ReadStatistic(source, statistic);

@@ -128,6 +128,9 @@ private:
     // The open frontend, or null with `hr` set; a poll (not the user's action) does not try to
     // open it again within kReopenMs of a failure. Needs m_lock.
     IDvbFrontendDevice* Device(HRESULT& hr, bool userAction);
+    // For a poll's reading: the frontend and its FE_READ_STATUS, or null with `hr` set when
+    // either fails. Needs m_lock.
+    IDvbFrontendDevice* ReadableDevice(HRESULT& hr, std::uint32_t& status);
     // errno -> result code; ENODEV marks the card removed. Needs m_lock.
     HRESULT Check(int error, const char* what);
     // The attempt m_search.index: the carrier, the stream id in the driver's form, the tune.
