@@ -1,12 +1,8 @@
 #include "services/psi_tables.h"
 
-#include "platform/media/dvb_text.h"
-
 namespace services {
 
 namespace {
-
-constexpr std::uint8_t kServiceDescriptorTag = 0x48;
 
 std::uint16_t Be16(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
@@ -73,51 +69,9 @@ std::optional<PmtTable> DecodePmt(std::span<const std::uint8_t> section) {
     return pmt;
 }
 
-std::optional<SdtActual> DecodeSdtActual(std::span<const std::uint8_t> section) {
-    // 11 header bytes (up to reserved_future_use after original_network_id), 4 CRC bytes.
+std::optional<SdtTable> DecodeSdtActual(std::span<const std::uint8_t> section) {
     if (!IsCurrentSection(section, kSdtActualTableId, 15)) return std::nullopt;
-    SdtActual sdt;
-    sdt.transportStreamId = Be16(section, 3);
-    sdt.version = VersionOf(section);
-    sdt.sectionNumber = section[6];
-    sdt.lastSectionNumber = section[7];
-    sdt.originalNetworkId = Be16(section, 8);
-    const std::size_t end = section.size() - 4;
-    std::size_t pos = 11;
-    while (pos < end) {
-        // service_id(16) reserved(6) EIT flags(2) running_status(3) free_CA_mode(1)
-        // descriptors_loop_length(12)
-        if (pos + 5 > end) return std::nullopt;
-        SdtEntry entry;
-        entry.serviceId = Be16(section, pos);
-        entry.runningStatus = static_cast<std::uint8_t>(section[pos + 3] >> 5);
-        entry.freeCaMode = (section[pos + 3] & 0x10) != 0;
-        const std::size_t loopEnd = pos + 5 + Length12(section, pos + 3);
-        if (loopEnd > end) return std::nullopt;
-        pos += 5;
-        while (pos < loopEnd) {
-            if (pos + 2 > loopEnd) return std::nullopt;
-            const std::uint8_t tag = section[pos];
-            const std::size_t length = section[pos + 1];
-            const std::size_t body = pos + 2;
-            if (body + length > loopEnd) return std::nullopt;
-            if (tag == kServiceDescriptorTag && length >= 3 && !entry.serviceDescriptor) {
-                // service_type, provider name and service name, each text length-prefixed.
-                const std::size_t providerLength = section[body + 1];
-                const std::size_t nameAt = body + 2 + providerLength;
-                if (nameAt + 1 > body + length) return std::nullopt;
-                const std::size_t nameLength = section[nameAt];
-                if (nameAt + 1 + nameLength > body + length) return std::nullopt;
-                entry.serviceDescriptor = true;
-                entry.serviceType = section[body];
-                entry.provider = DecodeDvbText(section.subspan(body + 2, providerLength));
-                entry.name = DecodeDvbText(section.subspan(nameAt + 1, nameLength));
-            }
-            pos = body + length;
-        }
-        sdt.services.push_back(std::move(entry));
-    }
-    return sdt;
+    return CPsiSectionParser::DecodeSdt(section);
 }
 
 std::vector<std::uint8_t> BuildPatSection(std::uint16_t transportStreamId, std::uint8_t version,

@@ -1,6 +1,7 @@
 #pragma once
 // The tables a service list is made of, decoded from whole sections (checked by their CRC32),
-// and the one section the single-service filter writes. The PAT decoder is the media layer's.
+// and the one section the single-service filter writes. The PAT and SDT decoders are the media
+// layer's; here they are held to current sections of the actual transport stream.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,25 +24,6 @@ struct PmtTable {
     std::vector<PmtStream> streams;
 };
 
-struct SdtEntry {
-    std::uint16_t serviceId = 0;
-    std::uint8_t runningStatus = 0;
-    bool freeCaMode = false;
-    bool serviceDescriptor = false;
-    std::uint8_t serviceType = 0;
-    std::string name;  // UTF-8
-    std::string provider;
-};
-
-struct SdtActual {
-    std::uint16_t transportStreamId = 0;
-    std::uint16_t originalNetworkId = 0;
-    std::uint8_t version = 0;
-    std::uint8_t sectionNumber = 0;
-    std::uint8_t lastSectionNumber = 0;
-    std::vector<SdtEntry> services;
-};
-
 namespace services {
 
 inline constexpr std::uint16_t kPatPid = 0x0000;
@@ -56,7 +38,7 @@ inline constexpr std::uint8_t kCaDescriptorTag = 0x09;
 // valid CRC32 and a consistent layout.
 std::optional<PatTable> DecodeCurrentPat(std::span<const std::uint8_t> section);
 std::optional<PmtTable> DecodePmt(std::span<const std::uint8_t> section);
-std::optional<SdtActual> DecodeSdtActual(std::span<const std::uint8_t> section);
+std::optional<SdtTable> DecodeSdtActual(std::span<const std::uint8_t> section);
 
 // Whether a descriptor loop holds a descriptor with this tag.
 bool HasDescriptor(std::span<const std::uint8_t> loop, std::uint8_t tag);

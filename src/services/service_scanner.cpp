@@ -140,7 +140,7 @@ void CServiceScanner::OnPmt(std::uint16_t pid, const PmtTable& pmt) {
     ++m_nRevision;
 }
 
-void CServiceScanner::OnSdt(SdtActual sdt) {
+void CServiceScanner::OnSdt(SdtTable sdt) {
     if (sdt.transportStreamId != m_nSdtTransportStreamId) {
         m_sdtSections = {};
         m_sdtServices.clear();
@@ -149,7 +149,7 @@ void CServiceScanner::OnSdt(SdtActual sdt) {
     const int oldVersion = m_sdtSections.version;
     if (!m_sdtSections.Take(sdt.version, sdt.sectionNumber, sdt.lastSectionNumber)) return;
     if (m_sdtSections.version != oldVersion) m_sdtServices.clear();
-    for (SdtEntry& entry : sdt.services) m_sdtServices[entry.serviceId] = std::move(entry);
+    for (SdtService& entry : sdt.services) m_sdtServices[entry.serviceId] = std::move(entry);
     ++m_nRevision;
 }
 

@@ -60,7 +60,7 @@ private:
     void OnSection(std::span<const std::uint8_t> section) override;
     void OnPat(const PatTable& pat);
     void OnPmt(std::uint16_t pid, const PmtTable& pmt);
-    void OnSdt(SdtActual sdt);
+    void OnSdt(SdtTable sdt);
     void ClearLocked();
     void FollowPid(std::uint16_t pid);
 
@@ -75,7 +75,7 @@ private:
 
     int m_nSdtTransportStreamId = -1;
     SectionSet m_sdtSections;
-    std::map<std::uint16_t, SdtEntry> m_sdtServices;
+    std::map<std::uint16_t, SdtService> m_sdtServices;
 
     std::bitset<0x2000> m_scrambledPids;
     std::uint64_t m_nRevision = 0;

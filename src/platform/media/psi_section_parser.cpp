@@ -170,6 +170,7 @@ std::optional<SdtTable> CPsiSectionParser::DecodeSdt(std::span<const std::uint8_
         if (pos + 5 > end) return std::nullopt;
         SdtService service;
         service.serviceId = Be16(&section[pos]);
+        service.freeCaMode = (section[pos + 3] & 0x10) != 0;
         const std::size_t loopEnd = pos + 5 + SectionLength(&section[pos + 2]);
         pos += 5;
         if (loopEnd > end) return std::nullopt;

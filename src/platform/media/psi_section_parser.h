@@ -29,6 +29,7 @@ struct SdtService {
     std::uint8_t serviceType = 0;  // from the service descriptor; 0 without one
     std::string name;              // UTF-8 (DecodeDvbText)
     std::string provider;          // UTF-8
+    bool freeCaMode = false;       // one or more of its streams are controlled by a CA system
     friend bool operator==(const SdtService&, const SdtService&) = default;
 };
 
