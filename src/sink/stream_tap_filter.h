@@ -53,7 +53,6 @@ public:
     std::uint64_t DroppedBytes() const { return m_nDropped.load(std::memory_order_relaxed); }
     // Packets handed to the consumers (each packet counted once, whatever their number).
     std::uint64_t DeliveredPackets() const { return m_nDelivered.load(std::memory_order_relaxed); }
-    std::size_t Capacity() const { return m_nCapacity; }
 
     // For the pin. On the streaming thread: queues the sample's bytes, or drops them.
     void QueueSample(IMediaSample* sample);

@@ -54,8 +54,6 @@ public:
     CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent = nullptr);
     ~CTransponderPage() override;
 
-    // The satellites of the list, in its order.
-    const std::vector<SatelliteFile>& Satellites() const { return m_satellites; }
     QTableWidget* TransponderTable() const { return m_pTransponderTable; }
     QTableWidget* ServiceTable() const { return m_pServiceTable; }
 
