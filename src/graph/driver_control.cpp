@@ -1,5 +1,6 @@
 #include "graph/driver_control.h"
 
+#include <array>
 #include <mutex>
 #include <string>
 
@@ -15,6 +16,12 @@ TunerControlRecord g_TunerControlRecord;
 MediaInfoRecord g_MediaInfoRecord;
 
 namespace {
+
+DiseqcSentListener g_diseqcSentListener;  // set and cleared on the UI thread, under the mutex
+
+void TellDiseqcSent(std::span<const std::uint8_t> message) {
+    if (g_diseqcSentListener) g_diseqcSentListener(message);
+}
 
 using DriverLock = std::unique_lock<std::recursive_mutex>;
 
@@ -120,7 +127,9 @@ void SendDiseqCommand(std::span<const std::uint8_t> message, DiseqcForm form) {
         if (handle->Set(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, nullptr, 0, record.bytes.data(),
                         DiseqcMessageRecord::kSize) != S_OK) {
             AfxMessageBox("SendDiseqCommandArden QueryInterface Failed");
+            return;
         }
+        TellDiseqcSent(message);
         return;
     }
     if (FAILED(handle->QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, &support))) {
@@ -131,7 +140,14 @@ void SendDiseqCommand(std::span<const std::uint8_t> message, DiseqcForm form) {
     if (handle->Set(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, nullptr, 0,
                     g_TunerControlRecord.bytes.data(), TunerControlRecord::kSize) != S_OK) {
         if (form == DiseqcForm::LockTp) ShowError("OnMotor11 false");
+        return;
     }
+    TellDiseqcSent(message);
+}
+
+void SetDiseqcSentListener(DiseqcSentListener listener) {
+    std::lock_guard driver(g_hDriverMutex);
+    g_diseqcSentListener = std::move(listener);
 }
 
 bool GetStreamType(StreamTypeRecord& pageRecord) {
@@ -187,40 +203,61 @@ bool SetStreamType(const StreamTypeRecord& pageRecord) {
     return true;
 }
 
-MediaInfoResult GetMediaInfo() {
-    if (!g_BDAGraph.m_pKsCtrl) return MediaInfoResult::Unsupported;
-    auto bytes = g_MediaInfoRecord.Encode();
+namespace {
+
+struct MediaInfoRead {
     bool usb = false;
     HRESULT supported = S_OK;
     HRESULT read = S_OK;
-    {
-        // Held from before the support query until the get has returned, and released before
-        // any message: the UI thread may be waiting for this mutex.
-        std::lock_guard driver(g_hDriverMutex);
-        IKsPropertySet* handle = g_BDAGraph.m_pKsCtrl.Get();
-        if (handle == nullptr) return MediaInfoResult::Unsupported;
-        usb = IsUsbCarrier();
-        const GUID& set = usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt;
-        const DWORD id = usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO;
-        DWORD support = 0;
-        supported = handle->QuerySupported(set, id, &support);
-        if (SUCCEEDED(supported)) {
-            DWORD returned = 0;
-            read = handle->Get(set, id, bytes.data(), MediaInfoRecord::kSize, bytes.data(),
-                               MediaInfoRecord::kSize, &returned);
-        }
+    std::array<std::uint8_t, MediaInfoRecord::kSize> bytes{};
+};
+
+// The carrier report's support query and get, under the driver mutex; no message. The get's
+// buffer starts as `previous`, as a driver may leave fields it does not write.
+std::optional<MediaInfoRead> ReadMediaInfo(const MediaInfoRecord& previous) {
+    MediaInfoRead result;
+    result.bytes = previous.Encode();
+    // Held from before the support query until the get has returned, and released before
+    // any message: the UI thread may be waiting for this mutex.
+    std::lock_guard driver(g_hDriverMutex);
+    IKsPropertySet* handle = g_BDAGraph.m_pKsCtrl.Get();
+    if (handle == nullptr) return std::nullopt;
+    result.usb = IsUsbCarrier();
+    const GUID& set = result.usb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt;
+    const DWORD id = result.usb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO;
+    DWORD support = 0;
+    result.supported = handle->QuerySupported(set, id, &support);
+    if (SUCCEEDED(result.supported)) {
+        DWORD returned = 0;
+        result.read = handle->Get(set, id, result.bytes.data(), MediaInfoRecord::kSize,
+                                  result.bytes.data(), MediaInfoRecord::kSize, &returned);
     }
-    if (FAILED(supported)) {
+    return result;
+}
+
+}  // namespace
+
+MediaInfoResult GetMediaInfo() {
+    if (!g_BDAGraph.m_pKsCtrl) return MediaInfoResult::Unsupported;
+    const std::optional<MediaInfoRead> result = ReadMediaInfo(g_MediaInfoRecord);
+    if (!result) return MediaInfoResult::Unsupported;
+    if (FAILED(result->supported)) {
         ShowError("666don't support this interface");
         return MediaInfoResult::Unsupported;
     }
-    if (FAILED(read)) {
-        AfxMessageBox(usb ? "Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error"
-                          : "Get KSPROPERTY_BDA_GET_MEDIAINFO error");
+    if (FAILED(result->read)) {
+        AfxMessageBox(result->usb ? "Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error"
+                                  : "Get KSPROPERTY_BDA_GET_MEDIAINFO error");
         return MediaInfoResult::Failed;
     }
-    g_MediaInfoRecord = MediaInfoRecord::Decode(bytes);
+    g_MediaInfoRecord = MediaInfoRecord::Decode(result->bytes);
     return MediaInfoResult::Read;
+}
+
+std::optional<MediaInfoRecord> PeekMediaInfo() {
+    const std::optional<MediaInfoRead> result = ReadMediaInfo(MediaInfoRecord{});
+    if (!result || FAILED(result->supported) || FAILED(result->read)) return std::nullopt;
+    return MediaInfoRecord::Decode(result->bytes);
 }
 
 bool SetInputStreamId(std::int32_t identifier) {

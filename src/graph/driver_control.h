@@ -7,6 +7,7 @@
 // released before a message is shown, except in SendDiseqCommand, which holds it throughout.
 // A result that is not negative is success, except in SendDiseqCommand, where only 0 is.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -44,10 +45,18 @@ extern MediaInfoRecord g_MediaInfoRecord;
 DriverControlResult AcquireDriverControl();
 bool IsUsbCarrier();
 void SendDiseqCommand(std::span<const std::uint8_t> message, DiseqcForm form);
+// Told of each message the driver accepted, after it did, on the sending thread and with the
+// driver mutex held: it must be short and must not call the driver. One listener; an empty
+// function removes it.
+using DiseqcSentListener = std::function<void(std::span<const std::uint8_t> message)>;
+void SetDiseqcSentListener(DiseqcSentListener listener);
 bool GetStreamType(StreamTypeRecord& pageRecord);
 bool IsStreamTypeCurrent(const StreamTypeRecord& pageRecord);
 bool SetStreamType(const StreamTypeRecord& pageRecord);
 MediaInfoResult GetMediaInfo();
+// The carrier report for a reader other than the status thread: leaves g_MediaInfoRecord alone
+// and shows no message; empty without a handle or when the driver lacks or fails the property.
+std::optional<MediaInfoRecord> PeekMediaInfo();
 bool SetInputStreamId(std::int32_t identifier);
 void SetCode(std::int32_t value, std::int32_t type);
 void ResetCode();

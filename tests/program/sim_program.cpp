@@ -22,6 +22,7 @@
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/mode_dlg.h"
 #include "platform/ui/qt/property_sheet.h"
+#include "platform/win/system_clock.h"
 #include "sink/record_file.h"
 #include "status/signal_monitor.h"
 
@@ -37,7 +38,7 @@ SimOptions Noiseless() {
 
 }  // namespace
 
-CSimProgram::CSimProgram() {
+CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
     const std::string transponders = File("Transponders");
     std::filesystem::create_directories(transponders);
     std::filesystem::copy_file(BuildTranspondersFolder() + "/Astra-19.2E.ini",
@@ -46,14 +47,22 @@ CSimProgram::CSimProgram() {
                                                        CSimSky::Load(transponders));
 
     const std::wstring_view name = Card().Profile().friendlyName;
-    g_nDeviceIndex = 0;  // no real card is published before the simulated ones here
+    // No real card is published before the simulated ones here.
+    g_nDeviceIndex = static_cast<int>(card);
     g_strDeviceName.assign(name.begin(), name.end());
     g_strWorkDir = m_environment.Folder().Path();
     g_TunerControlRecord = TunerControlRecord{};
     g_bSignalLocked = 0;
 }
 
+void CSimProgram::DriveTicksByCardClock() {
+    platform::SetTickCountSourceForTesting([clock = Card().SharedClock()] {
+        return static_cast<DWORD>(clock->Now() / CSimClock::kTicksPerMs);
+    });
+}
+
 CSimProgram::~CSimProgram() {
+    platform::SetTickCountSourceForTesting({});
     // A window that a failed test left behind must not hand its graph or file to the next test.
     g_BDAGraph.ReleaseTunerGraph();
     g_BDAGraph.m_nTunerModel = 0;

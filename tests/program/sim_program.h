@@ -36,18 +36,23 @@ public:
 class CSimProgram {
 public:
     static constexpr std::size_t kArden = 0;
+    static constexpr std::size_t kHeath = 2;  // the x-model card: DVB-S2X
     // Bytes of every sample the simulated capture filter delivers.
     static constexpr std::uint64_t kSampleBytes = CSimCaptureOutputPin::kSampleBytes;
 
-    CSimProgram();
+    // `card` is the program's device (an index of the simulated cards).
+    explicit CSimProgram(std::size_t card = kArden);
     ~CSimProgram();
     CSimProgram(const CSimProgram&) = delete;
     CSimProgram& operator=(const CSimProgram&) = delete;
 
     CSimDeviceProvider& Provider() { return *m_pProvider; }
-    CSimCard& Card() { return m_pProvider->Card(kArden); }
+    CSimCard& Card() { return m_pProvider->Card(m_nCard); }
     CSimClock& Clock() { return m_pProvider->Clock(); }
     CMessageBoxRecorder& Boxes() { return m_boxes; }
+    // From now until the program ends, the program's tick count (GetTickCount) is the card's
+    // clock in milliseconds, so what the program times follows the test's clock.
+    void DriveTicksByCardClock();
     // A file in the program folder, which is also "drive C".
     std::string File(const std::string& name) const { return m_environment.Folder().File(name); }
     std::string TraceText() const { return m_environment.TraceText(); }
@@ -58,6 +63,7 @@ public:
     std::uint64_t SamplesDelivered();
 
 private:
+    const std::size_t m_nCard;
     CSimTestEnvironment m_environment{false};
     std::unique_ptr<CSimDeviceProvider> m_pProvider;
     CMessageBoxRecorder m_boxes;
