@@ -35,7 +35,7 @@ outside=$(comm -23 <(echo "$run_list") <(echo "$test_list"))
 for kit in libgtest-dev libgmock-dev clang-14 ffmpeg xdotool dpkg-dev; do
   ! grep -qx "$kit" <<<"$run_list" || fail "the run list installs the test kit's $kit"
 done
-for needed in qt6-base-dev libudev-dev dtv-scan-tables fp-utils xvfb; do
+for needed in qt6-base-dev libudev-dev libasound2-dev dtv-scan-tables fp-utils xvfb; do
   grep -qx "$needed" <<<"$run_list" || fail "the run list lacks $needed"
 done
 # The count in the line is the number of names after it.

@@ -35,12 +35,17 @@ void StoreHook(std::shared_ptr<const T>& hook, T function) {
 
 DWORD GetTickCount() {
     if (const auto source = LoadHook(g_pTickSource)) return (*source)();
+    return static_cast<DWORD>(GetTickCount64());  // wraps at 2^32 like the original, ~49.7 days
+}
+
+std::uint64_t GetTickCount64() {
+    // A test's source counts from a small start and never runs 49 days.
+    if (const auto source = LoadHook(g_pTickSource)) return (*source)();
     // CLOCK_BOOTTIME keeps counting while the machine is suspended, as the Windows count does.
     timespec now{};
     clock_gettime(CLOCK_BOOTTIME, &now);
-    const auto milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000U +
-                              static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
-    return static_cast<DWORD>(milliseconds);  // wraps at 2^32 like the original, ~49.7 days
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
 }
 
 void Sleep(DWORD milliseconds) {

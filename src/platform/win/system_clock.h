@@ -7,6 +7,8 @@
 
 // Milliseconds since the system started (CLOCK_BOOTTIME), wrapping at 2^32.
 DWORD GetTickCount();
+// The same without the wrap, for what measures spans that may cross it.
+std::uint64_t GetTickCount64();
 
 // Blocks the calling thread for `milliseconds`.
 void Sleep(DWORD milliseconds);
