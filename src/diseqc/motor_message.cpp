@@ -82,4 +82,52 @@ std::array<std::uint8_t, 5> GotoAngle(double motorAngle) {
     };
 }
 
+std::optional<MotorCommand> DecodeMotorMessage(std::span<const std::uint8_t> message) {
+    if (message.size() < 3) return std::nullopt;
+    // E0..E3: from the master, reply or not, first or repeated: the motor obeys each alike.
+    if (message[0] < 0xE0 || message[0] > 0xE3) return std::nullopt;
+    const std::uint8_t address = message[1];
+    if (address != 0x00 && address != 0x30 && address != kPositioner) return std::nullopt;
+    const std::uint8_t code = message[2];
+    const auto withData = [&](MotorCommandKind kind,
+                              Direction direction =
+                                  Direction::East) -> std::optional<MotorCommand> {
+        if (message.size() < 4) return std::nullopt;
+        return MotorCommand{kind, direction, message[3]};
+    };
+    switch (code) {
+        case 0x60:
+            return MotorCommand{MotorCommandKind::Halt};
+        case 0x63:
+            return MotorCommand{MotorCommandKind::LimitsOff};
+        case 0x66:
+            return MotorCommand{MotorCommandKind::SetLimit, Direction::East};
+        case 0x67:
+            return MotorCommand{MotorCommandKind::SetLimit, Direction::West};
+        case 0x68:
+            return withData(MotorCommandKind::Drive, Direction::East);
+        case 0x69:
+            return withData(MotorCommandKind::Drive, Direction::West);
+        case 0x6A: {
+            std::optional<MotorCommand> command = withData(MotorCommandKind::Store);
+            if (command && command->data == 0) command = MotorCommand{MotorCommandKind::LimitsOn};
+            return command;
+        }
+        case 0x6B:
+            return withData(MotorCommandKind::Goto);
+        case 0x6E: {
+            if (message.size() < 5) return std::nullopt;
+            const int nibble = message[3] >> 4;
+            if (nibble != 0xD && nibble != 0xE) return std::nullopt;
+            const int degrees = ((message[3] & 0x0F) << 4) | (message[4] >> 4);
+            const double magnitude = degrees + (message[4] & 0x0F) / 16.0;
+            MotorCommand command{MotorCommandKind::GotoAngle};
+            command.angle = nibble == 0xE ? magnitude : -magnitude;
+            return command;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace diseqc

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "diseqc/framing.h"
@@ -41,5 +42,33 @@ MotorMessage GotoPosition(Framing framing, std::uint8_t position);
 // (|motorAngle| < 256): direction D0 for a positive angle, else E0 (0 degrees is E0 00), then
 // whole degrees and the tenth as sixteenths.
 std::array<std::uint8_t, 5> GotoAngle(double motorAngle);
+
+// What a positioner message asks of the motor, read back from its bytes (any of the four master
+// framings E0..E3; addresses 00 any device, 30 any positioner, 31 polar/azimuth positioner).
+enum class MotorCommandKind {
+    Halt,       // 60
+    LimitsOff,  // 63
+    LimitsOn,   // 6A 00: storing position 0 switches the limits on
+    SetLimit,   // 66 east, 67 west
+    Drive,      // 68 east, 69 west, nn: 00 on until halted, 01..7F seconds, 80..FF 256 - nn steps
+    Store,      // 6A nn, nn > 0
+    Goto,       // 6B nn (00: the reference position, 0 degrees)
+    GotoAngle,  // 6E, direction and degrees, degrees and sixteenths
+};
+
+struct MotorCommand {
+    MotorCommandKind kind = MotorCommandKind::Halt;
+    Direction direction = Direction::East;  // SetLimit and Drive
+    std::uint8_t data = 0;                  // Drive, Store and Goto
+    // GotoAngle: degrees in the motor's own sense, positive east (direction nibble E, negative
+    // for D). That is the opposite sign of GotoAngle's argument, which counts D0 positive.
+    double angle = 0;
+    friend bool operator==(const MotorCommand&, const MotorCommand&) = default;
+};
+
+// Empty for anything the motor does not act on: not from the master, another address, a switch
+// or unknown command, a command without its data, or a goto angle whose direction nibble is
+// neither D nor E.
+std::optional<MotorCommand> DecodeMotorMessage(std::span<const std::uint8_t> message);
 
 }  // namespace diseqc

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -130,5 +132,100 @@ TEST_P(GotoAngleTable, SplitsDirectionDegreesAndSixteenths) {
 
 INSTANTIATE_TEST_SUITE_P(Angles, GotoAngleTable, ::testing::ValuesIn(AngleCases()),
                          [](const auto& item) { return item.param.name; });
+
+using diseqc::MotorCommand;
+using diseqc::MotorCommandKind;
+
+struct DecodeCase {
+    std::string name;
+    Bytes message;
+    std::optional<MotorCommand> expected;
+};
+
+MotorCommand Command(MotorCommandKind kind, Direction direction = Direction::East,
+                     std::uint8_t data = 0) {
+    return MotorCommand{kind, direction, data};
+}
+
+MotorCommand AngleCommand(double angle) {
+    MotorCommand command{MotorCommandKind::GotoAngle};
+    command.angle = angle;
+    return command;
+}
+
+std::vector<DecodeCase> DecodeCases() {
+    constexpr auto East = Direction::East;
+    constexpr auto West = Direction::West;
+    return {
+        {"Halt", {0xE0, 0x31, 0x60}, Command(MotorCommandKind::Halt)},
+        // Reply-requested framings are still commands from the master.
+        {"HaltReplyRequested", {0xE3, 0x31, 0x60}, Command(MotorCommandKind::Halt)},
+        {"HaltToAnyDevice", {0xE0, 0x00, 0x60}, Command(MotorCommandKind::Halt)},
+        {"HaltToAnyPositioner", {0xE0, 0x30, 0x60}, Command(MotorCommandKind::Halt)},
+        {"LimitsOff", {0xE0, 0x31, 0x63}, Command(MotorCommandKind::LimitsOff)},
+        {"SetEastLimit", {0xE0, 0x31, 0x66}, Command(MotorCommandKind::SetLimit, East)},
+        {"SetWestLimit", {0xE1, 0x31, 0x67}, Command(MotorCommandKind::SetLimit, West)},
+        {"DriveEastContinuously",
+         {0xE0, 0x31, 0x68, 0x00},
+         Command(MotorCommandKind::Drive, East, 0x00)},
+        {"DriveWestSeconds",
+         {0xE0, 0x31, 0x69, 0x7F},
+         Command(MotorCommandKind::Drive, West, 0x7F)},
+        {"DriveEastOneStep",
+         {0xE0, 0x31, 0x68, 0xFF},
+         Command(MotorCommandKind::Drive, East, 0xFF)},
+        {"DriveWestMostSteps",
+         {0xE0, 0x31, 0x69, 0x80},
+         Command(MotorCommandKind::Drive, West, 0x80)},
+        // Storing position 0 is how the limits are switched on again.
+        {"StoreZeroIsLimitsOn", {0xE0, 0x31, 0x6A, 0x00}, Command(MotorCommandKind::LimitsOn)},
+        {"StoreOne", {0xE0, 0x31, 0x6A, 0x01}, Command(MotorCommandKind::Store, East, 0x01)},
+        {"GotoReference", {0xE0, 0x31, 0x6B, 0x00}, Command(MotorCommandKind::Goto, East, 0x00)},
+        // E east (positive), D west; whole degrees over both bytes, then sixteenths.
+        {"GotoAngleEast10_125", {0xE1, 0x31, 0x6E, 0xE0, 0xA2}, AngleCommand(10.125)},
+        {"GotoAngleWest16_375", {0xE1, 0x31, 0x6E, 0xD1, 0x06}, AngleCommand(-16.375)},
+        {"GotoAngleZero", {0xE1, 0x31, 0x6E, 0xE0, 0x00}, AngleCommand(0.0)},
+        {"GotoAngleLargest", {0xE1, 0x31, 0x6E, 0xEF, 0xFF}, AngleCommand(255.9375)},
+        // Not for the motor, or not complete.
+        {"TooShort", {0xE0, 0x31}, std::nullopt},
+        {"NotFromTheMaster", {0xE4, 0x31, 0x60}, std::nullopt},
+        {"SwitchAddress", {0xE0, 0x10, 0x60}, std::nullopt},
+        {"ElevationPositioner", {0xE0, 0x32, 0x60}, std::nullopt},
+        {"CommittedSwitch", {0xE0, 0x10, 0x38, 0xF0}, std::nullopt},
+        {"UnknownCommand", {0xE0, 0x31, 0x61}, std::nullopt},
+        {"DriveWithoutData", {0xE0, 0x31, 0x68}, std::nullopt},
+        {"StoreWithoutData", {0xE0, 0x31, 0x6A}, std::nullopt},
+        {"GotoAngleWithoutFraction", {0xE1, 0x31, 0x6E, 0xE0}, std::nullopt},
+        {"GotoAngleDirectionNibble0", {0xE1, 0x31, 0x6E, 0x00, 0xA2}, std::nullopt},
+        {"GotoAngleDirectionNibbleF", {0xE1, 0x31, 0x6E, 0xF0, 0xA2}, std::nullopt},
+    };
+}
+
+void PrintTo(const DecodeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DecodeMotorMessageTable : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(DecodeMotorMessageTable, ReadsWhatTheMotorIsAskedToDo) {
+    EXPECT_EQ(diseqc::DecodeMotorMessage(GetParam().message), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, DecodeMotorMessageTable, ::testing::ValuesIn(DecodeCases()),
+                         [](const auto& item) { return item.param.name; });
+
+// The goto angle reads back with the sign turned round (GotoAngle counts D0 positive, the motor
+// counts east, E0, positive) and to the sixteenth nearest the tenth it was cut to.
+TEST(DecodeMotorMessage, ReadsBackTheGotoAngleInTheMotorsSense) {
+    for (int tenths = -800; tenths <= 800; ++tenths) {
+        const double angle = tenths / 10.0 + 0.01;  // clear of the cut to the tenth below
+        const auto decoded = diseqc::DecodeMotorMessage(diseqc::GotoAngle(angle));
+        ASSERT_TRUE(decoded) << angle;
+        ASSERT_EQ(decoded->kind, MotorCommandKind::GotoAngle);
+        // A tenth in sixteenths is off by at most half a sixteenth.
+        const double cut = std::trunc(std::fabs(angle) * 10.0) / 10.0;
+        EXPECT_NEAR(decoded->angle, angle > 0 ? -cut : cut, 1.0 / 32.0 + 1e-12) << angle;
+    }
+}
 
 }  // namespace
