@@ -16,11 +16,15 @@
 #include "core/settings_file.h"
 #include "graph/bda_graph.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/transponders/dish_window.h"
 #include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/periodic_worker.h"
+#include "pages/transponders/scan_dialog.h"
 #include "pages/transponders/signal_texts.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/known_folders.h"
+#include "platform/win/system_clock.h"
+#include "positioner/dish_motion_estimate.h"
 #include "positioner/satellite_list.h"
 #include "services/service_info.h"
 #include "services/service_scanner.h"
@@ -32,6 +36,9 @@ namespace {
 constexpr const char* kSection = "Transponders";
 constexpr const char* kSatelliteKey = "Satellite";
 constexpr const char* kPlayerKey = "Player";
+constexpr const char* kDishSection = "Dish";
+constexpr const char* kDishAngleKey = "Angle";
+constexpr const char* kDishReferencedKey = "Referenced";
 // The signal as often as a pointing hand needs it; the services and the player's counts twice a
 // second.
 constexpr int kSignalPeriodMs = 500;
@@ -65,6 +72,8 @@ DialogTemplate TransponderPageTemplate() {
             {P::kIdBitErrorRate, Edit, "", 212, 64, 82, 10, kReadOnly | kBorder},
             {kStaticId, Label, "UNC:", 178, 76, 33, 8},
             {P::kIdUncorrected, Edit, "", 212, 75, 82, 10, kReadOnly | kBorder},
+            {P::kIdScan, PushButton, "Scan...", 266, 93, 32, 14},
+            {P::kIdDish, PushButton, "Dish...", 266, 110, 32, 14},
             {P::kIdWatch, PushButton, "Watch", 4, 141, 40, 14},
             {P::kIdStopWatching, PushButton, "Stop Player", 47, 141, 50, 14},
             {kStaticId, Label, "Player:", 102, 144, 26, 8},
@@ -136,7 +145,7 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
       m_pTransponderTable(MakeTable(
           this, QRect(4, 18, 166, 71), BaseUnits(),
           {"Frequency", "Pol.", "Symbol rate", "System", "Modulation", "FEC"}, "Transponders")),
-      m_pServiceTable(MakeTable(this, QRect(4, 93, 294, 44), BaseUnits(),
+      m_pServiceTable(MakeTable(this, QRect(4, 93, 258, 44), BaseUnits(),
                                 {"No.", "Name", "Provider", "Type", "Video", "Audio", "Access"},
                                 "Services")),
       m_pScanner(std::make_shared<CServiceScanner>()) {
@@ -150,13 +159,21 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
     setTabOrder(m_pSatelliteList, m_pTransponderTable);
     setTabOrder(m_pTransponderTable, Item<QLineEdit>(kIdModCod));
     setTabOrder(Item<QLineEdit>(kIdUncorrected), m_pServiceTable);
-    setTabOrder(m_pServiceTable, m_pWatchButton);
+    setTabOrder(m_pServiceTable, Item<QPushButton>(kIdScan));
+    setTabOrder(Item<QPushButton>(kIdScan), Item<QPushButton>(kIdDish));
+    setTabOrder(Item<QPushButton>(kIdDish), m_pWatchButton);
+    Item<QPushButton>(kIdScan)->setToolTip(
+        "Tune every transponder of the satellite in turn and list what each one carries");
+    Item<QPushButton>(kIdDish)->setToolTip(
+        "A fast signal meter with its last minute and a tone, and the motor as it turns");
     m_pStopButton->setEnabled(false);
 
     connect(m_pSatelliteList, &QComboBox::activated, this, [this] { OnSatelliteChosen(); });
     // Enter (the event filter) and a double-click tune; a single click only chooses.
     connect(m_pTransponderTable, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { OnTransponderActivated(row); });
+    connect(Item<QPushButton>(kIdScan), &QPushButton::clicked, this, [this] { OnScan(); });
+    connect(Item<QPushButton>(kIdDish), &QPushButton::clicked, this, [this] { OnDish(); });
     connect(m_pWatchButton, &QPushButton::clicked, this, [this] { OnWatch(); });
     connect(m_pStopButton, &QPushButton::clicked, this, [this] { OnStopWatching(); });
     connect(m_pPlayerCommand, &QLineEdit::editingFinished, this, [this] {
@@ -168,10 +185,35 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
         RefreshServices();
         ShowPlayerStatus();
     });
+    LoadDishAngle();
 }
 
 CTransponderPage::~CTransponderPage() {
     StopLiveWork();
+    SetDiseqcSentListener({});
+    SaveDishAngle();
+}
+
+void CTransponderPage::LoadDishAngle() {
+    bool valid = false;
+    const double angle =
+        QString::fromStdString(ReadIniString(SettingsPath(), kDishSection, kDishAngleKey))
+            .toDouble(&valid);
+    const bool referenced = ReadIniString(SettingsPath(), kDishSection, kDishReferencedKey) == "1";
+    m_pDishEstimate =
+        std::make_shared<CDishMotionEstimate>(valid ? angle : 0.0, valid && referenced);
+    SetDiseqcSentListener([estimate = m_pDishEstimate](std::span<const std::uint8_t> message) {
+        estimate->OnMessage(message, GetTickCount64());
+    });
+}
+
+void CTransponderPage::SaveDishAngle() {
+    // Where a movement under way ends, when that is known: the motor goes on without us.
+    const DishMotion motion = m_pDishEstimate->At(GetTickCount64());
+    const double angle = motion.moving && motion.target ? *motion.target : motion.angle;
+    const bool referenced = motion.referenced && (!motion.moving || motion.target);
+    WriteSettingsString(SettingsPath(), kDishSection, kDishAngleKey, fmt::format("{:.2f}", angle));
+    WriteSettingsString(SettingsPath(), kDishSection, kDishReferencedKey, referenced ? "1" : "0");
 }
 
 std::string CTransponderPage::SettingsPath() const {
@@ -212,6 +254,7 @@ void CTransponderPage::OnDestroy() {
 void CTransponderPage::StopLiveWork() {
     m_refresh.stop();
     if (m_pSignalWorker) m_pSignalWorker->Stop();
+    if (m_pDishWindow) m_pDishWindow->StopLiveWork();
     OnStopWatching();
     // The players' ends must not come after the page: wait for them here.
     for (const auto& feed : m_stoppingFeeds) feed->Stop();
@@ -395,6 +438,23 @@ void CTransponderPage::OnSatelliteChosen() {
     if (!transponders.empty()) m_pTransponderTable->setCurrentCell(0, 0);
     WriteSettingsString(SettingsPath(), kSection, kSatelliteKey,
                         m_pSatelliteList->currentText().toStdString());
+}
+
+void CTransponderPage::OnScan() {
+    const int index = m_pSatelliteList->currentIndex();
+    if (index < 0 || index >= static_cast<int>(m_satellites.size())) return;
+    CScanDialog dialog(m_tunerPage, m_satellites[index], m_pScanner, window());
+    dialog.DoModal();
+}
+
+void CTransponderPage::OnDish() {
+    if (!m_pDishWindow) {
+        m_pDishWindow = std::make_unique<CDishWindow>(m_pDishEstimate, SettingsPath(), this);
+        m_pDishWindow->Create();
+    }
+    m_pDishWindow->show();
+    m_pDishWindow->raise();
+    m_pDishWindow->activateWindow();
 }
 
 bool CTransponderPage::OnEnter() {

@@ -21,6 +21,8 @@
 #include "platform/ui/qt/property_page.h"
 
 class CBdacontrolDlg;
+class CDishMotionEstimate;
+class CDishWindow;
 class CPeriodicWorker;
 class CPlayerFeed;
 class CServiceScanner;
@@ -36,6 +38,8 @@ public:
     static constexpr int kIdSatellite = 1001;
     static constexpr int kIdTransponders = 1002;
     static constexpr int kIdServices = 1003;
+    static constexpr int kIdScan = 1004;
+    static constexpr int kIdDish = 1005;
     static constexpr int kIdModCod = 1010;
     static constexpr int kIdCarrierToNoise = 1011;
     static constexpr int kIdRequired = 1012;
@@ -56,6 +60,9 @@ public:
 
     QTableWidget* TransponderTable() const { return m_pTransponderTable; }
     QTableWidget* ServiceTable() const { return m_pServiceTable; }
+    // The "Dish Alignment" window once "Dish..." has opened it.
+    CDishWindow* DishWindow() const { return m_pDishWindow.get(); }
+    const std::shared_ptr<CDishMotionEstimate>& DishEstimate() const { return m_pDishEstimate; }
 
     // From the monitor thread after each poll: the carrier report of the lock, none unlocked.
     void NoteCarrierReport(const std::optional<MediaInfoRecord>& report);
@@ -76,6 +83,12 @@ protected:
 
 private:
     void OnSatelliteChosen();
+    void OnScan();
+    void OnDish();
+    // The motor's believed angle across runs: the dish stays where it was while the program is
+    // not running.
+    void LoadDishAngle();
+    void SaveDishAngle();
     void OnTransponderActivated(int row);
     void PollSignal();
     void ShowSignal(const SignalMeasureResult& measure);
@@ -109,4 +122,8 @@ private:
     std::string m_strPlayerName;
     std::string m_strPlayerEnd;  // how the last player ended, for the status box
     QTimer m_refresh;
+    // Fed with every DiSEqC message sent, from the page's construction on, so that the dish
+    // window knows the motor also when it is opened after a "Go".
+    std::shared_ptr<CDishMotionEstimate> m_pDishEstimate;
+    std::unique_ptr<CDishWindow> m_pDishWindow;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The program's windows as the user meets them, for widget tests that look at all of them: the
-// device list, the main window with its three pages, the mode-code dialog and the About box. A
+// device list, the main window with its pages, the mode-code dialog, the About box and the
+// Transponders page's windows. A
 // fake PCI-E card is published and chosen; each window is shown and made the active window, so
 // that keyboard focus behaves as on a desktop.
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include "pages/shell/about_dlg.h"
 #include "pages/shell/bda_util_dlg.h"
 #include "pages/shell/device_list.h"
+#include "pages/transponders/dish_window.h"
+#include "pages/transponders/scan_dialog.h"
 #include "platform/com/com_ptr.h"
 #include "support/fake_signal_statistics.h"
 
@@ -37,6 +40,10 @@ protected:
     std::unique_ptr<CBDAUtilDlg> OpenMainWindow() { return OpenWindow<CBDAUtilDlg>(); }
     std::unique_ptr<CModeDlg> OpenModeDialog() { return OpenWindow<CModeDlg>(); }
     std::unique_ptr<CAboutDlg> OpenAboutBox() { return OpenWindow<CAboutDlg>(); }
+    // "Dish Alignment", opened with "Dish..." on the main window's Transponders page.
+    CDishWindow* OpenDishWindow(CBDAUtilDlg& window);
+    // The scan of a satellite of two transponders, as "Scan..." opens it over the main window.
+    std::unique_ptr<CScanDialog> OpenScanDialog(CBDAUtilDlg& window);
 
     // Shows the window and waits until it is the active window.
     static void Activate(QWidget* window);

@@ -387,6 +387,21 @@ TEST_F(LayoutTidinessTest, MainWindowWithEachPage) {
     }
 }
 
+TEST_F(LayoutTidinessTest, DishAlignmentWindow) {
+    const auto window = OpenMainWindow();
+    CDishWindow* dish = OpenDishWindow(*window);
+    ASSERT_NE(dish, nullptr);
+    ExpectTidy(dish, "Dish Alignment");
+}
+
+TEST_F(LayoutTidinessTest, ScanDialog) {
+    const auto window = OpenMainWindow();
+    const auto scan = OpenScanDialog(*window);
+    ASSERT_NE(scan, nullptr);
+    ExpectTidy(scan.get(), "Scan of a satellite");
+    scan->DestroyWindow();
+}
+
 TEST_F(LayoutTidinessTest, ModeCodeDialog) {
     const auto window = OpenModeDialog();
     ExpectTidy(window.get(), "mode-code dialog");

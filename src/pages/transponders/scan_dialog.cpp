@@ -1,0 +1,398 @@
+#include "pages/transponders/scan_dialog.h"
+
+#include <fmt/format.h>
+
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+#include <array>
+#include <mutex>
+
+#include "core/process_globals.h"
+#include "graph/bda_graph.h"
+#include "graph/driver_control.h"
+#include "pages/settings/bdacontrol_dlg.h"
+#include "pages/transponders/periodic_worker.h"
+#include "pages/transponders/scan_table_item.h"
+#include "platform/win/system_clock.h"
+#include "positioner/satellite_list.h"
+#include "scan/scan_store.h"
+#include "services/service_scanner.h"
+#include "status/signal_monitor.h"
+
+namespace {
+
+// Steps between readings, so that a reading stuck behind a slow driver call does not stop the
+// time-outs.
+constexpr int kStepPeriodMs = 100;
+// Reports read in a row from a multistream carrier in one reading.
+constexpr int kReportsPerReading = 4;
+
+DialogTemplate ScanTemplate(const SatelliteFile& satellite) {
+    using enum ControlKind;
+    using namespace ControlStyle;
+    using D = CScanDialog;
+    // clang-format off
+    return DialogTemplate{
+        D::kIdd,
+        "Scan of " + SatelliteLabel(satellite),
+        400,
+        240,
+        {
+            {D::kIdStart, PushButton, "Start Scan", 4, 4, 60, 14},
+            {D::kIdCancelScan, PushButton, "Cancel Scan", 68, 4, 60, 14, kDisabled},
+            {D::kIdProgress, ProgressBar, "", 134, 6, 262, 10, kNone, {}, "Scan progress"},
+            {D::kIdStatus, Edit, "", 4, 22, 392, 12, kReadOnly | kBorder, {}, "Scan status"},
+            {D::kIdExport, PushButton, "Export CSV...", 4, 222, 64, 14},
+            {D::kIdClose, PushButton, "Close", 332, 222, 64, 14},
+        }};
+    // clang-format on
+}
+
+constexpr int kColumns = 11;
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Decibels(const std::optional<double>& value, const char* format) {
+    return value ? fmt::format(fmt::runtime(format), *value) : std::string();
+}
+
+// The cells of one row, with the numbers they sort by.
+std::array<std::pair<std::string, std::optional<double>>, kColumns> CellsOf(const ScanRow& row) {
+    std::string streams;
+    for (const int id : row.inputStreamIds)
+        streams += (streams.empty() ? "" : " ") + std::to_string(id);
+    const auto number = [](const auto& value) -> std::optional<double> {
+        if (!value) return std::nullopt;
+        return static_cast<double>(*value);
+    };
+    const std::optional<double> lockSeconds =
+        row.lockMs ? std::optional<double>(*row.lockMs / 1000.0) : std::nullopt;
+    return {
+        {{fmt::format("{}", row.frequencyMHz), row.frequencyMHz},
+         {std::string(1, row.polarisation), std::nullopt},
+         {std::to_string(row.symbolRateKsps), row.symbolRateKsps},
+         {row.locked ? "yes" : "no", std::nullopt},
+         {lockSeconds ? fmt::format("{:.2f}", *lockSeconds) : "", lockSeconds},
+         {Decibels(row.carrierToNoiseDb, "{:.1f}"), row.carrierToNoiseDb},
+         {Decibels(row.marginDb, "{:+.1f}"), row.marginDb},
+         {row.deliverySystem, std::nullopt},
+         {row.modCod, std::nullopt},
+         {streams, row.inputStreamIds.empty() ? std::nullopt
+                                              : number(std::optional(row.inputStreamIds.size()))},
+         {row.services ? std::to_string(*row.services) : "", number(row.services)}}};
+}
+
+std::size_t LockedCount(const std::vector<ScanRow>& rows) {
+    return static_cast<std::size_t>(
+        std::count_if(rows.begin(), rows.end(), [](const ScanRow& row) { return row.locked; }));
+}
+
+}  // namespace
+
+CScanDialog::CScanDialog(CBdacontrolDlg& tunerPage, SatelliteFile satellite,
+                         std::shared_ptr<CServiceScanner> scanner, QWidget* parent)
+    : CDialog(ScanTemplate(satellite), parent),
+      m_tunerPage(tunerPage),
+      m_satellite(std::move(satellite)),
+      m_pScanner(std::move(scanner)),
+      m_pStartButton(Item<QPushButton>(kIdStart)),
+      m_pCancelButton(Item<QPushButton>(kIdCancelScan)),
+      m_pExportButton(Item<QPushButton>(kIdExport)),
+      m_pProgress(Item<QProgressBar>(kIdProgress)),
+      m_pStatus(Item<QLineEdit>(kIdStatus)),
+      m_pTable(new QTableWidget(0, kColumns, this)) {
+    m_pTable->setObjectName(QString::number(kIdResults));
+    m_pTable->setGeometry(DluToPixels(QRect(4, 38, 392, 180), BaseUnits()));
+    m_pTable->setHorizontalHeaderLabels({"Frequency", "Pol.", "Symbol rate", "Locked", "Lock (s)",
+                                         "C/N (dB)", "Margin (dB)", "System", "MODCOD", "ISIs",
+                                         "Services"});
+    m_pTable->setAccessibleName("Scan results");
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pTable->setTabKeyNavigation(false);
+    m_pTable->verticalHeader()->hide();
+    m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pTable->verticalHeader()->setDefaultSectionSize(m_pTable->fontMetrics().height() + 4);
+    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_pTable->horizontalHeader()->setStretchLastSection(true);
+    m_pTable->setSortingEnabled(true);
+    m_pTable->sortByColumn(-1, Qt::AscendingOrder);  // scan order until the user sorts
+    setTabOrder(m_pStatus, m_pTable);
+    setTabOrder(m_pTable, m_pExportButton);
+    m_pProgress->setFormat(QStringLiteral("%v of %m"));
+    m_pProgress->setTextVisible(true);
+    m_pProgress->setRange(0, std::max<int>(1, static_cast<int>(m_satellite.transponders.size())));
+    m_pProgress->setValue(0);
+
+    connect(m_pStartButton, &QPushButton::clicked, this, [this] { OnStart(); });
+    connect(m_pCancelButton, &QPushButton::clicked, this, [this] { OnCancelScan(); });
+    connect(m_pExportButton, &QPushButton::clicked, this, [this] { OnExport(); });
+    m_stepTimer.setInterval(kStepPeriodMs);
+    connect(&m_stepTimer, &QTimer::timeout, this, [this] { Advance(nullptr); });
+}
+
+CScanDialog::~CScanDialog() {
+    if (m_pWorker) m_pWorker->Stop();
+}
+
+bool CScanDialog::OnInitDialog() {
+    m_strStorePath = scan_store::PathOf(scan_store::FileStem(m_satellite, SatelliteFolderPath()));
+    ShowLastScan();
+    m_pWorker = std::make_unique<CPeriodicWorker>([this] { ReadCard(); }, kReadPeriodMs);
+    EnableButtons();
+    return true;
+}
+
+void CScanDialog::OnDestroy() {
+    if (m_pScan) OnCancelScan();
+    if (m_pWorker) m_pWorker->Stop();
+}
+
+void CScanDialog::OnCancel() {
+    if (m_pScan) OnCancelScan();
+    EndDialog(IDCANCEL);
+}
+
+void CScanDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && m_pScan) {
+        OnCancelScan();
+        event->accept();
+        return;
+    }
+    CDialog::keyPressEvent(event);
+}
+
+void CScanDialog::ShowLastScan() {
+    std::string error;
+    const auto rows = scan_store::Load(m_strStorePath, error);
+    if (rows) {
+        ShowRows(*rows);
+        const QString made = QFileInfo(Text(m_strStorePath))
+                                 .lastModified()
+                                 .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        SetStatus(fmt::format("Last scan of {}: {} of {} transponders locked.", made.toStdString(),
+                              LockedCount(*rows), rows->size()));
+    } else if (!error.empty()) {
+        SetStatus("The last scan could not be read: " + error);
+    } else {
+        SetStatus(
+            fmt::format("No scan of this satellite yet. Start Scan tunes its {} "
+                        "transponders in turn.",
+                        m_satellite.transponders.size()));
+    }
+}
+
+void CScanDialog::OnStart() {
+    if (m_pScan) return;
+    m_pageEntry =
+        TunerEntry{m_tunerPage.FieldText(TunerField::Frequency),
+                   m_tunerPage.FieldText(TunerField::SymbolRate), m_tunerPage.PolarityIndex()};
+    m_nBaseTick = GetTickCount();
+    m_nStartMs = NowMs();
+    m_bExtendedCodes = g_BDAGraph.m_bXModel == 1;
+    const auto field = [this](TunerField which) {
+        return QString::fromStdString(m_tunerPage.FieldText(which)).toInt();
+    };
+    std::vector<bool> tunable;
+    for (const SatelliteTransponder& transponder : m_satellite.transponders) {
+        tunable.push_back(WithinTunerRange(transponder.frequencyMHz, field(TunerField::LnbLow),
+                                           field(TunerField::LnbHigh),
+                                           field(TunerField::LnbSwitch)));
+    }
+    m_pScan = std::make_unique<CSatelliteScan>(m_satellite.transponders, std::move(tunable));
+    m_nGeneration = m_pScan->Generation();
+    ShowRows({});
+    m_pProgress->setValue(0);
+    EnableButtons();
+    m_pCancelButton->setFocus();
+    m_pWorker->SetRunning(true);
+    m_stepTimer.start();
+    Advance(nullptr);
+}
+
+void CScanDialog::OnCancelScan() {
+    if (!m_pScan) return;
+    m_pScan->Cancel();
+    Advance(nullptr);
+}
+
+// On the worker: one reading of the card, in the generation the window had set before it began.
+void CScanDialog::ReadCard() {
+    ScanObservation reading;
+    reading.generation = m_nGeneration.load();
+    reading.atMs = NowMs();
+    reading.locked = QueryTunerSignal().reading.locked == 1;
+    reading.carrierToNoiseDb = GetSignalMeasure().carrierToNoiseDb;
+    if (reading.locked) {
+        // The card names one input stream a report, in turn, to every reader: the reports are
+        // read in a row with the driver held, so that no other reader takes the turns between.
+        std::lock_guard driver(g_hDriverMutex);
+        reading.carrier = PeekMediaInfo();
+        for (int more = 1;
+             more < kReportsPerReading && reading.carrier && reading.carrier->inputStream == 0;
+             ++more) {
+            if (const auto next = PeekMediaInfo(); next && next->inputStream == 0)
+                reading.moreInputStreamIds.push_back(next->inputStreamId);
+        }
+    }
+    reading.extendedCodes = m_bExtendedCodes.load();
+    if (m_pScanner) {
+        reading.servicesComplete = m_pScanner->IsComplete();
+        const std::size_t programs = m_pScanner->Snapshot().size();
+        if (reading.servicesComplete || programs > 0) reading.services = static_cast<int>(programs);
+    }
+    QMetaObject::invokeMethod(
+        this, [this, reading] { OnReading(reading); }, Qt::QueuedConnection);
+}
+
+void CScanDialog::OnReading(const ScanObservation& reading) {
+    if (m_pScan) Advance(&reading);
+}
+
+std::uint64_t CScanDialog::NowMs() const {
+    // A span from the scan's start: right across the tick count's wrap.
+    return static_cast<DWORD>(GetTickCount() - m_nBaseTick.load());
+}
+
+bool CScanDialog::Tune(const TunerEntry& entry) {
+    return m_tunerPage.LockListedTransponder(entry.frequencyMHz, entry.symbolRateKsps,
+                                             entry.polarityIndex);
+}
+
+void CScanDialog::Advance(const ScanObservation* reading) {
+    // A tune may show a message box, whose loop would deliver readings in the middle of it.
+    if (!m_pScan || m_bAdvancing) return;
+    m_bAdvancing = true;
+    const std::size_t shown = m_rows.size();
+    while (m_pScan) {
+        const ScanStep step = m_pScan->Step(NowMs(), reading);
+        reading = nullptr;
+        if (step.action == ScanAction::Wait) break;
+        if (step.action == ScanAction::Finished) {
+            Finish();
+            break;
+        }
+        bool done = true;
+        if (step.action == ScanAction::Tune) {
+            const SatelliteTransponder& transponder = m_pScan->Transponders()[step.index];
+            SetStatus(fmt::format("Scanning {} of {}: {} {} {}", step.index + 1,
+                                  m_pScan->Transponders().size(), transponder.frequencyMHz,
+                                  transponder.polarisation, transponder.symbolRateKsps));
+            done = Tune(TunerEntryOf(transponder));
+        } else if (step.action == ScanAction::ResetServices) {
+            if (m_pScanner) m_pScanner->Reset();
+        } else if (step.action == ScanAction::RestorePage) {
+            done = Tune(m_pageEntry);
+        }
+        if (!done) {
+            m_pScan->Refused();
+            continue;
+        }
+        m_nGeneration = m_pScan->Acted(NowMs());
+    }
+    if (m_pScan && m_pScan->Rows().size() != shown) {
+        ShowRows(m_pScan->Rows());
+        m_pProgress->setValue(static_cast<int>(m_rows.size()));
+    }
+    m_bAdvancing = false;
+}
+
+void CScanDialog::Finish() {
+    m_stepTimer.stop();
+    m_pWorker->SetRunning(false);
+    const std::unique_ptr<CSatelliteScan> scan = std::move(m_pScan);
+    ShowRows(scan->Rows());
+    m_pProgress->setValue(static_cast<int>(m_rows.size()));
+    const double seconds = static_cast<double>(NowMs() - m_nStartMs) / 1000.0;
+    const std::size_t locked = LockedCount(m_rows);
+    if (scan->IsRefused()) {
+        SetStatus(
+            "The scan stopped: no tuner is ready to tune (\"Lock TP\" is not available). The "
+            "scan was not saved.");
+    } else if (scan->IsCancelled()) {
+        SetStatus(
+            fmt::format("Scan cancelled after {} of {} transponders ({} locked); the Tuner "
+                        "Setting page's transponder is tuned again.",
+                        m_rows.size(), scan->Transponders().size(), locked));
+    } else {
+        std::string text = fmt::format("Scan finished in {:.1f} s: {} of {} transponders locked.",
+                                       seconds, locked, m_rows.size());
+        if (scan->Untunable() > 0) {
+            text += fmt::format(
+                " {} lie outside what the tuner takes through this LNB (950 to "
+                "2150 MHz) and were not tuned.",
+                scan->Untunable());
+        }
+        std::string error;
+        if (!scan_store::Save(m_strStorePath, m_rows, error))
+            text += " The scan could not be saved: " + error;
+        SetStatus(text);
+    }
+    EnableButtons();
+    if (isVisible()) m_pStartButton->setFocus();
+}
+
+void CScanDialog::OnExport() {
+    const auto path = AskExportPath();
+    if (!path) return;
+    std::string error;
+    if (scan_store::Save(path->toStdString(), m_rows, error)) {
+        SetStatus(
+            fmt::format("Exported {} transponders to {}.", m_rows.size(), path->toStdString()));
+    } else {
+        SetStatus("Export failed. " + error);
+    }
+}
+
+std::optional<QString> CScanDialog::AskExportPath() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setNameFilters({QStringLiteral("CSV Files (*.csv)"), QStringLiteral("All Files (*.*)")});
+    dialog.selectFile(QFileInfo(Text(m_strStorePath)).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+void CScanDialog::ShowRows(const std::vector<ScanRow>& rows) {
+    m_rows = rows;
+    const int sortColumn = m_pTable->horizontalHeader()->sortIndicatorSection();
+    const Qt::SortOrder order = m_pTable->horizontalHeader()->sortIndicatorOrder();
+    m_pTable->setSortingEnabled(false);
+    m_pTable->setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        const auto cells = CellsOf(rows[static_cast<std::size_t>(row)]);
+        for (int column = 0; column < kColumns; ++column) {
+            const auto& [text, number] = cells[static_cast<std::size_t>(column)];
+            m_pTable->setItem(row, column, new CScanTableItem(Text(text), number));
+        }
+    }
+    m_pTable->setSortingEnabled(true);
+    m_pTable->sortByColumn(sortColumn, order);
+    m_pExportButton->setEnabled(!m_rows.empty() && !m_pScan);
+}
+
+void CScanDialog::SetStatus(const std::string& text) {
+    m_pStatus->setText(Text(text));
+    m_pStatus->setCursorPosition(0);
+}
+
+void CScanDialog::EnableButtons() {
+    const bool scanning = m_pScan != nullptr;
+    m_pStartButton->setEnabled(!scanning && !m_satellite.transponders.empty());
+    m_pCancelButton->setEnabled(scanning);
+    m_pExportButton->setEnabled(!scanning && !m_rows.empty());
+}

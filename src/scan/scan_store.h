@@ -1,0 +1,25 @@
+#pragma once
+// The last scan of each satellite, kept in the user's configuration folder as
+// Scans/<satellite file's name without .ini>.csv. A save writes a temporary file beside it and
+// renames it over the old one, so a failed save leaves the last good scan in place.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/satellite_file.h"
+#include "scan/scan_row.h"
+
+namespace scan_store {
+
+// The name of the file in `satelliteFolder` that holds this satellite, without ".ini"; when no
+// file there reads back as this satellite, its name and position ("Astra-19.2E").
+std::string FileStem(const SatelliteFile& satellite, const std::string& satelliteFolder);
+std::string PathOf(const std::string& stem);
+
+// False with the reason in `error` when the file cannot be written.
+bool Save(const std::string& path, const std::vector<ScanRow>& rows, std::string& error);
+// Nothing, and no error, when there is no such file; nothing with the reason when it cannot be
+// read or is no scan.
+std::optional<std::vector<ScanRow>> Load(const std::string& path, std::string& error);
+
+}  // namespace scan_store

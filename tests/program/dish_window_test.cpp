@@ -1,0 +1,140 @@
+// The "Dish Alignment" window in the whole program on the simulated card: where the program
+// believes the motor to be follows the card's own motor through a "Go" of the positioner page,
+// and the meter shows the card's C/N several times a second while the window is up.
+#include "pages/transponders/dish_window.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <string>
+
+#include "pages/positioner/position_dlg.h"
+#include "pages/transponders/dish_texts.h"
+#include "pages/transponders/transponder_page.h"
+#include "platform/ui/qt/property_sheet.h"
+#include "platform/win/system_clock.h"
+#include "positioner/dish_motion_estimate.h"
+#include "positioner/pointing.h"
+#include "program/sim_program.h"
+
+namespace {
+
+using Page = CTransponderPage;
+
+class DishWindowTest : public SimProgramTest {
+protected:
+    Page& ShowPage(CBDAUtilDlg& window) {
+        window.Sheet()->setCurrentIndex(3);
+        auto* page = dynamic_cast<Page*>(window.Sheet()->widget(3));
+        EXPECT_NE(page, nullptr);
+        return *page;
+    }
+    CDishWindow& OpenDishWindow(Page& page) {
+        QTest::mouseClick(page.Item<QPushButton>(Page::kIdDish), Qt::LeftButton);
+        CDishWindow* dish = page.DishWindow();
+        EXPECT_NE(dish, nullptr);
+        EXPECT_TRUE(dish->isVisible());
+        return *dish;
+    }
+    static std::string FieldText(const CDishWindow& dish, int id) {
+        return dish.Item<QLineEdit>(id)->text().toStdString();
+    }
+};
+
+// A site on the equator whose motor angle to 19.2 E is at least `degrees`: the longitude, east.
+std::string LongitudeForAngle(const std::string& satellite, double degrees) {
+    for (int longitude = 0; longitude > -60; --longitude) {
+        const std::string text = std::to_string(longitude);
+        const GotoAngleResult result = ComputeGotoAngle(satellite, text, "0");
+        if (result.status == GotoAngleStatus::Ok && std::fabs(result.motorAngle) >= degrees)
+            return text;
+    }
+    return {};
+}
+
+TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees) {
+    m_program.DriveTicksByCardClock();
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Page& page = ShowPage(window);
+        CDishWindow& dish = OpenDishWindow(page);
+        EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState), "at rest");
+
+        window.Sheet()->setCurrentIndex(2);
+        auto* positioner = dynamic_cast<CPositionDlg*>(window.Sheet()->widget(2));
+        ASSERT_NE(positioner, nullptr);
+        auto* satellites = positioner->Item<QComboBox>(CPositionDlg::kIdSatellite);
+        ASSERT_GT(satellites->count(), 0);
+        const std::string satellite = satellites->currentText().toStdString();
+        const std::string longitude = LongitudeForAngle(satellite, 20.0);
+        ASSERT_FALSE(longitude.empty()) << satellite;
+        // The pointing counts the message's D0 direction, west, positive; the motor east.
+        const double target = -ComputeGotoAngle(satellite, longitude, "0").motorAngle;
+        ASSERT_GT(target, 0) << "a satellite east of the site";
+        positioner->Item<QLineEdit>(CPositionDlg::kIdLongitude)
+            ->setText(QString::fromStdString(longitude));
+        positioner->Item<QLineEdit>(CPositionDlg::kIdLatitude)->setText("0");
+        QTest::mouseClick(positioner->Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+
+        const double speed = page.DishEstimate()->Speed();
+        const int seconds = static_cast<int>(std::ceil(std::fabs(target) / speed)) + 2;
+        for (int second = 1; second <= seconds; ++second) {
+            m_program.Clock().AdvanceMs(1000);
+            const DishMotion motion = page.DishEstimate()->At(GetTickCount64());
+            const double truth = m_program.Card().MotorAngle();
+            EXPECT_NEAR(motion.angle, truth, 0.5) << "after " << second << " s";
+            // The message carries sixteenths of a degree: the motor stops within one of the target.
+            EXPECT_EQ(motion.moving, std::fabs(truth - target) > 0.07)
+                << "after " << second << " s";
+            if (second == 3) {
+                // The window tells the same while the dish turns.
+                QTest::qWait(300);
+                EXPECT_EQ(FieldText(dish, CDishWindow::kIdTarget),
+                          dish_texts::Angle(*page.DishEstimate()->At(GetTickCount64()).target));
+                EXPECT_NEAR(*page.DishEstimate()->At(GetTickCount64()).target, target, 0.07);
+                EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState),
+                          target > 0 ? "moving east" : "moving west");
+                EXPECT_EQ(FieldText(dish, CDishWindow::kIdArrival),
+                          dish_texts::Arrival(std::fabs(target) / speed - 3.0, true));
+            }
+        }
+        QTest::qWait(300);
+        EXPECT_EQ(FieldText(dish, CDishWindow::kIdDishAngle),
+                  dish_texts::Angle(m_program.Card().MotorAngle()));
+        EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState), "at rest");
+        window.EndDialog(IDOK);
+    });
+}
+
+// Shown over a locked carrier, the meter reads the card at least five times a second of the
+// card's time, and its C/N is the card's.
+TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
+    m_program.DriveTicksByCardClock();
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        EnterTransponder(window);
+        ASSERT_TRUE(LockTp(window, m_program.Clock()));
+        Page& page = ShowPage(window);
+        CDishWindow& dish = OpenDishWindow(page);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dish.SamplesShown() > 0; }, 5000));
+        const std::uint64_t before = dish.SamplesShown();
+        const std::uint64_t start = GetTickCount64();
+        // Real time passes for the sampler's thread too: a card second takes a real one here.
+        for (int step = 0; step < 20; ++step) {
+            m_program.Clock().AdvanceMs(100);
+            QTest::qWait(100);
+        }
+        const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+        const double rate = static_cast<double>(dish.SamplesShown() - before) / seconds;
+        EXPECT_GE(rate, 5.0) << dish.SamplesShown() - before << " samples in " << seconds << " s";
+        const std::string shown = FieldText(dish, CDishWindow::kIdCarrierToNoise);
+        EXPECT_NE(shown.find(" dB"), std::string::npos) << shown;
+        EXPECT_EQ(FieldText(dish, CDishWindow::kIdLevel), "not reported")
+            << "the simulated card has no received power to report";
+        window.EndDialog(IDOK);
+    });
+}
+
+}  // namespace

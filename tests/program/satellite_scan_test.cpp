@@ -1,0 +1,342 @@
+// The satellite scan in the whole program on the simulated card, its clock driven by the test:
+// each transponder tuned through "Lock TP" with the page's LNB and switch port, the table the
+// card's answers give on the Arden card and on the x-model card, Cancel and closing mid-scan
+// tuning the page's own transponder again, the stored scan shown again, and the CSV export.
+#include <QApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/ini_file.h"
+#include "graph/bda_graph.h"
+#include "pages/settings/bdacontrol_dlg.h"
+#include "pages/transponders/scan_dialog.h"
+#include "program/sim_program.h"
+#include "scan/scan_csv.h"
+#include "services/service_scanner.h"
+#include "sink/stream_tap_filter.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Dialog = CScanDialog;
+
+// In the sky: 11362 H locks; 11464 H is empty; 12590 V carries input streams 1, 2 and 3; 12516 V
+// is DVB-S2X, which only the x-model card demodulates.
+constexpr const char* kSatelliteFile =
+    "[SATTYPE]\n1=0192\n2=Scan Test\n[DVB]\n0=4\n"
+    "1=11362,H,22000,2/3,DVB-S2,8PSK\n"
+    "2=11464,H,22000,2/3,DVB-S2,8PSK\n"
+    "3=12590,V,27500,3/5,DVB-S2,8PSK\n"
+    "4=12516,V,30000,AUTO,DVB-S2\n";
+constexpr const char* kSilentFile =
+    "[SATTYPE]\n1=0192\n2=Silent\n[DVB]\n0=3\n"
+    "1=11464,H,22000,2/3,DVB-S2,8PSK\n"
+    "2=11480,H,22000,2/3,DVB-S2,8PSK\n"
+    "3=11496,H,22000,2/3,DVB-S2,8PSK\n";
+
+// Answers the save-as dialog with a path of the test's.
+class CTestScanDialog : public CScanDialog {
+public:
+    using CScanDialog::CScanDialog;
+    std::optional<QString> AskExportPath() override { return m_exportPath; }
+    std::optional<QString> m_exportPath;
+};
+
+class SatelliteScanTest : public ::testing::TestWithParam<std::size_t> {
+protected:
+    SatelliteScanTest() : m_program(GetParam()) {}
+
+    // Written before the window is shown, after the sky was read: its lines are not in the sky
+    // unless the sky has them already.
+    SatelliteFile Satellite(const char* name, const char* text) {
+        const std::string path = m_program.File(std::string("Transponders/") + name);
+        WriteWholeFile(path, text);
+        const auto satellite = ReadSatelliteFile(path);
+        EXPECT_TRUE(satellite);
+        return satellite.value_or(SatelliteFile{});
+    }
+    // The scanner the page would hand over, fed by the tap as the page's is.
+    std::shared_ptr<CServiceScanner> Scanner() {
+        auto scanner = std::make_shared<CServiceScanner>();
+        if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->AddConsumer(scanner);
+        return scanner;
+    }
+    void Detach(const std::shared_ptr<CServiceScanner>& scanner) {
+        if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(scanner);
+    }
+    // Simulated time in steps of 100 ms, each with 25 ms of real time for the worker (it reads
+    // every 50 ms of real time; the scan's time-outs run by the simulated clock, so a reading
+    // that comes a step late only costs a step), until the scan ends; false when it has not
+    // after `limitMs` of simulated time.
+    bool RunUntilDone(Dialog& dialog, int limitMs = 60'000) {
+        for (int ms = 0; ms < limitMs && dialog.IsScanning(); ms += 100) {
+            m_program.Clock().AdvanceMs(100);
+            QTest::qWait(25);
+        }
+        return !dialog.IsScanning();
+    }
+    void Pass(int milliseconds) {
+        for (int ms = 0; ms < milliseconds; ms += 100) {
+            m_program.Clock().AdvanceMs(100);
+            QTest::qWait(25);
+        }
+    }
+    // The card's tune lines since `from` of the trace.
+    std::vector<std::string> TunesSince(std::size_t from) {
+        std::vector<std::string> tunes;
+        std::istringstream lines(m_program.TraceText().substr(from));
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find(" tune ") != std::string::npos) tunes.push_back(line);
+        }
+        return tunes;
+    }
+    void Start(CBDAUtilDlg& window) {
+        EnterTransponder(window);
+        m_program.DriveTicksByCardClock();
+        ASSERT_TRUE(LockTp(window, m_program.Clock()));
+    }
+
+    CHangWatchdog m_watchdog{"SatelliteScanTest", std::chrono::seconds(60)};
+    CSimProgram m_program;
+};
+
+std::vector<std::string> RowTexts(QTableWidget* table, int row) {
+    std::vector<std::string> texts;
+    for (int column = 0; column < table->columnCount(); ++column)
+        texts.push_back(table->item(row, column)->text().toStdString());
+    return texts;
+}
+
+double Number(const std::string& text) {
+    return std::stod(text);
+}
+
+// The table of the four transponders, on the Arden card (no DVB-S2X) and the x-model card; then
+// the page's own transponder again, with its LNB and port as before; the scan stored.
+TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
+    const bool xModel = GetParam() == CSimProgram::kHeath;
+    const SatelliteFile satellite = Satellite("Scan-Test-19.2E.ini", kSatelliteFile);
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Start(window);
+        CBdacontrolDlg& tuner = TunerPage(window);
+        const auto scanner = Scanner();
+        CTestScanDialog dialog(tuner, satellite, scanner, &window);
+        dialog.Create();
+        EXPECT_EQ(dialog.windowTitle(), "Scan of 19.2E  Scan Test");
+        EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text(),
+                  "No scan of this satellite yet. Start Scan tunes its 4 transponders in turn.");
+        const std::size_t traced = m_program.TraceText().size();
+        dialog.Item<QPushButton>(Dialog::kIdStart)->click();
+        EXPECT_TRUE(dialog.IsScanning());
+        ASSERT_TRUE(RunUntilDone(dialog));
+
+        QTableWidget* table = dialog.ResultTable();
+        ASSERT_EQ(table->rowCount(), 4);
+        const auto first = RowTexts(table, 0);
+        EXPECT_EQ(std::vector<std::string>(first.begin(), first.begin() + 4),
+                  (std::vector<std::string>{"11362", "H", "22000", "yes"}));
+        EXPECT_GE(Number(first[4]), 0.3) << "the card locks 300 ms after the tune";
+        EXPECT_LE(Number(first[4]), 0.45);
+        EXPECT_NEAR(Number(first[6]), Number(first[5]) - 6.62, 0.11) << "8PSK 2/3 needs 6.62 dB";
+        EXPECT_GT(Number(first[6]), 0.0);
+        EXPECT_EQ(std::vector<std::string>(first.begin() + 7, first.end() - 1),
+                  (std::vector<std::string>{"DVB-S2", "DVB-S2 8PSK 2/3", ""}));
+        EXPECT_GT(Number(first[10]), 0.0) << "services";
+
+        EXPECT_EQ(RowTexts(table, 1), (std::vector<std::string>{"11464", "H", "22000", "no", "", "",
+                                                                "", "", "", "", ""}));
+        const auto multi = RowTexts(table, 2);
+        EXPECT_EQ(multi[3], "yes");
+        EXPECT_EQ(multi[7], "DVB-S2");
+        EXPECT_EQ(multi[8], "DVB-S2 8PSK 3/5");
+        EXPECT_EQ(multi[9], "1 2 3") << "every input stream";
+        EXPECT_GT(Number(multi[10]), 0.0);
+        const auto s2x = RowTexts(table, 3);
+        EXPECT_EQ(s2x[3], xModel ? "yes" : "no");
+        EXPECT_EQ(s2x[7], xModel ? "DVB-S2X" : "");
+        EXPECT_EQ(s2x[8], xModel ? "DVB-S2X QPSK 13/45" : "");
+        EXPECT_FALSE(s2x[5].empty()) << "the card measures the carrier it cannot demodulate";
+        EXPECT_EQ(s2x[6], "") << "no published figure for the extended codes";
+
+        EXPECT_EQ(dialog.Item<QProgressBar>(Dialog::kIdProgress)->text(), "4 of 4");
+        const std::string status = dialog.Item<QLineEdit>(Dialog::kIdStatus)->text().toStdString();
+        EXPECT_EQ(status.rfind("Scan finished in ", 0), 0u) << status;
+        EXPECT_NE(status.find(xModel ? ": 3 of 4 transponders locked."
+                                     : ": 2 of 4 transponders "
+                                       "locked."),
+                  std::string::npos)
+            << status;
+
+        // Each tune went out with the page's LNB and port B, and the last was the page's own.
+        const auto tunes = TunesSince(traced);
+        ASSERT_EQ(tunes.size(), 5u);
+        const char* expected[] = {"tune 11362000 kHz", "tune 11464000 kHz", "tune 12590000 kHz",
+                                  "tune 12516000 kHz", "tune 11362000 kHz"};
+        for (std::size_t i = 0; i < tunes.size(); ++i) {
+            EXPECT_NE(tunes[i].find(expected[i]), std::string::npos) << tunes[i];
+            EXPECT_NE(tunes[i].find("LNB 9750000/10600000 kHz"), std::string::npos) << tunes[i];
+            EXPECT_NE(tunes[i].find("port B"), std::string::npos) << tunes[i];
+        }
+        EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "11362");
+        EXPECT_EQ(tuner.FieldText(TunerField::SymbolRate), "22000");
+        EXPECT_EQ(tuner.PolarityIndex(), 0);
+
+        // Stored, and exported byte for byte as stored.
+        EXPECT_EQ(dialog.StorePath(), m_program.File("") + "config/Scans/Scan-Test-19.2E.csv")
+            << "under the configuration folder";
+        EXPECT_EQ(ReadWholeFile(dialog.StorePath()), scan_csv::Format(dialog.Rows()));
+        dialog.m_exportPath = QString::fromStdString(m_program.File("export.csv"));
+        dialog.Item<QPushButton>(Dialog::kIdExport)->click();
+        EXPECT_EQ(ReadWholeFile(m_program.File("export.csv")), scan_csv::Format(dialog.Rows()));
+        dialog.DestroyWindow();
+        Detach(scanner);
+        window.close();
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, SatelliteScanTest,
+                         ::testing::Values(CSimProgram::kArden, CSimProgram::kHeath),
+                         [](const ::testing::TestParamInfo<std::size_t>& card) {
+                             return card.param == CSimProgram::kArden ? "Arden" : "Heath";
+                         });
+
+class SatelliteScanArdenTest : public SatelliteScanTest {};
+
+// Cancel Scan, Escape and closing the dialog mid-scan each stop within the transponder under way
+// and tune the page's own transponder again; nothing is stored.
+TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
+    const SatelliteFile satellite = Satellite("Silent-19.2E.ini", kSilentFile);
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Start(window);
+        CBdacontrolDlg& tuner = TunerPage(window);
+        for (const char* how : {"Cancel Scan", "Escape", "Close"}) {
+            SCOPED_TRACE(how);
+            CTestScanDialog dialog(tuner, satellite, nullptr, &window);
+            dialog.Create();
+            dialog.activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+            const std::size_t traced = m_program.TraceText().size();
+            dialog.Item<QPushButton>(Dialog::kIdStart)->click();
+            Pass(1000);  // the first of three waits 3 s for a lock
+            ASSERT_TRUE(dialog.IsScanning());
+            if (std::string(how) == "Cancel Scan") {
+                dialog.Item<QPushButton>(Dialog::kIdCancelScan)->click();
+            } else if (std::string(how) == "Escape") {
+                QTest::keyClick(dialog.ResultTable(), Qt::Key_Escape);
+            } else {
+                dialog.Item<QPushButton>(Dialog::kIdClose)->click();
+            }
+            EXPECT_FALSE(dialog.IsScanning());
+            EXPECT_EQ(dialog.isVisible(), std::string(how) != "Close") << "only Close closes";
+            const auto tunes = TunesSince(traced);
+            ASSERT_EQ(tunes.size(), 2u);
+            EXPECT_NE(tunes[0].find("tune 11464000 kHz"), std::string::npos) << tunes[0];
+            EXPECT_NE(tunes[1].find("tune 11362000 kHz"), std::string::npos) << tunes[1];
+            EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "11362");
+            EXPECT_EQ(dialog.ResultTable()->rowCount(), 0);
+            if (std::string(how) != "Close") {
+                EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text(),
+                          "Scan cancelled after 0 of 3 transponders (0 locked); the Tuner Setting "
+                          "page's transponder is tuned again.");
+            }
+            Pass(3000);
+            EXPECT_EQ(TunesSince(traced).size(), 2u) << "nothing tuned after the stop";
+            EXPECT_FALSE(std::filesystem::exists(dialog.StorePath()));
+            dialog.DestroyWindow();
+        }
+        // Enter on the table neither closes the dialog nor stops the scan.
+        CTestScanDialog dialog(tuner, satellite, nullptr, &window);
+        dialog.Create();
+        dialog.Item<QPushButton>(Dialog::kIdStart)->click();
+        dialog.ResultTable()->setFocus();
+        QTest::keyClick(dialog.ResultTable(), Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.IsScanning());
+        ASSERT_TRUE(RunUntilDone(dialog));
+        EXPECT_EQ(dialog.ResultTable()->rowCount(), 3);
+        dialog.DestroyWindow();
+        window.close();
+    });
+}
+
+// A finished scan is there again when the dialog opens anew, sorted by any column with the
+// unknown values last; every control is named and reached by Tab.
+TEST_P(SatelliteScanArdenTest, TheLastScanIsShownAgainSortableAndReachable) {
+    const SatelliteFile satellite = Satellite("Scan-Test-19.2E.ini", kSatelliteFile);
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Start(window);
+        CBdacontrolDlg& tuner = TunerPage(window);
+        const auto scanner = Scanner();
+        std::vector<ScanRow> scanned;
+        {
+            CTestScanDialog dialog(tuner, satellite, scanner, &window);
+            dialog.Create();
+            dialog.Item<QPushButton>(Dialog::kIdStart)->click();
+            ASSERT_TRUE(RunUntilDone(dialog));
+            scanned = dialog.Rows();
+            dialog.DestroyWindow();
+        }
+        CTestScanDialog dialog(tuner, satellite, scanner, &window);
+        dialog.Create();
+        EXPECT_EQ(dialog.Rows(), scanned);
+        QTableWidget* table = dialog.ResultTable();
+        ASSERT_EQ(table->rowCount(), 4);
+        const QString status = dialog.Item<QLineEdit>(Dialog::kIdStatus)->text();
+        EXPECT_TRUE(status.startsWith("Last scan of ")) << status.toStdString();
+        EXPECT_TRUE(status.endsWith(": 2 of 4 transponders locked.")) << status.toStdString();
+
+        // C/N: 11464 has none; ascending and descending keep it last.
+        for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            table->sortByColumn(5, order);
+            std::vector<double> values;
+            for (int row = 0; row < 3; ++row)
+                values.push_back(table->item(row, 5)->text().toDouble());
+            EXPECT_TRUE(order == Qt::AscendingOrder
+                            ? std::is_sorted(values.begin(), values.end())
+                            : std::is_sorted(values.rbegin(), values.rend()));
+            EXPECT_EQ(table->item(3, 0)->text(), "11464") << "unknown last";
+        }
+        // Frequencies as numbers: 11362 < 11464 < 12516 < 12590.
+        table->sortByColumn(0, Qt::AscendingOrder);
+        EXPECT_EQ(table->item(2, 0)->text(), "12516");
+
+        // Names, unique; Tab from Start reaches every control that takes input.
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        std::set<QString> names;
+        for (const QWidget* w :
+             dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+            EXPECT_TRUE(names.insert(w->accessibleName()).second)
+                << w->accessibleName().toStdString();
+        }
+        std::set<QString> reached;
+        dialog.Item<QPushButton>(Dialog::kIdStart)->setFocus();
+        for (int i = 0; i < 10; ++i) {
+            reached.insert(QApplication::focusWidget()->objectName());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (const int id : {Dialog::kIdStart, Dialog::kIdStatus, Dialog::kIdResults,
+                             Dialog::kIdExport, Dialog::kIdClose})
+            EXPECT_TRUE(reached.count(QString::number(id))) << id;
+        dialog.DestroyWindow();
+        Detach(scanner);
+        window.close();
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Arden, SatelliteScanArdenTest, ::testing::Values(CSimProgram::kArden));
+
+}  // namespace

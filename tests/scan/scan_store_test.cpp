@@ -1,0 +1,92 @@
+// Where the last scan of a satellite is kept, and what a failed save or a bad file leaves.
+#include "scan/scan_store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/win/known_folders.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+class ScanStoreTest : public ::testing::Test {
+protected:
+    ScanStoreTest() { platform::SetConfigFolderForTesting(m_config.Path()); }
+    ~ScanStoreTest() override { platform::SetConfigFolderForTesting({}); }
+
+    CTempFolder m_config;
+    CTempFolder m_satellites;
+};
+
+SatelliteFile Satellite(const char* name, int tenthsEast) {
+    return SatelliteFile{
+        tenthsEast, name, {SatelliteTransponder{11362, 'H', 22000, "2/3", "", ""}}};
+}
+
+TEST_F(ScanStoreTest, TheStemIsTheNameOfTheFileThatHoldsTheSatellite) {
+    const SatelliteFile mine = Satellite("Astra 1L", 192);
+    WriteWholeFile(m_satellites.File("my own.INI"), FormatSatelliteFileText(mine));
+    WriteWholeFile(m_satellites.File("other.ini"),
+                   FormatSatelliteFileText(Satellite("Other", 192)));
+    EXPECT_EQ(scan_store::FileStem(mine, m_satellites.Path()), "my own");
+    // A satellite that no file holds is named by its name and position.
+    EXPECT_EQ(scan_store::FileStem(Satellite("Thor/Intelsat", 3592), m_satellites.Path()),
+              "Thor_Intelsat-0.8W");
+    EXPECT_EQ(scan_store::FileStem(Satellite("Hot Bird", 130), "/no/such/folder"),
+              "Hot Bird-13.0E");
+    EXPECT_EQ(scan_store::PathOf("my own"), m_config.Path() + "/Scans/my own.csv");
+}
+
+TEST_F(ScanStoreTest, ASavedScanLoadsAgainAndReplacesTheLastOne) {
+    const std::string path = scan_store::PathOf("Astra-1L-19.2E");
+    std::string error;
+    EXPECT_FALSE(scan_store::Load(path, error));
+    EXPECT_EQ(error, "") << "no scan yet is no fault";
+
+    ScanRow row;
+    row.frequencyMHz = 10714.25;
+    row.symbolRateKsps = 22000;
+    ASSERT_TRUE(scan_store::Save(path, {row}, error)) << error;
+    row.locked = true;
+    row.services = 3;
+    ASSERT_TRUE(scan_store::Save(path, {row, row}, error)) << error;
+    const auto loaded = scan_store::Load(path, error);
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(*loaded, (std::vector<ScanRow>{row, row}));
+    EXPECT_FALSE(std::filesystem::exists(path + ".new")) << "the temporary file is gone";
+}
+
+TEST_F(ScanStoreTest, AFailedSaveSaysWhyAndKeepsTheLastScan) {
+    const std::string path = scan_store::PathOf("kept");
+    std::string error;
+    ScanRow row;
+    row.frequencyMHz = 10714.25;
+    row.symbolRateKsps = 1;
+    ASSERT_TRUE(scan_store::Save(path, {row}, error));
+    const std::string before = ReadWholeFile(path);
+    // Something that is no file stands where the temporary file goes (root is refused too).
+    std::filesystem::create_directory(path + ".new");
+    EXPECT_FALSE(scan_store::Save(path, {}, error));
+    EXPECT_EQ(error, "Cannot write " + path + ".new: Is a directory");
+    EXPECT_EQ(ReadWholeFile(path), before);
+
+    // The folder cannot be made where a file stands.
+    platform::SetConfigFolderForTesting(m_satellites.Path());
+    WriteWholeFile(m_satellites.File("Scans"), "a file");
+    EXPECT_FALSE(scan_store::Save(scan_store::PathOf("x"), {}, error));
+    EXPECT_EQ(error.rfind("Cannot create the folder " + m_satellites.Path() + "/Scans: ", 0), 0u)
+        << error;
+}
+
+TEST_F(ScanStoreTest, ABadFileIsNamedWithItsLine) {
+    const std::string path = m_config.File("bad.csv");
+    WriteWholeFile(path, "Frequency\r\n");
+    std::string error;
+    EXPECT_FALSE(scan_store::Load(path, error));
+    EXPECT_EQ(error, path + " line 1: not the header of a scan");
+    EXPECT_FALSE(scan_store::Load(m_config.Path(), error)) << "a folder";
+    EXPECT_EQ(error, m_config.Path() + " is not a scan file");
+}
+
+}  // namespace
