@@ -40,6 +40,10 @@ void CServiceScanner::ClearLocked() {
     m_parsers.clear();
     FollowPid(services::kPatPid);
     FollowPid(services::kSdtPid);
+    ClearTablesLocked();
+}
+
+void CServiceScanner::ClearTablesLocked() {
     m_nTransportStreamId = -1;
     m_patSections = {};
     m_patEntries.clear();
@@ -100,8 +104,14 @@ void CServiceScanner::OnSection(std::span<const std::uint8_t> section) {
 
 void CServiceScanner::OnPat(const PatTable& pat) {
     if (pat.transportStreamId != m_nTransportStreamId) {
-        // Another transport stream without a Reset: nothing of the old one holds.
-        if (m_nTransportStreamId >= 0) ClearLocked();
+        // Another transport stream without a Reset: nothing of the old one holds. The PAT's
+        // parser is the one calling, so it stays; every other PID starts afresh.
+        if (m_nTransportStreamId >= 0) {
+            std::erase_if(m_parsers,
+                          [](const auto& entry) { return entry.first != services::kPatPid; });
+            FollowPid(services::kSdtPid);
+            ClearTablesLocked();
+        }
         m_nTransportStreamId = pat.transportStreamId;
     }
     const int oldVersion = m_patSections.version;

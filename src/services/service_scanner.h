@@ -62,6 +62,8 @@ private:
     void OnPmt(std::uint16_t pid, const PmtTable& pmt);
     void OnSdt(SdtTable sdt);
     void ClearLocked();
+    // Every table and count, not the section parsers.
+    void ClearTablesLocked();
     void FollowPid(std::uint16_t pid);
 
     mutable std::mutex m_lock;

@@ -38,9 +38,9 @@ Bytes SdtEntryBytes(std::uint16_t id, bool freeCa, std::uint8_t type, const std:
 
 }  // namespace
 
-Bytes PatSection(std::uint8_t version) {
+Bytes PatSection(std::uint8_t version, std::uint16_t transportStreamId) {
     // program 0 names the NIT's PID.
-    return Section(0x00, kTsid, version,
+    return Section(0x00, transportStreamId, version,
                    {0x00, 0x00, 0xE0, 0x10, 0x01, 0x01, 0xE1, 0x00, 0x02, 0x02, 0xE2, 0x00});
 }
 

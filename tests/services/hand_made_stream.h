@@ -13,7 +13,7 @@ inline constexpr std::uint16_t kTsid = 0x0456;
 inline constexpr std::uint16_t kFirst = 0x0101;   // its PMT on 0x0100, PCR on 0x0111
 inline constexpr std::uint16_t kSecond = 0x0202;  // its PMT on 0x0200, PCR on 0x0221
 
-Bytes PatSection(std::uint8_t version = 0);
+Bytes PatSection(std::uint8_t version = 0, std::uint16_t transportStreamId = kTsid);
 Bytes FirstPmt();
 Bytes SecondPmt(std::uint8_t version = 0, bool withAac = true);
 // Section 0 (the first service) and 1 (the second, and one that the PAT does not list).

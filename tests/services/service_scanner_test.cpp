@@ -111,6 +111,28 @@ TEST(ServiceScannerTest, CompleteOnlyOnceThePatEveryPmtAndEverySdtSectionArrived
     EXPECT_TRUE(scanner.Snapshot().empty());
 }
 
+// A PAT of another transport stream, arriving without a Reset (packets of the old carrier still
+// queued at a retune), drops everything of the old one while its own parser is at work.
+TEST(ServiceScannerTest, APatOfAnotherTransportStreamStartsAfresh) {
+    CTsBuilder ts;
+    CServiceScanner scanner;
+    scanner.Consume(hand_made::Stream(ts));
+    ASSERT_TRUE(scanner.IsComplete());
+    const std::uint64_t revision = scanner.Revision();
+    scanner.Consume(ts.Sections(0x0000, {hand_made::PatSection(0, hand_made::kTsid + 1)}));
+    EXPECT_GT(scanner.Revision(), revision);
+    EXPECT_FALSE(scanner.IsComplete()) << "the new stream's PMTs and SDT are still to come";
+    const std::vector<ServiceInfo> list = scanner.Snapshot();
+    ASSERT_EQ(list.size(), 2u);
+    for (const ServiceInfo& service : list) {
+        EXPECT_TRUE(service.name.empty()) << "the old stream's SDT does not name the new one's";
+        EXPECT_TRUE(service.streams.empty()) << "nor do its PMTs";
+    }
+    scanner.Consume(ts.Sections(0x0100, {hand_made::FirstPmt()}));
+    EXPECT_FALSE(Find(scanner.Snapshot(), hand_made::kFirst)->streams.empty())
+        << "the PMT PIDs are followed again";
+}
+
 TEST(ServiceScannerTest, NewVersionsReplaceTheirTablesAndABadCrcIsCountedAndIgnored) {
     CTsBuilder ts;
     CServiceScanner scanner;
