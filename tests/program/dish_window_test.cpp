@@ -89,21 +89,28 @@ TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees)
             EXPECT_EQ(motion.moving, std::fabs(truth - target) > 0.07)
                 << "after " << second << " s";
             if (second == 3) {
-                // The window tells the same while the dish turns.
-                QTest::qWait(300);
+                // The window tells the same while the dish turns, at its next refresh (the card's
+                // time stands still meanwhile).
+                ASSERT_TRUE(motion.target && motion.secondsLeft);
+                EXPECT_NEAR(*motion.target, target, 0.07);
+                EXPECT_NEAR(*motion.secondsLeft, target / speed - 3.0, 0.05);
+                const std::string arrival = dish_texts::Arrival(motion.secondsLeft, true);
+                EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return FieldText(dish, CDishWindow::kIdArrival) == arrival; }, 5000))
+                    << FieldText(dish, CDishWindow::kIdArrival) << " instead of " << arrival;
                 EXPECT_EQ(FieldText(dish, CDishWindow::kIdTarget),
-                          dish_texts::Angle(*page.DishEstimate()->At(GetTickCount64()).target));
-                EXPECT_NEAR(*page.DishEstimate()->At(GetTickCount64()).target, target, 0.07);
-                EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState),
-                          target > 0 ? "moving east" : "moving west");
-                EXPECT_EQ(FieldText(dish, CDishWindow::kIdArrival),
-                          dish_texts::Arrival(std::fabs(target) / speed - 3.0, true));
+                          dish_texts::Angle(*motion.target));
+                EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState), "moving east");
+                EXPECT_EQ(FieldText(dish, CDishWindow::kIdDishAngle),
+                          dish_texts::Angle(motion.angle, false))
+                    << "assumed until the Go has arrived: the start was never referenced";
             }
         }
-        QTest::qWait(300);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return FieldText(dish, CDishWindow::kIdMotorState) == "at rest"; }, 5000));
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdDishAngle),
-                  dish_texts::Angle(m_program.Card().MotorAngle()));
-        EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState), "at rest");
+                  dish_texts::Angle(m_program.Card().MotorAngle()))
+            << "referenced by the Go's arrival";
         window.EndDialog(IDOK);
     });
 }
