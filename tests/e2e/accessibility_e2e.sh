@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every window of the real program, read through the accessibility interface as a screen
 # reader reads it: each control has a name, and no two controls of a window share one. The
-# windows: the device list, the main window with its three pages, "Select Mode Code" and About.
+# windows: the device list, the main window with its pages, "Select Mode Code", About, and the
+# Transponders page's scan and "Dish Alignment" windows.
 # "ALL" of "Select Mode Code", toggled as a screen reader checks it, checks and unchecks the 28
 # mode-code boxes as a click does.
 # Usage: accessibility_e2e.sh <program folder> <artefact folder>
@@ -44,6 +45,16 @@ done
 e2e_ui check-names "VLKArden Skarveld"
 e2e_ui press "VLKArden Skarveld" OK
 sleep 0.5
+
+# The Transponders page's windows: the scan of a satellite (modal) and "Dish Alignment".
+e2e_ui page "Skarveld - Version" Transponders
+e2e_ui press "Skarveld - Version" "Scan..."
+e2e_ui check-names "Scan of"
+e2e_ui press "Scan of" Close
+e2e_ui press "Skarveld - Version" "Dish..."
+e2e_ui check-names "Dish Alignment"
+e2e_ui press "Dish Alignment" Close
+e2e_ui page "Skarveld - Version" "Tuner Setting"
 
 # Escape is swallowed on "Tuner Setting"; on "Motor/Positioner" it closes the window.
 e2e_key ctrl+Tab ctrl+Tab
