@@ -25,12 +25,6 @@ using Page = CTransponderPage;
 
 class DishWindowTest : public SimProgramTest {
 protected:
-    Page& ShowPage(CBDAUtilDlg& window) {
-        window.Sheet()->setCurrentIndex(3);
-        auto* page = dynamic_cast<Page*>(window.Sheet()->widget(3));
-        EXPECT_NE(page, nullptr);
-        return *page;
-    }
     CDishWindow& OpenDishWindow(Page& page) {
         QTest::mouseClick(page.Item<QPushButton>(Page::kIdDish), Qt::LeftButton);
         CDishWindow* dish = page.DishWindow();
@@ -58,7 +52,7 @@ TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees)
     m_program.DriveTicksByCardClock();
     CSimProgramWindow window;
     RunModal(window, [&] {
-        Page& page = ShowPage(window);
+        Page& page = TransponderPage(window);
         CDishWindow& dish = OpenDishWindow(page);
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState), "at rest");
 
@@ -123,7 +117,7 @@ TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
     RunModal(window, [&] {
         EnterTransponder(window);
         ASSERT_TRUE(LockTp(window, m_program.Clock()));
-        Page& page = ShowPage(window);
+        Page& page = TransponderPage(window);
         CDishWindow& dish = OpenDishWindow(page);
         ASSERT_TRUE(QTest::qWaitFor([&] { return dish.SamplesShown() > 0; }, 5000));
         const std::uint64_t before = dish.SamplesShown();

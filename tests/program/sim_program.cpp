@@ -21,6 +21,7 @@
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/mode_dlg.h"
+#include "pages/transponders/transponder_page.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/win/system_clock.h"
 #include "sink/record_file.h"
@@ -94,6 +95,13 @@ int RunModal(CDialog& window, const std::function<void()>& script) {
 
 CBdacontrolDlg& TunerPage(CBDAUtilDlg& window) {
     return *window.TunerPage();
+}
+
+CTransponderPage& TransponderPage(CBDAUtilDlg& window) {
+    window.Sheet()->setCurrentIndex(3);
+    auto* page = dynamic_cast<CTransponderPage*>(window.Sheet()->widget(3));
+    EXPECT_NE(page, nullptr);
+    return *page;
 }
 
 CUtiVirtualDamonDlg& CapturePage(CBDAUtilDlg& window) {

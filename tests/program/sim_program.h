@@ -23,6 +23,7 @@
 class QComboBox;
 class CBdacontrolDlg;
 class CModeDlg;
+class CTransponderPage;
 class CUtiVirtualDamonDlg;
 
 // The main window with its monitor polling a hundred times faster, so a lock is seen at once.
@@ -88,9 +89,11 @@ protected:
 // the script has returned fails the test and is cancelled.
 int RunModal(CDialog& window, const std::function<void()>& script);
 
-// The first page, "Tuner Setting", and the second, "Capture Control" (shown, so initialised).
+// The first page, "Tuner Setting", the second, "Capture Control", and the fourth,
+// "Transponders" (the last two shown, so initialised).
 CBdacontrolDlg& TunerPage(CBDAUtilDlg& window);
 CUtiVirtualDamonDlg& CapturePage(CBDAUtilDlg& window);
+CTransponderPage& TransponderPage(CBDAUtilDlg& window);
 
 // Moves a list's selection with the keyboard, as a user does (the list reports the change).
 void Choose(QComboBox* list, int index);

@@ -32,17 +32,11 @@ using Page = CTransponderPage;
 
 class TransponderPageTest : public SimProgramTest {
 protected:
-    Page& ShowPage(CBDAUtilDlg& window) {
-        window.Sheet()->setCurrentIndex(3);
-        auto* page = dynamic_cast<Page*>(window.Sheet()->widget(3));
-        EXPECT_NE(page, nullptr);
-        return *page;
-    }
     // Tunes the list's transponder with Enter, with the Tuner Setting page's LNB and port, and
     // waits for LOCKED.
     bool LockFromTheList(CBDAUtilDlg& window) {
         EnterTransponder(window);
-        Page& page = ShowPage(window);
+        Page& page = TransponderPage(window);
         page.TransponderTable()->setCurrentCell(0, 0);
         QTest::keyClick(page.TransponderTable(), Qt::Key_Return);
         m_program.Clock().AdvanceMs(400);
@@ -67,7 +61,7 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
             tuner.Item<QLineEdit>(CBdacontrolDlg::kIdSymbolRate)->setText("27500");
             Choose(tuner.Item<QComboBox>(CBdacontrolDlg::kIdPolarity), 1);
 
-            Page& page = ShowPage(window);
+            Page& page = TransponderPage(window);
             auto* satellites = page.Item<QComboBox>(Page::kIdSatellite);
             ASSERT_EQ(satellites->count(), 1);
             EXPECT_EQ(satellites->currentText(), "19.2E  Astra");
@@ -129,7 +123,7 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
         listed;  // number and name, as the page shows
     RunModal(window, [&] {
         ASSERT_TRUE(LockFromTheList(window));
-        Page& page = ShowPage(window);
+        Page& page = TransponderPage(window);
         Stream(1000);  // every table of the multiplex has passed by then
 
         // The signal: the card's C/N, what DVB-S2 8PSK 2/3 needs (EN 302 307-1: 6.62 dB), and
@@ -160,7 +154,7 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
         StartRecord(capture, recording);
         ASSERT_TRUE(capture.IsRecording());
         const std::uint64_t before = m_program.SamplesDelivered();
-        ShowPage(window);
+        TransponderPage(window);
         for (int row = 0; row < services->rowCount(); ++row) {
             listed.emplace_back(static_cast<std::uint16_t>(services->item(row, 0)->text().toUInt()),
                                 services->item(row, 1)->text().toStdString());
@@ -240,7 +234,7 @@ TEST_P(WatchDecodeTest, APlayerDecodesTheWatchedServiceWithoutAnError) {
     qint64 playedMs = 0;
     RunModal(window, [&] {
         ASSERT_TRUE(LockFromTheList(window));
-        Page& page = ShowPage(window);
+        Page& page = TransponderPage(window);
         Stream(1000);
         ASSERT_TRUE(QTest::qWaitFor([&] { return page.ServiceTable()->rowCount() > 0; }));
         page.ServiceTable()->setCurrentCell(0, 0);

@@ -20,6 +20,7 @@
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/transponders/list_table.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_table_item.h"
 #include "platform/win/system_clock.h"
@@ -111,22 +112,11 @@ CScanDialog::CScanDialog(CBdacontrolDlg& tunerPage, SatelliteFile satellite,
       m_pExportButton(Item<QPushButton>(kIdExport)),
       m_pProgress(Item<QProgressBar>(kIdProgress)),
       m_pStatus(Item<QLineEdit>(kIdStatus)),
-      m_pTable(new QTableWidget(0, kColumns, this)) {
+      m_pTable(MakeListTable(this, QRect(4, 38, 392, 180), BaseUnits(),
+                             {"Frequency", "Pol.", "Symbol rate", "Locked", "Lock (s)", "C/N (dB)",
+                              "Margin (dB)", "System", "MODCOD", "ISIs", "Services"},
+                             "Scan results")) {
     m_pTable->setObjectName(QString::number(kIdResults));
-    m_pTable->setGeometry(DluToPixels(QRect(4, 38, 392, 180), BaseUnits()));
-    m_pTable->setHorizontalHeaderLabels({"Frequency", "Pol.", "Symbol rate", "Locked", "Lock (s)",
-                                         "C/N (dB)", "Margin (dB)", "System", "MODCOD", "ISIs",
-                                         "Services"});
-    m_pTable->setAccessibleName("Scan results");
-    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_pTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_pTable->setTabKeyNavigation(false);
-    m_pTable->verticalHeader()->hide();
-    m_pTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_pTable->verticalHeader()->setDefaultSectionSize(m_pTable->fontMetrics().height() + 4);
-    m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_pTable->horizontalHeader()->setStretchLastSection(true);
     m_pTable->setSortingEnabled(true);
     m_pTable->sortByColumn(-1, Qt::AscendingOrder);  // scan order until the user sorts
     setTabOrder(m_pStatus, m_pTable);

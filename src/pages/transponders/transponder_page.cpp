@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <QComboBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaObject>
@@ -17,6 +16,7 @@
 #include "graph/bda_graph.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/dish_window.h"
+#include "pages/transponders/list_table.h"
 #include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_dialog.h"
@@ -84,25 +84,6 @@ DialogTemplate TransponderPageTemplate() {
     // clang-format on
 }
 
-QTableWidget* MakeTable(QWidget* host, const QRect& dlu, const DialogBaseUnits& units,
-                        const QStringList& headers, const QString& accessibleName) {
-    auto* table = new QTableWidget(0, static_cast<int>(headers.size()), host);
-    table->setGeometry(DluToPixels(dlu, units));
-    table->setHorizontalHeaderLabels(headers);
-    table->setAccessibleName(accessibleName);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setTabKeyNavigation(false);
-    table->verticalHeader()->hide();
-    // One line of text a row, so the small tables show as many rows as they can.
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setStretchLastSection(true);
-    return table;
-}
-
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -142,12 +123,12 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
       m_pPlayerStatus(Item<QLineEdit>(kIdPlayerStatus)),
       m_pWatchButton(Item<QPushButton>(kIdWatch)),
       m_pStopButton(Item<QPushButton>(kIdStopWatching)),
-      m_pTransponderTable(MakeTable(
+      m_pTransponderTable(MakeListTable(
           this, QRect(4, 18, 166, 71), BaseUnits(),
           {"Frequency", "Pol.", "Symbol rate", "System", "Modulation", "FEC"}, "Transponders")),
-      m_pServiceTable(MakeTable(this, QRect(4, 93, 258, 44), BaseUnits(),
-                                {"No.", "Name", "Provider", "Type", "Video", "Audio", "Access"},
-                                "Services")),
+      m_pServiceTable(MakeListTable(this, QRect(4, 93, 258, 44), BaseUnits(),
+                                    {"No.", "Name", "Provider", "Type", "Video", "Audio", "Access"},
+                                    "Services")),
       m_pScanner(std::make_shared<CServiceScanner>()) {
     m_pTransponderTable->setObjectName(QString::number(kIdTransponders));
     m_pServiceTable->setObjectName(QString::number(kIdServices));
