@@ -1,6 +1,7 @@
 // The "Dish Alignment" window in the whole program on the simulated card: where the program
-// believes the motor to be follows the card's own motor through a "Go" of the positioner page,
-// and the meter shows the card's C/N several times a second while the window is up.
+// believes the motor to be follows the card's own motor through a "Go" of the positioner page
+// and is where the next run starts, and the meter shows the card's C/N several times a second while
+// the window is up.
 #include "pages/transponders/dish_window.h"
 
 #include <QComboBox>
@@ -10,10 +11,12 @@
 #include <cmath>
 #include <string>
 
+#include "core/ini_file.h"
 #include "pages/positioner/position_dlg.h"
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/transponder_page.h"
 #include "platform/ui/qt/property_sheet.h"
+#include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"
 #include "positioner/dish_motion_estimate.h"
 #include "positioner/pointing.h"
@@ -106,6 +109,21 @@ TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees)
                   dish_texts::Angle(m_program.Card().MotorAngle()))
             << "referenced by the Go's arrival";
         window.EndDialog(IDOK);
+    });
+
+    // The dish stays where it is while the program is not running: the next run starts there.
+    const std::string settings =
+        platform::JoinPath(platform::ConfigFolder(), CTransponderPage::kSettingsFile);
+    EXPECT_NEAR(std::stod(ReadIniString(settings, "Dish", "Angle")), m_program.Card().MotorAngle(),
+                0.01);
+    EXPECT_EQ(ReadIniString(settings, "Dish", "Referenced"), "1");
+    CSimProgramWindow again;
+    RunModal(again, [&] {
+        const DishMotion motion = TransponderPage(again).DishEstimate()->At(GetTickCount64());
+        EXPECT_NEAR(motion.angle, m_program.Card().MotorAngle(), 0.01);
+        EXPECT_TRUE(motion.referenced);
+        EXPECT_FALSE(motion.moving);
+        again.EndDialog(IDOK);
     });
 }
 

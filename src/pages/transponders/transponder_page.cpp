@@ -24,7 +24,6 @@
 #include "platform/ui/message_box.h"
 #include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"
-#include "positioner/dish_motion_estimate.h"
 #include "positioner/satellite_list.h"
 #include "services/service_info.h"
 #include "services/service_scanner.h"
@@ -181,8 +180,10 @@ void CTransponderPage::LoadDishAngle() {
         QString::fromStdString(ReadIniString(SettingsPath(), kDishSection, kDishAngleKey))
             .toDouble(&valid);
     const bool referenced = ReadIniString(SettingsPath(), kDishSection, kDishReferencedKey) == "1";
+    m_loadedDish =
+        DishMotion{valid ? angle : 0.0, false, std::nullopt, std::nullopt, valid && referenced};
     m_pDishEstimate =
-        std::make_shared<CDishMotionEstimate>(valid ? angle : 0.0, valid && referenced);
+        std::make_shared<CDishMotionEstimate>(m_loadedDish.angle, m_loadedDish.referenced);
     SetDiseqcSentListener([estimate = m_pDishEstimate](std::span<const std::uint8_t> message) {
         estimate->OnMessage(message, GetTickCount64());
     });
@@ -193,8 +194,13 @@ void CTransponderPage::SaveDishAngle() {
     const DishMotion motion = m_pDishEstimate->At(GetTickCount64());
     const double angle = motion.moving && motion.target ? *motion.target : motion.angle;
     const bool referenced = motion.referenced && (!motion.moving || motion.target);
+    // Unchanged (or saved already, when the window went): nothing to write, and no settings
+    // write, which may fail, as the program ends.
+    if (angle == m_loadedDish.angle && referenced == m_loadedDish.referenced) return;
     WriteSettingsString(SettingsPath(), kDishSection, kDishAngleKey, fmt::format("{:.2f}", angle));
     WriteSettingsString(SettingsPath(), kDishSection, kDishReferencedKey, referenced ? "1" : "0");
+    m_loadedDish.angle = angle;
+    m_loadedDish.referenced = referenced;
 }
 
 std::string CTransponderPage::SettingsPath() const {
@@ -230,6 +236,7 @@ bool CTransponderPage::OnInitDialog() {
 
 void CTransponderPage::OnDestroy() {
     StopLiveWork();
+    SaveDishAngle();
 }
 
 void CTransponderPage::StopLiveWork() {

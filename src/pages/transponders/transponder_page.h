@@ -19,9 +19,9 @@
 #include "graph/driver_control.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/property_page.h"
+#include "positioner/dish_motion_estimate.h"
 
 class CBdacontrolDlg;
-class CDishMotionEstimate;
 class CDishWindow;
 class CPeriodicWorker;
 class CPlayerFeed;
@@ -88,6 +88,7 @@ private:
     // The motor's believed angle across runs: the dish stays where it was while the program is
     // not running.
     void LoadDishAngle();
+    // When the window goes (and, for a page never shown, when it is deleted).
     void SaveDishAngle();
     void OnTransponderActivated(int row);
     void PollSignal();
@@ -125,5 +126,6 @@ private:
     // Fed with every DiSEqC message sent, from the page's construction on, so that the dish
     // window knows the motor also when it is opened after a "Go".
     std::shared_ptr<CDishMotionEstimate> m_pDishEstimate;
+    DishMotion m_loadedDish;  // the angle the settings hold
     std::unique_ptr<CDishWindow> m_pDishWindow;
 };
