@@ -308,6 +308,7 @@ std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder) {
     std::vector<SatelliteFile> satellites;
     for (const auto& path : paths) {
         if (auto satellite = ReadSatelliteFile(path.string())) {
+            satellite->fileName = path.filename().string();
             satellites.push_back(std::move(*satellite));
         }
     }

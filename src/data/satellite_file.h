@@ -39,6 +39,9 @@ struct SatelliteFile {
     int orbitalTenthsEast = 0;  // 0..3599
     std::string name;
     std::vector<SatelliteTransponder> transponders;
+    // The file's name in its folder ("Astra-19.2E.ini") when ReadSatelliteFolder read it; empty
+    // otherwise.
+    std::string fileName;
 
     bool operator==(const SatelliteFile&) const = default;
 };
@@ -66,5 +69,6 @@ std::string FormatSatelliteFileText(const SatelliteFile& satellite);
 std::optional<SatelliteFile> ReadSatelliteFile(const std::string& path);
 
 // Every readable satellite file "*.ini" (extension in any case) of the folder, sorted by file
-// name; files that are rejected are left out. Empty when the folder cannot be listed.
+// name, each with its fileName; files that are rejected are left out. Empty when the folder
+// cannot be listed.
 std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder);

@@ -27,38 +27,16 @@ std::string PositionText(int tenthsEast) {
     return fmt::format("{}.{}{}", tenths / 10, tenths % 10, west ? 'W' : 'E');
 }
 
-bool IsIniName(const std::string& name) {
-    if (name.size() < 5) return false;
-    std::string extension = name.substr(name.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".ini";
-}
-
 std::string Reason(int error) {
     return std::strerror(error);
 }
 
 }  // namespace
 
-std::string FileStem(const SatelliteFile& satellite, const std::string& satelliteFolder) {
-    std::vector<std::string> names;
-    std::error_code failure;
-    for (const auto& entry : std::filesystem::directory_iterator(satelliteFolder, failure)) {
-        const std::string name = entry.path().filename().string();
-        if (IsIniName(name)) names.push_back(name);
-    }
-    // The generated name first: one file read instead of the whole folder's.
-    const std::string generated = satellite.name + "-" + PositionText(satellite.orbitalTenthsEast);
-    std::stable_partition(names.begin(), names.end(), [&](const std::string& name) {
-        return name.size() == generated.size() + 4 &&
-               name.compare(0, generated.size(), generated) == 0;
-    });
-    for (const std::string& name : names) {
-        const auto read = ReadSatelliteFile(platform::JoinPath(satelliteFolder, name));
-        if (read && *read == satellite) return name.substr(0, name.size() - 4);
-    }
-    std::string stem = generated;
+std::string FileStem(const SatelliteFile& satellite) {
+    const std::size_t dot = satellite.fileName.rfind('.');
+    if (!satellite.fileName.empty() && dot != 0) return satellite.fileName.substr(0, dot);
+    std::string stem = satellite.name + "-" + PositionText(satellite.orbitalTenthsEast);
     for (char& c : stem) {
         if (c == '/' || c == '\0') c = '_';
     }

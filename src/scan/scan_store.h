@@ -11,9 +11,9 @@
 
 namespace scan_store {
 
-// The name of the file in `satelliteFolder` that holds this satellite, without ".ini"; when no
-// file there reads back as this satellite, its name and position ("Astra-19.2E").
-std::string FileStem(const SatelliteFile& satellite, const std::string& satelliteFolder);
+// The name of the satellite's file without its extension; for a satellite not read from a
+// folder, its name and position ("Astra-19.2E").
+std::string FileStem(const SatelliteFile& satellite);
 std::string PathOf(const std::string& stem);
 
 // False with the reason in `error` when the file cannot be written.

@@ -445,10 +445,13 @@ TEST(ReadSatelliteFolderTest, ReadsEveryIniFileInNameOrder) {
     std::filesystem::create_directory(folder.File("f.ini"));
 
     std::vector<std::string> names;
+    std::vector<std::string> files;
     for (const SatelliteFile& satellite : ReadSatelliteFolder(folder.Path())) {
         names.push_back(satellite.name);
+        files.push_back(satellite.fileName);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Astra", "Hotbird", "Eutelsat"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"A.INI", "b.ini", "e.Ini"}));
 }
 
 TEST(ReadSatelliteFolderTest, MissingFolderIsEmpty) {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -66,10 +67,13 @@ TEST(ScanRealTimeTest, EveryAstraFileIsScannedWithinTwoMinutesAndMissesNothing) 
         tuner.Item<QComboBox>(CBdacontrolDlg::kIdDiseqc)->activated(2);
         auto scanner = std::make_shared<CServiceScanner>();
         g_BDAGraph.m_pTapFilter->AddConsumer(scanner);
+        const std::vector<SatelliteFile> satellites = ReadSatelliteFolder(folder);
         for (const char* file : kFiles) {
             SCOPED_TRACE(file);
-            const auto satellite = ReadSatelliteFile(folder + "/" + file);
-            ASSERT_TRUE(satellite);
+            const auto satellite =
+                std::find_if(satellites.begin(), satellites.end(),
+                             [file](const SatelliteFile& read) { return read.fileName == file; });
+            ASSERT_NE(satellite, satellites.end());
             CScanDialog dialog(tuner, *satellite, scanner, &window);
             dialog.Create();
             const auto start = std::chrono::steady_clock::now();

@@ -21,20 +21,18 @@ protected:
 
 SatelliteFile Satellite(const char* name, int tenthsEast) {
     return SatelliteFile{
-        tenthsEast, name, {SatelliteTransponder{11362, 'H', 22000, "2/3", "", ""}}};
+        tenthsEast, name, {SatelliteTransponder{11362, 'H', 22000, "2/3", "", ""}}, ""};
 }
 
 TEST_F(ScanStoreTest, TheStemIsTheNameOfTheFileThatHoldsTheSatellite) {
-    const SatelliteFile mine = Satellite("Astra 1L", 192);
-    WriteWholeFile(m_satellites.File("my own.INI"), FormatSatelliteFileText(mine));
-    WriteWholeFile(m_satellites.File("other.ini"),
-                   FormatSatelliteFileText(Satellite("Other", 192)));
-    EXPECT_EQ(scan_store::FileStem(mine, m_satellites.Path()), "my own");
-    // A satellite that no file holds is named by its name and position.
-    EXPECT_EQ(scan_store::FileStem(Satellite("Thor/Intelsat", 3592), m_satellites.Path()),
-              "Thor_Intelsat-0.8W");
-    EXPECT_EQ(scan_store::FileStem(Satellite("Hot Bird", 130), "/no/such/folder"),
-              "Hot Bird-13.0E");
+    WriteWholeFile(m_satellites.File("my own.INI"),
+                   FormatSatelliteFileText(Satellite("Astra 1L", 192)));
+    const std::vector<SatelliteFile> read = ReadSatelliteFolder(m_satellites.Path());
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(scan_store::FileStem(read[0]), "my own");
+    // A satellite not read from a folder is named by its name and position.
+    EXPECT_EQ(scan_store::FileStem(Satellite("Thor/Intelsat", 3592)), "Thor_Intelsat-0.8W");
+    EXPECT_EQ(scan_store::FileStem(Satellite("Hot Bird", 130)), "Hot Bird-13.0E");
     EXPECT_EQ(scan_store::PathOf("my own"), m_config.Path() + "/Scans/my own.csv");
 }
 

@@ -24,7 +24,6 @@
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_table_item.h"
 #include "platform/win/system_clock.h"
-#include "positioner/satellite_list.h"
 #include "scan/scan_store.h"
 #include "services/service_scanner.h"
 #include "status/signal_monitor.h"
@@ -138,7 +137,7 @@ CScanDialog::~CScanDialog() {
 }
 
 bool CScanDialog::OnInitDialog() {
-    m_strStorePath = scan_store::PathOf(scan_store::FileStem(m_satellite, SatelliteFolderPath()));
+    m_strStorePath = scan_store::PathOf(scan_store::FileStem(m_satellite));
     ShowLastScan();
     m_pWorker = std::make_unique<CPeriodicWorker>([this] { ReadCard(); }, kReadPeriodMs);
     EnableButtons();
