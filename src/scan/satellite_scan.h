@@ -88,7 +88,6 @@ public:
     const std::vector<SatelliteTransponder>& Transponders() const { return m_transponders; }
     // One row per transponder scanned to the end, in scan order.
     const std::vector<ScanRow>& Rows() const { return m_rows; }
-    bool IsFinished() const { return m_phase == Phase::Finished; }
     bool IsCancelled() const { return m_bCancelled; }
     bool IsRefused() const { return m_bRefused; }
     // Transponders passed over as out of the tuner's range.

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pages/transponders/signal_texts.h"
+
 namespace dish_texts {
 
 namespace {
-
-constexpr const char* kNotReported = "not reported";
 
 // One decimal, without "-0.0".
 double Tenths(double value) {
@@ -19,17 +19,9 @@ double Tenths(double value) {
 
 }  // namespace
 
-std::string Decibels(std::optional<double> value) {
-    return value ? fmt::format("{:.1f} dB", Tenths(*value)) : kNotReported;
-}
-
-std::string DecibelMilliwatts(std::optional<double> value) {
-    return value ? fmt::format("{:.1f} dBm", Tenths(*value)) : kNotReported;
-}
-
 std::string Peak(std::optional<double> carrierToNoiseDb, int secondsSinceMidnight) {
     if (!carrierToNoiseDb) return "-";
-    return fmt::format("{:.1f} dB at {:02d}:{:02d}:{:02d}", Tenths(*carrierToNoiseDb),
+    return fmt::format("{} at {:02d}:{:02d}:{:02d}", DecibelText(carrierToNoiseDb),
                        secondsSinceMidnight / 3600, secondsSinceMidnight / 60 % 60,
                        secondsSinceMidnight % 60);
 }

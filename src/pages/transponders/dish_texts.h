@@ -7,10 +7,6 @@
 
 namespace dish_texts {
 
-// "9.8 dB"; "not reported" without a figure.
-std::string Decibels(std::optional<double> value);
-// "-52.3 dBm"; "not reported" without a figure.
-std::string DecibelMilliwatts(std::optional<double> value);
 // "10.2 dB at 11:42:07", the clock time given as seconds since midnight; "-" without a peak.
 std::string Peak(std::optional<double> carrierToNoiseDb, int secondsSinceMidnight);
 // A motor angle: "12.3° E", "4.0° W", "0.0°"; " (assumed)" while nothing has referenced it.

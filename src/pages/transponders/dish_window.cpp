@@ -20,6 +20,7 @@
 #include "graph/driver_control.h"
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/signal_plot_widget.h"
+#include "pages/transponders/signal_texts.h"
 #include "platform/audio/tone_player.h"
 #include "platform/win/system_clock.h"
 #include "positioner/dish_motion_estimate.h"
@@ -128,8 +129,8 @@ bool CDishWindow::OnInitDialog() {
     if (valid && speed >= kSlowestSpeed && speed <= kFastestSpeed)
         m_pEstimate->SetSpeed(speed, GetTickCount64());
     SetText(Item<QLineEdit>(kIdSpeed), fmt::format("{:g}", m_pEstimate->Speed()));
-    SetText(Item<QLineEdit>(kIdCarrierToNoise), dish_texts::Decibels(std::nullopt));
-    SetText(Item<QLineEdit>(kIdLevel), dish_texts::DecibelMilliwatts(std::nullopt));
+    SetText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(std::nullopt));
+    SetText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(std::nullopt));
     ShowPeak();
     m_pSampler = std::make_unique<CSignalSampler>(
         [] { return GetSignalMeasure(); },
@@ -172,8 +173,8 @@ void CDishWindow::ShowSample(const MeterSample& sample) {
     if (!m_pSampler || !isVisible()) return;  // one that was under way when the window went
     ++m_nSamplesShown;
     m_history.Add(sample);
-    SetText(Item<QLineEdit>(kIdCarrierToNoise), dish_texts::Decibels(sample.carrierToNoiseDb));
-    SetText(Item<QLineEdit>(kIdLevel), dish_texts::DecibelMilliwatts(sample.levelDbm));
+    SetText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(sample.carrierToNoiseDb));
+    SetText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(sample.levelDbm));
     ShowPeak();
     m_pPlot->SetHistory(m_history);
     m_pTone->SetFrequency(AlignmentPitchHz(sample.carrierToNoiseDb));

@@ -47,8 +47,6 @@ public:
                 QWidget* parent);
     ~CDishWindow() override;
 
-    CSignalPlotWidget* Plot() const { return m_pPlot; }
-    const CSignalHistory& History() const { return m_history; }
     // Samples shown since the window was made (tests count updates with it).
     std::uint64_t SamplesShown() const { return m_nSamplesShown; }
 

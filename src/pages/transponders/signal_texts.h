@@ -22,6 +22,11 @@ struct SignalTexts {
     bool operator==(const SignalTexts&) const = default;
 };
 
+// A figure in dB or dBm to a tenth ("12.3 dB", "-45.2 dBm", never "-0.0"); "not reported"
+// without one.
+std::string DecibelText(std::optional<double> value);
+std::string DecibelMilliwattText(std::optional<double> value);
+
 // `carrier` is the carrier report of the lock, or none while unlocked; the needed C/N and the
 // margin follow from its MODCOD.
 SignalTexts DescribeSignal(const SignalMeasureResult& measure,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "pages/transponders/signal_texts.h"
+
 namespace {
 
 // The motor's sense is east positive; tenths round half away from zero and never read "-0.0".
@@ -28,11 +30,11 @@ TEST(DishTextsTest, AnglesTargetsStatesAndArrivals) {
         {dish_texts::Arrival(-0.2, true), "0.0 s"},
         {dish_texts::Arrival(std::nullopt, true), "unknown"},
         {dish_texts::Arrival(3.0, false), "-"},
-        {dish_texts::Decibels(9.84), "9.8 dB"},
-        {dish_texts::Decibels(-0.01), "0.0 dB"},
-        {dish_texts::Decibels(std::nullopt), "not reported"},
-        {dish_texts::DecibelMilliwatts(-52.25), "-52.3 dBm"},
-        {dish_texts::DecibelMilliwatts(std::nullopt), "not reported"},
+        {DecibelText(9.84), "9.8 dB"},
+        {DecibelText(-0.01), "0.0 dB"},
+        {DecibelText(std::nullopt), "not reported"},
+        {DecibelMilliwattText(-52.26), "-52.3 dBm"},
+        {DecibelMilliwattText(std::nullopt), "not reported"},
         {dish_texts::Peak(10.24, 11 * 3600 + 42 * 60 + 7), "10.2 dB at 11:42:07"},
         {dish_texts::Peak(std::nullopt, 5), "-"},
     };
