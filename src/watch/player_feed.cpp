@@ -1,18 +1,30 @@
 #include "watch/player_feed.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+
+#include "watch/player_guard.h"
 
 namespace {
 
 constexpr std::size_t kSmallestPipe = std::size_t{64} * 1024;
+constexpr std::size_t kLogChunk = std::size_t{64} * 1024;
+
+void CloseAll(int (&fds)[2]) {
+    for (int& fd : fds) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+}
 
 // A player that goes away must give EPIPE, which ends the feed, not end the process.
 void IgnoreBrokenPipes() {
@@ -42,22 +54,45 @@ const std::vector<PlayerRow>& Players() {
     return players;
 }
 
-class CSpawnSetup {
-public:
-    CSpawnSetup() {
-        ::posix_spawn_file_actions_init(&m_actions);
-        ::posix_spawnattr_init(&m_attr);
+// The executable `program` names: itself when it holds a '/', else the first on `searchPath`
+// (a PATH value; an empty entry is the current folder, as for the shell). Empty when none is.
+std::string FindOnPath(std::string_view searchPath, const std::string& program) {
+    if (program.find('/') != std::string::npos) return program;
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        std::size_t end = searchPath.find(':', start);
+        if (end == std::string_view::npos) end = searchPath.size();
+        std::string folder(searchPath.substr(start, end - start));
+        if (folder.empty()) folder = ".";
+        const std::string path = folder + "/" + program;
+        if (IsExecutableFile(path)) return path;
+        start = end + 1;
     }
-    ~CSpawnSetup() {
-        ::posix_spawnattr_destroy(&m_attr);
-        ::posix_spawn_file_actions_destroy(&m_actions);
-    }
-    CSpawnSetup(const CSpawnSetup&) = delete;
-    CSpawnSetup& operator=(const CSpawnSetup&) = delete;
+    return {};
+}
 
-    posix_spawn_file_actions_t m_actions;
-    posix_spawnattr_t m_attr;
-};
+std::string_view SearchPath() {
+    const char* path = std::getenv("PATH");
+    return path != nullptr ? path : "/usr/bin:/bin";
+}
+
+// The guard's copies must not land on 0, 1 or 2, which the player's side overwrites.
+int AboveStandardStreams(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    return moved;
+}
+
+// A pipe of close-on-exec ends above the standard streams; false when the system gave none.
+bool MakePipe(int (&fds)[2]) {
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    fds[0] = AboveStandardStreams(fds[0]);
+    fds[1] = AboveStandardStreams(fds[1]);
+    if (fds[0] >= 0 && fds[1] >= 0) return true;
+    CloseAll(fds);
+    return false;
+}
 
 }  // namespace
 
@@ -67,28 +102,17 @@ CPlayerFeed::~CPlayerFeed() {
 
 std::vector<std::string> CPlayerFeed::FindPlayer(std::string_view searchPath) {
     for (const PlayerRow& player : Players()) {
-        std::size_t start = 0;
-        while (start <= searchPath.size()) {
-            std::size_t end = searchPath.find(':', start);
-            if (end == std::string_view::npos) end = searchPath.size();
-            // An empty entry is the current folder, as for the shell.
-            std::string folder(searchPath.substr(start, end - start));
-            if (folder.empty()) folder = ".";
-            const std::string path = folder + "/" + player.program;
-            if (IsExecutableFile(path)) {
-                std::vector<std::string> argv{path};
-                argv.insert(argv.end(), player.arguments.begin(), player.arguments.end());
-                return argv;
-            }
-            start = end + 1;
-        }
+        const std::string path = FindOnPath(searchPath, player.program);
+        if (path.empty()) continue;
+        std::vector<std::string> argv{path};
+        argv.insert(argv.end(), player.arguments.begin(), player.arguments.end());
+        return argv;
     }
     return {};
 }
 
 std::vector<std::string> CPlayerFeed::DefaultPlayer() {
-    const char* path = std::getenv("PATH");
-    return FindPlayer(path != nullptr ? path : "/usr/bin:/bin");
+    return FindPlayer(SearchPath());
 }
 
 std::vector<std::string> CPlayerFeed::ShellCommand(const std::string& commandLine) {
@@ -124,75 +148,112 @@ bool CPlayerFeed::Start(Options options, std::string* error) {
     }
     if (options.argv.empty() || options.argv[0].empty())
         return fail("No media player found (mpv, ffplay or vlc).");
+    const std::string& name = options.argv[0];
+    // Found here, not in the forked guard, which may not allocate.
+    const std::string program = FindOnPath(SearchPath(), name);
+    if (program.empty() || ::access(program.c_str(), F_OK) != 0)
+        return fail("Player not found: " + name);
+    if (!IsExecutableFile(program))
+        return fail("Cannot start " + name + ": " + std::strerror(EACCES));
     IgnoreBrokenPipes();
 
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return fail(std::string("No pipe: ") + std::strerror(errno));
-    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    int stream[2] = {-1, -1};
+    int log[2] = {-1, -1};
+    int keep[2] = {-1, -1};
+    if (!MakePipe(stream) || !MakePipe(log) || !MakePipe(keep)) {
+        const int cause = errno;
+        CloseAll(stream);
+        CloseAll(log);
+        CloseAll(keep);
+        return fail(std::string("No pipe: ") + std::strerror(cause));
+    }
+    ::fcntl(stream[1], F_SETFL, O_NONBLOCK);
     // The system caps a pipe's size for ordinary users; take the largest it allows.
     for (std::size_t size = options.pipeSize; size >= kSmallestPipe; size /= 2) {
-        if (::fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(size)) >= 0) break;
+        if (::fcntl(stream[1], F_SETPIPE_SZ, static_cast<int>(size)) >= 0) break;
     }
-    const int granted = ::fcntl(fds[1], F_GETPIPE_SZ);
+    const int granted = ::fcntl(stream[1], F_GETPIPE_SZ);
     m_nPipeSize = granted > 0 ? static_cast<std::size_t>(granted) : 0;
-
-    CSpawnSetup setup;
-    const std::string log = options.logPath.empty() ? "/dev/null" : options.logPath;
-    ::posix_spawn_file_actions_adddup2(&setup.m_actions, fds[0], STDIN_FILENO);
-    ::posix_spawn_file_actions_addopen(&setup.m_actions, STDOUT_FILENO, log.c_str(),
-                                       O_WRONLY | O_CREAT | O_APPEND, 0644);
-    ::posix_spawn_file_actions_adddup2(&setup.m_actions, STDOUT_FILENO, STDERR_FILENO);
-    // We ignore SIGPIPE and the caller may block signals; the player gets the defaults. Its own
-    // process group lets Stop end a shell's children with it.
-    sigset_t signals;
-    sigemptyset(&signals);
-    ::posix_spawnattr_setsigmask(&setup.m_attr, &signals);
-    sigaddset(&signals, SIGPIPE);
-    ::posix_spawnattr_setsigdefault(&setup.m_attr, &signals);
-    ::posix_spawnattr_setpgroup(&setup.m_attr, 0);
-    ::posix_spawnattr_setflags(
-        &setup.m_attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> argv;
     for (std::string& argument : options.argv) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    pid_t child = -1;
-    const int result =
-        ::posix_spawnp(&child, argv[0], &setup.m_actions, &setup.m_attr, argv.data(), environ);
-    ::close(fds[0]);
-    if (result != 0) {
-        ::close(fds[1]);
-        if (result == ENOENT) return fail("Player not found: " + options.argv[0]);
-        return fail("Cannot start " + options.argv[0] + ": " + std::strerror(result));
+    player_guard::Plan plan;
+    plan.program = program.c_str();
+    plan.argv = argv.data();
+    plan.envp = environ;
+    plan.streamRead = stream[0];
+    plan.logWrite = log[1];
+    plan.keepRead = keep[0];
+    plan.grace = options.grace;
+    const pid_t guardPid = ::fork();
+    if (guardPid == 0) player_guard::RunPlayerGuard(plan);
+    const int cause = errno;
+    ::close(stream[0]);
+    ::close(log[1]);
+    ::close(keep[0]);
+    if (guardPid < 0) {
+        ::close(stream[1]);
+        ::close(log[0]);
+        ::close(keep[1]);
+        return fail("Cannot start " + name + ": " + std::strerror(cause));
     }
 
     {
         std::lock_guard guard(m_writeLock);
-        m_hPipe = fds[1];
+        m_hPipe = stream[1];
         if (options.service) m_pFilter = std::make_unique<CServicePidFilter>(*options.service);
     }
     {
-        std::lock_guard guard(m_stateLock);
-        m_nChild = child;
+        std::lock_guard lock(m_stateLock);
+        m_nChild = guardPid;
+        m_hKeep = keep[1];
     }
+    m_hLog = log[0];
     m_onEnd = std::move(options.onEnd);
     m_grace = options.grace;
-    m_waiter = std::thread(&CPlayerFeed::WaitForExit, this);
+    m_waiter = std::thread(&CPlayerFeed::WaitForExit, this,
+                           CPlayerLog(std::move(options.logPath), options.logCap));
     return true;
 }
 
-void CPlayerFeed::WaitForExit() {
+void CPlayerFeed::WaitForExit(CPlayerLog log) {
     pid_t child = -1;
     {
         std::lock_guard guard(m_stateLock);
         child = m_nChild;
     }
-    // Wait without reaping: until Stop sees m_bReaped, the pid (and its group) cannot be reused,
-    // so its signals reach our player and nobody else.
-    siginfo_t info{};
-    while (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) != 0 &&
-           errno == EINTR) {
+    // The guard is not reaped before it has exited, so its pid is still ours to watch.
+    const int exitFd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+    const auto exited = [child] {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == child;
+    };
+    std::vector<char> buffer(kLogChunk);
+    const auto readLog = [&] {
+        const ssize_t got = ::read(m_hLog, buffer.data(), buffer.size());
+        if (got > 0) log.Append(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        return got;
+    };
+    // The player's output until the guard is gone; without a pidfd (old kernels) a look at the
+    // guard every 100 ms.
+    pollfd watched[2] = {{m_hLog, POLLIN, 0}, {exitFd, POLLIN, 0}};
+    while (!exited()) {
+        const int ready = ::poll(watched, exitFd >= 0 ? 2 : 1, exitFd >= 0 ? -1 : 100);
+        if (ready > 0 && watched[0].revents != 0 && readLog() == 0) watched[0].fd = -1;
     }
+    if (exitFd >= 0) ::close(exitFd);
+    // What is in the pipe still; a process that left the player's group may still write, so
+    // only as much as the pipe can hold.
+    ::fcntl(m_hLog, F_SETFL, O_NONBLOCK);
+    for (std::size_t taken = 0; taken < kSmallestPipe * 16;) {
+        const ssize_t got = readLog();
+        if (got <= 0) break;
+        taken += static_cast<std::size_t>(got);
+    }
+    ::close(m_hLog);
+
     PlayerEnd end;
     {
         std::lock_guard guard(m_stateLock);
@@ -211,6 +272,7 @@ void CPlayerFeed::WaitForExit() {
         end.text = EndText(end);
         m_end = end;
         m_bReaped = true;
+        CloseKeepLocked();
     }
     m_bEnded.store(true, std::memory_order_release);
     m_exitChanged.notify_all();
@@ -229,6 +291,11 @@ void CPlayerFeed::CloseInput() {
     m_remainder.clear();
 }
 
+void CPlayerFeed::CloseKeepLocked() {
+    if (m_hKeep >= 0) ::close(m_hKeep);
+    m_hKeep = -1;
+}
+
 void CPlayerFeed::BeginStop() {
     {
         // Before the input closes: a player that ends on it ends because we stopped it.
@@ -242,13 +309,14 @@ void CPlayerFeed::BeginStop() {
 void CPlayerFeed::EndPlayer() {
     std::unique_lock lock(m_stateLock);
     const auto reaped = [this] { return m_bReaped; };
-    // The lock is held at each kill: a player not yet reaped keeps its pid, so the signal cannot
-    // reach another process.
-    if (!m_exitChanged.wait_for(lock, m_grace, reaped)) {
-        ::kill(-m_nChild, SIGTERM);
-        if (!m_exitChanged.wait_for(lock, m_grace, reaped)) ::kill(-m_nChild, SIGKILL);
-        m_exitChanged.wait(lock, reaped);
-    }
+    if (m_exitChanged.wait_for(lock, m_grace, reaped)) return;
+    // The guard gives the group SIGTERM, its grace, then SIGKILL.
+    CloseKeepLocked();
+    if (m_exitChanged.wait_for(lock, 2 * m_grace + std::chrono::seconds(1), reaped)) return;
+    // A guard that does not go (stopped by someone) is not waited for: the player's group
+    // already had its SIGKILL. Unreaped, its pid cannot be anyone else's.
+    ::kill(m_nChild, SIGKILL);
+    m_exitChanged.wait(lock, reaped);
 }
 
 void CPlayerFeed::Stop() {

@@ -5,10 +5,14 @@
 // and counted, so the tap's thread never waits for it. A packet cut by a short write keeps its
 // remainder for the next call, so the player sees only whole packets.
 //
+// The player runs behind a guard process (player_guard.h) that ends the player's whole process
+// group on Stop and when this program is gone, however it ends. The player's output comes back
+// through a pipe into a capped log (player_log.h): no file of the user's is opened by the child.
+//
 // Threads: OnPackets runs on the tap's worker thread; Start, Stop and the queries on the page's.
-// A thread of the feed waits for the player to exit and reports that through the end callback.
-// m_writeLock guards the pipe and the service filter; m_stateLock the child's state. Neither is
-// held while the callback runs.
+// A thread of the feed keeps the player's log and waits for the guard to exit, and reports the
+// player's end through the end callback. m_writeLock guards the pipe and the service filter;
+// m_stateLock the child's state and the keep pipe. Neither is held while the callback runs.
 #include <sys/types.h>
 
 #include <atomic>
@@ -26,6 +30,7 @@
 
 #include "services/service_pid_filter.h"
 #include "services/transport_packet_consumer.h"
+#include "watch/player_log.h"
 
 // How the player ended.
 struct PlayerEnd {
@@ -45,10 +50,12 @@ public:
         std::vector<std::string> argv;
         // Only this service (PID filter), or the whole transport stream.
         std::optional<std::uint16_t> service;
-        // Where the player's standard output and error go; /dev/null when empty.
+        // Where the player's standard output and error are kept; dropped when empty.
         std::string logPath;
+        std::uint64_t logCap = CPlayerLog::kDefaultCap;
         std::size_t pipeSize = 1 << 20;  // asked for; the system may give less
-        // How long Stop waits for the player to go after its input closed, then after SIGTERM.
+        // How long Stop waits for the player to go after its input closed, then after SIGTERM
+        // (to its whole process group).
         std::chrono::milliseconds grace{1500};
         // Called once, on the feed's own thread, when the player has exited. It must not call
         // Stop (which joins that thread): post to the page instead.
@@ -74,7 +81,7 @@ public:
     // it could not be started; a feed runs at most once.
     bool Start(Options options, std::string* error);
     // Closes the player's input, gives it the grace to exit, then SIGTERM (and SIGKILL after
-    // another grace), and reaps it. Safe to call more than once, and without Start.
+    // another grace) to its group, and reaps it. Safe to call more than once, and without Start.
     void Stop();
     // The same, but returns at once (a window must not wait out the grace of a player that stays
     // open after its input ends): the grace and the signals run on a thread of the feed, and the
@@ -93,11 +100,13 @@ public:
     std::size_t PipeSize() const { return m_nPipeSize; }
 
 private:
-    void WaitForExit();
+    // Keeps the player's output in `log` until the guard exits, then reaps it.
+    void WaitForExit(CPlayerLog log);
     // Marks the stop as ours and closes the player's input.
     void BeginStop();
-    // The grace, then SIGTERM, the grace, SIGKILL, until the player is reaped.
+    // The grace, then the guard's word to end the player's group, until the guard is reaped.
     void EndPlayer();
+    void CloseKeepLocked();
     void WriteLocked(std::span<const std::uint8_t> data);
     void CloseInput();
 
@@ -107,9 +116,12 @@ private:
     std::unique_ptr<CServicePidFilter> m_pFilter;
     std::vector<std::uint8_t> m_filtered;
 
+    int m_hLog = -1;  // read end of the player's output; the waiting thread's alone
+
     mutable std::mutex m_stateLock;
     std::condition_variable m_exitChanged;
-    pid_t m_nChild = -1;
+    pid_t m_nChild = -1;  // the guard
+    int m_hKeep = -1;     // closing it tells the guard to end the player
     bool m_bReaped = false;
     bool m_bStopping = false;
     std::optional<PlayerEnd> m_end;

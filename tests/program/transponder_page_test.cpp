@@ -3,6 +3,8 @@
 // signal in decibels and the services, and watching one while a recording runs.
 #include "pages/transponders/transponder_page.h"
 
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -25,6 +27,7 @@
 #include "program/sim_program.h"
 #include "services/service_scanner.h"
 #include "status/signal_monitor.h"
+#include "support/process_state.h"
 
 namespace {
 
@@ -207,6 +210,33 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].serviceNumber, watchedService);
     EXPECT_EQ(seen[0].streams.size(), 2u);
+}
+
+// What a hostile user can set up does not hang the window nor leave a player behind: a FIFO at
+// the player's log (nobody reads it), a player whose shell starts a child, and the window closed
+// without "Stop Player".
+TEST_F(TransponderPageTest, WatchWithAFifoAtThePlayersLogAndTheWindowsCloseEndsThePlayer) {
+    const std::string log = m_program.File(Page::kPlayerLogFile);
+    ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
+    const std::string pids = m_program.File("pids");
+    const std::string command = "sleep 300 & echo $$ $! > '" + pids + ".new'; mv '" + pids +
+                                ".new' '" + pids + "'; cat > /dev/null";
+    CSimProgramWindow window;
+    std::vector<pid_t> players;
+    RunModal(window, [&] {
+        ASSERT_TRUE(LockFromTheList(window));
+        Page& page = TransponderPage(window);
+        page.Item<QLineEdit>(Page::kIdPlayer)->setText(QString::fromStdString(command));
+        page.Item<QPushButton>(Page::kIdWatch)->click();
+        players = WaitForPidsIn(pids);
+        EXPECT_TRUE(page.Item<QPushButton>(Page::kIdStopWatching)->isEnabled()) << "watching";
+        window.close();
+    });
+    ASSERT_EQ(players.size(), 2u);
+    for (const pid_t pid : players) EXPECT_FALSE(IsProcessRunning(pid)) << pid;
+    struct stat info {};
+    EXPECT_EQ(::stat(log.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 // Players that decode what Watch feeds them, with no complaint: ffmpeg writing a checksum per

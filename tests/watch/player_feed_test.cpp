@@ -1,13 +1,18 @@
 #include "watch/player_feed.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <mutex>
 
 #include "platform/media/wait_until.h"
 #include "support/hang_watchdog.h"
+#include "support/process_state.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -160,6 +165,128 @@ TEST(PlayerFeedTest, ACommandThatIsNotThereIsToldInPlainWords) {
     EXPECT_EQ(shell.End()->text, "The player command was not found (exit status 127).");
     EXPECT_FALSE(shell.Start(Command(CPlayerFeed::ShellCommand("true")), &error));
     EXPECT_EQ(error, "The player was started already.");
+}
+
+std::uint64_t FileSize(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+// Guards against a child that opens the log before it runs: it waited for a reader for ever.
+TEST(PlayerFeedTest, AFifoAtTheLogIsNeverOpenedAndThePlayerStillGetsTheStream) {
+    const CHangWatchdog watchdog("player with a FIFO at its log", std::chrono::seconds(60));
+    CTempFolder folder;
+    const std::string log = folder.File("player.log");
+    const std::string file = folder.File("out.ts");
+    ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
+    auto options = Command(CPlayerFeed::ShellCommand("echo hello >&2; cat > '" + file + "'"));
+    options.logPath = log;
+    CPlayerFeed feed;
+    std::string error;
+    ASSERT_TRUE(feed.Start(std::move(options), &error)) << error;
+    const Bytes data = Packets(100);
+    feed.OnPackets(data);
+    feed.Stop();
+    EXPECT_EQ(ReadWholeFile(file), AsString(data));
+    struct stat info {};
+    ASSERT_EQ(::stat(log.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    const int reader = ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
+    ::close(reader);
+}
+
+TEST(PlayerFeedTest, AFloodingPlayerLeavesTwoLogsUnderTheCapEndingWithItsLastWords) {
+    CTempFolder folder;
+    const std::string log = folder.File("player.log");
+    // Four times a read of the pipe, so the full log is more than half full when it turns.
+    constexpr std::uint64_t kCap = 256 * 1024;
+    Ends ends;
+    auto options =
+        Command(CPlayerFeed::ShellCommand(
+                    "head -c 3000000 /dev/zero | tr '\\0' x >&2; echo; echo last words >&2"),
+                std::chrono::milliseconds(5000), ends.Callback());
+    options.logPath = log;
+    options.logCap = kCap;
+    CPlayerFeed feed;
+    std::string error;
+    ASSERT_TRUE(feed.Start(std::move(options), &error)) << error;
+    ASSERT_TRUE(WaitUntil([&] { return ends.Count() == 1; }));
+    feed.Stop();
+    EXPECT_LE(FileSize(log), kCap);
+    EXPECT_LE(FileSize(log + ".1"), kCap);
+    EXPECT_GT(FileSize(log + ".1"), kCap / 2) << "the full log was turned into the old one";
+    const std::string kept = ReadWholeFile(log);
+    EXPECT_TRUE(kept.ends_with("\nlast words\n"))
+        << kept.substr(kept.size() - std::min<std::size_t>(kept.size(), 40));
+}
+
+// A player's shell that starts a child, writes both pids into `file`, then waits or exits.
+std::string ShellWithAChild(const std::string& file, bool waits) {
+    return "sleep 300 & echo $$ $! > '" + file + ".new' && mv '" + file + ".new' '" + file + "'" +
+           (waits ? "; wait" : "");
+}
+
+// Starts the holder program with a player of `command`; returns its pid.
+pid_t StartHolder(const std::string& command) {
+    std::string program = VLK_PLAYER_FEED_HOLDER;
+    std::string argument = command;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t holder = -1;
+    EXPECT_EQ(::posix_spawn(&holder, argv[0], nullptr, nullptr, argv, environ), 0);
+    return holder;
+}
+
+// However the player's end comes, its whole process group goes with it: the shell and what
+// the shell started.
+TEST(PlayerFeedTest, NoProcessOfAPlayerOutlivesItsEnd) {
+    const CHangWatchdog watchdog("the ends of players", std::chrono::seconds(60));
+    enum class Ending { Stop, FeedGoes, PlayerLeavesAChild, ProgramKilled };
+    const struct {
+        const char* name;
+        Ending ending;
+    } rows[] = {
+        {"Stop", Ending::Stop},
+        {"the feed goes, as the window or the program closes", Ending::FeedGoes},
+        {"the player exits leaving a child", Ending::PlayerLeavesAChild},
+        {"the program is killed with SIGKILL", Ending::ProgramKilled},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        CTempFolder folder;
+        const std::string pids = folder.File("pids");
+        const std::string command = ShellWithAChild(pids, row.ending != Ending::PlayerLeavesAChild);
+        std::vector<pid_t> players;
+        if (row.ending == Ending::ProgramKilled) {
+            const pid_t holder = StartHolder(command);
+            players = WaitForPidsIn(pids);
+            ASSERT_EQ(players.size(), 2u);
+            ::kill(holder, SIGKILL);
+            ::waitpid(holder, nullptr, 0);
+        } else {
+            Ends ends;
+            auto feed = std::make_unique<CPlayerFeed>();
+            std::string error;
+            ASSERT_TRUE(feed->Start(Command(CPlayerFeed::ShellCommand(command),
+                                            std::chrono::milliseconds(200), ends.Callback()),
+                                    &error))
+                << error;
+            players = WaitForPidsIn(pids);
+            ASSERT_EQ(players.size(), 2u);
+            if (row.ending == Ending::Stop) feed->Stop();
+            if (row.ending == Ending::PlayerLeavesAChild) {
+                ASSERT_TRUE(WaitUntil([&] { return ends.Count() == 1; }));
+                EXPECT_EQ(feed->End()->text, "The player ended with exit status 0.");
+            }
+            feed.reset();
+            for (pid_t pid : players)
+                EXPECT_FALSE(IsProcessRunning(pid)) << pid << " is still running";
+        }
+        EXPECT_TRUE(WaitUntil([&] {
+            return std::none_of(players.begin(), players.end(), IsProcessRunning);
+        })) << "a process of the player is still running";
+    }
 }
 
 TEST(PlayerFeedTest, ThePlayersAreLookedForInOrderWithTheirStdinArguments) {
