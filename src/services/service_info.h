@@ -14,6 +14,8 @@ struct ElementaryStreamInfo {
     std::string language;        // ISO 639 code of the stream's language descriptor, or empty
     bool caDescriptor = false;   // a CA descriptor in the stream's own loop
     bool scrambledSeen = false;  // a packet of the PID had its scrambling bits set
+
+    friend bool operator==(const ElementaryStreamInfo&, const ElementaryStreamInfo&) = default;
 };
 
 struct ServiceInfo {
@@ -36,4 +38,6 @@ struct ServiceInfo {
 
     // What a viewer needs to know: it will not play without a CA module.
     bool IsScrambled() const { return freeCaMode || caDescriptor || scrambledSeen; }
+
+    friend bool operator==(const ServiceInfo&, const ServiceInfo&) = default;
 };

@@ -90,7 +90,7 @@ void CByteReader::Bytes(void* destination, std::size_t size) {
     const std::size_t take = std::min(size, m_bytes.size());
     auto* out = static_cast<std::uint8_t*>(destination);
     if (take > 0) std::memcpy(out, m_bytes.data(), take);
-    std::memset(out + take, 0, size - take);
+    if (size > take) std::memset(out + take, 0, size - take);
     m_bytes = m_bytes.subspan(take);
 }
 

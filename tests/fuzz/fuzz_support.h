@@ -27,6 +27,7 @@ public:
     explicit CByteReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
     bool Empty() const { return m_bytes.empty(); }
+    std::size_t Size() const { return m_bytes.size(); }
     std::uint8_t U8();
     std::uint16_t U16();
     std::uint32_t U32();

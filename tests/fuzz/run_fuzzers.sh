@@ -22,7 +22,7 @@ corpus_root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/corpus
 
 # target and the longest input worth trying: a settings file, a tuning-space store, a city list,
 # a satellite file or a few, an options file, forty transport packets, one flags byte with a
-# media-info record, a run of kernel answers, a naming table.
+# media-info record, a run of kernel answers, a naming table, a service list's sections, a scan.
 targets=(
   "fuzz_settings_ini 4096"
   "fuzz_tuning_spaces 4096"
@@ -34,6 +34,8 @@ targets=(
   "fuzz_media_info_record 73"
   "fuzz_dvb_frontend_stats 1024"
   "fuzz_linux_tuner_names 2048"
+  "fuzz_psi_sections 8192"
+  "fuzz_scan_csv 4096"
 )
 
 work=$build/fuzz-runs
