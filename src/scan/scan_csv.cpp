@@ -110,6 +110,10 @@ bool Optional(const std::string& text, std::optional<T>& value) {
     return true;
 }
 
+bool IsFinite(const std::optional<double>& value) {
+    return !value || std::isfinite(*value);
+}
+
 std::optional<std::string> RowOf(const std::vector<std::string>& f, ScanRow& row) {
     if (f.size() != kColumns)
         return fmt::format("{} fields where a scan has {}", f.size(), kColumns);
@@ -124,10 +128,14 @@ std::optional<std::string> RowOf(const std::vector<std::string>& f, ScanRow& row
     if (f[3] != "yes" && f[3] != "no") return "\"Locked\" is \"" + f[3] + "\", not yes or no";
     row.locked = f[3] == "yes";
     std::optional<double> seconds;
-    if (!Optional(f[4], seconds) || (seconds && !(*seconds >= 0 && *seconds < 1e6)))
+    // Under a million seconds once rounded to the millisecond, so that it is written back as read.
+    if (!Optional(f[4], seconds) ||
+        (seconds && !(*seconds >= 0 && std::round(*seconds * 1000.0) < 1e9)))
         return "the lock time \"" + f[4] + "\" is not a number of seconds";
     if (seconds) row.lockMs = static_cast<int>(std::llround(*seconds * 1000.0));
-    if (!Optional(f[5], row.carrierToNoiseDb) || !Optional(f[6], row.marginDb))
+    // from_chars reads "nan" and "inf" too.
+    if (!Optional(f[5], row.carrierToNoiseDb) || !Optional(f[6], row.marginDb) ||
+        !IsFinite(row.carrierToNoiseDb) || !IsFinite(row.marginDb))
         return "C/N or margin is not a number of dB";
     row.deliverySystem = f[7];
     row.modCod = f[8];

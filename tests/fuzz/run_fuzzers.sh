@@ -34,7 +34,7 @@ targets=(
   "fuzz_media_info_record 73"
   "fuzz_dvb_frontend_stats 1024"
   "fuzz_linux_tuner_names 2048"
-  "fuzz_psi_sections 8192"
+  "fuzz_psi_sections 4096"
   "fuzz_scan_csv 4096"
 )
 

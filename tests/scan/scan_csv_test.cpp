@@ -69,6 +69,7 @@ TEST(ScanCsvTest, RoundTripsAwkwardRows) {
     ScanRow bare;
     bare.frequencyMHz = 12345.678;
     bare.symbolRateKsps = 1;
+    bare.lockMs = 999'999'999;  // the longest lock time the reader takes
     rows.push_back(bare);
     // Values as a scan keeps them: tenths of dB.
     for (ScanRow& row : rows) {
@@ -136,8 +137,18 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"DecimalComma",
                               kHeaderLine + "1,H,1,yes,\"0,35\",,,,,,\r\n",
                               {2, "the lock time \"0,35\" is not a number of seconds"}},
+                      // Read as 1,000,000.000 s once rounded, which would not read back.
+                      BadFile{"LockTimeRoundedToAMillionSeconds",
+                              kHeaderLine + "1,H,1,yes,999999.9996,,,,,,\r\n",
+                              {2, "the lock time \"999999.9996\" is not a number of seconds"}},
                       BadFile{"Decibels",
                               kHeaderLine + "1,H,1,yes,,12 dB,,,,,\r\n",
+                              {2, "C/N or margin is not a number of dB"}},
+                      BadFile{"DecibelsNotANumber",
+                              kHeaderLine + "1,H,1,yes,,nan,,,,,\r\n",
+                              {2, "C/N or margin is not a number of dB"}},
+                      BadFile{"DecibelsInfinite",
+                              kHeaderLine + "1,H,1,yes,,,-inf,,,,\r\n",
                               {2, "C/N or margin is not a number of dB"}},
                       BadFile{"StreamsDescending",
                               kHeaderLine + "1,H,1,yes,,,,,,3 1,\r\n",
