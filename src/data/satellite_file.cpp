@@ -156,6 +156,45 @@ void AppendFrequency(std::string& out, double frequencyMHz) {
     out += text;
 }
 
+// The file's text from where it is opened to its end; none on a read error. A file that shrank
+// meanwhile is read as far as it goes.
+std::optional<std::string> ReadWhole(const CRegularFile& file) {
+    std::string text(static_cast<std::size_t>(file.Size()), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const std::ptrdiff_t n = file.Read(text.data() + got, text.size() - got);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    return text;
+}
+
+// The first `count` "*.ini" files (extension in any case) of the folder in name order; a folder
+// of a million files costs no more memory than that to list.
+std::vector<std::filesystem::path> FirstIniFiles(const std::string& folder, std::size_t count) {
+    const auto byName = [](const std::filesystem::path& a, const std::filesystem::path& b) {
+        return a.filename() < b.filename();
+    };
+    std::vector<std::filesystem::path> paths;  // a heap, the last in name order on top
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::string extension = it->path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(), AsciiUpper);
+        if (extension != ".INI") continue;
+        paths.push_back(it->path());
+        std::push_heap(paths.begin(), paths.end(), byName);
+        if (paths.size() > count) {
+            std::pop_heap(paths.begin(), paths.end(), byName);
+            paths.pop_back();
+        }
+    }
+    std::sort_heap(paths.begin(), paths.end(), byName);
+    return paths;
+}
+
 }  // namespace
 
 std::optional<SatelliteTransponder> ParseTransponderLine(std::string_view line) {
@@ -281,36 +320,41 @@ std::optional<SatelliteFile> ReadSatelliteFile(const std::string& path) {
     // A pipe or a device put in a file's place must neither block nor feed the reader for ever.
     const CRegularFile file = CRegularFile::OpenToRead(path);
     if (!file.IsOpen() || file.Size() > kMaxFileSize) return std::nullopt;
-    std::string text(static_cast<std::size_t>(file.Size()), '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const std::ptrdiff_t n = file.Read(text.data() + got, text.size() - got);
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;  // a file that shrank meanwhile is read as far as it goes
-        got += static_cast<std::size_t>(n);
-    }
-    text.resize(got);
-    return ParseSatelliteFileText(text);
+    const auto text = ReadWhole(file);
+    if (!text) return std::nullopt;
+    return ParseSatelliteFileText(*text);
 }
 
-std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder) {
-    std::vector<std::filesystem::path> paths;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::string extension = it->path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(), AsciiUpper);
-        if (extension == ".INI") paths.push_back(it->path());
+void ForEachSatelliteFile(const std::string& folder,
+                          const std::function<void(SatelliteFile&&)>& take,
+                          const SatelliteFolderLimits& limits) {
+    CSatelliteFolderBudget budget(folder, limits);
+    // One name more than may be read, so that a folder with more says so.
+    const std::size_t names = limits.files + (limits.files < SIZE_MAX ? 1 : 0);
+    for (const std::filesystem::path& path : FirstIniFiles(folder, names)) {
+        const std::string name = path.filename().string();
+        const CRegularFile file = CRegularFile::OpenToRead(path.string());
+        const bool readable = file.IsOpen() && file.Size() <= kMaxFileSize;
+        if (!budget.TakeFile(name, readable ? file.Size() : 0)) return;
+        if (!readable) continue;
+        const auto text = ReadWhole(file);
+        auto satellite = text ? ParseSatelliteFileText(*text) : std::nullopt;
+        if (!satellite) continue;
+        const std::size_t listed = satellite->transponders.size();
+        const std::size_t kept = budget.TakeTransponders(name, listed);
+        if (kept == 0 && listed > 0) return;  // nothing left of a file that had something
+        satellite->transponders.resize(kept);
+        satellite->fileName = name;
+        take(std::move(*satellite));
+        if (budget.Exhausted()) return;
     }
-    std::sort(paths.begin(), paths.end(),
-              [](const auto& a, const auto& b) { return a.filename() < b.filename(); });
+}
 
+std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder,
+                                               const SatelliteFolderLimits& limits) {
     std::vector<SatelliteFile> satellites;
-    for (const auto& path : paths) {
-        if (auto satellite = ReadSatelliteFile(path.string())) {
-            satellite->fileName = path.filename().string();
-            satellites.push_back(std::move(*satellite));
-        }
-    }
+    ForEachSatelliteFile(
+        folder, [&](SatelliteFile&& satellite) { satellites.push_back(std::move(satellite)); },
+        limits);
     return satellites;
 }

@@ -19,10 +19,13 @@
 // without regard to case and with blanks around them ignored, values trimmed and one pair of
 // matching enclosing quotes removed, ';' lines are comments, only the first section of a name
 // and the first key of a name within it count.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "data/satellite_folder_budget.h"
 
 struct SatelliteTransponder {
     double frequencyMHz = 0.0;  // exact as written, e.g. 10714.25
@@ -70,5 +73,13 @@ std::optional<SatelliteFile> ReadSatelliteFile(const std::string& path);
 
 // Every readable satellite file "*.ini" (extension in any case) of the folder, sorted by file
 // name, each with its fileName; files that are rejected are left out. Empty when the folder
-// cannot be listed.
-std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder);
+// cannot be listed. The first `limits.files` names are looked at; reading stops where `limits`
+// are reached (satellite_folder_budget.h).
+std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder,
+                                               const SatelliteFolderLimits& limits = {});
+
+// The same, one file at a time: `take` has each file as it is read, so a reader that keeps
+// something else of it never holds the whole folder.
+void ForEachSatelliteFile(const std::string& folder,
+                          const std::function<void(SatelliteFile&&)>& take,
+                          const SatelliteFolderLimits& limits = {});

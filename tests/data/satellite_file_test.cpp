@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win/debug_output.h"
 #include "platform/win/private_profile.h"
 #include "support/temp_folder.h"
 
@@ -452,6 +453,59 @@ TEST(ReadSatelliteFolderTest, ReadsEveryIniFileInNameOrder) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Astra", "Hotbird", "Eutelsat"}));
     EXPECT_EQ(files, (std::vector<std::string>{"A.INI", "b.ini", "e.Ini"}));
+}
+
+TEST(ReadSatelliteFolderTest, StopsAtTheFirstFileBeyondItsLimitsAndSaysSoOnce) {
+    const CTempFolder folder;
+    std::uintmax_t bytes = 0;
+    // Written last to first, so that the listing's order is not the name order.
+    for (const char* name : {"d", "c", "b", "a"}) {
+        SatelliteFile satellite;
+        satellite.name = name;
+        for (int i = 0; i < 3; ++i)
+            satellite.transponders.push_back(Tp(10700 + i, 'H', 27500, "3/4"));
+        const std::string path = folder.File(std::string(name) + ".ini");
+        WriteText(path, FormatSatelliteFileText(satellite));
+        bytes = std::filesystem::file_size(path);  // the same for each
+    }
+    struct Case {
+        const char* what;
+        SatelliteFolderLimits limits;
+        std::vector<std::string> read;  // names of the files read, in order
+        std::size_t lastTransponders;   // what is kept of the last file read
+        const char* stoppedAt;          // the file the notice names; none: no notice
+    };
+    const Case cases[] = {
+        {"all within the defaults", {}, {"a", "b", "c", "d"}, 3, nullptr},
+        {"two files", {2, 100, 1 << 20}, {"a", "b"}, 3, "c.ini"},
+        {"seven transponders", {10, 7, 1 << 20}, {"a", "b", "c"}, 1, "c.ini"},
+        {"six transponders: the third file brings none", {10, 6, 1 << 20}, {"a", "b"}, 3, "c.ini"},
+        {"bytes one short of three files", {10, 100, 3 * bytes - 1}, {"a", "b"}, 3, "c.ini"},
+        {"bytes of exactly four files", {4, 12, 4 * bytes}, {"a", "b", "c", "d"}, 3, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> notices;
+        platform::SetDebugOutputSinkForTesting(
+            [&](std::string_view text) { notices.emplace_back(text); });
+        const std::vector<SatelliteFile> satellites = ReadSatelliteFolder(folder.Path(), c.limits);
+        platform::SetDebugOutputSinkForTesting({});
+        std::vector<std::string> read;
+        for (const SatelliteFile& satellite : satellites) read.push_back(satellite.name);
+        EXPECT_EQ(read, c.read) << c.what;
+        ASSERT_FALSE(satellites.empty()) << c.what;
+        EXPECT_EQ(satellites.back().transponders.size(), c.lastTransponders) << c.what;
+        if (c.stoppedAt == nullptr) {
+            EXPECT_TRUE(notices.empty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(notices.size(), 1u) << c.what;
+        EXPECT_NE(notices[0].find("reading " + folder.Path() + " stopped at " + c.stoppedAt),
+                  std::string::npos)
+            << notices[0];
+        EXPECT_NE(notices[0].find("Move the files you do not need out of the folder."),
+                  std::string::npos)
+            << notices[0];
+    }
 }
 
 TEST(ReadSatelliteFolderTest, MissingFolderIsEmpty) {

@@ -251,8 +251,12 @@ HRESULT CSimCard::Tune(const BdaTuneRequest& request) {
     const std::uint64_t symbolRate =
         request.symbolRate == kBdaNotSet ? 0 : std::uint64_t{request.symbolRate} * 1000;
     m_candidates.clear();
+    // A carrier whose rate passes the check below has at most symbolRate / 0.995 symbols per
+    // second, so a tolerance of at most symbolRate / 3980 kHz: no carrier further off can match.
+    const std::uint64_t reach = std::max<std::uint64_t>(2000, symbolRate / 3980 + 1);
     const auto& carriers = m_pSky->Carriers();
-    for (std::size_t i = 0; i < carriers.size(); ++i) {
+    for (const std::size_t i :
+         m_pSky->CarriersBetween(m_nRfKHz > reach ? m_nRfKHz - reach : 0, m_nRfKHz + reach)) {
         const SimCarrier& carrier = carriers[i];
         const std::uint64_t tolerance = std::max<std::uint64_t>(2000, carrier.symbolRate / 4000);
         const std::uint64_t gap = m_nRfKHz > carrier.frequencyKHz ? m_nRfKHz - carrier.frequencyKHz

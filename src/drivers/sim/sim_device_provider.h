@@ -4,7 +4,9 @@
 // hardware (kSimulatedRank), in catalog order within each category.
 //
 // The program makes one with the defaults, the options file SimulatedCard.ini of the
-// configuration folder and the satellite files of the data folder, on a real-time clock.
+// configuration folder and the satellite files of the data folder, on a real-time clock. The
+// files are read on a worker thread (CSimSky::Load): the devices are published at once, whatever
+// the folder holds, and a card's first tuning waits for the reading.
 // Tests pass options and a clock mode, and reach the cards, the clock and the removal hook here.
 #include <cstddef>
 #include <memory>

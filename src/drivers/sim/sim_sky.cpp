@@ -5,13 +5,19 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
+#include <tuple>
+#include <utility>
 
 namespace {
 
 using sim::CodeRate;
 using sim::Modulation;
+
+// Two carriers of a position and polarisation less than this apart are one (the first one read).
+constexpr std::uint32_t kSlotWidthKHz = 1000;
 
 std::optional<CodeRate> ParseRate(const std::string& text) {
     static const std::map<std::string, CodeRate> kRates = {
@@ -77,38 +83,123 @@ bool SameSlot(const SimCarrier& a, const SimCarrier& b) {
     const std::uint32_t gap = a.frequencyKHz > b.frequencyKHz ? a.frequencyKHz - b.frequencyKHz
                                                               : b.frequencyKHz - a.frequencyKHz;
     return a.orbitalTenthsEast == b.orbitalTenthsEast && a.polarisation == b.polarisation &&
-           gap < 1000;
+           gap < kSlotWidthKHz;
 }
+
+// The carriers of the files as they come, the first of each slot kept: each new carrier is
+// looked up among the kept ones of its position and polarisation by frequency.
+class CSkyAssembly {
+public:
+    void Add(const SatelliteFile& satellite) {
+        // The first file of a position names it.
+        const std::string& name =
+            m_names.emplace(satellite.orbitalTenthsEast, satellite.name).first->second;
+        for (const SatelliteTransponder& transponder : satellite.transponders) {
+            auto carrier = CarrierOf(satellite, transponder);
+            if (!carrier || !Claim(*carrier)) continue;
+            carrier->satellite = name;
+            m_carriers.push_back(std::move(*carrier));
+        }
+    }
+
+    std::vector<SimCarrier> Finish() && {
+        const auto astra = m_names.find(192);
+        for (SimCarrier& extra :
+             CSimSky::ExtraCarriers(astra != m_names.end() ? astra->second : "Astra")) {
+            // Four passes over the carriers: linear.
+            std::erase_if(m_carriers, [&](const SimCarrier& c) { return SameSlot(c, extra); });
+            m_carriers.push_back(std::move(extra));
+        }
+        return std::move(m_carriers);
+    }
+
+private:
+    using Slot = std::tuple<int, char, std::uint32_t>;  // position, polarisation, kHz
+
+    // Whether no kept carrier shares the carrier's slot; it is kept in the index when none does.
+    bool Claim(const SimCarrier& carrier) {
+        const std::uint32_t frequency = carrier.frequencyKHz;
+        const std::uint32_t reach = kSlotWidthKHz - 1;
+        const auto nearest = m_slots.lower_bound({carrier.orbitalTenthsEast, carrier.polarisation,
+                                                  frequency > reach ? frequency - reach : 0});
+        if (nearest != m_slots.end() && std::get<0>(*nearest) == carrier.orbitalTenthsEast &&
+            std::get<1>(*nearest) == carrier.polarisation &&
+            std::get<2>(*nearest) <= std::uint64_t{frequency} + reach) {
+            return false;
+        }
+        m_slots.emplace(carrier.orbitalTenthsEast, carrier.polarisation, frequency);
+        return true;
+    }
+
+    std::map<int, std::string> m_names;
+    std::set<Slot> m_slots;
+    std::vector<SimCarrier> m_carriers;
+};
 
 }  // namespace
 
-CSimSky::CSimSky(std::vector<SimCarrier> carriers) : m_carriers(std::move(carriers)) {}
+CSimSky::CSimSky() : CSimSky(std::vector<SimCarrier>{}) {}
 
-CSimSky CSimSky::Load(const std::string& transpondersFolder) {
-    return FromSatellites(ReadSatelliteFolder(transpondersFolder));
+CSimSky::CSimSky(std::vector<SimCarrier> carriers) {
+    std::promise<Contents> ready;
+    ready.set_value(Index(std::move(carriers)));
+    m_contents = ready.get_future().share();
+}
+
+CSimSky::CSimSky(std::shared_future<Contents> contents) : m_contents(std::move(contents)) {}
+
+CSimSky CSimSky::Load(const std::string& transpondersFolder, const SatelliteFolderLimits& limits) {
+    return CSimSky(std::async(std::launch::async, [transpondersFolder, limits] {
+                       CSkyAssembly sky;
+                       ForEachSatelliteFile(
+                           transpondersFolder,
+                           [&](SatelliteFile&& satellite) { sky.Add(satellite); }, limits);
+                       return Index(std::move(sky).Finish());
+                   }).share());
 }
 
 CSimSky CSimSky::FromSatellites(const std::vector<SatelliteFile>& satellites) {
-    std::map<int, std::string> names;  // the first file of a position names it
-    std::vector<SimCarrier> carriers;
-    for (const SatelliteFile& satellite : satellites) {
-        names.emplace(satellite.orbitalTenthsEast, satellite.name);
-        for (const SatelliteTransponder& transponder : satellite.transponders) {
-            auto carrier = CarrierOf(satellite, transponder);
-            if (!carrier) continue;
-            carrier->satellite = names[satellite.orbitalTenthsEast];
-            const bool known =
-                std::any_of(carriers.begin(), carriers.end(),
-                            [&](const SimCarrier& c) { return SameSlot(c, *carrier); });
-            if (!known) carriers.push_back(std::move(*carrier));
-        }
-    }
-    const auto astra = names.find(192);
-    for (SimCarrier& extra : ExtraCarriers(astra != names.end() ? astra->second : "Astra")) {
-        std::erase_if(carriers, [&](const SimCarrier& c) { return SameSlot(c, extra); });
-        carriers.push_back(std::move(extra));
-    }
-    return CSimSky(std::move(carriers));
+    CSkyAssembly sky;
+    for (const SatelliteFile& satellite : satellites) sky.Add(satellite);
+    return CSimSky(std::move(sky).Finish());
+}
+
+CSimSky::Contents CSimSky::Index(std::vector<SimCarrier> carriers) {
+    Contents contents;
+    contents.byFrequency.resize(carriers.size());
+    std::iota(contents.byFrequency.begin(), contents.byFrequency.end(), std::size_t{0});
+    std::stable_sort(contents.byFrequency.begin(), contents.byFrequency.end(),
+                     [&](std::size_t a, std::size_t b) {
+                         return carriers[a].frequencyKHz < carriers[b].frequencyKHz;
+                     });
+    std::set<int> positions;
+    for (const SimCarrier& carrier : carriers) positions.insert(carrier.orbitalTenthsEast);
+    contents.positions.assign(positions.begin(), positions.end());
+    contents.carriers = std::move(carriers);
+    return contents;
+}
+
+const std::vector<SimCarrier>& CSimSky::Carriers() const {
+    return m_contents.get().carriers;
+}
+
+std::vector<std::size_t> CSimSky::CarriersBetween(std::uint64_t lowKHz,
+                                                  std::uint64_t highKHz) const {
+    const Contents& contents = m_contents.get();
+    const auto frequencyOf = [&](std::size_t index) {
+        return std::uint64_t{contents.carriers[index].frequencyKHz};
+    };
+    auto it = std::partition_point(contents.byFrequency.begin(), contents.byFrequency.end(),
+                                   [&](std::size_t index) { return frequencyOf(index) < lowKHz; });
+    std::vector<std::size_t> found;
+    for (; it != contents.byFrequency.end() && frequencyOf(*it) <= highKHz; ++it)
+        found.push_back(*it);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+const std::vector<int>& CSimSky::Positions() const {
+    return m_contents.get().positions;
 }
 
 std::vector<SimCarrier> CSimSky::ExtraCarriers(const std::string& satelliteName) {
@@ -156,10 +247,4 @@ std::vector<SimCarrier> CSimSky::ExtraCarriers(const std::string& satelliteName)
     generic.payload = SimPayload::GenericContinuous;
     extras.push_back(generic);
     return extras;
-}
-
-std::vector<int> CSimSky::Positions() const {
-    std::set<int> positions;
-    for (const SimCarrier& carrier : m_carriers) positions.insert(carrier.orbitalTenthsEast);
-    return {positions.begin(), positions.end()};
 }

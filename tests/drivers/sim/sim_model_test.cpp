@@ -2,9 +2,14 @@
 // read from satellite files, the options file and the programme names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -228,6 +233,145 @@ TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
     EXPECT_EQ(generic->payload, SimPayload::GenericContinuous);
     EXPECT_EQ(generic->satellite, "Astra");
     EXPECT_EQ(sky.Positions(), (std::vector<int>{192, 3550}));
+}
+
+SatelliteFile SatelliteOf(int position, const char* name, const std::vector<std::string>& lines) {
+    SatelliteFile satellite;
+    satellite.orbitalTenthsEast = position;
+    satellite.name = name;
+    for (const std::string& line : lines)
+        satellite.transponders.push_back(*ParseTransponderLine(line));
+    return satellite;
+}
+
+// "position name kHz polarisation" of each carrier that came from a file, in the sky's order.
+std::vector<std::string> FileCarriers(const CSimSky& sky) {
+    std::vector<std::string> kept;
+    for (const SimCarrier& c : sky.Carriers()) {
+        if (c.extra) continue;
+        kept.push_back(std::to_string(c.orbitalTenthsEast) + " " + c.satellite + " " +
+                       std::to_string(c.frequencyKHz) + " " + c.polarisation);
+    }
+    return kept;
+}
+
+TEST(SimSky, CarriersLessThanAMegahertzApartAreOneAndTheFirstReadWins) {
+    struct Case {
+        const char* what;
+        std::vector<SatelliteFile> files;
+        std::vector<std::string> kept;
+    };
+    const Case cases[] = {
+        {"the same line in a second file of the position",
+         {SatelliteOf(130, "Hotbird", {"10719,V,27500,3/4"}),
+          SatelliteOf(130, "Hotbird 13C", {"10719,V,27500,2/3", "10758,V,27500,3/4"})},
+         {"130 Hotbird 10719000 V", "130 Hotbird 10758000 V"}},
+        {"999 kHz apart is one, 1000 kHz apart two",
+         {SatelliteOf(130, "A",
+                      {"11000,H,27500,3/4", "11000.999,H,27500,3/4", "10999.001,H,27500,3/4",
+                       "11001,H,27500,3/4", "10999,H,27500,3/4"})},
+         {"130 A 11000000 H", "130 A 11001000 H", "130 A 10999000 H"}},
+        {"only kept carriers count: a dropped one shadows nothing",
+         {SatelliteOf(130, "A",
+                      {"11000,H,27500,3/4", "11000.9,H,27500,3/4", "11001.8,H,27500,3/4"})},
+         {"130 A 11000000 H", "130 A 11001800 H"}},
+        {"other polarisation or position: all kept",
+         {SatelliteOf(130, "A", {"11000,H,27500,3/4", "11000,V,27500,3/4", "11000,L,27500,3/4"}),
+          SatelliteOf(282, "B", {"11000,H,27500,3/4"})},
+         {"130 A 11000000 H", "130 A 11000000 V", "130 A 11000000 L", "282 B 11000000 H"}},
+        {"at the ends of the kHz range",
+         {SatelliteOf(130, "A",
+                      {"0.5,H,1000,3/4", "1.2,H,1000,3/4", "4294967.295,H,1000,3/4",
+                       "4294966.5,H,1000,3/4", "4294966.2,H,1000,3/4"})},
+         {"130 A 500 H", "130 A 4294967295 H", "130 A 4294966200 H"}},
+        {"a later file of the position is named by the first",
+         {SatelliteOf(192, "", {}), SatelliteOf(192, "Astra", {"10714,H,22000,3/4"})},
+         {"192  10714000 H"}},
+        {"the card's own carriers replace what they overlap",
+         {SatelliteOf(192, "Astra",
+                      {"12516.5,V,27500,3/4", "12515,V,27500,3/4", "12590,H,27500,3/4",
+                       "12630.999,V,27500,3/4"})},
+         {"192 Astra 12515000 V", "192 Astra 12590000 H"}},
+    };
+    for (const Case& c : cases) {
+        const CSimSky sky = CSimSky::FromSatellites(c.files);
+        EXPECT_EQ(FileCarriers(sky), c.kept) << c.what;
+        EXPECT_EQ(sky.Carriers().size(), c.kept.size() + CSimSky::ExtraCarriers("").size())
+            << c.what;
+    }
+}
+
+TEST(SimSky, ThousandsOfCrowdedCarriersMergeAsComparingEachWithEveryKeptOneWould) {
+    // Files of three positions, four polarisations, frequencies on a 250 kHz grid of 40 MHz:
+    // most lines fall within a megahertz of others.
+    std::vector<SatelliteFile> files;
+    std::uint64_t state = 12345;
+    const auto next = [&state](std::uint64_t range) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return (state >> 33) % range;
+    };
+    for (int file = 0; file < 12; ++file) {
+        SatelliteFile satellite;
+        satellite.orbitalTenthsEast = 130 + 10 * static_cast<int>(next(3));
+        satellite.name = "File " + std::to_string(file);
+        for (int line = 0; line < 400; ++line) {
+            SatelliteTransponder transponder;
+            transponder.frequencyMHz = 11000 + 0.25 * static_cast<double>(next(160));
+            transponder.polarisation = "HVLR"[next(4)];
+            transponder.symbolRateKsps = 27500;
+            transponder.fec = "3/4";
+            satellite.transponders.push_back(transponder);
+        }
+        files.push_back(std::move(satellite));
+    }
+    // The definition: each carrier against every one kept before it.
+    std::vector<std::string> expected;
+    std::vector<std::tuple<int, char, std::uint32_t>> kept;
+    std::map<int, std::string> names;
+    for (const SatelliteFile& satellite : files) {
+        names.emplace(satellite.orbitalTenthsEast, satellite.name);
+        for (const SatelliteTransponder& t : satellite.transponders) {
+            const auto khz = static_cast<std::uint32_t>(std::lround(t.frequencyMHz * 1000));
+            const bool known = std::any_of(kept.begin(), kept.end(), [&](const auto& k) {
+                return std::get<0>(k) == satellite.orbitalTenthsEast &&
+                       std::get<1>(k) == t.polarisation &&
+                       std::abs(static_cast<double>(std::get<2>(k)) - khz) < 1000;
+            });
+            if (known) continue;
+            kept.emplace_back(satellite.orbitalTenthsEast, t.polarisation, khz);
+            expected.push_back(std::to_string(satellite.orbitalTenthsEast) + " " +
+                               names[satellite.orbitalTenthsEast] + " " + std::to_string(khz) +
+                               " " + t.polarisation);
+        }
+    }
+    ASSERT_GT(expected.size(), 200u);
+    ASSERT_LT(expected.size(), 600u);  // of 4,800: crowded indeed
+    EXPECT_EQ(FileCarriers(CSimSky::FromSatellites(files)), expected);
+}
+
+TEST(SimSky, CarriersBetweenTwoFrequenciesInTheSkysOrder) {
+    const CSimSky sky = CSimSky::FromSatellites(
+        {SatelliteOf(130, "A", {"11000,H,27500,3/4", "10900,V,27500,3/4", "11000,V,27500,3/4"}),
+         SatelliteOf(282, "B", {"10950,H,27500,3/4", "10900,H,27500,3/4"})});
+    using Found = std::vector<std::size_t>;
+    EXPECT_EQ(sky.CarriersBetween(10'900'000, 11'000'000), (Found{0, 1, 2, 3, 4}));
+    EXPECT_EQ(sky.CarriersBetween(10'900'001, 10'999'999), (Found{3}));
+    EXPECT_EQ(sky.CarriersBetween(10'999'000, 11'001'000), (Found{0, 2}));
+    EXPECT_EQ(sky.CarriersBetween(0, 10'899'999), Found{});
+    EXPECT_EQ(sky.CarriersBetween(12'670'000, UINT64_MAX), (Found{8}));  // the last extra
+    EXPECT_EQ(CSimSky().CarriersBetween(0, UINT64_MAX), Found{});
+}
+
+TEST(SimSky, LoadStopsAtTheFolderLimits) {
+    const CTempFolder folder;
+    WriteWholeFile(folder.File("a.ini"), "[SATTYPE]\n1=0130\n2=A\n[DVB]\n1=11000,H,27500,3/4\n");
+    WriteWholeFile(folder.File("b.ini"), "[SATTYPE]\n1=0282\n2=B\n[DVB]\n1=11000,H,27500,3/4\n");
+    SatelliteFolderLimits oneFile;
+    oneFile.files = 1;
+    EXPECT_EQ(FileCarriers(CSimSky::Load(folder.Path(), oneFile)),
+              (std::vector<std::string>{"130 A 11000000 H"}));
+    EXPECT_EQ(FileCarriers(CSimSky::Load(folder.Path())),
+              (std::vector<std::string>{"130 A 11000000 H", "282 B 11000000 H"}));
 }
 
 TEST(SimSky, LinesBeyondTheCarrierUnitsAreLeftOut) {
