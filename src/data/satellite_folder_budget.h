@@ -3,7 +3,7 @@
 // the Transponders page, the real tuners' hints, the positioner's satellite list), so that a
 // folder of many or big files neither holds the program nor fills the memory.
 //
-// The shipped folder is 328 files, about 9,500 transponders and 350 KB. The limits leave room for
+// The shipped folder is 328 files, about 9,100 transponders and 300 KB. The limits leave room for
 // ten times as many files and a hundred times as many transponders and bytes: 4,096 files,
 // 1,000,000 transponders, 64 MiB. 150 copies of a 15 MB file stop after the second copy (its
 // transponders), and 30 files of 8,000 transponders are read whole.

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "data/satellite_folder_budget.h"
+
 // g_strWorkDir + "/Transponders".
 std::string SatelliteFolderPath();
 
@@ -11,5 +13,6 @@ std::string SatelliteFolderPath();
 // reads on this file system), in the order the folder listing returns them: the value of key "1"
 // (orbital position in tenths of a degree east, "0192"), two spaces, the value of key "2" (the
 // name) of section "SATTYPE". A missing key gives an empty part; entries are not deduplicated.
-// Empty when the folder is missing or holds no such file.
-std::vector<std::string> ReadSatelliteEntries();
+// Empty when the folder is missing or holds no such file. Within the files and bytes of `limits`
+// (satellite_folder_budget.h): the listing ends at the first file that does not fit them.
+std::vector<std::string> ReadSatelliteEntries(const SatelliteFolderLimits& limits = {});

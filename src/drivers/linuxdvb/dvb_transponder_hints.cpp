@@ -1,5 +1,6 @@
 #include "drivers/linuxdvb/dvb_transponder_hints.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -64,12 +65,26 @@ CDvbTransponderHints::CDvbTransponderHints(std::string transpondersFolder)
 
 CDvbTransponderHints::CDvbTransponderHints(std::vector<SatelliteFile> satellites)
     : m_satellites(std::move(satellites)) {
-    std::call_once(m_loaded, [] {});
+    std::call_once(m_loaded, [this] { IndexByFrequency(); });
 }
 
-const std::vector<SatelliteFile>& CDvbTransponderHints::Satellites() {
-    std::call_once(m_loaded, [this] { m_satellites = ReadSatelliteFolder(m_strFolder); });
-    return m_satellites;
+void CDvbTransponderHints::IndexByFrequency() {
+    for (const SatelliteFile& satellite : m_satellites) {
+        for (const SatelliteTransponder& transponder : satellite.transponders)
+            m_byFrequency.push_back(&transponder);
+    }
+    std::sort(m_byFrequency.begin(), m_byFrequency.end(),
+              [](const SatelliteTransponder* a, const SatelliteTransponder* b) {
+                  return a->frequencyMHz < b->frequencyMHz;
+              });
+}
+
+const std::vector<const SatelliteTransponder*>& CDvbTransponderHints::ByFrequency() {
+    std::call_once(m_loaded, [this] {
+        m_satellites = ReadSatelliteFolder(m_strFolder);
+        IndexByFrequency();
+    });
+    return m_byFrequency;
 }
 
 DvbTransponderHint CDvbTransponderHints::Find(std::uint32_t frequencyKHz, std::int32_t polarisation,
@@ -78,21 +93,26 @@ DvbTransponderHint CDvbTransponderHints::Find(std::uint32_t frequencyKHz, std::i
     std::vector<std::optional<std::uint32_t>> modulations;
     std::vector<std::optional<std::uint32_t>> rates;
     const double frequencyMHz = frequencyKHz / 1000.0;
-    for (const SatelliteFile& satellite : Satellites()) {
-        for (const SatelliteTransponder& transponder : satellite.transponders) {
-            const double listedRate = transponder.symbolRateKsps * 1000.0;
-            if (std::fabs(transponder.frequencyMHz - frequencyMHz) > kFrequencyToleranceMHz ||
-                !SamePolarisation(transponder.polarisation, polarisation) ||
-                std::fabs(listedRate - symbolRate) > listedRate * kSymbolRateTolerance) {
-                continue;
-            }
-            const auto system = DeliverySystemOf(transponder.deliverySystem);
-            systems.push_back(system);
-            // DVB-S has one modulation and every demodulator finds its code rate.
-            if (system == SYS_DVBS2) {
-                modulations.push_back(ModulationFromText(transponder.modulation));
-                rates.push_back(StatedFecFromText(transponder.fec));
-            }
+    // A hair wider than the tolerance, so that rounding leaves out nothing the check takes.
+    const double reach = kFrequencyToleranceMHz + 1e-6;
+    const std::vector<const SatelliteTransponder*>& listed = ByFrequency();
+    auto it = std::partition_point(listed.begin(), listed.end(), [&](const auto* transponder) {
+        return transponder->frequencyMHz < frequencyMHz - reach;
+    });
+    for (; it != listed.end() && (*it)->frequencyMHz <= frequencyMHz + reach; ++it) {
+        const SatelliteTransponder& transponder = **it;
+        const double listedRate = transponder.symbolRateKsps * 1000.0;
+        if (std::fabs(transponder.frequencyMHz - frequencyMHz) > kFrequencyToleranceMHz ||
+            !SamePolarisation(transponder.polarisation, polarisation) ||
+            std::fabs(listedRate - symbolRate) > listedRate * kSymbolRateTolerance) {
+            continue;
+        }
+        const auto system = DeliverySystemOf(transponder.deliverySystem);
+        systems.push_back(system);
+        // DVB-S has one modulation and every demodulator finds its code rate.
+        if (system == SYS_DVBS2) {
+            modulations.push_back(ModulationFromText(transponder.modulation));
+            rates.push_back(StatedFecFromText(transponder.fec));
         }
     }
     DvbTransponderHint hint;
