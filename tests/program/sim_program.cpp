@@ -46,6 +46,8 @@ CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
                                transponders + "/Astra-19.2E.ini");
     m_pProvider = std::make_unique<CSimDeviceProvider>(Noiseless(), CSimClock::Mode::Manual,
                                                        CSimSky::Load(transponders));
+    // Read to the end now: satellite files that a test writes from here on are not in the sky.
+    m_pProvider->Sky().Carriers();
 
     const std::wstring_view name = Card().Profile().friendlyName;
     // No real card is published before the simulated ones here.
