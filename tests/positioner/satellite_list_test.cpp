@@ -82,4 +82,25 @@ TEST_F(SatelliteListTest, ValuesAreCutTo259Characters) {
     EXPECT_EQ(ReadSatelliteEntries(), (Entries{"0192  " + std::string(259, 'x')}));
 }
 
+TEST_F(SatelliteListTest, ListingEndsAtTheFirstFileBeyondTheFolderLimits) {
+    MakeFolder();
+    const std::string text = "[SATTYPE]\n1=0192\n2=Astra\n";
+    for (const char* name : {"a.ini", "b.ini", "c.ini"}) WriteFile(name, text);
+    struct Case {
+        SatelliteFolderLimits limits;
+        std::size_t entries;
+    };
+    const Case cases[] = {
+        {{}, 3},
+        {{2, 100, 1 << 20}, 2},
+        {{10, 100, 2 * text.size()}, 2},
+        {{10, 100, 2 * text.size() - 1}, 1},
+        {{0, 100, 1 << 20}, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReadSatelliteEntries(c.limits).size(), c.entries)
+            << c.limits.files << " files, " << c.limits.bytes << " bytes";
+    }
+}
+
 }  // namespace
