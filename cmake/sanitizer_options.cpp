@@ -10,7 +10,10 @@
 // such reports came out with "[failed to restore the stack]" and escaped the suppression.
 #if defined(__SANITIZE_THREAD__)
 extern "C" const char* __tsan_default_options() {
-    return "ignore_noninstrumented_modules=1 halt_on_error=1 second_deadlock_stack=1 history_size=7";
+    return "ignore_noninstrumented_modules=1 halt_on_error=1 second_deadlock_stack=1 "
+           "history_size=7";
 }
-extern "C" const char* __tsan_default_suppressions() { return "race:invokeMethod\n"; }
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:invokeMethod\n";
+}
 #endif

@@ -2,7 +2,8 @@
 """Runs the formatting and lint tools the project declares (.clang-format, .clang-tidy) and fails
 on what they find.
 
-  format: every C++ file under src/, tests/, bench/, tools/ is as clang-format would write it.
+  format: every C++ file under src/, tests/, bench/, tools/, cmake/ is as clang-format would
+          write it.
   tidy:   clang-tidy, with the checks of .clang-tidy, finds nothing in the sources of src/ (the
           compile commands of a configured build tell how each is compiled).
 
@@ -23,7 +24,7 @@ import sys
 import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FORMATTED = ("src", "tests", "bench", "tools")
+FORMATTED = ("src", "tests", "bench", "tools", "cmake")
 SUFFIXES = (".cpp", ".h")
 LINTED = "src"
 
@@ -112,6 +113,13 @@ def self_test():
         source.write_text(sound.replace("    return", "  return"))
         if check_format(root):
             failures.append("format: a misformatted file passed")
+        source.write_text(sound)
+        # The build's own C++ beside the CMake scripts is held to the same format.
+        (root / "cmake").mkdir()
+        (root / "cmake" / "planted.cpp").write_text(sound.replace("    return", "  return"))
+        if check_format(root):
+            failures.append("format: a misformatted file in cmake/ passed")
+        (root / "cmake" / "planted.cpp").unlink()
 
         source.write_text(sound)
         if not check_tidy(root, root / "build"):
