@@ -20,7 +20,8 @@ std::string CHelpLauncher::HtmlIndexPath() const {
 std::string CHelpLauncher::NotOpenedText(const std::string& htmlIndexPath,
                                          const std::string& chmPath) {
     return "The help could not be opened: the desktop's opener xdg-open (Debian package xdg-utils) "
-           "did not start.\n\nThe help is in the program folder:\n" +
+           "did not start, or found no program for the file.\n\nThe help is in the program "
+           "folder:\n" +
            htmlIndexPath + " (in a web browser)\n" + chmPath + " (in a CHM viewer)";
 }
 
@@ -39,8 +40,14 @@ void CHelpLauncher::Open() {
 }
 
 void CHelpLauncher::OpenWith(bool chmViewerRegistered) {
-    if (m_runner.StartDetached(kOpener, {chmViewerRegistered ? ChmPath() : HtmlIndexPath()},
-                               m_strDataDir))
-        return;
-    AfxMessageBox(NotOpenedText(HtmlIndexPath(), ChmPath()));
+    // The opener fails only after it has looked for a program (none for the file: exit code 3 or
+    // 4), long after F1; the box then comes from the event loop. It holds copies, not the
+    // launcher, which may be gone by then.
+    const auto showWhereTheHelpIs = [text = NotOpenedText(HtmlIndexPath(), ChmPath())] {
+        AfxMessageBox(text);
+    };
+    if (!m_runner.StartDetached(kOpener, {chmViewerRegistered ? ChmPath() : HtmlIndexPath()},
+                                m_strDataDir, showWhereTheHelpIs)) {
+        showWhereTheHelpIs();
+    }
 }

@@ -3,8 +3,9 @@
 // share/vlk-tscap once installed): the compiled Vantor-recorder.chm and the same pages as HTML in
 // help/. The desktop's opener (xdg-open) gets the CHM file when a
 // program is registered for that type, the HTML pages otherwise (most Linux desktops have no CHM
-// viewer, and a browser is nearly always there). When the opener cannot be started, a box says
-// where both are. Nothing here waits: the type query answers through the window's event loop.
+// viewer, and a browser is nearly always there). When the opener cannot be started, or ends in
+// failure because no program opens the file, a box says where both are. Nothing here waits: the
+// type query answers through the window's event loop.
 #include <string>
 
 class IProcessRunner;

@@ -18,8 +18,13 @@ public:
     // kills what still runs and calls nothing.
     virtual void Query(const std::string& program, const std::vector<std::string>& arguments,
                        int timeoutMs, Answer answer) = 0;
-    // Starts `program` to run on by itself and never waits for it. False when it could not start.
+    // Called when a started program has ended with a non-zero code or by a signal.
+    using Failure = std::function<void()>;
+
+    // Starts `program` to run on by itself and never waits for it; it is not ended with the
+    // runner. False when it could not start. Should it end in failure later, `failed` is called
+    // once, on the calling thread's event loop; never after the runner has gone.
     virtual bool StartDetached(const std::string& program,
                                const std::vector<std::string>& arguments,
-                               const std::string& workingDirectory) = 0;
+                               const std::string& workingDirectory, Failure failed) = 0;
 };

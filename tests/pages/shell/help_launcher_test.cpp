@@ -12,7 +12,7 @@
 
 namespace {
 
-// A desktop as the launcher sees it: what xdg-mime answers, whether xdg-open starts.
+// A desktop as the launcher sees it: what xdg-mime answers, whether xdg-open starts, how it ends.
 class CFakeProcessRunner : public IProcessRunner {
 public:
     struct Call {
@@ -26,6 +26,7 @@ public:
     std::vector<Call> m_queries;
     std::vector<IProcessRunner::Answer> m_answers;  // of the queries still running
     std::vector<Call> m_starts;
+    std::vector<IProcessRunner::Failure> m_failures;  // of the openers started
 
     void Query(const std::string& program, const std::vector<std::string>& arguments, int timeoutMs,
                Answer answer) override {
@@ -40,8 +41,9 @@ public:
         answer(std::move(output));
     }
     bool StartDetached(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::string& workingDirectory) override {
+                       const std::string& workingDirectory, Failure failed) override {
         m_starts.push_back({program, arguments, -1, workingDirectory});
+        if (m_bOpenerStarts) m_failures.push_back(std::move(failed));
         return m_bOpenerStarts;
     }
 };
@@ -51,7 +53,7 @@ constexpr const char* kChm = "/opt/vlk tscap/bin/Vantor-recorder.chm";
 constexpr const char* kHtml = "/opt/vlk tscap/bin/help/index.html";
 constexpr const char* kNotOpenedText =
     "The help could not be opened: the desktop's opener xdg-open (Debian package xdg-utils) did "
-    "not start.\n"
+    "not start, or found no program for the file.\n"
     "\n"
     "The help is in the program folder:\n"
     "/opt/vlk tscap/bin/help/index.html (in a web browser)\n"
@@ -61,7 +63,8 @@ struct LaunchCase {
     const char* name;
     std::optional<std::string> mimeAnswer;  // nullopt: xdg-mime missing, failing or too slow
     bool openerStarts;
-    const char* openedFile;  // what xdg-open is asked to open
+    const char* openedFile;         // what xdg-open is asked to open
+    bool openerFailsLater = false;  // it starts, finds no program for the file and exits with 3
 };
 
 void PrintTo(const LaunchCase& c, std::ostream* os) {
@@ -81,6 +84,8 @@ const LaunchCase kCases[] = {
         kChm,
     },
     {"NoXdgUtilsAtAll", std::nullopt, false, kHtml},
+    {"NoBrowser", "", true, kHtml, true},
+    {"ChmViewerRegisteredButGone", "xchm.desktop\n", true, kChm, true},
 };
 
 class HelpLauncherTest : public ::testing::TestWithParam<LaunchCase> {};
@@ -111,7 +116,12 @@ TEST_P(HelpLauncherTest, OpensTheChmWithAViewerTheHtmlPagesWithoutOneAndElseSays
     EXPECT_EQ(runner.m_starts[0].arguments, std::vector<std::string>{c.openedFile});
     EXPECT_EQ(runner.m_starts[0].workingDirectory, kProgramDir);
 
-    if (!c.openerStarts) {
+    if (c.openerFailsLater) {
+        EXPECT_TRUE(boxes.Boxes().empty()) << "nothing is said while the opener still runs";
+        ASSERT_EQ(runner.m_failures.size(), 1u);
+        runner.m_failures[0]();
+    }
+    if (!c.openerStarts || c.openerFailsLater) {
         EXPECT_EQ(boxes.Boxes(),
                   (std::vector<MessageBoxRequest>{{nullptr, kNotOpenedText, "VLK-TScap", MB_OK}}));
     } else {

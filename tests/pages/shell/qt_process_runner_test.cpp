@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <QCoreApplication>
 #include <QTest>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -98,9 +100,53 @@ INSTANTIATE_TEST_SUITE_P(Programs, QtProcessRunnerOutputTest, ::testing::ValuesI
 
 TEST(QtProcessRunnerTest, StartDetachedTellsWhetherTheProgramStarted) {
     CQtProcessRunner runner;
-    EXPECT_TRUE(runner.StartDetached("true", {}, "/"));
-    EXPECT_FALSE(runner.StartDetached("vlk-no-such-program", {"/tmp/x.html"}, "/"));
-    EXPECT_FALSE(runner.StartDetached("true", {}, "/vlk-no-such-folder"));
+    EXPECT_TRUE(runner.StartDetached("true", {}, "/", nullptr));
+    EXPECT_FALSE(runner.StartDetached("vlk-no-such-program", {"/tmp/x.html"}, "/", nullptr));
+    EXPECT_FALSE(runner.StartDetached("true", {}, "/vlk-no-such-folder", nullptr));
+}
+
+TEST(QtProcessRunnerTest, ADetachedProgramThatEndsInFailureIsReportedLaterAndOnce) {
+    const CHangWatchdog watchdog("process runner detached end", std::chrono::seconds(20));
+    CQtProcessRunner runner;
+    std::vector<std::string> failed;
+    const auto started = [&](const char* name, const std::string& script) {
+        return runner.StartDetached("sh", {"-c", script}, "/",
+                                    [&failed, name] { failed.push_back(name); });
+    };
+    ASSERT_TRUE(started("succeeds", "true"));
+    // As xdg-open without a program for the file: it runs, then exits with 3.
+    ASSERT_TRUE(started("no program", "sleep 0.2; exit 3"));
+    ASSERT_TRUE(started("killed", "sleep 0.2; kill -TERM $$"));
+    EXPECT_TRUE(failed.empty()) << "reported later, from the event loop";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() >= 2; }, 10'000));
+    QTest::qWait(3 * CQtProcessRunner::kWatchIntervalMs);
+    std::sort(failed.begin(), failed.end());
+    EXPECT_EQ(failed, (std::vector<std::string>{"killed", "no program"}));
+}
+
+TEST(QtProcessRunnerTest, ADetachedProgramOutlivesItsRunnerWhichThenReportsNothing) {
+    const CHangWatchdog watchdog("process runner detached teardown", std::chrono::seconds(20));
+    const CTempFolder folder;
+    const std::string pidFile = folder.File("pid");
+    bool reported = false;
+    pid_t pid = 0;
+    {
+        CQtProcessRunner runner;
+        const std::string script = "echo $$ > '" + pidFile + ".part' && mv '" + pidFile +
+                                   ".part' '" + pidFile + "' && sleep 1 && exit 4";
+        ASSERT_TRUE(runner.StartDetached("sh", {"-c", script}, "/", [&] { reported = true; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 10'000))
+            << "it never ran";
+        pid = std::stoi(ReadWholeFile(pidFile));
+    }
+    EXPECT_EQ(::kill(pid, 0), 0) << "the program ended with its runner";
+    // Its failing end, after the runner has gone, reaches no one.
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(WEXITSTATUS(status), 4);
+    ASSERT_TRUE(WaitForEventsPostedBefore(QCoreApplication::instance()));
+    QTest::qWait(2 * CQtProcessRunner::kWatchIntervalMs);
+    EXPECT_FALSE(reported);
 }
 
 }  // namespace
