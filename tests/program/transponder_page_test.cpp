@@ -106,6 +106,37 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
     }
 }
 
+// A row the LNB cannot bring into the tuner's 950-2150 MHz (here a Ku row behind a C-band LNB,
+// IF 6212 MHz) is not tuned, which would lose the card's lock; a box says why, as the scan does.
+TEST_F(TransponderPageTest, ARowOutsideWhatTheLnbPassesIsNotTunedAndABoxSaysWhy) {
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        EnterTransponder(window);
+        CBdacontrolDlg& tuner = TunerPage(window);
+        tuner.Item<QLineEdit>(CBdacontrolDlg::kIdFrequency)->setText("12000");
+        tuner.Item<QLineEdit>(CBdacontrolDlg::kIdLnbLow)->setText("5150");
+        tuner.Item<QLineEdit>(CBdacontrolDlg::kIdLnbHigh)->setText("5750");
+        QTableWidget* table = TransponderPage(window).TransponderTable();
+        table->setCurrentCell(0, 0);
+        table->setFocus();
+        const std::size_t tracedBefore = m_program.TraceText().size();
+        QTest::keyClick(table, Qt::Key_Return);
+        m_program.Clock().AdvanceMs(400);
+        QTest::qWait(50);
+
+        EXPECT_EQ(m_program.Boxes().Texts(),
+                  std::vector<std::string>{
+                      "11362 MHz H was not tuned: through the LNB of the Tuner Setting page "
+                      "(oscillators 5150 and 5750 MHz, switch at 11700 MHz) it would reach the "
+                      "tuner outside what the tuner takes (950 to 2150 MHz). Set the LNB that "
+                      "receives this band on the Tuner Setting page."});
+        EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "12000") << "the fields stay";
+        EXPECT_EQ(m_program.TraceText().find(" tune ", tracedBefore), std::string::npos)
+            << "the card heard a tune";
+        window.EndDialog(IDOK);
+    });
+}
+
 double Decibels(const QString& text) {
     EXPECT_TRUE(text.endsWith(" dB")) << text.toStdString();
     return text.chopped(3).toDouble();

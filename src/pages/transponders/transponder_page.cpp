@@ -25,6 +25,7 @@
 #include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"
 #include "positioner/satellite_list.h"
+#include "scan/satellite_scan.h"
 #include "services/service_info.h"
 #include "services/service_scanner.h"
 #include "sink/stream_tap_filter.h"
@@ -465,7 +466,25 @@ void CTransponderPage::OnTransponderActivated(int row) {
     if (index < 0 || index >= static_cast<int>(m_satellites.size())) return;
     const std::vector<SatelliteTransponder>& transponders = m_satellites[index].transponders;
     if (row < 0 || row >= static_cast<int>(transponders.size())) return;
-    const TunerEntry entry = TunerEntryOf(transponders[row]);
+    const SatelliteTransponder& transponder = transponders[row];
+    const auto field = [this](TunerField which) {
+        return QString::fromStdString(m_tunerPage.FieldText(which)).toInt();
+    };
+    const int lnbLow = field(TunerField::LnbLow);
+    const int lnbHigh = field(TunerField::LnbHigh);
+    const int lnbSwitch = field(TunerField::LnbSwitch);
+    // Tuned anyway, such a row would only lose the lock the card had: the scan passes it over
+    // for the same reason.
+    if (!WithinTunerRange(transponder.frequencyMHz, lnbLow, lnbHigh, lnbSwitch)) {
+        const auto texts = TransponderRowTexts(transponder);
+        AfxMessageBox(fmt::format(
+            "{} MHz {} was not tuned: through the LNB of the Tuner Setting page (oscillators {} "
+            "and {} MHz, switch at {} MHz) it would reach the tuner outside what the tuner takes "
+            "(950 to 2150 MHz). Set the LNB that receives this band on the Tuner Setting page.",
+            texts[0], texts[1], lnbLow, lnbHigh, lnbSwitch));
+        return;
+    }
+    const TunerEntry entry = TunerEntryOf(transponder);
     m_tunerPage.LockListedTransponder(entry.frequencyMHz, entry.symbolRateKsps,
                                       entry.polarityIndex);
 }

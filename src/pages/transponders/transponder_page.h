@@ -1,8 +1,9 @@
 #pragma once
 // "Transponders", the page after the three of the main window: a satellite's transponders from
 // its satellite file, tuned by Enter or a double-click exactly as the Tuner Setting page's
-// "Lock TP" does; the signal in decibels; the services of the tuned transponder; and a media
-// player fed with the live stream. The page keeps its own settings file in the user's
+// "Lock TP" does (one whose intermediate frequency through the page's LNB the tuner cannot take
+// is not tuned, and a box says why); the signal in decibels; the services of the tuned transponder;
+// and a media player fed with the live stream. The page keeps its own settings file in the user's
 // configuration folder and changes nothing the other pages show or send.
 //
 // Threads: the signal is asked of the driver on a worker of the page while the page is shown
