@@ -1,16 +1,16 @@
 #include "scan/scan_store.h"
 
-#include <fcntl.h>
 #include <fmt/format.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/win/file_replacement.h"
 #include "platform/win/known_folders.h"
+#include "platform/win/regular_file.h"
 #include "scan/scan_csv.h"
 
 namespace scan_store {
@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kFolder = "Scans";
 // Far beyond any satellite's scan (a line is under 100 bytes): anything bigger is not ours.
-constexpr off_t kMaxBytes = 4 << 20;
+constexpr std::uint64_t kMaxBytes = 4 << 20;
 
 std::string PositionText(int tenthsEast) {
     const bool west = tenthsEast > 1800;
@@ -27,8 +27,9 @@ std::string PositionText(int tenthsEast) {
     return fmt::format("{}.{}{}", tenths / 10, tenths % 10, west ? 'W' : 'E');
 }
 
+// EINVAL is what the regular-file rule says of a pipe or a device.
 std::string Reason(int error) {
-    return std::strerror(error);
+    return error == EINVAL ? "it is not a regular file; move it away" : std::strerror(error);
 }
 
 }  // namespace
@@ -56,29 +57,13 @@ bool Save(const std::string& path, const std::vector<ScanRow>& rows, std::string
             "Cannot create the folder " + target.parent_path().string() + ": " + failure.message();
         return false;
     }
-    const std::string temporary = path + ".new";
-    const std::string text = scan_csv::Format(rows);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "Cannot write " + temporary + ": " + Reason(errno);
-        return false;
-    }
-    std::size_t written = 0;
-    int writeError = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            writeError = n < 0 ? errno : EIO;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (writeError == 0 && ::fsync(fd) != 0) writeError = errno;
-    if (::close(fd) != 0 && writeError == 0) writeError = errno;
-    if (writeError == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) writeError = errno;
+    // A folder, pipe or device at the path stays as it is and takes nothing; a new file goes
+    // beside it and replaces a regular one (or the one a link leads to) only once it is whole.
+    CFileReplacement replacement = CFileReplacement::Begin(path);
+    int writeError =
+        replacement.IsOpen() ? replacement.Write(scan_csv::Format(rows)) : replacement.Error();
+    if (writeError == 0) writeError = replacement.Commit(true);
     if (writeError != 0) {
-        ::unlink(temporary.c_str());
         error = "Cannot write " + path + ": " + Reason(writeError);
         return false;
     }
@@ -87,27 +72,29 @@ bool Save(const std::string& path, const std::vector<ScanRow>& rows, std::string
 
 std::optional<std::vector<ScanRow>> Load(const std::string& path, std::string& error) {
     error.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno != ENOENT) error = "Cannot read " + path + ": " + Reason(errno);
+    const CRegularFile file = CRegularFile::OpenToRead(path);
+    if (!file.IsOpen()) {
+        const int reason = file.Error();
+        if (reason == EISDIR || reason == EINVAL) {
+            error = path + " is not a scan file";
+        } else if (reason != ENOENT) {
+            error = "Cannot read " + path + ": " + Reason(reason);
+        }
         return std::nullopt;
     }
-    struct stat info {};
     std::string text;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxBytes) {
+    if (file.Size() > kMaxBytes) {
         error = path + " is not a scan file";
     } else {
-        text.resize(static_cast<std::size_t>(info.st_size));
+        text.resize(static_cast<std::size_t>(file.Size()));
         std::size_t got = 0;
         while (got < text.size()) {
-            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-            if (n < 0 && errno == EINTR) continue;
+            const std::ptrdiff_t n = file.Read(text.data() + got, text.size() - got);
             if (n <= 0) break;
             got += static_cast<std::size_t>(n);
         }
         text.resize(got);
     }
-    ::close(fd);
     if (!error.empty()) return std::nullopt;
     std::vector<ScanRow> rows;
     if (const auto fault = scan_csv::Parse(text, rows)) {

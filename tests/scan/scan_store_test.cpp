@@ -52,22 +52,37 @@ TEST_F(ScanStoreTest, ASavedScanLoadsAgainAndReplacesTheLastOne) {
     const auto loaded = scan_store::Load(path, error);
     ASSERT_TRUE(loaded) << error;
     EXPECT_EQ(*loaded, (std::vector<ScanRow>{row, row}));
-    EXPECT_FALSE(std::filesystem::exists(path + ".new")) << "the temporary file is gone";
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_config.File("Scans")))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"Astra-1L-19.2E.csv"})
+        << "the temporary file is gone";
 }
 
-TEST_F(ScanStoreTest, AFailedSaveSaysWhyAndKeepsTheLastScan) {
+TEST_F(ScanStoreTest, ALinkIsSavedThroughAndWhatIsNoFileStaysWhileTheSaveSaysWhy) {
     const std::string path = scan_store::PathOf("kept");
     std::string error;
     ScanRow row;
     row.frequencyMHz = 10714.25;
     row.symbolRateKsps = 1;
     ASSERT_TRUE(scan_store::Save(path, {row}, error));
-    const std::string before = ReadWholeFile(path);
-    // Something that is no file stands where the temporary file goes (root is refused too).
-    std::filesystem::create_directory(path + ".new");
-    EXPECT_FALSE(scan_store::Save(path, {}, error));
-    EXPECT_EQ(error, "Cannot write " + path + ".new: Is a directory");
-    EXPECT_EQ(ReadWholeFile(path), before);
+    // A link that leads to the last scan keeps leading to it, saved anew.
+    const std::string link = scan_store::PathOf("linked");
+    std::filesystem::create_symlink(path, link);
+    ASSERT_TRUE(scan_store::Save(link, {row, row}, error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(*scan_store::Load(path, error), (std::vector<ScanRow>{row, row}));
+
+    // Something that is no file stands at the path: it stays, and the error names it.
+    const std::string folder = scan_store::PathOf("folder");
+    std::filesystem::create_directory(folder);
+    EXPECT_FALSE(scan_store::Save(folder, {row}, error));
+    EXPECT_EQ(error, "Cannot write " + folder + ": Is a directory");
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    const std::string device = scan_store::PathOf("device");
+    std::filesystem::create_symlink("/dev/null", device);
+    EXPECT_FALSE(scan_store::Save(device, {row}, error));
+    EXPECT_EQ(error, "Cannot write " + device + ": it is not a regular file; move it away");
 
     // The folder cannot be made where a file stands.
     platform::SetConfigFolderForTesting(m_satellites.Path());

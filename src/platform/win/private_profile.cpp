@@ -2,12 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -16,6 +14,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/win/file_replacement.h"
+#include "platform/win/regular_file.h"
 
 // Files are read in fixed chunks and every line is reduced to a bounded summary while it
 // streams past, so a huge, binary or truncated file costs no more memory than a small one.
@@ -262,28 +263,6 @@ private:
     std::uint64_t m_nOffset = 0;
 };
 
-class CUniqueFd {
-public:
-    explicit CUniqueFd(int fd = -1) : m_fd(fd) {}
-    CUniqueFd(const CUniqueFd&) = delete;
-    CUniqueFd& operator=(const CUniqueFd&) = delete;
-    ~CUniqueFd() { Reset(); }
-    int Get() const { return m_fd; }
-    void Reset(int fd = -1) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-    // Closes and reports the error a delayed write may surface only here.
-    int Close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
-
 // Returns 0 or an errno value.
 int ReadSome(int fd, char* buffer, std::size_t size, std::size_t& got) {
     for (;;) {
@@ -306,19 +285,6 @@ int WriteAll(int fd, const char* data, std::size_t size) {
         data += n;
         size -= static_cast<std::size_t>(n);
     }
-    return 0;
-}
-
-// Opens a settings file for reading; returns 0 or an errno. Settings live in regular files:
-// anything else is refused before a byte is read. A folder gives EISDIR, anything else EINVAL:
-// a pipe without a writer (whose open would block forever without O_NONBLOCK, which has no
-// effect on a regular file), a device like /dev/zero (whose reading never ends).
-int OpenRegularFile(const char* path, CUniqueFd& fd, struct stat& info) {
-    fd.Reset(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.Get() < 0) return errno;
-    if (::fstat(fd.Get(), &info) != 0) return errno;
-    if (S_ISDIR(info.st_mode)) return EISDIR;
-    if (!S_ISREG(info.st_mode)) return EINVAL;
     return 0;
 }
 
@@ -364,9 +330,10 @@ DWORD CopyOut(std::string_view text, char* buffer, DWORD size) {
 // Looks the key up in the first section of that name; returns 0 (found), ENOENT or an errno.
 int FindValue(const char* path, std::string_view section, std::string_view key,
               std::size_t maxChars, std::string& out) {
-    CUniqueFd fd;
-    struct stat info {};
-    if (const int error = OpenRegularFile(path, fd, info)) return error;
+    // Settings live in regular files: a folder gives EISDIR, anything else EINVAL before a byte
+    // is read (a pipe without a writer, a device like /dev/zero whose reading never ends).
+    const CRegularFile file = CRegularFile::OpenToRead(path);
+    if (!file.IsOpen()) return file.Error();
     bool inSection = false;
     bool found = false;
     CLineScanner scanner(NameCap(section, key), maxChars + 1, [&](const ProfileLine& line) {
@@ -382,7 +349,7 @@ int FindValue(const char* path, std::string_view section, std::string_view key,
         return true;
     });
     scanner.ReadKeys(false);  // keys before the first section belong to none
-    if (const int error = Scan(fd.Get(), scanner)) return error;
+    if (const int error = Scan(file.Handle(), scanner)) return error;
     return found ? 0 : ENOENT;
 }
 
@@ -527,67 +494,6 @@ int CopyWithSplice(int source, int target, const Splice& splice) {
     return inserted ? 0 : EAGAIN;
 }
 
-// The file a link points to is the one to update; the link stays.
-std::string TargetPath(const char* path) {
-    struct stat info {};
-    if (::lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
-        if (char* resolved = ::realpath(path, nullptr)) {
-            std::string target(resolved);
-            ::free(resolved);
-            return target;
-        }
-    }
-    return path;
-}
-
-std::atomic<unsigned> g_nTempSerial{0};
-
-// Writes the new content beside `path` and renames it over the file; returns 0 or an errno.
-int ReplaceFile(const std::string& path, int original, const struct stat* originalInfo,
-                const Splice& splice) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-
-    std::string tempPath;
-    CUniqueFd temp;
-    for (int attempt = 0; attempt < 100 && temp.Get() < 0; ++attempt) {
-        tempPath = folder + "/." + base + ".tmp" + std::to_string(::getpid()) + "-" +
-                   std::to_string(g_nTempSerial.fetch_add(1));
-        // A new file gets the usual 0666 less the umask, as any newly created file would.
-        const mode_t mode = originalInfo != nullptr ? (originalInfo->st_mode & 07777) : 0666;
-        temp.Reset(::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-        if (temp.Get() < 0 && errno != EEXIST) return errno;
-    }
-    if (temp.Get() < 0) return EEXIST;
-
-    int error = 0;
-    if (originalInfo != nullptr) {
-        // open() applied the umask; the replacement keeps the original's exact bits and,
-        // where we may, its owner.
-        if (originalInfo->st_uid != ::geteuid() || originalInfo->st_gid != ::getegid()) {
-            [[maybe_unused]] const int ignored =
-                ::fchown(temp.Get(), originalInfo->st_uid, originalInfo->st_gid);
-        }
-        if (::fchmod(temp.Get(), originalInfo->st_mode & 07777) != 0) error = errno;
-    }
-    if (error == 0) error = CopyWithSplice(original, temp.Get(), splice);
-    // No fsync: the settings are written on the window's thread at every "Lock TP", key by
-    // key, and a flush to a busy disk froze the window for seconds. The rename still gives
-    // readers the old file or the new one, never a mix.
-    if (error == 0) {
-        error = temp.Close();
-    }
-    if (error == 0 && ::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        temp.Reset();
-        ::unlink(tempPath.c_str());
-        return error;
-    }
-    return 0;
-}
-
 bool HasAny(std::string_view text, std::string_view chars) {
     return text.find_first_of(chars) != std::string_view::npos;
 }
@@ -606,28 +512,33 @@ bool ValidWrite(const char* section, const char* key, const char* value) {
 
 int WriteProfile(const char* section, const char* key, const char* value, const char* path) {
     const std::lock_guard<std::mutex> lock(g_writeLock);
-    const std::string target = TargetPath(path);
-    CUniqueFd original;
-    struct stat info {};
+    // The file a link leads to is the one updated; the link stays.
+    const std::string target = CRegularFile::LinkTarget(path);
     // A file that is not a regular one is left as it is: replacing it would destroy the user's
     // pipe, or a device node such as /dev/zero that a link points to.
-    if (const int error = OpenRegularFile(target.c_str(), original, info);
-        error != 0 && error != ENOENT) {
-        return error;
-    }
+    const CRegularFile original = CRegularFile::OpenToRead(target);
+    if (!original.IsOpen() && original.Error() != ENOENT) return original.Error();
     FileLayout layout;
-    if (original.Get() >= 0) {
+    if (original.IsOpen()) {
         // A file we may not write stays as it is, even though its folder would let us
         // replace it.
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return errno;
-        if (const int error = StudyFile(original.Get(), Trim(section),
+        if (const int error = StudyFile(original.Handle(), Trim(section),
                                         key != nullptr ? Trim(key) : std::string_view(), layout)) {
             return error;
         }
     }
     Splice splice;
     if (!PlanWrite(layout, Trim(section), key, value, splice)) return 0;
-    return ReplaceFile(target, original.Get(), original.Get() >= 0 ? &info : nullptr, splice);
+    CFileReplacement replacement = CFileReplacement::Begin(target);
+    if (!replacement.IsOpen()) return replacement.Error();
+    if (const int error = CopyWithSplice(original.Handle(), replacement.Handle(), splice)) {
+        return error;
+    }
+    // No fsync: the settings are written on the window's thread at every "Lock TP", key by
+    // key, and a flush to a busy disk froze the window for seconds. The rename still gives
+    // readers the old file or the new one, never a mix.
+    return replacement.Commit(false);
 }
 
 }  // namespace

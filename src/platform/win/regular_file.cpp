@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,16 +16,38 @@ CRegularFile CRegularFile::OpenToAppend(const std::string& path) {
     return Open(path, O_WRONLY | O_APPEND | O_CREAT);
 }
 
+std::string CRegularFile::LinkTarget(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string target(resolved);
+    ::free(resolved);
+    return target;
+}
+
+int CRegularFile::RefusalOf(mode_t mode) {
+    return S_ISDIR(mode) ? EISDIR : EINVAL;
+}
+
 CRegularFile CRegularFile::Open(const std::string& path, int flags) {
     CRegularFile file;
     struct stat info {};
     // A look first, so that a device is never opened at all; a missing file may be created.
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return file;
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        file.m_nError = RefusalOf(info.st_mode);
+        return file;
+    }
     // O_NONBLOCK: should a pipe have taken the file's place since the look, the open returns
     // at once instead of waiting for the other end; it changes nothing for a regular file.
     file.m_hFile = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (file.m_hFile < 0) return file;
-    if (::fstat(file.m_hFile, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file.m_hFile < 0) {
+        file.m_nError = errno;
+        return file;
+    }
+    const bool looked = ::fstat(file.m_hFile, &info) == 0;
+    if (!looked || !S_ISREG(info.st_mode)) {
+        file.m_nError = looked ? RefusalOf(info.st_mode) : errno;
         file.Close();
         return file;
     }
@@ -36,6 +59,7 @@ CRegularFile CRegularFile::Open(const std::string& path, int flags) {
 
 CRegularFile::CRegularFile(CRegularFile&& other) noexcept
     : m_hFile(std::exchange(other.m_hFile, -1)),
+      m_nError(other.m_nError),
       m_nSize(other.m_nSize),
       m_nDevice(other.m_nDevice),
       m_nInode(other.m_nInode) {}
@@ -44,6 +68,7 @@ CRegularFile& CRegularFile::operator=(CRegularFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_hFile = std::exchange(other.m_hFile, -1);
+        m_nError = other.m_nError;
         m_nSize = other.m_nSize;
         m_nDevice = other.m_nDevice;
         m_nInode = other.m_nInode;
