@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/win/known_folders.h"
-#include "platform/win/regular_file.h"
+#include "platform/win/rotating_log.h"
 #include "platform/win/system_clock.h"
 #include "platform/win/text_encoding.h"
 
@@ -51,8 +51,5 @@ void WriteLogLine(std::string_view message) {
 
     std::lock_guard guard(g_logLock);
     // A pipe or a device at the log's place would hang the program or take the lines away.
-    const CRegularFile file = CRegularFile::OpenToAppend(diagnostic_log::LogPath());
-    if (!file.IsOpen()) return;
-    // Appending makes the one write land whole at the end, even with other writers.
-    file.Write(line);
+    rotating_log::Append(diagnostic_log::LogPath(), line, diagnostic_log::kRotateSize);
 }

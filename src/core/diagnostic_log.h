@@ -5,8 +5,12 @@
 // characters and ended with CR LF. The file is opened, appended to and closed for every line;
 // a line that cannot be written is lost and the program goes on. Only a regular file (or a link
 // to one) is written: anything else at the path is passed over, as if it could not be written.
+// A line that would take the log past kRotateSize first moves it to Keplin.log.1, replacing the
+// older one (see rotating_log): a program left running for months keeps two files at most.
 #include <fmt/format.h>
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -19,6 +23,8 @@ void WriteLog(fmt::format_string<Args...> format, Args&&... args) {
 }
 
 namespace diagnostic_log {
+// 4 MiB: some 20,000 lines, weeks of tuning and recording.
+inline constexpr std::uint64_t kRotateSize = std::uint64_t{4} << 20;
 // The file the log goes to.
 std::string LogPath();
 // The line as written for `message` at the given date, time and tick count (without CR LF).

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"
 #include "support/fake_devices.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -54,6 +57,33 @@ TEST(DiagnosticLogTest, WritesOneCrLfLinePerCallToTheHomeFolderLog) {
     const auto third = log.find("\r\n", second + 2);
     EXPECT_EQ(third - (second + 2), 254u);
     EXPECT_EQ(third + 2, log.size()) << "every line ends with CR LF, even a cut one";
+}
+
+// A log that would pass its size with the next line is moved to Keplin.log.1 (the older one
+// goes) and the line starts a new log; a line that just fits is still appended.
+TEST(DiagnosticLogTest, AFullLogIsMovedAsideAndTheLineStartsANewOne) {
+    CShellTestEnvironment env;
+    platform::SetTickCountSourceForTesting([] { return DWORD{7}; });
+    const std::string log = diagnostic_log::LogPath();
+    const std::string older = log + ".1";
+    // "[mm/dd/yy hh:mm:ss :        7] fits" and CR LF.
+    const std::size_t lineSize = 31 + 4 + 2;
+    WriteWholeFile(log, std::string(diagnostic_log::kRotateSize - lineSize, 'x'));
+    WriteWholeFile(older, "the oldest lines");
+
+    WriteLog("fits");
+    EXPECT_EQ(std::filesystem::file_size(log), diagnostic_log::kRotateSize);
+    EXPECT_EQ(ReadWholeFile(older), "the oldest lines");
+
+    WriteLog("over");
+    WriteLog("next");
+    platform::SetTickCountSourceForTesting(nullptr);
+    EXPECT_EQ(std::filesystem::file_size(older), diagnostic_log::kRotateSize)
+        << "the full log, whole";
+    const std::string fresh = ReadWholeFile(log);
+    ASSERT_EQ(fresh.size(), 2 * lineSize) << fresh;
+    EXPECT_EQ(fresh.substr(18, lineSize - 18), " :        7] over\r\n");
+    EXPECT_EQ(fresh.substr(lineSize + 18), " :        7] next\r\n");
 }
 
 TEST(DiagnosticLogTest, AnUnwritableLogLosesTheLineQuietly) {

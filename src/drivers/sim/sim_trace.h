@@ -15,11 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win/rotating_log.h"
+
 class CSimTrace {
 public:
     static constexpr const char* kFileName = "SimulatedCard.log";
     // Appended to the name of the file that is moved aside.
-    static constexpr const char* kOlderSuffix = ".1";
+    static constexpr const char* kOlderSuffix = rotating_log::kOlderSuffix;
     // 16 MiB: about ten hours of a card that is locked and left alone.
     static constexpr std::uint64_t kRotateSize = std::uint64_t{16} << 20;
 
