@@ -7,42 +7,37 @@
 namespace diseqc {
 namespace {
 
-constexpr std::uint8_t kPositioner = 0x31;  // address: polar/azimuth positioner
-
 // Sixteenths of a degree for each tenth: the tenth times 1.6, rounded to the nearest.
 constexpr std::array<std::uint8_t, 10> kFractionNibble = {0x0, 0x2, 0x3, 0x5, 0x6,
                                                           0x8, 0xA, 0xB, 0xD, 0xE};
 
-MotorMessage Build(Framing framing, std::uint8_t command,
+MotorMessage Build(Framing framing, std::uint8_t code,
                    std::optional<std::uint8_t> data = std::nullopt) {
     MotorMessage message;
-    message.bytes[0] =
-        static_cast<std::uint8_t>(framing);  // from master, no reply, first or repeat
-    message.bytes[1] = kPositioner;          // polar/azimuth positioner
-    message.bytes[2] = command;
+    message.bytes[0] = static_cast<std::uint8_t>(framing);
+    message.bytes[1] = address::kPolarAzimuthPositioner;
+    message.bytes[2] = code;
     message.length = 3;
     if (data) message.bytes[message.length++] = *data;
     return message;
 }
 
 std::uint8_t DriveCommand(Direction direction) {
-    return direction == Direction::East ? 0x68   // drive east
-                                        : 0x69;  // drive west
+    return direction == Direction::East ? command::kDriveEast : command::kDriveWest;
 }
 
 }  // namespace
 
 MotorMessage Halt(Framing framing) {
-    return Build(framing, 0x60);  // stop the motor
+    return Build(framing, command::kHalt);
 }
 
 MotorMessage LimitsOff(Framing framing) {
-    return Build(framing, 0x63);  // disable the soft limits
+    return Build(framing, command::kLimitsOff);
 }
 
 MotorMessage SetLimit(Framing framing, Direction side) {
-    return Build(framing, side == Direction::East ? 0x66    // set east limit here
-                                                  : 0x67);  // set west limit here
+    return Build(framing, side == Direction::East ? command::kLimitE : command::kLimitW);
 }
 
 MotorMessage DriveSteps(Framing framing, Direction direction, int steps) {
@@ -58,11 +53,11 @@ MotorMessage DriveSeconds(Framing framing, Direction direction, int seconds) {
 }
 
 MotorMessage StorePosition(Framing framing, std::uint8_t position) {
-    return Build(framing, 0x6A, position);  // store the present position as number nn
+    return Build(framing, command::kStoreNn, position);
 }
 
 MotorMessage GotoPosition(Framing framing, std::uint8_t position) {
-    return Build(framing, 0x6B, position);  // drive to stored position nn
+    return Build(framing, command::kGotoNn, position);
 }
 
 std::array<std::uint8_t, 5> GotoAngle(double motorAngle) {
@@ -71,10 +66,10 @@ std::array<std::uint8_t, 5> GotoAngle(double motorAngle) {
     // At most 9 even if (magnitude - whole) * 10 rounds up to 10.
     const int tenth = std::min(static_cast<int>((magnitude - whole) * 10.0), 9);
     return {
-        static_cast<std::uint8_t>(Framing::Repeat),  // from master, no reply, repeated transmission
-        kPositioner,                                 // polar/azimuth positioner
-        0x6E,                                        // goto angular position
-        static_cast<std::uint8_t>((motorAngle > 0.0 ? 0xD0 : 0xE0) |
+        static_cast<std::uint8_t>(Framing::Repeat),
+        address::kPolarAzimuthPositioner,
+        command::kGotoXx,
+        static_cast<std::uint8_t>((motorAngle > 0.0 ? goto_xx::kWest : goto_xx::kEast) << 4 |
                                   ((whole >> 4) & 0x0F)),  // direction, degrees high nibble
         static_cast<std::uint8_t>(
             ((whole & 0x0F) << 4) |
@@ -84,10 +79,11 @@ std::array<std::uint8_t, 5> GotoAngle(double motorAngle) {
 
 std::optional<MotorCommand> DecodeMotorMessage(std::span<const std::uint8_t> message) {
     if (message.size() < 3) return std::nullopt;
-    // E0..E3: from the master, reply or not, first or repeated: the motor obeys each alike.
-    if (message[0] < 0xE0 || message[0] > 0xE3) return std::nullopt;
-    const std::uint8_t address = message[1];
-    if (address != 0x00 && address != 0x30 && address != kPositioner) return std::nullopt;
+    if (!IsCommandFromMaster(message[0])) return std::nullopt;
+    const std::uint8_t to = message[1];
+    if (to != address::kAnyDevice && to != address::kAnyPositioner &&
+        to != address::kPolarAzimuthPositioner)
+        return std::nullopt;
     const std::uint8_t code = message[2];
     const auto withData = [&](MotorCommandKind kind,
                               Direction direction =
@@ -96,34 +92,35 @@ std::optional<MotorCommand> DecodeMotorMessage(std::span<const std::uint8_t> mes
         return MotorCommand{kind, direction, message[3]};
     };
     switch (code) {
-        case 0x60:
+        case command::kHalt:
             return MotorCommand{MotorCommandKind::Halt};
-        case 0x63:
+        case command::kLimitsOff:
             return MotorCommand{MotorCommandKind::LimitsOff};
-        case 0x66:
+        case command::kLimitE:
             return MotorCommand{MotorCommandKind::SetLimit, Direction::East};
-        case 0x67:
+        case command::kLimitW:
             return MotorCommand{MotorCommandKind::SetLimit, Direction::West};
-        case 0x68:
+        case command::kDriveEast:
             return withData(MotorCommandKind::Drive, Direction::East);
-        case 0x69:
+        case command::kDriveWest:
             return withData(MotorCommandKind::Drive, Direction::West);
-        case 0x6A: {
-            std::optional<MotorCommand> command = withData(MotorCommandKind::Store);
-            if (command && command->data == 0) command = MotorCommand{MotorCommandKind::LimitsOn};
-            return command;
+        case command::kStoreNn: {
+            std::optional<MotorCommand> store = withData(MotorCommandKind::Store);
+            if (store && store->data == kReferencePosition)
+                store = MotorCommand{MotorCommandKind::LimitsOn};
+            return store;
         }
-        case 0x6B:
+        case command::kGotoNn:
             return withData(MotorCommandKind::Goto);
-        case 0x6E: {
+        case command::kGotoXx: {
             if (message.size() < 5) return std::nullopt;
             const int nibble = message[3] >> 4;
-            if (nibble != 0xD && nibble != 0xE) return std::nullopt;
+            if (nibble != goto_xx::kWest && nibble != goto_xx::kEast) return std::nullopt;
             const int degrees = ((message[3] & 0x0F) << 4) | (message[4] >> 4);
             const double magnitude = degrees + (message[4] & 0x0F) / 16.0;
-            MotorCommand command{MotorCommandKind::GotoAngle};
-            command.angle = nibble == 0xE ? magnitude : -magnitude;
-            return command;
+            MotorCommand gotoAngle{MotorCommandKind::GotoAngle};
+            gotoAngle.angle = nibble == goto_xx::kEast ? magnitude : -magnitude;
+            return gotoAngle;
         }
         default:
             return std::nullopt;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "diseqc/framing.h"
+#include "platform/diseqc/diseqc_bytes.h"
 
 namespace diseqc {
 

@@ -189,6 +189,7 @@ std::vector<DecodeCase> DecodeCases() {
         // Not for the motor, or not complete.
         {"TooShort", {0xE0, 0x31}, std::nullopt},
         {"NotFromTheMaster", {0xE4, 0x31, 0x60}, std::nullopt},
+        {"BelowTheMastersFramings", {0xDF, 0x31, 0x60}, std::nullopt},
         {"SwitchAddress", {0xE0, 0x10, 0x60}, std::nullopt},
         {"ElevationPositioner", {0xE0, 0x32, 0x60}, std::nullopt},
         {"CommittedSwitch", {0xE0, 0x10, 0x38, 0xF0}, std::nullopt},

@@ -1,5 +1,7 @@
 #include "drivers/linuxdvb/dvb_tuning.h"
 
+#include "platform/diseqc/diseqc_bytes.h"
+
 namespace linuxdvb {
 
 std::optional<std::uint64_t> CarrierFrequencyKHz(const BdaTuneRequest& request) {
@@ -34,12 +36,11 @@ std::optional<DvbTunePlan> PlanTune(const BdaTuneRequest& request) {
 
 bool IsSwitchMessage(std::span<const std::uint8_t> message) {
     if (message.size() < 4) return false;
-    const bool framing =
-        message[0] >= 0xE0 && message[0] <= 0xE3;  // from master, no reply expected
-    const bool switchAddress =
-        message[1] >= 0x10 && message[1] <= 0x1F;  // any LNB, switcher or SMATV
-    const bool switchCommand = message[2] == 0x38 || message[2] == 0x39;  // write N0 / N1
-    return framing && switchAddress && switchCommand;
+    const bool switchAddress = message[1] >= diseqc::address::kAnyLnbSwitcherSmatv &&
+                               message[1] < diseqc::address::kAnyPolariser;
+    const bool switchCommand =
+        message[2] == diseqc::command::kWriteN0 || message[2] == diseqc::command::kWriteN1;
+    return diseqc::IsCommandFromMaster(message[0]) && switchAddress && switchCommand;
 }
 
 }  // namespace linuxdvb

@@ -3,7 +3,8 @@
 // committed-switch command (DiSEqC 1.0) and the positioner commands (DiSEqC 1.2). Pure.
 //
 // Byte 0 is the framing (E0..E3: from the master), byte 1 the address (00 any device, 10..17
-// switches, 30 any positioner, 31 polar/azimuth positioner), byte 2 the command, then data.
+// switches, 30 any positioner, 31 polar/azimuth positioner), byte 2 the command, then data; the
+// bytes go by their names in platform/diseqc/diseqc_bytes.h, as the builders' do.
 #include <cstddef>
 #include <cstdint>
 #include <span>

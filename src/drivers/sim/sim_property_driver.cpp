@@ -10,6 +10,7 @@
 #include "drivers/sim/sim_card.h"
 #include "drivers/sim/sim_diseqc_command.h"
 #include "drivers/sim/sim_trace.h"
+#include "platform/diseqc/diseqc_bytes.h"
 #include "platform/ks/pls_code.h"
 #include "platform/ks/vendor_property_sets.h"
 
@@ -337,7 +338,7 @@ HRESULT CSimPropertyDriver::ActOnSet(DWORD id, const GUID& set,
                 ? fmt::format("index {}", record[20])
                 : std::string(1, static_cast<char>('A' + record[20] - 1)),
             record[17], record[18], record[19]));
-        if (record[21] >= 0xE0 && record[21] <= 0xE3) {
+        if (diseqc::IsCommandFromMaster(record[21])) {
             const std::size_t length = DiseqcLengthOfCommand(record[23]);
             m_card.SendDiseqc(std::span<const std::uint8_t>(record.data() + 21, length));
         }

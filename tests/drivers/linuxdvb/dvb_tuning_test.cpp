@@ -153,6 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MessageCase{{0xE0, 0x10, 0x38}, false},         // no data byte
                       MessageCase{{0xE0, 0x20, 0x38, 0xF0}, false},   // not a switch address
                       MessageCase{{0xE4, 0x10, 0x38, 0xF0}, false},   // not from master
+                      MessageCase{{0xDF, 0x10, 0x38, 0xF0}, false},   // not from master
+                      MessageCase{{0xE0, 0x1F, 0x38, 0xF0}, true},    // last of the 1x family
                       MessageCase{{0xE0, 0x10, 0x00, 0xF0}, false}),  // reset command
     MessageName);
 

@@ -69,6 +69,13 @@ TEST(SimDiseqcCommand, DecodesEverySwitchAndPositionerCommand) {
         {{0x70, 0x10, 0x38, 0xF0},
          SimDiseqcKind::Ignored,
          "not a command from the master, ignored"},
+        {{0xDF, 0x31, 0x60}, SimDiseqcKind::Ignored, "not a command from the master, ignored"},
+        {{0xE4, 0x31, 0x60}, SimDiseqcKind::Ignored, "not a command from the master, ignored"},
+        // The switches answer 10..17 with any master framing; SMATV (18) is not theirs.
+        {{0xE3, 0x17, 0x38, 0xF0},
+         SimDiseqcKind::CommittedSwitch,
+         "committed switch port A, vertical, low band"},
+        {{0xE0, 0x18, 0x38, 0xF0}, SimDiseqcKind::Ignored, "command 38 for address 18, ignored"},
         {{0xE0, 0x31, 0x38, 0xF0}, SimDiseqcKind::Ignored, "command 38 for address 31, ignored"},
         {{0xE0, 0x10, 0x38}, SimDiseqcKind::Ignored, "command 38 without its data, ignored"},
         {{0xE0, 0x10, 0x00}, SimDiseqcKind::Ignored, "command 00 for address 10, ignored"},
