@@ -1,5 +1,7 @@
 #include "services/psi_tables.h"
 
+#include "platform/media/mpeg2_crc32.h"
+
 namespace services {
 
 namespace {
@@ -94,9 +96,7 @@ std::vector<std::uint8_t> BuildPatSection(std::uint16_t transportStreamId, std::
         section.push_back(static_cast<std::uint8_t>(0xE0 | ((program.pid >> 8) & 0x1F)));
         section.push_back(static_cast<std::uint8_t>(program.pid & 0xFF));
     }
-    const std::uint32_t crc = CPsiSectionParser::Crc32(section);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        section.push_back(static_cast<std::uint8_t>(crc >> shift));
+    AppendMpeg2Crc32(section);
     return section;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "platform/media/mpeg2_crc32.h"
 #include "platform/media/psi_section_parser.h"
 #include "services/psi_tables.h"
 #include "services/service_scanner.h"
@@ -58,9 +59,7 @@ Bytes BuildSection(std::uint8_t tableId, const std::array<std::uint8_t, kHeaderB
                   static_cast<std::uint8_t>(length & 0xFF)};
     section.insert(section.end(), header.begin(), header.end());
     section.insert(section.end(), body.begin(), body.end());
-    const std::uint32_t crc = CPsiSectionParser::Crc32(section);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        section.push_back(static_cast<std::uint8_t>(crc >> shift));
+    AppendMpeg2Crc32(section);
     return section;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/media/psi_section_parser.h"
+#include "platform/media/mpeg2_crc32.h"
 
 Bytes Section(std::uint8_t tableId, std::uint16_t extension, std::uint8_t version,
               const Bytes& body, std::uint8_t number, std::uint8_t last) {
@@ -16,9 +16,7 @@ Bytes Section(std::uint8_t tableId, std::uint16_t extension, std::uint8_t versio
             number,
             last};
     Append(s, body);
-    const std::uint32_t crc = CPsiSectionParser::Crc32(s);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        s.push_back(static_cast<std::uint8_t>(crc >> shift));
+    AppendMpeg2Crc32(s);
     return s;
 }
 

@@ -8,6 +8,7 @@
 
 #include "drivers/sim/mp2_tone_frame.h"
 #include "drivers/sim/test_card_video.h"
+#include "platform/media/mpeg2_crc32.h"
 
 namespace {
 
@@ -37,25 +38,6 @@ constexpr std::uint16_t kNullPid = 0x1FFF;
 constexpr std::uint64_t kMaxBitRate = 10'000'000'000;
 constexpr std::size_t kMaxServices = 100;
 constexpr std::uint8_t kMpeg2Video = 0x02;
-
-// MPEG-2 CRC32: polynomial 0x04C11DB7, MSB first, initial value all ones, no final inversion.
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t crc = i << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-        table[i] = crc;
-    }
-    return table;
-}
-constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
-
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) crc = (crc << 8) ^ kCrcTable[(crc >> 24) ^ data[i]];
-    return crc;
-}
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -87,9 +69,7 @@ Bytes FinishSection(Bytes section) {
     if (length > kMaxSection - 3) throw std::invalid_argument("table section too long");
     section[1] = static_cast<std::uint8_t>(section[1] | (length >> 8));
     section[2] = static_cast<std::uint8_t>(length);
-    const std::uint32_t crc = Crc32(section.data(), section.size());
-    for (int shift = 24; shift >= 0; shift -= 8)
-        section.push_back(static_cast<std::uint8_t>(crc >> shift));
+    AppendMpeg2Crc32(section);
     return section;
 }
 

@@ -1,24 +1,9 @@
 #include "platform/media/psi_section_parser.h"
 
-#include <array>
-
 #include "platform/media/dvb_text.h"
+#include "platform/media/mpeg2_crc32.h"
 
 namespace {
-
-constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t crc = i << 24;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 0x80000000u) != 0 ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-        }
-        table[i] = crc;
-    }
-    return table;
-}
-
-constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
 std::uint16_t Be16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
@@ -125,14 +110,8 @@ void CPsiSectionParser::Extract(ISectionHandler* handler) {
     m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(pos));
 }
 
-std::uint32_t CPsiSectionParser::Crc32(std::span<const std::uint8_t> data) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::uint8_t byte : data) crc = (crc << 8) ^ kCrcTable[((crc >> 24) ^ byte) & 0xFF];
-    return crc;
-}
-
 bool CPsiSectionParser::CheckCrc(std::span<const std::uint8_t> section) {
-    return section.size() >= 4 && Crc32(section) == 0;
+    return section.size() >= 4 && Mpeg2Crc32(section) == 0;
 }
 
 std::optional<PatTable> CPsiSectionParser::DecodePat(std::span<const std::uint8_t> section) {

@@ -1,6 +1,6 @@
 #pragma once
 // PSI/SI sections: reassembly from the transport packets of one PID (sections may span packets,
-// several may share one), the MPEG-2 CRC32, and decoders for the PAT and the SDT. Pure: no I/O,
+// several may share one), the CRC32 check, and decoders for the PAT and the SDT. Pure: no I/O,
 // usable without any filter (a fuzz target feeds it).
 #include <cstddef>
 #include <cstdint>
@@ -63,9 +63,7 @@ public:
     void PushPacket(const std::uint8_t* packet, ISectionHandler* handler);
     void Reset();
 
-    // MPEG-2 CRC32 (polynomial 0x04C11DB7, initial value all ones, no reflection).
-    static std::uint32_t Crc32(std::span<const std::uint8_t> data);
-    // A long-form section whose CRC32, computed over all of it, is 0.
+    // A long-form section whose CRC32 (Mpeg2Crc32), computed over all of it, is 0.
     static bool CheckCrc(std::span<const std::uint8_t> section);
     // The section must be exactly one section (3 + section_length bytes) with a valid CRC.
     static std::optional<PatTable> DecodePat(std::span<const std::uint8_t> section);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/media/mpeg2_crc32.h"
+
 namespace {
 
 constexpr std::size_t kPacket = 188;
@@ -13,23 +15,10 @@ unsigned U16(const std::uint8_t* p) {
 
 bool LongSectionOk(const std::vector<std::uint8_t>& s, std::uint8_t tableId) {
     return s.size() >= 12 && s[0] == tableId && (s[1] & 0x80) != 0 &&
-           s.size() == 3 + (U16(&s[1]) & 0x0FFF) && BitwiseCrc32(s.data(), s.size()) == 0;
+           s.size() == 3 + (U16(&s[1]) & 0x0FFF) && Mpeg2Crc32(s) == 0;
 }
 
 }  // namespace
-
-std::uint32_t BitwiseCrc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool in = ((data[i] >> bit) & 1) != 0;
-            const bool top = (crc & 0x80000000u) != 0;
-            crc <<= 1;
-            if (in != top) crc ^= 0x04C11DB7u;
-        }
-    }
-    return crc;
-}
 
 CTsPacketReader::CTsPacketReader() : m_sectionPids{0x0000, 0x0010, 0x0011} {}
 
@@ -155,8 +144,7 @@ std::size_t CTsPacketReader::Collect(std::uint16_t pid, PidState& state, const s
     }
     if (state.section.size() >= 3 &&
         state.section.size() == 3 + (U16(&state.section[1]) & 0x0FFF)) {
-        ReadSection done{pid, state.sectionPacket, state.section,
-                         BitwiseCrc32(state.section.data(), state.section.size()) == 0};
+        ReadSection done{pid, state.sectionPacket, state.section, Mpeg2Crc32(state.section) == 0};
         if (!done.crcOk) Error(pid, "section CRC wrong");
         if (done.crcOk && pid == 0) {
             if (auto pat = DecodePat(done.bytes)) {

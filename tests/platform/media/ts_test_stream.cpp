@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/media/mpeg2_crc32.h"
+
 void AppendBytes(CTsTestStream::Bytes& out, const CTsTestStream::Bytes& more) {
     out.insert(out.end(), more.begin(), more.end());
 }
@@ -55,9 +57,7 @@ CTsTestStream::Bytes CTsTestStream::LongSection(std::uint8_t tableId, std::uint1
         sectionNumber,
         lastSectionNumber};
     AppendBytes(section, body);
-    const std::uint32_t crc = CPsiSectionParser::Crc32(section);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        section.push_back(static_cast<std::uint8_t>(crc >> shift));
+    AppendMpeg2Crc32(section);
     return section;
 }
 
