@@ -7,11 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/win/rotating_log.h"
 #include "watch/player_guard.h"
 
 namespace {
@@ -212,12 +214,12 @@ bool CPlayerFeed::Start(Options options, std::string* error) {
     m_hLog = log[0];
     m_onEnd = std::move(options.onEnd);
     m_grace = options.grace;
-    m_waiter = std::thread(&CPlayerFeed::WaitForExit, this,
-                           CPlayerLog(std::move(options.logPath), options.logCap));
+    m_waiter = std::thread(&CPlayerFeed::WaitForExit, this, std::move(options.logPath),
+                           std::max<std::uint64_t>(options.logCap, 1));
     return true;
 }
 
-void CPlayerFeed::WaitForExit(CPlayerLog log) {
+void CPlayerFeed::WaitForExit(std::string logPath, std::uint64_t logCap) {
     pid_t child = -1;
     {
         std::lock_guard guard(m_stateLock);
@@ -233,7 +235,14 @@ void CPlayerFeed::WaitForExit(CPlayerLog log) {
     std::vector<char> buffer(kLogChunk);
     const auto readLog = [&] {
         const ssize_t got = ::read(m_hLog, buffer.data(), buffer.size());
-        if (got > 0) log.Append(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        if (got <= 0 || logPath.empty()) return got;
+        std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
+        // Of a piece larger than the log only its end is kept: the newest messages tell most.
+        if (piece.size() > logCap) piece.remove_prefix(piece.size() - logCap);
+        // Players of this program take turns at the log (one stopping beside a new one).
+        static std::mutex logLock;
+        std::lock_guard guard(logLock);
+        rotating_log::Append(logPath, piece, logCap);
         return got;
     };
     // The player's output until the guard is gone; without a pidfd (old kernels) a look at the

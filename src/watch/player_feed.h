@@ -7,7 +7,8 @@
 //
 // The player runs behind a guard process (player_guard.h) that ends the player's whole process
 // group on Stop and when this program is gone, however it ends. The player's output comes back
-// through a pipe into a capped log (player_log.h): no file of the user's is opened by the child.
+// through a pipe into a log turned at a size (rotating_log.h): no file of the user's is opened by
+// the child.
 //
 // Threads: OnPackets runs on the tap's worker thread; Start, Stop and the queries on the page's.
 // A thread of the feed keeps the player's log and waits for the guard to exit, and reports the
@@ -30,7 +31,6 @@
 
 #include "services/service_pid_filter.h"
 #include "services/transport_packet_consumer.h"
-#include "watch/player_log.h"
 
 // How the player ended.
 struct PlayerEnd {
@@ -52,7 +52,8 @@ public:
         std::optional<std::uint16_t> service;
         // Where the player's standard output and error are kept; dropped when empty.
         std::string logPath;
-        std::uint64_t logCap = CPlayerLog::kDefaultCap;
+        // The log's size; beyond it the log becomes "<log>.1" and a new one starts.
+        std::uint64_t logCap = std::uint64_t{1} << 20;
         std::size_t pipeSize = 1 << 20;  // asked for; the system may give less
         // How long Stop waits for the player to go after its input closed, then after SIGTERM
         // (to its whole process group).
@@ -100,8 +101,8 @@ public:
     std::size_t PipeSize() const { return m_nPipeSize; }
 
 private:
-    // Keeps the player's output in `log` until the guard exits, then reaps it.
-    void WaitForExit(CPlayerLog log);
+    // Keeps the player's output in the log until the guard exits, then reaps it.
+    void WaitForExit(std::string logPath, std::uint64_t logCap);
     // Marks the stop as ours and closes the player's input.
     void BeginStop();
     // The grace, then the guard's word to end the player's group, until the guard is reaped.
