@@ -99,6 +99,9 @@ ScanStep CSatelliteScan::Step(std::uint64_t nowMs, const ScanObservation* latest
 std::uint64_t CSatelliteScan::Acted(std::uint64_t nowMs) {
     ++m_nGeneration;
     m_nActedMs = nowMs;
+    // Cancelled while the tune or the reset was under way: the page's transponder comes next.
+    if (m_bCancelled && (m_phase == Phase::Tuning || m_phase == Phase::Resetting))
+        m_phase = Phase::Start;
     if (m_phase == Phase::Tuning) m_phase = Phase::AwaitLock;
     if (m_phase == Phase::Resetting) m_phase = Phase::AwaitServices;
     if (m_phase == Phase::Restoring) m_phase = Phase::Finished;
@@ -108,7 +111,9 @@ std::uint64_t CSatelliteScan::Acted(std::uint64_t nowMs) {
 void CSatelliteScan::Cancel() {
     if (m_phase == Phase::Restoring || m_phase == Phase::Finished) return;
     m_bCancelled = true;
-    m_phase = Phase::Start;
+    // A tune or a reset under way is let finish (Acted); only then is the page's transponder
+    // tuned, so two tunes never overlap.
+    if (m_phase != Phase::Tuning && m_phase != Phase::Resetting) m_phase = Phase::Start;
 }
 
 void CSatelliteScan::Refused() {

@@ -79,7 +79,8 @@ public:
     ScanStep Step(std::uint64_t nowMs, const ScanObservation* latest);
     // The caller did what the last step asked (at `nowMs`); returns the new generation.
     std::uint64_t Acted(std::uint64_t nowMs);
-    // The transponder under way is dropped and the page's transponder comes next.
+    // The transponder under way is dropped and the page's transponder comes next: at once, or,
+    // while a tune or a reset is under way (the caller's Acted awaited), after it.
     void Cancel();
     // A tune was refused (no tuner): the scan ends at once, nothing more is tuned.
     void Refused();

@@ -2,13 +2,17 @@
 // each transponder tuned through "Lock TP" with the page's LNB and switch port, the table the
 // card's answers give on the Arden card and on the x-model card, Cancel and closing mid-scan
 // tuning the page's own transponder again, the stored scan shown again, and the CSV export.
+#include <fmt/format.h>
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -240,8 +244,11 @@ TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
             } else {
                 dialog.Item<QPushButton>(Dialog::kIdClose)->click();
             }
-            EXPECT_FALSE(dialog.IsScanning());
+            EXPECT_FALSE(dialog.Item<QPushButton>(Dialog::kIdCancelScan)->isEnabled());
+            // The page's transponder is tuned again off the window's thread; the scan ends then.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.IsScanning(); }, 5000));
             EXPECT_EQ(dialog.isVisible(), std::string(how) != "Close") << "only Close closes";
+            EXPECT_TRUE(tuner.Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->isEnabled());
             const auto tunes = TunesSince(traced);
             ASSERT_EQ(tunes.size(), 2u);
             EXPECT_NE(tunes[0].find("tune 11464000 kHz"), std::string::npos) << tunes[0];
@@ -336,6 +343,101 @@ TEST_P(SatelliteScanArdenTest, TheLastScanIsShownAgainSortableAndReachable) {
             EXPECT_TRUE(reached.count(QString::number(id))) << id;
         dialog.DestroyWindow();
         Detach(scanner);
+        window.close();
+    });
+}
+
+// A big satellite file of 5,000 transponders: the first half in the C band, which the scan passes
+// over at once behind the Ku LNB (rows at once), the second across the Ku band at a symbol rate no
+// carrier of the sky has, so none locks and each waits out the 3 s time-out.
+constexpr int kBigHalf = 2500;
+double BigFileFrequency(int index) {
+    return index < kBigHalf ? 3400.0 + index * 0.2 : 10700.0 + (index - kBigHalf) * 0.8;
+}
+std::string BigSatelliteFile() {
+    std::string text = fmt::format("[SATTYPE]\n1=0192\n2=Big\n[DVB]\n0={}\n", 2 * kBigHalf);
+    for (int i = 0; i < 2 * kBigHalf; ++i) {
+        text += fmt::format("{}={:.2f},{},12345,3/4,DVB-S2,QPSK\n", i + 1, BigFileFrequency(i),
+                            i % 2 == 0 ? 'H' : 'V');
+    }
+    return text;
+}
+
+// Measures how long the window's event loop goes without serving a timer of 5 ms: the longest
+// time a user's click or repaint would have waited.
+class CWindowAnswerProbe {
+public:
+    CWindowAnswerProbe() {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const auto now = std::chrono::steady_clock::now();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_last = std::chrono::steady_clock::now();
+        m_timer.start();
+    }
+    // The longest wait so far, up to now.
+    std::chrono::milliseconds Longest() const {
+        const auto sinceLast = std::chrono::steady_clock::now() - m_last;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::max(m_longest, sinceLast));
+    }
+
+private:
+    QTimer m_timer;
+    std::chrono::steady_clock::time_point m_last;
+    std::chrono::steady_clock::duration m_longest{};
+};
+
+// A regression: with a big satellite file Cancel Scan froze the window for seconds, and every new
+// row rebuilt and re-sorted the whole table. Now the window answers within 100 ms throughout: the
+// rows as they come (thousands at once, then one by one into a table of thousands), the Cancel,
+// and the re-tune of the page's transponder after it.
+TEST_P(SatelliteScanArdenTest, CancelOnABigSatelliteLeavesTheWindowAnswering) {
+    constexpr int kTunedBeforeCancel = 8;
+    const SatelliteFile satellite = Satellite("Big-19.2E.ini", BigSatelliteFile().c_str());
+    ASSERT_EQ(satellite.transponders.size(), 5000u);
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Start(window);
+        CBdacontrolDlg& tuner = TunerPage(window);
+        CTestScanDialog dialog(tuner, satellite, nullptr, &window);
+        dialog.Create();
+        dialog.ResultTable()->sortByColumn(0, Qt::DescendingOrder);
+        const std::size_t traced = m_program.TraceText().size();
+        CWindowAnswerProbe probe;
+        dialog.Item<QPushButton>(Dialog::kIdStart)->click();
+        QTableWidget* table = dialog.ResultTable();
+        // Simulated time runs on while the window serves its events, so each time-out starts
+        // whenever the tune before it has ended.
+        const auto rowsShown = [&](int rows) {
+            if (table->rowCount() >= rows) return true;
+            m_program.Clock().AdvanceMs(250);
+            return false;
+        };
+        const int rowsBeforeCancel = kBigHalf + kTunedBeforeCancel;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return rowsShown(rowsBeforeCancel); }, 10'000));
+        dialog.Item<QPushButton>(Dialog::kIdCancelScan)->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.IsScanning(); }, 5000));
+        QTest::qWait(50);
+        EXPECT_LT(probe.Longest().count(), 100) << "ms the window did not answer";
+
+        // The rows scanned, in the order the user chose: the tuned ones first, the highest first.
+        ASSERT_EQ(table->rowCount(), rowsBeforeCancel);
+        for (int row = 0; row < kTunedBeforeCancel; ++row) {
+            EXPECT_EQ(table->item(row, 0)->text().toStdString(),
+                      fmt::format("{:g}", BigFileFrequency(rowsBeforeCancel - 1 - row)));
+        }
+        EXPECT_EQ(table->item(rowsBeforeCancel - 1, 0)->text().toStdString(), "3400");
+        EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text().toStdString(),
+                  fmt::format("Scan cancelled after {} of 5000 transponders (0 locked); the Tuner "
+                              "Setting page's transponder is tuned again.",
+                              rowsBeforeCancel));
+        const auto tunes = TunesSince(traced);
+        ASSERT_EQ(tunes.size(), kTunedBeforeCancel + 2u) << "one more began before the Cancel";
+        EXPECT_NE(tunes.back().find("tune 11362000 kHz"), std::string::npos) << tunes.back();
+        dialog.DestroyWindow();
         window.close();
     });
 }

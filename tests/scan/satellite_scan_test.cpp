@@ -281,6 +281,34 @@ TEST(SatelliteScanCancelTest, CancelMidTransponderStopsBeforeTheNextTune) {
     }
 }
 
+// Cancel while the caller's tune or reset is still under way (the dialog tunes off the window's
+// thread): nothing is asked until it is done, then the page's transponder is tuned, so two tunes
+// never overlap; the transponder under way leaves no row.
+TEST(SatelliteScanCancelTest, CancelDuringATuneOrResetWaitsForIt) {
+    for (const ScanAction underWay : {ScanAction::Tune, ScanAction::ResetServices}) {
+        SCOPED_TRACE(static_cast<int>(underWay));
+        CSatelliteScan scan({SatelliteTransponder{11362, 'H', 22000, "2/3", "", ""},
+                             SatelliteTransponder{11385, 'V', 22000, "2/3", "", ""}});
+        ASSERT_EQ(scan.Step(0, nullptr), (ScanStep{ScanAction::Tune, 0}));
+        if (underWay == ScanAction::ResetServices) {
+            scan.Acted(0);
+            ScanObservation locked;
+            locked.generation = scan.Generation();
+            locked.atMs = 300;
+            locked.locked = true;
+            ASSERT_EQ(scan.Step(300, &locked), (ScanStep{ScanAction::ResetServices, 0}));
+        }
+        scan.Cancel();
+        EXPECT_EQ(scan.Step(400, nullptr).action, ScanAction::Wait) << "still under way";
+        scan.Acted(500);
+        EXPECT_EQ(scan.Step(500, nullptr).action, ScanAction::RestorePage);
+        scan.Acted(600);
+        EXPECT_EQ(scan.Step(600, nullptr).action, ScanAction::Finished);
+        EXPECT_TRUE(scan.IsCancelled());
+        EXPECT_TRUE(scan.Rows().empty());
+    }
+}
+
 // Cancel before anything was tuned: the card was never touched, so nothing is tuned back.
 TEST(SatelliteScanCancelTest, CancelBeforeTheFirstTuneTunesNothing) {
     CSatelliteScan scan({SatelliteTransponder{11362, 'H', 22000, "2/3", "", ""}});

@@ -5,10 +5,12 @@
 // settings, resets the scrambling code and releases the graph.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "graph/tuner_page.h"
+#include "pages/settings/tuner_page_snapshot.h"
 #include "platform/com/com_ptr.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/media/media_interfaces.h"
@@ -57,6 +59,16 @@ public:
     // and nothing changed, while "Lock TP" is disabled.
     bool LockListedTransponder(const std::string& frequencyMHz, const std::string& symbolRateKsps,
                                std::int32_t polarityIndex);
+    // "Lock TP" of a listed transponder in three steps, so that the tune itself can run off the
+    // window's thread: BeginListedLock enters the transponder as LockListedTransponder does,
+    // disables the tune buttons and returns the page as it stands (nullopt, and nothing changed,
+    // while "Lock TP" is disabled); LockTransponder(snapshot) tunes, on any one thread at a time;
+    // EndListedLock, back on the window's thread, takes the switch frequency the tune parsed,
+    // enables the buttons again and tells the listener, as after "Lock TP".
+    std::optional<CTunerPageSnapshot> BeginListedLock(const std::string& frequencyMHz,
+                                                      const std::string& symbolRateKsps,
+                                                      std::int32_t polarityIndex);
+    void EndListedLock(std::int32_t lnbSwitchMHz);
     // Called after each "Lock TP" (not after other tunes, such as the input stream's "Apply").
     void SetLockTpListener(std::function<void()> listener) {
         m_fnLockTpListener = std::move(listener);
@@ -85,6 +97,10 @@ protected:
 
 private:
     std::string SettingsPath() const;
+    // What SaveSettings writes, read from the fields (the code field through dialog data exchange).
+    TunerSettings Settings();
+    bool EnterListedTransponder(const std::string& frequencyMHz, const std::string& symbolRateKsps,
+                                std::int32_t polarityIndex);
     QLineEdit* Field(TunerField field) const;
     // Dialog data exchange: the "Code:" field into m_nCodeValue (refused: prompt, old value)
     // and back.

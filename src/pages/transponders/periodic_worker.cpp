@@ -18,10 +18,19 @@ void CPeriodicWorker::SetRunning(bool running) {
     m_changed.notify_all();
 }
 
+void CPeriodicWorker::RunOnce(std::function<void()> job) {
+    {
+        std::lock_guard guard(m_lock);
+        m_once.push_back(std::move(job));
+    }
+    m_changed.notify_all();
+}
+
 void CPeriodicWorker::Stop() {
     {
         std::lock_guard guard(m_lock);
         m_bStopped = true;
+        m_once.clear();
     }
     m_changed.notify_all();
     if (m_thread.joinable()) m_thread.join();
@@ -30,12 +39,20 @@ void CPeriodicWorker::Stop() {
 void CPeriodicWorker::Loop() {
     std::unique_lock guard(m_lock);
     while (true) {
-        m_changed.wait(guard, [this] { return m_bStopped || m_bRunning; });
+        m_changed.wait(guard, [this] { return m_bStopped || m_bRunning || !m_once.empty(); });
         if (m_bStopped) return;
+        if (!m_once.empty()) {
+            const std::function<void()> job = std::move(m_once.front());
+            m_once.pop_front();
+            guard.unlock();
+            job();
+            guard.lock();
+            continue;
+        }
         guard.unlock();
         m_job();
         guard.lock();
         m_changed.wait_for(guard, std::chrono::milliseconds(m_nPeriodMs),
-                           [this] { return m_bStopped || !m_bRunning; });
+                           [this] { return m_bStopped || !m_bRunning || !m_once.empty(); });
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 // A thread that runs one job at a fixed period while it is switched on, so that the page can ask
-// the driver (which may keep it waiting behind a tune) without holding the window up.
+// the driver (which may keep it waiting behind a tune) without holding the window up; jobs handed
+// to it once (a tune) run on the same thread, so never at the same time as the periodic one.
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -16,7 +18,10 @@ public:
 
     // Switched on, the job runs at once and then every period; switched off, it waits.
     void SetRunning(bool running);
-    // Ends the thread for good (after the job under way); later calls do nothing.
+    // `job` runs once on the thread, before the next periodic job, switched on or not.
+    void RunOnce(std::function<void()> job);
+    // Ends the thread for good (after the job under way; jobs not begun are dropped); later calls
+    // do nothing.
     void Stop();
 
 private:
@@ -28,5 +33,6 @@ private:
     std::condition_variable m_changed;
     bool m_bRunning = false;
     bool m_bStopped = false;
+    std::deque<std::function<void()>> m_once;
     std::thread m_thread;
 };

@@ -2,15 +2,18 @@
 
 #include <fmt/format.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <algorithm>
 #include <array>
@@ -19,7 +22,9 @@
 #include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/settings/tuner_page_snapshot.h"
 #include "pages/transponders/list_table.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_table_item.h"
@@ -57,8 +62,6 @@ DialogTemplate ScanTemplate(const SatelliteFile& satellite) {
     // clang-format on
 }
 
-constexpr int kColumns = 11;
-
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -68,7 +71,7 @@ std::string Decibels(const std::optional<double>& value, const char* format) {
 }
 
 // The cells of one row, with the numbers they sort by.
-std::array<std::pair<std::string, std::optional<double>>, kColumns> CellsOf(const ScanRow& row) {
+std::array<CScanDialog::ScanCell, CScanDialog::kColumns> CellsOf(const ScanRow& row) {
     std::string streams;
     for (const int id : row.inputStreamIds)
         streams += (streams.empty() ? "" : " ") + std::to_string(id);
@@ -116,6 +119,12 @@ CScanDialog::CScanDialog(CBdacontrolDlg& tunerPage, SatelliteFile satellite,
                               "Margin (dB)", "System", "MODCOD", "ISIs", "Services"},
                              "Scan results")) {
     m_pTable->setObjectName(QString::number(kIdResults));
+    // Widths measured per new cell (FitColumns): the header's own fitting measures a thousand rows
+    // at every cell set, seconds for a table of thousands.
+    QHeaderView* header = m_pTable->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    for (int column = 0; column < kColumns; ++column)
+        header->resizeSection(column, header->sectionSizeHint(column));
     m_pTable->setSortingEnabled(true);
     m_pTable->sortByColumn(-1, Qt::AscendingOrder);  // scan order until the user sorts
     setTabOrder(m_pStatus, m_pTable);
@@ -145,7 +154,12 @@ bool CScanDialog::OnInitDialog() {
 }
 
 void CScanDialog::OnDestroy() {
-    if (m_pScan) OnCancelScan();
+    if (m_pScan) {
+        // The page's transponder is tuned again before the dialog goes; the window keeps
+        // answering meanwhile (a message box of the tune needs it).
+        OnCancelScan();
+        while (m_pScan) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     if (m_pWorker) m_pWorker->Stop();
 }
 
@@ -203,7 +217,6 @@ void CScanDialog::OnStart() {
     m_pScan = std::make_unique<CSatelliteScan>(m_satellite.transponders, std::move(tunable));
     m_nGeneration = m_pScan->Generation();
     ShowRows({});
-    m_pProgress->setValue(0);
     EnableButtons();
     m_pCancelButton->setFocus();
     m_pWorker->SetRunning(true);
@@ -214,6 +227,7 @@ void CScanDialog::OnStart() {
 void CScanDialog::OnCancelScan() {
     if (!m_pScan) return;
     m_pScan->Cancel();
+    EnableButtons();
     Advance(nullptr);
 }
 
@@ -255,16 +269,35 @@ std::uint64_t CScanDialog::NowMs() const {
     return static_cast<DWORD>(GetTickCount() - m_nBaseTick.load());
 }
 
-bool CScanDialog::Tune(const TunerEntry& entry) {
-    return m_tunerPage.LockListedTransponder(entry.frequencyMHz, entry.symbolRateKsps,
-                                             entry.polarityIndex);
+bool CScanDialog::StartTune(const TunerEntry& entry) {
+    std::optional<CTunerPageSnapshot> page =
+        m_tunerPage.BeginListedLock(entry.frequencyMHz, entry.symbolRateKsps, entry.polarityIndex);
+    if (!page) return false;
+    // The driver's part on the worker, so a slow driver or settings file never holds the window
+    // up; the page and the scan hear of its end on the window's thread, the page first.
+    m_pWorker->RunOnce([this, page = std::move(*page)]() mutable {
+        LockTransponder(page);
+        CBdacontrolDlg* tunerPage = &m_tunerPage;
+        QMetaObject::invokeMethod(
+            tunerPage,
+            [tunerPage, lnbSwitch = page.LnbSwitch()] { tunerPage->EndListedLock(lnbSwitch); },
+            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnTuned(); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void CScanDialog::OnTuned() {
+    if (!m_pScan) return;
+    m_nGeneration = m_pScan->Acted(NowMs());
+    Advance(nullptr);
 }
 
 void CScanDialog::Advance(const ScanObservation* reading) {
     // A tune may show a message box, whose loop would deliver readings in the middle of it.
     if (!m_pScan || m_bAdvancing) return;
     m_bAdvancing = true;
-    const std::size_t shown = m_rows.size();
     while (m_pScan) {
         const ScanStep step = m_pScan->Step(NowMs(), reading);
         reading = nullptr;
@@ -273,28 +306,23 @@ void CScanDialog::Advance(const ScanObservation* reading) {
             Finish();
             break;
         }
-        bool done = true;
+        if (step.action == ScanAction::ResetServices) {
+            if (m_pScanner) m_pScanner->Reset();
+            m_nGeneration = m_pScan->Acted(NowMs());
+            continue;
+        }
+        // A tune: the scan waits (OnTuned) until it is done.
+        TunerEntry entry = m_pageEntry;
         if (step.action == ScanAction::Tune) {
             const SatelliteTransponder& transponder = m_pScan->Transponders()[step.index];
             SetStatus(fmt::format("Scanning {} of {}: {} {} {}", step.index + 1,
                                   m_pScan->Transponders().size(), transponder.frequencyMHz,
                                   transponder.polarisation, transponder.symbolRateKsps));
-            done = Tune(TunerEntryOf(transponder));
-        } else if (step.action == ScanAction::ResetServices) {
-            if (m_pScanner) m_pScanner->Reset();
-        } else if (step.action == ScanAction::RestorePage) {
-            done = Tune(m_pageEntry);
+            entry = TunerEntryOf(transponder);
         }
-        if (!done) {
-            m_pScan->Refused();
-            continue;
-        }
-        m_nGeneration = m_pScan->Acted(NowMs());
+        if (!StartTune(entry)) m_pScan->Refused();
     }
-    if (m_pScan && m_pScan->Rows().size() != shown) {
-        ShowRows(m_pScan->Rows());
-        m_pProgress->setValue(static_cast<int>(m_rows.size()));
-    }
+    if (m_pScan) ShowNewRows(m_pScan->Rows());
     m_bAdvancing = false;
 }
 
@@ -302,8 +330,7 @@ void CScanDialog::Finish() {
     m_stepTimer.stop();
     m_pWorker->SetRunning(false);
     const std::unique_ptr<CSatelliteScan> scan = std::move(m_pScan);
-    ShowRows(scan->Rows());
-    m_pProgress->setValue(static_cast<int>(m_rows.size()));
+    ShowNewRows(scan->Rows());
     const double seconds = static_cast<double>(NowMs() - m_nStartMs) / 1000.0;
     const std::size_t locked = LockedCount(m_rows);
     if (scan->IsRefused()) {
@@ -357,21 +384,57 @@ std::optional<QString> CScanDialog::AskExportPath() {
 }
 
 void CScanDialog::ShowRows(const std::vector<ScanRow>& rows) {
-    m_rows = rows;
-    const int sortColumn = m_pTable->horizontalHeader()->sortIndicatorSection();
-    const Qt::SortOrder order = m_pTable->horizontalHeader()->sortIndicatorOrder();
-    m_pTable->setSortingEnabled(false);
-    m_pTable->setRowCount(static_cast<int>(rows.size()));
-    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-        const auto cells = CellsOf(rows[static_cast<std::size_t>(row)]);
+    m_rows.clear();
+    m_pTable->setRowCount(0);
+    ShowNewRows(rows);
+    EnableButtons();
+}
+
+void CScanDialog::ShowNewRows(const std::vector<ScanRow>& rows) {
+    const std::size_t shown = m_rows.size();
+    if (rows.size() == shown) return;
+    // One row: with sorting on, the table moves it to its place by a binary search as the item of
+    // the sort column is set, so that one goes in last and nothing else is sorted again. Many (a
+    // stored scan, transponders passed over): put in unsorted and sorted once.
+    const bool many = rows.size() - shown > 1;
+    if (many) m_pTable->setSortingEnabled(false);
+    const int sortColumn =
+        m_pTable->isSortingEnabled() ? m_pTable->horizontalHeader()->sortIndicatorSection() : -1;
+    const int first = m_pTable->rowCount();
+    m_pTable->setRowCount(first + static_cast<int>(rows.size() - shown));
+    const QFontMetrics metrics(m_pTable->font());
+    std::array<int, kColumns> widest{};
+    for (std::size_t index = shown; index < rows.size(); ++index) {
+        const int row = first + static_cast<int>(index - shown);
+        const auto cells = CellsOf(rows[index]);
+        const auto put = [&](int column) {
+            const QString text = Text(cells[static_cast<std::size_t>(column)].first);
+            int& width = widest[static_cast<std::size_t>(column)];
+            width = std::max(width, metrics.horizontalAdvance(text));
+            m_pTable->setItem(
+                row, column,
+                new CScanTableItem(text, cells[static_cast<std::size_t>(column)].second));
+        };
         for (int column = 0; column < kColumns; ++column) {
-            const auto& [text, number] = cells[static_cast<std::size_t>(column)];
-            m_pTable->setItem(row, column, new CScanTableItem(Text(text), number));
+            if (column != sortColumn) put(column);
         }
+        if (sortColumn >= 0 && sortColumn < kColumns) put(sortColumn);
+        m_rows.push_back(rows[index]);
     }
-    m_pTable->setSortingEnabled(true);
-    m_pTable->sortByColumn(sortColumn, order);
-    m_pExportButton->setEnabled(!m_rows.empty() && !m_pScan);
+    FitColumns(widest);
+    if (many) m_pTable->setSortingEnabled(true);
+    m_pProgress->setValue(static_cast<int>(m_rows.size()));
+}
+
+void CScanDialog::FitColumns(const std::array<int, kColumns>& textWidths) {
+    // As an item view lays out a line of text: the text between two focus-frame margins.
+    const int padding =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_pTable) + 1);
+    QHeaderView* header = m_pTable->horizontalHeader();
+    for (int column = 0; column < kColumns; ++column) {
+        const int width = textWidths[static_cast<std::size_t>(column)] + padding;
+        if (width > header->sectionSize(column)) header->resizeSection(column, width);
+    }
 }
 
 void CScanDialog::SetStatus(const std::string& text) {
@@ -382,6 +445,6 @@ void CScanDialog::SetStatus(const std::string& text) {
 void CScanDialog::EnableButtons() {
     const bool scanning = m_pScan != nullptr;
     m_pStartButton->setEnabled(!scanning && !m_satellite.transponders.empty());
-    m_pCancelButton->setEnabled(scanning);
+    m_pCancelButton->setEnabled(scanning && !m_pScan->IsCancelled());
     m_pExportButton->setEnabled(!scanning && !m_rows.empty());
 }

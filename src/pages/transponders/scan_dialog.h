@@ -4,15 +4,19 @@
 // user's configuration folder and shown again; export as CSV.
 //
 // Threads: the card is read (lock, C/N, carrier report, services) on a worker of the dialog, which
-// posts each reading to the window's thread; tuning, the scan's state machine and every widget
+// posts each reading to the window's thread; the tunes run on the same worker, between readings
+// (the page entered and its buttons handled on the window's thread, see
+// CBdacontrolDlg::BeginListedLock), and post their end. The scan's state machine and every widget
 // stay on the window's thread. The worker reads the generation before each reading, and the
 // window raises it only after a tune or a reset has returned (see CSatelliteScan).
 #include <QTimer>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/satellite_file.h"
@@ -42,6 +46,9 @@ public:
     static constexpr int kIdClose = IDCANCEL;
     // At least ten readings a second, so a lock shows within a tenth of a second.
     static constexpr int kReadPeriodMs = 50;
+    static constexpr int kColumns = 11;
+    // A cell's text and the number it sorts by.
+    using ScanCell = std::pair<std::string, std::optional<double>>;
 
     CScanDialog(CBdacontrolDlg& tunerPage, SatelliteFile satellite,
                 std::shared_ptr<CServiceScanner> scanner, QWidget* parent = nullptr);
@@ -74,11 +81,19 @@ private:
     void OnReading(const ScanObservation& reading);
     // Steps the scan until it waits; `reading` goes to the first step.
     void Advance(const ScanObservation* reading);
-    bool Tune(const TunerEntry& entry);
+    // Starts "Lock TP" of `entry` on the worker; false when the page refuses (no tuner).
+    bool StartTune(const TunerEntry& entry);
+    // On the window's thread, after the tune.
+    void OnTuned();
     void Finish();
     void ReadCard();
     std::uint64_t NowMs() const;
+    // The table anew with `rows`.
     void ShowRows(const std::vector<ScanRow>& rows);
+    // Adds the rows past those shown, each where the user's sort puts it, the others in place.
+    void ShowNewRows(const std::vector<ScanRow>& rows);
+    // Widens the columns that texts this wide would not fit in.
+    void FitColumns(const std::array<int, kColumns>& textWidths);
     void ShowLastScan();
     void SetStatus(const std::string& text);
     void EnableButtons();
