@@ -347,16 +347,17 @@ TEST_P(SatelliteScanArdenTest, TheLastScanIsShownAgainSortableAndReachable) {
     });
 }
 
-// A big satellite file of 5,000 transponders: the first half in the C band, which the scan passes
-// over at once behind the Ku LNB (rows at once), the second across the Ku band at a symbol rate no
-// carrier of the sky has, so none locks and each waits out the 3 s time-out.
-constexpr int kBigHalf = 2500;
+// A big satellite file of 5,000 transponders: the first thousand in the C band, which the scan
+// passes over at once behind the Ku LNB (rows at once), the rest across the Ku band at a symbol
+// rate no carrier of the sky has, so none locks and each waits out the 3 s time-out.
+constexpr int kBigFileSize = 5000;
+constexpr int kPassedOver = 1000;
 double BigFileFrequency(int index) {
-    return index < kBigHalf ? 3400.0 + index * 0.2 : 10700.0 + (index - kBigHalf) * 0.8;
+    return index < kPassedOver ? 3400.0 + index * 0.2 : 10700.0 + (index - kPassedOver) * 0.5;
 }
 std::string BigSatelliteFile() {
-    std::string text = fmt::format("[SATTYPE]\n1=0192\n2=Big\n[DVB]\n0={}\n", 2 * kBigHalf);
-    for (int i = 0; i < 2 * kBigHalf; ++i) {
+    std::string text = fmt::format("[SATTYPE]\n1=0192\n2=Big\n[DVB]\n0={}\n", kBigFileSize);
+    for (int i = 0; i < kBigFileSize; ++i) {
         text += fmt::format("{}={:.2f},{},12345,3/4,DVB-S2,QPSK\n", i + 1, BigFileFrequency(i),
                             i % 2 == 0 ? 'H' : 'V');
     }
@@ -392,12 +393,12 @@ private:
 
 // A regression: with a big satellite file Cancel Scan froze the window for seconds, and every new
 // row rebuilt and re-sorted the whole table. Now the window answers within 100 ms throughout: the
-// rows as they come (thousands at once, then one by one into a table of thousands), the Cancel,
+// rows as they come (a thousand at once, then one by one into a table of a thousand), the Cancel,
 // and the re-tune of the page's transponder after it.
 TEST_P(SatelliteScanArdenTest, CancelOnABigSatelliteLeavesTheWindowAnswering) {
     constexpr int kTunedBeforeCancel = 8;
     const SatelliteFile satellite = Satellite("Big-19.2E.ini", BigSatelliteFile().c_str());
-    ASSERT_EQ(satellite.transponders.size(), 5000u);
+    ASSERT_EQ(satellite.transponders.size(), static_cast<std::size_t>(kBigFileSize));
     CSimProgramWindow window;
     RunModal(window, [&] {
         Start(window);
@@ -416,7 +417,7 @@ TEST_P(SatelliteScanArdenTest, CancelOnABigSatelliteLeavesTheWindowAnswering) {
             m_program.Clock().AdvanceMs(250);
             return false;
         };
-        const int rowsBeforeCancel = kBigHalf + kTunedBeforeCancel;
+        const int rowsBeforeCancel = kPassedOver + kTunedBeforeCancel;
         ASSERT_TRUE(QTest::qWaitFor([&] { return rowsShown(rowsBeforeCancel); }, 10'000));
         dialog.Item<QPushButton>(Dialog::kIdCancelScan)->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.IsScanning(); }, 5000));
@@ -430,6 +431,8 @@ TEST_P(SatelliteScanArdenTest, CancelOnABigSatelliteLeavesTheWindowAnswering) {
                       fmt::format("{:g}", BigFileFrequency(rowsBeforeCancel - 1 - row)));
         }
         EXPECT_EQ(table->item(rowsBeforeCancel - 1, 0)->text().toStdString(), "3400");
+        EXPECT_EQ(dialog.Item<QProgressBar>(Dialog::kIdProgress)->text().toStdString(),
+                  fmt::format("{} of 5000", rowsBeforeCancel));
         EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text().toStdString(),
                   fmt::format("Scan cancelled after {} of 5000 transponders (0 locked); the Tuner "
                               "Setting page's transponder is tuned again.",

@@ -276,6 +276,7 @@ bool CScanDialog::StartTune(const TunerEntry& entry) {
     // The driver's part on the worker, so a slow driver or settings file never holds the window
     // up; the page and the scan hear of its end on the window's thread, the page first.
     m_pWorker->RunOnce([this, page = std::move(*page)]() mutable {
+        const std::uint64_t tunedMs = NowMs();
         LockTransponder(page);
         CBdacontrolDlg* tunerPage = &m_tunerPage;
         QMetaObject::invokeMethod(
@@ -283,14 +284,14 @@ bool CScanDialog::StartTune(const TunerEntry& entry) {
             [tunerPage, lnbSwitch = page.LnbSwitch()] { tunerPage->EndListedLock(lnbSwitch); },
             Qt::QueuedConnection);
         QMetaObject::invokeMethod(
-            this, [this] { OnTuned(); }, Qt::QueuedConnection);
+            this, [this, tunedMs] { OnTuned(tunedMs); }, Qt::QueuedConnection);
     });
     return true;
 }
 
-void CScanDialog::OnTuned() {
+void CScanDialog::OnTuned(std::uint64_t tunedMs) {
     if (!m_pScan) return;
-    m_nGeneration = m_pScan->Acted(NowMs());
+    m_nGeneration = m_pScan->Acted(tunedMs);
     Advance(nullptr);
 }
 
@@ -386,6 +387,7 @@ std::optional<QString> CScanDialog::AskExportPath() {
 void CScanDialog::ShowRows(const std::vector<ScanRow>& rows) {
     m_rows.clear();
     m_pTable->setRowCount(0);
+    m_pProgress->setValue(0);
     ShowNewRows(rows);
     EnableButtons();
 }

@@ -83,8 +83,9 @@ private:
     void Advance(const ScanObservation* reading);
     // Starts "Lock TP" of `entry` on the worker; false when the page refuses (no tuner).
     bool StartTune(const TunerEntry& entry);
-    // On the window's thread, after the tune.
-    void OnTuned();
+    // On the window's thread, after the tune, which began at `tunedMs` (the lock time counts from
+    // there, however long the window took to hear of its end).
+    void OnTuned(std::uint64_t tunedMs);
     void Finish();
     void ReadCard();
     std::uint64_t NowMs() const;
