@@ -62,9 +62,10 @@ public:
     // "Lock TP" of a listed transponder in three steps, so that the tune itself can run off the
     // window's thread: BeginListedLock enters the transponder as LockListedTransponder does,
     // disables the tune buttons and returns the page as it stands (nullopt, and nothing changed,
-    // while "Lock TP" is disabled); LockTransponder(snapshot) tunes, on any one thread at a time;
-    // EndListedLock, back on the window's thread, takes the switch frequency the tune parsed,
-    // enables the buttons again and tells the listener, as after "Lock TP".
+    // while "Lock TP" is disabled); LockTransponder(snapshot) and snapshot.WriteSettings() tune
+    // and save, on any one thread at a time; EndListedLock, back on the window's thread, takes
+    // the switch frequency the tune parsed, enables the buttons again and tells the listener, as
+    // after "Lock TP".
     std::optional<CTunerPageSnapshot> BeginListedLock(const std::string& frequencyMHz,
                                                       const std::string& symbolRateKsps,
                                                       std::int32_t polarityIndex);

@@ -12,6 +12,6 @@ std::string CTunerPageSnapshot::FieldText(TunerField field) const {
     return m_settings.Field(field);
 }
 
-void CTunerPageSnapshot::SaveSettings() {
+void CTunerPageSnapshot::WriteSettings() const {
     SaveTunerSettings(m_strSettingsPath, m_settings);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The Tuner Setting page as it stood when a "Lock TP" began, so that the tune can run off the
 // window's thread (the satellite scan): taken on the window's thread, it answers what tuning asks
-// of the page without touching a widget; its settings are written to the page's file from the
-// tuning thread; the page's tune buttons stay the page's business (see
+// of the page without touching a widget; its settings are written to the page's file by
+// WriteSettings on the tuning thread, after the tune, so that the file's writes do not stand
+// between the caller's clock and the tune; the page's tune buttons stay the page's business (see
 // CBdacontrolDlg::BeginListedLock and EndListedLock).
 #include <cstdint>
 #include <string>
@@ -20,8 +21,12 @@ public:
     std::int32_t DiseqcPortIndex() const override { return m_settings.diseqc; }
     StreamTypeRecord StreamType() const override { return m_StreamType; }
     void SetLnbSwitch(std::int32_t mhz) override { m_nLnbSwitch = mhz; }
-    void SaveSettings() override;
+    // Left to WriteSettings.
+    void SaveSettings() override {}
     void EnableTuneButtons(bool) override {}
+
+    // What SaveSettings of the page would have written.
+    void WriteSettings() const;
 
     // The switch frequency the tune parsed, for the page once the tune is done.
     std::int32_t LnbSwitch() const { return m_nLnbSwitch; }

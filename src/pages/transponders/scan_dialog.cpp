@@ -278,6 +278,7 @@ bool CScanDialog::StartTune(const TunerEntry& entry) {
     m_pWorker->RunOnce([this, page = std::move(*page)]() mutable {
         const std::uint64_t tunedMs = NowMs();
         LockTransponder(page);
+        page.WriteSettings();
         CBdacontrolDlg* tunerPage = &m_tunerPage;
         QMetaObject::invokeMethod(
             tunerPage,
