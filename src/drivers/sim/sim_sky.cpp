@@ -8,6 +8,7 @@
 #include <numeric>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -20,15 +21,18 @@ using sim::Modulation;
 constexpr std::uint32_t kSlotWidthKHz = 1000;
 
 std::optional<CodeRate> ParseRate(const std::string& text) {
-    static const std::map<std::string, CodeRate> kRates = {
+    // A constant table, not a static map: the reading thread may still run while the program's
+    // statics are destroyed at its end, and a destroyed map sent it round in circles.
+    static constexpr std::pair<std::string_view, CodeRate> kRates[] = {
         {"1/4", CodeRate::R1_4}, {"1/3", CodeRate::R1_3}, {"2/5", CodeRate::R2_5},
         {"1/2", CodeRate::R1_2}, {"3/5", CodeRate::R3_5}, {"2/3", CodeRate::R2_3},
         {"3/4", CodeRate::R3_4}, {"4/5", CodeRate::R4_5}, {"5/6", CodeRate::R5_6},
         {"7/8", CodeRate::R7_8}, {"8/9", CodeRate::R8_9}, {"9/10", CodeRate::R9_10},
     };
-    const auto found = kRates.find(text);
-    if (found == kRates.end()) return std::nullopt;
-    return found->second;
+    for (const auto& [name, rate] : kRates) {
+        if (name == text) return rate;
+    }
+    return std::nullopt;
 }
 
 std::optional<SimCarrier> CarrierOf(const SatelliteFile& satellite,

@@ -84,8 +84,13 @@ SimOptions CSimTestRig::NoiselessOptions() {
 }
 
 const CSimSky& BuildSky() {
-    // Reading the 328 generated files takes most of a second in a debug build: once per run.
-    static const CSimSky sky = CSimSky::Load(BuildTranspondersFolder());
+    // Reading the 328 generated files takes most of a second in a debug build: once per run, and
+    // to the end before the first test, so no reading outlives a test program that needed none.
+    static const CSimSky sky = [] {
+        CSimSky loaded = CSimSky::Load(BuildTranspondersFolder());
+        loaded.Carriers();
+        return loaded;
+    }();
     return sky;
 }
 
