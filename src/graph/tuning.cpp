@@ -9,14 +9,17 @@
 #include "diseqc/switch_message.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_signal.h"
 #include "platform/com/co_create.h"
 #include "platform/com/error_info.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/c_number.h"
+#include "platform/win/system_clock.h"
 
 namespace {
 
 std::atomic<std::uint64_t> g_nTunes{0};
+constexpr DWORD kLockPollMs = 20;
 
 // MHz to kHz as the tuning objects take it; wraps like 32-bit arithmetic instead of
 // overflowing into undefined behaviour on absurd input.
@@ -59,21 +62,15 @@ std::uint64_t TuneCount() {
     return g_nTunes.load(std::memory_order_acquire);
 }
 
-void LockTransponder(ITunerPage& page) {
-    page.SaveSettings();
-    PrepareTunerControl(page);
+TuneResult Tune(const Transponder& transponder, std::chrono::milliseconds waitForLock) {
+    TuneResult result;
+    const auto fail = [&result](TuneError::Kind kind, std::string text) {
+        result.outcome = TuneResult::Outcome::Error;
+        result.errors.push_back({kind, std::move(text)});
+    };
+    g_TunerControlRecord.SetConstants();
+    g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(transponder.diseqcPortIndex));
     g_TunerControlRecord.ClearMessageHead();
-    page.EnableTuneButtons(false);
-
-    TransponderInput transponder;
-    transponder.frequencyMHz = platform::Atoi(page.FieldText(TunerField::Frequency));
-    transponder.symbolRateKsps = platform::Atoi(page.FieldText(TunerField::SymbolRate));
-    transponder.lnbLowMHz = platform::Atoi(page.FieldText(TunerField::LnbLow));
-    transponder.lnbHighMHz = platform::Atoi(page.FieldText(TunerField::LnbHigh));
-    transponder.polarityIndex = page.PolarityIndex();
-    const std::int32_t lnbSwitch = platform::Atoi(page.FieldText(TunerField::LnbSwitch));
-    page.SetLnbSwitch(lnbSwitch);
-
     g_TunerControlRecord.SetFrequency(static_cast<std::uint32_t>(transponder.frequencyMHz));
     g_TunerControlRecord.SetLnbLow(static_cast<std::uint32_t>(transponder.lnbLowMHz));
     g_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(transponder.lnbHighMHz));
@@ -83,59 +80,95 @@ void LockTransponder(ITunerPage& page) {
 
     if (!GraphIsReady()) {
         // Without a built graph there is nothing to tune; say so instead of failing silently.
-        AfxMessageBox(
-            "No tuner is ready: the tuner graph could not be built for this device. "
-            "Close the program and choose another tuner.");
-        page.EnableTuneButtons(true);
-        return;
+        fail(TuneError::Kind::NoTuner,
+             "No tuner is ready: the tuner graph could not be built for this device. "
+             "Close the program and choose another tuner.");
+        return result;
     }
-
-    HRESULT tuneResult = S_OK;
     {
         // Held across the whole driver sequence, so the status thread's reads wait for it.
         std::lock_guard driver(g_hDriverMutex);
         g_nTunes.fetch_add(1, std::memory_order_acq_rel);
         // Only what this tune's driver calls leave behind may be quoted below.
         com::ClearErrorDescription();
-        const StreamTypeRecord streamType = page.StreamType();
-        if (!IsUsbCarrier() && !IsStreamTypeCurrent(streamType)) SetStreamType(streamType);
+        if (!IsUsbCarrier() && !IsStreamTypeCurrent(transponder.streamType))
+            SetStreamType(transponder.streamType);
 
-        const std::int32_t port = page.DiseqcPortIndex();
-        if (port > 0) {
+        if (transponder.diseqcPortIndex > 0) {
             const auto message = diseqc::CommittedSwitch(
-                SwitchPort(port), IsHighBand(transponder.frequencyMHz, lnbSwitch),
+                SwitchPort(transponder.diseqcPortIndex),
+                IsHighBand(transponder.frequencyMHz, transponder.lnbSwitchMHz),
                 transponder.polarityIndex == 0);
             SendDiseqCommand(message, DiseqcForm::LockTp);
         }
 
+        // A request the tuning objects refuse still goes to the driver, empty, as it always has.
         ComPtr<IDVBTuneRequest> request;
-        if (FAILED(CreateDVBTuneRequest(request, transponder, lnbSwitch))) {
-            AfxMessageBox("CreateDVBTuneRequest is invalid!");
-        }
+        if (FAILED(CreateDVBTuneRequest(request, transponder)))
+            fail(TuneError::Kind::InvalidRequest, "CreateDVBTuneRequest is invalid!");
         ComPtr<ITuner> tuner;
-        tuneResult = g_BDAGraph.m_pProvider.As(&tuner);
+        HRESULT tuneResult = g_BDAGraph.m_pProvider.As(&tuner);
         if (SUCCEEDED(tuneResult)) tuneResult = tuner->put_TuneRequest(request.Get());
         g_BDAGraph.m_pGraphControl->Run();
         if (FAILED(tuneResult)) {
             // A driver that says why (a tuner held by another program) is quoted instead of the
             // bare refusal, which tells the user nothing to do.
             const std::optional<std::string> why = com::TakeErrorDescription();
-            MessageBoxA(nullptr,
-                        why ? why->c_str() : "KSPROPERTY_CTRL_TUNER set channel_change false",
-                        "error", MB_OK);
+            fail(TuneError::Kind::Refused,
+                 why ? *why : "KSPROPERTY_CTRL_TUNER set channel_change false");
         }
     }
+    if (result.outcome == TuneResult::Outcome::Error) return result;
+    const std::uint64_t deadline =
+        GetTickCount64() + static_cast<std::uint64_t>(waitForLock.count());
+    for (bool first = true; waitForLock.count() > 0; first = false) {
+        if (QueryTunerSignal().reading.locked == 1) {
+            result.outcome = TuneResult::Outcome::Locked;
+            break;
+        }
+        if (!first && GetTickCount64() >= deadline) break;
+        Sleep(kLockPollMs);
+    }
+    return result;
+}
+
+void LockTransponder(ITunerPage& page) {
+    page.SaveSettings();
+    PrepareTunerControl(page);
+    page.EnableTuneButtons(false);
+
+    Transponder transponder;
+    transponder.frequencyMHz = platform::Atoi(page.FieldText(TunerField::Frequency));
+    transponder.symbolRateKsps = platform::Atoi(page.FieldText(TunerField::SymbolRate));
+    transponder.lnbLowMHz = platform::Atoi(page.FieldText(TunerField::LnbLow));
+    transponder.lnbHighMHz = platform::Atoi(page.FieldText(TunerField::LnbHigh));
+    transponder.lnbSwitchMHz = platform::Atoi(page.FieldText(TunerField::LnbSwitch));
+    transponder.polarityIndex = page.PolarityIndex();
+    transponder.diseqcPortIndex = page.DiseqcPortIndex();
+    transponder.streamType = page.StreamType();
+    page.SetLnbSwitch(transponder.lnbSwitchMHz);
+
+    ShowTuneErrors(Tune(transponder));
     page.EnableTuneButtons(true);
 }
 
-HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const TransponderInput& transponder,
-                             std::int32_t lnbSwitchMHz) {
+void ShowTuneErrors(const TuneResult& result) {
+    for (const TuneError& error : result.errors) {
+        if (error.kind == TuneError::Kind::Refused) {
+            MessageBoxA(nullptr, error.text.c_str(), "error", MB_OK);
+        } else {
+            AfxMessageBox(error.text);
+        }
+    }
+}
+
+HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const Transponder& transponder) {
     request.Reset();
     ComPtr<IDVBSTuningSpace> space;
     HRESULT hr = g_BDAGraph.m_pSpace.As(&space);
     if (FAILED(hr)) return hr;
     if (FAILED(hr = space->put__NetworkType(CLSID_DVBSNetworkProvider))) return hr;
-    if (FAILED(hr = space->put_LNBSwitch(ToKilohertz(lnbSwitchMHz)))) return hr;
+    if (FAILED(hr = space->put_LNBSwitch(ToKilohertz(transponder.lnbSwitchMHz)))) return hr;
     if (FAILED(hr = space->put_HighOscillator(ToKilohertz(transponder.lnbHighMHz)))) return hr;
     if (FAILED(hr = space->put_LowOscillator(ToKilohertz(transponder.lnbLowMHz)))) return hr;
 

@@ -5,13 +5,7 @@
 #include <cstdint>
 #include <string>
 
-struct SignalReading {
-    std::uint8_t quality = 0;
-    std::uint8_t strength = 0;
-    std::uint8_t locked = 0;  // 1 locked; 255 when the poll failed
-
-    friend bool operator==(const SignalReading&, const SignalReading&) = default;
-};
+#include "graph/tuner_signal.h"
 
 class ISignalDisplay {
 public:

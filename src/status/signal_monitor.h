@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "graph/tuner_signal.h"
 #include "status/signal_display.h"
 
 // 1 when the last poll reported lock; written only by the monitor.
@@ -14,10 +15,3 @@ extern std::atomic<std::int32_t> g_bSignalLocked;
 // The thread's body: runs the loop until the display's stop flag is seen, or until the tuner
 // turns out to offer no topology. The caller holds the monitor lock around it.
 void RunSignalMonitor(ISignalDisplay& display);
-
-// One signal query of the tuner, under the driver mutex.
-struct SignalQuery {
-    bool noTopology = false;  // the monitor ends
-    SignalReading reading;
-};
-SignalQuery QueryTunerSignal();

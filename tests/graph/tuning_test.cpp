@@ -17,6 +17,7 @@
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/media/media_classes.h"
 #include "platform/win/known_folders.h"
+#include "support/fake_signal_statistics.h"
 #include "support/fake_tuner_filter.h"
 #include "support/temp_folder.h"
 
@@ -255,6 +256,59 @@ TEST_F(TuningTest, WithoutAGraphNothingReachesTheDriverAndTheUserIsTold) {
     ASSERT_EQ(m_driver.Boxes().Texts().size(), 1u);
     EXPECT_NE(m_driver.Boxes().Texts()[0].find("No tuner is ready"), std::string::npos);
     EXPECT_EQ(m_page.events, (std::vector<std::string>{"save", "save", "disable", "enable"}));
+}
+
+// Tuning as a call: the result tells what happened, nothing is shown, and the wait for a lock
+// follows what the card reports.
+TEST_F(TuningTest, TuneReturnsItsOutcomeAndShowsNothing) {
+    ComPtr<CFakeSignalStatistics> statistics{new CFakeSignalStatistics};
+    m_driver.Tuner().SetExtraInterface(IBDA_Topology::kIid,
+                                       static_cast<IBDA_Topology*>(statistics.Get()));
+    using Outcome = TuneResult::Outcome;
+    using Kind = TuneError::Kind;
+    const struct {
+        const char* name;
+        bool locks;
+        bool refused;
+        bool graph;
+        int waitMs;
+        Outcome outcome;
+        std::vector<Kind> errors;
+    } rows[] = {
+        {"a card that locks, waited for", true, false, true, 1000, Outcome::Locked, {}},
+        {"a card that locks, no wait: the card is not asked",
+         true,
+         false,
+         true,
+         0,
+         Outcome::NotLocked,
+         {}},
+        {"no lock within the wait", false, false, true, 60, Outcome::NotLocked, {}},
+        {"the driver refuses", true, true, true, 1000, Outcome::Error, {Kind::Refused}},
+        {"no graph", true, false, false, 1000, Outcome::Error, {Kind::NoTuner}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        statistics->Set(80, 50, row.locks);
+        m_pScript->failures["CommitChanges"] = row.refused ? E_FAIL : S_OK;
+        g_BDAGraph.m_pGraphControl = row.graph ? m_pControl.Get() : nullptr;
+        Transponder transponder;
+        transponder.frequencyMHz = 11778;
+        transponder.symbolRateKsps = 27500;
+        transponder.lnbLowMHz = 9750;
+        transponder.lnbHighMHz = 10600;
+        transponder.lnbSwitchMHz = 11700;
+        const TuneResult result = Tune(transponder, std::chrono::milliseconds(row.waitMs));
+        EXPECT_EQ(result.outcome, row.outcome);
+        std::vector<Kind> kinds;
+        for (const TuneError& error : result.errors) kinds.push_back(error.kind);
+        EXPECT_EQ(kinds, row.errors);
+        if (row.refused) {
+            EXPECT_EQ(result.errors[0].text, "KSPROPERTY_CTRL_TUNER set channel_change false");
+        }
+        EXPECT_TRUE(m_driver.Boxes().Texts().empty());
+    }
+    g_BDAGraph.m_pGraphControl = m_pControl.Get();
 }
 
 TEST_F(TuningTest, AbsurdFieldsParseAsAtoiDoes) {

@@ -1,5 +1,6 @@
 // The satellite scan in the whole program on the simulated card, its clock driven by the test:
-// each transponder tuned through "Lock TP" with the page's LNB and switch port, the table the
+// each transponder tuned with the Tuner Setting page's LNB and switch port, that page's fields and
+// settings file left alone, the table the
 // card's answers give on the Arden card and on the x-model card, Cancel and closing mid-scan
 // tuning the page's own transponder again, the stored scan shown again, and the CSV export.
 #include <fmt/format.h>
@@ -128,7 +129,8 @@ double Number(const std::string& text) {
 }
 
 // The table of the four transponders, on the Arden card (no DVB-S2X) and the x-model card; then
-// the page's own transponder again, with its LNB and port as before; the scan stored.
+// the page's own transponder again, with its LNB and port as before; the scan stored; the Tuner
+// Setting page's fields and settings file as they were.
 TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
     const bool xModel = GetParam() == CSimProgram::kHeath;
     const SatelliteFile satellite = Satellite("Scan-Test-19.2E.ini", kSatelliteFile);
@@ -142,6 +144,8 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         EXPECT_EQ(dialog.windowTitle(), "Scan of 19.2E  Scan Test");
         EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text(),
                   "No scan of this satellite yet. Start Scan tunes its 4 transponders in turn.");
+        const std::string settings = m_program.File(CBdacontrolDlg::kSettingsFile);
+        const std::string settingsBefore = ReadWholeFile(settings);
         const std::size_t traced = m_program.TraceText().size();
         dialog.Item<QPushButton>(Dialog::kIdStart)->click();
         EXPECT_TRUE(dialog.IsScanning());
@@ -197,6 +201,8 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "11362");
         EXPECT_EQ(tuner.FieldText(TunerField::SymbolRate), "22000");
         EXPECT_EQ(tuner.PolarityIndex(), 0);
+        EXPECT_FALSE(settingsBefore.empty());
+        EXPECT_EQ(ReadWholeFile(settings), settingsBefore) << "byte for byte";
 
         // Stored, and exported byte for byte as stored.
         EXPECT_EQ(dialog.StorePath(), m_program.File("") + "config/Scans/Scan-Test-19.2E.csv")

@@ -20,7 +20,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/ini_file.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "platform/ui/qt/property_sheet.h"
@@ -51,8 +50,8 @@ protected:
     }
 };
 
-// Enter and a double-click both tune: the fields take the transponder, the card hears one tune
-// with the page's LNB and port, and the settings file keeps what was tuned.
+// Enter and a double-click both tune: the card hears one tune with the Tuner Setting page's LNB
+// and port, and that page's fields and settings file stay as the user left them.
 TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
     for (const bool byEnter : {true, false}) {
         SCOPED_TRACE(byEnter ? "Enter" : "double-click");
@@ -74,6 +73,8 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
             for (int column = 0; column < 6; ++column)
                 EXPECT_EQ(table->item(0, column)->text(), row[column]) << "column " << column;
 
+            const std::string settings = m_program.File(CBdacontrolDlg::kSettingsFile);
+            const std::string settingsBefore = ReadWholeFile(settings);
             const std::size_t tracedBefore = m_program.TraceText().size();
             g_bSignalLocked = 0;
             table->setFocus();
@@ -88,19 +89,16 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
             m_program.Clock().AdvanceMs(400);
             EXPECT_TRUE(QTest::qWaitFor([] { return g_bSignalLocked.load() == 1; }, 5000));
 
-            EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "11362");
-            EXPECT_EQ(tuner.FieldText(TunerField::SymbolRate), "22000");
-            EXPECT_EQ(tuner.PolarityIndex(), 0);
-            EXPECT_EQ(tuner.DiseqcPortIndex(), 2) << "the port stays as set";
+            EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "12000");
+            EXPECT_EQ(tuner.FieldText(TunerField::SymbolRate), "27500");
+            EXPECT_EQ(tuner.PolarityIndex(), 1);
+            EXPECT_EQ(tuner.DiseqcPortIndex(), 2);
             const std::string traced = m_program.TraceText().substr(tracedBefore);
             EXPECT_NE(traced.find("tune 11362000 kHz, LNB 9750000/10600000 kHz, switch 11700000 "
                                   "kHz, horizontal, 22000 kSps"),
                       std::string::npos)
                 << traced;
-            const std::string settings = m_program.File(CBdacontrolDlg::kSettingsFile);
-            EXPECT_EQ(ReadIniString(settings, "Config", "freq"), "11362");
-            EXPECT_EQ(ReadIniString(settings, "Config", "symbol"), "22000");
-            EXPECT_EQ(ReadIniString(settings, "Config", "polarity"), "0");
+            EXPECT_EQ(ReadWholeFile(settings), settingsBefore);
             window.EndDialog(IDOK);
         });
     }

@@ -19,10 +19,12 @@
 #include "drivers/sim/sim_device_provider.h"
 #include "drivers/sim/sim_test_rig.h"
 #include "graph/bda_graph.h"
+#include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/shell/bda_util_dlg.h"
 #include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/scan_dialog.h"
+#include "platform/win/c_number.h"
 #include "services/service_scanner.h"
 #include "sink/stream_tap_filter.h"
 #include "status/signal_monitor.h"
@@ -97,8 +99,9 @@ TEST(ScanRealTimeTest, EveryAstraFileIsScannedWithinTwoMinutesAndMissesNothing) 
             for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
                 if (dialog.Rows()[i].locked) continue;
                 const TunerEntry entry = TunerEntryOf(satellite->transponders[i]);
-                tuner.LockListedTransponder(entry.frequencyMHz, entry.symbolRateKsps,
-                                            entry.polarityIndex);
+                tuner.ListedTransponderTuned(Tune(tuner.ListedTransponder(
+                    platform::Atoi(entry.frequencyMHz), platform::Atoi(entry.symbolRateKsps),
+                    entry.polarityIndex)));
                 QTest::qWait(2000);
                 EXPECT_FALSE(provider.Card(0).IsLocked())
                     << entry.frequencyMHz << " locks, but the scan did not find it";

@@ -280,37 +280,23 @@ void CBdacontrolDlg::OnLockTp() {
     if (m_fnLockTpListener) m_fnLockTpListener();
 }
 
-bool CBdacontrolDlg::EnterListedTransponder(const std::string& frequencyMHz,
-                                            const std::string& symbolRateKsps,
-                                            std::int32_t polarityIndex) {
-    if (!m_pLockTpButton->isEnabled()) return false;
-    m_pFrequency->setText(QString::fromStdString(frequencyMHz));
-    m_pSymbolRate->setText(QString::fromStdString(symbolRateKsps));
-    m_nPolarity = polarityIndex;
-    m_pPolarityList->setCurrentIndex(polarityIndex);
-    return true;
+Transponder CBdacontrolDlg::ListedTransponder(std::int32_t frequencyMHz,
+                                              std::int32_t symbolRateKsps,
+                                              std::int32_t polarityIndex) const {
+    Transponder transponder;
+    transponder.lnbLowMHz = platform::Atoi(FieldText(TunerField::LnbLow));
+    transponder.lnbHighMHz = platform::Atoi(FieldText(TunerField::LnbHigh));
+    transponder.lnbSwitchMHz = platform::Atoi(FieldText(TunerField::LnbSwitch));
+    transponder.frequencyMHz = frequencyMHz;
+    transponder.symbolRateKsps = symbolRateKsps;
+    transponder.polarityIndex = polarityIndex;
+    transponder.diseqcPortIndex = m_nDiseqc;
+    transponder.streamType = m_StreamType;
+    return transponder;
 }
 
-bool CBdacontrolDlg::LockListedTransponder(const std::string& frequencyMHz,
-                                           const std::string& symbolRateKsps,
-                                           std::int32_t polarityIndex) {
-    if (!EnterListedTransponder(frequencyMHz, symbolRateKsps, polarityIndex)) return false;
-    OnLockTp();
-    return true;
-}
-
-std::optional<CTunerPageSnapshot> CBdacontrolDlg::BeginListedLock(const std::string& frequencyMHz,
-                                                                  const std::string& symbolRateKsps,
-                                                                  std::int32_t polarityIndex) {
-    if (!EnterListedTransponder(frequencyMHz, symbolRateKsps, polarityIndex)) return std::nullopt;
-    CTunerPageSnapshot snapshot(Settings(), m_StreamType, SettingsPath());
-    EnableTuneButtons(false);
-    return snapshot;
-}
-
-void CBdacontrolDlg::EndListedLock(std::int32_t lnbSwitchMHz) {
-    m_nLnbSwitch = lnbSwitchMHz;
-    EnableTuneButtons(true);
+void CBdacontrolDlg::ListedTransponderTuned(const TuneResult& result) {
+    ShowTuneErrors(result);
     if (m_fnLockTpListener) m_fnLockTpListener();
 }
 

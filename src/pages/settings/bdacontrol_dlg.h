@@ -10,7 +10,8 @@
 #include <utility>
 
 #include "graph/tuner_page.h"
-#include "pages/settings/tuner_page_snapshot.h"
+#include "graph/tuning.h"
+#include "pages/settings/tuner_settings.h"
 #include "platform/com/com_ptr.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/media/media_interfaces.h"
@@ -54,23 +55,16 @@ public:
     void EnableTuneButtons(bool enable) override;
 
     void LoadSettings();
-    // A transponder chosen from a list: its frequency (MHz), symbol rate (kSps) and polarity go
-    // into the fields and "Lock TP" runs as if pressed; the other fields stay as they are. False,
-    // and nothing changed, while "Lock TP" is disabled.
-    bool LockListedTransponder(const std::string& frequencyMHz, const std::string& symbolRateKsps,
-                               std::int32_t polarityIndex);
-    // "Lock TP" of a listed transponder in three steps, so that the tune itself can run off the
-    // window's thread: BeginListedLock enters the transponder as LockListedTransponder does,
-    // disables the tune buttons and returns the page as it stands (nullopt, and nothing changed,
-    // while "Lock TP" is disabled); LockTransponder(snapshot) and snapshot.WriteSettings() tune
-    // and save, on any one thread at a time; EndListedLock, back on the window's thread, takes
-    // the switch frequency the tune parsed, enables the buttons again and tells the listener, as
-    // after "Lock TP".
-    std::optional<CTunerPageSnapshot> BeginListedLock(const std::string& frequencyMHz,
-                                                      const std::string& symbolRateKsps,
-                                                      std::int32_t polarityIndex);
-    void EndListedLock(std::int32_t lnbSwitchMHz);
-    // Called after each "Lock TP" (not after other tunes, such as the input stream's "Apply").
+    // A transponder chosen from a list (MHz, kSps, 0 horizontal or 1 vertical) behind the page's
+    // LNB, switch port and output stream type: what "Lock TP" would tune with it in the fields.
+    // The fields and the settings file stay as the user typed them.
+    Transponder ListedTransponder(std::int32_t frequencyMHz, std::int32_t symbolRateKsps,
+                                  std::int32_t polarityIndex) const;
+    // After the tune of a listed transponder, on the window's thread: its errors in the boxes
+    // "Lock TP" shows, and the listener told as after "Lock TP".
+    void ListedTransponderTuned(const TuneResult& result);
+    // Called after each "Lock TP" and each tune of a listed transponder (not after other tunes,
+    // such as the input stream's "Apply").
     void SetLockTpListener(std::function<void()> listener) {
         m_fnLockTpListener = std::move(listener);
     }
@@ -100,8 +94,6 @@ private:
     std::string SettingsPath() const;
     // What SaveSettings writes, read from the fields (the code field through dialog data exchange).
     TunerSettings Settings();
-    bool EnterListedTransponder(const std::string& frequencyMHz, const std::string& symbolRateKsps,
-                                std::int32_t polarityIndex);
     QLineEdit* Field(TunerField field) const;
     // Dialog data exchange: the "Code:" field into m_nCodeValue (refused: prompt, old value)
     // and back.

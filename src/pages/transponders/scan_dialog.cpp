@@ -24,10 +24,10 @@
 #include "graph/driver_control.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
-#include "pages/settings/tuner_page_snapshot.h"
 #include "pages/transponders/list_table.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_table_item.h"
+#include "platform/win/c_number.h"
 #include "platform/win/system_clock.h"
 #include "scan/scan_store.h"
 #include "services/service_scanner.h"
@@ -269,30 +269,36 @@ std::uint64_t CScanDialog::NowMs() const {
     return static_cast<DWORD>(GetTickCount() - m_nBaseTick.load());
 }
 
-bool CScanDialog::StartTune(const TunerEntry& entry) {
-    std::optional<CTunerPageSnapshot> page =
-        m_tunerPage.BeginListedLock(entry.frequencyMHz, entry.symbolRateKsps, entry.polarityIndex);
-    if (!page) return false;
-    // The driver's part on the worker, so a slow driver or settings file never holds the window
-    // up; the page and the scan hear of its end on the window's thread, the page first.
-    m_pWorker->RunOnce([this, page = std::move(*page)]() mutable {
+void CScanDialog::StartTune(const TunerEntry& entry) {
+    const Transponder transponder =
+        m_tunerPage.ListedTransponder(platform::Atoi(entry.frequencyMHz),
+                                      platform::Atoi(entry.symbolRateKsps), entry.polarityIndex);
+    // The driver's part on the worker, so a slow driver never holds the window up; the page and
+    // the scan hear of its end on the window's thread, the page first.
+    m_pWorker->RunOnce([this, transponder] {
         const std::uint64_t tunedMs = NowMs();
-        LockTransponder(page);
-        page.WriteSettings();
-        CBdacontrolDlg* tunerPage = &m_tunerPage;
+        const TuneResult result = Tune(transponder);
         QMetaObject::invokeMethod(
-            tunerPage,
-            [tunerPage, lnbSwitch = page.LnbSwitch()] { tunerPage->EndListedLock(lnbSwitch); },
+            this,
+            [this, tunedMs, result] {
+                m_tunerPage.ListedTransponderTuned(result);
+                OnTuned(tunedMs, result);
+            },
             Qt::QueuedConnection);
-        QMetaObject::invokeMethod(
-            this, [this, tunedMs] { OnTuned(tunedMs); }, Qt::QueuedConnection);
     });
-    return true;
 }
 
-void CScanDialog::OnTuned(std::uint64_t tunedMs) {
+void CScanDialog::OnTuned(std::uint64_t tunedMs, const TuneResult& result) {
     if (!m_pScan) return;
-    m_nGeneration = m_pScan->Acted(tunedMs);
+    // Without a tuner nothing more can be tuned: the scan ends (the page has said why).
+    const bool noTuner = std::any_of(result.errors.begin(), result.errors.end(), [](const auto& e) {
+        return e.kind == TuneError::Kind::NoTuner;
+    });
+    if (noTuner) {
+        m_pScan->Refused();
+    } else {
+        m_nGeneration = m_pScan->Acted(tunedMs);
+    }
     Advance(nullptr);
 }
 
@@ -322,7 +328,7 @@ void CScanDialog::Advance(const ScanObservation* reading) {
                                   transponder.polarisation, transponder.symbolRateKsps));
             entry = TunerEntryOf(transponder);
         }
-        if (!StartTune(entry)) m_pScan->Refused();
+        StartTune(entry);
     }
     if (m_pScan) ShowNewRows(m_pScan->Rows());
     m_bAdvancing = false;
@@ -336,9 +342,7 @@ void CScanDialog::Finish() {
     const double seconds = static_cast<double>(NowMs() - m_nStartMs) / 1000.0;
     const std::size_t locked = LockedCount(m_rows);
     if (scan->IsRefused()) {
-        SetStatus(
-            "The scan stopped: no tuner is ready to tune (\"Lock TP\" is not available). The "
-            "scan was not saved.");
+        SetStatus("The scan stopped: no tuner is ready to tune. The scan was not saved.");
     } else if (scan->IsCancelled()) {
         SetStatus(
             fmt::format("Scan cancelled after {} of {} transponders ({} locked); the Tuner "

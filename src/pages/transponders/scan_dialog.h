@@ -1,12 +1,12 @@
 #pragma once
-// "Scan of <satellite>": every transponder of a satellite file tuned in turn through the Tuner
-// Setting page's "Lock TP", with what each carries; the last scan of each satellite kept in the
-// user's configuration folder and shown again; export as CSV.
+// "Scan of <satellite>": every transponder of a satellite file tuned in turn behind the Tuner
+// Setting page's LNB and switch port (its fields and settings file left as they are), with what
+// each carries; the last scan of each satellite kept in the user's configuration folder and shown
+// again; export as CSV.
 //
 // Threads: the card is read (lock, C/N, carrier report, services) on a worker of the dialog, which
-// posts each reading to the window's thread; the tunes run on the same worker, between readings
-// (the page entered and its buttons handled on the window's thread, see
-// CBdacontrolDlg::BeginListedLock), and post their end. The scan's state machine and every widget
+// posts each reading to the window's thread; the tunes run on the same worker, between readings,
+// and post their end. The scan's state machine and every widget
 // stay on the window's thread. The worker reads the generation before each reading, and the
 // window raises it only after a tune or a reset has returned (see CSatelliteScan).
 #include <QTimer>
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "data/satellite_file.h"
+#include "graph/tuning.h"
 #include "pages/transponders/listed_transponder.h"
 #include "platform/com/win_types.h"
 #include "platform/ui/qt/dialog.h"
@@ -81,11 +82,11 @@ private:
     void OnReading(const ScanObservation& reading);
     // Steps the scan until it waits; `reading` goes to the first step.
     void Advance(const ScanObservation* reading);
-    // Starts "Lock TP" of `entry` on the worker; false when the page refuses (no tuner).
-    bool StartTune(const TunerEntry& entry);
+    // Tunes `entry` behind the Tuner Setting page's LNB and port on the worker.
+    void StartTune(const TunerEntry& entry);
     // On the window's thread, after the tune, which began at `tunedMs` (the lock time counts from
     // there, however long the window took to hear of its end).
-    void OnTuned(std::uint64_t tunedMs);
+    void OnTuned(std::uint64_t tunedMs, const TuneResult& result);
     void Finish();
     void ReadCard();
     std::uint64_t NowMs() const;

@@ -14,6 +14,7 @@
 #include "core/ini_file.h"
 #include "core/settings_file.h"
 #include "graph/bda_graph.h"
+#include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/dish_window.h"
 #include "pages/transponders/list_table.h"
@@ -22,6 +23,7 @@
 #include "pages/transponders/scan_dialog.h"
 #include "pages/transponders/signal_texts.h"
 #include "platform/ui/message_box.h"
+#include "platform/win/c_number.h"
 #include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"
 #include "positioner/satellite_list.h"
@@ -485,6 +487,7 @@ void CTransponderPage::OnTransponderActivated(int row) {
         return;
     }
     const TunerEntry entry = TunerEntryOf(transponder);
-    m_tunerPage.LockListedTransponder(entry.frequencyMHz, entry.symbolRateKsps,
-                                      entry.polarityIndex);
+    m_tunerPage.ListedTransponderTuned(Tune(
+        m_tunerPage.ListedTransponder(platform::Atoi(entry.frequencyMHz),
+                                      platform::Atoi(entry.symbolRateKsps), entry.polarityIndex)));
 }
