@@ -15,7 +15,7 @@ bool CSatelliteFolderBudget::TakeFile(const std::string& name, std::uintmax_t by
     }
     if (bytes > m_limits.bytes - m_nBytes) {
         Stop(name, "its files add up to more than " +
-                       std::to_string(m_limits.bytes / (1024 * 1024)) + " MiB");
+                       std::to_string(m_limits.bytes / (std::uint64_t{1024} * 1024)) + " MiB");
         return false;
     }
     ++m_nFiles;

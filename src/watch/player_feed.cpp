@@ -66,7 +66,7 @@ std::string FindOnPath(std::string_view searchPath, const std::string& program) 
         if (end == std::string_view::npos) end = searchPath.size();
         std::string folder(searchPath.substr(start, end - start));
         if (folder.empty()) folder = ".";
-        const std::string path = folder + "/" + program;
+        std::string path = folder + "/" + program;
         if (IsExecutableFile(path)) return path;
         start = end + 1;
     }
