@@ -13,8 +13,6 @@
 #include <QTest>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -140,11 +138,6 @@ double Decibels(const QString& text) {
     return text.chopped(3).toDouble();
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWhileRecording) {
     CSimProgramWindow window;
     const std::string recording = m_program.File("recorded.ts");
@@ -215,11 +208,11 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
         const std::string decode = "ffmpeg -nostdin -v error -i '" + recording +
                                    "' -t 10 -f null - 2> '" + complaints + "'";
         EXPECT_EQ(std::system(decode.c_str()), 0);
-        EXPECT_EQ(ReadFile(complaints), "");
+        EXPECT_EQ(ReadWholeFile(complaints), "");
     }
 
     // The recording lists the services the page showed.
-    const std::string recorded = ReadFile(recording);
+    const std::string recorded = ReadWholeFile(recording);
     CServiceScanner recordedScanner;
     recordedScanner.Consume(
         {reinterpret_cast<const std::uint8_t*>(recorded.data()), recorded.size()});
@@ -230,7 +223,7 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
     EXPECT_EQ(inRecording, listed);
 
     // The player got the one service: a PAT that names only it, its PMT and its streams.
-    const std::string bytes = ReadFile(watched);
+    const std::string bytes = ReadWholeFile(watched);
     ASSERT_GT(bytes.size(), 0u);
     EXPECT_EQ(bytes.size() % 188, 0u);
     CServiceScanner scanner;
@@ -326,13 +319,13 @@ TEST_P(WatchDecodeTest, APlayerDecodesTheWatchedServiceWithoutAnError) {
         playedMs = played.elapsed();
         window.close();
     });
-    EXPECT_EQ(ReadFile(errors), "") << player.program << " complained";
+    EXPECT_EQ(ReadWholeFile(errors), "") << player.program << " complained";
     if (player.realTime) {
         EXPECT_GE(playedMs, 3000) << "played for 3 s";
     } else {
         // One line per picture of stream 0 after the header lines: 4 s at 25 pictures a second,
         // less what was still on its way when the feed stopped.
-        std::istringstream lines(ReadFile(pictures));
+        std::istringstream lines(ReadWholeFile(pictures));
         int count = 0;
         for (std::string line; std::getline(lines, line);) count += line.rfind("0,", 0) == 0;
         EXPECT_GE(count, 75) << "3 s of pictures";
