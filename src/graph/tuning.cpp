@@ -119,16 +119,14 @@ TuneResult Tune(const Transponder& transponder, std::chrono::milliseconds waitFo
         }
     }
     if (result.outcome == TuneResult::Outcome::Error) return result;
+    if (waitForLock.count() <= 0) return result;
     const std::uint64_t deadline =
         GetTickCount64() + static_cast<std::uint64_t>(waitForLock.count());
-    for (bool first = true; waitForLock.count() > 0; first = false) {
-        if (QueryTunerSignal().reading.locked == 1) {
-            result.outcome = TuneResult::Outcome::Locked;
-            break;
-        }
-        if (!first && GetTickCount64() >= deadline) break;
+    while (QueryTunerSignal().reading.locked != 1) {
+        if (GetTickCount64() >= deadline) return result;
         Sleep(kLockPollMs);
     }
+    result.outcome = TuneResult::Outcome::Locked;
     return result;
 }
 
