@@ -3,7 +3,9 @@
 // signal in decibels and the services, and watching one while a recording runs.
 #include "pages/transponders/transponder_page.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -241,8 +243,10 @@ TEST_F(TransponderPageTest, WatchWithAFifoAtThePlayersLogAndTheWindowsCloseEndsT
     const std::string log = m_program.File(Page::kPlayerLogFile);
     ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
     const std::string pids = m_program.File("pids");
-    const std::string command = "sleep 300 & echo $$ $! > '" + pids + ".new'; mv '" + pids +
-                                ".new' '" + pids + "'; cat > /dev/null";
+    const std::string watched = m_program.File("watched.ts");
+    const std::string command = "echo to the log >&2; sleep 300 & echo $$ $! > '" + pids +
+                                ".new'; mv '" + pids + ".new' '" + pids + "'; cat > '" + watched +
+                                "'";
     CSimProgramWindow window;
     std::vector<pid_t> players;
     RunModal(window, [&] {
@@ -252,13 +256,19 @@ TEST_F(TransponderPageTest, WatchWithAFifoAtThePlayersLogAndTheWindowsCloseEndsT
         page.Item<QPushButton>(Page::kIdWatch)->click();
         players = WaitForPidsIn(pids);
         EXPECT_TRUE(page.Item<QPushButton>(Page::kIdStopWatching)->isEnabled()) << "watching";
+        Stream(500);
         window.close();
     });
     ASSERT_EQ(players.size(), 2u);
     for (const pid_t pid : players) EXPECT_FALSE(IsProcessRunning(pid)) << pid;
+    EXPECT_GT(ReadWholeFile(watched).size(), 0u) << "the player got the stream all the same";
     struct stat info {};
     EXPECT_EQ(::stat(log.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    const int reader = ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
+    char byte = 0;
+    EXPECT_EQ(::read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
+    ::close(reader);
 }
 
 // Players that decode what Watch feeds them, with no complaint: ffmpeg writing a checksum per

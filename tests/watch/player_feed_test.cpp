@@ -1,6 +1,5 @@
 #include "watch/player_feed.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -170,31 +169,6 @@ TEST(PlayerFeedTest, ACommandThatIsNotThereIsToldInPlainWords) {
 std::uint64_t FileSize(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-}
-
-// Guards against a child that opens the log before it runs: it waited for a reader for ever.
-TEST(PlayerFeedTest, AFifoAtTheLogIsNeverOpenedAndThePlayerStillGetsTheStream) {
-    const CHangWatchdog watchdog("player with a FIFO at its log", std::chrono::seconds(60));
-    CTempFolder folder;
-    const std::string log = folder.File("player.log");
-    const std::string file = folder.File("out.ts");
-    ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
-    auto options = Command(CPlayerFeed::ShellCommand("echo hello >&2; cat > '" + file + "'"));
-    options.logPath = log;
-    CPlayerFeed feed;
-    std::string error;
-    ASSERT_TRUE(feed.Start(std::move(options), &error)) << error;
-    const Bytes data = Packets(100);
-    feed.OnPackets(data);
-    feed.Stop();
-    EXPECT_EQ(ReadWholeFile(file), AsString(data));
-    struct stat info {};
-    ASSERT_EQ(::stat(log.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
-    const int reader = ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
-    char byte = 0;
-    EXPECT_EQ(::read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
-    ::close(reader);
 }
 
 TEST(PlayerFeedTest, AFloodingPlayerLeavesTwoLogsUnderTheCapEndingWithItsLastWords) {
