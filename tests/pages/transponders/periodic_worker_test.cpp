@@ -6,19 +6,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
-namespace {
+#include "platform/media/wait_until.h"
 
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+namespace {
 
 TEST(PeriodicWorkerTest, OnceJobsRunOnItsThreadAndNeverBesideThePeriodicJob) {
     std::atomic<int> inside{0};
