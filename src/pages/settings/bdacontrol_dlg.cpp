@@ -13,7 +13,6 @@
 #include "graph/driver_control.h"
 #include "graph/tuning.h"
 #include "pages/settings/mode_dlg.h"
-#include "pages/settings/tuner_settings.h"
 #include "platform/ui/qt/data_exchange.h"
 #include "platform/ui/qt/lossless_text.h"
 #include "platform/win/c_number.h"
@@ -21,6 +20,8 @@
 #include "record/recording.h"
 
 namespace {
+
+constexpr const char* kSection = "Config";
 
 DialogTemplate TunerSettingTemplate() {
     using enum ControlKind;
@@ -159,29 +160,31 @@ void CBdacontrolDlg::ShowCodeField() {
     m_pCode->setText(QString::number(m_nCodeValue));
 }
 
-TunerSettings CBdacontrolDlg::Settings() {
+void CBdacontrolDlg::SaveSettings() {
     // A refused code keeps its old value; the rest is saved all the same.
     ReadCodeField();
-    TunerSettings settings;
-    for (const TunerField field : {TunerField::Frequency, TunerField::SymbolRate,
-                                   TunerField::LnbLow, TunerField::LnbHigh, TunerField::LnbSwitch})
-        settings.fields[static_cast<std::size_t>(field)] = FieldText(field);
-    settings.polarity = m_nPolarity;
-    settings.diseqc = m_nDiseqc;
-    settings.codeValue = m_nCodeValue;
-    settings.codeType = m_nCodeType;
-    return settings;
-}
-
-void CBdacontrolDlg::SaveSettings() {
-    SaveTunerSettings(SettingsPath(), Settings());
+    const std::string path = SettingsPath();
+    const std::array<std::pair<const char*, std::int32_t>, 4> numbers{{
+        {"polarity", m_nPolarity},
+        {"diseqc", m_nDiseqc},
+        {"goldcode", m_nCodeValue},
+        {"goldtype", m_nCodeType},
+    }};
+    for (const auto& [key, value] : numbers)
+        WriteSettingsString(path, kSection, key, std::to_string(value));
+    const std::array<std::pair<const char*, QLineEdit*>, 5> texts{{
+        {"freq", m_pFrequency},
+        {"symbol", m_pSymbolRate},
+        {"lnblow", m_pLnbLow},
+        {"lnbhigh", m_pLnbHigh},
+        {"lnbswitch", m_pLnbSwitch},
+    }};
+    for (const auto& [key, field] : texts) WriteSettingsString(path, kSection, key, TextOf(field));
 }
 
 void CBdacontrolDlg::LoadSettings() {
     const std::string path = SettingsPath();
-    const auto read = [&path](const char* key) {
-        return ReadIniString(path, kTunerSettingsSection, key);
-    };
+    const auto read = [&path](const char* key) { return ReadIniString(path, kSection, key); };
     const std::string frequency = read("freq");
     const std::string symbolRate = read("symbol");
     const std::string lnbLow = read("lnblow");

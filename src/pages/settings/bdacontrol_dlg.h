@@ -11,7 +11,6 @@
 
 #include "graph/tuner_page.h"
 #include "graph/tuning.h"
-#include "pages/settings/tuner_settings.h"
 #include "platform/com/com_ptr.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/media/media_interfaces.h"
@@ -92,8 +91,6 @@ protected:
 
 private:
     std::string SettingsPath() const;
-    // What SaveSettings writes, read from the fields (the code field through dialog data exchange).
-    TunerSettings Settings();
     QLineEdit* Field(TunerField field) const;
     // Dialog data exchange: the "Code:" field into m_nCodeValue (refused: prompt, old value)
     // and back.
