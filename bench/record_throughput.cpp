@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "paired_ratio.h"
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
@@ -57,7 +57,8 @@ std::atomic<bool> g_bLastSampleWritten{false};
 
 // One recording of kSamples samples through capture, tee and sink; returns its bytes per second.
 double RecordThroughSink(const std::string& path) {
-    MakeRecordingGraph();
+    CTunerSession session;
+    MakeRecordingGraph(session);
     ComPtr<CTestSourceFilter> capture(
         new CTestSourceFilter(media::TransportStreamType(), 16, kSampleBytes,
                               [](BYTE*, LONG, std::uint64_t index) -> LONG {
@@ -66,17 +67,17 @@ double RecordThroughSink(const std::string& path) {
                                   g_bLastSampleWritten.notify_one();
                                   return -1;
                               }));
-    if (!ConnectSourceThroughTeeToSink(capture.Get())) {
+    if (!ConnectSourceThroughTeeToSink(session, capture.Get())) {
         std::fprintf(stderr, "cannot connect the source through the tee to the sink\n");
         std::exit(1);
     }
     ::unlink(path.c_str());
-    SetRecordFilePath(path);
+    SetRecordFilePath(session, path);
 
     g_bLastSampleWritten.store(false, std::memory_order_relaxed);
     const std::uint64_t allocationsBefore = CAllocationCounter::Total();
     const auto start = std::chrono::steady_clock::now();
-    if (StartRecording() != 0) {
+    if (StartRecording(session) != 0) {
         std::fprintf(stderr, "cannot create %s\n", path.c_str());
         std::exit(1);
     }
@@ -86,14 +87,16 @@ double RecordThroughSink(const std::string& path) {
     g_nSinkAllocations =
         std::max(g_nSinkAllocations, CAllocationCounter::Total() - allocationsBefore);
     // A sink that dropped bytes would look fast.
-    if (g_RecordFile.BytesWritten() != kSamples * kSampleBytes || g_RecordFile.BytesLost() != 0) {
+    const CRecordFile& file = session.m_Record.m_RecordFile;
+    const std::uint64_t runBytes = kSamples * kSampleBytes;
+    if (file.BytesWritten() != runBytes || file.BytesLost() != 0) {
         std::fprintf(stderr, "the sink wrote %llu of %llu bytes\n",
-                     static_cast<unsigned long long>(g_RecordFile.BytesWritten()),
-                     static_cast<unsigned long long>(kSamples * kSampleBytes));
+                     static_cast<unsigned long long>(file.BytesWritten()),
+                     static_cast<unsigned long long>(runBytes));
         std::exit(1);
     }
-    StopRecording();
-    g_BDAGraph.ReleaseTunerGraph();
+    StopRecording(session);
+    session.ReleaseGraph();
     ::unlink(path.c_str());
     return kBytes / seconds;
 }

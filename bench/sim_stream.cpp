@@ -195,7 +195,11 @@ int main() {
     CPairedRatio::PinToOneCpu();
     // The card writes its trace to the "drive C" root: keep it out of the user's home.
     std::string scratch = (std::filesystem::temp_directory_path() / "vlk-bench-XXXXXX").string();
-    if (::mkdtemp(scratch.data()) != nullptr) platform::SetDriveCRootForTesting(scratch);
+    if (::mkdtemp(scratch.data()) != nullptr) {
+        platform::FolderRoots roots;
+        roots.driveCRoot = scratch;
+        platform::SetFolderRoots(roots);
+    }
     RegisterMediaClasses();
     RegisterBdaClasses();
     int status = 0;
@@ -220,7 +224,7 @@ int main() {
             std::printf("capture/generator ratio: %s\n", ratio.Text().c_str());
         }
     }
-    platform::SetDriveCRootForTesting("");
+    platform::SetFolderRoots({});
     std::error_code ignored;
     std::filesystem::remove_all(scratch, ignored);
     return status;

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/win/known_folders.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/rotating_log.h"
 #include "platform/win/system_clock.h"
 #include "platform/win/text_encoding.h"
@@ -15,10 +15,6 @@ std::mutex g_logLock;
 }  // namespace
 
 namespace diagnostic_log {
-
-std::string LogPath() {
-    return platform::MapDriveCPath("c:\\Keplin.log");
-}
 
 std::string FormatLine(std::string_view date, std::string_view time, int tickCount,
                        std::string_view message) {
@@ -51,5 +47,5 @@ void WriteLogLine(std::string_view message) {
 
     std::lock_guard guard(g_logLock);
     // A pipe or a device at the log's place would hang the program or take the lines away.
-    rotating_log::Append(diagnostic_log::LogPath(), line, diagnostic_log::kRotateSize);
+    rotating_log::Append(platform::DiagnosticLogFile(), line, diagnostic_log::kRotateSize);
 }

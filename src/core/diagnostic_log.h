@@ -1,5 +1,5 @@
 #pragma once
-// The diagnostic log "c:\Keplin.log" (the home folder's Keplin.log): one line per call,
+// The diagnostic log "c:\Keplin.log" (platform::DiagnosticLogFile): one line per call,
 //   [mm/dd/yy hh:mm:ss : tttttttt] message
 // with the tick count right-aligned in 8 characters (blank when 0), the line cut at 254
 // characters and ended with CR LF. The file is opened, appended to and closed for every line;
@@ -25,8 +25,6 @@ void WriteLog(fmt::format_string<Args...> format, Args&&... args) {
 namespace diagnostic_log {
 // 4 MiB: some 20,000 lines, weeks of tuning and recording.
 inline constexpr std::uint64_t kRotateSize = std::uint64_t{4} << 20;
-// The file the log goes to.
-std::string LogPath();
 // The line as written for `message` at the given date, time and tick count (without CR LF).
 std::string FormatLine(std::string_view date, std::string_view time, int tickCount,
                        std::string_view message);

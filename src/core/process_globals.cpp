@@ -1,6 +1,13 @@
 #include "core/process_globals.h"
 
-std::int32_t g_nDeviceIndex = -1;
-std::string g_strDeviceName;
+#include "platform/win/known_folders.h"
+
 std::string g_strWorkDir;
-std::recursive_mutex g_hDriverMutex;
+
+void RecordWorkDir() {
+    g_strWorkDir = platform::DataFolder();
+}
+
+const std::string& WorkDir() {
+    return g_strWorkDir;
+}

@@ -4,17 +4,9 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include <atomic>
-
 #include "core/ini_file.h"
-#include "platform/ui/message_box.h"
-#include "platform/win/debug_output.h"
-#include "platform/win/known_folders.h"
 
 namespace {
-
-// Whether this run has shown its box; atomic, as a second box must not slip in from any thread.
-std::atomic<bool> g_bFailureShown{false};
 
 constexpr const char* kMoveAway = "move what is in the way at that path";
 
@@ -51,18 +43,11 @@ const char* Advice(int error) {
 
 }  // namespace
 
-std::string SettingsFilePath(std::string_view name) {
-    return platform::JoinPath(platform::SettingsFolder(), name);
-}
-
-bool WriteSettingsString(const std::string& path, const std::string& section,
-                         const std::string& key, const std::string& value) {
+SettingsWriteResult WriteSettingsString(const std::string& path, const std::string& section,
+                                        const std::string& key, const std::string& value) {
     const std::int32_t error = WriteIniString(path, section, key, value);
-    if (error == 0) return true;
-    const std::string text = settings_file::FailureText(path, error);
-    OutputDebugStringA(text);
-    if (!g_bFailureShown.exchange(true)) AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
-    return false;
+    if (error == 0) return {};
+    return {error, settings_file::FailureText(path, error)};
 }
 
 namespace settings_file {
@@ -73,10 +58,6 @@ std::string FailureText(const std::string& path, int error) {
            (inTheWay ? std::string("it is not a regular file") : Reason(error)) +
            ". Changes made now are lost when the program ends; " +
            (inTheWay ? kMoveAway : Advice(error)) + ".";
-}
-
-void ResetReportForTesting() {
-    g_bFailureShown = false;
 }
 
 }  // namespace settings_file

@@ -5,11 +5,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
 #include <map>
 #include <system_error>
 
+#include "data/satellite_folder.h"
+#include "platform/win/known_folders.h"
 #include "platform/win/regular_file.h"
 
 namespace {
@@ -171,30 +172,6 @@ std::optional<std::string> ReadWhole(const CRegularFile& file) {
     return text;
 }
 
-// The first `count` "*.ini" files (extension in any case) of the folder in name order; a folder
-// of a million files costs no more memory than that to list.
-std::vector<std::filesystem::path> FirstIniFiles(const std::string& folder, std::size_t count) {
-    const auto byName = [](const std::filesystem::path& a, const std::filesystem::path& b) {
-        return a.filename() < b.filename();
-    };
-    std::vector<std::filesystem::path> paths;  // a heap, the last in name order on top
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::string extension = it->path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(), AsciiUpper);
-        if (extension != ".INI") continue;
-        paths.push_back(it->path());
-        std::push_heap(paths.begin(), paths.end(), byName);
-        if (paths.size() > count) {
-            std::pop_heap(paths.begin(), paths.end(), byName);
-            paths.pop_back();
-        }
-    }
-    std::sort_heap(paths.begin(), paths.end(), byName);
-    return paths;
-}
-
 }  // namespace
 
 std::optional<SatelliteTransponder> ParseTransponderLine(std::string_view line) {
@@ -329,11 +306,8 @@ void ForEachSatelliteFile(const std::string& folder,
                           const std::function<void(SatelliteFile&&)>& take,
                           const SatelliteFolderLimits& limits) {
     CSatelliteFolderBudget budget(folder, limits);
-    // One name more than may be read, so that a folder with more says so.
-    const std::size_t names = limits.files + (limits.files < SIZE_MAX ? 1 : 0);
-    for (const std::filesystem::path& path : FirstIniFiles(folder, names)) {
-        const std::string name = path.filename().string();
-        const CRegularFile file = CRegularFile::OpenToRead(path.string());
+    for (const std::string& name : ListSatelliteFiles(folder, budget.NamesToList())) {
+        const CRegularFile file = CRegularFile::OpenToRead(platform::JoinPath(folder, name));
         const bool readable = file.IsOpen() && file.Size() <= kMaxFileSize;
         if (!budget.TakeFile(name, readable ? file.Size() : 0)) return;
         if (!readable) continue;

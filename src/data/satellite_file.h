@@ -1,5 +1,6 @@
 #pragma once
-// Satellite files: one INI file per satellite in the program folder's Transponders/.
+// Satellite files: one INI file per satellite in the satellite folder (platform::SatelliteFolder;
+// which of its files count: satellite_folder.h).
 //
 //   [SATTYPE]
 //   1=0192          orbital position in tenths of a degree EAST, four digits, 0000..3599;
@@ -71,10 +72,10 @@ std::string FormatSatelliteFileText(const SatelliteFile& satellite);
 // None when the file cannot be read, is larger than 16 MiB, or its text is rejected above.
 std::optional<SatelliteFile> ReadSatelliteFile(const std::string& path);
 
-// Every readable satellite file "*.ini" (extension in any case) of the folder, sorted by file
-// name, each with its fileName; files that are rejected are left out. Empty when the folder
-// cannot be listed. The first `limits.files` names are looked at; reading stops where `limits`
-// are reached (satellite_folder_budget.h).
+// Every readable satellite file of the folder, in the order of satellite_folder.h, each with its
+// fileName; files that are rejected are left out. Empty when the folder cannot be listed. The first
+// `limits.files` names are looked at; reading stops where `limits` are reached
+// (satellite_folder_budget.h).
 std::vector<SatelliteFile> ReadSatelliteFolder(const std::string& folder,
                                                const SatelliteFolderLimits& limits = {});
 

@@ -30,6 +30,11 @@ public:
     // How many of `count` transponders of the file `name` may still be kept; counted.
     std::size_t TakeTransponders(const std::string& name, std::size_t count);
     bool Exhausted() const { return m_bExhausted; }
+    // How many names a reader lists: one more than the files it may take, so that a folder with
+    // more says so.
+    std::size_t NamesToList() const {
+        return m_limits.files < SIZE_MAX ? m_limits.files + 1 : m_limits.files;
+    }
 
 private:
     void Stop(const std::string& name, const std::string& reason);

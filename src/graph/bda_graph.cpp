@@ -4,11 +4,10 @@
 
 #include "core/device_enum.h"
 #include "core/diagnostic_log.h"
-#include "core/process_globals.h"
 #include "graph/tuner_model.h"
+#include "platform/bda/stream_loss_statistics.h"
 #include "platform/com/co_create.h"
 #include "platform/devices/device_enum_interfaces.h"
-#include "platform/ui/message_box.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/text_encoding.h"
 #include "sink/dest_filter.h"
@@ -16,15 +15,9 @@
 #include "sink/record_file.h"
 #include "sink/stream_tap_filter.h"
 
-CBDAGraph g_BDAGraph;
-
 namespace {
 
 constexpr const wchar_t* kTuningSpaceName = L"Halvorin dvb-s";
-
-void ShowBuildError(HWND owner, const char* text) {
-    MessageBoxA(owner, text, "error", MB_OK);
-}
 
 // The first pin of `filter` that is free and faces `direction`.
 ComPtr<IPin> FirstFreePin(IBaseFilter* filter, PIN_DIRECTION direction) {
@@ -46,6 +39,9 @@ ComPtr<IPin> FirstFreePin(IBaseFilter* filter, PIN_DIRECTION direction) {
 
 }  // namespace
 
+CBDAGraph::CBDAGraph(std::recursive_mutex& driverMutex, RecordState& record)
+    : m_driverMutex(driverMutex), m_record(record) {}
+
 CBDAGraph::~CBDAGraph() {
     // The Tuner Setting page releases the graph; this only covers what a test or an abnormal
     // end left behind, so that nothing leaks and nothing is freed twice.
@@ -54,8 +50,12 @@ CBDAGraph::~CBDAGraph() {
     ReleaseTapFilter();
 }
 
-std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, HWND owner) {
+std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, const std::string& deviceName,
+                                        DriverReports& reports) {
     if (deviceIndex == -1) return kBuildOk;
+    const auto fail = [&reports](const char* text) {
+        reports.push_back({DriverReport::Form::PageError, text});
+    };
 
     CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                      m_pGraph.ReleaseAndGetAddressOf());
@@ -63,15 +63,15 @@ std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, HWND owner) {
 
     m_pProvider = CreateDVBSNetworkProvider();
     if (!m_pProvider) {
-        ShowBuildError(owner, "CreateDVBSNetworkProvider Failed");
+        fail("CreateDVBSNetworkProvider Failed");
         return kBuildOk;
     }
     if (m_pGraph) m_pGraph->AddFilter(m_pProvider.Get(), L"Network DVBS Provider");
 
     if (FAILED(CreateTunerDevice(m_pGraph.Get(), deviceIndex, m_pTunerDevice))) {
-        ShowBuildError(owner, "CreateTunerDevice Failed");
+        fail("CreateTunerDevice Failed");
     }
-    m_nTunerModel = ClassifyTunerModel(g_strDeviceName);
+    m_nTunerModel = ClassifyTunerModel(deviceName);
 
     if (FAILED(JoinFilters(m_pGraph.Get(), m_pProvider.Get(), m_pTunerDevice.Get()))) {
         WriteLog("FAILED: cannot connect network provider to tuner filter");
@@ -87,38 +87,38 @@ std::int32_t CBDAGraph::BuildTunerGraph(std::int32_t deviceIndex, HWND owner) {
 
     m_pDemuxFilter = CreateMPEG2Demultiplexer();
     if (!m_pDemuxFilter) {
-        ShowBuildError(owner, "CreateMPEG2Demultiplexer Failed");
+        fail("CreateMPEG2Demultiplexer Failed");
         return kBuildNoDemultiplexer;
     }
     m_pGraph->AddFilter(m_pDemuxFilter.Get(), L"MPEG2 Demultiplexer");
 
     m_pTeeFilter = CreateInfinitePinTee();
     if (!m_pTeeFilter) {
-        ShowBuildError(owner, "CreateInfinitePinTee Failed");
+        fail("CreateInfinitePinTee Failed");
         return kBuildNoTee;
     }
     m_pGraph->AddFilter(m_pTeeFilter.Get(), L"Infinite pin tee splitter");
 
     m_pInfoFilter = FindFilter(KSCATEGORY_BDA_TRANSPORT_INFORMATION);
     if (!m_pInfoFilter) {
-        ShowBuildError(owner, "FindFilter transport information filter Failed");
+        fail("FindFilter transport information filter Failed");
         return kBuildNoTransportInformation;
     }
     m_pGraph->AddFilter(m_pInfoFilter.Get(), L"transport information filter");
 
     HRESULT sinkResult = S_OK;
-    m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &sinkResult);
+    m_pSinkFilter = new CDestFilter(nullptr, &m_record, &sinkResult);
     static_cast<IBaseFilter*>(m_pSinkFilter)->AddRef();
     m_pGraph->AddFilter(m_pSinkFilter, L"Dest Filter");
     m_pTapFilter = MakeComObject<CStreamTapFilter>();
     m_pGraph->AddFilter(m_pTapFilter.Get(), L"Stream Tap");
 
-    ConnectPins(m_pGraph.Get(), m_pReceiverDevice.Get(), m_pTeeFilter.Get());
-    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pDemuxFilter.Get());
-    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pSinkFilter);
-    ConnectPins(m_pGraph.Get(), m_pDemuxFilter.Get(), m_pInfoFilter.Get());
+    ConnectPins(m_pGraph.Get(), m_pReceiverDevice.Get(), m_pTeeFilter.Get(), reports);
+    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pDemuxFilter.Get(), reports);
+    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pSinkFilter, reports);
+    ConnectPins(m_pGraph.Get(), m_pDemuxFilter.Get(), m_pInfoFilter.Get(), reports);
     // Last, so the filters and connections of the recording path are as they always were.
-    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pTapFilter.Get());
+    ConnectPins(m_pGraph.Get(), m_pTeeFilter.Get(), m_pTapFilter.Get(), reports);
     return kBuildOk;
 }
 
@@ -341,45 +341,61 @@ HRESULT CBDAGraph::JoinFilters(IGraphBuilder* graph, IBaseFilter* upstream,
     return E_FAIL;
 }
 
-void CBDAGraph::ConnectPins(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
-    if (graph == nullptr) {
-        MessageBoxA(nullptr, "ConnectPins builder == NULL", "error", MB_OK);
-        return;
-    }
-    if (from == nullptr) {
-        MessageBoxA(nullptr, "ConnectPins out_from == NULL", "error", MB_OK);
-        return;
-    }
-    if (to == nullptr) {
-        MessageBoxA(nullptr, "ConnectPins in_to == NULL", "error", MB_OK);
-        return;
-    }
+void CBDAGraph::ConnectPins(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to,
+                            DriverReports& reports) {
+    const auto fail = [&reports](DriverReport::Form form, const char* text) {
+        reports.push_back({form, text});
+    };
+    if (graph == nullptr) return fail(DriverReport::Form::Error, "ConnectPins builder == NULL");
+    if (from == nullptr) return fail(DriverReport::Form::Error, "ConnectPins out_from == NULL");
+    if (to == nullptr) return fail(DriverReport::Form::Error, "ConnectPins in_to == NULL");
     const ComPtr<IPin> output = FirstFreePin(from, PINDIR_OUTPUT);
     if (!output) {
-        AfxMessageBox("CBDAGraph::ConnectPins() - No output pin found on filter\r\n");
-        return;
+        return fail(DriverReport::Form::Notice,
+                    "CBDAGraph::ConnectPins() - No output pin found on filter\r\n");
     }
     const ComPtr<IPin> input = FirstFreePin(to, PINDIR_INPUT);
     if (!input) {
-        AfxMessageBox("CBDAGraph::ConnectPins() - No input pin found on filter\r\n");
-        return;
+        return fail(DriverReport::Form::Notice,
+                    "CBDAGraph::ConnectPins() - No input pin found on filter\r\n");
     }
     if (graph->Connect(output.Get(), input.Get()) != S_OK) {
-        AfxMessageBox("CBDAGraph::ConnectPins() - Could not connect pins together. Error was: ");
+        fail(DriverReport::Form::Notice,
+             "CBDAGraph::ConnectPins() - Could not connect pins together. Error was: ");
     }
+}
+
+HRESULT CBDAGraph::RunGraph() {
+    return m_pGraphControl ? m_pGraphControl->Run() : E_POINTER;
+}
+
+void CBDAGraph::ArmSink() {
+    if (m_pSinkFilter != nullptr) m_pSinkFilter->m_pInputPin->Arm();
+}
+
+RecordStreamLoss CBDAGraph::ReadStreamLoss() const {
+    RecordStreamLoss loss;
+    if (!m_pReceiverDevice) return loss;
+    ComPtr<IStreamLossStatistics> statistics;
+    if (FAILED(m_pReceiverDevice->QueryInterface(IStreamLossStatistics::kIid,
+                                                 statistics.ReleaseAndGetVoidAddress())) ||
+        FAILED(statistics->GetStreamLoss(&loss.overruns, &loss.bytesLost))) {
+        return RecordStreamLoss{};
+    }
+    return loss;
 }
 
 void CBDAGraph::StopGraph() {
     if (!m_pGraphControl) return;
     // The stop joins the streaming thread, which may sit in the sink's write.
-    const CRecordFile::CWaitRelease release(g_RecordFile);
+    const CRecordFile::CWaitRelease release(m_record.m_RecordFile);
     m_pGraphControl->Stop();
 }
 
 std::int32_t CBDAGraph::UndoFailedBuild() {
     StopGraph();
     if (m_pKsCtrl) {
-        std::lock_guard driver(g_hDriverMutex);
+        std::lock_guard driver(m_driverMutex);
         m_pKsCtrl.Reset();
     }
     if (m_pProvider && m_pGraph) m_pGraph->RemoveFilter(m_pProvider.Get());
@@ -396,7 +412,7 @@ std::int32_t CBDAGraph::UndoFailedBuild() {
 void CBDAGraph::ReleaseTunerGraph() {
     StopGraph();
     if (m_pKsCtrl) {
-        std::lock_guard driver(g_hDriverMutex);
+        std::lock_guard driver(m_driverMutex);
         m_pKsCtrl.Reset();
     }
     if (m_pGraph) {

@@ -2,20 +2,23 @@
 // The tuner graph: network provider -> tuner -> capture -> infinite pin tee; the tee's first
 // output -> MPEG-2 demultiplexer -> transport information filter; its second -> sink filter; its
 // third -> stream tap (the live stream for the services list and the player).
-// One process-wide instance, g_BDAGraph, built by the Tuner Setting page and released by it.
-// Tuning, the driver operations, the signal monitor and recording use its members; none of
-// them creates or connects filters.
+// Each tuner session owns one (graph/tuner_session.h), built by the Tuner Setting page and
+// released by it. Tuning, the driver operations, the signal monitor and recording use its
+// members; none of them creates or connects filters.
 #include <cstdint>
+#include <mutex>
 #include <string>
 
+#include "graph/driver_report.h"
 #include "graph/ks_control_handle.h"
 #include "platform/bda/tuning_interfaces.h"
 #include "platform/com/com_ptr.h"
 #include "platform/media/media_interfaces.h"
-#include "platform/ui/window_handle.h"
 
 class CDestFilter;
 class CStreamTapFilter;
+struct RecordState;
+struct RecordStreamLoss;
 
 // Result codes of BuildTunerGraph.
 inline constexpr std::int32_t kBuildOk = 0;
@@ -27,14 +30,25 @@ inline constexpr std::int32_t kBuildNoTransportInformation = 10;
 
 class CBDAGraph {
 public:
-    CBDAGraph() = default;
+    // The driver handle is released under `driverMutex`; the sink writes into `record`.
+    CBDAGraph(std::recursive_mutex& driverMutex, RecordState& record);
     CBDAGraph(const CBDAGraph&) = delete;
     CBDAGraph& operator=(const CBDAGraph&) = delete;
     ~CBDAGraph();
 
-    std::int32_t BuildTunerGraph(std::int32_t deviceIndex, HWND owner);
+    // Failures are added to `reports` in the order they arose; the build goes on where it
+    // always did.
+    std::int32_t BuildTunerGraph(std::int32_t deviceIndex, const std::string& deviceName,
+                                 DriverReports& reports);
     std::int32_t UndoFailedBuild();
     void ReleaseTunerGraph();
+    // The recording's part of the graph: whether there is a graph to run, running it, arming
+    // the sink's pin (only ever from clear to set) and what the capture filter counted of
+    // stream it could not deliver since it was made (zeros when it does not tell).
+    bool CanRun() const { return static_cast<bool>(m_pGraphControl); }
+    HRESULT RunGraph();
+    void ArmSink();
+    RecordStreamLoss ReadStreamLoss() const;
     // Stops the graph (if there is one). A write of the sink that waits for the reader of a
     // pipe is given up after a short grace, so the stop never waits on another program.
     void StopGraph();
@@ -53,7 +67,9 @@ public:
     ComPtr<IBaseFilter> FindFilter(REFGUID category);
     HRESULT AddUnnamedFilter(IGraphBuilder* graph, IBaseFilter* filter);
     HRESULT JoinFilters(IGraphBuilder* graph, IBaseFilter* upstream, IBaseFilter* downstream);
-    void ConnectPins(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to);
+    // A failure is added to `reports`.
+    void ConnectPins(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to,
+                     DriverReports& reports);
 
     ComPtr<IGraphBuilder> m_pGraph;
     ComPtr<IMediaControl> m_pGraphControl;
@@ -76,6 +92,7 @@ public:
 private:
     void DestroySinkFilter();
     void ReleaseTapFilter();
-};
 
-extern CBDAGraph g_BDAGraph;
+    std::recursive_mutex& m_driverMutex;
+    RecordState& m_record;
+};

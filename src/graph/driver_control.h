@@ -1,23 +1,26 @@
 #pragma once
-// Every conversation with the tuner driver's vendor extensions, through g_BDAGraph.m_pKsCtrl.
+// Every conversation with the tuner driver's vendor extensions, through the session graph's
+// m_pKsCtrl.
 //
 // Call discipline: no handle, stop; probe the carrier (never cached, so a driver that changes
 // its answer is followed at once); on the carrier's property set ask whether the property is
-// supported, then Set or Get. Each driver call is made holding the driver mutex, which is
-// released before a message is shown, except in SendDiseqCommand, which holds it throughout.
+// supported, then Set or Get. Each driver call is made holding the session's driver mutex.
 // A result that is not negative is success, except in SendDiseqCommand, where only 0 is.
+// Nothing here shows a message: what the user is to be told is added to `reports`, in order.
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
 
+#include "graph/driver_report.h"
 #include "platform/ks/vendor_records.h"
-#include "platform/ui/window_handle.h"
+
+class CTunerSession;
 
 enum class DriverControlResult {
     Acquired,  // the handle is set
     NoHandle,  // no tuner filter or no "Input0" pin: no handle, no message
-    Failed,    // the object refused IKsPropertySet: message shown, page stops its start
+    Failed,    // the object refused IKsPropertySet: reported, the page stops its start
 };
 
 enum class DiseqcForm {
@@ -37,30 +40,33 @@ struct SignalMeasureResult {
     std::optional<std::uint64_t> uncorrectedBlocks;
 };
 
-// Kept for the life of the process: the last "Lock TP" parameters and DiSEqC message (USB).
-extern TunerControlRecord g_TunerControlRecord;
-// Overwritten by each successful GetMediaInfo; touched only by the status thread.
-extern MediaInfoRecord g_MediaInfoRecord;
+// The session's m_TunerControlRecord keeps the last "Lock TP" parameters and DiSEqC message
+// (USB); its m_MediaInfoRecord is overwritten by each successful GetMediaInfo and touched only
+// by the status thread.
 
-DriverControlResult AcquireDriverControl();
-bool IsUsbCarrier();
-void SendDiseqCommand(std::span<const std::uint8_t> message, DiseqcForm form);
+DriverControlResult AcquireDriverControl(CTunerSession& session, DriverReports& reports);
+bool IsUsbCarrier(CTunerSession& session);
+void SendDiseqCommand(CTunerSession& session, std::span<const std::uint8_t> message,
+                      DiseqcForm form, DriverReports& reports);
 // Told of each message the driver accepted, after it did, on the sending thread and with the
-// driver mutex held: it must be short and must not call the driver. One listener; an empty
-// function removes it.
+// driver mutex held: it must be short and must not call the driver. One listener a session; an
+// empty function removes it.
 using DiseqcSentListener = std::function<void(std::span<const std::uint8_t> message)>;
-void SetDiseqcSentListener(DiseqcSentListener listener);
-bool GetStreamType(StreamTypeRecord& pageRecord);
-bool IsStreamTypeCurrent(const StreamTypeRecord& pageRecord);
-bool SetStreamType(const StreamTypeRecord& pageRecord);
-MediaInfoResult GetMediaInfo();
-// The carrier report for a reader other than the status thread: leaves g_MediaInfoRecord alone
-// and shows no message; empty without a handle or when the driver lacks or fails the property.
-std::optional<MediaInfoRecord> PeekMediaInfo();
-bool SetInputStreamId(std::int32_t identifier);
-void SetCode(std::int32_t value, std::int32_t type);
-void ResetCode();
-void SetModCodes(const ModCodeFilterRecord& record);
+void SetDiseqcSentListener(CTunerSession& session, DiseqcSentListener listener);
+bool GetStreamType(CTunerSession& session, StreamTypeRecord& pageRecord, DriverReports& reports);
+bool IsStreamTypeCurrent(CTunerSession& session, const StreamTypeRecord& pageRecord,
+                         DriverReports& reports);
+bool SetStreamType(CTunerSession& session, const StreamTypeRecord& pageRecord,
+                   DriverReports& reports);
+MediaInfoResult GetMediaInfo(CTunerSession& session, DriverReports& reports);
+// The carrier report for a reader other than the status thread: leaves the session's record
+// alone and reports nothing; empty without a handle or when the driver lacks or fails the
+// property.
+std::optional<MediaInfoRecord> PeekMediaInfo(CTunerSession& session);
+bool SetInputStreamId(CTunerSession& session, std::int32_t identifier, DriverReports& reports);
+void SetCode(CTunerSession& session, std::int32_t value, std::int32_t type, DriverReports& reports);
+void ResetCode(CTunerSession& session, DriverReports& reports);
+void SetModCodes(CTunerSession& session, const ModCodeFilterRecord& record, DriverReports& reports);
 // KSPROPSETID_SignalMeasure on the tuner filter (every card of ours answers it there, whichever
-// vendor carrier it has), under the driver mutex. Polled: never logs, never shows a message.
-SignalMeasureResult GetSignalMeasure();
+// vendor carrier it has), under the driver mutex. Polled: never logs, never reports.
+SignalMeasureResult GetSignalMeasure(CTunerSession& session);

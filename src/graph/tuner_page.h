@@ -1,10 +1,13 @@
 #pragma once
 // What tuning needs of the Tuner Setting page: its entered texts and choices, its settings
-// file and its two tuning buttons. The page implements it; tests fake it.
+// file, its two tuning buttons and its way of telling a tune's errors. The page implements it;
+// tests fake it.
 #include <cstdint>
 #include <string>
 
 #include "platform/ks/vendor_records.h"
+
+struct TuneResult;
 
 enum class TunerField { Frequency, SymbolRate, LnbLow, LnbHigh, LnbSwitch };
 
@@ -23,4 +26,6 @@ public:
     virtual void SaveSettings() = 0;
     // The hidden "Send" button and "Lock TP".
     virtual void EnableTuneButtons(bool enable) = 0;
+    // Tells the user what went wrong in a "Lock TP", before its buttons are enabled again.
+    virtual void ShowTuneResult(const TuneResult& result) = 0;
 };

@@ -2,8 +2,7 @@
 
 #include <mutex>
 
-#include "core/process_globals.h"
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "platform/bda/bda_device_interfaces.h"
 
 namespace {
@@ -12,11 +11,11 @@ constexpr SignalReading kFailedPoll{0, 0, 255};
 
 }  // namespace
 
-SignalQuery QueryTunerSignal() {
+SignalQuery QueryTunerSignal(CTunerSession& session) {
     SignalQuery query;
     query.reading = kFailedPoll;
-    std::lock_guard driver(g_hDriverMutex);
-    IBaseFilter* tuner = g_BDAGraph.m_pTunerDevice.Get();
+    std::lock_guard driver(session.m_hDriverMutex);
+    IBaseFilter* tuner = session.m_BDAGraph.m_pTunerDevice.Get();
     if (tuner == nullptr) return query;
     ComPtr<IBDA_Topology> topology;
     if (FAILED(tuner->QueryInterface(IBDA_Topology::kIid, topology.ReleaseAndGetVoidAddress()))) {

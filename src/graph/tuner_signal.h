@@ -16,4 +16,6 @@ struct SignalQuery {
     SignalReading reading;
 };
 
-SignalQuery QueryTunerSignal();
+class CTunerSession;
+
+SignalQuery QueryTunerSignal(CTunerSession& session);

@@ -1,24 +1,20 @@
 #include "graph/tuning.h"
 
-#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#include "core/process_globals.h"
 #include "diseqc/switch_message.h"
-#include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "graph/tuner_signal.h"
 #include "platform/com/co_create.h"
 #include "platform/com/error_info.h"
-#include "platform/ui/message_box.h"
 #include "platform/win/c_number.h"
 #include "platform/win/system_clock.h"
 
 namespace {
 
-std::atomic<std::uint64_t> g_nTunes{0};
 constexpr DWORD kLockPollMs = 20;
 
 // MHz to kHz as the tuning objects take it; wraps like 32-bit arithmetic instead of
@@ -30,10 +26,6 @@ LONG ToKilohertz(std::int32_t mhz) {
 bool IsHighBand(std::int32_t frequencyMHz, std::int32_t lnbSwitchMHz) {
     // Unsigned, so a switch of -1 is above every frequency: always the low band.
     return static_cast<std::uint32_t>(frequencyMHz) > static_cast<std::uint32_t>(lnbSwitchMHz);
-}
-
-bool GraphIsReady() {
-    return g_BDAGraph.m_pSpace && g_BDAGraph.m_pProvider && g_BDAGraph.m_pGraphControl;
 }
 
 // The page's port index 1..4 is A..D; any other index selects as A does.
@@ -52,33 +44,36 @@ diseqc::Port SwitchPort(std::int32_t portIndex) {
 
 }  // namespace
 
-void PrepareTunerControl(ITunerPage& page) {
+void PrepareTunerControl(CTunerSession& session, ITunerPage& page) {
     page.SaveSettings();
-    g_TunerControlRecord.SetConstants();
-    g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(page.DiseqcPortIndex()));
+    session.m_TunerControlRecord.SetConstants();
+    session.m_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(page.DiseqcPortIndex()));
 }
 
-std::uint64_t TuneCount() {
-    return g_nTunes.load(std::memory_order_acquire);
+std::uint64_t TuneCount(const CTunerSession& session) {
+    return session.m_nTunes.load(std::memory_order_acquire);
 }
 
-TuneResult Tune(const Transponder& transponder, std::chrono::milliseconds waitForLock) {
+TuneResult Tune(CTunerSession& session, const Transponder& transponder,
+                std::chrono::milliseconds waitForLock) {
     TuneResult result;
     const auto fail = [&result](TuneError::Kind kind, std::string text) {
         result.outcome = TuneResult::Outcome::Error;
         result.errors.push_back({kind, std::move(text)});
     };
-    g_TunerControlRecord.SetConstants();
-    g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(transponder.diseqcPortIndex));
-    g_TunerControlRecord.ClearMessageHead();
-    g_TunerControlRecord.SetFrequency(static_cast<std::uint32_t>(transponder.frequencyMHz));
-    g_TunerControlRecord.SetLnbLow(static_cast<std::uint32_t>(transponder.lnbLowMHz));
-    g_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(transponder.lnbHighMHz));
-    g_TunerControlRecord.SetSymbolRate(static_cast<std::uint32_t>(transponder.symbolRateKsps));
-    g_TunerControlRecord.SetPolarity(static_cast<std::uint8_t>(transponder.polarityIndex));
-    g_TunerControlRecord.bytes[TunerControlRecord::kConstantsOffset] = 1;
+    session.m_TunerControlRecord.SetConstants();
+    session.m_TunerControlRecord.SetDiseqcPort(
+        static_cast<std::uint8_t>(transponder.diseqcPortIndex));
+    session.m_TunerControlRecord.ClearMessageHead();
+    session.m_TunerControlRecord.SetFrequency(static_cast<std::uint32_t>(transponder.frequencyMHz));
+    session.m_TunerControlRecord.SetLnbLow(static_cast<std::uint32_t>(transponder.lnbLowMHz));
+    session.m_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(transponder.lnbHighMHz));
+    session.m_TunerControlRecord.SetSymbolRate(
+        static_cast<std::uint32_t>(transponder.symbolRateKsps));
+    session.m_TunerControlRecord.SetPolarity(static_cast<std::uint8_t>(transponder.polarityIndex));
+    session.m_TunerControlRecord.bytes[TunerControlRecord::kConstantsOffset] = 1;
 
-    if (!GraphIsReady()) {
+    if (!session.HasGraph()) {
         // Without a built graph there is nothing to tune; say so instead of failing silently.
         fail(TuneError::Kind::NoTuner,
              "No tuner is ready: the tuner graph could not be built for this device. "
@@ -87,29 +82,39 @@ TuneResult Tune(const Transponder& transponder, std::chrono::milliseconds waitFo
     }
     {
         // Held across the whole driver sequence, so the status thread's reads wait for it.
-        std::lock_guard driver(g_hDriverMutex);
-        g_nTunes.fetch_add(1, std::memory_order_acq_rel);
+        std::lock_guard driver(session.m_hDriverMutex);
+        session.m_nTunes.fetch_add(1, std::memory_order_acq_rel);
         // Only what this tune's driver calls leave behind may be quoted below.
         com::ClearErrorDescription();
-        if (!IsUsbCarrier() && !IsStreamTypeCurrent(transponder.streamType))
-            SetStreamType(transponder.streamType);
+        DriverReports& reports = result.driverReports;
+        if (!IsUsbCarrier(session) &&
+            !IsStreamTypeCurrent(session, transponder.streamType, reports))
+            SetStreamType(session, transponder.streamType, reports);
 
         if (transponder.diseqcPortIndex > 0) {
             const auto message = diseqc::CommittedSwitch(
                 SwitchPort(transponder.diseqcPortIndex),
                 IsHighBand(transponder.frequencyMHz, transponder.lnbSwitchMHz),
                 transponder.polarityIndex == 0);
-            SendDiseqCommand(message, DiseqcForm::LockTp);
+            SendDiseqCommand(session, message, DiseqcForm::LockTp, reports);
         }
+        // The extras before the tune, so the demodulator searches with them.
+        if (transponder.scramblingCode) {
+            SetCode(session, transponder.scramblingCode->value, transponder.scramblingCode->type,
+                    reports);
+        }
+        if (transponder.modcodFilter) SetModCodes(session, *transponder.modcodFilter, reports);
+        if (transponder.inputStreamId)
+            SetInputStreamId(session, *transponder.inputStreamId, reports);
 
         // A request the tuning objects refuse still goes to the driver, empty, as it always has.
         ComPtr<IDVBTuneRequest> request;
-        if (FAILED(CreateDVBTuneRequest(request, transponder)))
+        if (FAILED(CreateDVBTuneRequest(session, request, transponder)))
             fail(TuneError::Kind::InvalidRequest, "CreateDVBTuneRequest is invalid!");
         ComPtr<ITuner> tuner;
-        HRESULT tuneResult = g_BDAGraph.m_pProvider.As(&tuner);
+        HRESULT tuneResult = session.m_BDAGraph.m_pProvider.As(&tuner);
         if (SUCCEEDED(tuneResult)) tuneResult = tuner->put_TuneRequest(request.Get());
-        g_BDAGraph.m_pGraphControl->Run();
+        session.m_BDAGraph.m_pGraphControl->Run();
         if (FAILED(tuneResult)) {
             // A driver that says why (a tuner held by another program) is quoted instead of the
             // bare refusal, which tells the user nothing to do.
@@ -122,7 +127,7 @@ TuneResult Tune(const Transponder& transponder, std::chrono::milliseconds waitFo
     if (waitForLock.count() <= 0) return result;
     const std::uint64_t deadline =
         GetTickCount64() + static_cast<std::uint64_t>(waitForLock.count());
-    while (QueryTunerSignal().reading.locked != 1) {
+    while (QueryTunerSignal(session).reading.locked != 1) {
         if (GetTickCount64() >= deadline) return result;
         Sleep(kLockPollMs);
     }
@@ -130,9 +135,9 @@ TuneResult Tune(const Transponder& transponder, std::chrono::milliseconds waitFo
     return result;
 }
 
-void LockTransponder(ITunerPage& page) {
+void LockTransponder(CTunerSession& session, ITunerPage& page) {
     page.SaveSettings();
-    PrepareTunerControl(page);
+    PrepareTunerControl(session, page);
     page.EnableTuneButtons(false);
 
     Transponder transponder;
@@ -146,24 +151,15 @@ void LockTransponder(ITunerPage& page) {
     transponder.streamType = page.StreamType();
     page.SetLnbSwitch(transponder.lnbSwitchMHz);
 
-    ShowTuneErrors(Tune(transponder));
+    page.ShowTuneResult(Tune(session, transponder));
     page.EnableTuneButtons(true);
 }
 
-void ShowTuneErrors(const TuneResult& result) {
-    for (const TuneError& error : result.errors) {
-        if (error.kind == TuneError::Kind::Refused) {
-            MessageBoxA(nullptr, error.text.c_str(), "error", MB_OK);
-        } else {
-            AfxMessageBox(error.text);
-        }
-    }
-}
-
-HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const Transponder& transponder) {
+HRESULT CreateDVBTuneRequest(CTunerSession& session, ComPtr<IDVBTuneRequest>& request,
+                             const Transponder& transponder) {
     request.Reset();
     ComPtr<IDVBSTuningSpace> space;
-    HRESULT hr = g_BDAGraph.m_pSpace.As(&space);
+    HRESULT hr = session.m_BDAGraph.m_pSpace.As(&space);
     if (FAILED(hr)) return hr;
     if (FAILED(hr = space->put__NetworkType(CLSID_DVBSNetworkProvider))) return hr;
     if (FAILED(hr = space->put_LNBSwitch(ToKilohertz(transponder.lnbSwitchMHz)))) return hr;

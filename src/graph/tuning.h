@@ -1,18 +1,30 @@
 #pragma once
 // Tuning as a call: a typed transponder in, a typed result out. Tune prepares the driver's tuner
 // control record, brings the output stream type in line, sends the committed-switch message,
-// tunes and runs the graph; it shows nothing. "Lock TP" is one of its callers: it reads and
-// saves the Tuner Setting page's fields and shows the errors as that page always has.
+// tunes and runs the graph, all on one tuner session; it shows nothing. "Lock TP" is one of its
+// callers: it reads and saves the Tuner Setting page's fields and shows the errors as that page
+// always has.
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "graph/driver_report.h"
 #include "graph/tuner_page.h"
 #include "platform/bda/tuning_interfaces.h"
 #include "platform/com/com_ptr.h"
 
-// Everything one tune needs: the LNB, the carrier and the switch port.
+class CTunerSession;
+
+// The DVB-S2 scrambling sequence: a root or a gold code (kRootCode, kGoldCode of the records).
+struct ScramblingCode {
+    std::int32_t value = 0;
+    std::int32_t type = 0;
+};
+
+// Everything one tune needs: the LNB, the carrier, the switch port, the output stream type and
+// the DVB-S2 extras, each sent only when set.
 struct Transponder {
     std::int32_t lnbLowMHz = 0;
     std::int32_t lnbHighMHz = 0;
@@ -23,6 +35,9 @@ struct Transponder {
     std::int32_t polarityIndex = 0;    // 0 horizontal, 1 vertical
     std::int32_t diseqcPortIndex = 0;  // 0 no switch message, 1..4 ports A..D, -1 as 0
     StreamTypeRecord streamType = kTransportStreamType;
+    std::optional<ScramblingCode> scramblingCode;
+    std::optional<ModCodeFilterRecord> modcodFilter;
+    std::optional<std::int32_t> inputStreamId;
 };
 
 struct TuneError {
@@ -42,22 +57,26 @@ struct TuneResult {
         Error,
     };
     Outcome outcome = Outcome::NotLocked;
+    // What the driver said on the way (stream type, switch message, extras), in order; these
+    // came before the errors.
+    DriverReports driverReports;
     std::vector<TuneError> errors;  // in the order they arose
 };
 
-// Tunes, then waits up to `waitForLock` for the card to report a lock (checked every 20 ms of
-// the program's tick count). Any thread; the driver sequence holds the driver mutex.
-TuneResult Tune(const Transponder& transponder,
+// Tunes the session's tuner, then waits up to `waitForLock` for the card to report a lock
+// (checked every 20 ms of the program's tick count). Any thread; the driver sequence holds the
+// session's driver mutex.
+TuneResult Tune(CTunerSession& session, const Transponder& transponder,
                 std::chrono::milliseconds waitForLock = std::chrono::milliseconds(0));
 
 // The hidden "Send" button: saves the settings and sets the record's constants and port.
-void PrepareTunerControl(ITunerPage& page);
-// "Lock TP": the page's transponder tuned; its errors shown in the page's boxes.
-void LockTransponder(ITunerPage& page);
-// The boxes "Lock TP" shows for a tune's errors, in their order.
-void ShowTuneErrors(const TuneResult& result);
-// How many tunes Tune has sent the driver. It counts up under the driver mutex, in the
-// same hold as the tune, so a carrier report read after a count was taken belongs to that tune
-// or a later one.
-std::uint64_t TuneCount();
-HRESULT CreateDVBTuneRequest(ComPtr<IDVBTuneRequest>& request, const Transponder& transponder);
+void PrepareTunerControl(CTunerSession& session, ITunerPage& page);
+// "Lock TP": the page's transponder tuned; the page shows the result before its buttons are
+// enabled again.
+void LockTransponder(CTunerSession& session, ITunerPage& page);
+// How many tunes Tune has sent the session's driver. It counts up under the driver mutex, in
+// the same hold as the tune, so a carrier report read after a count was taken belongs to that
+// tune or a later one.
+std::uint64_t TuneCount(const CTunerSession& session);
+HRESULT CreateDVBTuneRequest(CTunerSession& session, ComPtr<IDVBTuneRequest>& request,
+                             const Transponder& transponder);

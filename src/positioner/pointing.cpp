@@ -6,7 +6,6 @@
 #include <string>
 
 #include "diseqc/motor_message.h"
-#include "platform/ui/message_box.h"
 #include "platform/win/c_number.h"
 
 namespace {
@@ -124,21 +123,24 @@ GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_vie
     return result;
 }
 
-int DriveToSatellite(std::string_view satelliteText, std::string_view longitudeText,
-                     std::string_view latitudeText, HWND owner,
-                     const std::function<void(const BYTE*, int)>& send) {
-    const GotoAngleResult result = ComputeGotoAngle(satelliteText, longitudeText, latitudeText);
-    switch (result.status) {
+std::string_view GotoAngleErrorText(GotoAngleStatus status) {
+    switch (status) {
         case GotoAngleStatus::RangeError:
-            MessageBoxA(owner, kRangeErrorText, "Error", MB_ICONSTOP);
-            return 1;
+            return kRangeErrorText;
         case GotoAngleStatus::Unreachable:
-            MessageBoxA(owner, kUnreachableText, "Error", MB_ICONSTOP);
-            return 1;
+            return kUnreachableText;
         case GotoAngleStatus::Ok:
             break;
     }
+    return {};
+}
+
+GotoAngleStatus DriveToSatellite(std::string_view satelliteText, std::string_view longitudeText,
+                                 std::string_view latitudeText,
+                                 const std::function<void(const BYTE*, int)>& send) {
+    const GotoAngleResult result = ComputeGotoAngle(satelliteText, longitudeText, latitudeText);
     // The positioner acknowledges nothing; what the driver makes of the message is its own report.
-    send(result.message.data(), static_cast<int>(result.message.size()));
-    return 0;
+    if (result.status == GotoAngleStatus::Ok)
+        send(result.message.data(), static_cast<int>(result.message.size()));
+    return result.status;
 }

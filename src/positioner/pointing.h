@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "platform/com/win_types.h"
-#include "platform/ui/window_handle.h"
 
 enum class GotoAngleStatus {
     Ok,
@@ -37,8 +36,11 @@ inline constexpr std::string_view kUnreachableText =
 GotoAngleResult ComputeGotoAngle(std::string_view satelliteText, std::string_view longitudeText,
                                  std::string_view latitudeText);
 
-// Computes the goto-angle message and hands it to `send` once (bytes, length 5) and returns 0;
-// on an error shows it over `owner` (caption "Error", stop icon), sends nothing and returns 1.
-int DriveToSatellite(std::string_view satelliteText, std::string_view longitudeText,
-                     std::string_view latitudeText, HWND owner,
-                     const std::function<void(const BYTE*, int)>& send);
+// The text that tells the user of an error: kRangeErrorText or kUnreachableText; empty for Ok.
+std::string_view GotoAngleErrorText(GotoAngleStatus status);
+
+// Computes the goto-angle message and, when it is Ok, hands it to `send` once (bytes, length 5);
+// on an error sends nothing. Returns the status.
+GotoAngleStatus DriveToSatellite(std::string_view satelliteText, std::string_view longitudeText,
+                                 std::string_view latitudeText,
+                                 const std::function<void(const BYTE*, int)>& send);

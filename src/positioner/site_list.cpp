@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "core/process_globals.h"
-#include "platform/ui/message_box.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/regular_file.h"
 
 namespace {
@@ -85,7 +85,7 @@ std::string_view CutField(std::string_view& rest) {
 }  // namespace
 
 std::string SiteListPath() {
-    return g_strWorkDir + "/CityList.txt";
+    return platform::CityListFile(g_strWorkDir);
 }
 
 std::optional<SiteLine> SplitSiteLine(std::string_view line) {
@@ -129,15 +129,13 @@ CountryCities ReadCitiesOfCountry(const std::string& country) {
     return result;
 }
 
-std::optional<SitePosition> ReadCityPosition(const std::string& country, const std::string& city,
-                                             HWND owner) {
+CityPositionResult ReadCityPosition(const std::string& country, const std::string& city) {
     std::optional<SitePosition> position;
-    const bool opened = VisitSiteLines([&](const SiteLine& line) {
+    const bool read = VisitSiteLines([&](const SiteLine& line) {
         if (line.country != country) return position ? Visit::Stop : Visit::Continue;
         if (line.city == city)
             position = SitePosition{std::string(line.latitude), std::string(line.longitude)};
         return Visit::Continue;
     });
-    if (!opened) MessageBoxA(owner, "open file error!", AfxGetAppName(), MB_OK);
-    return position;
+    return {read, std::move(position)};
 }

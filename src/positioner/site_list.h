@@ -16,8 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ui/window_handle.h"
-
 struct SitePosition {
     std::string latitude;
     std::string longitude;
@@ -38,10 +36,21 @@ struct CountryCities {
     std::vector<SitePosition> positions;   // fields 3 and 4 of each line, beside `cities`
 };
 
+// What ReadCityPosition found.
+struct CityPositionResult {
+    bool listRead = false;                 // false: the file could not be read
+    std::optional<SitePosition> position;  // the city's coordinates, when the file names it
+
+    friend bool operator==(const CityPositionResult&, const CityPositionResult&) = default;
+};
+
+// The text that tells the user of a site list that could not be read.
+inline constexpr std::string_view kSiteListUnreadableText = "open file error!";
+
 inline constexpr std::uint64_t kSiteListMaxBytes = std::uint64_t{64} << 20;
 inline constexpr std::size_t kSiteListMaxLineBytes = 4096;
 
-// g_strWorkDir + "/CityList.txt".
+// The site list of g_strWorkDir (platform::CityListFile).
 std::string SiteListPath();
 
 // Cuts a line (without its line end) into its fields: country up to the first TAB, city up to
@@ -61,8 +70,6 @@ CountryCities ReadCitiesOfCountry(const std::string& country);
 
 // The coordinates of `city` of `country` (exact comparison): the first line naming it sets them,
 // later lines naming it replace them until a line of another country ends the search. Blocks of
-// the country before the one that names the city are passed over. When the file cannot be
-// read, shows "open file error!" over `owner` with the application's title as caption and
-// returns nothing.
-std::optional<SitePosition> ReadCityPosition(const std::string& country, const std::string& city,
-                                             HWND owner);
+// the country before the one that names the city are passed over. Without coordinates, and with
+// `listRead` false, when the file cannot be read.
+CityPositionResult ReadCityPosition(const std::string& country, const std::string& city);

@@ -38,12 +38,6 @@ ScannedCarrier DescribeScannedCarrier(const MediaInfoRecord& report, bool extend
     return carrier;
 }
 
-std::uint64_t CSatelliteScan::LockTimeoutMs(int symbolRateKsps) {
-    if (symbolRateKsps >= 10000) return 3000;
-    if (symbolRateKsps >= 2000) return 5000;
-    return 8000;
-}
-
 bool WithinTunerRange(double frequencyMHz, int lnbLowMHz, int lnbHighMHz, int lnbSwitchMHz) {
     const int oscillator = frequencyMHz > lnbSwitchMHz ? lnbHighMHz : lnbLowMHz;
     if (oscillator <= 0) return true;
@@ -71,7 +65,7 @@ ScanStep CSatelliteScan::Step(std::uint64_t nowMs, const ScanObservation* latest
             }
             if (current && latest->carrierToNoiseDb)
                 m_row.carrierToNoiseDb = RoundTenth(*latest->carrierToNoiseDb);
-            if (nowMs - m_nActedMs >= LockTimeoutMs(m_transponders[m_nIndex].symbolRateKsps)) {
+            if (nowMs - m_nActedMs >= m_nLockWaitMs) {
                 FinishRow();
                 return NextTransponder();
             }
@@ -96,9 +90,10 @@ ScanStep CSatelliteScan::Step(std::uint64_t nowMs, const ScanObservation* latest
     return {ScanAction::Finished, m_nIndex};
 }
 
-std::uint64_t CSatelliteScan::Acted(std::uint64_t nowMs) {
+std::uint64_t CSatelliteScan::Acted(std::uint64_t nowMs, std::uint64_t lockWaitMs) {
     ++m_nGeneration;
     m_nActedMs = nowMs;
+    if (m_phase == Phase::Tuning) m_nLockWaitMs = lockWaitMs;
     // Cancelled while the tune or the reset was under way: the page's transponder comes next.
     if (m_bCancelled && (m_phase == Phase::Tuning || m_phase == Phase::Resetting))
         m_phase = Phase::Start;

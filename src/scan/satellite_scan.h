@@ -2,9 +2,9 @@
 // One scan of a satellite's transponders, as a pure state machine: the caller tunes, reads the
 // card and keeps the time; the machine says what to do next and gathers the rows.
 //
-// Per transponder: tune; wait for a reading that shows lock, at most LockTimeoutMs (slow
-// carriers take real demodulators several attempts); then reset the services and wait until
-// they are complete, at most kServicesTimeoutMs, while the input streams of a multistream
+// Per transponder: tune; wait for a reading that shows lock, at most as long as the caller says
+// the tuner's search for that carrier may take (LockSearchTime); then reset the services and wait
+// until they are complete, at most kServicesTimeoutMs, while the input streams of a multistream
 // carrier are gathered (the card names one at a time; the set counts as whole once it has not
 // grown for kSettledReads readings). At the end, also after Cancel, the page's own transponder
 // is tuned again, so the card is what the Tuner Setting page shows.
@@ -68,7 +68,6 @@ class CSatelliteScan {
 public:
     static constexpr std::uint64_t kServicesTimeoutMs = 3000;
     static constexpr int kSettledReads = 4;
-    static std::uint64_t LockTimeoutMs(int symbolRateKsps);
 
     // `tunable[i]` false: transponder i is not tuned and counts as not locked (see
     // WithinTunerRange); an empty list: every transponder is tuned.
@@ -77,8 +76,9 @@ public:
 
     // `latest`: the newest reading since the last step, if any.
     ScanStep Step(std::uint64_t nowMs, const ScanObservation* latest);
-    // The caller did what the last step asked (at `nowMs`); returns the new generation.
-    std::uint64_t Acted(std::uint64_t nowMs);
+    // The caller did what the last step asked (at `nowMs`); returns the new generation. After a
+    // Tune, `lockWaitMs` is how long to wait for its lock.
+    std::uint64_t Acted(std::uint64_t nowMs, std::uint64_t lockWaitMs = 0);
     // The transponder under way is dropped and the page's transponder comes next: at once, or,
     // while a tune or a reset is under way (the caller's Acted awaited), after it.
     void Cancel();
@@ -117,6 +117,7 @@ private:
     std::size_t m_nIndex = 0;
     std::uint64_t m_nGeneration = 0;
     std::uint64_t m_nActedMs = 0;  // when the last tune or reset was done
+    std::uint64_t m_nLockWaitMs = 0;
     bool m_bCancelled = false;
     bool m_bRefused = false;
     bool m_bTunedAny = false;

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/win/file_locations.h"
 #include "platform/win/file_replacement.h"
-#include "platform/win/known_folders.h"
 #include "platform/win/regular_file.h"
 #include "scan/scan_csv.h"
 
@@ -17,7 +17,6 @@ namespace scan_store {
 
 namespace {
 
-constexpr const char* kFolder = "Scans";
 // Far beyond any satellite's scan (a line is under 100 bytes): anything bigger is not ours.
 constexpr std::uint64_t kMaxBytes = 4 << 20;
 
@@ -45,7 +44,7 @@ std::string FileStem(const SatelliteFile& satellite) {
 }
 
 std::string PathOf(const std::string& stem) {
-    return platform::JoinPath(platform::JoinPath(platform::ConfigFolder(), kFolder), stem + ".csv");
+    return platform::ScanFile(stem);
 }
 
 bool Save(const std::string& path, const std::vector<ScanRow>& rows, std::string& error) {

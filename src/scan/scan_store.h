@@ -1,9 +1,9 @@
 #pragma once
 // The last scan of each satellite, kept in the user's configuration folder as
-// Scans/<satellite file's name without .ini>.csv. A save writes a temporary file beside it and
-// renames it over the old one, so a failed save leaves the last good scan in place. Only a
-// regular file (or a link to one) is read or replaced: a folder, pipe or device at the path is
-// left as it is and named in the error.
+// Scans/<satellite file's name without .ini>.csv (platform::ScanFile). A save writes a temporary
+// file beside it and renames it over the old one, so a failed save leaves the last good scan in
+// place. Only a regular file (or a link to one) is read or replaced: a folder, pipe or device at
+// the path is left as it is and named in the error.
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,10 +1,11 @@
 #include "sink/dest_filter.h"
 
 #include "sink/dump_input_pin.h"
+#include "sink/record_file.h"
 
-CDestFilter::CDestFilter(IUnknown* pOuter, CCritSec* pLock, HRESULT* phr)
-    : CBaseFilter(nullptr, pOuter, pLock, CLSID_DestFilter),
-      m_pInputPin(new CDumpInputPin(this, pLock, phr)) {}
+CDestFilter::CDestFilter(IUnknown* pOuter, RecordState* pRecord, HRESULT* phr)
+    : CBaseFilter(nullptr, pOuter, &pRecord->m_RecordLock, CLSID_DestFilter),
+      m_pInputPin(new CDumpInputPin(this, pRecord, phr)) {}
 
 CDestFilter::~CDestFilter() = default;
 

@@ -5,13 +5,15 @@
 
 class CBasePin;
 class CDumpInputPin;
+struct RecordState;
 
 inline constexpr CLSID CLSID_DestFilter = com::MakeGuid("{90D647A7-DFBB-48F9-861F-33F3660C03FD}");
 
 class CDestFilter : public CBaseFilter {
 public:
-    // Creates the pin "Input" on the same lock. The result variable is left as it is.
-    CDestFilter(IUnknown* pOuter, CCritSec* pLock, HRESULT* phr);
+    // Creates the pin "Input" on the record state's lock, writing into its file. The result
+    // variable is left as it is.
+    CDestFilter(IUnknown* pOuter, RecordState* pRecord, HRESULT* phr);
     // Leaves the pin alone: whoever destroys the filter destroys the pin first.
     ~CDestFilter() override;
 

@@ -4,8 +4,10 @@
 #include "sink/dest_filter.h"
 #include "sink/record_file.h"
 
-CDumpInputPin::CDumpInputPin(CDestFilter* filter, CCritSec* lock, HRESULT* phr)
-    : CBaseInputPin(nullptr, filter, lock, phr, L"Input"), m_pReceiveLock(lock) {}
+CDumpInputPin::CDumpInputPin(CDestFilter* filter, RecordState* record, HRESULT* phr)
+    : CBaseInputPin(nullptr, filter, &record->m_RecordLock, phr, L"Input"),
+      m_pRecord(record),
+      m_pReceiveLock(&record->m_RecordLock) {}
 
 HRESULT CDumpInputPin::CheckMediaType(const AM_MEDIA_TYPE*) {
     return S_OK;
@@ -31,8 +33,8 @@ HRESULT CDumpInputPin::Receive(IMediaSample* sample) {
     std::span<const std::uint8_t> data;
     const HRESULT hr = media::SampleData(sample, &data);
     if (FAILED(hr)) return hr;
-    if (!data.empty() && g_bRecordFileOpen.load(std::memory_order_acquire)) {
-        g_RecordFile.Write(data.data(), data.size());
+    if (!data.empty() && m_pRecord->m_bRecordFileOpen.load(std::memory_order_acquire)) {
+        m_pRecord->m_RecordFile.Write(data.data(), data.size());
     }
     return S_OK;
 }

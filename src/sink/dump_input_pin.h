@@ -7,10 +7,12 @@
 #include "platform/media/base_input_pin.h"
 
 class CDestFilter;
+struct RecordState;
 
 class CDumpInputPin : public CBaseInputPin {
 public:
-    CDumpInputPin(CDestFilter* filter, CCritSec* lock, HRESULT* phr);
+    // Receives under the record state's lock into its file.
+    CDumpInputPin(CDestFilter* filter, RecordState* record, HRESULT* phr);
 
     // Every type is accepted.
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* pmt) override;
@@ -29,6 +31,7 @@ public:
     bool IsArmed() const { return m_bArmed.load(std::memory_order_acquire); }
 
 private:
+    RecordState* const m_pRecord;
     CCritSec* const m_pReceiveLock;
     std::atomic<bool> m_bArmed{false};
 };

@@ -12,11 +12,6 @@
 #include <csignal>
 #include <mutex>
 
-CCritSec g_RecordLock;
-CRecordFile g_RecordFile;
-std::string g_strRecordPath;
-std::atomic<bool> g_bRecordFileOpen{false};
-
 namespace {
 
 std::int64_t SteadyMilliseconds() {

@@ -1,6 +1,6 @@
 #pragma once
-// The process-wide recording state: the record file, its path, the open flag and the one lock
-// of the sink (filter state, pin, receive and the start of a recording).
+// A tuner's recording state (RecordState): the record file, its path, the open flag and the one
+// lock of the sink (filter state, pin, receive and the start of a recording).
 //
 // The record file is written with plain POSIX calls, one write per sample from the sample's
 // own buffer. While it is open a file or a pipe holds an exclusive advisory lock, the nearest
@@ -12,6 +12,7 @@
 // up, and the bytes it could not hand over are counted as lost.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/media/crit_sec.h"
@@ -48,10 +49,6 @@ public:
     std::uint64_t BytesWritten() const { return m_nWritten.load(std::memory_order_acquire); }
     // Bytes given to Write since the open that did not reach the file.
     std::uint64_t BytesLost() const { return m_nLost.load(std::memory_order_acquire); }
-    // Tests: the count as a recording of that size would leave it.
-    void SetBytesWrittenForTesting(std::uint64_t bytes) {
-        m_nWritten.store(bytes, std::memory_order_release);
-    }
     int OpenError() const { return m_nOpenError; }
     int WriteError() const { return m_nWriteError.load(std::memory_order_acquire); }
 
@@ -88,7 +85,21 @@ private:
     std::atomic<std::int64_t> m_nReleaseDeadlineMs{0};  // steady clock; 0 while none is in force
 };
 
-extern CCritSec g_RecordLock;
-extern CRecordFile g_RecordFile;
-extern std::string g_strRecordPath;
-extern std::atomic<bool> g_bRecordFileOpen;
+// What the capture filter counted of stream the card could not deliver.
+struct RecordStreamLoss {
+    std::uint64_t overruns = 0;
+    std::uint64_t bytesLost = 0;
+};
+
+// Owned by the tuner's session; the sink's pin writes into its file while it is open.
+struct RecordState {
+    CCritSec m_RecordLock;
+    CRecordFile m_RecordFile;
+    std::string m_strRecordPath;
+    std::atomic<bool> m_bRecordFileOpen{false};
+    // Kept by the thread that starts and stops recordings: why the last start did not run the
+    // graph, and the capture filter's counts at the start and the stop of the last recording.
+    std::string m_strRunFailure;
+    std::optional<RecordStreamLoss> m_lossAtStart;
+    std::optional<RecordStreamLoss> m_lossAtStop;
+};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "graph/driver_report.h"
 #include "graph/tuner_signal.h"
 
 class ISignalDisplay {
@@ -30,4 +31,6 @@ public:
     // before the report was read, so that a view emptied for a new tune can pass over what the
     // carrier before it carried.
     virtual void AddInputStreamId(const std::string& identifier, std::uint64_t tune) = 0;
+    // What the driver said while the report was read (a failed read): the window tells the user.
+    virtual void ShowDriverReports(const DriverReports& reports) = 0;
 };

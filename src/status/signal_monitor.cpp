@@ -2,10 +2,7 @@
 
 #include <mutex>
 
-#include "core/process_globals.h"
-#include "graph/bda_graph.h"
-
-std::atomic<std::int32_t> g_bSignalLocked{0};
+#include "graph/tuner_session.h"
 
 namespace {
 
@@ -13,21 +10,21 @@ constexpr SignalReading kUnlocked{0, 0, 0};
 
 }  // namespace
 
-void RunSignalMonitor(ISignalDisplay& display) {
+void RunSignalMonitor(CTunerSession& session, ISignalDisplay& display) {
     display.ShowSignal(kUnlocked);
     while (!display.StopRequested()) {
-        if (!g_BDAGraph.m_pKsCtrl) {
+        if (!session.HasDriverControl()) {
             display.ShowSignal(kUnlocked);
-            g_bSignalLocked.store(0, std::memory_order_release);
+            session.m_bSignalLocked.store(0, std::memory_order_release);
             display.WaitOrStop(500);
             continue;
         }
-        const SignalQuery query = QueryTunerSignal();
+        const SignalQuery query = QueryTunerSignal(session);
         if (query.noTopology) return;  // a tuner without topology: the monitor ends silently
 
         const SignalReading& reading = query.reading;
         const bool locked = reading.locked == 1;
-        g_bSignalLocked.store(locked ? 1 : 0, std::memory_order_release);
+        session.m_bSignalLocked.store(locked ? 1 : 0, std::memory_order_release);
         display.UpdateStreamInfo(locked);
         display.ShowSignal(reading);
 

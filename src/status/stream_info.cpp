@@ -2,17 +2,17 @@
 
 #include <string>
 
-#include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "status/stream_info_decoder.h"
 
 using namespace stream_info_ids;
 
-int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
-    if (!g_BDAGraph.m_pKsCtrl) return 0;
+int UpdateStreamInfo(CTunerSession& session, bool locked, IStreamInfoView& view) {
+    if (!session.HasDriverControl()) return 0;
     // Before the read: a tune that comes between the two makes the report look older, never newer.
-    const std::uint64_t tune = TuneCount();
+    const std::uint64_t tune = TuneCount(session);
     if (!locked) {
         // The MATYPE box and the input stream list keep what they show.
         for (const int id : {kStreamType, kStandard, kModulation, kInputStream, kCodingModulation,
@@ -22,7 +22,10 @@ int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
         }
         return 1;
     }
-    switch (GetMediaInfo()) {
+    DriverReports reports;
+    const MediaInfoResult read = GetMediaInfo(session, reports);
+    if (!reports.empty()) view.ShowDriverReports(reports);
+    switch (read) {
         case MediaInfoResult::Unsupported:
             return 0;
         case MediaInfoResult::Failed:
@@ -30,7 +33,7 @@ int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
         case MediaInfoResult::Read:
             break;
     }
-    const MediaInfoRecord& info = g_MediaInfoRecord;
+    const MediaInfoRecord& info = session.m_MediaInfoRecord;
     view.SetText(kMatype, stream_info::MatypeText(info.matype1, info.matype2));
     view.SetText(kStreamType, stream_info::StreamTypeText(info.streamType));
     view.SetText(kModulation, stream_info::ModulationText(info.modulation));
@@ -53,7 +56,7 @@ int UpdateStreamInfo(bool locked, IStreamInfoView& view) {
     view.SetText(kPilots, stream_info::PilotsText(info.pilots));
     view.SetText(kFrameLength, stream_info::FrameLengthText(info.frameLength));
     view.SetText(kSpectrum, stream_info::SpectrumText(info.spectrum));
-    if (g_BDAGraph.m_bXModel == 1) {
+    if (session.IsExtendedModel()) {
         const auto extended = stream_info::DecodeExtendedModCode(info.modCode);
         if (extended.standard) view.SetText(kStandard, *extended.standard);
         view.SetText(kFec, extended.fec);

@@ -23,4 +23,6 @@ inline constexpr int kPilots = 1056;
 }  // namespace stream_info_ids
 
 // 0: no driver handle, or the report is not supported; 1: shown or cleared; 2: reading failed.
-int UpdateStreamInfo(bool locked, IStreamInfoView& view);
+class CTunerSession;
+
+int UpdateStreamInfo(CTunerSession& session, bool locked, IStreamInfoView& view);

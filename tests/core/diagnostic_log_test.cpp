@@ -4,9 +4,10 @@
 
 #include <filesystem>
 
-#include "platform/win/known_folders.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/system_clock.h"
 #include "support/fake_devices.h"
+#include "support/folder_roots.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST(DiagnosticLogTest, WritesOneCrLfLinePerCallToTheHomeFolderLog) {
 TEST(DiagnosticLogTest, AFullLogIsMovedAsideAndTheLineStartsANewOne) {
     CShellTestEnvironment env;
     platform::SetTickCountSourceForTesting([] { return DWORD{7}; });
-    const std::string log = diagnostic_log::LogPath();
+    const std::string log = platform::DiagnosticLogFile();
     const std::string older = log + ".1";
     // "[mm/dd/yy hh:mm:ss :        7] fits" and CR LF.
     const std::size_t lineSize = 31 + 4 + 2;
@@ -88,9 +89,9 @@ TEST(DiagnosticLogTest, AFullLogIsMovedAsideAndTheLineStartsANewOne) {
 
 TEST(DiagnosticLogTest, AnUnwritableLogLosesTheLineQuietly) {
     CShellTestEnvironment env;
-    platform::SetDriveCRootForTesting(env.Folder().File("missing-folder"));
+    test_roots::SetDriveCRoot(env.Folder().File("missing-folder"));
     WriteLog("lost");
-    platform::SetDriveCRootForTesting(env.Folder().Path());
+    test_roots::SetDriveCRoot(env.Folder().Path());
     EXPECT_EQ(env.LogText(), "");
 }
 

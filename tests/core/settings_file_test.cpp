@@ -6,15 +6,12 @@
 
 #include "core/ini_file.h"
 #include "support/debug_output_capture.h"
-#include "support/message_box_recorder.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { settings_file::ResetReportForTesting(); }
-
     // A path below a regular file: no one, root included, can write there.
     std::string Impossible() const {
         WriteWholeFile(m_folder.File("file"), "");
@@ -22,7 +19,6 @@ protected:
     }
 
     CTempFolder m_folder;
-    CMessageBoxRecorder m_boxes;
     CDebugOutputCapture m_debug;
 };
 
@@ -48,26 +44,23 @@ TEST_F(SettingsFileTest, TheTextNamesThePathTheReasonAndAWayOut) {
     }
 }
 
-TEST_F(SettingsFileTest, OnlyTheFirstFailureOfARunShowsABoxTheOthersAreLogged) {
+// The caller decides how to tell a failure: the write itself only returns it.
+TEST_F(SettingsFileTest, EachWriteReturnsWhetherItFailedWithItsErrorAndText) {
     const std::string good = m_folder.File("VLK-TScap.ini");
-    EXPECT_TRUE(WriteSettingsString(good, "Config", "freq", "11362"));
-    EXPECT_EQ(ReadIniString(good, "Config", "freq"), "11362");
-    EXPECT_TRUE(m_boxes.Boxes().empty());
-    EXPECT_TRUE(m_debug.Lines().empty());
-
     const std::string bad = Impossible();
-    for (const char* key : {"freq", "symbol", "lnblow"})
-        EXPECT_FALSE(WriteSettingsString(bad, "Config", key, "1"));
-    EXPECT_TRUE(WriteSettingsString(good, "Config", "symbol", "22000"));
-    EXPECT_FALSE(WriteSettingsString(bad, "Config", "lnbhigh", "1"));
-
-    const std::string text = "Cannot save the settings to " + bad +
-                             ": Not a directory. Changes made now are lost when the program "
-                             "ends; move what is in the way at that path.";
-    EXPECT_EQ(
-        m_boxes.Boxes(),
-        (std::vector<MessageBoxRequest>{{nullptr, text, "VLK-TScap", MB_OK | MB_ICONEXCLAMATION}}));
-    EXPECT_EQ(m_debug.Lines(), std::vector<std::string>(4, text));
+    const SettingsWriteResult failed{ENOTDIR, "Cannot save the settings to " + bad +
+                                                  ": Not a directory. Changes made now are lost "
+                                                  "when the program ends; move what is in the "
+                                                  "way at that path."};
+    EXPECT_EQ(WriteSettingsString(good, "Config", "freq", "11362"), SettingsWriteResult{});
+    const SettingsWriteResult refused = WriteSettingsString(bad, "Config", "freq", "1");
+    EXPECT_FALSE(refused.Written());
+    EXPECT_EQ(refused, failed);
+    EXPECT_EQ(WriteSettingsString(good, "Config", "symbol", "22000"), SettingsWriteResult{});
+    EXPECT_EQ(WriteSettingsString(bad, "Config", "symbol", "1"), failed);
+    EXPECT_EQ(ReadIniString(good, "Config", "freq"), "11362");
+    EXPECT_EQ(ReadIniString(good, "Config", "symbol"), "22000");
+    EXPECT_TRUE(m_debug.Lines().empty());
 }
 
 }  // namespace

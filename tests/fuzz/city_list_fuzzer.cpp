@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!cities.cities.empty() && cities.position.has_value());
         CheckGotoAngle(*cities.position);
         for (std::size_t j = 0; j < cities.cities.size() && j < kCitiesTried; ++j) {
-            const auto position = ReadCityPosition(countries[i], cities.cities[j], nullptr);
+            const auto position = ReadCityPosition(countries[i], cities.cities[j]).position;
             FUZZ_CHECK(position.has_value());
             CheckGotoAngle(*position);
         }

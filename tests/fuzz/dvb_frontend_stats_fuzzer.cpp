@@ -177,7 +177,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::uint8_t record[72] = {};
             DWORD returned = 0;
             hr = driver.Get(CLinuxDvbPropertyDriver::Surface::Pin, KSPROPSETID_BdaExt,
-                            KSPROPERTY_BDA_GET_MEDIAINFO, record, sizeof record, &returned);
+                            KSPROPERTY_BDA_GET_MEDIAINFO, nullptr, 0, record, sizeof record,
+                            &returned);
             if (hr == S_OK) {
                 FUZZ_CHECK(returned == sizeof record);
                 CheckRecord(record);

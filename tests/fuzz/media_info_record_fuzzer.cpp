@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "platform/com/com_ptr.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ks/vendor_records.h"
@@ -24,9 +24,13 @@ public:
     void AddInputStreamId(const std::string& identifier, std::uint64_t /*tune*/) override {
         identifiers.push_back(identifier);
     }
+    void ShowDriverReports(const DriverReports& shown) override {
+        reports.insert(reports.end(), shown.begin(), shown.end());
+    }
 
     std::map<int, std::string> texts;
     std::vector<std::string> identifiers;
+    DriverReports reports;
 };
 
 // Each carrier's property set, supporting its media-info property (the USB one also the probe
@@ -42,9 +46,9 @@ ComPtr<CFakeKsPropertySet> MakeDriver(bool usb) {
     return driver;
 }
 
-void Install(const ComPtr<CFakeKsPropertySet>& driver) {
+void Install(CTunerSession& session, const ComPtr<CFakeKsPropertySet>& driver) {
     driver->AddRef();  // the handle takes over a reference
-    g_BDAGraph.m_pKsCtrl.Attach(driver.Get());
+    session.m_BDAGraph.m_pKsCtrl.Attach(driver.Get());
 }
 
 std::int32_t Field(const std::uint8_t* record, std::size_t index) {
@@ -59,6 +63,7 @@ std::int32_t Field(const std::uint8_t* record, std::size_t index) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const ComPtr<CFakeKsPropertySet> pciE = MakeDriver(false);
     static const ComPtr<CFakeKsPropertySet> usb = MakeDriver(true);
+    static CTunerSession session;
 
     fuzz::CByteReader input({data, size});
     const std::uint8_t flags = input.U8();
@@ -70,11 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     driver->ClearCalls();
     driver->Reply(isUsb ? KSPROPSETID_Ctrl : KSPROPSETID_BdaExt,
                   isUsb ? KSPROPERTY_CTRL_GET_MEDIAINFO : KSPROPERTY_BDA_GET_MEDIAINFO, record);
-    Install(driver);
-    g_BDAGraph.m_bXModel = (flags & 1) != 0 ? 1 : 0;
+    Install(session, driver);
+    session.m_BDAGraph.m_bXModel = (flags & 1) != 0 ? 1 : 0;
 
     CRecordingView view;
-    FUZZ_CHECK(UpdateStreamInfo(true, view) == 1);
+    FUZZ_CHECK(UpdateStreamInfo(session, true, view) == 1);
+    FUZZ_CHECK(view.reports.empty());
     using namespace stream_info_ids;
     for (const int id : {kStreamType, kModulation, kInputStream, kCodingModulation, kInputSynchro,
                          kNullPacketDeletion, kRollOff, kFec, kMatype, kIfFrequency, kSymbolRate,
@@ -86,6 +92,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool multiple = Field(record.data(), 7) == 0;
     FUZZ_CHECK(view.identifiers.size() == (multiple ? 1u : 0u));
     if (multiple) FUZZ_CHECK(view.identifiers.front() == std::to_string(Field(record.data(), 12)));
-    g_BDAGraph.m_pKsCtrl.Reset();
+    session.m_BDAGraph.m_pKsCtrl.Reset();
     return 0;
 }

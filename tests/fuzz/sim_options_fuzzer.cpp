@@ -43,8 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::shared_ptr<const CSimSky> sky = Sky();
     static const std::string path = [] {
         // The card's trace goes nowhere: a folder that does not exist.
-        platform::SetDriveCRootForTesting(fuzz::ScratchFolder() + "/no-such-folder");
-        return fuzz::ScratchFolder() + "/" + SimOptions::kFileName;
+        platform::FolderRoots roots;
+        roots.driveCRoot = fuzz::ScratchFolder() + "/no-such-folder";
+        platform::SetFolderRoots(roots);
+        return fuzz::ScratchFolder() + "/SimulatedCard.ini";
     }();
     fuzz::WriteFile(path, {data, size});
     const SimOptions options = ReadSimOptions(path);

@@ -130,7 +130,9 @@ bool TuneAndStream(const std::shared_ptr<const CSimSky>& sky, const SimCarrier& 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The card's trace goes nowhere: a folder that does not exist.
     static const bool traceOff = [] {
-        platform::SetDriveCRootForTesting(fuzz::ScratchFolder() + "/no-such-folder");
+        platform::FolderRoots roots;
+        roots.driveCRoot = fuzz::ScratchFolder() + "/no-such-folder";
+        platform::SetFolderRoots(roots);
         return true;
     }();
     FUZZ_CHECK(traceOff);

@@ -17,9 +17,8 @@ constexpr std::size_t kRecordsCopied = 3;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = fuzz::ScratchFolder() + "/" + CTuningSpaceStore::kFileName;
-    static const std::string copyPath =
-        fuzz::ScratchFolder() + "/Copy-" + CTuningSpaceStore::kFileName;
+    static const std::string path = fuzz::ScratchFolder() + "/TuningSpaces.ini";
+    static const std::string copyPath = fuzz::ScratchFolder() + "/Copy-TuningSpaces.ini";
     fuzz::WriteFile(path, {data, size});
     const std::vector<TuningSpaceRecord> loaded = CTuningSpaceStore(path).LoadAll();
     FUZZ_CHECK(loaded.size() <= static_cast<std::size_t>(CTuningSpaceStore::kMaxTuningSpaces));

@@ -5,21 +5,24 @@
 #include <cctype>
 #include <string>
 
-#include "core/process_globals.h"
 #include "graph/graph_test_environment.h"
+#include "graph/tuner_session.h"
 #include "platform/bda/tuning_interfaces.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/co_create.h"
 #include "platform/media/media_classes.h"
-#include "platform/ui/window_handle.h"
 #include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
 #include "sink/stream_tap_filter.h"
 #include "support/debug_output_capture.h"
+#include "support/driver_report_print.h"
 
 namespace {
 
-const HWND kOwner = reinterpret_cast<HWND>(0x1234);
+// A box captioned "error", owned by the page that built the graph.
+DriverReport PageError(const char* text) {
+    return {DriverReport::Form::PageError, text};
+}
 
 // The filter at the other end of pin `pin`, or null.
 ComPtr<IBaseFilter> PartnerFilter(IPin* pin) {
@@ -56,53 +59,52 @@ int FilterCount(IGraphBuilder* graph) {
 
 class BdaGraphTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_BDAGraph.m_nTunerModel = 0;
-        g_BDAGraph.m_bXModel = 0;
-    }
+    // The device chosen from the list, then its graph built; what the build reported is kept.
     std::int32_t Build(std::int32_t index, const std::string& name) {
-        g_nDeviceIndex = index;
-        g_strDeviceName = name;
-        return g_BDAGraph.BuildTunerGraph(index, kOwner);
+        m_env.Session().SelectDevice(index, name);
+        m_reports.clear();
+        return m_env.Graph().BuildTunerGraph(m_env.Session().DeviceIndex(),
+                                             m_env.Session().DeviceName(), m_reports);
     }
-    std::vector<std::string> BoxTexts() { return m_env.Boxes().Texts(); }
     CGraphTestEnvironment m_env;
+    CBDAGraph& m_graph = m_env.Graph();
+    DriverReports m_reports;
 };
 
 TEST_F(BdaGraphTest, AFullBuildJoinsEveryFilterInItsPlace) {
     m_env.PublishCard(L"VLK Arden DVBS/S2 Tuner (test)", 0);
     ASSERT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner (test)"), kBuildOk);
-    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front();
-    EXPECT_EQ(g_BDAGraph.m_nTunerModel, 1);
-    ASSERT_TRUE(g_BDAGraph.m_pTunerDevice);
-    ASSERT_TRUE(g_BDAGraph.m_pReceiverDevice);
-    ASSERT_NE(g_BDAGraph.m_pSinkFilter, nullptr);
-    ASSERT_TRUE(g_BDAGraph.m_pGraphControl);
+    EXPECT_EQ(m_reports, DriverReports{});
+    EXPECT_EQ(m_graph.m_nTunerModel, 1);
+    ASSERT_TRUE(m_graph.m_pTunerDevice);
+    ASSERT_TRUE(m_graph.m_pReceiverDevice);
+    ASSERT_NE(m_graph.m_pSinkFilter, nullptr);
+    ASSERT_TRUE(m_graph.m_pGraphControl);
 
     // Tee: exactly three connected outputs, the first to the demultiplexer, the second to the
     // sink, the third to the stream tap.
     std::vector<ComPtr<IBaseFilter>> teeTargets;
-    for (const auto& pin : Pins(g_BDAGraph.m_pTeeFilter.Get(), PINDIR_OUTPUT)) {
+    for (const auto& pin : Pins(m_graph.m_pTeeFilter.Get(), PINDIR_OUTPUT)) {
         if (auto target = PartnerFilter(pin.Get())) teeTargets.push_back(target);
     }
     ASSERT_EQ(teeTargets.size(), 3u);
-    EXPECT_EQ(teeTargets[0].Get(), g_BDAGraph.m_pDemuxFilter.Get());
-    EXPECT_EQ(teeTargets[1].Get(), static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter));
-    EXPECT_EQ(teeTargets[2].Get(), static_cast<IBaseFilter*>(g_BDAGraph.m_pTapFilter.Get()));
+    EXPECT_EQ(teeTargets[0].Get(), m_graph.m_pDemuxFilter.Get());
+    EXPECT_EQ(teeTargets[1].Get(), static_cast<IBaseFilter*>(m_graph.m_pSinkFilter));
+    EXPECT_EQ(teeTargets[2].Get(), static_cast<IBaseFilter*>(m_graph.m_pTapFilter.Get()));
 
-    EXPECT_EQ(PartnerFilter(Pins(g_BDAGraph.m_pTunerDevice.Get(), PINDIR_INPUT)[0].Get()).Get(),
-              g_BDAGraph.m_pProvider.Get());
-    EXPECT_EQ(PartnerFilter(Pins(g_BDAGraph.m_pReceiverDevice.Get(), PINDIR_OUTPUT)[0].Get()).Get(),
-              g_BDAGraph.m_pTeeFilter.Get());
-    EXPECT_EQ(PartnerFilter(Pins(g_BDAGraph.m_pDemuxFilter.Get(), PINDIR_OUTPUT)[0].Get()).Get(),
-              g_BDAGraph.m_pInfoFilter.Get());
+    EXPECT_EQ(PartnerFilter(Pins(m_graph.m_pTunerDevice.Get(), PINDIR_INPUT)[0].Get()).Get(),
+              m_graph.m_pProvider.Get());
+    EXPECT_EQ(PartnerFilter(Pins(m_graph.m_pReceiverDevice.Get(), PINDIR_OUTPUT)[0].Get()).Get(),
+              m_graph.m_pTeeFilter.Get());
+    EXPECT_EQ(PartnerFilter(Pins(m_graph.m_pDemuxFilter.Get(), PINDIR_OUTPUT)[0].Get()).Get(),
+              m_graph.m_pInfoFilter.Get());
 
     for (const auto& [filter, name] : std::vector<std::pair<IBaseFilter*, std::wstring>>{
-             {g_BDAGraph.m_pProvider.Get(), L"Network DVBS Provider"},
-             {g_BDAGraph.m_pDemuxFilter.Get(), L"MPEG2 Demultiplexer"},
-             {g_BDAGraph.m_pTeeFilter.Get(), L"Infinite pin tee splitter"},
-             {g_BDAGraph.m_pInfoFilter.Get(), L"transport information filter"},
-             {g_BDAGraph.m_pSinkFilter, L"Dest Filter"}}) {
+             {m_graph.m_pProvider.Get(), L"Network DVBS Provider"},
+             {m_graph.m_pDemuxFilter.Get(), L"MPEG2 Demultiplexer"},
+             {m_graph.m_pTeeFilter.Get(), L"Infinite pin tee splitter"},
+             {m_graph.m_pInfoFilter.Get(), L"transport information filter"},
+             {m_graph.m_pSinkFilter, L"Dest Filter"}}) {
         FILTER_INFO info;
         filter->QueryFilterInfo(&info);
         EXPECT_EQ(info.achName, name);
@@ -112,46 +114,44 @@ TEST_F(BdaGraphTest, AFullBuildJoinsEveryFilterInItsPlace) {
               std::string::npos);
 
     CLSID sinkClass;
-    g_BDAGraph.m_pSinkFilter->GetClassID(&sinkClass);
+    m_graph.m_pSinkFilter->GetClassID(&sinkClass);
     EXPECT_EQ(com::FormatGuid(sinkClass), "{90D647A7-DFBB-48F9-861F-33F3660C03FD}");
 }
 
 TEST_F(BdaGraphTest, NoDeviceChosenCreatesNothing) {
     m_env.PublishCard(L"VLK Arden DVBS/S2 Tuner", 0);
     EXPECT_EQ(Build(-1, "No Device"), kBuildOk);
-    EXPECT_FALSE(g_BDAGraph.m_pGraph);
-    EXPECT_FALSE(g_BDAGraph.m_pProvider);
-    EXPECT_FALSE(g_BDAGraph.m_pSpace);
-    EXPECT_EQ(g_BDAGraph.m_nTunerModel, 0);
-    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_FALSE(m_graph.m_pGraph);
+    EXPECT_FALSE(m_graph.m_pProvider);
+    EXPECT_FALSE(m_graph.m_pSpace);
+    EXPECT_EQ(m_graph.m_nTunerModel, 0);
+    EXPECT_EQ(m_reports, DriverReports{});
 }
 
 TEST_F(BdaGraphTest, ANetworkProviderThatCannotBeCreatedEndsTheBuildWithItsMessage) {
     m_env.PublishCard(L"VLK Arden DVBS/S2 Tuner", 0);
     CScopedClassOverride missing(CLSID_DVBSNetworkProvider, nullptr);
     EXPECT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
-    ASSERT_EQ(m_env.Boxes().Boxes().size(), 1u);
-    EXPECT_EQ(m_env.Boxes().Boxes()[0],
-              (MessageBoxRequest{kOwner, "CreateDVBSNetworkProvider Failed", "error", MB_OK}));
-    EXPECT_TRUE(g_BDAGraph.m_pGraph) << "graph manager and media control stay";
-    EXPECT_TRUE(g_BDAGraph.m_pGraphControl);
-    EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
-    EXPECT_EQ(g_BDAGraph.m_nTunerModel, 0) << "never classified: the page then ends the program";
+    EXPECT_EQ(m_reports, DriverReports{PageError("CreateDVBSNetworkProvider Failed")});
+    EXPECT_TRUE(m_graph.m_pGraph) << "graph manager and media control stay";
+    EXPECT_TRUE(m_graph.m_pGraphControl);
+    EXPECT_FALSE(m_graph.m_pTunerDevice);
+    EXPECT_EQ(m_graph.m_nTunerModel, 0) << "never classified: the page then ends the program";
 }
 
 TEST_F(BdaGraphTest, AnIndexPastTheLastTunerGivesSixAndEmptyMembers) {
     m_env.PublishCard(L"VLK Arden DVBS/S2 Tuner", 0);
     EXPECT_EQ(Build(3, "VLK Arden DVBS/S2 Tuner"), kBuildProviderNotJoined);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"CreateTunerDevice Failed"});
+    EXPECT_EQ(m_reports, DriverReports{PageError("CreateTunerDevice Failed")});
     EXPECT_NE(m_env.Shell().LogText().find(
                   "] FAILED: cannot connect network provider to tuner filter\r\n"),
               std::string::npos);
-    EXPECT_FALSE(g_BDAGraph.m_pGraph);
-    EXPECT_FALSE(g_BDAGraph.m_pGraphControl);
-    EXPECT_FALSE(g_BDAGraph.m_pProvider);
-    EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
-    EXPECT_TRUE(g_BDAGraph.m_pSpace) << "the tuning space is kept";
-    EXPECT_EQ(g_BDAGraph.m_nTunerModel, 1) << "the model code is kept";
+    EXPECT_FALSE(m_graph.m_pGraph);
+    EXPECT_FALSE(m_graph.m_pGraphControl);
+    EXPECT_FALSE(m_graph.m_pProvider);
+    EXPECT_FALSE(m_graph.m_pTunerDevice);
+    EXPECT_TRUE(m_graph.m_pSpace) << "the tuning space is kept";
+    EXPECT_EQ(m_graph.m_nTunerModel, 1) << "the model code is kept";
 }
 
 TEST_F(BdaGraphTest, NoReceiverThatConnectsGivesSeven) {
@@ -161,10 +161,10 @@ TEST_F(BdaGraphTest, NoReceiverThatConnectsGivesSeven) {
     EXPECT_EQ(Build(0, "VLK Glen USB DVB-S2 Tuner"), kBuildNoCapture);
     EXPECT_NE(m_env.Shell().LogText().find("] WARNING: cannot create capture filter\r\n"),
               std::string::npos);
-    EXPECT_FALSE(g_BDAGraph.m_pReceiverDevice);
-    EXPECT_FALSE(g_BDAGraph.m_pGraph);
-    EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
-    EXPECT_EQ(g_BDAGraph.m_nTunerModel, 15);
+    EXPECT_FALSE(m_graph.m_pReceiverDevice);
+    EXPECT_FALSE(m_graph.m_pGraph);
+    EXPECT_FALSE(m_graph.m_pTunerDevice);
+    EXPECT_EQ(m_graph.m_nTunerModel, 15);
 }
 
 TEST_F(BdaGraphTest, OfTwoReceiversTheOneThatConnectsIsTakenAndTheOtherStaysUnconnected) {
@@ -174,7 +174,7 @@ TEST_F(BdaGraphTest, OfTwoReceiversTheOneThatConnectsIsTakenAndTheOtherStaysUnco
     m_env.PublishTransportInformation();
     ASSERT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
     ASSERT_EQ(m_env.Receivers().size(), 2u);
-    EXPECT_EQ(g_BDAGraph.m_pReceiverDevice.Get(),
+    EXPECT_EQ(m_graph.m_pReceiverDevice.Get(),
               static_cast<IBaseFilter*>(m_env.Receivers()[1].Get()));
     FILTER_INFO info;
     m_env.Receivers()[0]->QueryFilterInfo(&info);
@@ -189,49 +189,47 @@ TEST_F(BdaGraphTest, MissingDemultiplexerTeeOrInformationFilterLeaveEarlierMembe
         CScopedClassOverride missing(CLSID_MPEG2Demultiplexer, nullptr);
         EXPECT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildNoDemultiplexer);
     }
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"CreateMPEG2Demultiplexer Failed"});
-    EXPECT_TRUE(g_BDAGraph.m_pReceiverDevice);
-    EXPECT_TRUE(g_BDAGraph.m_pTunerDevice);
-    EXPECT_TRUE(g_BDAGraph.m_pProvider);
-    g_BDAGraph.ReleaseTunerGraph();
-    m_env.Boxes().Clear();
+    EXPECT_EQ(m_reports, DriverReports{PageError("CreateMPEG2Demultiplexer Failed")});
+    EXPECT_TRUE(m_graph.m_pReceiverDevice);
+    EXPECT_TRUE(m_graph.m_pTunerDevice);
+    EXPECT_TRUE(m_graph.m_pProvider);
+    m_graph.ReleaseTunerGraph();
 
     {
         CScopedClassOverride missing(CLSID_InfTee, nullptr);
         EXPECT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildNoTee);
     }
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"CreateInfinitePinTee Failed"});
-    EXPECT_TRUE(g_BDAGraph.m_pDemuxFilter);
-    g_BDAGraph.ReleaseTunerGraph();
+    EXPECT_EQ(m_reports, DriverReports{PageError("CreateInfinitePinTee Failed")});
+    EXPECT_TRUE(m_graph.m_pDemuxFilter);
+    m_graph.ReleaseTunerGraph();
 }
 
 TEST_F(BdaGraphTest, NoTransportInformationDeviceGivesTenWithoutASink) {
     m_env.PublishTuner(L"VLK Arden DVBS/S2 Tuner", 0);
     m_env.PublishReceiver(0);
     EXPECT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildNoTransportInformation);
-    ASSERT_EQ(m_env.Boxes().Boxes().size(), 1u);
-    EXPECT_EQ(m_env.Boxes().Boxes()[0].caption, "error");
-    EXPECT_EQ(m_env.Boxes().Boxes()[0].owner, kOwner);
-    EXPECT_EQ(g_BDAGraph.m_pSinkFilter, nullptr);
-    ASSERT_TRUE(g_BDAGraph.m_pTeeFilter);
-    ASSERT_TRUE(g_BDAGraph.m_pDemuxFilter);
-    for (const auto& pin : Pins(g_BDAGraph.m_pTeeFilter.Get(), PINDIR_INPUT))
+    EXPECT_EQ(m_reports,
+              DriverReports{PageError("FindFilter transport information filter Failed")});
+    EXPECT_EQ(m_graph.m_pSinkFilter, nullptr);
+    ASSERT_TRUE(m_graph.m_pTeeFilter);
+    ASSERT_TRUE(m_graph.m_pDemuxFilter);
+    for (const auto& pin : Pins(m_graph.m_pTeeFilter.Get(), PINDIR_INPUT))
         EXPECT_FALSE(PartnerFilter(pin.Get()));
     // Network provider, tuner, receiver, demultiplexer and tee.
-    EXPECT_EQ(FilterCount(g_BDAGraph.m_pGraph.Get()), 5);
+    EXPECT_EQ(FilterCount(m_graph.m_pGraph.Get()), 5);
 }
 
 TEST_F(BdaGraphTest, TheTuningSpaceOfTheFirstRunIsFoundByTheNextOne) {
     m_env.PublishCard(L"VLK Arden DVBS/S2 Tuner", 0);
     ASSERT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
     ComPtr<IDVBSTuningSpace> first;
-    ASSERT_EQ(g_BDAGraph.m_pSpace.As(&first), S_OK);
+    ASSERT_EQ(m_graph.m_pSpace.As(&first), S_OK);
     first->put_LNBSwitch(11700000);
-    g_BDAGraph.ReleaseTunerGraph();
+    m_graph.ReleaseTunerGraph();
 
     ASSERT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
     ComPtr<IDVBSTuningSpace> second;
-    ASSERT_EQ(g_BDAGraph.m_pSpace.As(&second), S_OK);
+    ASSERT_EQ(m_graph.m_pSpace.As(&second), S_OK);
     LONG lnbSwitch = 0;
     second->get_LNBSwitch(&lnbSwitch);
     EXPECT_EQ(lnbSwitch, 11700000);
@@ -252,18 +250,18 @@ TEST_F(BdaGraphTest, ReleaseEmptiesEverythingAndEndsTheComponentLibraryUse) {
     CoInitializeEx(nullptr, COINIT_SPEED_OVER_MEMORY);
     const int depth = com::InitializationDepthOfThisThread();
     ASSERT_EQ(Build(0, "VLK Arden DVBS/S2 Tuner"), kBuildOk);
-    g_BDAGraph.m_pGraphControl->Run();
-    g_BDAGraph.ReleaseTunerGraph();
+    m_graph.m_pGraphControl->Run();
+    m_graph.ReleaseTunerGraph();
     EXPECT_EQ(com::InitializationDepthOfThisThread(), depth - 1);
-    EXPECT_FALSE(g_BDAGraph.m_pGraph);
-    EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
-    EXPECT_FALSE(g_BDAGraph.m_pReceiverDevice);
-    EXPECT_EQ(g_BDAGraph.m_pSinkFilter, nullptr);
-    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
+    EXPECT_FALSE(m_graph.m_pGraph);
+    EXPECT_FALSE(m_graph.m_pTunerDevice);
+    EXPECT_FALSE(m_graph.m_pReceiverDevice);
+    EXPECT_EQ(m_graph.m_pSinkFilter, nullptr);
+    EXPECT_FALSE(m_graph.m_pKsCtrl);
 }
 
 TEST_F(BdaGraphTest, ConnectPinsNamesWhatIsMissing) {
-    CBDAGraph graph;
+    CBDAGraph& graph = m_graph;
     ComPtr<CFakeFilter> source(new CFakeFilter({{L"Out", PINDIR_OUTPUT, AntennaType()}}));
     ComPtr<CFakeFilter> inputOnly(new CFakeFilter({{L"In", PINDIR_INPUT, CardTransportType(1)}}));
     ComPtr<IGraphBuilder> builder;
@@ -272,24 +270,23 @@ TEST_F(BdaGraphTest, ConnectPinsNamesWhatIsMissing) {
     builder->AddFilter(source.Get(), L"a");
     builder->AddFilter(inputOnly.Get(), L"b");
 
-    graph.ConnectPins(nullptr, source.Get(), inputOnly.Get());
-    graph.ConnectPins(builder.Get(), nullptr, inputOnly.Get());
-    graph.ConnectPins(builder.Get(), source.Get(), nullptr);
-    graph.ConnectPins(builder.Get(), inputOnly.Get(), source.Get());
-    graph.ConnectPins(builder.Get(), source.Get(), source.Get());
-    graph.ConnectPins(builder.Get(), source.Get(), inputOnly.Get());
-    const auto boxes = m_env.Boxes().Boxes();
-    ASSERT_EQ(boxes.size(), 6u);
-    EXPECT_EQ(boxes[0],
-              (MessageBoxRequest{nullptr, "ConnectPins builder == NULL", "error", MB_OK}));
-    EXPECT_EQ(boxes[1].text, "ConnectPins out_from == NULL");
-    EXPECT_EQ(boxes[2].text, "ConnectPins in_to == NULL");
-    EXPECT_EQ(boxes[3], (MessageBoxRequest{
-                            nullptr, "CBDAGraph::ConnectPins() - No output pin found on filter\r\n",
-                            AfxGetAppName(), MB_OK}));
-    EXPECT_EQ(boxes[4].text, "CBDAGraph::ConnectPins() - No input pin found on filter\r\n");
-    EXPECT_EQ(boxes[5].text,
-              "CBDAGraph::ConnectPins() - Could not connect pins together. Error was: ");
+    DriverReports reports;
+    graph.ConnectPins(nullptr, source.Get(), inputOnly.Get(), reports);
+    graph.ConnectPins(builder.Get(), nullptr, inputOnly.Get(), reports);
+    graph.ConnectPins(builder.Get(), source.Get(), nullptr, reports);
+    graph.ConnectPins(builder.Get(), inputOnly.Get(), source.Get(), reports);
+    graph.ConnectPins(builder.Get(), source.Get(), source.Get(), reports);
+    graph.ConnectPins(builder.Get(), source.Get(), inputOnly.Get(), reports);
+    using Form = DriverReport::Form;
+    EXPECT_EQ(reports,
+              (DriverReports{
+                  {Form::Error, "ConnectPins builder == NULL"},
+                  {Form::Error, "ConnectPins out_from == NULL"},
+                  {Form::Error, "ConnectPins in_to == NULL"},
+                  {Form::Notice, "CBDAGraph::ConnectPins() - No output pin found on filter\r\n"},
+                  {Form::Notice, "CBDAGraph::ConnectPins() - No input pin found on filter\r\n"},
+                  {Form::Notice,
+                   "CBDAGraph::ConnectPins() - Could not connect pins together. Error was: "}}));
     builder->RemoveFilter(source.Get());
     builder->RemoveFilter(inputOnly.Get());
 }
@@ -320,7 +317,8 @@ std::string ModelCaseName(const ::testing::TestParamInfo<ModelCase>& item) {
 class TunerModelTest : public ::testing::TestWithParam<ModelCase> {};
 
 TEST_P(TunerModelTest, ClassifiesTheFriendlyName) {
-    CBDAGraph graph;
+    CTunerSession session;
+    CBDAGraph& graph = session.m_BDAGraph;
     graph.m_bXModel = 1;
     EXPECT_EQ(graph.ClassifyTunerModel(GetParam().name), GetParam().code);
     EXPECT_EQ(graph.m_bXModel, GetParam().xModel);

@@ -2,35 +2,39 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <mutex>
 #include <thread>
 
-#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_test_environment.h"
+#include "graph/tuner_session.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "support/debug_output_capture.h"
+#include "support/driver_report_print.h"
 
 namespace {
 
 using Kind = CFakeKsPropertySet::Kind;
 
-const MessageBoxRequest Error(const char* text) {
-    return {nullptr, text, "error", MB_OK};
+// A box captioned "error" with no owner.
+DriverReport Error(const char* text) {
+    return {DriverReport::Form::Error, text};
 }
-const MessageBoxRequest Titled(const char* text) {
-    return {nullptr, text, AfxGetAppName(), MB_OK};
+// A box of the program's own (captioned with its name).
+DriverReport Notice(const char* text) {
+    return {DriverReport::Form::Notice, text};
 }
 
 TEST(AcquireDriverControlTest, UsbCarrierKeepsTheFilterHandle) {
     CDriverTestEnvironment env(Carrier::Usb);
-    EXPECT_EQ(g_BDAGraph.m_pKsCtrl.Get(), static_cast<IKsPropertySet*>(&env.Driver()));
-    EXPECT_TRUE(IsUsbCarrier());
-    EXPECT_TRUE(env.Boxes().Boxes().empty());
+    EXPECT_EQ(env.Session().m_BDAGraph.m_pKsCtrl.Get(),
+              static_cast<IKsPropertySet*>(&env.Driver()));
+    EXPECT_TRUE(IsUsbCarrier(env.Session()));
+    EXPECT_EQ(env.AcquireReports(), DriverReports{});
 }
 
 TEST(AcquireDriverControlTest, PciECarrierTakesTheLastInput0Pin) {
-    CMessageBoxRecorder boxes;
+    CDriverTestEnvironment env(Carrier::PciE, false);
     ComPtr<CFakeFilter> tuner(
         new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
                          {L"Output", PINDIR_OUTPUT, CardTransportType(0)},
@@ -40,47 +44,50 @@ TEST(AcquireDriverControlTest, PciECarrierTakesTheLastInput0Pin) {
     tuner->SetFilterPropertySet(filterSet.Get());
     tuner->SetPinPropertySet(0, first.Get());
     tuner->SetPinPropertySet(2, last.Get());
-    g_BDAGraph.m_pTunerDevice = tuner.Get();
-    EXPECT_EQ(AcquireDriverControl(), DriverControlResult::Acquired);
-    EXPECT_EQ(g_BDAGraph.m_pKsCtrl.Get(), static_cast<IKsPropertySet*>(last.Get()));
-    EXPECT_FALSE(IsUsbCarrier());
+    env.PlantTuner(tuner.Get());
+    DriverReports reports;
+    EXPECT_EQ(AcquireDriverControl(env.Session(), reports), DriverControlResult::Acquired);
+    EXPECT_EQ(reports, DriverReports{});
+    EXPECT_EQ(env.Session().m_BDAGraph.m_pKsCtrl.Get(), static_cast<IKsPropertySet*>(last.Get()));
+    EXPECT_FALSE(IsUsbCarrier(env.Session()));
     ASSERT_FALSE(filterSet->Calls().empty())
         << "the carrier is probed on the filter's handle first";
     EXPECT_EQ(filterSet->Calls()[0].set, KSPROPSETID_Ctrl);
     EXPECT_EQ(filterSet->Calls()[0].id, KSPROPERTY_CTRL_PRESENT);
-    g_BDAGraph.m_pKsCtrl.Reset();
-    g_BDAGraph.m_pTunerDevice.Reset();
 }
 
 TEST(AcquireDriverControlTest, RefusalsAreReportedAndAMissingPinOrTunerIsSilent) {
-    CMessageBoxRecorder boxes;
+    CDriverTestEnvironment env(Carrier::PciE, false);
+    CTunerSession& session = env.Session();
     ComPtr<CFakeFilter> bare(new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()}}));
-    g_BDAGraph.m_pTunerDevice = bare.Get();
-    EXPECT_EQ(AcquireDriverControl(), DriverControlResult::Failed);
-    EXPECT_EQ(boxes.Boxes(), std::vector{Error("m_pTunerDevice USB QueryInterface Failed")});
-    boxes.Clear();
+    env.PlantTuner(bare.Get());
+    DriverReports reports;
+    EXPECT_EQ(AcquireDriverControl(session, reports), DriverControlResult::Failed);
+    EXPECT_EQ(reports, DriverReports{Error("m_pTunerDevice USB QueryInterface Failed")});
+    reports.clear();
 
     ComPtr<CFakeKsPropertySet> filterSet(new CFakeKsPropertySet);
     bare->SetFilterPropertySet(filterSet.Get());
-    EXPECT_EQ(AcquireDriverControl(), DriverControlResult::Failed);
-    EXPECT_EQ(boxes.Boxes(), std::vector{Error("m_pTunerDevice PCI/PCI-E QueryInterface Failed")});
-    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
-    boxes.Clear();
+    EXPECT_EQ(AcquireDriverControl(session, reports), DriverControlResult::Failed);
+    EXPECT_EQ(reports, DriverReports{Error("m_pTunerDevice PCI/PCI-E QueryInterface Failed")});
+    EXPECT_FALSE(session.HasDriverControl());
+    reports.clear();
 
     ComPtr<CFakeFilter> noInput0(new CFakeFilter({{L"Antenna", PINDIR_INPUT, AntennaType()}}));
     noInput0->SetFilterPropertySet(filterSet.Get());
-    g_BDAGraph.m_pTunerDevice = noInput0.Get();
-    EXPECT_EQ(AcquireDriverControl(), DriverControlResult::NoHandle);
-    g_BDAGraph.m_pTunerDevice.Reset();
-    EXPECT_EQ(AcquireDriverControl(), DriverControlResult::NoHandle);
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
+    env.PlantTuner(noInput0.Get());
+    EXPECT_EQ(AcquireDriverControl(session, reports), DriverControlResult::NoHandle);
+    env.PlantTuner(nullptr);
+    EXPECT_EQ(AcquireDriverControl(session, reports), DriverControlResult::NoHandle);
+    EXPECT_EQ(reports, DriverReports{});
+    EXPECT_FALSE(session.HasDriverControl());
 }
 
 TEST(SendDiseqCommandTest, PciERecordCarriesTheMessageAtSixteenAndItsLengthAt144) {
     CDriverTestEnvironment env(Carrier::PciE);
     const std::uint8_t message[] = {0xE0, 0x10, 0x38, 0xF2};
-    SendDiseqCommand(message, DiseqcForm::LockTp);
+    DriverReports reports;
+    SendDiseqCommand(env.Session(), message, DiseqcForm::LockTp, reports);
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0].set, KSPROPSETID_BdaExt);
@@ -92,16 +99,17 @@ TEST(SendDiseqCommandTest, PciERecordCarriesTheMessageAtSixteenAndItsLengthAt144
               expected.begin() + DiseqcMessageRecord::kMessageOffset);
     expected[DiseqcMessageRecord::kLengthOffset] = 4;
     EXPECT_EQ(sets[0].data, expected);
-    EXPECT_TRUE(env.Boxes().Boxes().empty());
+    EXPECT_EQ(reports, DriverReports{});
 }
 
 TEST(SendDiseqCommandTest, UsbRecordKeepsTheTailOfALongerEarlierMessage) {
     CDriverTestEnvironment env(Carrier::Usb);
-    g_TunerControlRecord.SetFrequency(11778);
+    env.Session().m_TunerControlRecord.SetFrequency(11778);
     const std::uint8_t five[] = {0xE1, 0x31, 0x6E, 0xE0, 0xA2};
     const std::uint8_t three[] = {0xE0, 0x31, 0x60};
-    SendDiseqCommand(five, DiseqcForm::Positioner);
-    SendDiseqCommand(three, DiseqcForm::Positioner);
+    DriverReports reports;
+    SendDiseqCommand(env.Session(), five, DiseqcForm::Positioner, reports);
+    SendDiseqCommand(env.Session(), three, DiseqcForm::Positioner, reports);
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 2u);
     EXPECT_EQ(sets[1].set, KSPROPSETID_Ctrl);
@@ -118,47 +126,51 @@ TEST(SendDiseqCommandTest, UsbRecordKeepsTheTailOfALongerEarlierMessage) {
 TEST(SendDiseqCommandTest, OnlyExactSuccessCountsAndEachFormReportsItsOwnWay) {
     {
         CDriverTestEnvironment env(Carrier::PciE);
+        CTunerSession& session = env.Session();
         env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC, S_FALSE);
         const std::uint8_t message[] = {0xE0, 0x10, 0x38, 0xF2};
-        SendDiseqCommand(message, DiseqcForm::LockTp);
-        SendDiseqCommand(message, DiseqcForm::Positioner);
-        EXPECT_EQ(env.Boxes().Boxes(),
-                  (std::vector{Titled("SendDiseqCommandArden QueryInterface Failed"),
-                               Titled("SendDiseqCommandArden QueryInterface Failed")}));
-        env.Boxes().Clear();
+        DriverReports reports;
+        SendDiseqCommand(session, message, DiseqcForm::LockTp, reports);
+        SendDiseqCommand(session, message, DiseqcForm::Positioner, reports);
+        EXPECT_EQ(reports, (DriverReports{Notice("SendDiseqCommandArden QueryInterface Failed"),
+                                          Notice("SendDiseqCommandArden QueryInterface Failed")}));
+        reports.clear();
         env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC);
         CDebugOutputCapture debug;
-        SendDiseqCommand(message, DiseqcForm::LockTp);
-        SendDiseqCommand(message, DiseqcForm::Positioner);
-        EXPECT_EQ(env.Boxes().Boxes(),
-                  (std::vector{Error("SendDiseqCommand11 QueryInterface Failed"),
-                               Titled("SendDiseqCommandArden QueryInterface Failed 00")}));
+        SendDiseqCommand(session, message, DiseqcForm::LockTp, reports);
+        SendDiseqCommand(session, message, DiseqcForm::Positioner, reports);
+        EXPECT_EQ(reports,
+                  (DriverReports{Error("SendDiseqCommand11 QueryInterface Failed"),
+                                 Notice("SendDiseqCommandArden QueryInterface Failed 00")}));
         EXPECT_EQ(debug.Lines(),
                   std::vector<std::string>(2, "@@@@@!!!!DiSEqC Interface Not Supported\n"));
     }
     {
         CDriverTestEnvironment env(Carrier::Usb);
+        CTunerSession& session = env.Session();
         const std::uint8_t message[] = {0xE0, 0x31, 0x60};
+        DriverReports reports;
         env.Driver().SetResult(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, S_FALSE);
-        SendDiseqCommand(message, DiseqcForm::LockTp);
-        SendDiseqCommand(message, DiseqcForm::Positioner);
+        SendDiseqCommand(session, message, DiseqcForm::LockTp, reports);
+        SendDiseqCommand(session, message, DiseqcForm::Positioner, reports);
         env.Driver().Unsupport(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER);
-        SendDiseqCommand(message, DiseqcForm::LockTp);
-        SendDiseqCommand(message, DiseqcForm::Positioner);
-        EXPECT_EQ(env.Boxes().Boxes(),
-                  (std::vector{Error("OnMotor11 false"), Error("OnMotor22 false")}));
+        SendDiseqCommand(session, message, DiseqcForm::LockTp, reports);
+        SendDiseqCommand(session, message, DiseqcForm::Positioner, reports);
+        EXPECT_EQ(reports, (DriverReports{Error("OnMotor11 false"), Error("OnMotor22 false")}));
     }
 }
 
 TEST(StreamTypeTest, GetIsCurrentAndSetOnEachCarrier) {
     CDriverTestEnvironment env(Carrier::PciE);
+    CTunerSession& session = env.Session();
+    DriverReports reports;
     env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, {0, 1});
     StreamTypeRecord page;
-    EXPECT_TRUE(GetStreamType(page));
+    EXPECT_TRUE(GetStreamType(session, page, reports));
     EXPECT_EQ(page, kGenericStreamType);
-    EXPECT_TRUE(IsStreamTypeCurrent(kGenericStreamType));
-    EXPECT_FALSE(IsStreamTypeCurrent(kTransportStreamType));
-    EXPECT_TRUE(SetStreamType(kTransportStreamType));
+    EXPECT_TRUE(IsStreamTypeCurrent(session, kGenericStreamType, reports));
+    EXPECT_FALSE(IsStreamTypeCurrent(session, kTransportStreamType, reports));
+    EXPECT_TRUE(SetStreamType(session, kTransportStreamType, reports));
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_STREAMTYPE_PARAMS);
@@ -167,57 +179,47 @@ TEST(StreamTypeTest, GetIsCurrentAndSetOnEachCarrier) {
 
     env.Driver().GetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, E_FAIL);
     env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, E_FAIL);
-    EXPECT_FALSE(GetStreamType(page));
-    EXPECT_FALSE(IsStreamTypeCurrent(page));
-    EXPECT_FALSE(SetStreamType(page));
+    EXPECT_FALSE(GetStreamType(session, page, reports));
+    EXPECT_FALSE(IsStreamTypeCurrent(session, page, reports));
+    EXPECT_FALSE(SetStreamType(session, page, reports));
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS);
-    EXPECT_FALSE(IsStreamTypeCurrent(page));
-    EXPECT_FALSE(SetStreamType(page));
-    EXPECT_FALSE(GetStreamType(page));
-    EXPECT_EQ(env.Boxes().Boxes(),
-              (std::vector{Titled("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
-                           Titled("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
-                           Titled("Get KSPROPERTY_BDA_STREAMTYPE_PARAMS error"),
-                           Error("111don't support this interface"),
-                           Error("222don't support this interface"),
-                           Error("333don't support this interface")}));
+    EXPECT_FALSE(IsStreamTypeCurrent(session, page, reports));
+    EXPECT_FALSE(SetStreamType(session, page, reports));
+    EXPECT_FALSE(GetStreamType(session, page, reports));
+    EXPECT_EQ(reports, (DriverReports{Notice("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
+                                      Notice("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
+                                      Notice("Get KSPROPERTY_BDA_STREAMTYPE_PARAMS error"),
+                                      Error("111don't support this interface"),
+                                      Error("222don't support this interface"),
+                                      Error("333don't support this interface")}));
 }
 
 TEST(StreamTypeTest, UsbCarrierNeitherReadsNorSends) {
     CDriverTestEnvironment env(Carrier::Usb);
+    DriverReports reports;
     StreamTypeRecord page = kGenericStreamType;
-    EXPECT_TRUE(GetStreamType(page));
+    EXPECT_TRUE(GetStreamType(env.Session(), page, reports));
     EXPECT_EQ(page, kGenericStreamType);
-    EXPECT_TRUE(SetStreamType(kGenericStreamType));
+    EXPECT_TRUE(SetStreamType(env.Session(), kGenericStreamType, reports));
     EXPECT_TRUE(env.Driver().Sets().empty());
+    EXPECT_EQ(reports, DriverReports{});
 }
 
-// Records each box together with whether another thread could take the driver mutex meanwhile.
-class CMutexProbingBoxes : public IMessageBoxService {
-public:
-    CMutexProbingBoxes() : m_pPrevious(SetMessageBoxService(this)) {}
-    ~CMutexProbingBoxes() override { SetMessageBoxService(m_pPrevious); }
-    int Show(const MessageBoxRequest& request) override {
-        bool free = false;
-        std::thread([&] {
-            if (g_hDriverMutex.try_lock()) {
-                free = true;
-                g_hDriverMutex.unlock();
-            }
-        }).join();
-        texts.push_back(request.text);
-        mutexFree.push_back(free);
-        return IDOK;
-    }
-    std::vector<std::string> texts;
-    std::vector<bool> mutexFree;
-
-private:
-    IMessageBoxService* m_pPrevious;
-};
+// Whether another thread can take the session's driver mutex now.
+bool DriverIsFreeForOthers(CTunerSession& session) {
+    bool free = false;
+    std::thread([&] {
+        if (session.m_hDriverMutex.try_lock()) {
+            free = true;
+            session.m_hDriverMutex.unlock();
+        }
+    }).join();
+    return free;
+}
 
 TEST(GetMediaInfoTest, DecodesTheRecordAndReportsFailuresWithTheMutexReleased) {
     CDriverTestEnvironment env(Carrier::PciE);
+    CTunerSession& session = env.Session();
     MediaInfoRecord report;
     report.ifFrequency = 1612000;
     report.symbolRate = 22000000;
@@ -228,32 +230,38 @@ TEST(GetMediaInfoTest, DecodesTheRecordAndReportsFailuresWithTheMutexReleased) {
     const auto bytes = report.Encode();
     env.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO,
                        {bytes.begin(), bytes.end()});
-    EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Read);
-    EXPECT_EQ(g_MediaInfoRecord, report);
+    DriverReports reports;
+    EXPECT_EQ(GetMediaInfo(session, reports), MediaInfoResult::Read);
+    EXPECT_EQ(session.m_MediaInfoRecord, report);
+    EXPECT_EQ(reports, DriverReports{});
 
-    CMutexProbingBoxes boxes;
+    // The caller shows the reports; the UI thread may be waiting for the driver meanwhile.
+    std::vector<bool> freeAfter;
     env.Driver().GetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, E_FAIL);
-    EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Failed);
+    EXPECT_EQ(GetMediaInfo(session, reports), MediaInfoResult::Failed);
+    freeAfter.push_back(DriverIsFreeForOthers(session));
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO);
-    EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Unsupported);
-    EXPECT_EQ(boxes.texts, (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error",
-                                                     "666don't support this interface"}));
-    EXPECT_EQ(boxes.mutexFree, (std::vector<bool>{true, true}));
-    EXPECT_EQ(g_MediaInfoRecord, report) << "a failed read is not decoded";
+    EXPECT_EQ(GetMediaInfo(session, reports), MediaInfoResult::Unsupported);
+    freeAfter.push_back(DriverIsFreeForOthers(session));
+    EXPECT_EQ(reports, (DriverReports{Notice("Get KSPROPERTY_BDA_GET_MEDIAINFO error"),
+                                      Error("666don't support this interface")}));
+    EXPECT_EQ(freeAfter, (std::vector<bool>{true, true}));
+    EXPECT_EQ(session.m_MediaInfoRecord, report) << "a failed read is not decoded";
 }
 
 TEST(GetMediaInfoTest, UsbCarrierUsesItsOwnPropertyAndText) {
     CDriverTestEnvironment env(Carrier::Usb);
     env.Driver().GetResult(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, E_FAIL);
-    EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Failed);
-    EXPECT_EQ(env.Boxes().Texts(),
-              std::vector<std::string>{"Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error"});
+    DriverReports reports;
+    EXPECT_EQ(GetMediaInfo(env.Session(), reports), MediaInfoResult::Failed);
+    EXPECT_EQ(reports, DriverReports{Notice("Get KSPROPERTY_CTRL_GET_MEDIAINFO 22error")});
 }
 
 TEST(SetInputStreamIdTest, SendsTheIdentifierAtOffset48OnThePciESetWhateverTheCarrier) {
     {
         CDriverTestEnvironment env(Carrier::PciE);
-        EXPECT_TRUE(SetInputStreamId(0x0107));
+        DriverReports reports;
+        EXPECT_TRUE(SetInputStreamId(env.Session(), 0x0107, reports));
         const auto sets = env.Driver().Sets();
         ASSERT_EQ(sets.size(), 1u);
         EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_INPUTMULTISTREAMID);
@@ -262,21 +270,22 @@ TEST(SetInputStreamIdTest, SendsTheIdentifierAtOffset48OnThePciESetWhateverTheCa
         expected[MediaInfoRecord::kInputStreamIdOffset + 1] = 0x01;
         EXPECT_EQ(sets[0].data, expected);
         env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID, E_FAIL);
-        EXPECT_FALSE(SetInputStreamId(3));
-        EXPECT_EQ(env.Boxes().Boxes(),
-                  std::vector{Titled("Set KSPROPERTY_BDA_INPUTMULTISTREAMID error")});
+        EXPECT_FALSE(SetInputStreamId(env.Session(), 3, reports));
+        EXPECT_EQ(reports, DriverReports{Notice("Set KSPROPERTY_BDA_INPUTMULTISTREAMID error")});
     }
     {
         CDriverTestEnvironment env(Carrier::Usb);
-        EXPECT_FALSE(SetInputStreamId(1));
-        EXPECT_EQ(env.Boxes().Boxes(), std::vector{Error("777don't support this interface")});
+        DriverReports reports;
+        EXPECT_FALSE(SetInputStreamId(env.Session(), 1, reports));
+        EXPECT_EQ(reports, DriverReports{Error("777don't support this interface")});
         EXPECT_TRUE(env.Driver().Sets().empty());
     }
 }
 
 TEST(CodeTest, SetCodeSendsValueAndTypeAndReportsTheOutcome) {
     CDriverTestEnvironment env(Carrier::PciE);
-    SetCode(-5, kGoldCode);
+    DriverReports reports;
+    SetCode(env.Session(), -5, kGoldCode, reports);
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_GOLDCODE);
@@ -288,31 +297,33 @@ TEST(CodeTest, SetCodeSendsValueAndTypeAndReportsTheOutcome) {
     EXPECT_EQ(sets[0].data, expected);
     EXPECT_EQ(sets[0].instance, expected);
     env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, E_FAIL);
-    SetCode(1, kRootCode);
+    SetCode(env.Session(), 1, kRootCode, reports);
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
-    SetCode(1, kRootCode);
-    EXPECT_EQ(env.Boxes().Boxes(), (std::vector{Titled("Successfully set the PLSCode."),
-                                                Titled("Failed set the PLSCode.please have a check "
-                                                       "whether you are using the latest driver"),
-                                                Error("444don't support this interface")}));
+    SetCode(env.Session(), 1, kRootCode, reports);
+    EXPECT_EQ(reports, (DriverReports{Notice("Successfully set the PLSCode."),
+                                      Notice("Failed set the PLSCode.please have a check "
+                                             "whether you are using the latest driver"),
+                                      Error("444don't support this interface")}));
 }
 
 TEST(CodeTest, UsbTextsForCodesAndModeCodes) {
     CDriverTestEnvironment env(Carrier::Usb);
-    SetCode(0, kGoldCode);
+    CTunerSession& session = env.Session();
+    DriverReports reports;
+    SetCode(session, 0, kGoldCode, reports);
     ModCodeFilterRecord filter;
-    SetModCodes(filter);
+    SetModCodes(session, filter, reports);
     env.Driver().SetResult(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES, E_FAIL);
-    SetModCodes(filter);
+    SetModCodes(session, filter, reports);
     env.Driver().Unsupport(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE);
     env.Driver().Unsupport(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES);
-    SetCode(0, kGoldCode);
-    SetModCodes(filter);
-    ResetCode();
-    EXPECT_EQ(env.Boxes().Boxes(),
-              (std::vector{
-                  Titled("Successfully set the PLSCode."), Titled("Successfully set the MODCODES."),
-                  Titled("Failed set the mode code .please have a check whether you are using the "
+    SetCode(session, 0, kGoldCode, reports);
+    SetModCodes(session, filter, reports);
+    ResetCode(session, reports);
+    EXPECT_EQ(reports,
+              (DriverReports{
+                  Notice("Successfully set the PLSCode."), Notice("Successfully set the MODCODES."),
+                  Notice("Failed set the mode code .please have a check whether you are using the "
                          "latest driver"),
                   Error("don't support this interface"), Error("don't support this interface")}))
         << "ResetCode says nothing on the USB carrier";
@@ -321,7 +332,8 @@ TEST(CodeTest, UsbTextsForCodesAndModeCodes) {
 TEST(CodeTest, ResetSendsRootOneThenGoldZeroAndStopsAtTheFirstFailure) {
     CDriverTestEnvironment env(Carrier::PciE);
     CDebugOutputCapture debug;
-    ResetCode();
+    DriverReports reports;
+    ResetCode(env.Session(), reports);
     auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 2u);
     EXPECT_EQ(std::vector<std::uint8_t>(sets[0].data.begin(), sets[0].data.begin() + 8),
@@ -331,21 +343,22 @@ TEST(CodeTest, ResetSendsRootOneThenGoldZeroAndStopsAtTheFirstFailure) {
     EXPECT_EQ(debug.Lines(), std::vector<std::string>(2, "Successful set the GoldCode!"));
     env.Driver().ClearCalls();
     env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE, E_FAIL);
-    ResetCode();
+    ResetCode(env.Session(), reports);
     EXPECT_EQ(env.Driver().Sets().size(), 1u);
     EXPECT_EQ(debug.Lines().back(), "Set KSPROPERTY_BDA_GOLDCODE error");
-    EXPECT_TRUE(env.Boxes().Boxes().empty());
+    EXPECT_EQ(reports, DriverReports{});
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GOLDCODE);
-    ResetCode();
-    EXPECT_EQ(env.Boxes().Boxes(), std::vector{Error("555don't support this interface")});
+    ResetCode(env.Session(), reports);
+    EXPECT_EQ(reports, DriverReports{Error("555don't support this interface")});
 }
 
 TEST(ModCodesTest, PciETextsAndTheEncodedRecord) {
     CDriverTestEnvironment env(Carrier::PciE);
+    DriverReports reports;
     ModCodeFilterRecord filter;
     filter.Append(4, 1, 0);
     filter.Append(13, 0, 1);
-    SetModCodes(filter);
+    SetModCodes(env.Session(), filter, reports);
     const auto sets = env.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0].id, KSPROPERTY_BDA_MODCODES);
@@ -359,39 +372,43 @@ TEST(ModCodesTest, PciETextsAndTheEncodedRecord) {
     EXPECT_EQ(sets[0].data[second + 8], 1);
     EXPECT_EQ(sets[0].data[second + ModCodeFilterRecord::kEntrySize], 0) << "no third entry";
     env.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES, E_FAIL);
-    SetModCodes(filter);
+    SetModCodes(env.Session(), filter, reports);
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES);
-    SetModCodes(filter);
-    EXPECT_EQ(env.Boxes().Boxes(),
-              (std::vector{Titled("Successfully set the Mode Codes.."),
-                           Titled("Failed set the Mode Codes.please have a check whether you are "
-                                  "using the latest driver"),
-                           Error("444don't support this interface")}));
+    SetModCodes(env.Session(), filter, reports);
+    EXPECT_EQ(reports,
+              (DriverReports{Notice("Successfully set the Mode Codes.."),
+                             Notice("Failed set the Mode Codes.please have a check whether you are "
+                                    "using the latest driver"),
+                             Error("444don't support this interface")}));
 }
 
 TEST(NoHandleTest, OperationsWithoutAHandleDoNothingButTheStreamTypeOnesComplain) {
-    CMessageBoxRecorder boxes;
-    g_BDAGraph.m_pKsCtrl.Reset();
+    CDriverTestEnvironment env(Carrier::PciE);
+    env.DropDriverHandle();
+    CTunerSession& session = env.Session();
+    DriverReports reports;
     const std::uint8_t message[] = {0xE0, 0x10, 0x38, 0xF2};
-    SendDiseqCommand(message, DiseqcForm::LockTp);
-    SetCode(1, kRootCode);
-    ResetCode();
-    SetModCodes(ModCodeFilterRecord{});
-    EXPECT_FALSE(SetInputStreamId(1));
-    EXPECT_EQ(GetMediaInfo(), MediaInfoResult::Unsupported);
-    EXPECT_FALSE(IsUsbCarrier());
-    EXPECT_TRUE(boxes.Boxes().empty());
+    SendDiseqCommand(session, message, DiseqcForm::LockTp, reports);
+    SetCode(session, 1, kRootCode, reports);
+    ResetCode(session, reports);
+    SetModCodes(session, ModCodeFilterRecord{}, reports);
+    EXPECT_FALSE(SetInputStreamId(session, 1, reports));
+    EXPECT_EQ(GetMediaInfo(session, reports), MediaInfoResult::Unsupported);
+    EXPECT_FALSE(IsUsbCarrier(session));
+    EXPECT_EQ(reports, DriverReports{});
     StreamTypeRecord page;
-    EXPECT_FALSE(GetStreamType(page));
-    EXPECT_FALSE(IsStreamTypeCurrent(page));
-    EXPECT_FALSE(SetStreamType(page));
-    EXPECT_EQ(boxes.Boxes(), (std::vector{Error("m_pKsCtrl==NULL"), Error("m_pKsCtrl==NULL")}));
+    EXPECT_FALSE(GetStreamType(session, page, reports));
+    EXPECT_FALSE(IsStreamTypeCurrent(session, page, reports));
+    EXPECT_FALSE(SetStreamType(session, page, reports));
+    EXPECT_EQ(reports, (DriverReports{Error("m_pKsCtrl==NULL"), Error("m_pKsCtrl==NULL")}));
+    EXPECT_TRUE(env.Driver().Calls().empty());
 }
 
 TEST(CarrierProbeTest, IsAskedAgainByEveryOperation) {
     CDriverTestEnvironment env(Carrier::Usb);
-    SetCode(1, kRootCode);
-    SetCode(1, kRootCode);
+    DriverReports reports;
+    SetCode(env.Session(), 1, kRootCode, reports);
+    SetCode(env.Session(), 1, kRootCode, reports);
     int probes = 0;
     for (const auto& call : env.Driver().Calls()) {
         if (call.kind == Kind::QuerySupported && call.id == KSPROPERTY_CTRL_PRESENT) ++probes;
@@ -425,7 +442,7 @@ TEST(GetSignalMeasureTest, ReportedValuesInPhysicalUnitsAndTheRestLeftEmpty) {
     record.uncorrectedBlocks = 7;
     env.Driver().Reply(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, MeasureBytes(record));
 
-    const SignalMeasureResult result = GetSignalMeasure();
+    const SignalMeasureResult result = GetSignalMeasure(env.Session());
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.carrierToNoiseDb, -1.25);
     EXPECT_EQ(result.levelDbm, std::nullopt);
@@ -436,7 +453,7 @@ TEST(GetSignalMeasureTest, ReportedValuesInPhysicalUnitsAndTheRestLeftEmpty) {
     record.flags = SignalMeasureRecord::kLevelReported | SignalMeasureRecord::kBitErrorsReported;
     record.bitsCounted = 0;
     env.Driver().Reply(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, MeasureBytes(record));
-    const SignalMeasureResult second = GetSignalMeasure();
+    const SignalMeasureResult second = GetSignalMeasure(env.Session());
     ASSERT_TRUE(second.ok);
     EXPECT_EQ(second.carrierToNoiseDb, std::nullopt);
     EXPECT_EQ(second.levelDbm, -48.0);
@@ -449,23 +466,23 @@ TEST(GetSignalMeasureTest, ADriverWithoutItOrFailingItGivesNotOkSilently) {
     {
         // The PCI-E filter answers the interface but none of the property.
         CDriverTestEnvironment env(Carrier::PciE);
-        EXPECT_FALSE(GetSignalMeasure().ok);
+        EXPECT_FALSE(GetSignalMeasure(env.Session()).ok);
         EXPECT_TRUE(env.Driver().Calls().empty()) << "the pin's vendor set is not asked";
         EXPECT_TRUE(env.Boxes().Texts().empty());
     }
     {
         CDriverTestEnvironment env(Carrier::Usb);
-        EXPECT_FALSE(GetSignalMeasure().ok);
+        EXPECT_FALSE(GetSignalMeasure(env.Session()).ok);
         env.Driver().Support(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE);
         env.Driver().GetResult(KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, E_FAIL);
-        EXPECT_FALSE(GetSignalMeasure().ok);
+        EXPECT_FALSE(GetSignalMeasure(env.Session()).ok);
         EXPECT_TRUE(env.Driver().Sets().empty());
         EXPECT_TRUE(env.Boxes().Texts().empty());
     }
     {
         CDriverTestEnvironment env(Carrier::Usb);
-        g_BDAGraph.m_pTunerDevice.Reset();
-        EXPECT_FALSE(GetSignalMeasure().ok);
+        env.PlantTuner(nullptr);
+        EXPECT_FALSE(GetSignalMeasure(env.Session()).ok);
         EXPECT_TRUE(env.Driver().Calls().empty());
         EXPECT_TRUE(env.Boxes().Texts().empty());
     }

@@ -1,5 +1,7 @@
 #include "graph/driver_test_environment.h"
 
+#include <mutex>
+
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "platform/ks/vendor_property_sets.h"
@@ -23,7 +25,17 @@ ComPtr<CFakeKsPropertySet> MakeDriver(Carrier carrier) {
 }
 
 CDriverTestEnvironment::CDriverTestEnvironment(Carrier carrier, bool acquire)
-    : m_pDriver(MakeDriver(carrier)),
+    : CDriverTestEnvironment(nullptr, carrier, acquire) {}
+
+CDriverTestEnvironment::CDriverTestEnvironment(CTunerSession& session, Carrier carrier,
+                                               bool acquire)
+    : CDriverTestEnvironment(&session, carrier, acquire) {}
+
+CDriverTestEnvironment::CDriverTestEnvironment(CTunerSession* outside, Carrier carrier,
+                                               bool acquire)
+    : m_pOwnSession(outside == nullptr ? std::make_unique<CTunerSession>() : nullptr),
+      m_session(outside == nullptr ? *m_pOwnSession : *outside),
+      m_pDriver(MakeDriver(carrier)),
       m_pTuner(new CFakeFilter({{L"Input0", PINDIR_INPUT, AntennaType()},
                                 {L"MPEG2 Transport", PINDIR_OUTPUT, CardTransportType(0)}})) {
     if (carrier == Carrier::PciE) {
@@ -33,14 +45,27 @@ CDriverTestEnvironment::CDriverTestEnvironment(Carrier carrier, bool acquire)
     } else {
         m_pTuner->SetFilterPropertySet(m_pDriver.Get());
     }
-    g_BDAGraph.m_pTunerDevice = m_pTuner.Get();
-    g_TunerControlRecord = TunerControlRecord{};
-    if (acquire) AcquireDriverControl();
+    PlantTuner(m_pTuner.Get());
+    m_session.m_TunerControlRecord = TunerControlRecord{};
+    if (acquire) AcquireDriverControl(m_session, m_acquireReports);
     m_pDriver->ClearCalls();
 }
 
 CDriverTestEnvironment::~CDriverTestEnvironment() {
-    g_BDAGraph.m_pKsCtrl.Reset();
-    g_BDAGraph.m_pTunerDevice.Reset();
-    g_BDAGraph.m_pGraphControl.Reset();
+    DropDriverHandle();
+    PlantTuner(nullptr);
+    m_session.m_BDAGraph.m_pGraphControl.Reset();
+}
+
+void CDriverTestEnvironment::PlantTuner(IBaseFilter* tuner) {
+    m_session.m_BDAGraph.m_pTunerDevice = tuner;
+}
+
+void CDriverTestEnvironment::DropDriverHandle() {
+    std::lock_guard driver(m_session.m_hDriverMutex);
+    m_session.m_BDAGraph.m_pKsCtrl.Reset();
+}
+
+void CDriverTestEnvironment::SetExtendedModel(bool extended) {
+    m_session.m_BDAGraph.m_bXModel = extended ? 1 : 0;
 }

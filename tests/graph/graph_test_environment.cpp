@@ -7,21 +7,19 @@
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
-#include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 
 CGraphTestEnvironment::CGraphTestEnvironment() {
     RegisterMediaClasses();
     RegisterBdaClasses();
-    platform::SetConfigFolderForTesting(m_shell.Folder().Path());
-    g_nDeviceIndex = -1;
-    g_strDeviceName.clear();
+    test_roots::SetConfigFolder(m_shell.Folder().Path());
     g_strWorkDir = m_shell.Folder().Path();
 }
 
 CGraphTestEnvironment::~CGraphTestEnvironment() {
-    g_BDAGraph.ReleaseTunerGraph();
+    m_session.ReleaseGraph();
     m_devices.WithdrawAll();
-    platform::SetConfigFolderForTesting("");
+    test_roots::SetConfigFolder("");
 }
 
 void CGraphTestEnvironment::PublishTuner(const std::wstring& name, int card) {

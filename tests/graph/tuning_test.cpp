@@ -7,18 +7,20 @@
 #include <string>
 #include <thread>
 
-#include "core/process_globals.h"
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "graph/driver_test_environment.h"
+#include "graph/tuner_session.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/co_create.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/media/media_classes.h"
 #include "platform/win/known_folders.h"
+#include "support/driver_report_print.h"
 #include "support/fake_signal_statistics.h"
 #include "support/fake_tuner_filter.h"
+#include "support/folder_roots.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -48,6 +50,10 @@ public:
     void EnableTuneButtons(bool enable) override {
         events.push_back(enable ? "enable" : "disable");
     }
+    void ShowTuneResult(const TuneResult& result) override {
+        events.push_back("show");
+        results.push_back(result);
+    }
 
     std::string frequency = "11778", symbolRate = "27500", lnbLow = "9750", lnbHigh = "10600",
                 lnbSwitch = "11700";
@@ -55,7 +61,20 @@ public:
     StreamTypeRecord streamType = kTransportStreamType;
     std::int32_t keptSwitch = 0;
     std::vector<std::string> events;
+    std::vector<TuneResult> results;  // each one "Lock TP" was told to show
 };
+
+std::vector<TuneError::Kind> Kinds(const TuneResult& result) {
+    std::vector<TuneError::Kind> kinds;
+    for (const TuneError& error : result.errors) kinds.push_back(error.kind);
+    return kinds;
+}
+
+std::vector<std::string> Texts(const TuneResult& result) {
+    std::vector<std::string> texts;
+    for (const TuneError& error : result.errors) texts.push_back(error.text);
+    return texts;
+}
 
 // Records the graph's run and stop requests.
 class CFakeMediaControl : public CUnknown, public IMediaControl {
@@ -85,29 +104,38 @@ protected:
     void SetUp() override {
         RegisterMediaClasses();
         RegisterBdaClasses();
-        platform::SetConfigFolderForTesting(m_folder.Path());
+        test_roots::SetConfigFolder(m_folder.Path());
         m_driver.Driver().Reply(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, {1, 0});
         m_pTuner = new CFakeTunerFilter(m_pScript);
+        // The network provider joined to the scripted tuner, the tuning space and the recording
+        // media control: the graph members Tune uses, planted here only.
+        CBDAGraph& graph = Session().m_BDAGraph;
         CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
-                         g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
+                         graph.m_pGraph.ReleaseAndGetAddressOf());
         CoCreateInstance(CLSID_DVBSNetworkProvider, nullptr, CLSCTX_ALL,
-                         g_BDAGraph.m_pProvider.ReleaseAndGetAddressOf());
-        g_BDAGraph.m_pGraph->AddFilter(g_BDAGraph.m_pProvider.Get(), L"Network DVBS Provider");
-        g_BDAGraph.m_pGraph->AddFilter(m_pTuner.Get(), nullptr);
-        ASSERT_EQ(g_BDAGraph.JoinFilters(g_BDAGraph.m_pGraph.Get(), g_BDAGraph.m_pProvider.Get(),
-                                         m_pTuner.Get()),
+                         graph.m_pProvider.ReleaseAndGetAddressOf());
+        graph.m_pGraph->AddFilter(graph.m_pProvider.Get(), L"Network DVBS Provider");
+        graph.m_pGraph->AddFilter(m_pTuner.Get(), nullptr);
+        ASSERT_EQ(graph.JoinFilters(graph.m_pGraph.Get(), graph.m_pProvider.Get(), m_pTuner.Get()),
                   S_OK);
-        g_BDAGraph.m_pSpace = g_BDAGraph.MakeTuningSpace();
-        g_BDAGraph.m_pGraphControl = m_pControl.Get();
+        graph.m_pSpace = graph.MakeTuningSpace();
+        PlantGraphControl(true);
     }
     void TearDown() override {
-        g_BDAGraph.m_pGraph->RemoveFilter(m_pTuner.Get());
-        g_BDAGraph.m_pGraph->RemoveFilter(g_BDAGraph.m_pProvider.Get());
-        g_BDAGraph.m_pProvider.Reset();
-        g_BDAGraph.m_pGraph.Reset();
-        g_BDAGraph.m_pSpace.Reset();
-        platform::SetConfigFolderForTesting("");
+        CBDAGraph& graph = Session().m_BDAGraph;
+        graph.m_pGraph->RemoveFilter(m_pTuner.Get());
+        graph.m_pGraph->RemoveFilter(graph.m_pProvider.Get());
+        graph.m_pProvider.Reset();
+        graph.m_pGraph.Reset();
+        graph.m_pSpace.Reset();
+        test_roots::SetConfigFolder("");
     }
+    CTunerSession& Session() { return m_driver.Session(); }
+    // Without the media control the session has no graph to tune.
+    void PlantGraphControl(bool present) {
+        Session().m_BDAGraph.m_pGraphControl = present ? m_pControl.Get() : nullptr;
+    }
+
     std::vector<CFakeKsPropertySet::Call> DiseqcSets() {
         std::vector<CFakeKsPropertySet::Call> sets;
         for (const auto& call : m_driver.Driver().Sets()) {
@@ -125,8 +153,11 @@ protected:
 };
 
 TEST_F(TuningTest, TheTuneRequestCarriesKilohertzAndTheSymbolRateAsEntered) {
-    LockTransponder(m_page);
-    EXPECT_TRUE(m_driver.Boxes().Boxes().empty()) << m_driver.Boxes().Texts().front();
+    LockTransponder(Session(), m_page);
+    ASSERT_EQ(m_page.results.size(), 1u);
+    EXPECT_EQ(m_page.results[0].driverReports, DriverReports{});
+    EXPECT_EQ(Texts(m_page.results[0]), std::vector<std::string>{});
+    EXPECT_EQ(m_page.results[0].outcome, TuneResult::Outcome::NotLocked) << "no lock is waited for";
     const auto& calls = m_pScript->calls;
     auto has = [&](const std::string& call) {
         return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -142,13 +173,14 @@ TEST_F(TuningTest, TheTuneRequestCarriesKilohertzAndTheSymbolRateAsEntered) {
     EXPECT_EQ(m_pControl->calls, std::vector<std::string>{"Run"})
         << "a current stream type is not stopped";
     EXPECT_EQ(m_page.keptSwitch, 11700);
-    EXPECT_EQ(m_page.events, (std::vector<std::string>{"save", "save", "disable", "enable"}));
+    EXPECT_EQ(m_page.events,
+              (std::vector<std::string>{"save", "save", "disable", "show", "enable"}));
     EXPECT_TRUE(DiseqcSets().empty()) << "Diseqc NULL sends nothing";
     for (const auto& call : m_driver.Driver().Sets()) {
         EXPECT_NE(call.id, KSPROPERTY_BDA_STREAMTYPE_PARAMS) << "a current stream type is not sent";
     }
     // The tuner control record holds the transponder in the page's units.
-    const auto& bytes = g_TunerControlRecord.bytes;
+    const auto& bytes = Session().m_TunerControlRecord.bytes;
     EXPECT_EQ(driver_bytes::GetLe32(&bytes[TunerControlRecord::kFrequencyOffset]), 11778u);
     EXPECT_EQ(driver_bytes::GetLe32(&bytes[TunerControlRecord::kSymbolRateOffset]), 27500u);
     EXPECT_EQ(bytes[TunerControlRecord::kPolarityOffset], 1);
@@ -182,7 +214,7 @@ TEST_P(CommittedSwitchTest, SendsE0_10_38WithBandPolarityAndPortBits) {
     m_page.lnbSwitch = GetParam().lnbSwitch;
     m_page.polarity = GetParam().polarity;
     m_page.port = GetParam().port;
-    LockTransponder(m_page);
+    LockTransponder(Session(), m_page);
     const auto sets = DiseqcSets();
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(std::vector<std::uint8_t>(sets[0].data.begin() + 16, sets[0].data.begin() + 20),
@@ -202,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TuningTest, AnotherStreamTypeStopsTheGraphAndIsSentBeforeTuning) {
     m_page.streamType = kGenericStreamType;
-    LockTransponder(m_page);
+    LockTransponder(Session(), m_page);
     EXPECT_EQ(m_pControl->calls, (std::vector<std::string>{"Stop", "Run"}));
     const auto sets = m_driver.Driver().Sets();
     ASSERT_EQ(sets.size(), 1u);
@@ -211,12 +243,17 @@ TEST_F(TuningTest, AnotherStreamTypeStopsTheGraphAndIsSentBeforeTuning) {
 
 TEST_F(TuningTest, AFailedTuneRequestIsReportedAndTheButtonsComeBack) {
     CScopedClassOverride noLocator(CLSID_DVBSLocator, nullptr);
-    LockTransponder(m_page);
-    EXPECT_EQ(m_driver.Boxes().Texts(),
+    LockTransponder(Session(), m_page);
+    ASSERT_EQ(m_page.results.size(), 1u);
+    const TuneResult& result = m_page.results[0];
+    EXPECT_EQ(result.outcome, TuneResult::Outcome::Error);
+    EXPECT_EQ(Texts(result),
               (std::vector<std::string>{"CreateDVBTuneRequest is invalid!",
                                         "KSPROPERTY_CTRL_TUNER set channel_change false"}));
-    EXPECT_EQ(m_driver.Boxes().Boxes()[0].caption, AfxGetAppName());
-    EXPECT_EQ(m_driver.Boxes().Boxes()[1].caption, "error");
+    // The program's own words, then the driver's refusal (its box captioned "error").
+    EXPECT_EQ(Kinds(result),
+              (std::vector{TuneError::Kind::InvalidRequest, TuneError::Kind::Refused}));
+    EXPECT_EQ(result.driverReports, DriverReports{});
     EXPECT_EQ(m_pControl->calls, std::vector<std::string>{"Run"})
         << "the graph runs whatever the tuning gave";
     EXPECT_EQ(m_page.events.back(), "enable");
@@ -224,9 +261,11 @@ TEST_F(TuningTest, AFailedTuneRequestIsReportedAndTheButtonsComeBack) {
 
 TEST_F(TuningTest, ARefusedTuneIsReported) {
     m_pScript->failures["CommitChanges"] = E_FAIL;
-    LockTransponder(m_page);
-    EXPECT_EQ(m_driver.Boxes().Texts(),
+    LockTransponder(Session(), m_page);
+    ASSERT_EQ(m_page.results.size(), 1u);
+    EXPECT_EQ(Texts(m_page.results[0]),
               std::vector<std::string>{"KSPROPERTY_CTRL_TUNER set channel_change false"});
+    EXPECT_EQ(Kinds(m_page.results[0]), std::vector{TuneError::Kind::Refused});
     EXPECT_EQ(m_page.events.back(), "enable");
 }
 
@@ -234,28 +273,33 @@ TEST_F(TuningTest, ATunerThatSaysWhyItRefusedIsQuotedInsteadOfTheBareRefusal) {
     // A description left by an earlier failure is never shown for this one.
     com::SetErrorDescription("stale");
     m_pScript->failures["CommitChanges"] = E_FAIL;
-    LockTransponder(m_page);
-    EXPECT_EQ(m_driver.Boxes().Texts(),
+    LockTransponder(Session(), m_page);
+    ASSERT_EQ(m_page.results.size(), 1u);
+    EXPECT_EQ(Texts(m_page.results[0]),
               std::vector<std::string>{"KSPROPERTY_CTRL_TUNER set channel_change false"});
 
-    m_driver.Boxes().Clear();
     m_pScript->failureDescriptions["CommitChanges"] =
         "The frontend of the tuner \"T\" is in use by another program: tvserver (process 7). "
         "Close that program, or choose another tuner.";
-    LockTransponder(m_page);
-    ASSERT_EQ(m_driver.Boxes().Boxes().size(), 1u);
-    EXPECT_EQ(m_driver.Boxes().Boxes()[0].text, m_pScript->failureDescriptions["CommitChanges"]);
-    EXPECT_EQ(m_driver.Boxes().Boxes()[0].caption, "error");
+    LockTransponder(Session(), m_page);
+    ASSERT_EQ(m_page.results.size(), 2u);
+    EXPECT_EQ(Texts(m_page.results[1]),
+              std::vector<std::string>{m_pScript->failureDescriptions["CommitChanges"]});
+    EXPECT_EQ(Kinds(m_page.results[1]), std::vector{TuneError::Kind::Refused})
+        << "quoted as the refusal is, in its box captioned \"error\"";
 }
 
 TEST_F(TuningTest, WithoutAGraphNothingReachesTheDriverAndTheUserIsTold) {
-    g_BDAGraph.m_pGraphControl.Reset();
+    PlantGraphControl(false);
     m_page.port = 1;
-    LockTransponder(m_page);
+    LockTransponder(Session(), m_page);
     EXPECT_TRUE(m_driver.Driver().Calls().empty());
-    ASSERT_EQ(m_driver.Boxes().Texts().size(), 1u);
-    EXPECT_NE(m_driver.Boxes().Texts()[0].find("No tuner is ready"), std::string::npos);
-    EXPECT_EQ(m_page.events, (std::vector<std::string>{"save", "save", "disable", "enable"}));
+    ASSERT_EQ(m_page.results.size(), 1u);
+    ASSERT_EQ(m_page.results[0].errors.size(), 1u);
+    EXPECT_EQ(m_page.results[0].errors[0].kind, TuneError::Kind::NoTuner);
+    EXPECT_NE(m_page.results[0].errors[0].text.find("No tuner is ready"), std::string::npos);
+    EXPECT_EQ(m_page.events,
+              (std::vector<std::string>{"save", "save", "disable", "show", "enable"}));
 }
 
 // Tuning as a call: the result tells what happened, nothing is shown, and the wait for a lock
@@ -291,31 +335,71 @@ TEST_F(TuningTest, TuneReturnsItsOutcomeAndShowsNothing) {
         SCOPED_TRACE(row.name);
         statistics->Set(80, 50, row.locks);
         m_pScript->failures["CommitChanges"] = row.refused ? E_FAIL : S_OK;
-        g_BDAGraph.m_pGraphControl = row.graph ? m_pControl.Get() : nullptr;
+        PlantGraphControl(row.graph);
         Transponder transponder;
         transponder.frequencyMHz = 11778;
         transponder.symbolRateKsps = 27500;
         transponder.lnbLowMHz = 9750;
         transponder.lnbHighMHz = 10600;
         transponder.lnbSwitchMHz = 11700;
-        const TuneResult result = Tune(transponder, std::chrono::milliseconds(row.waitMs));
+        const TuneResult result =
+            Tune(Session(), transponder, std::chrono::milliseconds(row.waitMs));
         EXPECT_EQ(result.outcome, row.outcome);
-        std::vector<Kind> kinds;
-        for (const TuneError& error : result.errors) kinds.push_back(error.kind);
-        EXPECT_EQ(kinds, row.errors);
+        EXPECT_EQ(Kinds(result), row.errors);
         if (row.refused) {
             EXPECT_EQ(result.errors[0].text, "KSPROPERTY_CTRL_TUNER set channel_change false");
         }
+        EXPECT_EQ(result.driverReports, DriverReports{}) << "the driver had nothing to say";
         EXPECT_TRUE(m_driver.Boxes().Texts().empty());
     }
-    g_BDAGraph.m_pGraphControl = m_pControl.Get();
+    PlantGraphControl(true);
+}
+
+TEST_F(TuningTest, TheExtrasReachTheDriverBeforeTheTuneAndWhatItSaidComesBackInOrder) {
+    const std::size_t tunerCallsBefore = m_pScript->calls.size();
+    std::vector<DWORD> sent;
+    std::vector<std::size_t> tunerCallsAtSend;
+    m_driver.Driver().OnSet([&](const CFakeKsPropertySet::Call& call) {
+        sent.push_back(call.id);
+        tunerCallsAtSend.push_back(m_pScript->calls.size());
+    });
+    m_driver.Driver().GetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_STREAMTYPE_PARAMS, E_FAIL);
+    m_driver.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC);
+    m_driver.Driver().SetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_MODCODES, E_FAIL);
+    m_pScript->failures["CommitChanges"] = E_FAIL;
+    Transponder transponder;
+    transponder.frequencyMHz = 11778;
+    transponder.symbolRateKsps = 27500;
+    transponder.diseqcPortIndex = 1;
+    transponder.scramblingCode = ScramblingCode{5, kGoldCode};
+    transponder.modcodFilter = ModCodeFilterRecord{};
+    transponder.inputStreamId = 7;
+    const TuneResult result = Tune(Session(), transponder);
+    m_driver.Driver().OnSet(nullptr);
+
+    EXPECT_EQ(sent,
+              (std::vector<DWORD>{KSPROPERTY_BDA_STREAMTYPE_PARAMS, KSPROPERTY_BDA_GOLDCODE,
+                                  KSPROPERTY_BDA_MODCODES, KSPROPERTY_BDA_INPUTMULTISTREAMID}));
+    EXPECT_EQ(tunerCallsAtSend, std::vector<std::size_t>(4, tunerCallsBefore))
+        << "nothing reached the tuner before the last extra";
+    EXPECT_GT(m_pScript->calls.size(), tunerCallsBefore);
+    EXPECT_EQ(
+        result.driverReports,
+        (DriverReports{{DriverReport::Form::Notice, "Get KSPROPERTY_BDA_GET_MEDIAINFO error"},
+                       {DriverReport::Form::Error, "SendDiseqCommand11 QueryInterface Failed"},
+                       {DriverReport::Form::Notice, "Successfully set the PLSCode."},
+                       {DriverReport::Form::Notice,
+                        "Failed set the Mode Codes.please have a check whether you are "
+                        "using the latest driver"}}));
+    EXPECT_EQ(Kinds(result), std::vector{TuneError::Kind::Refused})
+        << "the driver's words on the way are no errors of the tune";
 }
 
 TEST_F(TuningTest, AbsurdFieldsParseAsAtoiDoes) {
     m_page.frequency = "";
     m_page.symbolRate = "  27500abc";
     m_page.lnbLow = "x";
-    LockTransponder(m_page);
+    LockTransponder(Session(), m_page);
     const auto& calls = m_pScript->calls;
     auto has = [&](const std::string& call) {
         return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -334,15 +418,14 @@ TEST_F(TuningTest, TheMonitorWaitsForTheWholeLockTp) {
         if (call.id != KSPROPERTY_BDA_DISEQC) return;
         monitor = std::thread([&] {
             waiting = true;
-            std::lock_guard driver(g_hDriverMutex);
-            acquired = true;
+            Session().WithDriverHeld([&] { acquired = true; });
         });
         while (!waiting) std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     });
     bool acquiredBeforeRun = true;
     m_pControl->onRun = [&] { acquiredBeforeRun = acquired.load(); };
-    LockTransponder(m_page);
+    LockTransponder(Session(), m_page);
     monitor.join();
     EXPECT_FALSE(acquiredBeforeRun) << "the driver mutex is held from the stream type to the run";
     EXPECT_TRUE(acquired);

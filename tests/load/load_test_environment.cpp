@@ -7,7 +7,7 @@
 #include "platform/bda/bda_classes.h"
 #include "platform/devices/system_device_enum.h"
 #include "platform/media/media_classes.h"
-#include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 
 namespace {
 
@@ -28,16 +28,16 @@ CLoadTestEnvironment::CLoadTestEnvironment() {
     RegisterMediaClasses();
     RegisterBdaClasses();
     std::filesystem::create_directories(m_folder.File("config"));
-    platform::SetProgramFolderForTesting(m_strProgramFolder);
-    platform::SetDriveCRootForTesting(m_folder.Path());
-    platform::SetConfigFolderForTesting(m_folder.File("config"));
+    test_roots::SetProgramFolder(m_strProgramFolder);
+    test_roots::SetDriveCRoot(m_folder.Path());
+    test_roots::SetConfigFolder(m_folder.File("config"));
     g_strWorkDir = m_strProgramFolder;
 }
 
 CLoadTestEnvironment::~CLoadTestEnvironment() {
-    platform::SetProgramFolderForTesting("");
-    platform::SetDriveCRootForTesting("");
-    platform::SetConfigFolderForTesting("");
+    test_roots::SetProgramFolder("");
+    test_roots::SetDriveCRoot("");
+    test_roots::SetConfigFolder("");
     std::error_code ignored;
     if (m_bProgramFolderInMemory) std::filesystem::remove_all(m_strProgramFolder, ignored);
 }

@@ -31,11 +31,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/process_globals.h"
 #include "drivers/sim/sim_capture_filter.h"
 #include "drivers/sim/sim_capture_output_pin.h"
 #include "drivers/sim/sim_device_provider.h"
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "load/load_options.h"
 #include "load/load_test_environment.h"
 #include "load/sim_clock_driver.h"
@@ -141,7 +140,7 @@ std::string Narrow(std::wstring_view text) {
 // Whole packets with the sync byte in front of each; the count of bad ones.
 std::uint64_t BadPacketStarts(const std::string& path, std::uint64_t& size) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<char> buffer(188 * 348 * 16);
+    std::vector<char> buffer(std::size_t{188} * 348 * 16);
     std::uint64_t bad = 0;
     size = 0;
     while (in) {
@@ -159,11 +158,11 @@ class LockTpLoad : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteWholeFile(
-            m_environment.ProgramFile(CBdacontrolDlg::kSettingsFile),
+            m_environment.ProgramFile("VLK-TScap.ini"),
             "[Config]\npolarity=0\ndiseqc=2\ngoldcode=0\ngoldtype=0\nfreq=11362\nsymbol=22000\n"
             "lnblow=9750\nlnbhigh=10600\nlnbswitch=11700\n");
-        g_nDeviceIndex = 0;
-        g_strDeviceName = Narrow(m_provider.Card(0).Profile().friendlyName);
+        // The main window's pages work on the process's default session.
+        Session().SelectDevice(0, Narrow(m_provider.Card(0).Profile().friendlyName));
         // The recording page reports each tick to the debugger output: count the ticks instead
         // of printing ten lines a second.
         platform::SetDebugOutputSinkForTesting([this](std::string_view text) {
@@ -172,9 +171,10 @@ protected:
     }
     void TearDown() override { platform::SetDebugOutputSinkForTesting(nullptr); }
 
+    static CTunerSession& Session() { return DefaultTunerSession(); }
     CSimCard& Card() { return m_provider.Card(0); }
     std::uint64_t Delivered() const {
-        return dynamic_cast<CSimCaptureFilter*>(g_BDAGraph.m_pReceiverDevice.Get())
+        return dynamic_cast<CSimCaptureFilter*>(Session().m_BDAGraph.m_pReceiverDevice.Get())
             ->OutputPin()
             ->SamplesDelivered();
     }
@@ -220,9 +220,10 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
     }
     CLoadMainWindow window;
     window.Create();
-    ASSERT_NE(g_BDAGraph.m_nTunerModel, 0) << "the simulated card is a supported model";
-    ASSERT_TRUE(g_BDAGraph.m_pKsCtrl);
-    ASSERT_NE(dynamic_cast<CSimCaptureFilter*>(g_BDAGraph.m_pReceiverDevice.Get()), nullptr);
+    ASSERT_NE(Session().TunerModel(), 0) << "the simulated card is a supported model";
+    ASSERT_TRUE(Session().HasDriverControl());
+    ASSERT_NE(dynamic_cast<CSimCaptureFilter*>(Session().m_BDAGraph.m_pReceiverDevice.Get()),
+              nullptr);
     CBdacontrolDlg* tunerPage = window.TunerPage();
     m_pFrequency = tunerPage->Item<QLineEdit>(CBdacontrolDlg::kIdFrequency);
     m_pLockTp = tunerPage->Item<QPushButton>(CBdacontrolDlg::kIdLockTp);
@@ -232,7 +233,7 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
     // Lock, let the monitor see it, then start recording on "Capture Control" with a size limit
     // that the run never reaches.
     ASSERT_TRUE(Cycle(clock, true));
-    ASSERT_TRUE(ServeEventsUntil([] { return g_bSignalLocked.load() == 1; }));
+    ASSERT_TRUE(ServeEventsUntil([] { return Session().IsSignalLocked(); }));
     ASSERT_TRUE(ServeEventsUntil([&] { return clock.Idle(); }));
     window.Sheet()->setCurrentIndex(1);
     auto* capturePage = dynamic_cast<CUtiVirtualDamonDlg*>(window.Sheet()->widget(1));
@@ -260,7 +261,7 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
                         static_cast<unsigned long long>(cycle), elapsed,
                         static_cast<double>(cycle) / elapsed,
                         static_cast<unsigned long long>(window.Polls() - pollsBefore),
-                        static_cast<double>(g_RecordFile.BytesWritten()) / 1e6);
+                        static_cast<double>(Session().m_Record.m_RecordFile.BytesWritten()) / 1e6);
             std::fflush(stdout);
         }
     }
@@ -272,14 +273,14 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
     const bool lastLocked = g_nCycles % 2 == 0;
     ASSERT_TRUE(ServeEventsUntil([&] { return clock.Idle(); }));
     ASSERT_TRUE(WaitForFreshPolls(window));
-    EXPECT_EQ(g_bSignalLocked.load(), lastLocked ? 1 : 0);
+    EXPECT_EQ(Session().IsSignalLocked(), lastLocked);
     QCoreApplication::processEvents();
     EXPECT_EQ(window.Item<QLineEdit>(CBDAUtilDlg::kIdLockText)->text(),
               lastLocked ? "LOCKED" : "UNLOCKED");
     ASSERT_TRUE(Cycle(clock, !lastLocked)) << "closing cycle";
     ASSERT_TRUE(ServeEventsUntil([&] { return clock.Idle(); }));
     ASSERT_TRUE(WaitForFreshPolls(window));
-    EXPECT_EQ(g_bSignalLocked.load(), lastLocked ? 0 : 1);
+    EXPECT_EQ(Session().IsSignalLocked(), !lastLocked);
     QCoreApplication::processEvents();
     EXPECT_EQ(window.Item<QLineEdit>(CBDAUtilDlg::kIdLockText)->text(),
               lastLocked ? "UNLOCKED" : "LOCKED");
@@ -290,12 +291,12 @@ TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {
     EXPECT_TRUE(capturePage->Item<QLineEdit>(CUtiVirtualDamonDlg::kIdStatus)
                     ->text()
                     .startsWith("Recording... "));
-    EXPECT_TRUE(g_RecordFile.IsOpen());
-    EXPECT_EQ(GetRecordWriteError(), 0);
+    EXPECT_TRUE(Session().m_Record.m_RecordFile.IsOpen());
+    EXPECT_EQ(GetRecordWriteError(Session()), 0);
     EXPECT_GT(m_nRecordTicks.load(), 0u) << "the recording page's timer ticked";
     const std::uint64_t samples = Delivered() - deliveredBefore;
     EXPECT_GT(samples, 0u);
-    EXPECT_EQ(g_RecordFile.BytesWritten(), samples * kSampleBytes);
+    EXPECT_EQ(Session().m_Record.m_RecordFile.BytesWritten(), samples * kSampleBytes);
     EXPECT_EQ(std::filesystem::file_size(recordPath), samples * kSampleBytes);
 
     window.Sheet()->setCurrentIndex(1);

@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/process_globals.h"
 #include "drivers/sim/sim_capture_filter.h"
 #include "drivers/sim/sim_capture_output_pin.h"
 #include "drivers/sim/sim_device_provider.h"
@@ -26,6 +25,7 @@
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "graph/tuner_page.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "load/fifo_checksum_reader.h"
 #include "load/load_options.h"
@@ -67,6 +67,10 @@ public:
     void SetLnbSwitch(std::int32_t) override {}
     void SaveSettings() override {}
     void EnableTuneButtons(bool) override {}
+    void ShowTuneResult(const TuneResult& result) override { m_results.push_back(result); }
+
+    // What each "Lock TP" would have told the user.
+    std::vector<TuneResult> m_results;
 };
 
 std::string Narrow(std::wstring_view text) {
@@ -77,15 +81,24 @@ double Seconds(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
+// Texts of the reports, for a failure message.
+std::string Texts(const DriverReports& reports) {
+    std::string texts;
+    for (const DriverReport& report : reports) texts += "[" + report.text + "] ";
+    return texts;
+}
+
 // Releases the graph however the test ends, so the sink's streaming thread is gone before the
 // card and its clock.
 struct CGraphRelease {
-    ~CGraphRelease() { g_BDAGraph.ReleaseTunerGraph(); }
+    CTunerSession& session;
+    ~CGraphRelease() { session.ReleaseGraph(); }
 };
 
 // Stops the recording (a second stop changes nothing), so that the pipe's reader sees the end.
 struct CRecordingStop {
-    ~CRecordingStop() { StopRecording(); }
+    CTunerSession& session;
+    ~CRecordingStop() { StopRecording(session); }
 };
 
 TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) {
@@ -95,17 +108,24 @@ TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) 
     CSimDeviceProvider provider(options, CSimClock::Mode::Manual,
                                 CSimSky({HundredMegabitCarrier("Load")}));
     CSimCard& card = provider.Card(0);
-    g_nDeviceIndex = 0;
-    g_strDeviceName = Narrow(card.Profile().friendlyName);
+    CTunerSession session;
+    session.SelectDevice(0, Narrow(card.Profile().friendlyName));
 
-    CGraphRelease release;
-    ASSERT_EQ(g_BDAGraph.BuildTunerGraph(0, nullptr), kBuildOk);
-    ASSERT_EQ(AcquireDriverControl(), DriverControlResult::Acquired);
-    auto* capture = dynamic_cast<CSimCaptureFilter*>(g_BDAGraph.m_pReceiverDevice.Get());
+    CGraphRelease release{session};
+    DriverReports reports;
+    ASSERT_EQ(
+        session.m_BDAGraph.BuildTunerGraph(session.DeviceIndex(), session.DeviceName(), reports),
+        kBuildOk);
+    ASSERT_EQ(AcquireDriverControl(session, reports), DriverControlResult::Acquired);
+    EXPECT_TRUE(reports.empty()) << Texts(reports);
+    auto* capture = dynamic_cast<CSimCaptureFilter*>(session.m_BDAGraph.m_pReceiverDevice.Get());
     ASSERT_NE(capture, nullptr) << "the graph's capture filter is the simulated card's";
 
     CFixedTunerPage page;
-    LockTransponder(page);
+    LockTransponder(session, page);
+    ASSERT_EQ(page.m_results.size(), 1u);
+    EXPECT_TRUE(page.m_results[0].errors.empty()) << page.m_results[0].errors.front().text;
+    EXPECT_TRUE(page.m_results[0].driverReports.empty()) << Texts(page.m_results[0].driverReports);
     provider.Clock().AdvanceMs(300);  // the card's acquisition time
     ASSERT_TRUE(card.IsLocked());
     const SimStreamPlan plan = card.StreamPlan();
@@ -119,17 +139,17 @@ TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) 
     // The record file is the pipe: the record file writer must take it (no truncation of a
     // non-regular file, the exclusive lock works on a pipe too).
     CFifoChecksumReader reader(environment.File("record.ts"));
-    CRecordingStop stopFirst;  // a failed assertion must not leave the reader waiting for more
-    SetRecordFilePath(reader.Path());
+    CRecordingStop stopFirst{session};  // a failed assertion must not leave the reader waiting
+    SetRecordFilePath(session, reader.Path());
     // The writer's open fails at once (ENXIO) until the reader's thread has reached its open();
     // the card's clock stands still meanwhile, so no sample is due before the file is open.
-    int startError = StartRecording();
+    int startError = StartRecording(session);
     for (int attempt = 0; startError == ENXIO && attempt < 500; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        startError = StartRecording();
+        startError = StartRecording(session);
     }
     ASSERT_EQ(startError, 0) << std::strerror(startError);
-    ASSERT_TRUE(g_RecordFile.IsOpen());
+    ASSERT_TRUE(session.m_Record.m_RecordFile.IsOpen());
     {
         CRecordFile second;
         EXPECT_FALSE(second.Open(reader.Path())) << "a second opener of the pipe is refused";
@@ -148,8 +168,8 @@ TEST(RecordHourLoad, TheRecordGetsEveryByteTheCardGeneratedForAnHourAt100Mbits) 
             std::fflush(stdout);
         }
     }
-    EXPECT_EQ(GetRecordWriteError(), 0);
-    StopRecording();
+    EXPECT_EQ(GetRecordWriteError(session), 0);
+    StopRecording(session);
     const CFifoChecksumReader::Result recorded = reader.Finish();
     const double recordSeconds = Seconds(std::chrono::steady_clock::now() - start);
 

@@ -9,8 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "support/message_box_recorder.h"
-
 namespace {
 
 using Message = std::array<BYTE, 5>;
@@ -171,33 +169,42 @@ protected:
             [this](const BYTE* bytes, int length) { m_sent.emplace_back(bytes, bytes + length); };
     }
 
-    const HWND m_page = reinterpret_cast<HWND>(std::uintptr_t{0x148});
-    CMessageBoxRecorder m_boxes;
     std::vector<std::vector<BYTE>> m_sent;
 };
 
 TEST_F(DriveToSatelliteTest, SendsTheMessageOnceWithLengthFive) {
-    EXPECT_EQ(DriveToSatellite("3550  Eutelsat 5 West B", "10.0", "50.0", m_page, Sender()), 0);
+    EXPECT_EQ(DriveToSatellite("3550  Eutelsat 5 West B", "10.0", "50.0", Sender()),
+              GotoAngleStatus::Ok);
     // The meridian is sent as 0 degrees, not refused.
-    EXPECT_EQ(DriveToSatellite("0100  On the meridian", "10.0", "50.0", m_page, Sender()), 0);
+    EXPECT_EQ(DriveToSatellite("0100  On the meridian", "10.0", "50.0", Sender()),
+              GotoAngleStatus::Ok);
     EXPECT_EQ(m_sent, (std::vector<std::vector<BYTE>>{{0xE1, 0x31, 0x6E, 0xD1, 0x06},
                                                       {0xE1, 0x31, 0x6E, 0xE0, 0x00}}));
-    EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
-TEST_F(DriveToSatelliteTest, ShowsTheErrorOverThePageAndSendsNothing) {
-    EXPECT_EQ(DriveToSatellite("0192", "200", "50", m_page, Sender()), 1);
-    EXPECT_EQ(DriveToSatellite("0192", "10", "95", m_page, Sender()), 1);
-    EXPECT_EQ(DriveToSatellite("0192", "", "", m_page, Sender()), 1);
-    EXPECT_EQ(DriveToSatellite("0192", "10", "51.5abc", m_page, Sender()), 1);
-    EXPECT_EQ(DriveToSatellite("3000", "10", "50", m_page, Sender()), 1);
-    EXPECT_EQ(DriveToSatellite("0192", "10", "85", m_page, Sender()), 1);  // below the horizon
+TEST_F(DriveToSatelliteTest, ReturnsTheErrorWithItsTextAndSendsNothing) {
+    const struct {
+        const char* satellite;
+        const char* longitude;
+        const char* latitude;
+        GotoAngleStatus status;
+    } cases[] = {
+        {"0192", "200", "50", GotoAngleStatus::RangeError},
+        {"0192", "10", "95", GotoAngleStatus::RangeError},
+        {"0192", "", "", GotoAngleStatus::RangeError},
+        {"0192", "10", "51.5abc", GotoAngleStatus::RangeError},
+        {"3000", "10", "50", GotoAngleStatus::Unreachable},
+        {"0192", "10", "85", GotoAngleStatus::Unreachable},  // below the horizon
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DriveToSatellite(c.satellite, c.longitude, c.latitude, Sender()), c.status)
+            << c.satellite << " " << c.longitude << " " << c.latitude;
+    }
     EXPECT_TRUE(m_sent.empty());
-    const MessageBoxRequest range{m_page, "Longitude or Latitude error!", "Error", MB_ICONSTOP};
-    const MessageBoxRequest reach{m_page, "Can not reach this satellite from your location!",
-                                  "Error", MB_ICONSTOP};
-    EXPECT_EQ(m_boxes.Boxes(),
-              (std::vector<MessageBoxRequest>{range, range, range, range, reach, reach}));
+    EXPECT_EQ(GotoAngleErrorText(GotoAngleStatus::RangeError), "Longitude or Latitude error!");
+    EXPECT_EQ(GotoAngleErrorText(GotoAngleStatus::Unreachable),
+              "Can not reach this satellite from your location!");
+    EXPECT_EQ(GotoAngleErrorText(GotoAngleStatus::Ok), "");
 }
 
 // An independent model of the dish: earth-centred vectors of the site (sphere of 6378 km), the

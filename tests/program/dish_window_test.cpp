@@ -112,8 +112,7 @@ TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees)
     });
 
     // The dish stays where it is while the program is not running: the next run starts there.
-    const std::string settings =
-        platform::JoinPath(platform::ConfigFolder(), CTransponderPage::kSettingsFile);
+    const std::string settings = platform::JoinPath(platform::ConfigFolder(), "Transponders.ini");
     EXPECT_NEAR(std::stod(ReadIniString(settings, "Dish", "Angle")), m_program.Card().MotorAngle(),
                 0.01);
     EXPECT_EQ(ReadIniString(settings, "Dish", "Referenced"), "1");

@@ -13,6 +13,7 @@
 
 #include "core/diagnostic_log.h"
 #include "drivers/sim/sim_trace.h"
+#include "platform/win/file_locations.h"
 #include "program/sim_program.h"
 #include "support/temp_folder.h"
 
@@ -162,10 +163,10 @@ protected:
 };
 
 TEST_P(LogFileFaultsTest, TheProgramComesUpAndWritesItsLinesOnlyIntoRegularFiles) {
-    const std::string log = diagnostic_log::LogPath();
+    const std::string log = platform::DiagnosticLogFile();
     const std::string trace = CSimTrace::Path();
     ASSERT_EQ(log, m_program.File("Keplin.log"));
-    ASSERT_EQ(trace, m_program.File(CSimTrace::kFileName));
+    ASSERT_EQ(trace, m_program.File("SimulatedCard.log"));
     const std::unique_ptr<CArrivals> logArrivals = Make(log);
     const std::unique_ptr<CArrivals> traceArrivals = Make(trace);
     if (HasFailure()) return;

@@ -26,12 +26,12 @@
 
 #include "core/process_globals.h"
 #include "drivers/sim/ts_packet_reader.h"
+#include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/qt_message_box_service.h"
 #include "program/sim_program.h"
-#include "status/signal_monitor.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -328,8 +328,9 @@ TEST_F(RecordingFaultsTest, ClosingTheWindowWhileLockTpHoldsTheDriverMutexEndsCl
         m_program.Card().Faults().DuringCommit([&] {
             tuned = true;
             std::thread world([&] {
-                heldByTuning = !g_hDriverMutex.try_lock();
-                if (!heldByTuning) g_hDriverMutex.unlock();
+                auto& driver = DefaultTunerSession().m_hDriverMutex;
+                heldByTuning = !driver.try_lock();
+                if (!heldByTuning) driver.unlock();
                 m_program.Clock().AdvanceMs(100);
                 QMetaObject::invokeMethod(
                     &window, [&window] { window.close(); }, Qt::QueuedConnection);
@@ -346,8 +347,7 @@ TEST_F(RecordingFaultsTest, ClosingTheWindowWhileLockTpHoldsTheDriverMutexEndsCl
     EXPECT_TRUE(heldByTuning) << "the tune ran without the driver mutex";
     EXPECT_FALSE(window.MonitorRunning());
     ExpectRecordedSamples(path, m_program.SamplesDelivered() - before, false);
-    EXPECT_NE(ReadWholeFile(m_program.File(CBdacontrolDlg::kSettingsFile)).find("freq=11362"),
-              std::string::npos);
+    EXPECT_NE(ReadWholeFile(m_program.File("VLK-TScap.ini")).find("freq=11362"), std::string::npos);
     EXPECT_TRUE(Boxes().empty()) << ::testing::PrintToString(Boxes());
 }
 

@@ -19,11 +19,10 @@
 
 #include "drivers/sim/ts_generator.h"
 #include "drivers/sim/ts_packet_reader.h"
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "program/sim_program.h"
 #include "record/recording.h"
-#include "status/signal_monitor.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -202,7 +201,7 @@ TEST_P(StalledPipeTest, EndingTheRecordingReturnsPromptlyAndTellsWhatWasNotWritt
     time.join();
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_LT(endedMs, kPromptMs);
-    EXPECT_FALSE(g_BDAGraph.m_pGraphControl) << "the graph was released";
+    EXPECT_FALSE(DefaultTunerSession().HasGraph()) << "the graph was released";
 
     const std::uint64_t given = (m_program.SamplesDelivered() - before) * CSimProgram::kSampleBytes;
     const std::uint64_t inPipe = DrainPipe(reader);

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -21,9 +22,11 @@
 #include <vector>
 
 #include "core/ini_file.h"
-#include "graph/bda_graph.h"
+#include "graph/lock_search_time.h"
+#include "graph/tuner_session.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/scan_dialog.h"
+#include "platform/ks/vendor_property_sets.h"
 #include "program/sim_program.h"
 #include "scan/scan_csv.h"
 #include "services/service_scanner.h"
@@ -75,11 +78,11 @@ protected:
     // The scanner the page would hand over, fed by the tap as the page's is.
     std::shared_ptr<CServiceScanner> Scanner() {
         auto scanner = std::make_shared<CServiceScanner>();
-        if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->AddConsumer(scanner);
+        DefaultTunerSession().AddStreamConsumer(scanner);
         return scanner;
     }
     void Detach(const std::shared_ptr<CServiceScanner>& scanner) {
-        if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(scanner);
+        DefaultTunerSession().RemoveStreamConsumer(scanner);
     }
     // Simulated time in steps of 100 ms, each with 25 ms of real time for the worker (it reads
     // every 50 ms of real time; the scan's time-outs run by the simulated clock, so a reading
@@ -98,12 +101,12 @@ protected:
             QTest::qWait(25);
         }
     }
-    // The card's tune lines since `from` of the trace.
-    std::vector<std::string> TunesSince(std::size_t from) {
+    // The card's tune lines (or those with `what`) since `from` of the trace.
+    std::vector<std::string> TunesSince(std::size_t from, const char* what = " tune ") {
         std::vector<std::string> tunes;
         std::istringstream lines(m_program.TraceText().substr(from));
         for (std::string line; std::getline(lines, line);) {
-            if (line.find(" tune ") != std::string::npos) tunes.push_back(line);
+            if (line.find(what) != std::string::npos) tunes.push_back(line);
         }
         return tunes;
     }
@@ -119,6 +122,7 @@ protected:
 
 std::vector<std::string> RowTexts(QTableWidget* table, int row) {
     std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(table->columnCount()));
     for (int column = 0; column < table->columnCount(); ++column)
         texts.push_back(table->item(row, column)->text().toStdString());
     return texts;
@@ -126,6 +130,11 @@ std::vector<std::string> RowTexts(QTableWidget* table, int row) {
 
 double Number(const std::string& text) {
     return std::stod(text);
+}
+
+// The simulated milliseconds of a trace line: "yyyy-mm-dd hh:mm:ss.mmm <simulated s> ...".
+long SimMs(const std::string& line) {
+    return std::lround(std::stod(line.substr(24)) * 1000);
 }
 
 // The table of the four transponders, on the Arden card (no DVB-S2X) and the x-model card; then
@@ -144,7 +153,7 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         EXPECT_EQ(dialog.windowTitle(), "Scan of 19.2E  Scan Test");
         EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text(),
                   "No scan of this satellite yet. Start Scan tunes its 4 transponders in turn.");
-        const std::string settings = m_program.File(CBdacontrolDlg::kSettingsFile);
+        const std::string settings = m_program.File("VLK-TScap.ini");
         const std::string settingsBefore = ReadWholeFile(settings);
         const std::size_t traced = m_program.TraceText().size();
         dialog.Item<QPushButton>(Dialog::kIdStart)->click();
@@ -198,6 +207,20 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
             EXPECT_NE(tunes[i].find("LNB 9750000/10600000 kHz"), std::string::npos) << tunes[i];
             EXPECT_NE(tunes[i].find("port B"), std::string::npos) << tunes[i];
         }
+        // 11464 H never locks: asked before its tune how long the card's search may take, the
+        // scan tuned the next transponder once that had passed on the card's clock.
+        const auto asked = TunesSince(traced, "get KSPROPERTY_LOCK_SEARCH_TIME");
+        ASSERT_EQ(asked.size(), 5u);
+        const long searchMs = CSimCard::kLockSearchTicks / CSimClock::kTicksPerMs;
+        EXPECT_GE(SimMs(tunes[2]) - SimMs(asked[1]), searchMs);
+        EXPECT_LT(SimMs(tunes[2]) - SimMs(asked[1]), searchMs + 1000);
+        const Transponder silent = tuner.ListedTransponder(11464, 22000, 0);
+        EXPECT_EQ(LockSearchTime(DefaultTunerSession(), silent).count(), searchMs);
+        m_program.Card().Faults().MakeUnsupported(KSPROPSETID_LockSearch,
+                                                  KSPROPERTY_LOCK_SEARCH_TIME);
+        EXPECT_EQ(LockSearchTime(DefaultTunerSession(), silent).count(), 3000)
+            << "a card that does not say: 3 s at 22 MS/s";
+        m_program.Card().Faults().Clear();
         EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "11362");
         EXPECT_EQ(tuner.FieldText(TunerField::SymbolRate), "22000");
         EXPECT_EQ(tuner.PolarityIndex(), 0);
@@ -241,7 +264,7 @@ TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
             EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
             const std::size_t traced = m_program.TraceText().size();
             dialog.Item<QPushButton>(Dialog::kIdStart)->click();
-            Pass(1000);  // the first of three waits 3 s for a lock
+            Pass(1000);  // the first of three waits the card's 1.3 s for a lock
             ASSERT_TRUE(dialog.IsScanning());
             if (std::string(how) == "Cancel Scan") {
                 dialog.Item<QPushButton>(Dialog::kIdCancelScan)->click();
@@ -317,6 +340,7 @@ TEST_P(SatelliteScanArdenTest, TheLastScanIsShownAgainSortableAndReachable) {
         for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
             table->sortByColumn(5, order);
             std::vector<double> values;
+            values.reserve(3);
             for (int row = 0; row < 3; ++row)
                 values.push_back(table->item(row, 5)->text().toDouble());
             EXPECT_TRUE(order == Qt::AscendingOrder
@@ -355,7 +379,7 @@ TEST_P(SatelliteScanArdenTest, TheLastScanIsShownAgainSortableAndReachable) {
 
 // A big satellite file of 5,000 transponders: the first thousand in the C band, which the scan
 // passes over at once behind the Ku LNB (rows at once), the rest across the Ku band at a symbol
-// rate no carrier of the sky has, so none locks and each waits out the 3 s time-out.
+// rate no carrier of the sky has, so none locks and each waits out the card's search time.
 constexpr int kBigFileSize = 5000;
 constexpr int kPassedOver = 1000;
 double BigFileFrequency(int index) {

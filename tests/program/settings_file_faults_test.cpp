@@ -147,7 +147,6 @@ std::string KeptBytes(Fault fault) {
 class SettingsFileFaultsTest : public SimProgramTest,
                                public ::testing::WithParamInterface<FaultCase> {
 protected:
-    SettingsFileFaultsTest() { settings_file::ResetReportForTesting(); }
     Fault TheFault() const { return GetParam().fault; }
     // The one box of the run for a file that cannot be replaced; none for the others.
     std::vector<std::string> SaveFailureBoxes(const std::string& path) const {
@@ -219,7 +218,7 @@ constexpr const char* kCutTunerSettings =
     "[Config]\r\npolarity=1\r\ndiseqc=3\r\ngoldcode=4242\r\ngoldtype=1\r\nfreq=1174";
 
 TEST_P(TunerSettingsFileTest, TheProgramStartsWithTheDefaultsAndALaterSaveWritesASoundFile) {
-    const std::string path = m_program.File(CBdacontrolDlg::kSettingsFile);
+    const std::string path = m_program.File("VLK-TScap.ini");
     MakeFault(TheFault(), path, kCutTunerSettings);
 
     TunerPageView expected = Defaults();
@@ -291,7 +290,7 @@ constexpr const char* kCutModeCodes =
     "[Config]\r\nModCodeAll=0\r\nModCodeCheck_0=1\r\nModCodeCheck_2=1\r\nModCodeCheck_5=";
 
 TEST_P(ModeCodeFileTest, TheDialogOpensWithTheDefaultsAndALaterOkWritesASoundFile) {
-    const std::string path = m_program.File(CModeDlg::kSettingsFile);
+    const std::string path = m_program.File("VLK-IPdata.ini");
     MakeFault(TheFault(), path, kCutModeCodes);
 
     const std::set<int> expected =
@@ -374,7 +373,7 @@ class SettingsValueBytesTest : public SimProgramTest,
 // page had shown and saved them. The file is written as the page writes it, so a faithful load
 // and save leaves every byte where it was.
 TEST_P(SettingsValueBytesTest, ALoadAndSaveOfThePageKeepsEveryByteOfTheValues) {
-    const std::string path = m_program.File(CBdacontrolDlg::kSettingsFile);
+    const std::string path = m_program.File("VLK-TScap.ini");
     const std::string value = GetParam().bytes;
     std::string content = "[Config]\r\npolarity=1\r\ndiseqc=2\r\ngoldcode=7\r\ngoldtype=0\r\n";
     for (const char* key : {"freq", "symbol", "lnblow", "lnbhigh", "lnbswitch"})

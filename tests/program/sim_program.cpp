@@ -15,16 +15,13 @@
 #include "core/process_globals.h"
 #include "drivers/sim/sim_capture_filter.h"
 #include "drivers/sim/ts_packet_reader.h"
-#include "graph/bda_graph.h"
-#include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/mode_dlg.h"
 #include "pages/transponders/transponder_page.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/win/system_clock.h"
-#include "sink/record_file.h"
-#include "status/signal_monitor.h"
 
 namespace {
 
@@ -50,11 +47,10 @@ CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
 
     const std::wstring_view name = Card().Profile().friendlyName;
     // No real card is published before the simulated ones here.
-    g_nDeviceIndex = static_cast<int>(card);
-    g_strDeviceName.assign(name.begin(), name.end());
+    DefaultTunerSession().CloseTuner();
+    DefaultTunerSession().SelectDevice(static_cast<int>(card),
+                                       std::string(name.begin(), name.end()));
     g_strWorkDir = m_environment.Folder().Path();
-    g_TunerControlRecord = TunerControlRecord{};
-    g_bSignalLocked = 0;
 }
 
 void CSimProgram::DriveTicksByCardClock() {
@@ -66,17 +62,14 @@ void CSimProgram::DriveTicksByCardClock() {
 CSimProgram::~CSimProgram() {
     platform::SetTickCountSourceForTesting({});
     // A window that a failed test left behind must not hand its graph or file to the next test.
-    g_BDAGraph.ReleaseTunerGraph();
-    g_BDAGraph.m_nTunerModel = 0;
-    g_RecordFile.Close();
-    g_bRecordFileOpen = false;
-    g_bSignalLocked = 0;
+    DefaultTunerSession().CloseTuner();
     m_pCapture = nullptr;
     m_pProvider.reset();
 }
 
 std::uint64_t CSimProgram::SamplesDelivered() {
-    if (!m_pCapture) m_pCapture = g_BDAGraph.m_pReceiverDevice;
+    // The one look into the graph: the simulated capture filter counts what it delivered.
+    if (!m_pCapture) m_pCapture = DefaultTunerSession().m_BDAGraph.m_pReceiverDevice;
     const auto* capture = dynamic_cast<CSimCaptureFilter*>(m_pCapture.Get());
     EXPECT_NE(capture, nullptr) << "no simulated capture filter in the graph";
     return capture != nullptr ? capture->OutputPin()->SamplesDelivered() : 0;
@@ -139,7 +132,7 @@ void EnterTransponder(CBDAUtilDlg& window) {
 bool LockTp(CBDAUtilDlg& window, CSimClock& clock) {
     TunerPage(window).Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->click();
     clock.AdvanceMs(400);  // the card locks 300 ms after the tune
-    return QTest::qWaitFor([] { return g_bSignalLocked.load() == 1; }, 5000);
+    return QTest::qWaitFor([] { return DefaultTunerSession().IsSignalLocked(); }, 5000);
 }
 
 void StartRecord(CUtiVirtualDamonDlg& page, const std::string& path) {

@@ -20,12 +20,12 @@
 #include <utility>
 #include <vector>
 
+#include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "program/sim_program.h"
 #include "services/service_scanner.h"
-#include "status/signal_monitor.h"
 #include "support/process_state.h"
 
 namespace {
@@ -73,10 +73,10 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
             for (int column = 0; column < 6; ++column)
                 EXPECT_EQ(table->item(0, column)->text(), row[column]) << "column " << column;
 
-            const std::string settings = m_program.File(CBdacontrolDlg::kSettingsFile);
+            const std::string settings = m_program.File("VLK-TScap.ini");
             const std::string settingsBefore = ReadWholeFile(settings);
             const std::size_t tracedBefore = m_program.TraceText().size();
-            g_bSignalLocked = 0;
+            DefaultTunerSession().m_bSignalLocked = 0;
             table->setFocus();
             if (byEnter) {
                 QTest::keyClick(table, Qt::Key_Return);
@@ -87,7 +87,8 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
                 QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
             }
             m_program.Clock().AdvanceMs(400);
-            EXPECT_TRUE(QTest::qWaitFor([] { return g_bSignalLocked.load() == 1; }, 5000));
+            EXPECT_TRUE(
+                QTest::qWaitFor([] { return DefaultTunerSession().IsSignalLocked(); }, 5000));
 
             EXPECT_EQ(tuner.FieldText(TunerField::Frequency), "12000");
             EXPECT_EQ(tuner.FieldText(TunerField::SymbolRate), "27500");
@@ -240,7 +241,7 @@ TEST_F(TransponderPageTest, TuneFromTheListReadTheSignalAndServicesAndWatchOneWh
 // the player's log (nobody reads it), a player whose shell starts a child, and the window closed
 // without "Stop Player".
 TEST_F(TransponderPageTest, WatchWithAFifoAtThePlayersLogAndTheWindowsCloseEndsThePlayer) {
-    const std::string log = m_program.File(Page::kPlayerLogFile);
+    const std::string log = m_program.File("player.log");
     ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0);
     const std::string pids = m_program.File("pids");
     const std::string watched = m_program.File("watched.ts");

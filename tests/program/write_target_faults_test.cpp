@@ -20,8 +20,10 @@
 #include "core/ini_file.h"
 #include "drivers/linuxdvb/dvb_lock_memory.h"
 #include "pages/transponders/transponder_page.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/known_folders.h"
 #include "scan/scan_store.h"
+#include "support/folder_roots.h"
 #include "support/hang_watchdog.h"
 #include "support/temp_folder.h"
 
@@ -54,19 +56,18 @@ const WriterCase kWriters[] = {
          return saved;
      },
      "11362"},
-    {"LockMemory", [] { return linuxdvb::CDvbLockMemory::DefaultPath(); },
+    {"LockMemory", [] { return platform::LockMemoryFile(); },
      [](const std::string& path) {
          linuxdvb::CDvbLockMemory memory(path);
          return memory.Remember("Frontend", {11362000, 0, 22000000}, {6, 9, 2, 0, 2});
      },
      "11362000 0 22000000=6 9 2 0 2"},
-    {"TranspondersIni",
-     [] { return platform::JoinPath(platform::ConfigFolder(), CTransponderPage::kSettingsFile); },
+    {"TranspondersIni", [] { return platform::TransponderPageSettingsFile(); },
      [](const std::string& path) {
          return WriteIniString(path, "Transponders", "Satellite", "Astra-19.2E.ini") == 0;
      },
      "Satellite=Astra-19.2E.ini"},
-    {"DiagnosticLog", [] { return diagnostic_log::LogPath(); },
+    {"DiagnosticLog", [] { return platform::DiagnosticLogFile(); },
      [](const std::string&) {
          WriteLog("BDA Device Name: [{}]", "Arden");
          return true;
@@ -111,15 +112,15 @@ std::set<std::string> Names(const std::string& folder) {
 class WriteTargetFaultsTest : public ::testing::TestWithParam<std::tuple<WriterCase, TargetCase>> {
 protected:
     WriteTargetFaultsTest() {
-        platform::SetConfigFolderForTesting(m_folder.File("config"));
-        platform::SetDriveCRootForTesting(m_folder.Path());
+        test_roots::SetConfigFolder(m_folder.File("config"));
+        test_roots::SetDriveCRoot(m_folder.Path());
         fs::create_directories(m_folder.File("config/Scans"));
         fs::create_directories(m_folder.File("elsewhere"));
     }
     ~WriteTargetFaultsTest() override {
         if (m_nReader >= 0) ::close(m_nReader);
-        platform::SetConfigFolderForTesting({});
-        platform::SetDriveCRootForTesting({});
+        test_roots::SetConfigFolder({});
+        test_roots::SetDriveCRoot({});
     }
 
     // Puts the target at `path`; a pipe's read end stays open in m_nReader.

@@ -17,6 +17,7 @@
 
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "platform/com/error_info.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
@@ -50,19 +51,19 @@ std::string ExpectedBytes(std::uint64_t first, std::uint64_t count) {
     return bytes;
 }
 
-// A graph of a sample source, the infinite pin tee and the sink, as g_BDAGraph holds it.
+// A graph of a sample source, the infinite pin tee and the sink, as a tuner session of the test's
+// own holds it.
 class RecordingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        MakeRecordingGraph();
-        g_bRecordFileOpen = false;
-        g_strRecordPath.clear();
-    }
+    void SetUp() override { MakeRecordingGraph(m_session); }
     void TearDown() override {
-        g_BDAGraph.ReleaseTunerGraph();
-        g_RecordFile.Close();
-        g_bRecordFileOpen = false;
+        m_session.ReleaseGraph();
+        Record().m_RecordFile.Close();
+        Record().m_bRecordFileOpen = false;
     }
+
+    CBDAGraph& Graph() { return m_session.m_BDAGraph; }
+    RecordState& Record() { return m_session.m_Record; }
 
     // The source delivers `samples` samples (then ends) each time the graph runs.
     void BuildGraph(std::uint64_t samples) {
@@ -71,89 +72,111 @@ protected:
                                   [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
                                       return index < samples ? FillSample(buffer, index) : -1;
                                   });
-        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pSource.Get()));
+        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_session, m_pSource.Get()));
     }
     void WaitForSource(std::uint64_t samples) {
         ASSERT_TRUE(WaitUntil(
             [&] { return m_pSource->SamplesDelivered() >= samples && !m_pSource->IsStreaming(); }));
     }
 
+    CTunerSession m_session;
     CTempFolder m_folder;
     ComPtr<CTestSourceFilter> m_pSource;
 };
 
 TEST_F(RecordingTest, WritesEverySampleUnchangedAndInArrivalOrder) {
     BuildGraph(60);
-    SetRecordFilePath(m_folder.File("a.ts"));
-    ASSERT_EQ(StartRecording(), 0);
+    SetRecordFilePath(m_session, m_folder.File("a.ts"));
+    ASSERT_EQ(StartRecording(m_session), 0);
     WaitForSource(60);
-    StopRecording();
+    StopRecording(m_session);
     EXPECT_EQ(ReadWholeFile(m_folder.File("a.ts")), ExpectedBytes(0, 60));
-    EXPECT_FALSE(g_bRecordFileOpen);
+    EXPECT_FALSE(Record().m_bRecordFileOpen);
 }
 
 TEST_F(RecordingTest, SamplesBeforeTheFirstStartAreDroppedAndTheDefaultFileStaysEmpty) {
     BuildGraph(20);
-    OpenRecordFile(m_folder.File("default.ts"));
-    ASSERT_TRUE(g_bRecordFileOpen);
-    g_BDAGraph.m_pGraphControl->Run();
+    OpenRecordFile(m_session, m_folder.File("default.ts"));
+    ASSERT_TRUE(Record().m_bRecordFileOpen);
+    Graph().m_pGraphControl->Run();
     WaitForSource(20);
-    EXPECT_EQ(GetRecordedKBytes(), 0u);
+    EXPECT_EQ(GetRecordedKBytes(m_session), 0u);
     EXPECT_EQ(ReadWholeFile(m_folder.File("default.ts")), "");
-    EXPECT_FALSE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsArmed());
+    EXPECT_FALSE(Graph().m_pSinkFilter->m_pInputPin->IsArmed());
 }
 
 TEST_F(RecordingTest, TheHeldFileKeepsItsBytesUntilARecordingIntoItStarts) {
     BuildGraph(10);
     WriteWholeFile(m_folder.File("b.ts"), "an earlier recording");
-    OpenRecordFile(m_folder.File("b.ts"));
-    ASSERT_TRUE(g_bRecordFileOpen);
+    OpenRecordFile(m_session, m_folder.File("b.ts"));
+    ASSERT_TRUE(Record().m_bRecordFileOpen);
     // Starting the program again must not destroy a recording left at the default path.
     EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "an earlier recording");
-    SetRecordFilePath(m_folder.File("b.ts"));
-    ASSERT_EQ(StartRecording(), 0);
+    SetRecordFilePath(m_session, m_folder.File("b.ts"));
+    ASSERT_EQ(StartRecording(m_session), 0);
     WaitForSource(10);
     EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), ExpectedBytes(0, 10)) << "emptied by the start";
-    ASSERT_EQ(StartRecording(), 0);
+    ASSERT_EQ(StartRecording(m_session), 0);
     EXPECT_EQ(ReadWholeFile(m_folder.File("b.ts")), "") << "a second start truncates";
 }
 
 TEST_F(RecordingTest, NothingIsWrittenAfterStopEvenWhenTheGraphRunsAgain) {
     BuildGraph(8);
-    SetRecordFilePath(m_folder.File("c.ts"));
-    ASSERT_EQ(StartRecording(), 0);
+    SetRecordFilePath(m_session, m_folder.File("c.ts"));
+    ASSERT_EQ(StartRecording(m_session), 0);
     WaitForSource(8);
-    StopRecording();
+    StopRecording(m_session);
     const std::string recorded = ReadWholeFile(m_folder.File("c.ts"));
-    g_BDAGraph.m_pGraphControl->Run();
+    Graph().m_pGraphControl->Run();
     WaitForSource(8);
-    g_BDAGraph.m_pGraphControl->Stop();
+    Graph().m_pGraphControl->Stop();
     EXPECT_EQ(ReadWholeFile(m_folder.File("c.ts")), recorded);
-    EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->m_pInputPin->IsArmed()) << "stop leaves the pin armed";
+    EXPECT_TRUE(Graph().m_pSinkFilter->m_pInputPin->IsArmed()) << "stop leaves the pin armed";
 }
 
 TEST_F(RecordingTest, SizesAreTheBytesWrittenCountedInFullBeyondFourGibibytes) {
     BuildGraph(0);
     // A device has no size of its own; the count is what a size limit needs for every target.
-    SetRecordFilePath("/dev/null");
-    EXPECT_EQ(GetRecordedKBytes(), 0u) << "no file open";
-    ASSERT_EQ(StartRecording(), 0);
+    SetRecordFilePath(m_session, "/dev/null");
+    EXPECT_EQ(GetRecordedKBytes(m_session), 0u) << "no file open";
+    ASSERT_EQ(StartRecording(m_session), 0);
     static const std::vector<std::uint8_t> block(1 << 20, 0x47);
-    g_RecordFile.Write(block.data(), 1023);
-    EXPECT_EQ(GetRecordedKBytes(), 0u);
-    g_RecordFile.Write(block.data(), 1025);
-    EXPECT_EQ(GetRecordedKBytes(), 2u);
-    for (int i = 0; i < 5 * 1024; ++i) g_RecordFile.Write(block.data(), block.size());
-    EXPECT_EQ(GetRecordedKBytes(), 5u * 1024 * 1024 + 2);
-    StopRecording();
-    ASSERT_EQ(StartRecording(), 0);
-    EXPECT_EQ(GetRecordedKBytes(), 0u) << "each recording counts from 0";
-    StopRecording();
+    Record().m_RecordFile.Write(block.data(), 1023);
+    EXPECT_EQ(GetRecordedKBytes(m_session), 0u);
+    Record().m_RecordFile.Write(block.data(), 1025);
+    EXPECT_EQ(GetRecordedKBytes(m_session), 2u);
+    for (int i = 0; i < 5 * 1024; ++i) Record().m_RecordFile.Write(block.data(), block.size());
+    EXPECT_EQ(GetRecordedKBytes(m_session), 5u * 1024 * 1024 + 2);
+    StopRecording(m_session);
+    ASSERT_EQ(StartRecording(m_session), 0);
+    EXPECT_EQ(GetRecordedKBytes(m_session), 0u) << "each recording counts from 0";
+    StopRecording(m_session);
+}
+
+TEST(RecordedPercentTest, ALimitIsPassedAtTheFirstKilobyteAboveOneHundredPercentOfIt) {
+    struct Case {
+        std::uint32_t limitMB;
+        std::uint64_t lastAtLimit;  // KB that still are 100 %
+        std::uint64_t firstPast;    // KB that are 101 %, which ends a recording
+    };
+    const std::vector<Case> cases = {
+        {500, 517119, 517120},    {50, 51711, 51712},
+        {4096, 4236247, 4236248},                                  // a file beyond 4 GiB
+        {5000, 5171199, 5171200}, {800000, 827391999, 827392000},  // KB x 100 needs 64 bits
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.limitMB);
+        EXPECT_EQ(RecordedPercent(0, c.limitMB), 0u);
+        EXPECT_EQ(RecordedPercent(c.lastAtLimit / 2, c.limitMB), 50u);
+        EXPECT_EQ(RecordedPercent(std::uint64_t{c.limitMB} * 1024, c.limitMB), 100u);
+        EXPECT_EQ(RecordedPercent(c.lastAtLimit, c.limitMB), 100u);
+        EXPECT_EQ(RecordedPercent(c.firstPast, c.limitMB), 101u);
+    }
 }
 
 TEST_F(RecordingTest, NoOtherOpenerGetsTheFileWhileItIsHeld) {
     BuildGraph(0);
-    OpenRecordFile(m_folder.File("held.ts"));
+    OpenRecordFile(m_session, m_folder.File("held.ts"));
     const int other = ::open(m_folder.File("held.ts").c_str(), O_RDONLY);
     ASSERT_GE(other, 0);
     EXPECT_NE(::flock(other, LOCK_SH | LOCK_NB), 0);
@@ -177,29 +200,30 @@ TEST_F(RecordingTest, ADeviceEveryProgramWritesIsNotHeldForOneRecording) {
 
 TEST_F(RecordingTest, AFileThatCannotBeCreatedIsReportedAndNothingIsWritten) {
     BuildGraph(5);
-    SetRecordFilePath(m_folder.File("missing/folder.ts"));
-    EXPECT_EQ(StartRecording(), ENOENT);
-    EXPECT_FALSE(g_bRecordFileOpen);
+    SetRecordFilePath(m_session, m_folder.File("missing/folder.ts"));
+    EXPECT_EQ(StartRecording(m_session), ENOENT);
+    EXPECT_FALSE(Record().m_bRecordFileOpen);
     WaitForSource(5);
-    EXPECT_EQ(GetRecordedKBytes(), 0u);
-    StopRecording();
+    EXPECT_EQ(GetRecordedKBytes(m_session), 0u);
+    StopRecording(m_session);
 }
 
 TEST_F(RecordingTest, APipeThatNothingReadsIsRefusedAtOnce) {
     BuildGraph(0);
     const std::string pipe = m_folder.File("pipe.ts");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    SetRecordFilePath(pipe);
-    EXPECT_EQ(StartRecording(), ENXIO) << "an open that waits for a reader would freeze the window";
-    EXPECT_FALSE(g_bRecordFileOpen);
-    StopRecording();
+    SetRecordFilePath(m_session, pipe);
+    EXPECT_EQ(StartRecording(m_session), ENXIO)
+        << "an open that waits for a reader would freeze the window";
+    EXPECT_FALSE(Record().m_bRecordFileOpen);
+    StopRecording(m_session);
 }
 
 TEST_F(RecordingTest, APipeWithASlowReaderGetsEveryByte) {
     BuildGraph(400);
     const std::string pipe = m_folder.File("pipe.ts");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    SetRecordFilePath(pipe);
+    SetRecordFilePath(m_session, pipe);
     // The reader starts late, so the pipe fills up: the writes must wait for it, not fail.
     const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -217,34 +241,35 @@ TEST_F(RecordingTest, APipeWithASlowReaderGetsEveryByte) {
             received.append(buffer, static_cast<std::size_t>(n));
         }
     });
-    ASSERT_EQ(StartRecording(), 0);
+    ASSERT_EQ(StartRecording(m_session), 0);
     WaitForSource(400);
     drain.join();
-    StopRecording();
+    StopRecording(m_session);
     ::close(reader);
-    EXPECT_EQ(GetRecordWriteError(), 0);
+    EXPECT_EQ(GetRecordWriteError(m_session), 0);
     EXPECT_TRUE(received == expected)
         << "received " << received.size() << " of " << expected.size() << " bytes";
 }
 
 TEST_F(RecordingTest, AFailingWriteStopsTheSinkAndIsReported) {
     BuildGraph(6);
-    SetRecordFilePath("/dev/full");
-    ASSERT_EQ(StartRecording(), 0);
+    SetRecordFilePath(m_session, "/dev/full");
+    ASSERT_EQ(StartRecording(m_session), 0);
     WaitForSource(6);
-    EXPECT_EQ(GetRecordWriteError(), ENOSPC);
-    StopRecording();
-    SetRecordFilePath(m_folder.File("after.ts"));
-    ASSERT_EQ(StartRecording(), 0);
-    EXPECT_EQ(GetRecordWriteError(), 0) << "a new recording starts without the old failure";
-    StopRecording();
+    EXPECT_EQ(GetRecordWriteError(m_session), ENOSPC);
+    StopRecording(m_session);
+    SetRecordFilePath(m_session, m_folder.File("after.ts"));
+    ASSERT_EQ(StartRecording(m_session), 0);
+    EXPECT_EQ(GetRecordWriteError(m_session), 0)
+        << "a new recording starts without the old failure";
+    StopRecording(m_session);
 }
 
 TEST_F(RecordingTest, WithoutAGraphStartAndStopDoNothing) {
-    g_BDAGraph.ReleaseTunerGraph();
-    SetRecordFilePath(m_folder.File("none.ts"));
-    EXPECT_EQ(StartRecording(), 0);
-    StopRecording();
+    m_session.ReleaseGraph();
+    SetRecordFilePath(m_session, m_folder.File("none.ts"));
+    EXPECT_EQ(StartRecording(m_session), 0);
+    StopRecording(m_session);
     EXPECT_EQ(::access(m_folder.File("none.ts").c_str(), F_OK), -1);
 }
 
@@ -256,12 +281,12 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
                                   std::this_thread::sleep_for(std::chrono::microseconds(200));
                                   return FillSample(buffer, index);
                               });
-    ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pSource.Get()));
-    SetRecordFilePath(m_folder.File("loop.ts"));
+    ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_session, m_pSource.Get()));
+    SetRecordFilePath(m_session, m_folder.File("loop.ts"));
     for (int round = 0; round < 20; ++round) {
-        ASSERT_EQ(StartRecording(), 0);
+        ASSERT_EQ(StartRecording(m_session), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        StopRecording();
+        StopRecording(m_session);
         const std::string bytes = ReadWholeFile(m_folder.File("loop.ts"));
         // The file starts at a sample boundary (armed before the run) and holds consecutive
         // samples.
@@ -281,14 +306,14 @@ TEST_F(RecordingTest, StartAndStopWhileSamplesStreamLoseNoByteOfARecording) {
     }
 }
 
-// Recordings on the Linux capture filter, which g_BDAGraph holds as its receiver device, reading a
-// dvr the test feeds.
+// Recordings on the Linux capture filter, which the session's graph holds as its receiver device,
+// reading a dvr the test feeds.
 class RecordingOnCardTest : public RecordingTest {
 protected:
     void BuildOnCapture(ComPtr<linuxdvb::CLinuxDvbCaptureFilter> capture) {
         m_pCapture = std::move(capture);
-        g_BDAGraph.m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
-        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pCapture.Get()));
+        Graph().m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
+        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_session, m_pCapture.Get()));
     }
     // Until every chunk pushed was read and `samples` samples were passed on since the start.
     void WaitForCapture(std::uint64_t samples) {
@@ -312,14 +337,14 @@ TEST_F(RecordingOnCardTest, OverrunsDuringARecordingCountWithTheBufferTheCardToo
     // The card asked for 64 MiB and got 16 MiB: an overrun loses at least the buffer it has.
     BuildOnCapture(MakeTestCapture(m_pFeed, 64u << 20, 16u << 20));
     // An overrun while the graph runs without a recording belongs to no recording.
-    ASSERT_EQ(g_BDAGraph.m_pGraphControl->Run(), S_OK);
+    ASSERT_EQ(Graph().m_pGraphControl->Run(), S_OK);
     m_pFeed->Push({{}, EOVERFLOW});
     ASSERT_TRUE(WaitUntil([&] { return m_pCapture->OutputPin()->Overflows() == 1; }));
-    g_BDAGraph.m_pGraphControl->Stop();
+    Graph().m_pGraphControl->Stop();
 
-    SetRecordFilePath(m_folder.File("gaps.ts"));
-    ASSERT_EQ(StartRecording(), 0);
-    EXPECT_EQ(GetRecordStreamLoss().overruns, 0u);
+    SetRecordFilePath(m_session, m_folder.File("gaps.ts"));
+    ASSERT_EQ(StartRecording(m_session), 0);
+    EXPECT_EQ(GetRecordStreamLoss(m_session).overruns, 0u);
     const std::vector<std::uint8_t> broken = TestPackets(1, 999);
     m_pFeed->Push({TestPackets(348, 0), 0});
     m_pFeed->Push({{broken.begin(), broken.begin() + 60}, 0});  // the start of a packet
@@ -328,9 +353,9 @@ TEST_F(RecordingOnCardTest, OverrunsDuringARecordingCountWithTheBufferTheCardToo
     m_pFeed->Push({{}, EOVERFLOW});
     m_pFeed->Push({TestPackets(348, 2000), 0});
     WaitForCapture(3);
-    EXPECT_EQ(GetRecordStreamLoss().overruns, 2u) << "known while the recording runs";
-    StopRecording();
-    const RecordStreamLoss loss = GetRecordStreamLoss();
+    EXPECT_EQ(GetRecordStreamLoss(m_session).overruns, 2u) << "known while the recording runs";
+    StopRecording(m_session);
+    const RecordStreamLoss loss = GetRecordStreamLoss(m_session);
     EXPECT_EQ(loss.overruns, 2u);
     // Each overrun lost the buffer at least, less the read before it (it may have taken its bytes
     // after the overrun began): the broken packet's 60 bytes, which were dropped, and a sample.
@@ -342,12 +367,12 @@ TEST_F(RecordingOnCardTest, OverrunsDuringARecordingCountWithTheBufferTheCardToo
         << "whole packets on both sides of each gap";
 
     // The next recording counts from its own start.
-    ASSERT_EQ(StartRecording(), 0);
+    ASSERT_EQ(StartRecording(m_session), 0);
     m_pFeed->Push({TestPackets(348, 3000), 0});
     WaitForCapture(4);
-    StopRecording();
-    EXPECT_EQ(GetRecordStreamLoss().overruns, 0u);
-    EXPECT_EQ(GetRecordStreamLoss().bytesLost, 0u);
+    StopRecording(m_session);
+    EXPECT_EQ(GetRecordStreamLoss(m_session).overruns, 0u);
+    EXPECT_EQ(GetRecordStreamLoss(m_session).bytesLost, 0u);
 }
 
 struct RunFailureCase {
@@ -373,28 +398,28 @@ TEST_F(RecordingOnCardTest, AStreamTheCardCannotOpenFailsTheStartWithWhatTheCard
     };
     for (const RunFailureCase& c : cases) {
         SCOPED_TRACE(c.name);
-        g_BDAGraph.ReleaseTunerGraph();
-        MakeRecordingGraph();
+        m_session.ReleaseGraph();
+        MakeRecordingGraph(m_session);
         BuildOnCapture(MakeRefusingCapture(c.hr, c.description));
         com::SetErrorDescription("an earlier failure's words");
-        SetRecordFilePath(m_folder.File(c.file));
-        EXPECT_EQ(StartRecording(), c.result);
-        EXPECT_EQ(GetRecordRunFailure(), c.failure);
+        SetRecordFilePath(m_session, m_folder.File(c.file));
+        EXPECT_EQ(StartRecording(m_session), c.result);
+        EXPECT_EQ(GetRecordRunFailure(m_session), c.failure);
         EXPECT_FALSE(com::TakeErrorDescription()) << "taken by the start";
-        StopRecording();
-        EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->IsStopped());
-        EXPECT_FALSE(g_bRecordFileOpen);
-        EXPECT_EQ(GetRecordStreamLoss().overruns, 0u);
+        StopRecording(m_session);
+        EXPECT_TRUE(Graph().m_pSinkFilter->IsStopped());
+        EXPECT_FALSE(Record().m_bRecordFileOpen);
+        EXPECT_EQ(GetRecordStreamLoss(m_session).overruns, 0u);
     }
     // A stream that opens: no failure, whatever an earlier one left.
-    g_BDAGraph.ReleaseTunerGraph();
-    MakeRecordingGraph();
+    m_session.ReleaseGraph();
+    MakeRecordingGraph(m_session);
     BuildOnCapture(MakeTestCapture(m_pFeed, 16u << 20, 16u << 20));
     com::SetErrorDescription("an earlier failure's words");
-    SetRecordFilePath(m_folder.File("fine.ts"));
-    ASSERT_EQ(StartRecording(), 0);
-    EXPECT_EQ(GetRecordRunFailure(), "");
-    StopRecording();
+    SetRecordFilePath(m_session, m_folder.File("fine.ts"));
+    ASSERT_EQ(StartRecording(m_session), 0);
+    EXPECT_EQ(GetRecordRunFailure(m_session), "");
+    StopRecording(m_session);
 }
 
 // The record file on its own, as the streaming thread writes it and the control thread stops it.
@@ -532,8 +557,8 @@ TEST_F(RecordFileTest, AFileDeletedWhileOpenIsNoticedAndTakesNoMoreData) {
 
 TEST(DestFilterTest, OffersOneInputPinWithTheStreamTypeAtPositionZero) {
     HRESULT hr = S_OK;
-    CCritSec lock;
-    auto* filter = new CDestFilter(nullptr, &lock, &hr);
+    RecordState record;
+    auto* filter = new CDestFilter(nullptr, &record, &hr);
     static_cast<IBaseFilter*>(filter)
         ->AddRef();  // the owner's reference, as the graph object holds it
     EXPECT_EQ(filter->GetPinCount(), 1);

@@ -31,8 +31,9 @@ struct ScriptedCarrier {
     std::vector<int> inputStreams;                 // named in turn by the report
     std::optional<std::uint64_t> servicesAfterMs;  // after the reset; none: never complete
     int services = 0;
-    bool staleLockAfterTune = false;  // a reading of the previous generation that shows lock
-    bool burst = false;               // every stream named in each reading
+    bool staleLockAfterTune = false;    // a reading of the previous generation that shows lock
+    bool burst = false;                 // every stream named in each reading
+    std::uint64_t lockSearchMs = 3000;  // what the tuner says its search for the carrier may take
 };
 
 struct ScanRun {
@@ -97,7 +98,7 @@ ScanRun RunScan(const std::vector<ScriptedCarrier>& sky,
                 tunedAt = now;
                 resetAt.reset();
                 staleDue = sky[step.index].staleLockAfterTune;
-                scan.Acted(now);
+                scan.Acted(now, sky[step.index].lockSearchMs);
                 break;
             case ScanAction::ResetServices:
                 run.actions.push_back("reset" + at);
@@ -152,11 +153,12 @@ std::vector<ScanCase> ScanCases() {
     cases.push_back(
         {"Locks", {locking}, {"tune 0 at 0", "reset at 300", "restore at 800"}, {locked}});
 
-    // No lock: the wait ends by the symbol rate's time-out; a C/N the card measured is kept.
+    // No lock: the wait ends when the tuner's search for the carrier would have, whatever the
+    // symbol rate; a C/N the card measured is kept.
     for (const auto& [rate, timeout] :
-         {std::pair{22000, 3000}, {10000, 3000}, {9999, 5000}, {2000, 5000}, {1999, 8000}}) {
-        ScriptedCarrier silent{rate, std::nullopt, -1.96, Dvbs2Report(),
-                               {},   std::nullopt, 0,     false};
+         {std::pair{22000, std::uint64_t{1300}}, {27500, 16500}, {1000, 88500}, {1000, 1500}}) {
+        ScriptedCarrier silent{rate, std::nullopt, -1.96, Dvbs2Report(), {}, std::nullopt,
+                               0,    false,        false, timeout};
         ScanRow unlocked = RowOf(0, rate);
         unlocked.carrierToNoiseDb = -2.0;
         cases.push_back({"NoLock",

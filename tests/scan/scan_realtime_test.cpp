@@ -18,7 +18,7 @@
 #include "core/process_globals.h"
 #include "drivers/sim/sim_device_provider.h"
 #include "drivers/sim/sim_test_rig.h"
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/shell/bda_util_dlg.h"
@@ -26,7 +26,6 @@
 #include "pages/transponders/scan_dialog.h"
 #include "platform/win/c_number.h"
 #include "services/service_scanner.h"
-#include "sink/stream_tap_filter.h"
 #include "status/signal_monitor.h"
 #include "support/message_box_recorder.h"
 
@@ -53,8 +52,9 @@ TEST(ScanRealTimeTest, EveryAstraFileIsScannedWithinTwoMinutesAndMissesNothing) 
     options.noise = 0;
     CSimDeviceProvider provider(options, CSimClock::Mode::RealTime, CSimSky::Load(folder));
     const std::wstring_view name = provider.Card(0).Profile().friendlyName;
-    g_nDeviceIndex = 0;
-    g_strDeviceName.assign(name.begin(), name.end());
+    // The main window's pages work on the process's default session.
+    CTunerSession& session = DefaultTunerSession();
+    session.SelectDevice(0, std::string(name.begin(), name.end()));
     g_strWorkDir = environment.Folder().Path();
 
     CBDAUtilDlg window;
@@ -68,7 +68,11 @@ TEST(ScanRealTimeTest, EveryAstraFileIsScannedWithinTwoMinutesAndMissesNothing) 
         tuner.Item<QComboBox>(CBdacontrolDlg::kIdDiseqc)->setCurrentIndex(2);  // B: 19.2 E
         tuner.Item<QComboBox>(CBdacontrolDlg::kIdDiseqc)->activated(2);
         auto scanner = std::make_shared<CServiceScanner>();
-        g_BDAGraph.m_pTapFilter->AddConsumer(scanner);
+        if (!session.AddStreamConsumer(scanner)) {
+            ADD_FAILURE() << "the graph has no stream tap";
+            window.close();
+            return;
+        }
         const std::vector<SatelliteFile> satellites = ReadSatelliteFolder(folder);
         for (const char* file : kFiles) {
             SCOPED_TRACE(file);
@@ -99,20 +103,21 @@ TEST(ScanRealTimeTest, EveryAstraFileIsScannedWithinTwoMinutesAndMissesNothing) 
             for (std::size_t i = 0; i < dialog.Rows().size(); ++i) {
                 if (dialog.Rows()[i].locked) continue;
                 const TunerEntry entry = TunerEntryOf(satellite->transponders[i]);
-                tuner.ListedTransponderTuned(Tune(tuner.ListedTransponder(
-                    platform::Atoi(entry.frequencyMHz), platform::Atoi(entry.symbolRateKsps),
-                    entry.polarityIndex)));
+                tuner.ListedTransponderTuned(
+                    Tune(session, tuner.ListedTransponder(platform::Atoi(entry.frequencyMHz),
+                                                          platform::Atoi(entry.symbolRateKsps),
+                                                          entry.polarityIndex)));
                 QTest::qWait(2000);
                 EXPECT_FALSE(provider.Card(0).IsLocked())
                     << entry.frequencyMHz << " locks, but the scan did not find it";
             }
             dialog.DestroyWindow();
         }
-        g_BDAGraph.m_pTapFilter->RemoveConsumer(scanner);
+        session.RemoveStreamConsumer(scanner);
         window.close();
     });
     window.DoModal();
-    g_BDAGraph.ReleaseTunerGraph();
+    session.ReleaseGraph();
 }
 
 }  // namespace

@@ -5,15 +5,15 @@
 
 #include <filesystem>
 
-#include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 class ScanStoreTest : public ::testing::Test {
 protected:
-    ScanStoreTest() { platform::SetConfigFolderForTesting(m_config.Path()); }
-    ~ScanStoreTest() override { platform::SetConfigFolderForTesting({}); }
+    ScanStoreTest() { test_roots::SetConfigFolder(m_config.Path()); }
+    ~ScanStoreTest() override { test_roots::SetConfigFolder({}); }
 
     CTempFolder m_config;
     CTempFolder m_satellites;
@@ -85,7 +85,7 @@ TEST_F(ScanStoreTest, ALinkIsSavedThroughAndWhatIsNoFileStaysWhileTheSaveSaysWhy
     EXPECT_EQ(error, "Cannot write " + device + ": it is not a regular file; move it away");
 
     // The folder cannot be made where a file stands.
-    platform::SetConfigFolderForTesting(m_satellites.Path());
+    test_roots::SetConfigFolder(m_satellites.Path());
     WriteWholeFile(m_satellites.File("Scans"), "a file");
     EXPECT_FALSE(scan_store::Save(scan_store::PathOf("x"), {}, error));
     EXPECT_EQ(error.rfind("Cannot create the folder " + m_satellites.Path() + "/Scans: ", 0), 0u)

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <thread>
 
-#include "graph/bda_graph.h"
 #include "graph/driver_test_environment.h"
+#include "graph/tuner_session.h"
 #include "support/fake_signal_statistics.h"
 
 namespace {
@@ -82,7 +82,7 @@ protected:
     }
     void Start() {
         m_thread = std::thread([this] {
-            RunSignalMonitor(m_display);
+            RunSignalMonitor(m_driver.Session(), m_display);
             m_display.Ended();
         });
     }
@@ -103,7 +103,7 @@ TEST_F(SignalMonitorTest, StartsUnlockedAndPollsEverySecondWhileLockedAndStrong)
     ASSERT_GE(m_display.Shown().size(), 2u);
     EXPECT_EQ(m_display.Shown()[0], (SignalReading{0, 0, 0})) << "the unlocked display at start";
     EXPECT_EQ(m_display.Shown()[1], (SignalReading{80, 11, 1}));
-    EXPECT_EQ(g_bSignalLocked.load(), 1);
+    EXPECT_TRUE(m_driver.Session().IsSignalLocked());
     m_display.RunUntilWaits(2);
     EXPECT_EQ(m_display.Waits(), (std::vector<std::uint32_t>{1000, 1000})) << "one second per poll";
     EXPECT_EQ(m_display.Updates(), (std::vector<bool>{true, true}));
@@ -129,16 +129,16 @@ TEST_F(SignalMonitorTest, AFailedQualityReadIsAFailedPollWhateverTheOtherReadsSa
     Start();
     m_display.RunUntilWaits(1);
     EXPECT_EQ(m_display.Shown().back(), (SignalReading{0, 0, 255}));
-    EXPECT_EQ(g_bSignalLocked.load(), 0);
+    EXPECT_FALSE(m_driver.Session().IsSignalLocked());
     EXPECT_EQ(m_display.Updates(), std::vector<bool>{false});
     m_pStatistics->m_bQualityFails = false;
     m_display.RunUntilWaits(3);
     EXPECT_EQ(m_display.Shown().back(), (SignalReading{80, 60, 1}));
-    EXPECT_EQ(g_bSignalLocked.load(), 1) << "the flag follows the last poll";
+    EXPECT_TRUE(m_driver.Session().IsSignalLocked()) << "the flag follows the last poll";
 }
 
 TEST_F(SignalMonitorTest, WithoutADriverHandleTheMonitorIdlesInHalfSeconds) {
-    g_BDAGraph.m_pKsCtrl.Reset();
+    m_driver.DropDriverHandle();
     Start();
     m_display.RunUntilWaits(2);
     EXPECT_EQ(m_display.Waits(), (std::vector<std::uint32_t>{500, 500}));

@@ -4,11 +4,12 @@
 
 #include <map>
 
-#include "graph/bda_graph.h"
 #include "graph/driver_test_environment.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ks/vendor_records.h"
+#include "support/driver_report_print.h"
 
 namespace {
 
@@ -24,10 +25,14 @@ public:
         identifiers.push_back(identifier);
         tunes.push_back(tune);
     }
+    void ShowDriverReports(const DriverReports& shown) override {
+        reports.insert(reports.end(), shown.begin(), shown.end());
+    }
     std::vector<std::uint64_t> tunes;
     std::vector<int> order;
     std::map<int, std::string> texts;
     std::vector<std::string> identifiers;
+    DriverReports reports;  // every report the view was given to show, in order
 };
 
 void Report(CFakeKsPropertySet& driver, const MediaInfoRecord& record) {
@@ -54,10 +59,10 @@ MediaInfoRecord Dvbs2Record() {
 
 TEST(UpdateStreamInfoTest, ALockedCycleShowsEveryBox) {
     CDriverTestEnvironment env(Carrier::PciE);
-    g_BDAGraph.m_bXModel = 0;
+    env.SetExtendedModel(false);
     Report(env.Driver(), Dvbs2Record());
     CRecordingView view;
-    EXPECT_EQ(UpdateStreamInfo(true, view), 1);
+    EXPECT_EQ(UpdateStreamInfo(env.Session(), true, view), 1);
     EXPECT_EQ(view.texts[ids::kMatype], "F2  0A");
     EXPECT_EQ(view.texts[ids::kStreamType], "TRANSPORT_STREAM");
     EXPECT_EQ(view.texts[ids::kModulation], "8PSK");
@@ -76,12 +81,13 @@ TEST(UpdateStreamInfoTest, ALockedCycleShowsEveryBox) {
     EXPECT_TRUE(view.identifiers.empty()) << "a single input stream leaves the list alone";
     EXPECT_EQ(view.order.front(), ids::kMatype);
     EXPECT_EQ(view.order.back(), ids::kSymbolRate);
+    EXPECT_EQ(view.reports, DriverReports{});
 }
 
 TEST(UpdateStreamInfoTest, AnUnlockedCycleEmptiesEveryBoxButMatypeWithoutAskingTheDriver) {
     CDriverTestEnvironment env(Carrier::PciE);
     CRecordingView view;
-    EXPECT_EQ(UpdateStreamInfo(false, view), 1);
+    EXPECT_EQ(UpdateStreamInfo(env.Session(), false, view), 1);
     EXPECT_EQ(view.order, (std::vector<int>{
                               ids::kStreamType, ids::kStandard, ids::kModulation, ids::kInputStream,
                               ids::kCodingModulation, ids::kInputSynchro, ids::kNullPacketDeletion,
@@ -93,7 +99,8 @@ TEST(UpdateStreamInfoTest, AnUnlockedCycleEmptiesEveryBoxButMatypeWithoutAskingT
 
 TEST(UpdateStreamInfoTest, MultipleInputStreamsReportTheirIdentifierAndDvbSUsesItsRates) {
     CDriverTestEnvironment env(Carrier::PciE);
-    g_BDAGraph.m_bXModel = 0;
+    env.SetExtendedModel(false);
+    env.Session().m_nTunes = 3;
     MediaInfoRecord r = Dvbs2Record();
     r.standard = 0;
     r.dvbsCodeRate = 6;
@@ -101,46 +108,46 @@ TEST(UpdateStreamInfoTest, MultipleInputStreamsReportTheirIdentifierAndDvbSUsesI
     r.inputStreamId = 12;
     Report(env.Driver(), r);
     CRecordingView view;
-    UpdateStreamInfo(true, view);
+    UpdateStreamInfo(env.Session(), true, view);
     EXPECT_EQ(view.texts[ids::kStandard], "DVB-S1");
     EXPECT_EQ(view.texts[ids::kFec], "7/8");
     EXPECT_EQ(view.identifiers, std::vector<std::string>{"12"});
     // With the tune count of before the read, which the window compares with its last "Lock TP".
-    EXPECT_EQ(view.tunes, std::vector<std::uint64_t>{TuneCount()});
+    EXPECT_EQ(view.tunes, std::vector<std::uint64_t>{3});
+    EXPECT_EQ(TuneCount(env.Session()), 3u);
 }
 
 TEST(UpdateStreamInfoTest, TheXModelDecodeOverridesStandardFecAndModulation) {
     CDriverTestEnvironment env(Carrier::PciE);
-    g_BDAGraph.m_bXModel = 1;
+    env.SetExtendedModel(true);
     MediaInfoRecord r = Dvbs2Record();
     r.modCode = 88;
     Report(env.Driver(), r);
     CRecordingView view;
-    UpdateStreamInfo(true, view);
+    UpdateStreamInfo(env.Session(), true, view);
     EXPECT_EQ(view.texts[ids::kStandard], "DVB-S2X");
     EXPECT_EQ(view.texts[ids::kFec], "R_58");
     EXPECT_EQ(view.texts[ids::kModulation], "32APSK");
 
     r.modCode = 63;
     Report(env.Driver(), r);
-    UpdateStreamInfo(true, view);
+    UpdateStreamInfo(env.Session(), true, view);
     EXPECT_EQ(view.texts[ids::kStandard], "DVB-S2") << "63 keeps what the standard field gave";
-    g_BDAGraph.m_bXModel = 0;
 }
 
 TEST(UpdateStreamInfoTest, FailuresLeaveTheBoxesAndReturnTheirCodes) {
     CDriverTestEnvironment env(Carrier::PciE);
     CRecordingView view;
     env.Driver().GetResult(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO, E_FAIL);
-    EXPECT_EQ(UpdateStreamInfo(true, view), 2);
+    EXPECT_EQ(UpdateStreamInfo(env.Session(), true, view), 2);
     env.Driver().Unsupport(KSPROPSETID_BdaExt, KSPROPERTY_BDA_GET_MEDIAINFO);
-    EXPECT_EQ(UpdateStreamInfo(true, view), 0);
+    EXPECT_EQ(UpdateStreamInfo(env.Session(), true, view), 0);
     EXPECT_TRUE(view.order.empty());
-    g_BDAGraph.m_pKsCtrl.Reset();
-    EXPECT_EQ(UpdateStreamInfo(true, view), 0);
-    EXPECT_EQ(env.Boxes().Texts(),
-              (std::vector<std::string>{"Get KSPROPERTY_BDA_GET_MEDIAINFO error",
-                                        "666don't support this interface"}));
+    env.DropDriverHandle();
+    EXPECT_EQ(UpdateStreamInfo(env.Session(), true, view), 0);
+    EXPECT_EQ(view.reports,
+              (DriverReports{{DriverReport::Form::Notice, "Get KSPROPERTY_BDA_GET_MEDIAINFO error"},
+                             {DriverReport::Form::Error, "666don't support this interface"}}));
 }
 
 }  // namespace

@@ -2,17 +2,17 @@
 
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/devices/system_device_enum.h"
-#include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 
 CShellTestEnvironment::CShellTestEnvironment() {
     RegisterDeviceEnumeratorClass();
-    platform::SetDriveCRootForTesting(m_folder.Path());
-    platform::SetProgramFolderForTesting(m_folder.Path());
+    test_roots::SetDriveCRoot(m_folder.Path());
+    test_roots::SetProgramFolder(m_folder.Path());
 }
 
 CShellTestEnvironment::~CShellTestEnvironment() {
-    platform::SetDriveCRootForTesting("");
-    platform::SetProgramFolderForTesting("");
+    test_roots::SetDriveCRoot("");
+    test_roots::SetProgramFolder("");
 }
 
 std::string CShellTestEnvironment::LogText() const {

@@ -1,35 +1,38 @@
 #pragma once
-// The part of the tuner graph that a recording runs through, made in g_BDAGraph as building the
-// tuner graph makes it (the graph, the infinite pin tee, the sink), with a test's source in front
-// of the tee in place of the card.
-#include "graph/bda_graph.h"
+// The part of a tuner session's graph that a recording runs through, made as building the tuner
+// graph makes it (the graph, the infinite pin tee, the sink on the session's record state), with
+// a test's source in front of the tee in place of the card.
+#include "graph/driver_report.h"
+#include "graph/tuner_session.h"
 #include "platform/com/co_create.h"
 #include "platform/media/media_classes.h"
 #include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
-#include "sink/record_file.h"
 
-// A new graph, tee and sink in g_BDAGraph; nothing is connected yet.
-inline void MakeRecordingGraph() {
+// A new graph, tee and sink in the session's graph; nothing is connected yet.
+inline void MakeRecordingGraph(CTunerSession& session) {
+    CBDAGraph& graph = session.m_BDAGraph;
     RegisterMediaClasses();
     CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL,
-                     g_BDAGraph.m_pGraph.ReleaseAndGetAddressOf());
-    g_BDAGraph.m_pGraph.As(&g_BDAGraph.m_pGraphControl);
+                     graph.m_pGraph.ReleaseAndGetAddressOf());
+    graph.m_pGraph.As(&graph.m_pGraphControl);
     CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_ALL,
-                     g_BDAGraph.m_pTeeFilter.ReleaseAndGetAddressOf());
+                     graph.m_pTeeFilter.ReleaseAndGetAddressOf());
     HRESULT hr = S_OK;
-    g_BDAGraph.m_pSinkFilter = new CDestFilter(nullptr, &g_RecordLock, &hr);
-    static_cast<IBaseFilter*>(g_BDAGraph.m_pSinkFilter)->AddRef();
+    graph.m_pSinkFilter = new CDestFilter(nullptr, &session.m_Record, &hr);
+    static_cast<IBaseFilter*>(graph.m_pSinkFilter)->AddRef();
 }
 
-// Adds `source`, the tee and the sink to the graph and connects source -> tee -> sink; true when
-// the sink's input is connected.
-inline bool ConnectSourceThroughTeeToSink(IBaseFilter* source) {
-    IGraphBuilder* graph = g_BDAGraph.m_pGraph.Get();
-    graph->AddFilter(source, L"source");
-    graph->AddFilter(g_BDAGraph.m_pTeeFilter.Get(), L"Infinite pin tee splitter");
-    graph->AddFilter(g_BDAGraph.m_pSinkFilter, L"Dest Filter");
-    g_BDAGraph.ConnectPins(graph, source, g_BDAGraph.m_pTeeFilter.Get());
-    g_BDAGraph.ConnectPins(graph, g_BDAGraph.m_pTeeFilter.Get(), g_BDAGraph.m_pSinkFilter);
-    return g_BDAGraph.m_pSinkFilter->m_pInputPin->IsConnected();
+// Adds `source`, the tee and the sink to the session's graph and connects source -> tee -> sink;
+// true when the sink's input is connected and the connecting reported nothing.
+inline bool ConnectSourceThroughTeeToSink(CTunerSession& session, IBaseFilter* source) {
+    CBDAGraph& graph = session.m_BDAGraph;
+    IGraphBuilder* builder = graph.m_pGraph.Get();
+    builder->AddFilter(source, L"source");
+    builder->AddFilter(graph.m_pTeeFilter.Get(), L"Infinite pin tee splitter");
+    builder->AddFilter(graph.m_pSinkFilter, L"Dest Filter");
+    DriverReports reports;
+    graph.ConnectPins(builder, source, graph.m_pTeeFilter.Get(), reports);
+    graph.ConnectPins(builder, graph.m_pTeeFilter.Get(), graph.m_pSinkFilter, reports);
+    return reports.empty() && graph.m_pSinkFilter->m_pInputPin->IsConnected();
 }

@@ -39,7 +39,6 @@
 #include <vector>
 
 #include "core/device_get_list.h"
-#include "core/process_globals.h"
 #include "drivers/kit/bda_capture_output_pin.h"
 #include "drivers/linuxdvb/kernel_dvb.h"
 #include "drivers/linuxdvb/kernel_stream_device.h"
@@ -49,6 +48,7 @@
 #include "graph/bda_graph.h"
 #include "graph/driver_control.h"
 #include "graph/tuner_model.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/bda/bda_device_interfaces.h"
@@ -183,23 +183,42 @@ private:
     std::atomic<std::size_t> m_nBufferBytes{0};
 };
 
-// Every box the system shows is kept; one nobody expected fails a check.
-class CConsoleMessageBoxes : public IMessageBoxService {
+// Everything the user would be told is kept as "<caption>: <text>": the driver reports and tune
+// results the program's calls return, as the pages show them ("error" boxes, the program's own
+// "notice"), and any box the system shows all the same. One nobody expected fails a check.
+class CToldUser : public IMessageBoxService {
 public:
     int Show(const MessageBoxRequest& request) override {
-        std::lock_guard guard(m_lock);
-        m_boxes.push_back(request.caption + ": " + request.text);
-        std::printf("MESSAGEBOX [%s] %s\n", request.caption.c_str(), request.text.c_str());
+        Keep("MESSAGEBOX", request.caption, request.text);
         return IDOK;
+    }
+    void Add(const DriverReports& reports) {
+        for (const DriverReport& report : reports) {
+            Keep("REPORT", report.form == DriverReport::Form::Notice ? "notice" : "error",
+                 report.text);
+        }
+    }
+    void Add(const TuneResult& result) {
+        Add(result.driverReports);
+        // A refusal quotes the driver in an "error" box; the other errors are the program's words.
+        for (const TuneError& error : result.errors) {
+            Keep("TUNE", error.kind == TuneError::Kind::Refused ? "error" : "notice", error.text);
+        }
     }
     std::vector<std::string> Take() {
         std::lock_guard guard(m_lock);
-        return std::exchange(m_boxes, {});
+        return std::exchange(m_told, {});
     }
 
 private:
+    void Keep(const char* kind, const std::string& caption, const std::string& text) {
+        std::lock_guard guard(m_lock);
+        m_told.push_back(caption + ": " + text);
+        std::printf("%s [%s] %s\n", kind, caption.c_str(), text.c_str());
+    }
+
     std::mutex m_lock;
-    std::vector<std::string> m_boxes;
+    std::vector<std::string> m_told;
 };
 
 // Counts the debug lines that tell of overflows, busy devices and dvr buffer sizes.
@@ -285,6 +304,8 @@ private:
 
 class CTestPage : public ITunerPage {
 public:
+    explicit CTestPage(CToldUser& told) : m_told(told) {}
+
     std::map<TunerField, std::string> fields = {{TunerField::Frequency, "11362"},
                                                 {TunerField::SymbolRate, "27500"},
                                                 {TunerField::LnbLow, "9750"},
@@ -300,6 +321,10 @@ public:
     void SetLnbSwitch(std::int32_t) override {}
     void SaveSettings() override {}
     void EnableTuneButtons(bool) override {}
+    void ShowTuneResult(const TuneResult& result) override { m_told.Add(result); }
+
+private:
+    CToldUser& m_told;
 };
 
 struct Signal {
@@ -310,13 +335,13 @@ struct Signal {
 };
 
 // The signal monitor's query: IBDA_Topology -> control node (0, 1, 0) -> IBDA_SignalStatistics.
-Signal ReadSignal() {
+Signal ReadSignal(CTunerSession& session) {
     Signal signal;
-    std::lock_guard driver(g_hDriverMutex);
+    std::lock_guard driver(session.m_hDriverMutex);
+    const ComPtr<IBaseFilter> tuner = session.TunerFilter();
     ComPtr<IBDA_Topology> topology;
-    if (!g_BDAGraph.m_pTunerDevice ||
-        FAILED(g_BDAGraph.m_pTunerDevice->QueryInterface(IBDA_Topology::kIid,
-                                                         topology.ReleaseAndGetVoidAddress()))) {
+    if (!tuner ||
+        FAILED(tuner->QueryInterface(IBDA_Topology::kIid, topology.ReleaseAndGetVoidAddress()))) {
         return signal;
     }
     ComPtr<IUnknown> node;
@@ -333,11 +358,11 @@ Signal ReadSignal() {
 }
 
 // Polls like the monitor until locked or the deadline.
-Signal WaitForLock(std::chrono::milliseconds limit) {
+Signal WaitForLock(CTunerSession& session, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     Signal signal;
     do {
-        signal = ReadSignal();
+        signal = ReadSignal(session);
         if (signal.ok && signal.locked == 1) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     } while (std::chrono::steady_clock::now() < deadline);
@@ -503,8 +528,8 @@ std::string BusyText(const std::string& what, const std::string& tuner, const ch
 int main() {
     const auto started = std::chrono::steady_clock::now();
     CPhases phases;
-    CConsoleMessageBoxes boxes;
-    SetMessageBoxService(&boxes);
+    CToldUser told;
+    SetMessageBoxService(&told);
     CDebugLines debug;
     platform::SetDebugOutputSinkForTesting([&](std::string_view text) { debug.Add(text); });
 
@@ -515,11 +540,10 @@ int main() {
     // The program's own provider on the real kernel (as its default constructor makes it).
     const auto kernel =
         std::make_shared<CStreamBufferKernel>(std::make_shared<linuxdvb::CKernelDvb>());
-    linuxdvb::CLinuxDvbDeviceProvider realCards(
-        kernel,
-        linuxdvb::CLinuxTunerNames::Load(
-            platform::JoinPath(platform::ProgramFolder(), linuxdvb::CLinuxTunerNames::kFileName)),
-        linuxdvb::DvbCardServices::Real());
+    linuxdvb::CLinuxDvbDeviceProvider realCards(kernel,
+                                                linuxdvb::CLinuxTunerNames::Load(platform::JoinPath(
+                                                    platform::ProgramFolder(), "LinuxTuners.ini")),
+                                                linuxdvb::DvbCardServices::Real());
 
     // The device list, as the program's start-up dialog reads it.
     DeviceList list;
@@ -528,60 +552,71 @@ int main() {
     Check("device-list",
           first == "VLK Arden DVBS/S2 Tuner (Dummy demod for DVB-T/T2/C/S/S2, adapter 0)",
           fmt::format("{} tuner(s), first \"{}\"", list.count, first));
-    g_nDeviceIndex = 0;
-    g_strDeviceName = first;
+    CTunerSession session;
+    session.SelectDevice(0, first);
+    CBDAGraph& graph = session.m_BDAGraph;
 
-    const std::int32_t build = g_BDAGraph.BuildTunerGraph(0, nullptr);
+    DriverReports reports;
+    const std::int32_t build =
+        graph.BuildTunerGraph(session.DeviceIndex(), session.DeviceName(), reports);
+    told.Add(reports);
     Check("graph-build",
-          build == kBuildOk && g_BDAGraph.m_pReceiverDevice && g_BDAGraph.m_pSinkFilter != nullptr,
+          build == kBuildOk && graph.m_pReceiverDevice && graph.m_pSinkFilter != nullptr,
           fmt::format("result {}", build));
-    Check("tuner-model", g_BDAGraph.m_nTunerModel == 1,
-          fmt::format("model {}", g_BDAGraph.m_nTunerModel));
-    const DriverControlResult control = AcquireDriverControl();
-    Check("driver-control", control == DriverControlResult::Acquired && !IsUsbCarrier(),
+    Check("tuner-model", session.TunerModel() == 1, fmt::format("model {}", session.TunerModel()));
+    reports.clear();
+    const DriverControlResult control = AcquireDriverControl(session, reports);
+    told.Add(reports);
+    Check("driver-control", control == DriverControlResult::Acquired && !IsUsbCarrier(session),
           "PCI-E carrier on Input0");
 
     // "Lock TP": 11362 MHz horizontal, 27500 kSps, universal LNB, port B -> IF 1612000 kHz,
     // 18 V, no tone, E0 10 38 F6 after the LNB's power-up time.
-    CTestPage page;
+    CTestPage page(told);
     phases.Begin("locktp first");
-    LockTransponder(page);
-    const Signal locked = WaitForLock(std::chrono::seconds(10));
+    LockTransponder(session, page);
+    const Signal locked = WaitForLock(session, std::chrono::seconds(10));
     Check("lock", locked.ok && locked.locked == 1, Describe(locked));
     Check("strength", locked.ok && locked.strength > 0 && locked.strength <= 100,
           fmt::format("{}", locked.strength));
     Check("quality", locked.ok && locked.quality > 0 && locked.quality <= 100,
           fmt::format("{}", locked.quality));
-    const MediaInfoResult info = GetMediaInfo();
+    reports.clear();
+    const MediaInfoResult info = GetMediaInfo(session, reports);
+    told.Add(reports);
     Check("carrier-report",
-          info == MediaInfoResult::Read && g_MediaInfoRecord == UnknownCarrier(1612000),
-          fmt::format("fields {} (expected {})", Fields(g_MediaInfoRecord),
+          info == MediaInfoResult::Read && session.m_MediaInfoRecord == UnknownCarrier(1612000),
+          fmt::format("fields {} (expected {})", Fields(session.m_MediaInfoRecord),
                       Fields(UnknownCarrier(1612000))));
 
     // The high band: 12188 MHz -> IF 1588000 kHz (vidtv booted with 12188000 as a valid
     // frequency), E0 10 38 F7, tone on.
     page.fields[TunerField::Frequency] = "12188";
     phases.Begin("locktp high");
-    LockTransponder(page);
-    const Signal high = WaitForLock(std::chrono::seconds(10));
+    LockTransponder(session, page);
+    const Signal high = WaitForLock(session, std::chrono::seconds(10));
     Check("high-band-lock", high.ok && high.locked == 1, Describe(high));
-    const MediaInfoResult highInfo = GetMediaInfo();
+    reports.clear();
+    const MediaInfoResult highInfo = GetMediaInfo(session, reports);
+    told.Add(reports);
     Check("high-band-carrier-report",
-          highInfo == MediaInfoResult::Read && g_MediaInfoRecord == UnknownCarrier(1588000),
-          fmt::format("fields {}", Fields(g_MediaInfoRecord)));
+          highInfo == MediaInfoResult::Read && session.m_MediaInfoRecord == UnknownCarrier(1588000),
+          fmt::format("fields {}", Fields(session.m_MediaInfoRecord)));
 
     // A positioner command goes out at once, with the tone on before it: E0 31 6B 00, "goto
     // stored position 0". The host finds the tone restored after it.
     phases.Begin("positioner");
     const std::uint8_t gotoReference[] = {0xE0, 0x31, 0x6B, 0x00};
-    SendDiseqCommand(gotoReference, DiseqcForm::Positioner);
+    reports.clear();
+    SendDiseqCommand(session, gotoReference, DiseqcForm::Positioner, reports);
+    told.Add(reports);
 
     // "Diseqc NULL": the same carrier without any switch message.
     page.fields[TunerField::Frequency] = "11362";
     page.port = 0;
     phases.Begin("locktp null");
-    LockTransponder(page);
-    const Signal nullPort = WaitForLock(std::chrono::seconds(10));
+    LockTransponder(session, page);
+    const Signal nullPort = WaitForLock(session, std::chrono::seconds(10));
     Check("diseqc-null-lock", nullPort.ok && nullPort.locked == 1, Describe(nullPort));
     page.port = 2;
 
@@ -589,14 +624,14 @@ int main() {
     phases.Begin("record");
     mkdir("/tmp/vidtv", 0755);
     const std::string path = "/tmp/vidtv/capture.ts";
-    SetRecordFilePath(path);
+    SetRecordFilePath(session, path);
     const auto recordStarted = std::chrono::steady_clock::now();
-    const int recordError = StartRecording();
+    const int recordError = StartRecording(session);
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    StopRecording();
+    StopRecording(session);
     const double recordSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - recordStarted).count();
-    const RecordStreamLoss recordLoss = GetRecordStreamLoss();
+    const RecordStreamLoss recordLoss = GetRecordStreamLoss(session);
     const RecordCheck recording = ExamineRecording(path);
     const double bytesPerSecond = static_cast<double>(recording.bytes) / recordSeconds;
     Check("record-file", recordError == 0 && recording.bytes > 0 && recording.bytes % 188 == 0,
@@ -630,33 +665,36 @@ int main() {
     // A wrong frequency: 11400 MHz gives IF 1650000 kHz, which vidtv does not lock on.
     page.fields[TunerField::Frequency] = "11400";
     phases.Begin("locktp wrong");
-    LockTransponder(page);
-    const Signal wrong = WaitForLock(std::chrono::seconds(2));
+    LockTransponder(session, page);
+    const Signal wrong = WaitForLock(session, std::chrono::seconds(2));
     Check("wrong-frequency-no-lock", wrong.ok && wrong.locked == 0, Describe(wrong));
     Check("unlocked-readings-in-range",
           wrong.strength >= 0 && wrong.strength <= 100 && wrong.quality == 0, Describe(wrong));
     page.fields[TunerField::Frequency] = "11362";
 
-    const std::vector<std::string> shown = boxes.Take();
+    const std::vector<std::string> shown = told.Take();
     Check("no-message-box", shown.empty(), fmt::format("{} boxes", shown.size()));
 
     // Another program holds the frontend: this one closes it (the graph goes, as when the user
     // picks another tuner), the other opens it, and the rebuilt graph's Lock TP names it.
     phases.Begin("release");
-    g_BDAGraph.ReleaseTunerGraph();
+    session.ReleaseGraph();
     Check("frontend-thread-ends", WaitForFrontendThreadGone(std::chrono::seconds(5)),
           "after this program closed the frontend");
     {
         CDeviceHolder server("/dev/dvb/adapter0/frontend0", O_RDWR, "tvserver");
         Check("busy-frontend-held", server.Holds(), fmt::format("process {}", server.Pid()));
-        const std::int32_t rebuilt = g_BDAGraph.BuildTunerGraph(0, nullptr);
-        const DriverControlResult again = AcquireDriverControl();
+        reports.clear();
+        const std::int32_t rebuilt =
+            graph.BuildTunerGraph(session.DeviceIndex(), session.DeviceName(), reports);
+        const DriverControlResult again = AcquireDriverControl(session, reports);
+        told.Add(reports);
         Check("graph-rebuild", rebuilt == kBuildOk && again == DriverControlResult::Acquired,
               fmt::format("result {}", rebuilt));
         const int busyLinesBefore = debug.Busy();
         phases.Begin("locktp busy");
-        LockTransponder(page);
-        const std::vector<std::string> busyBoxes = boxes.Take();
+        LockTransponder(session, page);
+        const std::vector<std::string> busyBoxes = told.Take();
         const std::string expected =
             "error: " + BusyText("The frontend", first, "tvserver", server.Pid());
         std::string texts;
@@ -670,7 +708,7 @@ int main() {
         int readings = 0;
         const auto pollEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
         while (std::chrono::steady_clock::now() < pollEnd) {
-            if (ReadSignal().ok) ++readings;
+            if (ReadSignal(session).ok) ++readings;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         Check("busy-frontend-no-reading", readings == 0, fmt::format("{} readings", readings));
@@ -682,21 +720,21 @@ int main() {
           "after the other program closed the frontend");
     // The other program has gone: the next Lock TP opens the frontend (LNB unpowered) and locks.
     phases.Begin("locktp after-busy");
-    LockTransponder(page);
-    const Signal freed = WaitForLock(std::chrono::seconds(10));
+    LockTransponder(session, page);
+    const Signal freed = WaitForLock(session, std::chrono::seconds(10));
     Check("after-busy-lock", freed.ok && freed.locked == 1, Describe(freed));
-    Check("after-busy-no-message-box", boxes.Take().empty(), "");
+    Check("after-busy-no-message-box", told.Take().empty(), "");
 
     // Another program reads dvr: the recording cannot start and says who has the stream.
     phases.Begin("record busy");
-    g_BDAGraph.StopGraph();
+    graph.StopGraph();
     {
         CDeviceHolder reader("/dev/dvb/adapter0/dvr0", O_RDONLY, "tvreader");
         Check("busy-dvr-held", reader.Holds(), fmt::format("process {}", reader.Pid()));
-        SetRecordFilePath("/tmp/vidtv/busy.ts");
-        const int busyStart = StartRecording();
-        const std::string failure = GetRecordRunFailure();
-        StopRecording();
+        SetRecordFilePath(session, "/tmp/vidtv/busy.ts");
+        const int busyStart = StartRecording(session);
+        const std::string failure = GetRecordRunFailure(session);
+        StopRecording(session);
         const std::string expected = BusyText("The stream", first, "tvreader", reader.Pid());
         Check("busy-dvr-not-running", busyStart == kRecordGraphNotRunning,
               fmt::format("StartRecording {}", busyStart));
@@ -717,9 +755,9 @@ int main() {
     const int pipeReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     // Room for half a second of stream before the stall, so PCRs come before the loss too.
     if (pipeReader >= 0) ::fcntl(pipeReader, F_SETPIPE_SZ, 1 << 20);
-    SetRecordFilePath(fifo);
+    SetRecordFilePath(session, fifo);
     const double stallStarted = MonotonicSeconds();
-    const int overrunStart = StartRecording();
+    const int overrunStart = StartRecording(session);
     std::optional<double> full;
     // Only a guard: the probe ends the stall.
     while (!(full = probe.FirstSince(stallStarted)) && MonotonicSeconds() - stallStarted < 30) {
@@ -729,11 +767,11 @@ int main() {
     std::vector<std::uint8_t> drained;
     std::thread drain([&] { drained = DrainPipe(pipeReader); });
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    StopRecording();
+    StopRecording(session);
     drain.join();
     ::close(pipeReader);
     kernel->SetStreamBufferBytes(0);
-    const RecordStreamLoss loss = GetRecordStreamLoss();
+    const RecordStreamLoss loss = GetRecordStreamLoss(session);
     const RecordCheck afterOverrun = Examine(drained);
     const std::string overrunBuffer = debug.LastBuffer();
     Check("overrun-record-started",
@@ -766,10 +804,10 @@ int main() {
                       afterOverrun.largestPcrStep, afterOverrun.continuityErrors));
 
     phases.Begin("end");
-    const std::vector<std::string> late = boxes.Take();
+    const std::vector<std::string> late = told.Take();
     Check("no-other-message-box", late.empty(), fmt::format("{} boxes", late.size()));
 
-    g_BDAGraph.ReleaseTunerGraph();
+    session.ReleaseGraph();
     phases.End();
     SetMessageBoxService(nullptr);
     platform::SetDebugOutputSinkForTesting({});

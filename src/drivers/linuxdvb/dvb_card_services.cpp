@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "drivers/linuxdvb/linux_tuner_names.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/known_folders.h"
 
 namespace linuxdvb {
@@ -27,14 +28,12 @@ DvbCardTiming DvbCardTiming::Real() {
 }
 
 DvbCardServices DvbCardServices::Real() {
-    const std::string rulesPath =
-        platform::JoinPath(platform::DataFolder(), CLinuxTunerNames::kFileName);
+    const std::string rulesPath = platform::LinuxTunerNamesFile(platform::DataFolder());
     return DvbCardServices{
         DvbCardTiming::Real(),
         [rulesPath](const std::string& name) { return DvbDriverRules::Load(rulesPath, name); },
-        std::make_shared<CDvbLockMemory>(CDvbLockMemory::DefaultPath()),
-        std::make_shared<CDvbTransponderHints>(
-            platform::JoinPath(platform::DataFolder(), "Transponders"))};
+        std::make_shared<CDvbLockMemory>(platform::LockMemoryFile()),
+        std::make_shared<CDvbTransponderHints>(platform::SatelliteFolder(platform::DataFolder()))};
 }
 
 }  // namespace linuxdvb

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "platform/win/debug_output.h"
-#include "platform/win/known_folders.h"
 #include "platform/win/private_profile.h"
 
 namespace linuxdvb {
@@ -19,10 +18,6 @@ std::string KeyText(const DvbTransponderKey& key) {
 }
 
 }  // namespace
-
-std::string CDvbLockMemory::DefaultPath() {
-    return platform::JoinPath(platform::ConfigFolder(), kFileName);
-}
 
 CDvbLockMemory::CDvbLockMemory(std::string path) : m_strPath(std::move(path)) {}
 

@@ -22,10 +22,7 @@ struct DvbTransponderKey {
 
 class CDvbLockMemory {
 public:
-    static constexpr const char* kFileName = "LinuxTunerLocks.ini";
-
-    // The file in the user's configuration folder.
-    static std::string DefaultPath();
+    // `path`: platform::LockMemoryFile() in the program.
     explicit CDvbLockMemory(std::string path);
 
     std::optional<DvbCarrierSettings> Recall(const std::string& frontendName,

@@ -75,6 +75,11 @@ std::optional<std::uint64_t> Count(const std::optional<DvbStatistic>& statistic)
 
 }  // namespace
 
+// Room for the longest quiet before a message, the quiet after it and one look, with some left
+// for the message itself.
+static_assert(CLinuxDvbCard::kLockSearchSettleMs >=
+              CDvbSecBus::kPowerUpMs + 2 * CDvbSecBus::kQuietMs + CLinuxDvbCard::kSearchPollMs);
+
 CLinuxDvbCard::CLinuxDvbCard(std::shared_ptr<IDvbKernel> kernel, DvbFrontendDescription frontend,
                              std::wstring tunerName, DvbCardServices services)
     : m_pKernel(std::move(kernel)),
@@ -225,13 +230,7 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     search.intermediateKHz = plan->intermediateKHz;
     search.symbolRate = plan->symbolRate;
     search.timeoutMs = AttemptTimeoutMs(plan->symbolRate);
-    const DvbTransponderHint hint =
-        m_services.hints ? m_services.hints->Find(search.key.frequencyKHz, request.polarisation,
-                                                  search.key.symbolRate)
-                         : DvbTransponderHint{};
-    const std::optional<DvbCarrierSettings> remembered =
-        m_services.memory ? m_services.memory->Recall(m_frontend.name, search.key) : std::nullopt;
-    search.attempts = PlanLockAttempts(m_rules, m_frontend, hint, remembered);
+    search.attempts = PlanFor(search.key);
     if (search.attempts.empty()) return E_INVALIDARG;
     // One attempt is the kernel's to repeat; several are the search thread's.
     search.active = search.attempts.size() > 1;
@@ -245,6 +244,30 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
         if (!m_searchThread.joinable()) m_searchThread = std::thread([this] { SearchLoop(); });
         m_searchWake.notify_all();
     }
+    return S_OK;
+}
+
+std::vector<DvbCarrierSettings> CLinuxDvbCard::PlanFor(const DvbTransponderKey& carrier) const {
+    const DvbTransponderHint hint =
+        m_services.hints
+            ? m_services.hints->Find(carrier.frequencyKHz, carrier.polarisation, carrier.symbolRate)
+            : DvbTransponderHint{};
+    const std::optional<DvbCarrierSettings> remembered =
+        m_services.memory ? m_services.memory->Recall(m_frontend.name, carrier) : std::nullopt;
+    return PlanLockAttempts(m_rules, m_frontend, hint, remembered);
+}
+
+HRESULT CLinuxDvbCard::LockSearchTime(const DvbTransponderKey& carrier,
+                                      std::uint32_t& milliseconds) {
+    milliseconds = 0;
+    if (IsRemoved()) return kDeviceRemoved;
+    // A tune of these would be refused: no search to wait for.
+    if (carrier.frequencyKHz == 0 || carrier.symbolRate == 0) return E_INVALIDARG;
+    const std::size_t attempts = PlanFor(carrier).size();
+    if (attempts == 0) return E_INVALIDARG;
+    milliseconds = static_cast<std::uint32_t>(attempts) *
+                       static_cast<std::uint32_t>(AttemptTimeoutMs(carrier.symbolRate)) +
+                   kLockSearchSettleMs;
     return S_OK;
 }
 

@@ -73,6 +73,9 @@ public:
     static constexpr std::size_t kStreamBufferBytes = 64u << 20;
     static constexpr int kReopenMs = 3000;
     static constexpr int kSearchPollMs = 100;
+    // Added to a search's attempts in LockSearchTime: the bus sequence of the tune before the
+    // first attempt (power-up, quiet, the switch message) and a reader's look after the last.
+    static constexpr int kLockSearchSettleMs = 500;
 
     CLinuxDvbCard(std::shared_ptr<IDvbKernel> kernel, DvbFrontendDescription frontend,
                   std::wstring tunerName, DvbCardServices services);
@@ -91,6 +94,9 @@ public:
     void DetachTuner();
 
     HRESULT Tune(const BdaTuneRequest& request);
+    // How long the search of a tune of `carrier` may take before it starts over: every attempt of
+    // the plan that tune would follow, each for AttemptTimeoutMs, plus kLockSearchSettleMs.
+    HRESULT LockSearchTime(const DvbTransponderKey& carrier, std::uint32_t& milliseconds);
     // 3..6 bytes.
     HRESULT SendDiseqc(std::span<const std::uint8_t> message);
     // -1: no stream id filter; 0..255.
@@ -137,6 +143,8 @@ private:
     HRESULT IssueAttempt(IDvbFrontendDevice& device);
     HRESULT SetStreamProperties(IDvbFrontendDevice& device);
     void SearchLoop();
+    // The attempts of a tune of `carrier`: what locked it before, what the satellite files say.
+    std::vector<DvbCarrierSettings> PlanFor(const DvbTransponderKey& carrier) const;
     // One look at the lock of the search `generation`. Needs m_lock.
     void SearchStep(std::uint64_t generation);
     std::string BusyText(const char* kind, const char* what) const;

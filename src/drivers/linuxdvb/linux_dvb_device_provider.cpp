@@ -13,6 +13,7 @@
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/media/media_interfaces.h"
 #include "platform/win/debug_output.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/known_folders.h"
 #include "platform/win/text_encoding.h"
 
@@ -32,10 +33,10 @@ HRESULT BindNew(const std::shared_ptr<CLinuxDvbCard>& card, REFIID iid, void** p
 }  // namespace
 
 CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider()
-    : CLinuxDvbDeviceProvider(std::make_shared<CKernelDvb>(),
-                              CLinuxTunerNames::Load(platform::JoinPath(
-                                  platform::DataFolder(), CLinuxTunerNames::kFileName)),
-                              DvbCardServices::Real()) {}
+    : CLinuxDvbDeviceProvider(
+          std::make_shared<CKernelDvb>(),
+          CLinuxTunerNames::Load(platform::LinuxTunerNamesFile(platform::DataFolder())),
+          DvbCardServices::Real()) {}
 
 CLinuxDvbDeviceProvider::CLinuxDvbDeviceProvider(const std::shared_ptr<IDvbKernel>& kernel,
                                                  const CLinuxTunerNames& names,

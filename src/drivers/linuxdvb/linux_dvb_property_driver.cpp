@@ -31,6 +31,8 @@ constexpr std::array<CLinuxDvbPropertyDriver::Property, 5> kPinProperties = {{
 
 constexpr CLinuxDvbPropertyDriver::Property kSignalMeasure = {KSPROPERTY_SIGNAL_MEASURE, kGet,
                                                               SignalMeasureRecord::kSize};
+constexpr CLinuxDvbPropertyDriver::Property kLockSearch = {KSPROPERTY_LOCK_SEARCH_TIME, kGet,
+                                                           LockSearchRecord::kAnswerSize};
 
 // The message lengths the kernel's DiSEqC call takes from the system.
 constexpr std::uint32_t kShortestDiseqc = 3;
@@ -43,10 +45,12 @@ CLinuxDvbPropertyDriver::CLinuxDvbPropertyDriver(CLinuxDvbCard& card) : m_card(c
 HRESULT CLinuxDvbPropertyDriver::Find(Surface surface, const GUID& set, DWORD id, DWORD access,
                                       const Property** property) const {
     *property = nullptr;
-    if (surface == Surface::Filter && set == KSPROPSETID_SignalMeasure) {
-        if (id != kSignalMeasure.id || (kSignalMeasure.support & access) != access)
-            return E_PROP_ID_UNSUPPORTED;
-        *property = &kSignalMeasure;
+    const Property* own = set == KSPROPSETID_SignalMeasure ? &kSignalMeasure
+                          : set == KSPROPSETID_LockSearch  ? &kLockSearch
+                                                           : nullptr;
+    if (surface == Surface::Filter && own != nullptr) {
+        if (id != own->id || (own->support & access) != access) return E_PROP_ID_UNSUPPORTED;
+        *property = own;
         return S_OK;
     }
     if (surface != Surface::Pin || set != KSPROPSETID_BdaExt) return E_PROP_SET_UNSUPPORTED;
@@ -127,14 +131,26 @@ HRESULT CLinuxDvbPropertyDriver::Set(Surface surface, const GUID& set, DWORD id,
     }
 }
 
-HRESULT CLinuxDvbPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void* data,
+HRESULT CLinuxDvbPropertyDriver::Get(Surface surface, const GUID& set, DWORD id,
+                                     const void* instance, DWORD instanceLength, void* data,
                                      DWORD length, DWORD* returned) {
     if (returned != nullptr) *returned = 0;
     const Property* property = nullptr;
     if (const HRESULT hr = Find(surface, set, id, kGet, &property); FAILED(hr)) return hr;
     if (data == nullptr) return E_POINTER;
     if (length != property->size) return E_INVALIDARG;
-    if (set == KSPROPSETID_SignalMeasure) {
+    if (set == KSPROPSETID_LockSearch) {
+        if (instance == nullptr || instanceLength != LockSearchRecord::kSize) return E_INVALIDARG;
+        const LockSearchRecord carrier =
+            LockSearchRecord::Decode(std::span<const std::uint8_t, LockSearchRecord::kSize>(
+                static_cast<const std::uint8_t*>(instance), LockSearchRecord::kSize));
+        std::uint32_t milliseconds = 0;
+        if (const HRESULT hr = m_card.LockSearchTime(
+                {carrier.frequencyKHz, carrier.polarisation, carrier.symbolRate}, milliseconds);
+            FAILED(hr))
+            return hr;
+        driver_bytes::PutLe32(static_cast<std::uint8_t*>(data), milliseconds);
+    } else if (set == KSPROPSETID_SignalMeasure) {
         DvbSignalMeasure measure;
         if (const HRESULT hr = m_card.SignalMeasure(measure); FAILED(hr)) return hr;
         SignalMeasureRecord record;

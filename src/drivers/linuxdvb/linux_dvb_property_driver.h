@@ -11,10 +11,12 @@
 //   23 GOLDCODE           set       root 1..262143 (converted) or gold 0..262141:
 //                                   DTV_SCRAMBLING_SEQUENCE_INDEX at the next tune
 //   24 MODCODES           not supported: the kernel has no MODCOD filter
-// The tuner filter answers our own KSPROPSETID_SignalMeasure:
+// The tuner filter answers our own KSPROPSETID_SignalMeasure and KSPROPSETID_LockSearch:
 //   1 SIGNAL_MEASURE      get       CLinuxDvbCard::SignalMeasure, 40 bytes
+//   1 LOCK_SEARCH_TIME    get       CLinuxDvbCard::LockSearchTime, 4 bytes; the carrier asked
+//                                   about in the instance data (LockSearchRecord, 12 bytes)
 // A record of another size, or with a value outside those ranges, is refused with E_INVALIDARG.
-// Instance data is ignored. Kernel failures come back as HresultFromErrno's codes.
+// Other properties ignore instance data. Kernel failures come back as HresultFromErrno's codes.
 #include <array>
 
 #include "platform/com/guid.h"
@@ -38,8 +40,8 @@ public:
 
     HRESULT QuerySupported(Surface surface, const GUID& set, DWORD id, DWORD* support);
     HRESULT Set(Surface surface, const GUID& set, DWORD id, const void* data, DWORD length);
-    HRESULT Get(Surface surface, const GUID& set, DWORD id, void* data, DWORD length,
-                DWORD* returned);
+    HRESULT Get(Surface surface, const GUID& set, DWORD id, const void* instance,
+                DWORD instanceLength, void* data, DWORD length, DWORD* returned);
 
 private:
     HRESULT Find(Surface surface, const GUID& set, DWORD id, DWORD access,

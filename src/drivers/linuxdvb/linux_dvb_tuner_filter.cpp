@@ -25,8 +25,9 @@ HRESULT CLinuxDvbTunerFilter::Property(const BdaPropertyRequest& request) {
         case BdaPropertyRequest::Operation::QuerySupported:
             return m_driver.QuerySupported(surface, request.set, request.id, request.typeSupport);
         case BdaPropertyRequest::Operation::Get:
-            return m_driver.Get(surface, request.set, request.id, request.propertyData,
-                                request.dataLength, request.bytesReturned);
+            return m_driver.Get(surface, request.set, request.id, request.instanceData,
+                                request.instanceLength, request.propertyData, request.dataLength,
+                                request.bytesReturned);
         case BdaPropertyRequest::Operation::Set:
             return m_driver.Set(surface, request.set, request.id, request.propertyData,
                                 request.dataLength);

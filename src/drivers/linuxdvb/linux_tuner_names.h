@@ -26,7 +26,6 @@ namespace linuxdvb {
 
 class CLinuxTunerNames {
 public:
-    static constexpr const char* kFileName = "LinuxTuners.ini";
     static constexpr std::size_t kMaxFileBytes = 1 << 20;
 
     // Every DVB-S2 and DVB-S frontend as the range's generic DVB-S2 model.

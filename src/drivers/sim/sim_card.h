@@ -82,6 +82,10 @@ struct SimSignalMeasure {
 class CSimCard {
 public:
     static constexpr std::uint64_t kAcquisitionTicks = 300 * CSimClock::kTicksPerMs;
+    // How long a search for any carrier may take (KSPROPSETID_LockSearch): the acquisition, the
+    // same for every carrier, and a second for a reader who looks a few times a second.
+    static constexpr std::uint64_t kLockSearchTicks =
+        kAcquisitionTicks + 1000 * CSimClock::kTicksPerMs;
     static constexpr std::uint64_t kMotionStepTicks = 10 * CSimClock::kTicksPerMs;
     static constexpr std::uint64_t kRepeatWindowTicks = 100 * CSimClock::kTicksPerMs;
     // The result of every operation on a card that was removed (ERROR_DEVICE_NOT_CONNECTED).

@@ -9,6 +9,7 @@
 #include "platform/devices/device_enum_interfaces.h"
 #include "platform/devices/device_event_hub.h"
 #include "platform/media/media_interfaces.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/known_folders.h"
 
 namespace {
@@ -25,14 +26,11 @@ HRESULT BindNew(const std::shared_ptr<CSimCard>& card, REFIID iid, void** ppv) {
 }  // namespace
 
 CSimDeviceProvider::CSimDeviceProvider()
-    : CSimDeviceProvider(
-          ReadSimOptions(platform::JoinPath(platform::ConfigFolder(), SimOptions::kFileName)),
-          CSimClock::Mode::RealTime) {}
+    : CSimDeviceProvider(ReadSimOptions(platform::SimOptionsFile()), CSimClock::Mode::RealTime) {}
 
 CSimDeviceProvider::CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode)
-    : CSimDeviceProvider(
-          options, mode,
-          CSimSky::Load(platform::JoinPath(platform::DataFolder(), "Transponders"))) {}
+    : CSimDeviceProvider(options, mode,
+                         CSimSky::Load(platform::SatelliteFolder(platform::DataFolder()))) {}
 
 CSimDeviceProvider::CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode, CSimSky sky)
     : m_pClock(std::make_shared<CSimClock>(mode)),

@@ -21,7 +21,7 @@
 class CSimDeviceProvider {
 public:
     CSimDeviceProvider();
-    // The sky from platform::DataFolder() + "/Transponders"; no options file is read.
+    // The sky from the data folder's satellite folder; no options file is read.
     CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode);
     CSimDeviceProvider(const SimOptions& options, CSimClock::Mode mode, CSimSky sky);
     ~CSimDeviceProvider();

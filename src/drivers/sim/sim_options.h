@@ -32,8 +32,6 @@ struct SimOptions {
     double carrierToNoise = 14.0;
     double noise = 0.2;
     std::uint64_t seed = 1;
-
-    static constexpr const char* kFileName = "SimulatedCard.ini";
 };
 
 // Reads the options file at `path`; every value the file does not give keeps its default.

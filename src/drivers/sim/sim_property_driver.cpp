@@ -33,18 +33,23 @@ constexpr std::array<CSimPropertyDriver::Property, 6> kBdaExt = {{
 }};
 
 // The USB card's filter: its vendor set and the measurement every card offers on its filter.
-constexpr std::array<CSimPropertyDriver::Property, 6> kUsbFilter = {{
+constexpr std::array<CSimPropertyDriver::Property, 7> kUsbFilter = {{
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, 0, 0},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, kSet, 288},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, kGet, 72},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GOLDCODE, kSet, 264},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES, kSet, 1348},
     {KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, kGet, 40},
+    {KSPROPSETID_LockSearch, KSPROPERTY_LOCK_SEARCH_TIME, kGet, 4},
 }};
 
-constexpr std::array<CSimPropertyDriver::Property, 1> kPciFilter = {{
+constexpr std::array<CSimPropertyDriver::Property, 2> kPciFilter = {{
     {KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, kGet, 40},
+    {KSPROPSETID_LockSearch, KSPROPERTY_LOCK_SEARCH_TIME, kGet, 4},
 }};
+
+// The carrier a lock search is asked about: frequency, symbol rate, polarisation, a DWORD each.
+constexpr DWORD kLockSearchQuestionSize = 12;
 
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
     return static_cast<std::uint32_t>(bytes[offset]) |
@@ -98,6 +103,7 @@ std::string PropertyName(const GUID& set, DWORD id) {
     if (set == KSPROPSETID_BdaExt) return fmt::format("KSPROPSETID_BdaExt:{}", id);
     if (set == KSPROPSETID_Ctrl) return fmt::format("KSPROPSETID_Ctrl:{}", id);
     if (set == KSPROPSETID_SignalMeasure) return fmt::format("KSPROPSETID_SignalMeasure:{}", id);
+    if (set == KSPROPSETID_LockSearch) return fmt::format("KSPROPSETID_LockSearch:{}", id);
     return fmt::format("{}:{}", com::FormatGuid(set), id);
 }
 
@@ -198,9 +204,8 @@ HRESULT CSimPropertyDriver::Set(Surface surface, const GUID& set, DWORD id, void
     return hr;
 }
 
-HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void* /*instance*/,
-                                DWORD /*instanceLength*/, void* data, DWORD length,
-                                DWORD* returned) {
+HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void* instance,
+                                DWORD instanceLength, void* data, DWORD length, DWORD* returned) {
     HRESULT hr = S_OK;
     const Property* property = nullptr;
     std::vector<std::uint8_t> record;
@@ -212,7 +217,9 @@ HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void
     } else if (FAILED(hr = Find(surface, set, id, kGet, &property))) {
     } else if (data == nullptr) {
         hr = E_POINTER;
-    } else if (length != property->size) {
+    } else if (length != property->size ||
+               (set == KSPROPSETID_LockSearch &&
+                (instance == nullptr || instanceLength != kLockSearchQuestionSize))) {
         hr = E_INVALIDARG;
     } else {
         const auto injected = m_card.Faults().ResultFor(set, id, CSimFaults::Operation::Get);
@@ -235,6 +242,11 @@ HRESULT CSimPropertyDriver::Get(Surface surface, const GUID& set, DWORD id, void
 HRESULT CSimPropertyDriver::FillGet(const GUID& set, DWORD id, std::vector<std::uint8_t>& record) {
     if (set == KSPROPSETID_SignalMeasure) {
         WriteSignalMeasure(record, m_card.SignalMeasure());
+        return S_OK;
+    }
+    if (set == KSPROPSETID_LockSearch) {
+        WriteI32(record, 0,
+                 static_cast<std::int32_t>(CSimCard::kLockSearchTicks / CSimClock::kTicksPerMs));
         return S_OK;
     }
     if (id == KSPROPERTY_BDA_STREAMTYPE_PARAMS) {

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "drivers/sim/sim_clock.h"
-#include "platform/win/known_folders.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/rotating_log.h"
 
 namespace {
@@ -30,7 +30,7 @@ std::string LocalTimestamp() {
 }  // namespace
 
 std::string CSimTrace::Path() {
-    return platform::JoinPath(platform::DriveCRoot(), kFileName);
+    return platform::SimTraceFile();
 }
 
 void CSimTrace::Write(std::string_view card, std::uint64_t simTicks, std::string_view event) {

@@ -19,13 +19,12 @@
 
 class CSimTrace {
 public:
-    static constexpr const char* kFileName = "SimulatedCard.log";
     // Appended to the name of the file that is moved aside.
     static constexpr const char* kOlderSuffix = rotating_log::kOlderSuffix;
     // 16 MiB: about ten hours of a card that is locked and left alone.
     static constexpr std::uint64_t kRotateSize = std::uint64_t{16} << 20;
 
-    // The trace file's path: DriveCRoot()/SimulatedCard.log.
+    // The trace file's path (platform::SimTraceFile).
     static std::string Path();
     // Appends one line; failures to write are ignored (the card works without its trace).
     static void Write(std::string_view card, std::uint64_t simTicks, std::string_view event);

@@ -16,6 +16,9 @@
 
 #include "diseqc/motor_message.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
+#include "pages/common/driver_report_boxes.h"
+#include "platform/ui/message_box.h"
 #include "platform/ui/qt/sorted_combo.h"
 #include "platform/win/c_number.h"
 #include "positioner/pointing.h"
@@ -27,12 +30,18 @@ namespace {
 using diseqc::Direction;
 using diseqc::Framing;
 
-// The message twice in a row, E1 then E0; the driver operation reports its own failures, and
-// a failed first transmission does not stop the second.
+// One message to the motor; what the driver reports is shown before anything else is sent.
+void SendToMotor(std::span<const std::uint8_t> message) {
+    DriverReports reports;
+    SendDiseqCommand(DefaultTunerSession(), message, DiseqcForm::Positioner, reports);
+    ShowDriverReports(reports);
+}
+
+// The message twice in a row, E1 then E0; a failed first transmission does not stop the second.
 template <typename Build>
 void SendMotorCommand(Build build) {
     for (const Framing framing : {Framing::Repeat, Framing::First})
-        SendDiseqCommand(build(framing).Span(), DiseqcForm::Positioner);
+        SendToMotor(build(framing).Span());
 }
 
 // What the drive buttons ask for: one step, or a drive that times out after 80 s.
@@ -262,12 +271,13 @@ void CPositionDlg::LoadCities() {
 }
 
 void CPositionDlg::OnCityChanged() {
-    const std::optional<SitePosition> position =
-        ReadCityPosition(SelectedText(m_pCountryList).toStdString(),
-                         SelectedText(m_pCityList).toStdString(), GetSafeHwnd());
-    if (!position) return;
-    m_pLatitude->setText(Text(position->latitude));
-    m_pLongitude->setText(Text(position->longitude));
+    const CityPositionResult found = ReadCityPosition(SelectedText(m_pCountryList).toStdString(),
+                                                      SelectedText(m_pCityList).toStdString());
+    if (!found.listRead)
+        MessageBoxA(GetSafeHwnd(), kSiteListUnreadableText, AfxGetAppName(), MB_OK);
+    if (!found.position) return;
+    m_pLatitude->setText(Text(found.position->latitude));
+    m_pLongitude->setText(Text(found.position->longitude));
 }
 
 void CPositionDlg::OnGo() {
@@ -279,10 +289,11 @@ void CPositionDlg::OnGo() {
     m_strCity = m_pCityList->currentText();
     m_bRemembered = true;
 
-    DriveToSatellite(m_strSatellite.toStdString(), m_strLongitude.toStdString(),
-                     m_strLatitude.toStdString(), GetSafeHwnd(), [](const BYTE* bytes, int length) {
-                         SendDiseqCommand(
-                             std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(length)),
-                             DiseqcForm::Positioner);
-                     });
+    const GotoAngleStatus status = DriveToSatellite(
+        m_strSatellite.toStdString(), m_strLongitude.toStdString(), m_strLatitude.toStdString(),
+        [](const BYTE* bytes, int length) {
+            SendToMotor(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(length)));
+        });
+    if (status != GotoAngleStatus::Ok)
+        MessageBoxA(GetSafeHwnd(), GotoAngleErrorText(status), "Error", MB_ICONSTOP);
 }

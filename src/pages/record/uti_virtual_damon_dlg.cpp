@@ -15,9 +15,8 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt/data_exchange.h"
 #include "platform/win/debug_output.h"
-#include "platform/win/known_folders.h"
+#include "platform/win/file_locations.h"
 #include "record/recording.h"
-#include "status/signal_monitor.h"
 
 namespace {
 
@@ -84,7 +83,7 @@ CUtiVirtualDamonDlg::CUtiVirtualDamonDlg(QWidget* parent)
       m_pTimer(new QTimer(this)),
       m_TimeField{Item<QLineEdit>(kIdTimeLimit), kMinTimeLimit, kMaxTimeLimit, false, std::nullopt},
       m_SizeField{Item<QLineEdit>(kIdSizeLimit), kMinSizeLimit, kMaxSizeLimit, false, std::nullopt},
-      m_strFilePath(platform::MapDriveCPath(kDefaultRecordPath)) {
+      m_strFilePath(platform::DefaultRecordFile()) {
     m_pTimer->setSingleShot(true);
     connect(m_pTimer, &QTimer::timeout, this, [this] { OnTimer(kRecordTimer); });
 
@@ -278,14 +277,14 @@ std::string CUtiVirtualDamonDlg::StreamLossText(std::uint64_t overruns, std::uin
 }
 
 void CUtiVirtualDamonDlg::ReportStreamLoss() {
-    if (const RecordStreamLoss loss = GetRecordStreamLoss(); loss.overruns > 0) {
+    if (const RecordStreamLoss loss = GetRecordStreamLoss(m_session); loss.overruns > 0) {
         AfxMessageBox(StreamLossText(loss.overruns, loss.bytesLost));
     }
 }
 
 void CUtiVirtualDamonDlg::ReportWriteFailure() {
-    if (const int error = GetRecordWriteError(); error != 0) {
-        AfxMessageBox(WriteFailedText(m_strRecordingPath, error, GetRecordLostBytes()));
+    if (const int error = GetRecordWriteError(m_session); error != 0) {
+        AfxMessageBox(WriteFailedText(m_strRecordingPath, error, GetRecordLostBytes(m_session)));
     }
 }
 
@@ -302,7 +301,7 @@ void CUtiVirtualDamonDlg::OnStartRecord() {
         AfxMessageBox(kAlreadyStarted);
         return;
     }
-    if (g_bSignalLocked.load(std::memory_order_acquire) == 0) {
+    if (!m_session.IsSignalLocked()) {
         AfxMessageBox(kNotLocked);
         return;
     }
@@ -313,14 +312,14 @@ void CUtiVirtualDamonDlg::OnStartRecord() {
 
     m_bRecording = 1;
     m_strRecordingPath = m_strFilePath;
-    SetRecordFilePath(m_strRecordingPath);
-    if (const int error = StartRecording(); error != 0) {
+    SetRecordFilePath(m_session, m_strRecordingPath);
+    if (const int error = StartRecording(m_session); error != 0) {
         // No byte would reach a file: leave the graph and the sink as a cancel leaves them,
         // and say why, so the user can pick a place that works or free the tuner's stream.
         m_bRecording = 0;
-        StopRecording();
+        StopRecording(m_session);
         AfxMessageBox(error == kRecordGraphNotRunning
-                          ? RunFailedText(GetRecordRunFailure())
+                          ? RunFailedText(GetRecordRunFailure(m_session))
                           : CreateFailedText(m_strRecordingPath, error));
         return;
     }
@@ -336,8 +335,8 @@ void CUtiVirtualDamonDlg::OnCancelRecord() {
     m_bRecording = 0;
     m_nTicks = 0;
     KillTimer();
-    GetRecordWriteError();  // a deleted file is seen only while it is still open
-    StopRecording();
+    GetRecordWriteError(m_session);  // a deleted file is seen only while it is still open
+    StopRecording(m_session);
     m_Progress->setValue(0);
     m_pStatus->setText(kStopped);
     // A write that the stop had to give up (a pipe's reader that stopped reading), or a failure
@@ -363,7 +362,7 @@ void CUtiVirtualDamonDlg::Tick() {
     KillTimer();
     if (!m_bRecording) return;  // ended while a prompt of the reading was open
 
-    if (GetRecordWriteError() != 0) {
+    if (GetRecordWriteError(m_session) != 0) {
         // The sink has stopped writing: end the recording as Cancel Record does, which says why.
         OnCancelRecord();
         return;
@@ -371,9 +370,9 @@ void CUtiVirtualDamonDlg::Tick() {
 
     std::uint64_t percent = 0;
     if (m_bSizeLimit) {
-        const std::uint64_t kbytes = GetRecordedKBytes();
-        percent = kbytes * 100 / (std::uint64_t{m_nSizeLimit} * 1024);
-        m_pAmount->setText(QStringLiteral("%1 KBytes").arg(GetRecordedKBytes()));
+        const std::uint64_t kbytes = GetRecordedKBytes(m_session);
+        percent = RecordedPercent(kbytes, m_nSizeLimit);
+        m_pAmount->setText(QStringLiteral("%1 KBytes").arg(kbytes));
     } else {
         ++m_nTicks;
         percent = m_nTicks * 10u / m_nTimeLimit;

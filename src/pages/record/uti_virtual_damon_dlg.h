@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "graph/tuner_session.h"
 #include "platform/ui/qt/property_page.h"
 
 class QLabel;
@@ -40,7 +41,6 @@ public:
     static constexpr std::uint32_t kMinSizeLimit = 50;
     static constexpr std::uint32_t kMaxSizeLimit = 800000;
 
-    static constexpr const char* kDefaultRecordPath = "c:\\Vantor-capture.ts";
     static constexpr const char* kAlreadyStarted =
         "Record is started! Please wait or cancel record.";
     static constexpr const char* kNotLocked = "Signal is not locked! Please check signal first.";
@@ -130,4 +130,5 @@ private:
     std::uint32_t m_nTicks = 0;
     // The file of the running recording: the path field may change meanwhile.
     std::string m_strRecordingPath;
+    CTunerSession& m_session = DefaultTunerSession();
 };

@@ -7,16 +7,17 @@
 #include <array>
 
 #include "core/ini_file.h"
-#include "core/process_globals.h"
 #include "core/settings_file.h"
-#include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
+#include "pages/common/driver_report_boxes.h"
 #include "pages/settings/mode_dlg.h"
+#include "pages/settings/settings_save.h"
 #include "platform/ui/qt/data_exchange.h"
 #include "platform/ui/qt/lossless_text.h"
 #include "platform/win/c_number.h"
-#include "platform/win/known_folders.h"
+#include "platform/win/file_locations.h"
 #include "record/recording.h"
 
 namespace {
@@ -123,10 +124,6 @@ CBdacontrolDlg::CBdacontrolDlg(QWidget* parent)
 
 CBdacontrolDlg::~CBdacontrolDlg() = default;
 
-std::string CBdacontrolDlg::SettingsPath() const {
-    return SettingsFilePath(kSettingsFile);
-}
-
 QLineEdit* CBdacontrolDlg::Field(TunerField field) const {
     switch (field) {
         case TunerField::Frequency:
@@ -163,7 +160,7 @@ void CBdacontrolDlg::ShowCodeField() {
 void CBdacontrolDlg::SaveSettings() {
     // A refused code keeps its old value; the rest is saved all the same.
     ReadCodeField();
-    const std::string path = SettingsPath();
+    const std::string path = platform::TunerSettingsFile();
     const std::array<std::pair<const char*, std::int32_t>, 4> numbers{{
         {"polarity", m_nPolarity},
         {"diseqc", m_nDiseqc},
@@ -171,7 +168,7 @@ void CBdacontrolDlg::SaveSettings() {
         {"goldtype", m_nCodeType},
     }};
     for (const auto& [key, value] : numbers)
-        WriteSettingsString(path, kSection, key, std::to_string(value));
+        SaveSetting(this, path, kSection, key, std::to_string(value));
     const std::array<std::pair<const char*, QLineEdit*>, 5> texts{{
         {"freq", m_pFrequency},
         {"symbol", m_pSymbolRate},
@@ -179,11 +176,11 @@ void CBdacontrolDlg::SaveSettings() {
         {"lnbhigh", m_pLnbHigh},
         {"lnbswitch", m_pLnbSwitch},
     }};
-    for (const auto& [key, field] : texts) WriteSettingsString(path, kSection, key, TextOf(field));
+    for (const auto& [key, field] : texts) SaveSetting(this, path, kSection, key, TextOf(field));
 }
 
 void CBdacontrolDlg::LoadSettings() {
-    const std::string path = SettingsPath();
+    const std::string path = platform::TunerSettingsFile();
     const auto read = [&path](const char* key) { return ReadIniString(path, kSection, key); };
     const std::string frequency = read("freq");
     const std::string symbolRate = read("symbol");
@@ -209,13 +206,15 @@ void CBdacontrolDlg::LoadSettings() {
 
     ShowCodeField();
 
-    g_TunerControlRecord.SetFrequency(static_cast<std::uint32_t>(platform::Atoi(frequency)));
-    g_TunerControlRecord.SetLnbLow(static_cast<std::uint32_t>(platform::Atoi(lnbLow)));
-    g_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(platform::Atoi(lnbHigh)));
-    g_TunerControlRecord.SetSymbolRate(static_cast<std::uint32_t>(platform::Atoi(symbolRate)));
-    g_TunerControlRecord.SetPolarity(static_cast<std::uint8_t>(m_nPolarity));
-    g_TunerControlRecord.SetConstants();
-    g_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(m_nDiseqc));
+    m_session.m_TunerControlRecord.SetFrequency(
+        static_cast<std::uint32_t>(platform::Atoi(frequency)));
+    m_session.m_TunerControlRecord.SetLnbLow(static_cast<std::uint32_t>(platform::Atoi(lnbLow)));
+    m_session.m_TunerControlRecord.SetLnbHigh(static_cast<std::uint32_t>(platform::Atoi(lnbHigh)));
+    m_session.m_TunerControlRecord.SetSymbolRate(
+        static_cast<std::uint32_t>(platform::Atoi(symbolRate)));
+    m_session.m_TunerControlRecord.SetPolarity(static_cast<std::uint8_t>(m_nPolarity));
+    m_session.m_TunerControlRecord.SetConstants();
+    m_session.m_TunerControlRecord.SetDiseqcPort(static_cast<std::uint8_t>(m_nDiseqc));
 }
 
 bool CBdacontrolDlg::OnInitDialog() {
@@ -229,33 +228,33 @@ bool CBdacontrolDlg::OnInitDialog() {
 
     LoadSettings();
 
-    // The graph is built once per run; clear whatever an earlier build could have left.
-    g_BDAGraph.m_pGraph.Reset();
-    g_BDAGraph.m_pGraphControl.Reset();
-    g_BDAGraph.m_pProvider.Reset();
-    g_BDAGraph.m_pReceiverDevice.Reset();
-    g_BDAGraph.m_pDemuxFilter.Reset();
-    g_BDAGraph.m_pTeeFilter.Reset();
-    g_BDAGraph.m_pInfoFilter.Reset();
-    g_BDAGraph.BuildTunerGraph(g_nDeviceIndex, GetSafeHwnd());
+    // The graph is built once per run.
+    DriverReports reports;
+    m_session.BuildGraph(reports);
+    ShowDriverReports(reports, GetSafeHwnd());
 
-    m_pTunerDevice = g_BDAGraph.m_pTunerDevice;
+    m_pTunerDevice = m_session.TunerFilter();
 
-    if (g_BDAGraph.m_nTunerModel == 0) {
+    if (m_session.TunerModel() == 0) {
         AfxMessageBox(kUnsupportedCard);
         PostQuit();
         return true;
     }
 
-    if (AcquireDriverControl() == DriverControlResult::Failed) return true;
+    reports.clear();
+    const DriverControlResult control = AcquireDriverControl(m_session, reports);
+    ShowDriverReports(reports);
+    if (control == DriverControlResult::Failed) return true;
 
-    OpenRecordFile(platform::MapDriveCPath("c:\\Vantor-capture.ts"));
+    OpenRecordFile(m_session, platform::DefaultRecordFile());
 
-    if (!g_BDAGraph.m_pKsCtrl || IsUsbCarrier()) {
+    if (!m_session.HasDriverControl() || IsUsbCarrier(m_session)) {
         // Without a handle there is no carrier to ask: the page keeps its transport stream.
         m_pOutputStreamList->setCurrentIndex(0);
     } else {
-        GetStreamType(m_StreamType);
+        reports.clear();
+        GetStreamType(m_session, m_StreamType, reports);
+        ShowDriverReports(reports);
         if (m_StreamType.bytes[0] != 0) {
             m_pOutputStreamList->setCurrentIndex(0);
         } else if (m_StreamType.bytes[1] != 0) {
@@ -268,8 +267,10 @@ bool CBdacontrolDlg::OnInitDialog() {
 void CBdacontrolDlg::OnDestroy() {
     CPropertyPage::OnDestroy();
     SaveSettings();
-    ResetCode();
-    g_BDAGraph.ReleaseTunerGraph();
+    DriverReports reports;
+    ResetCode(m_session, reports);
+    ShowDriverReports(reports);
+    m_session.ReleaseGraph();
     m_pTunerDevice.Reset();
 }
 
@@ -278,8 +279,12 @@ void CBdacontrolDlg::PostQuit() {
         qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
+void CBdacontrolDlg::ShowTuneResult(const TuneResult& result) {
+    ShowTuneErrors(result);
+}
+
 void CBdacontrolDlg::OnLockTp() {
-    LockTransponder(*this);
+    LockTransponder(m_session, *this);
     if (m_fnLockTpListener) m_fnLockTpListener();
 }
 
@@ -304,17 +309,22 @@ void CBdacontrolDlg::ListedTransponderTuned(const TuneResult& result) {
 }
 
 void CBdacontrolDlg::OnSend() {
-    PrepareTunerControl(*this);
+    PrepareTunerControl(m_session, *this);
 }
 
 void CBdacontrolDlg::OnSetCode() {
     ReadCodeField();
     m_nCodeType = m_pCodeTypeList->currentIndex();
-    SetCode(m_nCodeValue, m_nCodeType);
+    DriverReports reports;
+    SetCode(m_session, m_nCodeValue, m_nCodeType, reports);
+    ShowDriverReports(reports);
 }
 
 void CBdacontrolDlg::OnSetModCodes() {
     // Owned by the main window, as a dialog without a parent of its own is.
     CModeDlg dialog(window());
-    if (dialog.DoModal() == IDOK) SetModCodes(dialog.m_ModCodeFilter);
+    if (dialog.DoModal() != IDOK) return;
+    DriverReports reports;
+    SetModCodes(m_session, dialog.m_ModCodeFilter, reports);
+    ShowDriverReports(reports);
 }

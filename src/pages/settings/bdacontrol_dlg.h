@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "graph/tuner_page.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "platform/com/com_ptr.h"
 #include "platform/ks/vendor_records.h"
@@ -38,7 +39,6 @@ public:
     static constexpr int kIdCode = 1058;
     static constexpr int kIdLnbSwitch = 1059;
 
-    static constexpr const char* kSettingsFile = "VLK-TScap.ini";
     static constexpr const char* kUnsupportedCard = "This card is not support Recorder!";
 
     explicit CBdacontrolDlg(QWidget* parent = nullptr);
@@ -52,6 +52,7 @@ public:
     void SetLnbSwitch(std::int32_t mhz) override { m_nLnbSwitch = mhz; }
     void SaveSettings() override;
     void EnableTuneButtons(bool enable) override;
+    void ShowTuneResult(const TuneResult& result) override;
 
     void LoadSettings();
     // A transponder chosen from a list (MHz, kSps, 0 horizontal or 1 vertical) behind the page's
@@ -90,7 +91,6 @@ protected:
     void OnSetModCodes();
 
 private:
-    std::string SettingsPath() const;
     QLineEdit* Field(TunerField field) const;
     // Dialog data exchange: the "Code:" field into m_nCodeValue (refused: prompt, old value)
     // and back.
@@ -116,6 +116,7 @@ private:
     std::int32_t m_nCodeValue = 0;
     std::int32_t m_nLnbSwitch = 0;
     StreamTypeRecord m_StreamType = kTransportStreamType;
+    CTunerSession& m_session = DefaultTunerSession();
     ComPtr<IBaseFilter> m_pTunerDevice;
     std::function<void()> m_fnLockTpListener;
 };

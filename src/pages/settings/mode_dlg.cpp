@@ -5,7 +5,9 @@
 
 #include "core/ini_file.h"
 #include "core/settings_file.h"
+#include "pages/settings/settings_save.h"
 #include "platform/win/c_number.h"
+#include "platform/win/file_locations.h"
 
 namespace {
 
@@ -64,10 +66,6 @@ CModeDlg::CModeDlg(QWidget* parent) : CDialog(ModeTemplate(), parent) {
     connect(Item<QCheckBox>(kIdAll), &QCheckBox::toggled, this, [this] { OnAll(); });
 }
 
-std::string CModeDlg::SettingsPath() const {
-    return SettingsFilePath(kSettingsFile);
-}
-
 bool CModeDlg::IsBoxChecked(int id) const {
     const auto* box = Item<QCheckBox>(id);
     return box != nullptr && box->isChecked();
@@ -82,7 +80,7 @@ void CModeDlg::SetBoxChecked(int id, bool checked) {
 
 bool CModeDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    const std::string path = SettingsPath();
+    const std::string path = platform::ModeCodeSettingsFile();
     m_nModCodeAll = platform::Atoi(ReadIniString(path, kSection, "ModCodeAll"));
     if (m_nModCodeAll != 0) {
         // The per-box keys are not read: "ALL" stands for every box.
@@ -103,22 +101,22 @@ void CModeDlg::OnAll() {
 }
 
 void CModeDlg::OnOK() {
-    const std::string path = SettingsPath();
+    const std::string path = platform::ModeCodeSettingsFile();
     m_ModCodeFilter = ModCodeFilterRecord{};
     if (IsBoxChecked(kIdAll)) {
         // The per-box keys keep their old values; the boxes are not looked at.
         m_nModCodeAll = 1;
-        WriteSettingsString(path, kSection, "ModCodeAll", "1");
+        SaveSetting(this, path, kSection, "ModCodeAll", "1");
         for (const auto& entry : kAllEntries)
             m_ModCodeFilter.Append(entry.modCode, entry.selector1, entry.selector2);
         m_ModCodeFilter.count = static_cast<std::uint32_t>(ModCodeFilterRecord::kMaxEntries);
     } else {
         m_nModCodeAll = 0;
-        WriteSettingsString(path, kSection, "ModCodeAll", "0");
+        SaveSetting(this, path, kSection, "ModCodeAll", "0");
         for (std::size_t i = 0; i < kModCodeCount; ++i)
             m_nModCodeCheck[i] = IsBoxChecked(kBoxIds[i]) ? 1 : 0;
         for (std::size_t i = 0; i < kModCodeCount; ++i) {
-            WriteSettingsString(path, kSection, KeyOf(i), std::to_string(m_nModCodeCheck[i]));
+            SaveSetting(this, path, kSection, KeyOf(i), std::to_string(m_nModCodeCheck[i]));
         }
         for (std::size_t i = 0; i < kModCodeCount; ++i) {
             if (m_nModCodeCheck[i] == 0) continue;

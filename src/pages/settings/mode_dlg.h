@@ -13,7 +13,6 @@ public:
     static constexpr int kIdd = 142;
     static constexpr int kIdAll = 1075;
     static constexpr std::size_t kModCodeCount = 28;
-    static constexpr const char* kSettingsFile = "VLK-IPdata.ini";
 
     // The box of each index, in the order of every loop, key and record entry; the mode code
     // sent for index i is i + 1.
@@ -36,5 +35,4 @@ private:
     void OnAll();
     bool IsBoxChecked(int id) const;
     void SetBoxChecked(int id, bool checked);
-    std::string SettingsPath() const;
 };

@@ -18,7 +18,9 @@
 #include "core/process_globals.h"
 #include "core/version_text.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
+#include "pages/common/driver_report_boxes.h"
 #include "pages/positioner/position_dlg.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
@@ -169,7 +171,7 @@ bool CBDAUtilDlg::OnInitDialog() {
     // The system menu's About item: a context-menu entry on this platform (contextMenuEvent).
     setWindowIcon(m_hAppIcon);
     setWindowTitle(QString::fromStdString(
-        fmt::format("{} Skarveld - Version: {}", g_strDeviceName, GetVersionText(nullptr))));
+        fmt::format("{} Skarveld - Version: {}", m_session.DeviceName(), GetVersionText(nullptr))));
     Item<QLineEdit>(kIdLockText)->setText(QStringLiteral("unlock"));
     Item<QLineEdit>(kIdStrengthText)->setText(QStringLiteral("0"));
     Item<QLineEdit>(kIdQualityText)->setText(QStringLiteral("0"));
@@ -197,7 +199,7 @@ bool CBDAUtilDlg::OnInitDialog() {
     m_hMonitorThread = std::thread([this] {
         {
             std::lock_guard monitorLock(m_hMonitorMutex);
-            RunSignalMonitor(*this);
+            RunSignalMonitor(m_session, *this);
         }
         m_bMonitorRunning = false;
     });
@@ -270,10 +272,11 @@ void CBDAUtilDlg::ShowSignal(const SignalReading& reading) {
 }
 
 int CBDAUtilDlg::UpdateStreamInfo(bool locked) {
-    const int result = ::UpdateStreamInfo(locked, *this);
+    const int result = ::UpdateStreamInfo(m_session, locked, *this);
     // The transponder page's needed C/N follows the MODCOD of the report just read.
     m_pTransponderPage->NoteCarrierReport(
-        locked && result == 1 ? std::optional<MediaInfoRecord>(g_MediaInfoRecord) : std::nullopt);
+        locked && result == 1 ? std::optional<MediaInfoRecord>(m_session.m_MediaInfoRecord)
+                              : std::nullopt);
     return result;
 }
 
@@ -281,6 +284,11 @@ void CBDAUtilDlg::SetText(int controlId, const std::string& text) {
     OnWindowThread(this, [this, controlId, text = QString::fromStdString(text)] {
         if (auto* box = Item<QLineEdit>(controlId)) box->setText(text);
     });
+}
+
+void CBDAUtilDlg::ShowDriverReports(const DriverReports& reports) {
+    // As the driver's own word always was: a box the monitor waits on.
+    ::ShowDriverReports(reports);
 }
 
 void CBDAUtilDlg::AddInputStreamId(const std::string& identifier, std::uint64_t tune) {
@@ -294,7 +302,7 @@ void CBDAUtilDlg::AddInputStreamId(const std::string& identifier, std::uint64_t 
 }
 
 void CBDAUtilDlg::OnTransponderLocked() {
-    m_nStreamsSinceTune = TuneCount();
+    m_nStreamsSinceTune = TuneCount(m_session);
     Item<QComboBox>(kIdInputStreamList)->clear();
     m_pTransponderPage->OnTransponderLocked();
 }
@@ -306,9 +314,12 @@ void CBDAUtilDlg::OnApplyStreamId() {
         AfxMessageBox("NULL");
         return;
     }
-    if (!SetInputStreamId(platform::Atoi(text.toStdString()))) return;
+    DriverReports reports;
+    const bool set = SetInputStreamId(m_session, platform::Atoi(text.toStdString()), reports);
+    ShowDriverReports(reports);
+    if (!set) return;
     Sleep(500);
-    LockTransponder(*m_pTunerPage);
+    LockTransponder(m_session, *m_pTunerPage);
 }
 
 bool CBDAUtilDlg::DefWindowProc(std::uint32_t message, DWORD wParam) {
@@ -324,7 +335,7 @@ void CBDAUtilDlg::OnHelp() {
     // The desktop's opener takes the place of the shell's "open" verb; the launcher picks the CHM
     // file or the HTML pages and says where the help is when nothing can open it.
     if (!m_pHelpLauncher)
-        m_pHelpLauncher = std::make_unique<CHelpLauncher>(m_processRunner, g_strWorkDir);
+        m_pHelpLauncher = std::make_unique<CHelpLauncher>(m_processRunner, WorkDir());
     m_pHelpLauncher->Open();
 }
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "graph/tuner_session.h"
 #include "pages/shell/help_launcher.h"
 #include "pages/shell/qt_process_runner.h"
 #include "platform/devices/device_event_hub.h"
@@ -50,6 +51,7 @@ public:
     int UpdateStreamInfo(bool locked) override;
     void SetText(int controlId, const std::string& text) override;
     void AddInputStreamId(const std::string& identifier, std::uint64_t tune) override;
+    void ShowDriverReports(const DriverReports& reports) override;
 
     // The window procedure's device-change handling: a removal event closes the window as OK.
     // Returns true when it handled the message.
@@ -60,6 +62,7 @@ public:
     // True from the start of the monitor thread until it has ended.
     bool MonitorRunning() const { return m_bMonitorRunning.load(); }
 
+    CTunerSession& m_session = DefaultTunerSession();
     std::atomic<std::int32_t> m_bStopMonitor{0};
     std::mutex m_hMonitorMutex;
 

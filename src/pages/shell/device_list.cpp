@@ -3,7 +3,7 @@
 #include <QListWidget>
 
 #include "core/device_get_list.h"
-#include "core/process_globals.h"
+#include "graph/tuner_session.h"
 #include "platform/win/debug_output.h"
 
 namespace {
@@ -55,7 +55,8 @@ bool CDeviceList::OnInitDialog() {
         m_pList->setCurrentRow(0);
         m_pList->setFocus();
     } else {
-        g_strDeviceName = "No Device";
+        CTunerSession& session = DefaultTunerSession();
+        session.SelectDevice(session.DeviceIndex(), "No Device");
     }
     return true;
 }
@@ -63,8 +64,7 @@ bool CDeviceList::OnInitDialog() {
 void CDeviceList::OnOK() {
     const int selected = m_pList->currentRow();
     if (selected >= 0 && m_pList->item(selected)->isSelected()) {
-        g_strDeviceName = m_pList->item(selected)->text().toStdString();
-        g_nDeviceIndex = selected;
+        DefaultTunerSession().SelectDevice(selected, m_pList->item(selected)->text().toStdString());
     }
     EndDialog(IDOK);
 }

@@ -5,16 +5,17 @@
 
 #include "pages/shell/process_runner.h"
 #include "platform/ui/message_box.h"
+#include "platform/win/file_locations.h"
 
 CHelpLauncher::CHelpLauncher(IProcessRunner& runner, std::string dataDir)
     : m_runner(runner), m_strDataDir(std::move(dataDir)) {}
 
 std::string CHelpLauncher::ChmPath() const {
-    return m_strDataDir + "/" + kChmFileName;
+    return platform::HelpChmFile(m_strDataDir);
 }
 
 std::string CHelpLauncher::HtmlIndexPath() const {
-    return m_strDataDir + "/" + kHtmlIndex;
+    return platform::HelpHtmlIndexFile(m_strDataDir);
 }
 
 std::string CHelpLauncher::NotOpenedText(const std::string& htmlIndexPath,

@@ -12,8 +12,6 @@ class IProcessRunner;
 
 class CHelpLauncher {
 public:
-    static constexpr const char* kChmFileName = "Vantor-recorder.chm";
-    static constexpr const char* kHtmlIndex = "help/index.html";
     static constexpr const char* kOpener = "xdg-open";
     static constexpr const char* kMimeQuery = "xdg-mime";
     static constexpr const char* kChmMimeType = "application/vnd.ms-htmlhelp";
@@ -28,6 +26,7 @@ public:
     // still open is passed over.
     void Open();
 
+    // platform::HelpChmFile and platform::HelpHtmlIndexFile of the data folder.
     std::string ChmPath() const;
     std::string HtmlIndexPath() const;
     // The box's text when nothing could be opened.

@@ -28,6 +28,9 @@ int Print(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Every file of the run is found from these: the environment is read once, here.
+    platform::SetFolderRoots(platform::EnvironmentFolderRoots());
+
     // Before QApplication, which would need a display.
     const char* const* const arguments = argv;
     const std::size_t count = argc > 0 ? static_cast<std::size_t>(argc) - 1 : 0;

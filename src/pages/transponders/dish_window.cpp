@@ -16,8 +16,9 @@
 #include <limits>
 
 #include "core/ini_file.h"
-#include "core/settings_file.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
+#include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/signal_plot_widget.h"
 #include "pages/transponders/signal_texts.h"
@@ -133,7 +134,7 @@ bool CDishWindow::OnInitDialog() {
     SetText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(std::nullopt));
     ShowPeak();
     m_pSampler = std::make_unique<CSignalSampler>(
-        [] { return GetSignalMeasure(); },
+        [] { return GetSignalMeasure(DefaultTunerSession()); },
         [this](const MeterSample& sample) {
             QMetaObject::invokeMethod(
                 this, [this, sample] { ShowSample(sample); }, Qt::QueuedConnection);
@@ -231,7 +232,7 @@ void CDishWindow::OnSpeedEdited() {
         return;
     }
     m_pEstimate->SetSpeed(speed, GetTickCount64());
-    WriteSettingsString(m_strSettingsPath, kSection, kSpeedKey, fmt::format("{:g}", speed));
+    SaveSetting(this, m_strSettingsPath, kSection, kSpeedKey, fmt::format("{:g}", speed));
     ShowMotor();
 }
 

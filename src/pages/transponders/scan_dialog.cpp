@@ -19,9 +19,9 @@
 #include <array>
 #include <mutex>
 
-#include "core/process_globals.h"
-#include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/lock_search_time.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/list_table.h"
@@ -204,7 +204,7 @@ void CScanDialog::OnStart() {
                    m_tunerPage.FieldText(TunerField::SymbolRate), m_tunerPage.PolarityIndex()};
     m_nBaseTick = GetTickCount();
     m_nStartMs = NowMs();
-    m_bExtendedCodes = g_BDAGraph.m_bXModel == 1;
+    m_bExtendedCodes = m_session.IsExtendedModel();
     const auto field = [this](TunerField which) {
         return QString::fromStdString(m_tunerPage.FieldText(which)).toInt();
     };
@@ -236,19 +236,20 @@ void CScanDialog::ReadCard() {
     ScanObservation reading;
     reading.generation = m_nGeneration.load();
     reading.atMs = NowMs();
-    reading.locked = QueryTunerSignal().reading.locked == 1;
-    reading.carrierToNoiseDb = GetSignalMeasure().carrierToNoiseDb;
+    reading.locked = QueryTunerSignal(m_session).reading.locked == 1;
+    reading.carrierToNoiseDb = GetSignalMeasure(m_session).carrierToNoiseDb;
     if (reading.locked) {
         // The card names one input stream a report, in turn, to every reader: the reports are
-        // read in a row with the driver held, so that no other reader takes the turns between.
-        std::lock_guard driver(g_hDriverMutex);
-        reading.carrier = PeekMediaInfo();
-        for (int more = 1;
-             more < kReportsPerReading && reading.carrier && reading.carrier->inputStream == 0;
-             ++more) {
-            if (const auto next = PeekMediaInfo(); next && next->inputStream == 0)
-                reading.moreInputStreamIds.push_back(next->inputStreamId);
-        }
+        // read in a row, so that no other reader takes the turns between.
+        m_session.WithDriverHeld([this, &reading] {
+            reading.carrier = PeekMediaInfo(m_session);
+            for (int more = 1;
+                 more < kReportsPerReading && reading.carrier && reading.carrier->inputStream == 0;
+                 ++more) {
+                if (const auto next = PeekMediaInfo(m_session); next && next->inputStream == 0)
+                    reading.moreInputStreamIds.push_back(next->inputStreamId);
+            }
+        });
     }
     reading.extendedCodes = m_bExtendedCodes.load();
     if (m_pScanner) {
@@ -276,19 +277,22 @@ void CScanDialog::StartTune(const TunerEntry& entry) {
     // The driver's part on the worker, so a slow driver never holds the window up; the page and
     // the scan hear of its end on the window's thread, the page first.
     m_pWorker->RunOnce([this, transponder] {
+        const auto lockWait =
+            static_cast<std::uint64_t>(LockSearchTime(m_session, transponder).count());
         const std::uint64_t tunedMs = NowMs();
-        const TuneResult result = Tune(transponder);
+        const TuneResult result = Tune(m_session, transponder);
         QMetaObject::invokeMethod(
             this,
-            [this, tunedMs, result] {
+            [this, tunedMs, result, lockWait] {
                 m_tunerPage.ListedTransponderTuned(result);
-                OnTuned(tunedMs, result);
+                OnTuned(tunedMs, result, lockWait);
             },
             Qt::QueuedConnection);
     });
 }
 
-void CScanDialog::OnTuned(std::uint64_t tunedMs, const TuneResult& result) {
+void CScanDialog::OnTuned(std::uint64_t tunedMs, const TuneResult& result,
+                          std::uint64_t lockWaitMs) {
     if (!m_pScan) return;
     // Without a tuner nothing more can be tuned: the scan ends (the page has said why).
     const bool noTuner = std::any_of(result.errors.begin(), result.errors.end(), [](const auto& e) {
@@ -297,7 +301,7 @@ void CScanDialog::OnTuned(std::uint64_t tunedMs, const TuneResult& result) {
     if (noTuner) {
         m_pScan->Refused();
     } else {
-        m_nGeneration = m_pScan->Acted(tunedMs);
+        m_nGeneration = m_pScan->Acted(tunedMs, lockWaitMs);
     }
     Advance(nullptr);
 }

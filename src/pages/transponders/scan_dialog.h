@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "data/satellite_file.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/transponders/listed_transponder.h"
 #include "platform/com/win_types.h"
@@ -76,6 +77,7 @@ protected:
     virtual std::optional<QString> AskExportPath();
 
 private:
+    CTunerSession& m_session = DefaultTunerSession();
     void OnStart();
     void OnCancelScan();
     void OnExport();
@@ -85,8 +87,8 @@ private:
     // Tunes `entry` behind the Tuner Setting page's LNB and port on the worker.
     void StartTune(const TunerEntry& entry);
     // On the window's thread, after the tune, which began at `tunedMs` (the lock time counts from
-    // there, however long the window took to hear of its end).
-    void OnTuned(std::uint64_t tunedMs, const TuneResult& result);
+    // there, however long the window took to hear of its end); its lock is awaited `lockWaitMs`.
+    void OnTuned(std::uint64_t tunedMs, const TuneResult& result, std::uint64_t lockWaitMs);
     void Finish();
     void ReadCard();
     std::uint64_t NowMs() const;

@@ -12,10 +12,10 @@
 #include <array>
 
 #include "core/ini_file.h"
-#include "core/settings_file.h"
-#include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_window.h"
 #include "pages/transponders/list_table.h"
 #include "pages/transponders/listed_transponder.h"
@@ -24,7 +24,7 @@
 #include "pages/transponders/signal_texts.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/c_number.h"
-#include "platform/win/known_folders.h"
+#include "platform/win/file_locations.h"
 #include "platform/win/system_clock.h"
 #include "positioner/satellite_list.h"
 #include "scan/satellite_scan.h"
@@ -160,8 +160,8 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
     connect(m_pWatchButton, &QPushButton::clicked, this, [this] { OnWatch(); });
     connect(m_pStopButton, &QPushButton::clicked, this, [this] { OnStopWatching(); });
     connect(m_pPlayerCommand, &QLineEdit::editingFinished, this, [this] {
-        WriteSettingsString(SettingsPath(), kSection, kPlayerKey,
-                            m_pPlayerCommand->text().toStdString());
+        SaveSetting(this, platform::TransponderPageSettingsFile(), kSection, kPlayerKey,
+                    m_pPlayerCommand->text().toStdString());
     });
     m_refresh.setInterval(kRefreshPeriodMs);
     connect(&m_refresh, &QTimer::timeout, this, [this] {
@@ -173,23 +173,26 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
 
 CTransponderPage::~CTransponderPage() {
     StopLiveWork();
-    SetDiseqcSentListener({});
+    SetDiseqcSentListener(m_session, {});
     SaveDishAngle();
 }
 
 void CTransponderPage::LoadDishAngle() {
     bool valid = false;
     const double angle =
-        QString::fromStdString(ReadIniString(SettingsPath(), kDishSection, kDishAngleKey))
+        QString::fromStdString(
+            ReadIniString(platform::TransponderPageSettingsFile(), kDishSection, kDishAngleKey))
             .toDouble(&valid);
-    const bool referenced = ReadIniString(SettingsPath(), kDishSection, kDishReferencedKey) == "1";
+    const bool referenced = ReadIniString(platform::TransponderPageSettingsFile(), kDishSection,
+                                          kDishReferencedKey) == "1";
     m_loadedDish =
         DishMotion{valid ? angle : 0.0, false, std::nullopt, std::nullopt, valid && referenced};
     m_pDishEstimate =
         std::make_shared<CDishMotionEstimate>(m_loadedDish.angle, m_loadedDish.referenced);
-    SetDiseqcSentListener([estimate = m_pDishEstimate](std::span<const std::uint8_t> message) {
-        estimate->OnMessage(message, GetTickCount64());
-    });
+    SetDiseqcSentListener(m_session,
+                          [estimate = m_pDishEstimate](std::span<const std::uint8_t> message) {
+                              estimate->OnMessage(message, GetTickCount64());
+                          });
 }
 
 void CTransponderPage::SaveDishAngle() {
@@ -200,14 +203,12 @@ void CTransponderPage::SaveDishAngle() {
     // Unchanged (or saved already, when the window went): nothing to write, and no settings
     // write, which may fail, as the program ends.
     if (angle == m_loadedDish.angle && referenced == m_loadedDish.referenced) return;
-    WriteSettingsString(SettingsPath(), kDishSection, kDishAngleKey, fmt::format("{:.2f}", angle));
-    WriteSettingsString(SettingsPath(), kDishSection, kDishReferencedKey, referenced ? "1" : "0");
+    SaveSetting(this, platform::TransponderPageSettingsFile(), kDishSection, kDishAngleKey,
+                fmt::format("{:.2f}", angle));
+    SaveSetting(this, platform::TransponderPageSettingsFile(), kDishSection, kDishReferencedKey,
+                referenced ? "1" : "0");
     m_loadedDish.angle = angle;
     m_loadedDish.referenced = referenced;
-}
-
-std::string CTransponderPage::SettingsPath() const {
-    return platform::JoinPath(platform::ConfigFolder(), kSettingsFile);
 }
 
 bool CTransponderPage::OnInitDialog() {
@@ -221,14 +222,15 @@ bool CTransponderPage::OnInitDialog() {
                          };
                          return eastFirst(a.orbitalTenthsEast) < eastFirst(b.orbitalTenthsEast);
                      });
-    const QString remembered =
-        QString::fromStdString(ReadIniString(SettingsPath(), kSection, kSatelliteKey));
+    const QString remembered = QString::fromStdString(
+        ReadIniString(platform::TransponderPageSettingsFile(), kSection, kSatelliteKey));
     for (const SatelliteFile& satellite : m_satellites)
         m_pSatelliteList->addItem(QString::fromStdString(SatelliteLabel(satellite)));
     const int index = std::max(0, m_pSatelliteList->findText(remembered));
     if (m_pSatelliteList->count() > 0) m_pSatelliteList->setCurrentIndex(index);
     OnSatelliteChosen();
-    m_pPlayerCommand->setText(Text(ReadIniString(SettingsPath(), kSection, kPlayerKey)));
+    m_pPlayerCommand->setText(
+        Text(ReadIniString(platform::TransponderPageSettingsFile(), kSection, kPlayerKey)));
     ShowSignal(SignalMeasureResult{});
     AttachScanner();
     m_pSignalWorker = std::make_unique<CPeriodicWorker>([this] { PollSignal(); }, kSignalPeriodMs);
@@ -268,7 +270,7 @@ void CTransponderPage::hideEvent(QHideEvent* event) {
 void CTransponderPage::AttachScanner() {
     // The tap lives with the graph, which the Tuner Setting page built before this page was
     // first shown.
-    if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->AddConsumer(m_pScanner);
+    m_session.AddStreamConsumer(m_pScanner);
 }
 
 void CTransponderPage::NoteCarrierReport(const std::optional<MediaInfoRecord>& report) {
@@ -288,7 +290,7 @@ void CTransponderPage::OnTransponderLocked() {
 
 // On the signal worker.
 void CTransponderPage::PollSignal() {
-    const SignalMeasureResult measure = GetSignalMeasure();
+    const SignalMeasureResult measure = GetSignalMeasure(m_session);
     QMetaObject::invokeMethod(
         this, [this, measure] { ShowSignal(measure); }, Qt::QueuedConnection);
 }
@@ -336,7 +338,7 @@ void CTransponderPage::RefreshServices() {
 
 void CTransponderPage::OnWatch() {
     if (m_pFeed) OnStopWatching();
-    if (!g_BDAGraph.m_pTapFilter) {
+    if (!m_session.HasStreamTap()) {
         AfxMessageBox("No tuner is ready: there is no stream to watch.");
         return;
     }
@@ -355,7 +357,7 @@ void CTransponderPage::OnWatch() {
         options.service =
             static_cast<std::uint16_t>(m_pServiceTable->item(row, 0)->data(Qt::UserRole).toUInt());
     }
-    options.logPath = platform::JoinPath(platform::ConfigFolder(), kPlayerLogFile);
+    options.logPath = platform::PlayerLogFile();
     auto feed = std::make_shared<CPlayerFeed>();
     options.onEnd = [this, player = feed.get()](const PlayerEnd& end) {
         QMetaObject::invokeMethod(
@@ -372,7 +374,7 @@ void CTransponderPage::OnWatch() {
         slash != std::string::npos && command.empty())
         m_strPlayerName = m_strPlayerName.substr(slash + 1);
     m_strPlayerEnd.clear();
-    g_BDAGraph.m_pTapFilter->AddConsumer(m_pFeed);
+    m_session.AddStreamConsumer(m_pFeed);
     m_pStopButton->setEnabled(true);
     m_refresh.start();
     ShowPlayerStatus();
@@ -380,7 +382,7 @@ void CTransponderPage::OnWatch() {
 
 void CTransponderPage::OnStopWatching() {
     if (!m_pFeed) return;
-    if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(m_pFeed);
+    m_session.RemoveStreamConsumer(m_pFeed);
     m_pFeed->RequestStop();
     m_stoppingFeeds.push_back(std::move(m_pFeed));
     m_pStopButton->setEnabled(false);
@@ -392,7 +394,7 @@ void CTransponderPage::OnPlayerEnded(const CPlayerFeed* feed, const PlayerEnd& e
     if (m_pFeed.get() != feed) return;
     // The player went by itself (closed by the user, or it failed): its feed ends here.
     m_strPlayerEnd = end.text;
-    if (g_BDAGraph.m_pTapFilter) g_BDAGraph.m_pTapFilter->RemoveConsumer(m_pFeed);
+    m_session.RemoveStreamConsumer(m_pFeed);
     m_pFeed.reset();
     m_pStopButton->setEnabled(false);
     ShowPlayerStatus();
@@ -427,8 +429,8 @@ void CTransponderPage::OnSatelliteChosen() {
         }
     }
     if (!transponders.empty()) m_pTransponderTable->setCurrentCell(0, 0);
-    WriteSettingsString(SettingsPath(), kSection, kSatelliteKey,
-                        m_pSatelliteList->currentText().toStdString());
+    SaveSetting(this, platform::TransponderPageSettingsFile(), kSection, kSatelliteKey,
+                m_pSatelliteList->currentText().toStdString());
 }
 
 void CTransponderPage::OnScan() {
@@ -440,7 +442,8 @@ void CTransponderPage::OnScan() {
 
 void CTransponderPage::OnDish() {
     if (!m_pDishWindow) {
-        m_pDishWindow = std::make_unique<CDishWindow>(m_pDishEstimate, SettingsPath(), this);
+        m_pDishWindow = std::make_unique<CDishWindow>(
+            m_pDishEstimate, platform::TransponderPageSettingsFile(), this);
         m_pDishWindow->Create();
     }
     m_pDishWindow->show();
@@ -488,6 +491,7 @@ void CTransponderPage::OnTransponderActivated(int row) {
     }
     const TunerEntry entry = TunerEntryOf(transponder);
     m_tunerPage.ListedTransponderTuned(Tune(
+        m_session,
         m_tunerPage.ListedTransponder(platform::Atoi(entry.frequencyMHz),
                                       platform::Atoi(entry.symbolRateKsps), entry.polarityIndex)));
 }

@@ -18,6 +18,7 @@
 
 #include "data/satellite_file.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/property_page.h"
 #include "positioner/dish_motion_estimate.h"
@@ -53,9 +54,6 @@ public:
     static constexpr int kIdPlayer = 1022;
     static constexpr int kIdPlayerStatus = 1023;
 
-    static constexpr const char* kSettingsFile = "Transponders.ini";
-    static constexpr const char* kPlayerLogFile = "player.log";
-
     CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent = nullptr);
     ~CTransponderPage() override;
 
@@ -83,6 +81,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    CTunerSession& m_session = DefaultTunerSession();
     void OnSatelliteChosen();
     void OnScan();
     void OnDish();
@@ -100,7 +99,6 @@ private:
     void OnPlayerEnded(const CPlayerFeed* feed, const PlayerEnd& end);
     void ShowPlayerStatus();
     void AttachScanner();
-    std::string SettingsPath() const;
 
     CBdacontrolDlg& m_tunerPage;
     QComboBox* m_pSatelliteList;

@@ -5,9 +5,10 @@
 
 #include "platform/bda/dvbs_tuning_space.h"
 #include "platform/bda/enum_tuning_spaces.h"
+#include "platform/win/file_locations.h"
 
 CSystemTuningSpaces::CSystemTuningSpaces()
-    : m_pStore(std::make_shared<CTuningSpaceStore>(CTuningSpaceStore::DefaultPath())) {}
+    : m_pStore(std::make_shared<CTuningSpaceStore>(platform::TuningSpaceStoreFile())) {}
 
 HRESULT CSystemTuningSpaces::NonDelegatingQueryInterface(REFIID iid, void** ppv) {
     if (iid == ITuningSpaceContainer::kIid) {

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/win/known_folders.h"
 #include "platform/win/private_profile.h"
 #include "platform/win/text_encoding.h"
 
@@ -201,10 +200,6 @@ bool IsBlank(wchar_t c) {
 }
 
 }  // namespace
-
-std::string CTuningSpaceStore::DefaultPath() {
-    return platform::JoinPath(platform::ConfigFolder(), kFileName);
-}
 
 CTuningSpaceStore::CTuningSpaceStore(std::string path) : m_strPath(std::move(path)) {}
 

@@ -53,7 +53,6 @@ struct TuningSpaceRecord {
 
 class CTuningSpaceStore {
 public:
-    static constexpr const char* kFileName = "TuningSpaces.ini";
     static constexpr const char* kIndexSection = "TuningSpaces";
     static constexpr const char* kCountKey = "Count";
     // More entries than this in the index are taken for damage, not for data.
@@ -72,9 +71,7 @@ public:
     // 1 when the tuning space has a default locator, whose values are the Locator.* keys.
     static constexpr const char* kDefaultLocator = "DefaultLocator";
 
-    // <config folder>/TuningSpaces.ini
-    static std::string DefaultPath();
-
+    // `path`: platform::TuningSpaceStoreFile() in the program.
     explicit CTuningSpaceStore(std::string path);
 
     const std::string& Path() const { return m_strPath; }

@@ -1,9 +1,9 @@
 #pragma once
 // The card range's vendor property sets and their property ids. The PCI-E cards offer
 // KSPROPSETID_BdaExt on the tuner's "Input0" pin; the USB cards offer KSPROPSETID_Ctrl on the
-// tuner filter. KSPROPSETID_SignalMeasure is our own, vendor-neutral set: every card of ours
-// answers it on its tuner filter (the filter the signal statistics come from), whichever carrier
-// its vendor sets use.
+// tuner filter. KSPROPSETID_SignalMeasure and KSPROPSETID_LockSearch are our own, vendor-neutral
+// sets: every card of ours answers them on its tuner filter (the filter the signal statistics come
+// from), whichever carrier its vendor sets use.
 #include <string_view>
 
 #include "platform/com/guid.h"
@@ -13,6 +13,8 @@ inline constexpr GUID KSPROPSETID_BdaExt = com::MakeGuid("{FAA8F3E5-31D4-4E41-88
 inline constexpr GUID KSPROPSETID_Ctrl = com::MakeGuid("{C6EFE5EB-855A-4F1B-B7AA-87B5E1DC4113}");
 inline constexpr GUID KSPROPSETID_SignalMeasure =
     com::MakeGuid("{3B0E6C52-94D1-4F7A-A6C3-1D58E2B7940F}");
+inline constexpr GUID KSPROPSETID_LockSearch =
+    com::MakeGuid("{8E4B2A17-6C3D-4F58-9A0B-52D7C1E6F394}");
 
 // KSPROPSETID_BdaExt
 inline constexpr DWORD KSPROPERTY_BDA_GET_MEDIAINFO = 12;
@@ -31,6 +33,9 @@ inline constexpr DWORD KSPROPERTY_CTRL_MODCODES = 21;
 
 // KSPROPSETID_SignalMeasure
 inline constexpr DWORD KSPROPERTY_SIGNAL_MEASURE = 1;
+
+// KSPROPSETID_LockSearch: how long the card's search for a carrier may take (LockSearchRecord).
+inline constexpr DWORD KSPROPERTY_LOCK_SEARCH_TIME = 1;
 
 // The property's name as the trace and the driver's documentation write it; empty when the set
 // has no such property.
@@ -71,5 +76,7 @@ constexpr std::string_view VendorPropertyName(const GUID& set, DWORD id) {
     }
     if (set == KSPROPSETID_SignalMeasure && id == KSPROPERTY_SIGNAL_MEASURE)
         return "KSPROPERTY_SIGNAL_MEASURE";
+    if (set == KSPROPSETID_LockSearch && id == KSPROPERTY_LOCK_SEARCH_TIME)
+        return "KSPROPERTY_LOCK_SEARCH_TIME";
     return {};
 }

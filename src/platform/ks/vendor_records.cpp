@@ -138,3 +138,19 @@ SignalMeasureRecord SignalMeasureRecord::Decode(std::span<const std::uint8_t, kS
     record.uncorrectedBlocks = GetLe64(&bytes[kUncorrectedOffset]);
     return record;
 }
+
+std::array<std::uint8_t, LockSearchRecord::kSize> LockSearchRecord::Encode() const {
+    std::array<std::uint8_t, kSize> bytes{};
+    PutLe32(&bytes[kFrequencyOffset], frequencyKHz);
+    PutLe32(&bytes[kSymbolRateOffset], symbolRate);
+    PutLe32(&bytes[kPolarisationOffset], static_cast<std::uint32_t>(polarisation));
+    return bytes;
+}
+
+LockSearchRecord LockSearchRecord::Decode(std::span<const std::uint8_t, kSize> bytes) {
+    LockSearchRecord record;
+    record.frequencyKHz = GetLe32(&bytes[kFrequencyOffset]);
+    record.symbolRate = GetLe32(&bytes[kSymbolRateOffset]);
+    record.polarisation = static_cast<std::int32_t>(GetLe32(&bytes[kPolarisationOffset]));
+    return record;
+}

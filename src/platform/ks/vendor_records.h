@@ -14,6 +14,8 @@
 //   TunerControlRecord     288  CTRL 3 TUNER
 //   ModCodeFilterRecord   1348  BDA 24 / CTRL 21 MODCODES
 //   SignalMeasureRecord     40  SIGNAL_MEASURE 1 (KSPROPSETID_SignalMeasure, our own set)
+//   LockSearchRecord        12  LOCK_SEARCH_TIME 1 (KSPROPSETID_LockSearch, our own set), as
+//                               instance data; the answer is a DWORD of milliseconds
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -190,4 +192,27 @@ struct SignalMeasureRecord {
     std::array<std::uint8_t, kSize> Encode() const;
     static SignalMeasureRecord Decode(std::span<const std::uint8_t, kSize> bytes);
     friend bool operator==(const SignalMeasureRecord&, const SignalMeasureRecord&) = default;
+};
+
+// The carrier a lock search is asked about (KSPROPSETID_LockSearch), in the instance data of the
+// get; its property data is the answer, a u32 of milliseconds: how long the card's search for
+// that carrier may take, from the tune until it gives up or starts over.
+//   offset  type  meaning
+//    0      u32   carrier frequency before the LNB, kHz
+//    4      u32   symbol rate, symbols per second
+//    8      i32   polarisation as the tuning objects name it (1 H, 2 V, 3 L, 4 R; else not set)
+struct LockSearchRecord {
+    static constexpr std::size_t kSize = 12;
+    static constexpr std::size_t kAnswerSize = 4;
+    static constexpr std::size_t kFrequencyOffset = 0;
+    static constexpr std::size_t kSymbolRateOffset = 4;
+    static constexpr std::size_t kPolarisationOffset = 8;
+
+    std::uint32_t frequencyKHz = 0;
+    std::uint32_t symbolRate = 0;
+    std::int32_t polarisation = 0;
+
+    std::array<std::uint8_t, kSize> Encode() const;
+    static LockSearchRecord Decode(std::span<const std::uint8_t, kSize> bytes);
+    friend bool operator==(const LockSearchRecord&, const LockSearchRecord&) = default;
 };

@@ -11,24 +11,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win/file_locations.h"
+
 namespace platform {
 
 namespace {
 
-std::mutex g_overrideLock;
-std::string g_strProgramFolder;
-std::string g_strDriveCRoot;
-std::string g_strConfigFolder;
-
-std::string Overridden(const std::string& value) {
-    const std::lock_guard<std::mutex> lock(g_overrideLock);
-    return value;
-}
-
-void Override(std::string& value, std::string folder) {
-    const std::lock_guard<std::mutex> lock(g_overrideLock);
-    value = std::move(folder);
-}
+// Read on every thread that builds a path; set at start (and by tests while readers run).
+std::mutex g_rootsLock;
+FolderRoots g_roots;
 
 // Drops trailing separators, except for the root folder itself.
 std::string WithoutTrailingSlash(std::string folder) {
@@ -56,7 +47,7 @@ std::string ExecutablePath() {
     }
 }
 
-std::string RealProgramFolder() {
+std::string EnvironmentProgramFolder() {
     // The executable cannot move while it runs, so the answer is computed once.
     static const std::string folder = [] {
         const std::string path = ExecutablePath();
@@ -66,7 +57,7 @@ std::string RealProgramFolder() {
     return folder;
 }
 
-std::string RealDriveCRoot() {
+std::string EnvironmentDriveCRoot() {
     const char* home = ::getenv("HOME");
     if (home != nullptr && *home != '\0') return WithoutTrailingSlash(home);
     const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -94,11 +85,38 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
+std::string EnvironmentConfigFolder(const std::string& driveCRoot) {
+    const char* configHome = ::getenv("XDG_CONFIG_HOME");
+    // Relative values are invalid by the XDG rules and must be ignored.
+    const std::string base = configHome != nullptr && configHome[0] == '/'
+                                 ? WithoutTrailingSlash(configHome)
+                                 : JoinPath(driveCRoot, ".config");
+    return JoinPath(base, "vlk-tscap");
+}
+
 }  // namespace
 
+FolderRoots EnvironmentFolderRoots() {
+    FolderRoots roots;
+    roots.programFolder = EnvironmentProgramFolder();
+    roots.driveCRoot = EnvironmentDriveCRoot();
+    roots.configFolder = EnvironmentConfigFolder(roots.driveCRoot);
+    return roots;
+}
+
+FolderRoots CurrentFolderRoots() {
+    const std::lock_guard<std::mutex> lock(g_rootsLock);
+    return g_roots;
+}
+
+void SetFolderRoots(FolderRoots roots) {
+    const std::lock_guard<std::mutex> lock(g_rootsLock);
+    g_roots = std::move(roots);
+}
+
 std::string ProgramFolder() {
-    std::string folder = Overridden(g_strProgramFolder);
-    return folder.empty() ? RealProgramFolder() : folder;
+    std::string folder = CurrentFolderRoots().programFolder;
+    return folder.empty() ? EnvironmentProgramFolder() : folder;
 }
 
 std::string DataFolder() {
@@ -107,7 +125,7 @@ std::string DataFolder() {
     const auto isFolder = [&info](const std::string& path) {
         return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     };
-    if (isFolder(JoinPath(program, "Transponders"))) return program;
+    if (isFolder(SatelliteFolder(program))) return program;
     const std::string installed = JoinPath(FolderOf(program), "share/vlk-tscap");
     return isFolder(installed) ? installed : program;
 }
@@ -121,8 +139,8 @@ std::string SettingsFolder() {
 }
 
 std::string DriveCRoot() {
-    std::string folder = Overridden(g_strDriveCRoot);
-    return folder.empty() ? RealDriveCRoot() : folder;
+    std::string folder = CurrentFolderRoots().driveCRoot;
+    return folder.empty() ? EnvironmentDriveCRoot() : folder;
 }
 
 std::string MapDriveCPath(std::string_view windowsPath) {
@@ -138,15 +156,8 @@ std::string MapDriveCPath(std::string_view windowsPath) {
 }
 
 std::string ConfigFolder() {
-    std::string folder = Overridden(g_strConfigFolder);
-    if (folder.empty()) {
-        const char* configHome = ::getenv("XDG_CONFIG_HOME");
-        // Relative values are invalid by the XDG rules and must be ignored.
-        const std::string base = configHome != nullptr && configHome[0] == '/'
-                                     ? WithoutTrailingSlash(configHome)
-                                     : JoinPath(DriveCRoot(), ".config");
-        folder = JoinPath(base, "vlk-tscap");
-    }
+    std::string folder = CurrentFolderRoots().configFolder;
+    if (folder.empty()) folder = EnvironmentConfigFolder(DriveCRoot());
     MakeFolders(folder);
     return folder;
 }
@@ -160,18 +171,6 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     path.reserve(folder.size() + 1 + name.size());
     path.append(folder).append(1, '/').append(name);
     return path;
-}
-
-void SetProgramFolderForTesting(std::string folder) {
-    Override(g_strProgramFolder, std::move(folder));
-}
-
-void SetDriveCRootForTesting(std::string folder) {
-    Override(g_strDriveCRoot, std::move(folder));
-}
-
-void SetConfigFolderForTesting(std::string folder) {
-    Override(g_strConfigFolder, std::move(folder));
 }
 
 }  // namespace platform

@@ -140,7 +140,7 @@ TEST(TransponderHints, MostSatellitesWinTiesAndStrangersSayNothing) {
 
 TEST(LockMemory, KeepsWhatLockedPerFrontendAndIgnoresDamagedValues) {
     CTempFolder folder;
-    const std::string path = folder.File(CDvbLockMemory::kFileName);
+    const std::string path = folder.File("LinuxTunerLocks.ini");
     const DvbTransponderKey key{11'362'000, 1, 22'000'000};
     const DvbCarrierSettings settings{SYS_DVBS2, PSK_8, FEC_2_3, ROLLOFF_35, PILOT_ON};
     {

@@ -6,14 +6,17 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "drivers/linuxdvb/dvb_api.h"
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "drivers/linuxdvb/linux_dvb_test_rig.h"
 #include "platform/com/error_info.h"
+#include "platform/ks/driver_bytes.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ks/vendor_records.h"
 #include "support/debug_output_capture.h"
@@ -21,6 +24,8 @@
 
 namespace linuxdvb::testing {
 namespace {
+
+using driver_bytes::GetLe32;
 
 // 11362 MHz horizontal on a universal LNB: IF 1612000 kHz, 18 V, low band.
 const Tune kLowBand{11362, 'H'};
@@ -196,6 +201,44 @@ TEST(DriverModelLockUnknown, NoCarrierKeepsSearchingUntilOneAppears) {
     EXPECT_TRUE(rig.WaitForLock(5'000));
 }
 
+// The card's answer to KSPROPSETID_LockSearch (through the tuner filter, as the system asks) is
+// the fake time its search takes to try each attempt of its plan once, plus the settle margin.
+// Rows: driver, symbol rate (kS/s), attempts of its plan, ms per attempt.
+TEST(DriverModelLockSearch, IsTheSumOfThePlannedAttempts) {
+    const std::tuple<const char*, std::int32_t, std::size_t, std::int64_t> cases[] = {
+        {"cx24116", 27500, 16, 1000}, {"cx24116", 1000, 16, 5500},  {"tda10071", 2000, 2, 2500},
+        {"stb0899", 10000, 2, 1200},  {"m88ds3103", 5000, 2, 1600}, {"stv090x", 22000, 1, 1000}};
+    for (const auto& [driver, rateKsps, attempts, attemptMs] : cases) {
+        SCOPED_TRACE(std::string(driver) + " " + std::to_string(rateKsps));
+        CModelRig rig(DriverModel(driver));
+        auto question =
+            LockSearchRecord{11'362'000, static_cast<std::uint32_t>(rateKsps) * 1000, 1}.Encode();
+        std::uint8_t answer[LockSearchRecord::kAnswerSize] = {};
+        DWORD returned = 0;
+        ASSERT_EQ(rig.Rig().FilterDriver()->Get(KSPROPSETID_LockSearch, KSPROPERTY_LOCK_SEARCH_TIME,
+                                                question.data(), LockSearchRecord::kSize, answer,
+                                                sizeof answer, &returned),
+                  S_OK);
+        EXPECT_EQ(GetLe32(answer), attempts * attemptMs + CLinuxDvbCard::kLockSearchSettleMs);
+        // Nothing on air: each attempt once, then over again (a single one the kernel repeats).
+        Tune tune = kLowBand;
+        tune.symbolRateKsps = rateKsps;
+        ASSERT_EQ(rig.Rig().TuneTo(tune), S_OK);
+        for (int wait = 0; attempts > 1 && rig.Tunes() <= attempts && wait < 100'000; ++wait)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::lock_guard guard(rig.Kernel().state->lock);
+        const std::vector<FakeTuneRecord>& tunes = rig.Kernel().state->tunes;
+        ASSERT_EQ(tunes.size() > attempts, attempts > 1) << tunes.size() << " tunes";
+        if (attempts == 1) continue;
+        std::set<FakeCache> round;
+        for (std::size_t i = 0; i < attempts; ++i) round.insert(tunes[i].cache);
+        EXPECT_EQ(round.size(), attempts);
+        EXPECT_EQ(tunes[attempts].cache, tunes[0].cache);
+        EXPECT_EQ(tunes[attempts].atMs - tunes[0].atMs,
+                  static_cast<std::int64_t>(attempts) * attemptMs);
+    }
+}
+
 class DriverModelSec : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(DriverModelSec, SwitchMotorAndTuneKeepTheBusRulesAndTheHighBand) {
@@ -316,7 +359,7 @@ TEST_P(StreamIdForms, ReachTheDriverAsItTakesThem) {
     const std::vector<std::string> calls = rig.Kernel().Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls.back(), "set DTV_TUNE");
-    const std::string beforeTune = calls[calls.size() - 2];
+    const std::string& beforeTune = calls[calls.size() - 2];
     if (std::string(c.expected).empty()) {
         EXPECT_EQ(beforeTune.rfind("set DTV_DELIVERY_SYSTEM", 0), 0u) << beforeTune;
     } else {

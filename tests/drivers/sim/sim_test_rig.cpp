@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
-#include "drivers/sim/sim_trace.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/bda/bda_device_interfaces.h"
 #include "platform/com/co_create.h"
@@ -23,35 +23,25 @@ std::string BuildTranspondersFolder() {
     return std::string(VLK_TEST_PROGRAM_DIR) + "/Transponders";
 }
 
-namespace {
-int g_nEnvironmentDepth = 0;
-}  // namespace
-
-CSimTestEnvironment::CSimTestEnvironment(bool withSatelliteFiles) {
-    if (g_nEnvironmentDepth++ > 0) {
-        m_strPreviousDriveC = platform::DriveCRoot();
-        m_strPreviousConfig = platform::ConfigFolder();
-        m_strPreviousProgram = platform::ProgramFolder();
-    }
+CSimTestEnvironment::CSimTestEnvironment(bool withSatelliteFiles)
+    : m_previousRoots(platform::CurrentFolderRoots()) {
     RegisterDeviceEnumeratorClass();
     RegisterMediaClasses();
     RegisterBdaClasses();
     std::filesystem::create_directories(m_folder.File("config"));
-    platform::SetDriveCRootForTesting(m_folder.Path());
-    platform::SetConfigFolderForTesting(m_folder.File("config"));
-    platform::SetProgramFolderForTesting(withSatelliteFiles ? std::string(VLK_TEST_PROGRAM_DIR)
-                                                            : m_folder.Path());
+    platform::FolderRoots roots;
+    roots.programFolder = withSatelliteFiles ? std::string(VLK_TEST_PROGRAM_DIR) : m_folder.Path();
+    roots.driveCRoot = m_folder.Path();
+    roots.configFolder = m_folder.File("config");
+    platform::SetFolderRoots(std::move(roots));
 }
 
 CSimTestEnvironment::~CSimTestEnvironment() {
-    platform::SetDriveCRootForTesting(m_strPreviousDriveC);
-    platform::SetConfigFolderForTesting(m_strPreviousConfig);
-    platform::SetProgramFolderForTesting(m_strPreviousProgram);
-    --g_nEnvironmentDepth;
+    platform::SetFolderRoots(m_previousRoots);
 }
 
 std::string CSimTestEnvironment::TraceText() const {
-    return ReadWholeFile(m_folder.File(CSimTrace::kFileName));
+    return ReadWholeFile(m_folder.File("SimulatedCard.log"));
 }
 
 std::vector<std::string> CSimTestEnvironment::TraceLines() const {

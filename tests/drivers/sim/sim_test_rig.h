@@ -18,6 +18,7 @@
 #include "platform/media/crit_sec.h"
 #include "platform/media/media_interfaces.h"
 #include "platform/media/psi_section_parser.h"
+#include "platform/win/known_folders.h"
 #include "support/temp_folder.h"
 
 class CTestSinkFilter;
@@ -40,10 +41,8 @@ public:
 
 private:
     CTempFolder m_folder;
-    // What an enclosing environment had set, restored at the end (empty: the real folders).
-    std::string m_strPreviousDriveC;
-    std::string m_strPreviousConfig;
-    std::string m_strPreviousProgram;
+    // What an enclosing environment had set, restored at the end.
+    platform::FolderRoots m_previousRoots;
 };
 
 struct SimTune {

@@ -21,7 +21,7 @@ constexpr std::uint64_t kLimit = CSimTrace::kRotateSize;
 
 class SimTraceTest : public ::testing::Test {
 protected:
-    std::string TracePath() const { return m_environment.Folder().File(CSimTrace::kFileName); }
+    std::string TracePath() const { return m_environment.Folder().File("SimulatedCard.log"); }
     std::string OlderPath() const { return TracePath() + CSimTrace::kOlderSuffix; }
 
     // The bytes of a traced line of Arden with a four-letter event: its local time has a fixed

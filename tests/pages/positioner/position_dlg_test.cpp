@@ -18,6 +18,7 @@
 
 #include "graph/driver_control.h"
 #include "graph/driver_test_environment.h"
+#include "graph/tuner_session.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/sorted_combo.h"
@@ -117,7 +118,7 @@ protected:
     // The page inside a window standing in for the main window, shown and initialised as the
     // sheet does when its tab is first selected.
     CTestPositionPage& Open(Carrier carrier = Carrier::PciE) {
-        m_env.emplace(carrier);
+        m_env.emplace(DefaultTunerSession(), carrier);
         m_pPage = OpenPageInHost<CTestPositionPage>(m_pHost);
         return *m_pPage;
     }

@@ -20,22 +20,27 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "graph/bda_graph.h"
+#include "graph/tuner_session.h"
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "platform/win/known_folders.h"
 #include "record/recording.h"
 #include "record/test_dvr.h"
+#include "sink/dest_filter.h"
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
-#include "status/signal_monitor.h"
 #include "support/debug_output_capture.h"
+#include "support/folder_roots.h"
 #include "support/message_box_recorder.h"
 #include "support/page_host.h"
 #include "support/recording_graph.h"
@@ -48,11 +53,13 @@ namespace {
 // The page's control ids read as Dlg::kIdStatus and so on.
 using Dlg = CUtiVirtualDamonDlg;
 
-constexpr LONG kSampleSize = 188 * 4;
+// What the Linux capture filter reads at a time: 348 packets.
+constexpr LONG kSampleSize = 188 * 348;
 constexpr const char* kPositivePrompt = "请输入一个正整数。";
 constexpr const char* kTimeRangePrompt = "请输入一个在 1 和 65535 之间的整数。";
 constexpr const char* kSizeRangePrompt = "请输入一个在 50 和 800000 之间的整数。";
 
+// Byte `offset` of the stream's sample `index`: a lost, doubled or misplaced piece shows.
 BYTE SampleByte(std::uint64_t index, LONG offset) {
     return static_cast<BYTE>(index * 7 + static_cast<std::uint64_t>(offset));
 }
@@ -73,46 +80,55 @@ protected:
     }
 };
 
-// The page on a graph of a sample source, the infinite pin tee and the real sink, as the tuner
-// graph holds them; "drive C" is a temporary folder, message boxes are recorded and the
-// tuner is locked unless a test says otherwise.
+// The page on a graph of a sample source, the infinite pin tee and the real sink in the default
+// session's graph, as the tuner graph holds them; "drive C" is a temporary folder, message boxes
+// are recorded and the tuner is locked unless a test says otherwise.
 class CaptureControlPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::SetDriveCRootForTesting(m_folder.Path());
-        MakeRecordingGraph();
-        g_bRecordFileOpen = false;
-        g_strRecordPath.clear();
-        g_bSignalLocked = 1;
+        test_roots::SetDriveCRoot(m_folder.Path());
+        Session().CloseTuner();
+        MakeRecordingGraph(Session());
+        Session().m_bSignalLocked = 1;
     }
     void TearDown() override {
         m_pHost.reset();  // deletes the page
         m_pPage = nullptr;
-        g_BDAGraph.ReleaseTunerGraph();
-        g_RecordFile.Close();
-        g_bRecordFileOpen = false;
-        g_bSignalLocked = 0;
-        platform::SetDriveCRootForTesting("");
+        Session().CloseTuner();
+        test_roots::SetDriveCRoot("");
     }
 
-    // The source delivers `samples` samples each time the graph runs, then ends its stream.
-    void BuildGraph(std::uint64_t samples) {
-        m_pSource =
-            new CTestSourceFilter(media::TransportStreamType(), 4, kSampleSize,
-                                  [samples](BYTE* buffer, LONG, std::uint64_t index) -> LONG {
-                                      if (index >= samples) return -1;
-                                      for (LONG k = 0; k < kSampleSize; ++k)
-                                          buffer[k] = SampleByte(index, k);
-                                      return kSampleSize;
-                                  });
-        ASSERT_TRUE(ConnectSourceThroughTeeToSink(m_pSource.Get()));
+    static CTunerSession& Session() { return DefaultTunerSession(); }
+
+    // Each time the graph runs, the source hands on exactly the bytes asked for in m_nRequested,
+    // then idles on empty samples until more is asked for or the graph stops.
+    void BuildGraph() {
+        m_pSource = new CTestSourceFilter(
+            media::TransportStreamType(), 4, kSampleSize,
+            [this, given = std::uint64_t{0}](BYTE* buffer, LONG, std::uint64_t index) mutable {
+                if (index == 0) given = 0;
+                const std::uint64_t wanted = m_nRequested.load();
+                if (given >= wanted) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    return LONG{0};
+                }
+                // A piece never spans two of the stream's samples, so each byte tells its place.
+                const std::uint64_t sample = given / kSampleSize;
+                const auto offset = static_cast<LONG>(given % kSampleSize);
+                const auto length = static_cast<LONG>(
+                    std::min<std::uint64_t>(kSampleSize - offset, wanted - given));
+                for (LONG k = 0; k < length; ++k) buffer[k] = SampleByte(sample, offset + k);
+                given += static_cast<std::uint64_t>(length);
+                return length;
+            });
+        ASSERT_TRUE(ConnectSourceThroughTeeToSink(Session(), m_pSource.Get()));
     }
 
     // The page inside a dialog that stands in for the main window, opened as the sheet opens
     // it, after the Tuner Setting page has opened the default record file.
-    CTestCapturePage& Open(std::uint64_t samples = 0) {
-        BuildGraph(samples);
-        OpenRecordFile(platform::MapDriveCPath("c:\\Vantor-capture.ts"));
+    CTestCapturePage& Open() {
+        BuildGraph();
+        OpenRecordFile(Session(), platform::MapDriveCPath("c:\\Vantor-capture.ts"));
         m_pPage = OpenPageInHost<CTestCapturePage>(m_pHost);
         return *m_pPage;
     }
@@ -129,17 +145,26 @@ protected:
     }
     int Progress() const { return Item<QProgressBar>(Dlg::kIdProgress)->value(); }
 
-    // Starts a recording into a file of the temporary folder; expects no message.
+    // Starts a recording into the file `name` of the temporary folder, or into `name` itself
+    // when it is an absolute path; expects no message. The source hands on nothing until
+    // SetRecorded asks for it.
     void StartInto(const std::string& name) {
-        SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File(name)));
+        m_nRequested = 0;
+        const std::string path = name.front() == '/' ? name : m_folder.File(name);
+        SetText(Dlg::kIdFilePath, QString::fromStdString(path));
         Click(Dlg::kIdStartRecord);
         ASSERT_TRUE(m_pPage->IsRecording());
         ASSERT_TRUE(m_boxes.Texts().empty()) << m_boxes.Texts().front();
     }
-    // As if the recording had written that much (hundreds of GB cannot be written in a test).
-    static void SetRecorded(std::uint64_t kbytes) {
-        g_RecordFile.SetBytesWrittenForTesting(kbytes * 1024);
+    // Has the source hand on bytes until the running recording holds `kbytes` KB, and waits
+    // until they are written.
+    void SetRecorded(std::uint64_t kbytes) {
+        const std::uint64_t bytes = kbytes * 1024;
+        m_nRequested = bytes;
+        const CRecordFile& file = Session().m_Record.m_RecordFile;
+        ASSERT_TRUE(WaitUntil([&] { return file.BytesWritten() >= bytes; })) << kbytes << " KB";
     }
+    static bool GraphStopped() { return Session().m_BDAGraph.m_pSinkFilter->IsStopped(); }
     // Idle: no recording and no timer.
     void ExpectIdle() const {
         EXPECT_FALSE(m_pPage->IsRecording());
@@ -150,10 +175,12 @@ protected:
     // leaves them.
     void ExpectStopped() const {
         ExpectIdle();
-        EXPECT_FALSE(g_bRecordFileOpen);
-        EXPECT_TRUE(g_BDAGraph.m_pSinkFilter->IsStopped());
+        EXPECT_FALSE(Session().m_Record.m_bRecordFileOpen);
+        EXPECT_TRUE(GraphStopped());
     }
 
+    // Declared before the source, whose thread reads it.
+    std::atomic<std::uint64_t> m_nRequested{0};
     CTempFolder m_folder;
     CMessageBoxRecorder m_boxes;
     ComPtr<CTestSourceFilter> m_pSource;
@@ -457,19 +484,16 @@ struct SizeLimitCase {
     std::uint64_t firstStopping;  // KB that end the recording (101 %)
 };
 
-TEST_F(CaptureControlPageTest,
-       ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercentBeyondFourGiB) {
-    const std::vector<SizeLimitCase> cases = {
-        {"500", 517119, 517120},    {"50", 51711, 51712},
-        {"4096", 4236247, 4236248},                                    // beyond 4 GiB of file
-        {"5000", 5171199, 5171200}, {"800000", 827391999, 827392000},  // K x 100 needs 64 bits
-    };
+// The recording writes real bytes (to /dev/null), so the table holds the smallest limits; the
+// largest ones (beyond 4 GiB, KB x 100 in 64 bits) are in RecordedPercent's table.
+TEST_F(CaptureControlPageTest, ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercent) {
+    const std::vector<SizeLimitCase> cases = {{"50", 51711, 51712}, {"51", 52746, 52747}};
     CTestCapturePage& page = Open();
     CDebugOutputCapture debug;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
         SetText(Dlg::kIdSizeLimit, c.limit);
-        StartInto("size.ts");
+        StartInto("/dev/null");
         Ticks(1);
         EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 0%");
         EXPECT_EQ(Text(Dlg::kIdAmount), "0 KBytes");
@@ -504,39 +528,39 @@ TEST_F(CaptureControlPageTest,
 }
 
 TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt) {
-    constexpr std::uint64_t kSamples = 3000;
-    CTestCapturePage& page = Open(kSamples);
+    constexpr std::uint64_t kKBytes = 2556;  // 40 samples and part of the 41st
+    CTestCapturePage& page = Open();
     StartInto("real.ts");
-    ASSERT_TRUE(WaitUntil(
-        [this] { return m_pSource->SamplesDelivered() >= kSamples && !m_pSource->IsStreaming(); }));
+    SetRecorded(kKBytes);
     Ticks(1);
-    const std::uint64_t bytes = kSamples * kSampleSize;
-    EXPECT_EQ(Text(Dlg::kIdAmount).toStdString(), std::to_string(bytes / 1024) + " KBytes");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "2556 KBytes");
     EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 0%");
     Click(Dlg::kIdCancelRecord);
     ExpectStopped();
+    std::string expected(kKBytes * 1024, '\0');
+    for (std::uint64_t i = 0; i < expected.size(); ++i)
+        expected[i] =
+            static_cast<char>(SampleByte(i / kSampleSize, static_cast<LONG>(i % kSampleSize)));
     const std::string content = ReadWholeFile(m_folder.File("real.ts"));
-    ASSERT_EQ(content.size(), bytes);
-    for (std::uint64_t i = 0; i < kSamples; i += 997) {
-        ASSERT_EQ(static_cast<BYTE>(content[i * kSampleSize + 5]), SampleByte(i, 5)) << i;
-    }
+    ASSERT_EQ(content.size(), expected.size());
+    EXPECT_TRUE(content == expected) << "every byte in its place";
     EXPECT_FALSE(page.IsRecording());
 }
 
 TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweringItEndsIt) {
     CTestCapturePage& page = Open();
     SetText(Dlg::kIdSizeLimit, "50");
-    StartInto("grow.ts");
+    StartInto("/dev/null");
     SetRecorded(51000);
     Ticks(1);
     EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 99%");
-    SetRecorded(60000);
-    SetText(Dlg::kIdSizeLimit, "100");
+    SetRecorded(52000);  // past 101 % of the 50 MB
+    SetText(Dlg::kIdSizeLimit, "60");
     Ticks(1);
-    EXPECT_EQ(page.SizeLimit(), 100u);
-    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 58%");
+    EXPECT_EQ(page.SizeLimit(), 60u);
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 84%");
     EXPECT_TRUE(page.IsRecording());
-    SetRecorded(100000);
+    SetRecorded(60000);
     Ticks(1);
     EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 97%");
     EXPECT_TRUE(page.IsRecording());
@@ -545,22 +569,23 @@ TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweri
 TEST_F(CaptureControlPageTest,
        LoweringTheSizeLimitBelowTheSizeWrittenEndsTheRecordingAtTheNextTick) {
     CTestCapturePage& page = Open();
-    SetText(Dlg::kIdSizeLimit, "100");
-    StartInto("shrink.ts");
-    SetRecorded(60000);
+    SetText(Dlg::kIdSizeLimit, "60");
+    StartInto("/dev/null");
+    SetRecorded(52000);
     Ticks(1);
-    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 58%");
+    EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 84%");
     SetText(Dlg::kIdSizeLimit, "50");
     Ticks(1);
     EXPECT_EQ(page.SizeLimit(), 50u);
     EXPECT_EQ(Text(Dlg::kIdStatus), "Record Stopped!");
-    EXPECT_EQ(Text(Dlg::kIdAmount), "60000 KBytes");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "52000 KBytes");
     ExpectStopped();
 }
 
 TEST_F(CaptureControlPageTest, SwitchingModesDuringARecordingCountsTimeFromThatMoment) {
     CTestCapturePage& page = Open();
-    StartInto("switch.ts");
+    SetText(Dlg::kIdSizeLimit, "50");
+    StartInto("/dev/null");
     Ticks(30);
     EXPECT_EQ(page.Ticks(), 0u);
     Click(Dlg::kIdTimeMode);
@@ -572,10 +597,10 @@ TEST_F(CaptureControlPageTest, SwitchingModesDuringARecordingCountsTimeFromThatM
     Ticks(9);
     // Back to size mode: the size rules from the next tick, the count stands still.
     Click(Dlg::kIdSizeMode);
-    SetRecorded(256000);  // half of 500 MB
+    SetRecorded(25600);  // half of 50 MB
     Ticks(5);
     EXPECT_EQ(Text(Dlg::kIdStatus), "Recording... 50%");
-    EXPECT_EQ(Text(Dlg::kIdAmount), "256000 KBytes");
+    EXPECT_EQ(Text(Dlg::kIdAmount), "25600 KBytes");
     EXPECT_EQ(page.Ticks(), 10u);
     Click(Dlg::kIdTimeMode);
     Ticks(1);
@@ -597,10 +622,10 @@ TEST_F(CaptureControlPageTest, StartCreatesTheFileAtThePathShownAndArmsTheTimer)
     StartInto("old.ts");
     EXPECT_TRUE(page.IsTimerRunning());
     EXPECT_EQ(page.Ticks(), 0u);
-    EXPECT_TRUE(g_bRecordFileOpen);
-    EXPECT_EQ(g_strRecordPath, m_folder.File("old.ts"));
+    EXPECT_TRUE(Session().m_Record.m_bRecordFileOpen);
+    EXPECT_EQ(Session().m_Record.m_strRecordPath, m_folder.File("old.ts"));
     EXPECT_EQ(ReadWholeFile(m_folder.File("old.ts")), "") << "an existing file is emptied";
-    EXPECT_FALSE(g_BDAGraph.m_pSinkFilter->IsStopped()) << "the graph runs";
+    EXPECT_FALSE(GraphStopped()) << "the graph runs";
     auto* timer = page.findChild<QTimer*>();
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isSingleShot());
@@ -637,21 +662,21 @@ TEST_F(CaptureControlPageTest,
     EXPECT_EQ(Text(Dlg::kIdStatus), "") << "the message changes nothing else";
     m_boxes.Clear();
 
-    g_bSignalLocked = 0;
+    Session().m_bSignalLocked = 0;
     SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("unlocked.ts")));
     Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(),
               std::vector<std::string>{"Signal is not locked! Please check signal first."});
     ExpectIdle();
-    EXPECT_TRUE(g_bRecordFileOpen) << "the default file stays open, untouched";
+    EXPECT_TRUE(Session().m_Record.m_bRecordFileOpen) << "the default file stays open, untouched";
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("unlocked.ts")));
     m_boxes.Clear();
 
-    g_bSignalLocked = 1;
+    Session().m_bSignalLocked = 1;
     page.OnTimeMode();
     StartInto("twice.ts");
     Ticks(3);
-    g_bSignalLocked = 0;  // the recording check comes first
+    Session().m_bSignalLocked = 0;  // the recording check comes first
     SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("other.ts")));
     Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(),
@@ -659,7 +684,7 @@ TEST_F(CaptureControlPageTest,
     EXPECT_TRUE(page.IsRecording());
     EXPECT_TRUE(page.IsTimerRunning());
     EXPECT_EQ(page.Ticks(), 3u);
-    EXPECT_EQ(g_strRecordPath, m_folder.File("twice.ts"));
+    EXPECT_EQ(Session().m_Record.m_strRecordPath, m_folder.File("twice.ts"));
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("other.ts")));
     // Every box carries the application's title and one OK button.
     for (const auto& box : m_boxes.Boxes()) {
@@ -758,13 +783,13 @@ TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoReco
 }
 
 TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy) {
-    CTestCapturePage& page = Open(6);
+    CTestCapturePage& page = Open();
     page.OnTimeMode();
+    m_nRequested = 6 * std::uint64_t{kSampleSize};
     SetText(Dlg::kIdFilePath, "/dev/full");
     Click(Dlg::kIdStartRecord);
     ASSERT_TRUE(page.IsRecording());
-    ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
-    ASSERT_TRUE(WaitUntil([this] { return !m_pSource->IsStreaming(); }));
+    ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError(Session()) != 0; }));
     Ticks(1);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{
                                    "Recording stopped: writing /dev/full failed: No space left on "
@@ -776,10 +801,11 @@ TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy)
 }
 
 TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedSince) {
-    CTestCapturePage& page = Open(6);
+    CTestCapturePage& page = Open();
+    m_nRequested = 6 * std::uint64_t{kSampleSize};
     SetText(Dlg::kIdFilePath, "/dev/full");
     Click(Dlg::kIdStartRecord);
-    ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError() != 0; }));
+    ASSERT_TRUE(WaitUntil([] { return GetRecordWriteError(Session()) != 0; }));
     SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("next.ts")));
     Ticks(1);
     ASSERT_EQ(m_boxes.Texts().size(), 1u);
@@ -787,15 +813,15 @@ TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedS
     EXPECT_EQ(page.FilePath(), m_folder.File("next.ts")) << "the next start uses the new path";
 }
 
-// The page on the Linux capture filter (g_BDAGraph's receiver device) reading a dvr the test
-// feeds, in place of the test source.
+// The page on the Linux capture filter (the session graph's receiver device) reading a dvr the
+// test feeds, in place of the test source.
 class CaptureControlPageOnCardTest : public CaptureControlPageTest {
 protected:
     CTestCapturePage& OpenOnCapture(ComPtr<linuxdvb::CLinuxDvbCaptureFilter> capture) {
         m_pCapture = std::move(capture);
-        g_BDAGraph.m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
-        EXPECT_TRUE(ConnectSourceThroughTeeToSink(m_pCapture.Get()));
-        OpenRecordFile(platform::MapDriveCPath("c:\\Vantor-capture.ts"));
+        Session().m_BDAGraph.m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
+        EXPECT_TRUE(ConnectSourceThroughTeeToSink(Session(), m_pCapture.Get()));
+        OpenRecordFile(Session(), platform::MapDriveCPath("c:\\Vantor-capture.ts"));
         m_pPage = OpenPageInHost<CTestCapturePage>(m_pHost);
         return *m_pPage;
     }
@@ -1004,7 +1030,7 @@ TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
     page.m_answer = QString::fromStdString(m_folder.File("later.ts"));
     Click(Dlg::kIdBrowse);
     Ticks(2);
-    EXPECT_EQ(g_strRecordPath, m_folder.File("chosen.ts"));
+    EXPECT_EQ(Session().m_Record.m_strRecordPath, m_folder.File("chosen.ts"));
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("later.ts")));
     Click(Dlg::kIdCancelRecord);
     Click(Dlg::kIdStartRecord);

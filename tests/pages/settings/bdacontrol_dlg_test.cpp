@@ -19,8 +19,8 @@
 #include <tuple>
 
 #include "core/settings_file.h"
-#include "graph/bda_graph.h"
 #include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "pages/settings/mode_dlg.h"
 #include "pages/settings/tuner_card_environment.h"
 #include "platform/ks/vendor_property_sets.h"
@@ -28,6 +28,7 @@
 #include "platform/win/known_folders.h"
 #include "sink/record_file.h"
 #include "support/debug_output_capture.h"
+#include "support/folder_roots.h"
 #include "support/page_host.h"
 #include "support/screenshot.h"
 
@@ -179,7 +180,7 @@ TEST_F(TunerSettingPageTest, StoredValuesFillTheFieldsTheSelectorsAndTheTunerCon
     EXPECT_EQ(page.DiseqcPortIndex(), 3);
     EXPECT_EQ(page.CodeValue(), 262143);
 
-    const auto& record = g_TunerControlRecord.bytes;
+    const auto& record = DefaultTunerSession().m_TunerControlRecord.bytes;
     EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kFrequencyOffset]), 11778u);
     EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kLnbLowOffset]), 9750u);
     EXPECT_EQ(driver_bytes::GetLe32(&record[TunerControlRecord::kLnbHighOffset]), 10600u);
@@ -216,7 +217,8 @@ TEST_F(TunerSettingPageTest, AStoredPortOutsideTheListReadsAsMinusOneSendsNothin
         m_env.Driver().ClearCalls();
         EXPECT_EQ(page.DiseqcPortIndex(), c.index);
         EXPECT_EQ(Item<QComboBox>(Dlg::kIdDiseqc)->currentText(), c.shown);
-        EXPECT_EQ(g_TunerControlRecord.bytes[20], static_cast<std::uint8_t>(c.index));
+        EXPECT_EQ(DefaultTunerSession().m_TunerControlRecord.bytes[20],
+                  static_cast<std::uint8_t>(c.index));
 
         Click(Dlg::kIdLockTp);
         const auto sent = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_DISEQC);
@@ -260,7 +262,7 @@ TEST_F(TunerSettingPageTest, SendSavesAndPreparesTheRecordWithoutTuning) {
     Item<QPushButton>(Dlg::kIdSend)->click();  // hidden: only a program can press it
     EXPECT_EQ(ConfigValues(SettingsPath())["freq"], "12188");
     EXPECT_EQ(ConfigValues(SettingsPath())["diseqc"], "4");
-    EXPECT_EQ(g_TunerControlRecord.bytes[20], 4);
+    EXPECT_EQ(DefaultTunerSession().m_TunerControlRecord.bytes[20], 4);
     EXPECT_EQ(Commits(), 0);
 }
 
@@ -354,7 +356,8 @@ TEST_F(TunerSettingPageTest, TheOutputStreamStartsFromTheCarrier) {
         EXPECT_EQ(Item<QComboBox>(Dlg::kIdOutputStream)->currentText(), c.shown);
         EXPECT_EQ(page.StreamType(), c.pageRecord);
         EXPECT_TRUE(environment.Boxes().Texts().empty()) << environment.Boxes().Texts().front();
-        EXPECT_TRUE(g_bRecordFileOpen) << "the default record file is opened";
+        EXPECT_TRUE(DefaultTunerSession().m_Record.m_bRecordFileOpen)
+            << "the default record file is opened";
         EXPECT_TRUE(std::filesystem::exists(environment.File("Vantor-capture.ts")));
         if (c.carrier != CardCarrier::PciE) {
             for (const auto& call : environment.Driver().Calls()) {
@@ -370,7 +373,7 @@ TEST_F(TunerSettingPageTest, ATunerThatRefusesThePropertySetStopsAfterTheMessage
     CTestTunerPage& page = Open(kArden, CardCarrier::Refusing);
     EXPECT_EQ(m_env.Boxes().Texts(),
               std::vector<std::string>{"m_pTunerDevice USB QueryInterface Failed"});
-    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
+    EXPECT_FALSE(DefaultTunerSession().HasDriverControl());
     EXPECT_FALSE(std::filesystem::exists(m_env.File("Vantor-capture.ts")))
         << "no record file without a handle";
     EXPECT_EQ(Item<QComboBox>(Dlg::kIdOutputStream)->currentIndex(), -1);
@@ -448,10 +451,10 @@ TEST_F(TunerSettingPageTest, AnUnsupportedCardIsToldAndTheProgramAskedToEnd) {
     EXPECT_EQ(m_env.Boxes().Boxes()[0].text, "This card is not support Recorder!");
     EXPECT_EQ(m_env.Boxes().Boxes()[0].caption, AfxGetAppName());
     EXPECT_EQ(page.m_nQuitRequests, 1);
-    EXPECT_EQ(page.TunerDevice(), g_BDAGraph.m_pTunerDevice.Get())
+    EXPECT_EQ(page.TunerDevice(), DefaultTunerSession().TunerFilter().Get())
         << "the page holds the tuner before it stops";
     EXPECT_NE(page.TunerDevice(), nullptr);
-    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl) << "no driver handle is taken";
+    EXPECT_FALSE(DefaultTunerSession().HasDriverControl()) << "no driver handle is taken";
     EXPECT_TRUE(m_env.Driver().Calls().empty());
     EXPECT_FALSE(std::filesystem::exists(m_env.File("Vantor-capture.ts")));
 }
@@ -467,9 +470,8 @@ TEST_F(TunerSettingPageTest, DestructionSavesThenResetsTheCodeThenReleasesTheGra
     std::vector<Seen> seen;
     m_env.Driver().OnSet([&](const CFakeKsPropertySet::Call& call) {
         if (call.id != KSPROPERTY_BDA_GOLDCODE) return;
-        seen.push_back({ConfigValues(SettingsPath())["freq"],
-                        static_cast<bool>(g_BDAGraph.m_pGraph),
-                        static_cast<bool>(g_BDAGraph.m_pKsCtrl)});
+        seen.push_back({ConfigValues(SettingsPath())["freq"], DefaultTunerSession().HasGraph(),
+                        DefaultTunerSession().HasDriverControl()});
     });
     m_pPage->Destroy();
     m_env.Driver().OnSet(nullptr);
@@ -490,9 +492,9 @@ TEST_F(TunerSettingPageTest, DestructionSavesThenResetsTheCodeThenReleasesTheGra
         EXPECT_TRUE(s.graphAlive) << "released after the reset";
         EXPECT_TRUE(s.handleAlive);
     }
-    EXPECT_FALSE(g_BDAGraph.m_pGraph);
-    EXPECT_FALSE(g_BDAGraph.m_pKsCtrl);
-    EXPECT_FALSE(g_BDAGraph.m_pTunerDevice);
+    EXPECT_FALSE(DefaultTunerSession().HasGraph());
+    EXPECT_FALSE(DefaultTunerSession().HasDriverControl());
+    EXPECT_FALSE(DefaultTunerSession().TunerFilter());
     EXPECT_EQ(m_pPage->TunerDevice(), nullptr);
 }
 
@@ -566,12 +568,12 @@ TEST_F(TunerSettingPageTest, CancelInTheModeDialogSendsAndWritesNothing) {
 // which no one can write into, root included (CI runs as root).
 void MakeProgramFolderUnwritable(const CTunerCardEnvironment& env) {
     WriteWholeFile(env.File("usr"), "");
-    platform::SetProgramFolderForTesting(env.File("usr/bin"));
+    test_roots::SetProgramFolder(env.File("usr/bin"));
 }
 
 TEST_F(TunerSettingPageTest, WhereTheProgramFolderCannotBeWrittenTheSettingsLiveInTheConfigFolder) {
     MakeProgramFolderUnwritable(m_env);
-    platform::SetConfigFolderForTesting(m_env.File("config"));
+    test_roots::SetConfigFolder(m_env.File("config"));
     std::filesystem::create_directory(m_env.File("config"));
     const std::string settings = m_env.File("config/VLK-TScap.ini");
     WriteWholeFile(settings, "[Config]\r\nfreq=11778\r\ndiseqc=2\r\n");
@@ -587,9 +589,8 @@ TEST_F(TunerSettingPageTest, WhereTheProgramFolderCannotBeWrittenTheSettingsLive
 // Nine keys at every save and 29 at the mode dialog's OK: one box for the run, whichever file
 // failed first, and a debugger line for each failure.
 TEST_F(TunerSettingPageTest, SavesThatFailAreToldOnceInTheRunAndThenOnlyLogged) {
-    settings_file::ResetReportForTesting();
     MakeProgramFolderUnwritable(m_env);
-    platform::SetConfigFolderForTesting(m_env.File("usr/config"));  // "~/.config" a file, too
+    test_roots::SetConfigFolder(m_env.File("usr/config"));  // "~/.config" a file, too
     CDebugOutputCapture debug;
     Open();
     Item<QPushButton>(Dlg::kIdSend)->click();

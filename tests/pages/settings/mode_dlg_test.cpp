@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "core/ini_file.h"
-#include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 #include "support/message_box_recorder.h"
 #include "support/screenshot.h"
 #include "support/temp_folder.h"
@@ -47,10 +47,10 @@ using Entry = ModCodeFilterRecord::Entry;
 
 class ModeDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::SetProgramFolderForTesting(m_folder.Path()); }
+    void SetUp() override { test_roots::SetProgramFolder(m_folder.Path()); }
     void TearDown() override {
-        platform::SetProgramFolderForTesting("");
-        platform::SetConfigFolderForTesting("");
+        test_roots::SetProgramFolder("");
+        test_roots::SetConfigFolder("");
     }
 
     std::string Path() const { return m_folder.File("VLK-IPdata.ini"); }
@@ -344,8 +344,8 @@ TEST_F(ModeDialogTest, WithoutAFileOkCreatesItWithEveryKey) {
 // read from and kept in the configuration folder.
 TEST_F(ModeDialogTest, WhereTheProgramFolderCannotBeWrittenTheChoiceLivesInTheConfigFolder) {
     WriteWholeFile(m_folder.File("usr"), "");
-    platform::SetProgramFolderForTesting(m_folder.File("usr/bin"));
-    platform::SetConfigFolderForTesting(m_folder.File("config"));
+    test_roots::SetProgramFolder(m_folder.File("usr/bin"));
+    test_roots::SetConfigFolder(m_folder.File("config"));
     std::filesystem::create_directory(m_folder.File("config"));
     const std::string settings = m_folder.File("config/VLK-IPdata.ini");
     WriteWholeFile(settings, "[Config]\r\nModCodeAll=0\r\nModCodeCheck_3=1\r\n");

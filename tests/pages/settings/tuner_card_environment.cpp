@@ -1,8 +1,7 @@
 #include "pages/settings/tuner_card_environment.h"
 
 #include "core/process_globals.h"
-#include "graph/bda_graph.h"
-#include "graph/driver_control.h"
+#include "graph/tuner_session.h"
 #include "platform/bda/bda_classes.h"
 #include "platform/com/co_create.h"
 #include "platform/devices/device_enum_interfaces.h"
@@ -11,6 +10,7 @@
 #include "platform/media/media_types.h"
 #include "platform/win/known_folders.h"
 #include "sink/record_file.h"
+#include "support/folder_roots.h"
 
 namespace {
 
@@ -40,23 +40,16 @@ ComPtr<CFakeKsPropertySet> MakeCardDriver(CardCarrier carrier) {
 CTunerCardEnvironment::CTunerCardEnvironment() {
     RegisterMediaClasses();
     RegisterBdaClasses();
-    platform::SetConfigFolderForTesting(m_shell.Folder().Path());
-    g_nDeviceIndex = -1;
-    g_strDeviceName.clear();
+    test_roots::SetConfigFolder(m_shell.Folder().Path());
+    DefaultTunerSession().CloseTuner();
     g_strWorkDir = m_shell.Folder().Path();
-    g_TunerControlRecord = TunerControlRecord{};
-    g_BDAGraph.m_nTunerModel = 0;
-    g_BDAGraph.m_bXModel = 0;
 }
 
 CTunerCardEnvironment::~CTunerCardEnvironment() {
     // A page that was not destroyed leaves its graph; nothing may reach the next test.
-    g_BDAGraph.ReleaseTunerGraph();
-    g_BDAGraph.m_nTunerModel = 0;
-    g_RecordFile.Close();
-    g_bRecordFileOpen = false;
+    DefaultTunerSession().CloseTuner();
     m_devices.WithdrawAll();
-    platform::SetConfigFolderForTesting("");
+    test_roots::SetConfigFolder("");
 }
 
 void CTunerCardEnvironment::PublishCard(const std::string& name, CardCarrier carrier) {
@@ -114,8 +107,7 @@ void CTunerCardEnvironment::PublishCard(const std::string& name, CardCarrier car
     };
     m_devices.Publish(kSimulatedRank, std::move(information));
 
-    g_nDeviceIndex = 0;
-    g_strDeviceName = name;
+    DefaultTunerSession().SelectDevice(0, name);
 }
 
 std::vector<CFakeKsPropertySet::Call> CTunerCardEnvironment::SetsOf(REFGUID set, DWORD id) const {

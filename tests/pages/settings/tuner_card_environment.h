@@ -28,7 +28,7 @@ public:
     CTunerCardEnvironment();
     ~CTunerCardEnvironment();
 
-    // Publishes the card and selects it (g_nDeviceIndex 0, g_strDeviceName `name`).
+    // Publishes the card and selects it in the default session (position 0, `name`).
     void PublishCard(const std::string& name, CardCarrier carrier);
 
     CFakeKsPropertySet& Driver() { return *m_pDriver; }

@@ -5,8 +5,11 @@
 #include <QListWidget>
 #include <QTest>
 #include <QTimer>
+#include <string>
+#include <utility>
 
 #include "core/process_globals.h"
+#include "graph/tuner_session.h"
 #include "pages/shell/bda_util_app.h"
 #include "platform/win/system_clock.h"
 #include "support/fake_devices.h"
@@ -15,10 +18,7 @@ namespace {
 
 class DeviceListTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_nDeviceIndex = -1;
-        g_strDeviceName.clear();
-    }
+    void SetUp() override { DefaultTunerSession().CloseTuner(); }
     CShellTestEnvironment m_env;
     CDevicePublication m_devices;
 };
@@ -48,8 +48,8 @@ TEST_F(DeviceListTest, DoubleClickOnTheThirdLineChoosesIt) {
     const QRect third = list->visualItemRect(list->item(2));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, third.center());
-    EXPECT_EQ(g_nDeviceIndex, 2);
-    EXPECT_EQ(g_strDeviceName, "Tuner C");
+    EXPECT_EQ(DefaultTunerSession().DeviceIndex(), 2);
+    EXPECT_EQ(DefaultTunerSession().DeviceName(), "Tuner C");
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
@@ -59,8 +59,8 @@ TEST_F(DeviceListTest, OkWithoutAnyDeviceKeepsMinusOneAndNoDevice) {
     EXPECT_EQ(dialog.Item<QListWidget>(CDeviceList::kIdDeviceList)->count(), 0);
     QTest::keyClick(&dialog, Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(g_nDeviceIndex, -1);
-    EXPECT_EQ(g_strDeviceName, "No Device");
+    EXPECT_EQ(DefaultTunerSession().DeviceIndex(), -1);
+    EXPECT_EQ(DefaultTunerSession().DeviceName(), "No Device");
 }
 
 TEST_F(DeviceListTest, CancelSetsNothing) {
@@ -69,17 +69,22 @@ TEST_F(DeviceListTest, CancelSetsNothing) {
     dialog.Create();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(g_nDeviceIndex, -1);
-    EXPECT_EQ(g_strDeviceName, "");
+    EXPECT_EQ(DefaultTunerSession().DeviceIndex(), -1);
+    EXPECT_EQ(DefaultTunerSession().DeviceName(), "");
 }
 
 // Records whether the application went on to its main window.
 class CRecordingApp : public CBDAUtilApp {
 public:
     int m_nMainWindows = 0;
+    // The tuner the main window was given.
+    std::pair<int, std::string> m_device;
 
 protected:
-    void RunMainWindow() override { ++m_nMainWindows; }
+    void RunMainWindow() override {
+        ++m_nMainWindows;
+        m_device = {DefaultTunerSession().DeviceIndex(), DefaultTunerSession().DeviceName()};
+    }
 };
 
 // Answers the device list, once it is up, with the given key.
@@ -113,8 +118,8 @@ TEST_F(DeviceListTest, OkRecordsTheProgramFolderAndRunsTheMainWindow) {
     platform::SetSleepHookForTesting(nullptr);
     EXPECT_EQ(app.m_nMainWindows, 1);
     EXPECT_EQ(g_strWorkDir, m_env.Folder().Path());
-    EXPECT_EQ(g_strDeviceName, "Tuner A");
-    EXPECT_EQ(g_nDeviceIndex, 0);
+    EXPECT_EQ(app.m_device, (std::pair<int, std::string>{0, "Tuner A"}));
+    EXPECT_EQ(DefaultTunerSession().DeviceIndex(), -1) << "the tuner is closed with the program";
     EXPECT_NE(m_env.LogText().find("] >> DeviceGetList\r\n"), std::string::npos);
 }
 

@@ -127,7 +127,7 @@ TEST_F(MainWindowTest, ALockedTunerIsShownWithItsNumbersAndIcon) {
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 80);
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdStrengthBar)->value(), 11);
     EXPECT_EQ(Control<QLabel>(window, CBDAUtilDlg::kIdLockIcon)->property("lockIcon").toInt(), 133);
-    EXPECT_EQ(g_bSignalLocked.load(), 1);
+    EXPECT_TRUE(DefaultTunerSession().IsSignalLocked());
     m_pSignal->Set(300, 10, true);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return Control<QLineEdit>(window, CBDAUtilDlg::kIdQualityText)->text() == "44"; }));
@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, TheInputStreamListTakesEachStreamOnceInTextOrder) {
         for (int i = 0; i < list->count(); ++i) texts << list->itemText(i);
         return texts;
     };
-    const std::uint64_t tune = TuneCount();
+    const std::uint64_t tune = TuneCount(DefaultTunerSession());
     // "12" listed must not keep out 1 (it once did: no item could begin with "1" then).
     for (const char* isi : {"12", "1", "12", "2", "10", "1"}) window.AddInputStreamId(isi, tune);
     ASSERT_TRUE(WaitForEventsPostedBefore(&window)) << "every addition has arrived";
@@ -158,8 +158,8 @@ TEST_F(MainWindowTest, LockTpStartsTheInputStreamListAnewAndApplyKeepsIt) {
     CBDAUtilDlg window;
     window.Create();
     auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
-    window.AddInputStreamId("5", TuneCount());
-    window.AddInputStreamId("7", TuneCount());
+    window.AddInputStreamId("5", TuneCount(DefaultTunerSession()));
+    window.AddInputStreamId("7", TuneCount(DefaultTunerSession()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 2; }));
     list->setCurrentIndex(1);
 
@@ -170,12 +170,12 @@ TEST_F(MainWindowTest, LockTpStartsTheInputStreamListAnewAndApplyKeepsIt) {
     EXPECT_EQ(list->currentText(), "7");
 
     // A poll that read the report before "Lock TP" posts the old carrier's stream after it.
-    const std::uint64_t before = TuneCount();
+    const std::uint64_t before = TuneCount(DefaultTunerSession());
     window.TunerPage()->Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->click();
-    ASSERT_GT(TuneCount(), before) << "Lock TP tuned";
+    ASSERT_GT(TuneCount(DefaultTunerSession()), before) << "Lock TP tuned";
     EXPECT_EQ(list->count(), 0) << "the streams of the carrier before";
     window.AddInputStreamId("5", before);
-    window.AddInputStreamId("9", TuneCount());
+    window.AddInputStreamId("9", TuneCount(DefaultTunerSession()));
     ASSERT_TRUE(WaitForEventsPostedBefore(&window)) << "both additions have arrived";
     EXPECT_EQ(list->count(), 1);
     EXPECT_EQ(list->itemText(0), "9") << "only what the tuned carrier carries";
@@ -190,7 +190,7 @@ TEST_F(MainWindowTest, ApplyNeedsASelectionAndRetunesAfterHalfASecond) {
     EXPECT_EQ(m_env.Boxes().Texts(), std::vector<std::string>{"NULL"});
     EXPECT_TRUE(m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID).empty());
 
-    window.AddInputStreamId("7", TuneCount());
+    window.AddInputStreamId("7", TuneCount(DefaultTunerSession()));
     auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);
@@ -211,10 +211,10 @@ TEST_F(MainWindowTest, ApplyNeedsASelectionAndRetunesAfterHalfASecond) {
 TEST_F(MainWindowTest, ApplyOnAUsbCardIsRefusedByItsDriver) {
     CTunerCardEnvironment usb;
     usb.PublishCard("VLK Glen USB DVB-S2 Tuner (test)", CardCarrier::Usb);
-    g_nDeviceIndex = 1;
+    DefaultTunerSession().SelectDevice(1, "VLK Glen USB DVB-S2 Tuner (test)");
     CBDAUtilDlg window;
     window.Create();
-    window.AddInputStreamId("3", TuneCount());
+    window.AddInputStreamId("3", TuneCount(DefaultTunerSession()));
     auto* list = Control<QComboBox>(window, CBDAUtilDlg::kIdInputStreamList);
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->count() == 1; }));
     list->setCurrentIndex(0);

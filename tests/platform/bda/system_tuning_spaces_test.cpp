@@ -11,7 +11,7 @@
 #include "platform/bda/dvbs_locator.h"
 #include "platform/com/co_create.h"
 #include "platform/com/com_ptr.h"
-#include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -21,10 +21,10 @@ constexpr const wchar_t* kUniqueName = L"Halvorin dvb-s";
 class SystemTuningSpacesTest : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetConfigFolderForTesting(m_folder.Path());
+        test_roots::SetConfigFolder(m_folder.Path());
         RegisterBdaClasses();
     }
-    void TearDown() override { platform::SetConfigFolderForTesting(""); }
+    void TearDown() override { test_roots::SetConfigFolder(""); }
 
     std::string StorePath() const { return m_folder.File("TuningSpaces.ini"); }
 

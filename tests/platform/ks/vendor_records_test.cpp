@@ -104,6 +104,10 @@ std::vector<FieldCase> FieldCases() {
                      72,
                      68,
                      {0x44, 0x33, 0x22, 0x11}});
+    const auto lockSearch = ToBytes(LockSearchRecord{11362000, 27500000, 2}.Encode());
+    cases.push_back({"LockSearchFrequency", lockSearch, 12, 0, {0xD0, 0x5E, 0xAD, 0x00}});
+    cases.push_back({"LockSearchSymbolRate", lockSearch, 12, 4, {0xE0, 0x9D, 0xA3, 0x01}});
+    cases.push_back({"LockSearchPolarisation", lockSearch, 12, 8, {2, 0, 0, 0}});
     return cases;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win/known_folders.h"
+#include "support/folder_roots.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -64,7 +65,7 @@ const DataFolderCase kCases[] = {
 
 class DataFolderTest : public ::testing::TestWithParam<DataFolderCase> {
 protected:
-    void TearDown() override { platform::SetProgramFolderForTesting(""); }
+    void TearDown() override { test_roots::SetProgramFolder(""); }
 
     void Lay(const std::string& path, EEntry entry) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -87,7 +88,7 @@ protected:
 TEST_P(DataFolderTest, IsFoundFromTheProgramFolder) {
     const DataFolderCase& c = GetParam();
     for (const auto& [path, entry] : c.tree) Lay(m_root.File(path), entry);
-    platform::SetProgramFolderForTesting(m_root.File(c.program));
+    test_roots::SetProgramFolder(m_root.File(c.program));
     // The path as the program joins it, not resolved: help and log lines show it as it is.
     EXPECT_EQ(platform::DataFolder(), m_root.File(c.expected)) << c.what;
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/folder_roots.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -52,11 +53,7 @@ private:
 
 class KnownFoldersTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        platform::SetProgramFolderForTesting("");
-        platform::SetDriveCRootForTesting("");
-        platform::SetConfigFolderForTesting("");
-    }
+    void TearDown() override { platform::SetFolderRoots({}); }
 
     CTempFolder m_folder;
 };
@@ -73,6 +70,7 @@ TEST_F(KnownFoldersTest, DriveCRootIsTheHomeFolder) {
     {
         CScopedEnv home("HOME", m_folder.Path() + "/");
         EXPECT_EQ(platform::DriveCRoot(), m_folder.Path());  // without the trailing '/'
+        EXPECT_EQ(platform::EnvironmentFolderRoots().driveCRoot, m_folder.Path());
     }
     {
         // Without $HOME the account database answers.
@@ -90,7 +88,7 @@ TEST_F(KnownFoldersTest, DriveCRootIsTheHomeFolder) {
 }
 
 TEST_F(KnownFoldersTest, DriveCPathsMapOntoTheRoot) {
-    platform::SetDriveCRootForTesting("/home/user");
+    test_roots::SetDriveCRoot("/home/user");
     const std::pair<const char*, const char*> cases[] = {
         {"c:\\Keplin.log", "/home/user/Keplin.log"},
         {"C:\\Vantor-capture.ts", "/home/user/Vantor-capture.ts"},
@@ -133,11 +131,13 @@ TEST_F(KnownFoldersTest, ConfigFolderFollowsXdgAndIsCreated) {
     const std::string xdg = m_folder.File("xdg");
     {
         CScopedEnv env("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(platform::EnvironmentFolderRoots().configFolder, xdg + "/vlk-tscap");
+        EXPECT_FALSE(IsFolder(xdg + "/vlk-tscap")) << "only a use of the folder creates it";
         EXPECT_EQ(platform::ConfigFolder(), xdg + "/vlk-tscap");
         EXPECT_TRUE(IsFolder(xdg + "/vlk-tscap"));
     }
     const std::string home = m_folder.File("home");
-    platform::SetDriveCRootForTesting(home);
+    test_roots::SetDriveCRoot(home);
     for (const std::optional<std::string>& value :
          {std::optional<std::string>("relative/config"), std::optional<std::string>()}) {
         // A relative (invalid) or missing $XDG_CONFIG_HOME means ~/.config.
@@ -147,25 +147,29 @@ TEST_F(KnownFoldersTest, ConfigFolderFollowsXdgAndIsCreated) {
     }
 }
 
-TEST_F(KnownFoldersTest, OverridesReplaceAndRestore) {
-    const std::string realProgram = platform::ProgramFolder();
-    const std::string realRoot = platform::DriveCRoot();
-    const std::string config = m_folder.File("cfg/nested");
+TEST_F(KnownFoldersTest, SetRootsReplaceTheEnvironmentsUntilCleared) {
+    const platform::FolderRoots environment = platform::EnvironmentFolderRoots();
+    // What the program sets at start gives the same folders as the environment itself.
+    platform::SetFolderRoots(environment);
+    EXPECT_EQ(platform::ProgramFolder(), environment.programFolder);
+    EXPECT_EQ(platform::DriveCRoot(), environment.driveCRoot);
 
-    platform::SetProgramFolderForTesting("/opt/prog");
-    platform::SetDriveCRootForTesting("/srv/c");
-    platform::SetConfigFolderForTesting(config);
+    const std::string config = m_folder.File("cfg/nested");
+    platform::FolderRoots roots;
+    roots.programFolder = "/opt/prog";
+    roots.driveCRoot = "/srv/c";
+    roots.configFolder = config;
+    platform::SetFolderRoots(roots);
     EXPECT_EQ(platform::ProgramFolder(), "/opt/prog");
     EXPECT_EQ(platform::DriveCRoot(), "/srv/c");
     EXPECT_EQ(platform::MapDriveCPath("c:\\Keplin.log"), "/srv/c/Keplin.log");
     EXPECT_EQ(platform::ConfigFolder(), config);
     EXPECT_TRUE(IsFolder(config));
 
-    platform::SetProgramFolderForTesting("");
-    platform::SetDriveCRootForTesting("");
-    platform::SetConfigFolderForTesting("");
-    EXPECT_EQ(platform::ProgramFolder(), realProgram);
-    EXPECT_EQ(platform::DriveCRoot(), realRoot);
+    // Roots left empty are the environment's.
+    platform::SetFolderRoots({});
+    EXPECT_EQ(platform::ProgramFolder(), environment.programFolder);
+    EXPECT_EQ(platform::DriveCRoot(), environment.driveCRoot);
 }
 
 // Settings stay beside the program only where its user may write: asked as "nobody" in a child
@@ -173,10 +177,10 @@ TEST_F(KnownFoldersTest, OverridesReplaceAndRestore) {
 TEST_F(KnownFoldersTest, SettingsStayBesideTheProgramOnlyWhereItsUserMayWrite) {
     ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0755), 0);  // reachable for the child
     const std::string config = m_folder.File("config");
-    platform::SetConfigFolderForTesting(config);
+    test_roots::SetConfigFolder(config);
     WriteWholeFile(m_folder.File("file"), "");
     const auto settingsFolderOf = [&](const std::string& program) {
-        platform::SetProgramFolderForTesting(program);
+        test_roots::SetProgramFolder(program);
         if (::geteuid() != 0) return platform::SettingsFolder();
         const pid_t child = ::fork();
         if (child == 0) {
@@ -198,18 +202,18 @@ TEST_F(KnownFoldersTest, SettingsStayBesideTheProgramOnlyWhereItsUserMayWrite) {
     EXPECT_EQ(settingsFolderOf(m_folder.File("read-only")), config);  // /usr/bin for its users
     EXPECT_EQ(settingsFolderOf(m_folder.File("open")), m_folder.File("open"));
     // Below a regular file no one may write, root included: asked by the test's own user.
-    platform::SetProgramFolderForTesting(m_folder.File("file/bin"));
+    test_roots::SetProgramFolder(m_folder.File("file/bin"));
     EXPECT_EQ(platform::SettingsFolder(), config);
     // An installed program (its data in ../share/vlk-tscap) never writes beside itself, even
     // where its user may (root in /usr/bin): removing the package must leave nothing behind.
     std::filesystem::create_directories(m_folder.File("usr/bin"));
     std::filesystem::create_directories(m_folder.File("usr/share/vlk-tscap"));
-    platform::SetProgramFolderForTesting(m_folder.File("usr/bin"));
+    test_roots::SetProgramFolder(m_folder.File("usr/bin"));
     EXPECT_EQ(platform::SettingsFolder(), config);
 }
 
-// Readers on other threads while the overrides change (run under ThreadSanitizer).
-TEST_F(KnownFoldersTest, OverridesCanChangeWhileRead) {
+// Readers on other threads while the roots change (run under ThreadSanitizer).
+TEST_F(KnownFoldersTest, RootsCanChangeWhileRead) {
     std::atomic<bool> stop{false};
     std::atomic<int> bad{0};
     std::vector<std::thread> readers;
@@ -223,8 +227,10 @@ TEST_F(KnownFoldersTest, OverridesCanChangeWhileRead) {
         });
     }
     for (int round = 0; round < 500; ++round) {
-        platform::SetDriveCRootForTesting(round % 2 == 0 ? "/a/much/longer/root/folder" : "");
-        platform::SetProgramFolderForTesting(round % 3 == 0 ? "/p" : "");
+        platform::FolderRoots roots;
+        roots.driveCRoot = round % 2 == 0 ? "/a/much/longer/root/folder" : "";
+        roots.programFolder = round % 3 == 0 ? "/p" : "";
+        platform::SetFolderRoots(roots);
     }
     stop = true;
     for (std::thread& reader : readers) reader.join();
