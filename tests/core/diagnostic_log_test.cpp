@@ -5,10 +5,10 @@
 #include <filesystem>
 
 #include "platform/win/file_locations.h"
-#include "platform/win/system_clock.h"
 #include "support/fake_devices.h"
 #include "support/folder_roots.h"
 #include "support/temp_folder.h"
+#include "support/test_clocks.h"
 
 namespace {
 
@@ -37,11 +37,10 @@ TEST(DiagnosticLogTest, LongLinesAreCutAt254Characters) {
 
 TEST(DiagnosticLogTest, WritesOneCrLfLinePerCallToTheHomeFolderLog) {
     CShellTestEnvironment env;
-    platform::SetTickCountSourceForTesting([] { return DWORD{123}; });
+    const CScopedClock<CStandingClock> clock(123);
     WriteLog("BDA Device Name: [{}]      (Tuner Type:{})", "Card 100% {odd}", 1);
     WriteLog("second");
     WriteLog("{}", std::string(400, 'z'));
-    platform::SetTickCountSourceForTesting(nullptr);
 
     const std::string log = env.LogText();
     const auto first = log.find("\r\n");
@@ -64,7 +63,7 @@ TEST(DiagnosticLogTest, WritesOneCrLfLinePerCallToTheHomeFolderLog) {
 // goes) and the line starts a new log; a line that just fits is still appended.
 TEST(DiagnosticLogTest, AFullLogIsMovedAsideAndTheLineStartsANewOne) {
     CShellTestEnvironment env;
-    platform::SetTickCountSourceForTesting([] { return DWORD{7}; });
+    const CScopedClock<CStandingClock> clock(7);
     const std::string log = platform::DiagnosticLogFile();
     const std::string older = log + ".1";
     // "[mm/dd/yy hh:mm:ss :        7] fits" and CR LF.
@@ -78,7 +77,6 @@ TEST(DiagnosticLogTest, AFullLogIsMovedAsideAndTheLineStartsANewOne) {
 
     WriteLog("over");
     WriteLog("next");
-    platform::SetTickCountSourceForTesting(nullptr);
     EXPECT_EQ(std::filesystem::file_size(older), diagnostic_log::kRotateSize)
         << "the full log, whole";
     const std::string fresh = ReadWholeFile(log);

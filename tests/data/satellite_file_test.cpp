@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/win/debug_output.h"
 #include "platform/win/private_profile.h"
+#include "support/debug_output_capture.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -484,11 +485,10 @@ TEST(ReadSatelliteFolderTest, StopsAtTheFirstFileBeyondItsLimitsAndSaysSoOnce) {
         {"bytes of exactly four files", {4, 12, 4 * bytes}, {"a", "b", "c", "d"}, 3, nullptr},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> notices;
-        platform::SetDebugOutputSinkForTesting(
-            [&](std::string_view text) { notices.emplace_back(text); });
+        auto debug = std::make_unique<CDebugOutputCapture>();
         const std::vector<SatelliteFile> satellites = ReadSatelliteFolder(folder.Path(), c.limits);
-        platform::SetDebugOutputSinkForTesting({});
+        const std::vector<std::string> notices = debug->Lines();
+        debug.reset();
         std::vector<std::string> read;
         for (const SatelliteFile& satellite : satellites) read.push_back(satellite.name);
         EXPECT_EQ(read, c.read) << c.what;

@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -43,10 +44,10 @@
 #include "pages/shell/bda_util_dlg.h"
 #include "platform/ui/qt/accessibility.h"
 #include "platform/ui/qt/property_sheet.h"
-#include "platform/win/debug_output.h"
 #include "record/recording.h"
 #include "sink/record_file.h"
 #include "status/signal_monitor.h"
+#include "support/debug_output_capture.h"
 
 namespace {
 
@@ -165,11 +166,11 @@ protected:
         Session().SelectDevice(0, Narrow(m_provider.Card(0).Profile().friendlyName));
         // The recording page reports each tick to the debugger output: count the ticks instead
         // of printing ten lines a second.
-        platform::SetDebugOutputSinkForTesting([this](std::string_view text) {
+        m_pDebug = std::make_unique<CDebugOutputCapture>([this](std::string_view text) {
             if (text.starts_with("Recording... ")) m_nRecordTicks.fetch_add(1);
         });
     }
-    void TearDown() override { platform::SetDebugOutputSinkForTesting(nullptr); }
+    void TearDown() override { m_pDebug.reset(); }
 
     static CTunerSession& Session() { return DefaultTunerSession(); }
     CSimCard& Card() { return m_provider.Card(0); }
@@ -210,6 +211,7 @@ protected:
     QLineEdit* m_pFrequency = nullptr;
     QPushButton* m_pLockTp = nullptr;
     std::atomic<std::uint64_t> m_nRecordTicks{0};
+    std::unique_ptr<CDebugOutputCapture> m_pDebug;
 };
 
 TEST_F(LockTpLoad, LockTpCyclesWithTheMonitorPollingAndARecordingRunning) {

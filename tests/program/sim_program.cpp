@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/process_globals.h"
@@ -33,6 +35,18 @@ SimOptions Noiseless() {
     return options;
 }
 
+// The program's ticks read from the card's clock; sleeping stays real, since the test advances the
+// card's clock from the thread that would be put to sleep.
+class CCardTicks final : public platform::Clock {
+public:
+    explicit CCardTicks(std::shared_ptr<CSimClock> card) : m_pCard(std::move(card)) {}
+    std::uint64_t Milliseconds() override { return m_pCard->Now() / CSimClock::kTicksPerMs; }
+    void SleepFor(DWORD milliseconds) override { platform::SystemClock()->SleepFor(milliseconds); }
+
+private:
+    std::shared_ptr<CSimClock> m_pCard;
+};
+
 }  // namespace
 
 CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
@@ -54,13 +68,11 @@ CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
 }
 
 void CSimProgram::DriveTicksByCardClock() {
-    platform::SetTickCountSourceForTesting([clock = Card().SharedClock()] {
-        return static_cast<DWORD>(clock->Now() / CSimClock::kTicksPerMs);
-    });
+    platform::SetClock(std::make_shared<CCardTicks>(Card().SharedClock()));
 }
 
 CSimProgram::~CSimProgram() {
-    platform::SetTickCountSourceForTesting({});
+    platform::SetClock(nullptr);
     // A window that a failed test left behind must not hand its graph or file to the next test.
     DefaultTunerSession().CloseTuner();
     m_pCapture = nullptr;

@@ -10,35 +10,29 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win/system_clock.h"
+#include "support/test_clocks.h"
 
 namespace {
 
 // The tick count and Sleep of every thread, driven by the test: sleeping advances the clock at
 // once, so minutes of sampling pass in microseconds.
-class CDrivenClock {
+class CDrivenTime final : public platform::Clock {
 public:
-    explicit CDrivenClock(std::uint32_t start, bool yieldToOthers = true) : m_now(start) {
-        platform::SetTickCountSourceForTesting([this] { return m_now.load(); });
-        platform::SetSleepHookForTesting([this, yieldToOthers](DWORD milliseconds) {
-            m_now += milliseconds;
-            DWORD longest = m_nLongestSleep.load();
-            while (milliseconds > longest &&
-                   !m_nLongestSleep.compare_exchange_weak(longest, milliseconds)) {
-            }
-            // A little real time, so that the sampler does not spin while the test waits.
-            if (yieldToOthers)
-                std::this_thread::yield();
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        });
+    CDrivenTime(std::uint32_t start, bool yieldToOthers) : m_now(start), m_bYield(yieldToOthers) {}
+
+    std::uint64_t Milliseconds() override { return m_now.load(); }
+    void SleepFor(DWORD milliseconds) override {
+        m_now += milliseconds;
+        DWORD longest = m_nLongestSleep.load();
+        while (milliseconds > longest &&
+               !m_nLongestSleep.compare_exchange_weak(longest, milliseconds)) {
+        }
+        // A little real time, so that the sampler does not spin while the test waits.
+        if (m_bYield)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ~CDrivenClock() {
-        platform::SetSleepHookForTesting({});
-        platform::SetTickCountSourceForTesting({});
-    }
-    CDrivenClock(const CDrivenClock&) = delete;
-    CDrivenClock& operator=(const CDrivenClock&) = delete;
 
     std::uint32_t Now() const { return m_now.load(); }
     void Advance(std::uint32_t milliseconds) { m_now += milliseconds; }
@@ -46,7 +40,17 @@ public:
 
 private:
     std::atomic<std::uint32_t> m_now;
+    const bool m_bYield;
     std::atomic<DWORD> m_nLongestSleep{0};
+};
+
+class CDrivenClock : public CScopedClock<CDrivenTime> {
+public:
+    explicit CDrivenClock(std::uint32_t start, bool yieldToOthers = true)
+        : CScopedClock(start, yieldToOthers) {}
+    std::uint32_t Now() const { return (*this)->Now(); }
+    void Advance(std::uint32_t milliseconds) { (*this)->Advance(milliseconds); }
+    DWORD LongestSleep() const { return (*this)->LongestSleep(); }
 };
 
 // What the listener was given, awaited with a deadline in real time.

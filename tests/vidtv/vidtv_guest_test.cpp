@@ -222,9 +222,9 @@ private:
 };
 
 // Counts the debug lines that tell of overflows, busy devices and dvr buffer sizes.
-class CDebugLines {
+class CDebugLines final : public platform::DebugOutput {
 public:
-    void Add(std::string_view text) {
+    void Write(std::string_view text) override {
         std::lock_guard guard(m_lock);
         if (text.find("overflow") != std::string_view::npos) ++m_nOverflow;
         if (text.find("in use by another program") != std::string_view::npos) ++m_nBusy;
@@ -530,8 +530,9 @@ int main() {
     CPhases phases;
     CToldUser told;
     SetMessageBoxService(&told);
-    CDebugLines debug;
-    platform::SetDebugOutputSinkForTesting([&](std::string_view text) { debug.Add(text); });
+    const auto debugLines = std::make_shared<CDebugLines>();
+    CDebugLines& debug = *debugLines;
+    platform::SetDebugOutput(debugLines);
 
     phases.Begin("setup");
     RegisterDeviceEnumeratorClass();
@@ -810,7 +811,7 @@ int main() {
     session.ReleaseGraph();
     phases.End();
     SetMessageBoxService(nullptr);
-    platform::SetDebugOutputSinkForTesting({});
+    platform::SetDebugOutput(nullptr);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("vidtv guest program ran %.1f s\n", seconds);

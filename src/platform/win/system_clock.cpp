@@ -3,67 +3,63 @@
 #include <time.h>
 
 #include <chrono>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 namespace {
 
-// The hooks are swapped under a lock and called outside it through a shared copy, so a test
-// may replace them while other threads are inside GetTickCount or Sleep.
-std::mutex g_hookLock;
-std::shared_ptr<const std::function<DWORD()>> g_pTickSource;
-std::shared_ptr<const std::function<void(DWORD)>> g_pSleepHook;
+class CSystemClock final : public platform::Clock {
+public:
+    std::uint64_t Milliseconds() override {
+        timespec now{};
+        clock_gettime(CLOCK_BOOTTIME, &now);
+        return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
+               static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+    }
+    void SleepFor(DWORD milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
 
-template <typename T>
-std::shared_ptr<const T> LoadHook(const std::shared_ptr<const T>& hook) {
-    const std::lock_guard<std::mutex> lock(g_hookLock);
-    return hook;
-}
+// The clock is swapped under a lock and used outside it through a shared copy, so it may be
+// replaced while other threads are inside GetTickCount or Sleep.
+std::mutex g_clockLock;
+std::shared_ptr<platform::Clock> g_pClock;
 
-template <typename T>
-void StoreHook(std::shared_ptr<const T>& hook, T function) {
-    std::shared_ptr<const T> replacement;
-    if (function) replacement = std::make_shared<const T>(std::move(function));
-    const std::lock_guard<std::mutex> lock(g_hookLock);
-    hook.swap(replacement);
-    // The previous hook is destroyed after the lock is released (by `replacement`).
+std::shared_ptr<platform::Clock> CurrentClock() {
+    {
+        const std::lock_guard<std::mutex> lock(g_clockLock);
+        if (g_pClock) return g_pClock;
+    }
+    return platform::SystemClock();
 }
 
 }  // namespace
 
 DWORD GetTickCount() {
-    if (const auto source = LoadHook(g_pTickSource)) return (*source)();
     return static_cast<DWORD>(GetTickCount64());  // wraps at 2^32 like the original, ~49.7 days
 }
 
 std::uint64_t GetTickCount64() {
-    // A test's source counts from a small start and never runs 49 days.
-    if (const auto source = LoadHook(g_pTickSource)) return (*source)();
-    // CLOCK_BOOTTIME keeps counting while the machine is suspended, as the Windows count does.
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
-           static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+    return CurrentClock()->Milliseconds();
 }
 
 void Sleep(DWORD milliseconds) {
-    if (const auto hook = LoadHook(g_pSleepHook)) {
-        (*hook)(milliseconds);
-        return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    CurrentClock()->SleepFor(milliseconds);
 }
 
 namespace platform {
 
-void SetTickCountSourceForTesting(std::function<DWORD()> source) {
-    StoreHook(g_pTickSource, std::move(source));
+std::shared_ptr<Clock> SystemClock() {
+    static const auto clock = std::make_shared<CSystemClock>();
+    return clock;
 }
 
-void SetSleepHookForTesting(std::function<void(DWORD)> hook) {
-    StoreHook(g_pSleepHook, std::move(hook));
+void SetClock(std::shared_ptr<Clock> clock) {
+    const std::lock_guard<std::mutex> lock(g_clockLock);
+    g_pClock.swap(clock);
+    // The previous clock is released after the lock (by `clock`).
 }
 
 }  // namespace platform

@@ -11,8 +11,8 @@
 #include "core/process_globals.h"
 #include "graph/tuner_session.h"
 #include "pages/shell/bda_util_app.h"
-#include "platform/win/system_clock.h"
 #include "support/fake_devices.h"
+#include "support/test_clocks.h"
 
 namespace {
 
@@ -98,24 +98,21 @@ void AnswerDeviceListWith(Qt::Key key) {
 
 TEST_F(DeviceListTest, CancelEndsTheProgramWithoutAMainWindow) {
     m_devices.Publish(kSimulatedRank, FakeTuner(L"Tuner A"));
-    std::vector<DWORD> sleeps;
-    platform::SetSleepHookForTesting([&](DWORD ms) { sleeps.push_back(ms); });
+    const CScopedClock<CSleepRecorder> clock;
     CRecordingApp app;
     AnswerDeviceListWith(Qt::Key_Escape);
     EXPECT_FALSE(app.InitInstance());
-    platform::SetSleepHookForTesting(nullptr);
     EXPECT_EQ(app.m_nMainWindows, 0);
-    EXPECT_EQ(sleeps, std::vector<DWORD>{1000});
+    EXPECT_EQ(clock->Sleeps(), std::vector<DWORD>{1000});
 }
 
 TEST_F(DeviceListTest, OkRecordsTheProgramFolderAndRunsTheMainWindow) {
     m_devices.Publish(kSimulatedRank, FakeTuner(L"Tuner A"));
-    platform::SetSleepHookForTesting([](DWORD) {});
+    const CScopedClock<CSleepRecorder> clock;
     CRecordingApp app;
     g_strWorkDir.clear();
     AnswerDeviceListWith(Qt::Key_Return);
     EXPECT_FALSE(app.InitInstance());
-    platform::SetSleepHookForTesting(nullptr);
     EXPECT_EQ(app.m_nMainWindows, 1);
     EXPECT_EQ(g_strWorkDir, m_env.Folder().Path());
     EXPECT_EQ(app.m_device, (std::pair<int, std::string>{0, "Tuner A"}));

@@ -24,10 +24,10 @@
 #include "platform/ks/vendor_records.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/ui/qt/qt_message_box_service.h"
-#include "platform/win/system_clock.h"
 #include "status/signal_monitor.h"
 #include "support/fake_signal_statistics.h"
 #include "support/posted_events.h"
+#include "support/test_clocks.h"
 
 namespace {
 
@@ -46,9 +46,7 @@ protected:
     void SetUp() override {
         m_env.SetSignalStatistics(static_cast<IBDA_Topology*>(m_pSignal.Get()));
         m_env.PublishCard(kCardName, CardCarrier::PciE);
-        platform::SetSleepHookForTesting([this](DWORD ms) { m_sleeps.push_back(ms); });
     }
-    void TearDown() override { platform::SetSleepHookForTesting(nullptr); }
 
     template <typename T>
     T* Control(CBDAUtilDlg& window, int id) {
@@ -57,7 +55,7 @@ protected:
 
     CTunerCardEnvironment m_env;
     ComPtr<CFakeSignalStatistics> m_pSignal{new CFakeSignalStatistics};
-    std::vector<DWORD> m_sleeps;
+    CScopedClock<CSleepRecorder> m_clock;
 };
 
 TEST_F(MainWindowTest, StartsWithTheUnlockedDisplayAndTheDeviceAndVersionInItsTitle) {
@@ -200,7 +198,7 @@ TEST_F(MainWindowTest, ApplyNeedsASelectionAndRetunesAfterHalfASecond) {
     const auto sets = m_env.SetsOf(KSPROPSETID_BdaExt, KSPROPERTY_BDA_INPUTMULTISTREAMID);
     ASSERT_EQ(sets.size(), 1u) << ::testing::PrintToString(m_env.Boxes().Texts());
     EXPECT_EQ(sets[0].data[48], 7);
-    EXPECT_EQ(m_sleeps, std::vector<DWORD>{500});
+    EXPECT_EQ(m_clock->Sleeps(), std::vector<DWORD>{500});
     EXPECT_EQ(std::count(m_env.Script().calls.begin(), m_env.Script().calls.end(), "CommitChanges"),
               commitsBefore + 1)
         << "a successful Apply tunes again " << ::testing::PrintToString(m_env.Boxes().Texts())
@@ -221,7 +219,7 @@ TEST_F(MainWindowTest, ApplyOnAUsbCardIsRefusedByItsDriver) {
     usb.Boxes().Clear();
     Control<QPushButton>(window, CBDAUtilDlg::kIdApply)->click();
     EXPECT_EQ(usb.Boxes().Texts(), std::vector<std::string>{"777don't support this interface"});
-    EXPECT_TRUE(m_sleeps.empty()) << "no re-tune";
+    EXPECT_TRUE(m_clock->Sleeps().empty()) << "no re-tune";
     window.DestroyWindow();
 }
 
@@ -325,7 +323,7 @@ TEST_F(MainWindowTest, LockTpApplyAndPageChangesWhileTheMonitorPollsThenClose) {
     }
     window.DestroyWindow();
     EXPECT_FALSE(window.MonitorRunning());
-    EXPECT_EQ(m_sleeps.size(), 40u);
+    EXPECT_EQ(m_clock->Sleeps().size(), 40u);
     EXPECT_GT(m_pSignal->m_nPolls.load(), 10) << "the monitor polled during the loop";
 }
 

@@ -8,9 +8,11 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -53,9 +55,29 @@ private:
     int m_nSaved = -1;
 };
 
+// Counts what it receives and keeps the texts, for a test that sends debugger output elsewhere.
+class CCountingOutput final : public platform::DebugOutput {
+public:
+    void Write(std::string_view text) override {
+        m_nCalls.fetch_add(1);
+        const std::lock_guard lock(m_lock);
+        if (m_texts.size() < 16) m_texts.emplace_back(text);
+    }
+    int Calls() const { return m_nCalls.load(); }
+    std::vector<std::string> Texts() {
+        const std::lock_guard lock(m_lock);
+        return m_texts;
+    }
+
+private:
+    std::atomic<int> m_nCalls{0};
+    std::mutex m_lock;
+    std::vector<std::string> m_texts;
+};
+
 class DebugOutputTest : public ::testing::Test {
 protected:
-    void TearDown() override { platform::SetDebugOutputSinkForTesting({}); }
+    void TearDown() override { platform::SetDebugOutput(nullptr); }
 
     CTempFolder m_folder;
 };
@@ -71,20 +93,19 @@ TEST_F(DebugOutputTest, EachCallIsOneLineOnStandardError) {
               "Create Device Enum failed\nalready ends\n\ntwo\nlines\nnul\0inside\n"s);
 }
 
-TEST_F(DebugOutputTest, SinkReceivesTheTextAsGiven) {
-    std::vector<std::string> received;
-    platform::SetDebugOutputSinkForTesting(
-        [&](std::string_view text) { received.emplace_back(text); });
+TEST_F(DebugOutputTest, AnOutputOfItsOwnReceivesTheTextAsGivenUntilTakenBack) {
+    const auto output = std::make_shared<CCountingOutput>();
+    platform::SetDebugOutput(output);
     CCapturedStderr captured(m_folder.File("stderr.txt"));
     OutputDebugStringA("plain");
     OutputDebugStringA("with line end\n");
     OutputDebugStringA("");
-    EXPECT_EQ(received, (std::vector<std::string>{"plain", "with line end\n", ""}));
+    EXPECT_EQ(output->Texts(), (std::vector<std::string>{"plain", "with line end\n", ""}));
 
-    platform::SetDebugOutputSinkForTesting({});
+    platform::SetDebugOutput(nullptr);
     OutputDebugStringA("back on stderr");
-    EXPECT_EQ(captured.Finish(), "back on stderr\n");  // nothing from while the sink was set
-    EXPECT_EQ(received.size(), 3U);
+    EXPECT_EQ(captured.Finish(), "back on stderr\n");  // nothing from while the output was set
+    EXPECT_EQ(output->Calls(), 3);
 }
 
 // Lines of two threads must arrive whole: each is written with a single write().
@@ -117,12 +138,12 @@ TEST_F(DebugOutputTest, LinesOfConcurrentThreadsDoNotMix) {
     EXPECT_EQ(countB, kLines);
 }
 
-// The sink is replaced while other threads write through it (run under ThreadSanitizer).
-TEST_F(DebugOutputTest, SinkCanBeSwappedWhileInUse) {
-    std::atomic<int> first{0};
-    std::atomic<int> second{0};
+// The output is replaced while other threads write to it (run under ThreadSanitizer).
+TEST_F(DebugOutputTest, TheOutputCanBeSwappedWhileInUse) {
+    const auto first = std::make_shared<CCountingOutput>();
+    const auto second = std::make_shared<CCountingOutput>();
     std::atomic<bool> stop{false};
-    platform::SetDebugOutputSinkForTesting([&](std::string_view) { first.fetch_add(1); });
+    platform::SetDebugOutput(first);
     std::vector<std::thread> writers;
     for (int i = 0; i < 2; ++i) {
         writers.emplace_back([&] {
@@ -130,21 +151,17 @@ TEST_F(DebugOutputTest, SinkCanBeSwappedWhileInUse) {
         });
     }
     for (int round = 0; round < 200; ++round) {
-        if (round % 2 == 0) {
-            platform::SetDebugOutputSinkForTesting([&](std::string_view) { second.fetch_add(1); });
-        } else {
-            platform::SetDebugOutputSinkForTesting([&](std::string_view) { first.fetch_add(1); });
-        }
+        platform::SetDebugOutput(round % 2 == 0 ? second : first);
         std::this_thread::yield();
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    const int before = first.load();
-    while (first.load() == before && std::chrono::steady_clock::now() < deadline) {
+    const int before = first->Calls();
+    while (first->Calls() == before && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
     stop = true;
     for (std::thread& writer : writers) writer.join();
-    EXPECT_GT(first.load(), before);
+    EXPECT_GT(first->Calls(), before);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -28,10 +29,33 @@ std::int64_t TickDistance(DWORD from, DWORD to) {
 
 class SystemClockTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        platform::SetTickCountSourceForTesting({});
-        platform::SetSleepHookForTesting({});
+    void TearDown() override { platform::SetClock(nullptr); }
+};
+
+// Counts from a start the test gives, one millisecond a reading; records sleeps without sleeping.
+class CCountingClock final : public platform::Clock {
+public:
+    explicit CCountingClock(std::uint64_t start, std::atomic<std::uint64_t>* calls = nullptr)
+        : m_next(start), m_pCalls(calls) {}
+    std::uint64_t Milliseconds() override {
+        if (m_pCalls != nullptr) m_pCalls->fetch_add(1);
+        return m_next.fetch_add(1);
     }
+    void SleepFor(DWORD milliseconds) override {
+        if (m_pCalls != nullptr) m_pCalls->fetch_add(1);
+        const std::lock_guard lock(m_lock);
+        m_slept.push_back(milliseconds);
+    }
+    std::vector<DWORD> Slept() {
+        const std::lock_guard lock(m_lock);
+        return m_slept;
+    }
+
+private:
+    std::atomic<std::uint64_t> m_next;
+    std::atomic<std::uint64_t>* m_pCalls;
+    std::mutex m_lock;
+    std::vector<DWORD> m_slept;
 };
 
 TEST_F(SystemClockTest, TickCountIsMillisecondsSinceBoot) {
@@ -45,34 +69,29 @@ TEST_F(SystemClockTest, TickCountIsMillisecondsSinceBoot) {
     EXPECT_GE(TickDistance(start, GetTickCount()), 30);
 }
 
-TEST_F(SystemClockTest, TickSourceHookReplacesAndRestores) {
-    std::atomic<DWORD> fake{0xFFFFFFFEU};
-    platform::SetTickCountSourceForTesting([&] { return fake.fetch_add(1); });
+// The tick count wraps at 2^32 where the 64-bit count goes on; sleeping goes to the clock.
+TEST_F(SystemClockTest, AClockOfItsOwnReplacesTheSystemsUntilTakenBack) {
+    const auto clock = std::make_shared<CCountingClock>(0xFFFFFFFEULL);
+    platform::SetClock(clock);
     EXPECT_EQ(GetTickCount(), 0xFFFFFFFEU);
     EXPECT_EQ(GetTickCount(), 0xFFFFFFFFU);
     EXPECT_EQ(GetTickCount(), 0U);
-
-    platform::SetTickCountSourceForTesting({});
-    EXPECT_LT(std::abs(TickDistance(UptimeTicks(), GetTickCount())), 1000);
-}
-
-TEST_F(SystemClockTest, SleepHookRecordsDurationsInsteadOfSleeping) {
-    std::vector<DWORD> slept;
-    platform::SetSleepHookForTesting([&](DWORD ms) { slept.push_back(ms); });
+    EXPECT_EQ(GetTickCount64(), 0x100000001ULL);
     Sleep(1000);
     Sleep(0);
-    Sleep(0xFFFFFFFFU);  // would block for 49 days without the hook
-    EXPECT_EQ(slept, (std::vector<DWORD>{1000, 0, 0xFFFFFFFFU}));
+    Sleep(0xFFFFFFFFU);  // would block for 49 days on the system's clock
+    EXPECT_EQ(clock->Slept(), (std::vector<DWORD>{1000, 0, 0xFFFFFFFFU}));
 
-    platform::SetSleepHookForTesting({});
+    platform::SetClock(nullptr);
+    EXPECT_LT(std::abs(TickDistance(UptimeTicks(), GetTickCount())), 1000);
     const auto start = std::chrono::steady_clock::now();
     Sleep(20);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
-    EXPECT_EQ(slept.size(), 3U);
+    EXPECT_EQ(clock->Slept().size(), 3U);
 }
 
-// Hooks are swapped while other threads call through them (run under ThreadSanitizer).
-TEST_F(SystemClockTest, HooksCanBeSwappedWhileInUse) {
+// The clock is swapped while other threads read and sleep on it (run under ThreadSanitizer).
+TEST_F(SystemClockTest, TheClockCanBeSwappedWhileInUse) {
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> calls{0};
     std::vector<std::thread> users;
@@ -85,29 +104,22 @@ TEST_F(SystemClockTest, HooksCanBeSwappedWhileInUse) {
             }
         });
     }
-    std::atomic<std::uint64_t> hooked{0};
+    std::atomic<std::uint64_t> onOwnClock{0};
     for (int round = 0; round < 300; ++round) {
-        const DWORD value = static_cast<DWORD>(round);
-        platform::SetTickCountSourceForTesting([&hooked, value] {
-            hooked.fetch_add(1);
-            return value;
-        });
-        platform::SetSleepHookForTesting([&hooked](DWORD) { hooked.fetch_add(1); });
-        if (round % 2 == 0) {
-            platform::SetTickCountSourceForTesting({});
-            platform::SetSleepHookForTesting({});
-        }
+        platform::SetClock(round % 2 == 0 ? nullptr
+                                          : std::make_shared<CCountingClock>(round, &onOwnClock));
         std::this_thread::yield();
     }
-    // Let the users make progress with a hook in place before stopping them.
+    // Let the users make progress on a clock of the test's before stopping them.
+    platform::SetClock(std::make_shared<CCountingClock>(0, &onOwnClock));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    const std::uint64_t before = hooked.load();
-    while (hooked.load() == before && std::chrono::steady_clock::now() < deadline) {
+    const std::uint64_t before = onOwnClock.load();
+    while (onOwnClock.load() == before && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
     stop = true;
     for (std::thread& user : users) user.join();
-    EXPECT_GT(hooked.load(), before);
+    EXPECT_GT(onOwnClock.load(), before);
     EXPECT_GT(calls.load(), 0U);
 }
 
