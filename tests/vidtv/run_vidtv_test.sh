@@ -8,8 +8,10 @@
 # gaps phase by phase (the guest marks each phase in the trace).
 #
 # Usage: tests/vidtv/run_vidtv_test.sh [BUILD_DIR]   (default: build; needs root for apt-get)
-# Installs what it needs from Debian's packages (kernel image, headers and source of one version,
-# the version apt offers now), so it runs on a fresh machine. Prints the time of each phase, the
+# Installs what it needs from Debian's packages (kernel headers of the version apt offers now, and
+# the tools), and fetches the kernel image and source of that same version into its own folder
+# without installing them, so it runs on a fresh machine and on one that has another
+# linux-source-6.1 installed. Prints the time of each phase, the
 # guest's phases included, and the measured gaps.
 set -euo pipefail
 export LC_ALL=C
@@ -40,17 +42,21 @@ abi=$(apt-cache depends linux-headers-amd64 | sed -n 's/^ *Depends: linux-header
 version=$(apt-cache policy "linux-headers-$abi" | sed -n 's/^ *Candidate: //p')
 echo "[vidtv] kernel $abi, Debian version $version"
 apt-get install -y -qq --no-install-recommends \
-  "linux-source-6.1=$version" "linux-headers-$abi=$version" qemu-system-x86 busybox-static \
+  "linux-headers-$abi=$version" qemu-system-x86 busybox-static \
   gcc make libc6-dev kmod xz-utils cpio gzip >/dev/null
 rm -rf "$work"
 mkdir -p "$work"
-(cd "$work" && apt-get download -qq -o APT::Sandbox::User=root "linux-image-$abi-unsigned=$version")
+# linux-source-6.1 of the headers' version, fetched but not installed: a newer one installed on
+# the machine stays, and apt is never asked to downgrade it.
+(cd "$work" && apt-get download -qq -o APT::Sandbox::User=root \
+  "linux-image-$abi-unsigned=$version" "linux-source-6.1=$version")
 dpkg-deb -x "$work"/linux-image-"$abi"-unsigned_*.deb "$work/image"
+dpkg-deb -x "$work"/linux-source-6.1_*.deb "$work/source-package"
 phase "packages installed"
 
 # --- 2. vidtv, out of tree, against the headers of the same version. -------------------------
 vidtv_path=linux-source-6.1/drivers/media/test-drivers/vidtv
-tar -xf /usr/src/linux-source-6.1.tar.xz -C "$work" "$vidtv_path"
+tar -xf "$work/source-package/usr/src/linux-source-6.1.tar.xz" -C "$work" "$vidtv_path"
 vidtv="$work/$vidtv_path"
 cat >"$vidtv/Kbuild" <<'EOF'
 dvb-vidtv-tuner-objs := vidtv_tuner.o
