@@ -469,7 +469,7 @@ SimSignalMeasure CSimCard::SignalMeasure() {
     SimSignalMeasure measure;
     if (!m_reception.best) return measure;
     const double cn = m_reception.carrierToNoise + NextNoise();
-    measure.carrierToNoise = cn;
+    measure.carrierToNoise = sim::MeasuredCarrierToNoise(cn);
     if (!m_bLocked) return measure;
     const SimCarrier& carrier = m_pSky->Carriers()[m_nLocked];
     const std::optional<double> rate = sim::CarrierUsefulBitRate(carrier);

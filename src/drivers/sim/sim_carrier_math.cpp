@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <cmath>
 
 namespace sim {
 namespace {
@@ -49,6 +50,11 @@ CarrierParameters ParametersOf(const SimCarrier& carrier) {
 }
 
 }  // namespace
+
+double MeasuredCarrierToNoise(double carrierToNoise) {
+    return 10.0 * std::log10(std::pow(10.0, carrierToNoise / 10.0) +
+                             std::pow(10.0, kEstimatorFloorDb / 10.0));
+}
 
 double RequiredCarrierToNoise(const SimCarrier& carrier) {
     switch (carrier.system) {

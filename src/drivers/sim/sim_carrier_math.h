@@ -22,6 +22,14 @@ namespace sim {
 
 double RequiredCarrierToNoise(const SimCarrier& carrier);
 
+// What the demodulator's C/N estimate reads with noise alone in its band: an estimator of signal
+// against noise cannot tell a little noise from a weak carrier, so it never reads much below this.
+inline constexpr double kEstimatorFloorDb = -3.0;
+// The C/N the card reports for a carrier received at `carrierToNoise` dB: the carrier's power
+// over the noise, plus the floor above (negligible for a carrier the card can lock, the floor
+// itself for a carrier far below the noise, or none at all).
+double MeasuredCarrierToNoise(double carrierToNoise);
+
 // Bits per second of the whole carrier's baseband (all input streams together); nullopt for a
 // combination that does not exist.
 std::optional<double> CarrierUsefulBitRate(const SimCarrier& carrier);

@@ -53,10 +53,10 @@ void CSignalPlotWidget::SetHistory(const CSignalHistory& history) {
 }
 
 CSignalPlotWidget::Scale CSignalPlotWidget::ScaleFor(const DecibelRange& seen) {
-    double low = seen.lowDb;
-    double high = seen.highDb;
+    double low = std::isfinite(seen.lowDb) ? std::max(seen.lowDb, kFloorDb) : kFloorDb;
+    double high = std::isfinite(seen.highDb) ? std::max(seen.highDb, low) : low;
     if (high - low < kShortestSpanDb) {
-        const double middle = (low + high) / 2;
+        const double middle = std::max((low + high) / 2, kFloorDb + kShortestSpanDb / 2);
         low = middle - kShortestSpanDb / 2;
         high = middle + kShortestSpanDb / 2;
     }
@@ -159,7 +159,8 @@ void CSignalPlotWidget::paintEvent(QPaintEvent* /*event*/) {
             previousTick.reset();
             continue;
         }
-        const QPointF point(xFor(sample.tickMs), yFor(*sample.carrierToNoiseDb));
+        const double db = std::clamp(*sample.carrierToNoiseDb, scale.lowDb, scale.highDb);
+        const QPointF point(xFor(sample.tickMs), yFor(db));
         if (previousTick && TicksBetween(*previousTick, sample.tickMs) <= kLongestJoinMs) {
             path.lineTo(point);
             lone = false;

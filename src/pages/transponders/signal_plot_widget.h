@@ -22,6 +22,9 @@ public:
     };
     // At least this tall, so that the noise of a steady signal does not fill the plot.
     static constexpr double kShortestSpanDb = 3.0;
+    // The span never reaches below this: a reading under it (a card's figure without a carrier,
+    // however absurd) is drawn on the bottom edge instead of squeezing a real signal flat.
+    static constexpr double kFloorDb = -5.0;
     // Readings further apart than this (the sampler was paused) are not joined.
     static constexpr std::uint32_t kLongestJoinMs = 1000;
 
@@ -30,8 +33,9 @@ public:
     // Takes a copy of what to draw, and repaints.
     void SetHistory(const CSignalHistory& history);
 
-    // The span for C/N values seen (the peak among them): widened to kShortestSpanDb around
-    // its middle, then out to whole grid steps of 1, 2, 5, 10 or 20 dB, at most five steps.
+    // The span for C/N values seen (the peak among them), cut at kFloorDb: widened to
+    // kShortestSpanDb around its middle (upwards from the floor), then out to whole grid steps
+    // of 1, 2, 5, 10 or 20 dB, at most five steps. Non-finite values are not seen.
     static Scale ScaleFor(const DecibelRange& seen);
     // The peak's line and mark: an orange that stands out on light and dark themes alike.
     static QColor PeakColour() { return {230, 120, 0}; }

@@ -122,12 +122,21 @@ TEST(SimSignalMeasure, UnlockedKeepsTheCarrierToNoiseOnlyAndNoCarrierReportsNoth
     rig.Clock().AdvanceMs(299);  // still acquiring
     const SignalMeasureRecord acquiring = Measure(rig);
     EXPECT_EQ(acquiring.flags, SignalMeasureRecord::kCarrierToNoiseReported);
-    EXPECT_EQ(acquiring.carrierToNoiseMilliDb, 14'000);
+    // The estimator's floor adds its -3 dB of noise power: 0.09 dB on a 14 dB carrier.
+    EXPECT_EQ(acquiring.carrierToNoiseMilliDb, 14'086);
     rig.Clock().AdvanceMs(1);
     EXPECT_EQ(Measure(rig).flags, SignalMeasureRecord::kCarrierToNoiseReported |
                                       SignalMeasureRecord::kBitErrorsReported |
                                       SignalMeasureRecord::kUncorrectedReported)
         << "the level is never reported: the model has no received power";
+    // Tuned on the other polarisation, the carrier is 25 dB down, 11 dB under the noise: the
+    // reading is the estimator's -3 dB floor with the carrier's power added, not the model's -11.
+    ASSERT_EQ(rig.SendCommittedSwitch('B', SimTune{11362, 'V'}), S_OK);
+    ASSERT_EQ(rig.Tune(SimTune{11362, 'V'}), S_OK);
+    rig.Clock().AdvanceMs(1000);
+    const SignalMeasureRecord crossPolar = Measure(rig);
+    EXPECT_EQ(crossPolar.flags, SignalMeasureRecord::kCarrierToNoiseReported);
+    EXPECT_NEAR(crossPolar.carrierToNoiseMilliDb / 1000.0, -2.36, 0.01);
     const SimTune nothing{11363, 'H', 7000};
     ASSERT_EQ(rig.Tune(nothing), S_OK);
     rig.Clock().AdvanceMs(1000);

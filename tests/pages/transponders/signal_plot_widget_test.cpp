@@ -66,13 +66,16 @@ TEST(SignalPlotWidgetTest, ScaleOfWhatWasSeen) {
         CSignalPlotWidget::Scale scale;
     };
     const Case cases[] = {
-        {10.0, 10.0, {8, 12, 1}},      // 8.5..11.5 widened to whole dB
-        {10.0, 12.0, {9, 13, 1}},      // 9.5..12.5
-        {-2.3, 1.1, {-3, 2, 1}},       // 3.4 dB: five steps of 1
-        {0.0, 7.0, {0, 8, 2}},         // seven steps of 1 are too many
-        {3.0, 14.5, {0, 15, 5}},       // 11.5 dB
-        {-5.0, 25.0, {-10, 30, 10}},   // 30 dB
-        {-40.0, 40.0, {-40, 40, 20}},  // 80 dB
+        {10.0, 10.0, {8, 12, 1}},       // 8.5..11.5 widened to whole dB
+        {10.0, 12.0, {9, 13, 1}},       // 9.5..12.5
+        {-2.3, 1.1, {-3, 2, 1}},        // 3.4 dB: five steps of 1
+        {0.0, 7.0, {0, 8, 2}},          // seven steps of 1 are too many
+        {3.0, 14.5, {0, 15, 5}},        // 11.5 dB
+        {-5.0, 25.0, {-10, 30, 10}},    // 30 dB
+        {-40.0, 40.0, {-10, 40, 10}},   // cut at -5 dB: 45 dB
+        {-215.7, 12.0, {-5, 15, 5}},    // a card's figure without a carrier, then a lock
+        {-215.7, -215.7, {-5, -2, 1}},  // nothing but such figures: the floor's 3 dB
+        {-4.0, 35.0, {-10, 40, 10}},    // widened above 25 dB for a strong signal
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.low << ".." << c.high);
@@ -81,6 +84,35 @@ TEST(SignalPlotWidgetTest, ScaleOfWhatWasSeen) {
         EXPECT_EQ(scale.highDb, c.scale.highDb);
         EXPECT_EQ(scale.stepDb, c.scale.stepDb);
     }
+}
+
+// A dish swung through its satellite: 20 s weak, 20 s where a card without a floor reports an
+// absurd figure, 20 s strong. The strong signal stays in the upper part of the plot, drawn on its
+// row, and the absurd figures lie on the bottom edge.
+TEST(SignalPlotWidgetTest, AnAbsurdReadingDoesNotFlattenAStrongSignal) {
+    CSignalHistory history;
+    for (std::uint32_t tick = kNewest - 60000; tick <= kNewest; tick += 150) {
+        const std::uint32_t ago = kNewest - tick;
+        const double db = ago > 40000 ? 3.0 : ago > 20000 ? -215.7 : 12.0;
+        history.Add(MeterSample{tick, db, std::nullopt});
+    }
+    CSignalPlotWidget plot;
+    plot.resize(480, 240);
+    plot.SetHistory(history);
+    ASSERT_TRUE(plot.CurrentScale());
+    EXPECT_EQ(plot.CurrentScale()->lowDb, CSignalPlotWidget::kFloorDb);
+    const QRect area = plot.PlotArea();
+    EXPECT_LT(RowFor(plot, 12.0) - area.top(), area.height() / 4.0);
+    const QImage image = plot.grab().toImage();
+    const QColor line = plot.palette().color(QPalette::Highlight);
+    // The strong readings are the peak too: its line lies over theirs.
+    const std::vector<int> strong =
+        RowsOf(image, area, ColumnFor(plot, 10000), CSignalPlotWidget::PeakColour());
+    ASSERT_FALSE(strong.empty());
+    EXPECT_NEAR(strong.front(), RowFor(plot, 12.0), plot.LineWidth());
+    const std::vector<int> absent = RowsOf(image, area, ColumnFor(plot, 30000), line);
+    ASSERT_FALSE(absent.empty());
+    EXPECT_GE(absent.back(), area.bottom() - plot.LineWidth());
 }
 
 // Rendered offscreen at 100 % and 200 % of the font: the C/N line lies on the row of 10 dB and
