@@ -21,6 +21,7 @@
 #include "drivers/sim/ts_packet_reader.h"
 #include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
+#include "pages/shell/bda_util_dlg.h"
 #include "program/sim_program.h"
 #include "record/recording.h"
 #include "support/temp_folder.h"
@@ -209,7 +210,8 @@ TEST_P(StalledPipeTest, EndingTheRecordingReturnsPromptlyAndTellsWhatWasNotWritt
     ASSERT_GT(given, inPipe);
     EXPECT_GE(inPipe, CSimProgram::kSampleBytes) << "what the pipe took stays there for the reader";
     if (closeWindow) {
-        EXPECT_TRUE(Boxes().empty()) << "the window is gone: nothing to tell";
+        // Asked and answered Yes; then the window is gone: nothing more to tell.
+        EXPECT_EQ(Boxes(), std::vector<std::string>{CBDAUtilDlg::kStopRecordingAndQuit});
     } else {
         EXPECT_EQ(Boxes(), std::vector<std::string>{
                                "Recording stopped: the program reading " + pipe +
@@ -285,6 +287,45 @@ TEST_F(RecordingTargetsTest, ARecordFileDeletedDuringTheRecordingEndsItWithAMess
                            "Recording stopped: the record file " + path +
                            " was deleted during the recording; the bytes written into it "
                            "are gone. Start Record again to record into a new file."});
+}
+
+// Closing the window during a recording asks first: Escape answered No keeps the window and the
+// recording going; the close box answered Yes stops it and quits, with every sample the card
+// delivered in the file. Without a recording, Escape closes at once.
+TEST_F(RecordingTargetsTest, ClosingDuringARecordingAsksAndNoKeepsItGoing) {
+    const std::string path = m_program.File("kept.ts");
+    CSimProgramWindow window;
+    std::uint64_t before = 0;
+    const int result = RunModal(window, [&] {
+        Lock(window);
+        Page& page = CapturePage(window);
+        before = m_program.SamplesDelivered();
+        StartRecord(page, path);
+        ASSERT_TRUE(page.IsRecording());
+        Stream(10);
+        m_program.Boxes().AnswerQuestionsWith(IDNO);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        ASSERT_EQ(Boxes(), std::vector<std::string>{CBDAUtilDlg::kStopRecordingAndQuit});
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(page.IsRecording());
+        const std::uint64_t atNo = m_program.SamplesDelivered();
+        Stream(10);
+        EXPECT_GT(m_program.SamplesDelivered(), atNo) << "the recording goes on after No";
+        m_program.Boxes().AnswerQuestionsWith(IDYES);
+        window.close();
+        EXPECT_EQ(Boxes().size(), 2u);
+        EXPECT_EQ(Boxes().back(), CBDAUtilDlg::kStopRecordingAndQuit);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    const std::uint64_t samples = m_program.SamplesDelivered() - before;
+    Stream(4);
+    EXPECT_EQ(m_program.SamplesDelivered() - before, samples) << "still recording after Yes";
+    ExpectRecordedSamples(path, samples, true);
+
+    m_program.Boxes().Clear();
+    CSimProgramWindow again;
+    EXPECT_EQ(RunModal(again, [&] { QTest::keyClick(&again, Qt::Key_Escape); }), IDCANCEL);
+    EXPECT_TRUE(Boxes().empty()) << "nothing to ask without a recording";
 }
 
 }  // namespace

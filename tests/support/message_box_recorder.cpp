@@ -9,7 +9,12 @@ CMessageBoxRecorder::~CMessageBoxRecorder() {
 int CMessageBoxRecorder::Show(const MessageBoxRequest& request) {
     std::lock_guard guard(m_lock);
     m_boxes.push_back(request);
-    return IDOK;
+    return (request.type & 0x0F) == MB_YESNO ? m_nQuestionAnswer : IDOK;
+}
+
+void CMessageBoxRecorder::AnswerQuestionsWith(int answer) {
+    std::lock_guard guard(m_lock);
+    m_nQuestionAnswer = answer;
 }
 
 std::vector<MessageBoxRequest> CMessageBoxRecorder::Boxes() const {

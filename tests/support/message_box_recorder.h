@@ -15,10 +15,13 @@ public:
 
     std::vector<MessageBoxRequest> Boxes() const;
     std::vector<std::string> Texts() const;
+    // The answer to a question (MB_YESNO) from now on; IDYES until set.
+    void AnswerQuestionsWith(int answer);
     void Clear();
 
 private:
     IMessageBoxService* m_pPrevious;
     mutable std::mutex m_lock;
     std::vector<MessageBoxRequest> m_boxes;
+    int m_nQuestionAnswer = IDYES;
 };

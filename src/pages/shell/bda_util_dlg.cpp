@@ -239,11 +239,18 @@ void CBDAUtilDlg::StopMonitor() {
 }
 
 void CBDAUtilDlg::done(int result) {
+    if (!AllowedToCloseWhileRecording()) return;
     // A box the monitor waits on runs a modal loop above this window's: left up, it would keep
     // the window's loop, and so the shutdown, waiting for an answer about a window already
     // closed. The monitor is about to be stopped; its boxes are moot.
     ReleaseMessageBoxWaiters();
     CDialog::done(result);
+}
+
+bool CBDAUtilDlg::AllowedToCloseWhileRecording() {
+    if (m_bCardRemoved || m_pCapturePage == nullptr || !m_pCapturePage->IsRecording()) return true;
+    // Yes: the window's end stops the recording as it always has, every byte written.
+    return AfxMessageBox(kStopRecordingAndQuit, MB_YESNO | MB_ICONEXCLAMATION) != IDNO;
 }
 
 bool CBDAUtilDlg::StopRequested() const {
@@ -325,6 +332,7 @@ void CBDAUtilDlg::OnApplyStreamId() {
 bool CBDAUtilDlg::DefWindowProc(std::uint32_t message, DWORD wParam) {
     if (message == WM_DEVICECHANGE &&
         (wParam == DBT_DEVICEREMOVEPENDING || wParam == DBT_DEVICEREMOVECOMPLETE)) {
+        m_bCardRemoved = true;
         EndDialog(IDOK);
         return true;
     }

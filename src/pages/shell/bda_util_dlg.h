@@ -39,6 +39,9 @@ public:
     static constexpr int kIdInputStreamList = 1049;
     static constexpr int kIdSeparator = 1057;
     static constexpr int kIdmAbout = 16;
+    // Asked before the window closes while a recording runs.
+    static constexpr const char* kStopRecordingAndQuit =
+        "A recording is running. Stop it and quit?";
 
     explicit CBDAUtilDlg(QWidget* parent = nullptr);
     ~CBDAUtilDlg() override;
@@ -75,7 +78,9 @@ protected:
     void OnHelp();
     void OnAbout();
 
-    // Every way the window ends (close box, removal, OK, Cancel) comes here.
+    // Every way the window ends (close box, removal, OK, Cancel) comes here. While a recording
+    // runs, the user is asked first (not when the card was pulled out: nothing is left to ask
+    // about); No keeps the window and the recording, Yes ends both.
     void done(int result) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -84,6 +89,8 @@ protected:
 private:
     void PlaceSheet();
     void StopMonitor();
+    // False when the user keeps a running recording (and the window).
+    bool AllowedToCloseWhileRecording();
 
     QIcon m_hAppIcon;
     QIcon m_lockedIcon;
@@ -95,6 +102,7 @@ private:
     CTransponderPage* m_pTransponderPage = nullptr;
     // The input stream list holds the streams of reports read at this tune count or later.
     std::uint64_t m_nStreamsSinceTune = 0;
+    bool m_bCardRemoved = false;  // the window ends because the card went
     std::thread m_hMonitorThread;
     std::atomic<bool> m_bMonitorRunning{false};
     std::mutex m_waitLock;

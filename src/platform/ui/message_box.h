@@ -9,6 +9,7 @@
 #include "platform/ui/window_handle.h"
 
 inline constexpr unsigned MB_OK = 0x00000000;
+inline constexpr unsigned MB_YESNO = 0x00000004;  // a question: Yes and No instead of OK
 inline constexpr unsigned MB_ICONHAND = 0x00000010;
 inline constexpr unsigned MB_ICONSTOP = MB_ICONHAND;
 inline constexpr unsigned MB_ICONERROR = MB_ICONHAND;
@@ -16,6 +17,8 @@ inline constexpr unsigned MB_ICONEXCLAMATION = 0x00000030;
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 
 struct MessageBoxRequest {
     HWND owner = nullptr;

@@ -24,7 +24,10 @@ int CQtMessageBoxService::RunOnUiThread(const MessageBoxRequest& request, Pendin
     QMessageBox box(owner);
     box.setWindowTitle(QString::fromStdString(request.caption));
     box.setText(QString::fromStdString(request.text));
-    box.setStandardButtons(QMessageBox::Ok);
+    const bool question = (request.type & 0x0F) == MB_YESNO;
+    box.setStandardButtons(question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    // A question answered by Escape or the close box is answered No: nothing is done.
+    if (question) box.setEscapeButton(QMessageBox::No);
     if ((request.type & 0xF0) == MB_ICONHAND) box.setIcon(QMessageBox::Critical);
     if ((request.type & 0xF0) == MB_ICONEXCLAMATION) box.setIcon(QMessageBox::Warning);
     if (pending != nullptr) {
@@ -32,7 +35,9 @@ int CQtMessageBoxService::RunOnUiThread(const MessageBoxRequest& request, Pendin
         if (m_bReleased) return IDCANCEL;
         pending->box = &box;
     }
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    const int pressed = box.exec();
+    if (question) return pressed == QMessageBox::Yes ? IDYES : IDNO;
+    return pressed == QMessageBox::Ok ? IDOK : IDCANCEL;
 }
 
 int CQtMessageBoxService::Show(const MessageBoxRequest& request) {
