@@ -7,22 +7,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "data/satellite_file.h"
+#include "drivers/sim/sim_test_rig.h"
 #include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/transponders/listed_transponder.h"
+#include "pages/transponders/scan_dialog.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "program/sim_program.h"
 #include "services/service_scanner.h"
@@ -103,6 +112,58 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
             window.EndDialog(IDOK);
         });
     }
+}
+
+// The five files of 19.2E are one entry: every transponder once, in frequency order, each row
+// with its file; "Scan..." offers to tune all of them.
+TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
+    std::set<std::pair<std::string, std::string>> expected;
+    for (const char* name : {"Astra-19.2E.ini", "Astra-1KR-19.2E.ini", "Astra-1L-19.2E.ini",
+                             "Astra-1M-19.2E.ini", "Astra-1N-19.2E.ini"}) {
+        const std::string target = m_program.File("Transponders/") + name;
+        if (!std::filesystem::exists(target))
+            std::filesystem::copy_file(BuildTranspondersFolder() + "/" + name, target);
+        const std::optional<SatelliteFile> file = ReadSatelliteFile(target);
+        ASSERT_TRUE(file) << target;
+        for (const SatelliteTransponder& transponder : file->transponders) {
+            expected.emplace(TransponderRowTexts(transponder)[0],
+                             std::string(1, transponder.polarisation));
+        }
+    }
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Page& page = TransponderPage(window);
+        auto* satellites = page.Item<QComboBox>(Page::kIdSatellite);
+        ASSERT_EQ(satellites->count(), 1);
+        EXPECT_EQ(satellites->currentText(), "19.2E  Astra 1KR, 1L, 1M, 1N");
+        QTableWidget* table = page.TransponderTable();
+        ASSERT_EQ(table->rowCount(), static_cast<int>(expected.size()));
+        std::set<std::pair<std::string, std::string>> listed;
+        double previous = 0;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const std::string frequency = table->item(row, 0)->text().toStdString();
+            listed.emplace(frequency, table->item(row, 1)->text().toStdString());
+            EXPECT_GE(std::stod(frequency), previous) << "row " << row;
+            previous = std::stod(frequency);
+            if (frequency == "11362" && table->item(row, 1)->text() == "H") {
+                EXPECT_EQ(table->item(row, 6)->text(), "Astra-19.2E.ini") << "its first file";
+            }
+        }
+        EXPECT_EQ(listed, expected);
+
+        std::string status;
+        QTimer::singleShot(0, [&] {
+            auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(scan, nullptr);
+            status = scan->Item<QLineEdit>(CScanDialog::kIdStatus)->text().toStdString();
+            scan->EndDialog(IDCANCEL);
+        });
+        page.Item<QPushButton>(Page::kIdScan)->click();
+        EXPECT_NE(status.find("tunes its " + std::to_string(expected.size()) + " transponders"),
+                  std::string::npos)
+            << status;
+        window.EndDialog(IDOK);
+    });
 }
 
 // A row the LNB cannot bring into the tuner's 950-2150 MHz (here a Ku row behind a C-band LNB,

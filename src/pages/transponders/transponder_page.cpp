@@ -125,9 +125,10 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
       m_pPlayerStatus(Item<QLineEdit>(kIdPlayerStatus)),
       m_pWatchButton(Item<QPushButton>(kIdWatch)),
       m_pStopButton(Item<QPushButton>(kIdStopWatching)),
-      m_pTransponderTable(MakeListTable(
-          this, QRect(4, 18, 166, 71), BaseUnits(),
-          {"Frequency", "Pol.", "Symbol rate", "System", "Modulation", "FEC"}, "Transponders")),
+      m_pTransponderTable(
+          MakeListTable(this, QRect(4, 18, 166, 71), BaseUnits(),
+                        {"Frequency", "Pol.", "Symbol rate", "System", "Modulation", "FEC", "File"},
+                        "Transponders")),
       m_pServiceTable(MakeListTable(this, QRect(4, 93, 258, 44), BaseUnits(),
                                     {"No.", "Name", "Provider", "Type", "Video", "Audio", "Access"},
                                     "Services")),
@@ -213,20 +214,28 @@ void CTransponderPage::SaveDishAngle() {
 
 bool CTransponderPage::OnInitDialog() {
     CPropertyPage::OnInitDialog();
-    m_satellites = ReadSatelliteFolder(SatelliteFolderPath());
-    // East to west across the sky, as a dish turns; the files' own order within a position.
-    std::stable_sort(m_satellites.begin(), m_satellites.end(),
-                     [](const SatelliteFile& a, const SatelliteFile& b) {
+    m_positions = GroupByOrbitalPosition(ReadSatelliteFolder(SatelliteFolderPath()));
+    // East to west across the sky, as a dish turns.
+    std::stable_sort(m_positions.begin(), m_positions.end(),
+                     [](const OrbitalPosition& a, const OrbitalPosition& b) {
                          const auto eastFirst = [](int tenths) {
                              return tenths <= 1800 ? 1800 - tenths : 5400 - tenths;
                          };
-                         return eastFirst(a.orbitalTenthsEast) < eastFirst(b.orbitalTenthsEast);
+                         return eastFirst(a.satellite.orbitalTenthsEast) <
+                                eastFirst(b.satellite.orbitalTenthsEast);
                      });
     const QString remembered = QString::fromStdString(
         ReadIniString(platform::TransponderPageSettingsFile(), kSection, kSatelliteKey));
-    for (const SatelliteFile& satellite : m_satellites)
-        m_pSatelliteList->addItem(QString::fromStdString(SatelliteLabel(satellite)));
-    const int index = std::max(0, m_pSatelliteList->findText(remembered));
+    for (const OrbitalPosition& position : m_positions)
+        m_pSatelliteList->addItem(QString::fromStdString(SatelliteLabel(position.satellite)));
+    int index = m_pSatelliteList->findText(remembered);
+    // A label saved before the files of a position were merged ("19.2E  Astra-1L") still finds
+    // its position.
+    if (index < 0 && remembered.contains("  ")) {
+        index =
+            m_pSatelliteList->findText(remembered.section("  ", 0, 0) + "  ", Qt::MatchStartsWith);
+    }
+    index = std::max(0, index);
     if (m_pSatelliteList->count() > 0) m_pSatelliteList->setCurrentIndex(index);
     OnSatelliteChosen();
     m_pPlayerCommand->setText(
@@ -418,8 +427,9 @@ void CTransponderPage::ShowPlayerStatus() {
 void CTransponderPage::OnSatelliteChosen() {
     m_pTransponderTable->setRowCount(0);
     const int index = m_pSatelliteList->currentIndex();
-    if (index < 0 || index >= static_cast<int>(m_satellites.size())) return;
-    const std::vector<SatelliteTransponder>& transponders = m_satellites[index].transponders;
+    if (index < 0 || index >= static_cast<int>(m_positions.size())) return;
+    const OrbitalPosition& position = m_positions[index];
+    const std::vector<SatelliteTransponder>& transponders = position.satellite.transponders;
     m_pTransponderTable->setRowCount(static_cast<int>(transponders.size()));
     for (int row = 0; row < static_cast<int>(transponders.size()); ++row) {
         const auto texts = TransponderRowTexts(transponders[row]);
@@ -427,6 +437,9 @@ void CTransponderPage::OnSatelliteChosen() {
             m_pTransponderTable->setItem(
                 row, column, new QTableWidgetItem(QString::fromStdString(texts[column])));
         }
+        m_pTransponderTable->setItem(
+            row, static_cast<int>(texts.size()),
+            new QTableWidgetItem(QString::fromStdString(position.transponderFiles[row])));
     }
     if (!transponders.empty()) m_pTransponderTable->setCurrentCell(0, 0);
     SaveSetting(this, platform::TransponderPageSettingsFile(), kSection, kSatelliteKey,
@@ -435,8 +448,8 @@ void CTransponderPage::OnSatelliteChosen() {
 
 void CTransponderPage::OnScan() {
     const int index = m_pSatelliteList->currentIndex();
-    if (index < 0 || index >= static_cast<int>(m_satellites.size())) return;
-    CScanDialog dialog(m_tunerPage, m_satellites[index], m_pScanner, window());
+    if (index < 0 || index >= static_cast<int>(m_positions.size())) return;
+    CScanDialog dialog(m_tunerPage, m_positions[index].satellite, m_pScanner, window());
     dialog.DoModal();
 }
 
@@ -468,8 +481,9 @@ bool CTransponderPage::eventFilter(QObject* watched, QEvent* event) {
 
 void CTransponderPage::OnTransponderActivated(int row) {
     const int index = m_pSatelliteList->currentIndex();
-    if (index < 0 || index >= static_cast<int>(m_satellites.size())) return;
-    const std::vector<SatelliteTransponder>& transponders = m_satellites[index].transponders;
+    if (index < 0 || index >= static_cast<int>(m_positions.size())) return;
+    const std::vector<SatelliteTransponder>& transponders =
+        m_positions[index].satellite.transponders;
     if (row < 0 || row >= static_cast<int>(transponders.size())) return;
     const SatelliteTransponder& transponder = transponders[row];
     const auto field = [this](TunerField which) {

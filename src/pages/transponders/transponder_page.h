@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "data/satellite_file.h"
+#include "data/orbital_position.h"
 #include "graph/driver_control.h"
 #include "graph/tuner_session.h"
 #include "platform/ks/vendor_records.h"
@@ -108,7 +108,7 @@ private:
     QPushButton* m_pStopButton;
     QTableWidget* m_pTransponderTable;
     QTableWidget* m_pServiceTable;
-    std::vector<SatelliteFile> m_satellites;
+    std::vector<OrbitalPosition> m_positions;
 
     std::mutex m_carrierLock;
     std::optional<MediaInfoRecord> m_carrier;  // guarded by m_carrierLock
