@@ -3,9 +3,10 @@
 #include <errno.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <string>
 #include <utility>
+
+#include "platform/win/replaceable.h"
 
 namespace {
 
@@ -28,23 +29,12 @@ public:
     }
 };
 
-// Swapped under a lock and used outside it through a shared copy, so it may be replaced while
-// other threads write.
-std::mutex g_outputLock;
-std::shared_ptr<platform::DebugOutput> g_pOutput;
-
-std::shared_ptr<platform::DebugOutput> CurrentOutput() {
-    {
-        const std::lock_guard<std::mutex> lock(g_outputLock);
-        if (g_pOutput) return g_pOutput;
-    }
-    return platform::StandardErrorOutput();
-}
+CReplaceable<platform::DebugOutput> g_output;
 
 }  // namespace
 
 void OutputDebugStringA(std::string_view text) {
-    CurrentOutput()->Write(text);
+    g_output.Get(platform::StandardErrorOutput())->Write(text);
 }
 
 namespace platform {
@@ -55,8 +45,7 @@ std::shared_ptr<DebugOutput> StandardErrorOutput() {
 }
 
 void SetDebugOutput(std::shared_ptr<DebugOutput> output) {
-    const std::lock_guard<std::mutex> lock(g_outputLock);
-    g_pOutput.swap(output);
+    g_output.Set(std::move(output));
 }
 
 }  // namespace platform

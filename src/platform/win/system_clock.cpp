@@ -3,9 +3,10 @@
 #include <time.h>
 
 #include <chrono>
-#include <mutex>
 #include <thread>
 #include <utility>
+
+#include "platform/win/replaceable.h"
 
 namespace {
 
@@ -22,17 +23,10 @@ public:
     }
 };
 
-// The clock is swapped under a lock and used outside it through a shared copy, so it may be
-// replaced while other threads are inside GetTickCount or Sleep.
-std::mutex g_clockLock;
-std::shared_ptr<platform::Clock> g_pClock;
+CReplaceable<platform::Clock> g_clock;
 
 std::shared_ptr<platform::Clock> CurrentClock() {
-    {
-        const std::lock_guard<std::mutex> lock(g_clockLock);
-        if (g_pClock) return g_pClock;
-    }
-    return platform::SystemClock();
+    return g_clock.Get(platform::SystemClock());
 }
 
 }  // namespace
@@ -57,9 +51,7 @@ std::shared_ptr<Clock> SystemClock() {
 }
 
 void SetClock(std::shared_ptr<Clock> clock) {
-    const std::lock_guard<std::mutex> lock(g_clockLock);
-    g_pClock.swap(clock);
-    // The previous clock is released after the lock (by `clock`).
+    g_clock.Set(std::move(clock));
 }
 
 }  // namespace platform
