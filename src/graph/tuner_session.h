@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "graph/bda_graph.h"
@@ -73,6 +74,22 @@ public:
     // Whether the status thread saw the carrier locked at its last reading.
     bool IsSignalLocked() const { return m_bSignalLocked.load(std::memory_order_acquire) != 0; }
 
+    // What the last tune that reached the driver asked for, as lists find it again: whole MHz
+    // and the polarity index. None before the first. Any thread.
+    struct TunedCarrier {
+        std::int32_t frequencyMHz = 0;
+        std::int32_t polarityIndex = 0;
+        bool operator==(const TunedCarrier&) const = default;
+    };
+    std::optional<TunedCarrier> LastTuned() const {
+        const std::lock_guard lock(m_lastTunedLock);
+        return m_lastTuned;
+    }
+    void NoteTuned(TunedCarrier carrier) {
+        const std::lock_guard lock(m_lastTunedLock);
+        m_lastTuned = carrier;
+    }
+
     // Every call on the tuner driver, from any thread, is made while holding it; recursive for
     // its owner. Declared first: the graph releases the driver's handle under it.
     std::recursive_mutex m_hDriverMutex;
@@ -88,6 +105,8 @@ public:
     DiseqcSentListener m_DiseqcSentListener;
 
 private:
+    mutable std::mutex m_lastTunedLock;
+    std::optional<TunedCarrier> m_lastTuned;
     std::int32_t m_nDeviceIndex = -1;
     std::string m_strDeviceName;
 };

@@ -124,6 +124,7 @@ TuneResult Tune(CTunerSession& session, const Transponder& transponder,
         }
     }
     if (result.outcome == TuneResult::Outcome::Error) return result;
+    session.NoteTuned({transponder.frequencyMHz, transponder.polarityIndex});
     if (waitForLock.count() <= 0) return result;
     const std::uint64_t deadline =
         GetTickCount64() + static_cast<std::uint64_t>(waitForLock.count());

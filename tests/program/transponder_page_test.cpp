@@ -115,7 +115,8 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
 }
 
 // The five files of 19.2E are one entry: every transponder once, in frequency order, each row
-// with its file; "Scan..." offers to tune all of them.
+// with its file; "Scan..." offers to tune all of them; after a lock elsewhere the list stands on
+// the tuned row.
 TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
     std::set<std::pair<std::string, std::string>> expected;
     for (const char* name : {"Astra-19.2E.ini", "Astra-1KR-19.2E.ini", "Astra-1L-19.2E.ini",
@@ -162,6 +163,18 @@ TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
         EXPECT_NE(status.find("tunes its " + std::to_string(expected.size()) + " transponders"),
                   std::string::npos)
             << status;
+
+        // A lock on the Tuner Setting page: the page, shown again, stands on that row, in bold.
+        EnterTransponder(window);
+        ASSERT_TRUE(LockTp(window, m_program.Clock()));
+        window.Sheet()->setCurrentIndex(3);
+        const int row = table->currentRow();
+        ASSERT_GE(row, 0);
+        EXPECT_EQ(table->item(row, 0)->text(), "11362");
+        EXPECT_GT(row, 0) << "not the first row, where the list starts";
+        EXPECT_EQ(table->item(row, 1)->text(), "H");
+        EXPECT_TRUE(table->item(row, 0)->font().bold());
+        EXPECT_FALSE(table->item(row == 0 ? 1 : 0, 0)->font().bold());
         window.EndDialog(IDOK);
     });
 }

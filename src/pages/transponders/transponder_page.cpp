@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <QComboBox>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaObject>
@@ -238,6 +239,7 @@ bool CTransponderPage::OnInitDialog() {
     index = std::max(0, index);
     if (m_pSatelliteList->count() > 0) m_pSatelliteList->setCurrentIndex(index);
     OnSatelliteChosen();
+    FollowTheTuner();
     m_pPlayerCommand->setText(
         Text(ReadIniString(platform::TransponderPageSettingsFile(), kSection, kPlayerKey)));
     ShowSignal(SignalMeasureResult{});
@@ -266,7 +268,10 @@ void CTransponderPage::StopLiveWork() {
 void CTransponderPage::showEvent(QShowEvent* event) {
     CPropertyPage::showEvent(event);
     if (m_pSignalWorker) m_pSignalWorker->SetRunning(true);
-    if (IsInitialised()) m_refresh.start();
+    if (IsInitialised()) {
+        m_refresh.start();
+        FollowTheTuner();
+    }
 }
 
 void CTransponderPage::hideEvent(QHideEvent* event) {
@@ -294,7 +299,56 @@ void CTransponderPage::OnTransponderLocked() {
         m_carrier.reset();
     }
     m_nServicesShown = ~std::uint64_t{0};
-    if (IsInitialised()) RefreshServices();
+    if (IsInitialised()) {
+        RefreshServices();
+        FollowTheTuner();
+        MarkTunedRow();
+    }
+}
+
+std::optional<int> CTransponderPage::TunedRowIn(const OrbitalPosition& position) const {
+    const std::optional<CTunerSession::TunedCarrier> tuned = m_session.LastTuned();
+    if (!tuned) return std::nullopt;
+    const auto& transponders = position.satellite.transponders;
+    for (int row = 0; row < static_cast<int>(transponders.size()); ++row) {
+        const TunerEntry entry = TunerEntryOf(transponders[row]);
+        if (platform::Atoi(entry.frequencyMHz) == tuned->frequencyMHz &&
+            entry.polarityIndex == tuned->polarityIndex)
+            return row;
+    }
+    return std::nullopt;
+}
+
+void CTransponderPage::MarkTunedRow() {
+    const int index = m_pSatelliteList->currentIndex();
+    if (index < 0 || index >= static_cast<int>(m_positions.size())) return;
+    const std::optional<int> tuned = TunedRowIn(m_positions[index]);
+    for (int row = 0; row < m_pTransponderTable->rowCount(); ++row) {
+        for (int column = 0; column < m_pTransponderTable->columnCount(); ++column) {
+            QTableWidgetItem* item = m_pTransponderTable->item(row, column);
+            if (item == nullptr) continue;
+            QFont font = item->font();
+            font.setBold(tuned == row);
+            item->setFont(font);
+            item->setToolTip(tuned == row ? "The transponder the tuner was tuned to last" : "");
+        }
+    }
+}
+
+void CTransponderPage::FollowTheTuner() {
+    const std::optional<CTunerSession::TunedCarrier> tuned = m_session.LastTuned();
+    if (!tuned || tuned == m_followed) return;
+    m_followed = tuned;
+    for (int index = 0; index < static_cast<int>(m_positions.size()); ++index) {
+        const std::optional<int> row = TunedRowIn(m_positions[index]);
+        if (!row) continue;
+        if (index != m_pSatelliteList->currentIndex()) {
+            m_pSatelliteList->setCurrentIndex(index);
+            OnSatelliteChosen();
+        }
+        m_pTransponderTable->setCurrentCell(*row, 0);
+        return;
+    }
 }
 
 // On the signal worker.
@@ -442,6 +496,7 @@ void CTransponderPage::OnSatelliteChosen() {
             new QTableWidgetItem(QString::fromStdString(position.transponderFiles[row])));
     }
     if (!transponders.empty()) m_pTransponderTable->setCurrentCell(0, 0);
+    MarkTunedRow();
     SaveSetting(this, platform::TransponderPageSettingsFile(), kSection, kSatelliteKey,
                 m_pSatelliteList->currentText().toStdString());
 }

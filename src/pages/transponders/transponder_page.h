@@ -91,6 +91,12 @@ private:
     // When the window goes (and, for a page never shown, when it is deleted).
     void SaveDishAngle();
     void OnTransponderActivated(int row);
+    // The row of the position that the last tune asked for; none when it is not listed there.
+    std::optional<int> TunedRowIn(const OrbitalPosition& position) const;
+    // Shows the tuned row of the chosen position in bold, with a tip that says so.
+    void MarkTunedRow();
+    // Chooses the position and row of the last tune, once for each new tune.
+    void FollowTheTuner();
     void PollSignal();
     void ShowSignal(const SignalMeasureResult& measure);
     void RefreshServices();
@@ -109,6 +115,7 @@ private:
     QTableWidget* m_pTransponderTable;
     QTableWidget* m_pServiceTable;
     std::vector<OrbitalPosition> m_positions;
+    std::optional<CTunerSession::TunedCarrier> m_followed;  // the tune the list last went to
 
     std::mutex m_carrierLock;
     std::optional<MediaInfoRecord> m_carrier;  // guarded by m_carrierLock
