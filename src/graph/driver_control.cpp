@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "diseqc/motor_message.h"
 #include "graph/tuner_session.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/media/media_interfaces.h"
@@ -12,8 +13,35 @@
 
 namespace {
 
+// Asked of the tuner filter right after the send, with the driver mutex still held, so that the
+// answer is about this message.
+MotorReach AskMotorReach(CTunerSession& session) {
+    IBaseFilter* tuner = session.m_BDAGraph.m_pTunerDevice.Get();
+    if (tuner == nullptr) return MotorReach::Unknown;
+    ComPtr<IKsPropertySet> handle;
+    if (FAILED(tuner->QueryInterface(IID_IKsPropertySet, handle.ReleaseAndGetVoidAddress())))
+        return MotorReach::Unknown;
+    DWORD support = 0;
+    if (FAILED(
+            handle->QuerySupported(KSPROPSETID_MotorReach, KSPROPERTY_MOTOR_REACHED, &support)) ||
+        (support & KSPROPERTY_SUPPORT_GET) == 0)
+        return MotorReach::Unknown;
+    std::array<std::uint8_t, 4> answer{};
+    DWORD returned = 0;
+    if (FAILED(handle->Get(KSPROPSETID_MotorReach, KSPROPERTY_MOTOR_REACHED, nullptr, 0,
+                           answer.data(), answer.size(), &returned)) ||
+        returned != answer.size())
+        return MotorReach::Unknown;
+    return answer[0] == 1 ? MotorReach::Reached : MotorReach::NotReached;
+}
+
+// Called with the driver mutex held. Only a listener's positioner messages are asked about: a
+// tune's switch message adds no driver call.
 void TellDiseqcSent(CTunerSession& session, std::span<const std::uint8_t> message) {
-    if (session.m_DiseqcSentListener) session.m_DiseqcSentListener(message);
+    if (!session.m_DiseqcSentListener) return;
+    const MotorReach reach =
+        diseqc::DecodeMotorMessage(message) ? AskMotorReach(session) : MotorReach::Unknown;
+    session.m_DiseqcSentListener(message, reach);
 }
 
 void Error(DriverReports& reports, const char* text) {

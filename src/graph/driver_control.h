@@ -48,10 +48,14 @@ DriverControlResult AcquireDriverControl(CTunerSession& session, DriverReports& 
 bool IsUsbCarrier(CTunerSession& session);
 void SendDiseqCommand(CTunerSession& session, std::span<const std::uint8_t> message,
                       DiseqcForm form, DriverReports& reports);
+// Whether a positioner message reached a motor: a card that can tell says so after the send
+// (KSPROPSETID_MotorReach); a real DiSEqC bus carries no reply, so there it is not known.
+enum class MotorReach { Reached, NotReached, Unknown };
 // Told of each message the driver accepted, after it did, on the sending thread and with the
-// driver mutex held: it must be short and must not call the driver. One listener a session; an
-// empty function removes it.
-using DiseqcSentListener = std::function<void(std::span<const std::uint8_t> message)>;
+// driver mutex held: it must be short and must not call the driver. `reach` is Unknown for a
+// message that is no positioner command. One listener a session; an empty function removes it.
+using DiseqcSentListener =
+    std::function<void(std::span<const std::uint8_t> message, MotorReach reach)>;
 void SetDiseqcSentListener(CTunerSession& session, DiseqcSentListener listener);
 bool GetStreamType(CTunerSession& session, StreamTypeRecord& pageRecord, DriverReports& reports);
 bool IsStreamTypeCurrent(CTunerSession& session, const StreamTypeRecord& pageRecord,

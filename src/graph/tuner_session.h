@@ -75,10 +75,12 @@ public:
     bool IsSignalLocked() const { return m_bSignalLocked.load(std::memory_order_acquire) != 0; }
 
     // What the last tune that reached the driver asked for, as lists find it again: whole MHz
-    // and the polarity index. None before the first. Any thread.
+    // and the polarity index, and the switch port it chose (the page's index, 0: no switch
+    // message). None before the first. Any thread.
     struct TunedCarrier {
         std::int32_t frequencyMHz = 0;
         std::int32_t polarityIndex = 0;
+        std::int32_t diseqcPortIndex = 0;
         bool operator==(const TunedCarrier&) const = default;
     };
     std::optional<TunedCarrier> LastTuned() const {

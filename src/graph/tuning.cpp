@@ -124,7 +124,8 @@ TuneResult Tune(CTunerSession& session, const Transponder& transponder,
         }
     }
     if (result.outcome == TuneResult::Outcome::Error) return result;
-    session.NoteTuned({transponder.frequencyMHz, transponder.polarityIndex});
+    session.NoteTuned(
+        {transponder.frequencyMHz, transponder.polarityIndex, transponder.diseqcPortIndex});
     if (waitForLock.count() <= 0) return result;
     const std::uint64_t deadline =
         GetTickCount64() + static_cast<std::uint64_t>(waitForLock.count());

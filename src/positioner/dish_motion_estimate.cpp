@@ -35,7 +35,8 @@ void CDishMotionEstimate::SetSpeed(double degreesPerSecond, std::uint64_t nowMs)
     m_dSpeed = degreesPerSecond;
 }
 
-void CDishMotionEstimate::OnMessage(std::span<const std::uint8_t> message, std::uint64_t nowMs) {
+void CDishMotionEstimate::OnMessage(std::span<const std::uint8_t> message, std::uint64_t nowMs,
+                                    MotorReach reach) {
     std::lock_guard guard(m_mutex);
     nowMs = m_nLatestMs = std::max(nowMs, m_nLatestMs);
     // Any message in between, a switch command too, makes the next one a new command, as on the
@@ -45,7 +46,25 @@ void CDishMotionEstimate::OnMessage(std::span<const std::uint8_t> message, std::
                         nowMs - m_nLastMessageMs <= kRepeatWindowMs;
     m_lastMessage.assign(message.begin(), message.end());
     m_nLastMessageMs = nowMs;
-    if (!repeat) Apply(message, nowMs);
+    if (repeat || reach == MotorReach::NotReached) return;
+    if (reach == MotorReach::Unknown && diseqc::DecodeMotorMessage(message)) m_bAssumed = true;
+    Apply(message, nowMs);
+}
+
+void CDishMotionEstimate::Confirm(std::uint64_t nowMs) {
+    std::lock_guard guard(m_mutex);
+    nowMs = m_nLatestMs = std::max(nowMs, m_nLatestMs);
+    Settle(nowMs);
+    if (m_movement) return;
+    m_bAssumed = false;
+    m_at.referenced = true;
+}
+
+void CDishMotionEstimate::ProveByLock(std::uint64_t tunedMs, std::uint64_t nowMs) {
+    std::lock_guard guard(m_mutex);
+    nowMs = m_nLatestMs = std::max(nowMs, m_nLatestMs);
+    Settle(nowMs);
+    if (!m_movement && m_dRestSinceMs <= static_cast<double>(tunedMs)) m_bAssumed = false;
 }
 
 void CDishMotionEstimate::Apply(std::span<const std::uint8_t> message, std::uint64_t nowMs) {
@@ -164,6 +183,7 @@ CDishMotionEstimate::Belief CDishMotionEstimate::EndOf(const Movement& movement)
 
 void CDishMotionEstimate::Settle(std::uint64_t nowMs) {
     if (!m_movement || static_cast<double>(nowMs) < EndMs(*m_movement)) return;
+    m_dRestSinceMs = EndMs(*m_movement);
     m_at = EndOf(*m_movement);
     m_movement.reset();
 }
@@ -173,12 +193,14 @@ void CDishMotionEstimate::StopHere(std::uint64_t nowMs) {
     if (!m_movement) return;
     m_at.angle += m_movement->direction * Travelled(*m_movement, nowMs);
     m_movement.reset();
+    m_dRestSinceMs = static_cast<double>(nowMs);
 }
 
 DishMotion CDishMotionEstimate::At(std::uint64_t nowMs) const {
     std::lock_guard guard(m_mutex);
     nowMs = std::max(nowMs, m_nLatestMs);
     DishMotion motion;
+    motion.assumed = m_bAssumed;
     if (!m_movement || static_cast<double>(nowMs) >= EndMs(*m_movement)) {
         const Belief rest = m_movement ? EndOf(*m_movement) : m_at;
         motion.angle = rest.angle;

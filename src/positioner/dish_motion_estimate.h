@@ -4,6 +4,9 @@
 // with the motor speed the user set, under the same rules as the simulated card's motor: a
 // movement runs at constant speed and ends at its target, at the end of a time-out, at an
 // enabled soft limit ahead, or at the mechanical range; a new command ends it where it is.
+// A message the card says did not reach the motor moves nothing. One the card cannot vouch for
+// (a real card: the bus carries no reply) is replayed, and the estimate is assumed from then on
+// until the user confirms it or a lock tuned at rest after the movement proves it.
 //
 // Threads: every member takes m_mutex and calls nothing outside this class, so OnMessage may be
 // called with the driver mutex held while the window thread calls At.
@@ -14,6 +17,8 @@
 #include <span>
 #include <vector>
 
+#include "graph/driver_control.h"
+
 struct DishMotion {
     double angle = 0;  // degrees, the motor's own sense (positive east, as the
                        // goto-angle message and the simulated motor count)
@@ -22,6 +27,7 @@ struct DishMotion {
     std::optional<double> secondsLeft;  // until then, when known
     bool referenced = false;            // follows from a reference (Goto 0, a limit, a goto
                                         // angle), not only from the assumed starting angle
+    bool assumed = false;  // a command since the last proof is not known to have reached it
 };
 
 class CDishMotionEstimate {
@@ -42,8 +48,15 @@ public:
     // A movement under way goes on at the new speed from now. Ignored unless finite and > 0.
     void SetSpeed(double degreesPerSecond, std::uint64_t nowMs);
     double Speed() const;
-    void OnMessage(std::span<const std::uint8_t> message, std::uint64_t nowMs);
+    void OnMessage(std::span<const std::uint8_t> message, std::uint64_t nowMs,
+                   MotorReach reach = MotorReach::Reached);
     DishMotion At(std::uint64_t nowMs) const;
+    // The user says the dish is where the estimate is: it is no longer assumed, and its angle is
+    // a reference. Ignored while the estimate has the dish moving.
+    void Confirm(std::uint64_t nowMs);
+    // The tuner locked on a tune sent at `tunedMs` through the motor's dish: when the dish had
+    // come to rest by then and no command came since, it is where the estimate is.
+    void ProveByLock(std::uint64_t tunedMs, std::uint64_t nowMs);
 
 private:
     // An angle the program knows and whether it rests on a reference.
@@ -83,6 +96,8 @@ private:
     double m_dSpeed = kDefaultSpeed;
     Belief m_at;  // at rest, or where the movement under way started and the reference it had
     std::optional<Movement> m_movement;
+    double m_dRestSinceMs = 0;  // when the last movement ended, at rest
+    bool m_bAssumed = false;
     std::optional<Belief> m_eastLimit;
     std::optional<Belief> m_westLimit;
     bool m_bLimitsOn = false;

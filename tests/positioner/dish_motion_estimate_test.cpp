@@ -81,9 +81,12 @@ std::vector<Bytes> Store(std::uint8_t position) {
 std::vector<Bytes> Goto(std::uint8_t position) {
     return Press([=](Framing f) { return diseqc::GotoPosition(f, position); });
 }
-// The committed switch of "Lock TP" for port A (the motorised dish stays selected).
+// The committed switch of "Lock TP" for port A (the motorised dish stays selected) and B.
 std::vector<Bytes> SwitchPortA() {
     return {{0xE0, 0x10, 0x38, 0xF0}};
+}
+std::vector<Bytes> SwitchPortB() {
+    return {{0xE0, 0x10, 0x38, 0xF4}};
 }
 
 struct Sent {
@@ -104,9 +107,12 @@ public:
     }
 
     std::uint64_t NowMs() const { return m_pClock->Now() / CSimClock::kTicksPerMs; }
+    // The estimate hears of the message with the card's word on whether the motor got it.
     void Send(const Bytes& message) {
         m_card.SendDiseqc(message);
-        m_estimate.OnMessage(message, NowMs());
+        m_estimate.OnMessage(
+            message, NowMs(),
+            m_card.LastDiseqcReachedMotor() ? MotorReach::Reached : MotorReach::NotReached);
     }
     // Advances to `untilMs`, comparing the angle and whether it moves on the way.
     void RunTo(std::uint64_t untilMs, const std::string& context) {
@@ -160,6 +166,12 @@ std::vector<AgreementCase> AgreementCases() {
     constexpr auto West = Direction::West;
     return {
         {"GoTwentyWest", {{0, Go(-20)}}, 15000, -20.0, true},
+        // Behind port B the motor hears nothing: neither moves until port A is back.
+        {"GoThroughPortBMovesNeither",
+         {{0, SwitchPortB()}, {100, Go(20)}, {15000, SwitchPortA()}, {15100, Go(-5)}},
+         20000,
+         -5.0,
+         true},
         // A new command ends the movement under way where it is.
         {"GoInterruptedByADrive", {{0, Go(30)}, {4000, DriveSeconds(West, 2)}}, 10000, 3.0, false},
         {"StepsEastAndWest",
@@ -360,6 +372,48 @@ TEST(DishMotionEstimate, TargetAndTimeLeftWhileMoving) {
             EXPECT_NEAR(*motion.secondsLeft, *c.secondsLeft, 1e-9) << c.name;
         }
     }
+}
+
+// A Go of 20 degrees east at 0 ms (arriving at 13.3 s) that the card could not vouch for, then
+// what the user or a lock says: the estimate stays assumed until one of them proves it.
+TEST(DishMotionEstimate, AnUnvouchedCommandIsAssumedUntilConfirmedOrProvenByALock) {
+    struct Case {
+        std::string name;
+        std::function<void(CDishMotionEstimate&)> then;
+        bool assumed;
+        bool referenced;
+    };
+    const Case cases[] = {
+        {"NothingMore", [](CDishMotionEstimate&) {}, true, true},
+        {"ConfirmedAtRest", [](CDishMotionEstimate& e) { e.Confirm(20000); }, false, true},
+        {"ConfirmWhileMovingIgnored", [](CDishMotionEstimate& e) { e.Confirm(5000); }, true, true},
+        {"LockTunedAtRest", [](CDishMotionEstimate& e) { e.ProveByLock(14000, 16000); }, false,
+         true},
+        {"LockTunedWhileMoving", [](CDishMotionEstimate& e) { e.ProveByLock(10000, 16000); }, true,
+         true},
+        {"LockTunedBeforeALaterCommand",
+         [](CDishMotionEstimate& e) {
+             e.OnMessage(std::array<std::uint8_t, 4>{0xE0, 0x31, 0x68, 0x02}, 14000,
+                         MotorReach::Unknown);
+             e.ProveByLock(14500, 20000);
+         },
+         true, true},
+    };
+    for (const Case& c : cases) {
+        CDishMotionEstimate estimate;
+        estimate.OnMessage(diseqc::GotoAngle(-20.0), 0, MotorReach::Unknown);
+        EXPECT_TRUE(estimate.At(0).moving) << c.name << ": believed, as a real card's must be";
+        c.then(estimate);
+        const DishMotion motion = estimate.At(30000);
+        EXPECT_EQ(motion.assumed, c.assumed) << c.name;
+        EXPECT_EQ(motion.referenced, c.referenced) << c.name;
+    }
+    // The card's word that the motor did not hear it: nothing moves, nothing is assumed.
+    CDishMotionEstimate estimate;
+    estimate.OnMessage(diseqc::GotoAngle(-20.0), 0, MotorReach::NotReached);
+    const DishMotion motion = estimate.At(30000);
+    EXPECT_EQ(motion.angle, 0.0);
+    EXPECT_FALSE(motion.moving || motion.assumed);
 }
 
 TEST(DishMotionEstimate, SpeedChangeMidMoveGoesOnAtTheNewSpeedFromThen) {

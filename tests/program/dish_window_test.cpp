@@ -15,6 +15,7 @@
 #include "pages/positioner/position_dlg.h"
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/transponder_page.h"
+#include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/win/known_folders.h"
 #include "platform/win/system_clock.h"
@@ -151,6 +152,83 @@ TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
         EXPECT_NE(shown.find(" dB"), std::string::npos) << shown;
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdLevel), "not reported")
             << "the simulated card has no received power to report";
+        window.EndDialog(IDOK);
+    });
+}
+
+// The motor sits behind port A; the tuner was switched to port B by "Lock TP". A "Go" asks
+// first: No sends nothing, Yes sends, the card says the motor did not hear it, and the estimate
+// stays. A card that cannot tell (its answer taken away) has the estimate move "(assumed)"
+// until the user says the dish is there.
+TEST_F(DishWindowTest, AGoTheMotorDoesNotHearMovesNothingAndAnUnvouchedOneIsAssumed) {
+    m_program.DriveTicksByCardClock();
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        EnterTransponder(window);
+        ASSERT_TRUE(LockTp(window, m_program.Clock()));
+        Page& page = TransponderPage(window);
+        CDishWindow& dish = OpenDishWindow(page);
+        Choose(dish.Item<QComboBox>(CDishWindow::kIdMotorPort), 1);
+
+        window.Sheet()->setCurrentIndex(2);
+        auto* positioner = dynamic_cast<CPositionDlg*>(window.Sheet()->widget(2));
+        ASSERT_NE(positioner, nullptr);
+        const std::string satellite =
+            positioner->Item<QComboBox>(CPositionDlg::kIdSatellite)->currentText().toStdString();
+        positioner->Item<QLineEdit>(CPositionDlg::kIdLongitude)
+            ->setText(QString::fromStdString(LongitudeForAngle(satellite, 10.0)));
+        positioner->Item<QLineEdit>(CPositionDlg::kIdLatitude)->setText("0");
+        const auto goesSent = [&] {
+            const std::string trace = m_program.TraceText();
+            std::size_t count = 0;
+            for (std::size_t at = trace.find("diseqc E1 31 6E"); at != std::string::npos;
+                 at = trace.find("diseqc E1 31 6E", at + 1))
+                ++count;
+            return count;
+        };
+        const auto go = [&](int answer) {
+            m_program.Boxes().Clear();
+            m_program.Boxes().AnswerQuestionsWith(answer);
+            QTest::mouseClick(positioner->Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+            m_program.Clock().AdvanceMs(30000);
+        };
+
+        go(IDNO);
+        ASSERT_EQ(m_program.Boxes().Texts().size(), 1u);
+        EXPECT_EQ(m_program.Boxes().Texts()[0],
+                  "The dish motor is behind DiSEqC port A, but the tuner is switched to port B: "
+                  "the motor will not hear this command. Send it anyway?");
+        EXPECT_EQ(goesSent(), 0u);
+
+        go(IDYES);
+        EXPECT_EQ(goesSent(), 1u);
+        EXPECT_NE(m_program.TraceText().find("motor not reached: switch port B selected"),
+                  std::string::npos);
+        DishMotion motion = page.DishEstimate()->At(GetTickCount64());
+        EXPECT_EQ(motion.angle, 0.0) << "the card said the motor did not hear it";
+        EXPECT_FALSE(motion.moving || motion.assumed);
+        EXPECT_EQ(m_program.Card().MotorAngle(), 0.0);
+
+        // Behind every port, and a card that cannot say whether the motor heard.
+        Choose(dish.Item<QComboBox>(CDishWindow::kIdMotorPort), 0);
+        m_program.Card().Faults().MakeUnsupported(KSPROPSETID_MotorReach, KSPROPERTY_MOTOR_REACHED);
+        go(IDNO);
+        EXPECT_TRUE(m_program.Boxes().Texts().empty()) << "no port to doubt";
+        motion = page.DishEstimate()->At(GetTickCount64());
+        EXPECT_NE(motion.angle, 0.0) << "believed without the card's word";
+        EXPECT_TRUE(motion.assumed);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return FieldText(dish, CDishWindow::kIdDishAngle) ==
+                       dish_texts::Angle(motion.angle, false);
+            },
+            5000))
+            << FieldText(dish, CDishWindow::kIdDishAngle);
+        auto* confirm = dish.Item<QPushButton>(CDishWindow::kIdConfirm);
+        EXPECT_TRUE(confirm->isEnabled());
+        QTest::mouseClick(confirm, Qt::LeftButton);
+        EXPECT_EQ(FieldText(dish, CDishWindow::kIdDishAngle), dish_texts::Angle(motion.angle));
+        EXPECT_FALSE(confirm->isEnabled());
         window.EndDialog(IDOK);
     });
 }

@@ -316,6 +316,8 @@ void CSimCard::SendDiseqc(std::span<const std::uint8_t> message) {
                              repeat ? " (repeated, not acted on again)" : ""));
     m_lastDiseqc.assign(message.begin(), message.end());
     m_nLastDiseqcTime = now;
+    m_bMotorReached = command.kind != SimDiseqcKind::Ignored &&
+                      command.kind != SimDiseqcKind::CommittedSwitch && m_nPort == 0;
     if (repeat || command.kind == SimDiseqcKind::Ignored) return;
     if (command.kind == SimDiseqcKind::CommittedSwitch) {
         if (command.port != m_nPort) {
@@ -532,6 +534,11 @@ double CSimCard::MotorAngle() {
 int CSimCard::Port() const {
     std::lock_guard guard(m_lock);
     return m_nPort;
+}
+
+bool CSimCard::LastDiseqcReachedMotor() const {
+    std::lock_guard guard(m_lock);
+    return m_bMotorReached;
 }
 
 bool CSimCard::IsLocked() {

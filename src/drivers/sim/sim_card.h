@@ -114,6 +114,10 @@ public:
 
     // What the driver was told (decoded by CSimPropertyDriver).
     void SendDiseqc(std::span<const std::uint8_t> message);
+    // Whether the last DiSEqC message was a positioner command that reached the motor (a
+    // repeat the motor did not act on again counts): the card knows its wiring, a real one
+    // cannot tell.
+    bool LastDiseqcReachedMotor() const;
     void SetGenericOutput(bool generic);
     bool GenericOutput() const;
     void SetInputStreamId(int isi);  // -1: no selection
@@ -181,6 +185,7 @@ private:
     int m_nPort = 0;
     CSimMotor m_motor;
     std::vector<std::uint8_t> m_lastDiseqc;
+    bool m_bMotorReached = false;
     std::uint64_t m_nLastDiseqcTime = 0;
     bool m_bGenericOutput = false;
     int m_nInputStreamId = -1;

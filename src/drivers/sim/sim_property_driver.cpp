@@ -33,7 +33,7 @@ constexpr std::array<CSimPropertyDriver::Property, 6> kBdaExt = {{
 }};
 
 // The USB card's filter: its vendor set and the measurement every card offers on its filter.
-constexpr std::array<CSimPropertyDriver::Property, 7> kUsbFilter = {{
+constexpr std::array<CSimPropertyDriver::Property, 8> kUsbFilter = {{
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, 0, 0},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_TUNER, kSet, 288},
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_GET_MEDIAINFO, kGet, 72},
@@ -41,11 +41,13 @@ constexpr std::array<CSimPropertyDriver::Property, 7> kUsbFilter = {{
     {KSPROPSETID_Ctrl, KSPROPERTY_CTRL_MODCODES, kSet, 1348},
     {KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, kGet, 40},
     {KSPROPSETID_LockSearch, KSPROPERTY_LOCK_SEARCH_TIME, kGet, 4},
+    {KSPROPSETID_MotorReach, KSPROPERTY_MOTOR_REACHED, kGet, 4},
 }};
 
-constexpr std::array<CSimPropertyDriver::Property, 2> kPciFilter = {{
+constexpr std::array<CSimPropertyDriver::Property, 3> kPciFilter = {{
     {KSPROPSETID_SignalMeasure, KSPROPERTY_SIGNAL_MEASURE, kGet, 40},
     {KSPROPSETID_LockSearch, KSPROPERTY_LOCK_SEARCH_TIME, kGet, 4},
+    {KSPROPSETID_MotorReach, KSPROPERTY_MOTOR_REACHED, kGet, 4},
 }};
 
 // The carrier a lock search is asked about: frequency, symbol rate, polarisation, a DWORD each.
@@ -104,6 +106,7 @@ std::string PropertyName(const GUID& set, DWORD id) {
     if (set == KSPROPSETID_Ctrl) return fmt::format("KSPROPSETID_Ctrl:{}", id);
     if (set == KSPROPSETID_SignalMeasure) return fmt::format("KSPROPSETID_SignalMeasure:{}", id);
     if (set == KSPROPSETID_LockSearch) return fmt::format("KSPROPSETID_LockSearch:{}", id);
+    if (set == KSPROPSETID_MotorReach) return fmt::format("KSPROPSETID_MotorReach:{}", id);
     return fmt::format("{}:{}", com::FormatGuid(set), id);
 }
 
@@ -247,6 +250,10 @@ HRESULT CSimPropertyDriver::FillGet(const GUID& set, DWORD id, std::vector<std::
     if (set == KSPROPSETID_LockSearch) {
         WriteI32(record, 0,
                  static_cast<std::int32_t>(CSimCard::kLockSearchTicks / CSimClock::kTicksPerMs));
+        return S_OK;
+    }
+    if (set == KSPROPSETID_MotorReach) {
+        WriteI32(record, 0, m_card.LastDiseqcReachedMotor() ? 1 : 0);
         return S_OK;
     }
     if (id == KSPROPERTY_BDA_STREAMTYPE_PARAMS) {

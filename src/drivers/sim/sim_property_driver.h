@@ -11,11 +11,12 @@
 // The USB card answers KSPROPSETID_Ctrl on its tuner filter:
 //   1 PRESENT support query only | 3 TUNER set 288 | 15 GET_MEDIAINFO get 72 |
 //   20 GOLDCODE set 264 | 21 MODCODES set 1348
-// Every card answers our own KSPROPSETID_SignalMeasure and KSPROPSETID_LockSearch on its tuner
-// filter:
+// Every card answers our own KSPROPSETID_SignalMeasure, KSPROPSETID_LockSearch and
+// KSPROPSETID_MotorReach on its tuner filter:
 //   1 SIGNAL_MEASURE get 40 (CSimCard::SignalMeasure; the level is never reported)
 //   1 LOCK_SEARCH_TIME get 4 (CSimCard::kLockSearchTicks in ms), the 12-byte carrier as instance
 //   data
+//   1 MOTOR_REACHED get 4 (CSimCard::LastDiseqcReachedMotor, 1 or 0)
 // Anything else: E_PROP_SET_UNSUPPORTED for a set the object does not carry, E_PROP_ID_UNSUPPORTED
 // for an id (or an access) it does not have. A record of the wrong size, or with a value the
 // driver does not take, is refused with E_INVALIDARG and nothing happens. Other properties accept

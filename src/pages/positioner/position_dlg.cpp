@@ -1,5 +1,7 @@
 #include "pages/positioner/position_dlg.h"
 
+#include <fmt/format.h>
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +23,8 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt/sorted_combo.h"
 #include "platform/win/c_number.h"
+#include "platform/win/file_locations.h"
+#include "positioner/motor_port.h"
 #include "positioner/pointing.h"
 #include "positioner/satellite_list.h"
 #include "positioner/site_list.h"
@@ -280,6 +284,18 @@ void CPositionDlg::OnCityChanged() {
     m_pLongitude->setText(Text(found.position->longitude));
 }
 
+bool CPositionDlg::MotorHearsTheTuner() {
+    const std::int32_t motorPort = motor_port::Read(platform::TransponderPageSettingsFile());
+    const std::optional<CTunerSession::TunedCarrier> tuned = DefaultTunerSession().LastTuned();
+    if (!tuned || motor_port::Reaches(motorPort, tuned->diseqcPortIndex)) return true;
+    const std::string question = fmt::format(
+        "The dish motor is behind DiSEqC port {}, but the tuner is switched to port {}: the motor "
+        "will not hear this command. Send it anyway?",
+        motor_port::PortName(motorPort), motor_port::PortName(tuned->diseqcPortIndex));
+    return MessageBoxA(GetSafeHwnd(), question, AfxGetAppName(), MB_YESNO | MB_ICONEXCLAMATION) ==
+           IDYES;
+}
+
 void CPositionDlg::OnGo() {
     // Remembered first, so that a rejected input is offered again next time.
     m_strSatellite = m_pSatelliteList->currentText();
@@ -289,10 +305,14 @@ void CPositionDlg::OnGo() {
     m_strCity = m_pCityList->currentText();
     m_bRemembered = true;
 
+    // Asked once the satellite proved reachable, just before the message goes.
+    std::optional<bool> send;
     const GotoAngleStatus status = DriveToSatellite(
         m_strSatellite.toStdString(), m_strLongitude.toStdString(), m_strLatitude.toStdString(),
-        [](const BYTE* bytes, int length) {
-            SendToMotor(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(length)));
+        [this, &send](const BYTE* bytes, int length) {
+            if (!send) send = MotorHearsTheTuner();
+            if (*send)
+                SendToMotor(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(length)));
         });
     if (status != GotoAngleStatus::Ok)
         MessageBoxA(GetSafeHwnd(), GotoAngleErrorText(status), "Error", MB_ICONSTOP);

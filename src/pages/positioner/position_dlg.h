@@ -55,7 +55,8 @@ public:
     void OnStore();
     void OnGoto();
 
-    // "Go": remembers the five texts, then sends one goto-angle message for the satellite.
+    // "Go": remembers the five texts, then sends one goto-angle message for the satellite; when
+    // the tuner is switched to a port that the motor is not behind, it asks first.
     void OnGo();
     // Selection changes: the country's cities, or the city's coordinates.
     void OnCountryChanged();
@@ -76,6 +77,8 @@ private:
     // Fills the emptied city box with the selected country's cities, selects item 0 and shows
     // that city's coordinates.
     void LoadCities();
+    // True, or the user's answer when the last tune switched to a port the motor is not behind.
+    bool MotorHearsTheTuner();
 
     QLineEdit* m_pPosition;
     QComboBox* m_pSatelliteList;

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleValidator>
 #include <QLineEdit>
 #include <QLocale>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "core/ini_file.h"
 #include "graph/driver_control.h"
@@ -25,6 +27,7 @@
 #include "platform/audio/tone_player.h"
 #include "platform/win/system_clock.h"
 #include "positioner/dish_motion_estimate.h"
+#include "positioner/motor_port.h"
 #include "status/alignment_pitch.h"
 #include "status/signal_sampler.h"
 
@@ -44,7 +47,7 @@ DialogTemplate DishWindowTemplate() {
         W::kIdd,
         "Dish Alignment",
         250,
-        216,
+        232,
         {
             {kStaticId, GroupBox, "Signal", 4, 2, 242, 116},
             {kStaticId, Label, "C/N:", 10, 14, 24, 8},
@@ -57,7 +60,7 @@ DialogTemplate DishWindowTemplate() {
             {W::kIdTone, CheckBox, "Tone rising with C/N", 10, 101, 92, 10},
             {W::kIdToneStatus, Edit, "", 104, 100, 136, 12, kReadOnly | kBorder, {},
              "Tone status"},
-            {kStaticId, GroupBox, "Motor, as the program believes it", 4, 120, 242, 74},
+            {kStaticId, GroupBox, "Motor, as the program believes it", 4, 120, 242, 90},
             {kStaticId, Label, "Dish at:", 10, 132, 36, 8},
             {W::kIdDishAngle, Edit, "", 48, 130, 80, 12, kReadOnly | kBorder},
             {kStaticId, Label, "Target:", 134, 132, 30, 8},
@@ -70,7 +73,11 @@ DialogTemplate DishWindowTemplate() {
             {kStaticId, Label, "Motor speed:", 10, 177, 46, 8},
             {W::kIdSpeed, Edit, "", 58, 175, 30, 12, kBorder},
             {kStaticId, Label, "degrees a second", 92, 177, 80, 8},
-            {IDCANCEL, PushButton, "Close", 196, 198, 50, 14},
+            {kStaticId, Label, "Motor on:", 10, 193, 36, 8},
+            {W::kIdMotorPort, DropDownList, "", 48, 191, 80, 80, kNone, {}, "Motor on"},
+            {W::kIdConfirm, PushButton, "Dish Is There", 166, 190, 74, 14, kNone, {},
+             "Confirm the dish position"},
+            {IDCANCEL, PushButton, "Close", 196, 214, 50, 14},
         }};
     // clang-format on
 }
@@ -114,6 +121,20 @@ CDishWindow::CDishWindow(std::shared_ptr<CDishMotionEstimate> estimate, std::str
     connect(Item<QCheckBox>(kIdTone), &QCheckBox::toggled, this,
             [this](bool on) { OnToneToggled(on); });
     connect(speed, &QLineEdit::editingFinished, this, [this] { OnSpeedEdited(); });
+    auto* port = Item<QComboBox>(kIdMotorPort);
+    port->addItems({"every port", "port A", "port B", "port C", "port D"});
+    port->setToolTip(
+        "The DiSEqC switch port the motor sits behind: commands sent while the tuner is switched "
+        "to another port do not reach it");
+    connect(port, &QComboBox::activated, this, [this](int index) { OnMotorPortChosen(index); });
+    auto* confirm = Item<QPushButton>(kIdConfirm);
+    confirm->setToolTip(
+        "The card cannot tell whether the motor heard a command: say so when the dish is where "
+        "the program shows it");
+    connect(confirm, &QPushButton::clicked, this, [this] {
+        m_pEstimate->Confirm(GetTickCount64());
+        ShowMotor();
+    });
     m_motorTimer.setInterval(kMotorPeriodMs);
     connect(&m_motorTimer, &QTimer::timeout, this, [this] { ShowMotor(); });
 }
@@ -130,6 +151,7 @@ bool CDishWindow::OnInitDialog() {
     if (valid && speed >= kSlowestSpeed && speed <= kFastestSpeed)
         m_pEstimate->SetSpeed(speed, GetTickCount64());
     SetText(Item<QLineEdit>(kIdSpeed), fmt::format("{:g}", m_pEstimate->Speed()));
+    Item<QComboBox>(kIdMotorPort)->setCurrentIndex(motor_port::Read(m_strSettingsPath));
     SetText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(std::nullopt));
     SetText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(std::nullopt));
     ShowPeak();
@@ -236,11 +258,19 @@ void CDishWindow::OnSpeedEdited() {
     ShowMotor();
 }
 
+void CDishWindow::OnMotorPortChosen(int port) {
+    SaveSetting(this, m_strSettingsPath, motor_port::kSection, motor_port::kKey,
+                std::to_string(port));
+}
+
 void CDishWindow::ShowMotor() {
     const DishMotion motion = m_pEstimate->At(GetTickCount64());
     const double direction = motion.target ? *motion.target - motion.angle
                                            : (m_travelStart ? motion.angle - *m_travelStart : 0.0);
-    SetText(Item<QLineEdit>(kIdDishAngle), dish_texts::Angle(motion.angle, motion.referenced));
+    SetText(Item<QLineEdit>(kIdDishAngle),
+            dish_texts::Angle(motion.angle, motion.referenced && !motion.assumed));
+    Item<QPushButton>(kIdConfirm)
+        ->setEnabled(!motion.moving && (motion.assumed || !motion.referenced));
     SetText(Item<QLineEdit>(kIdTarget), dish_texts::Target(motion.target, motion.moving));
     SetText(Item<QLineEdit>(kIdMotorState), dish_texts::MotorState(motion.moving, direction));
     SetText(Item<QLineEdit>(kIdArrival), dish_texts::Arrival(motion.secondsLeft, motion.moving));

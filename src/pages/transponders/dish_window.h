@@ -37,6 +37,8 @@ public:
     static constexpr int kIdArrival = 1113;
     static constexpr int kIdTravel = 1114;
     static constexpr int kIdSpeed = 1115;
+    static constexpr int kIdMotorPort = 1116;
+    static constexpr int kIdConfirm = 1117;
 
     // Motor speeds the user may set, in degrees per second.
     static constexpr double kSlowestSpeed = 0.1;
@@ -67,6 +69,7 @@ private:
     void OnResetPeak();
     void OnToneToggled(bool on);
     void OnSpeedEdited();
+    void OnMotorPortChosen(int port);
     void ShowMotor();
     void ShowTravel(const DishMotion& motion);
 

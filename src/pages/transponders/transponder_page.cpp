@@ -27,6 +27,7 @@
 #include "platform/win/c_number.h"
 #include "platform/win/file_locations.h"
 #include "platform/win/system_clock.h"
+#include "positioner/motor_port.h"
 #include "positioner/satellite_list.h"
 #include "scan/satellite_scan.h"
 #include "services/service_info.h"
@@ -191,17 +192,18 @@ void CTransponderPage::LoadDishAngle() {
         DishMotion{valid ? angle : 0.0, false, std::nullopt, std::nullopt, valid && referenced};
     m_pDishEstimate =
         std::make_shared<CDishMotionEstimate>(m_loadedDish.angle, m_loadedDish.referenced);
-    SetDiseqcSentListener(m_session,
-                          [estimate = m_pDishEstimate](std::span<const std::uint8_t> message) {
-                              estimate->OnMessage(message, GetTickCount64());
-                          });
+    SetDiseqcSentListener(m_session, [estimate = m_pDishEstimate](
+                                         std::span<const std::uint8_t> message, MotorReach reach) {
+        estimate->OnMessage(message, GetTickCount64(), reach);
+    });
 }
 
 void CTransponderPage::SaveDishAngle() {
     // Where a movement under way ends, when that is known: the motor goes on without us.
     const DishMotion motion = m_pDishEstimate->At(GetTickCount64());
     const double angle = motion.moving && motion.target ? *motion.target : motion.angle;
-    const bool referenced = motion.referenced && (!motion.moving || motion.target);
+    const bool referenced =
+        motion.referenced && !motion.assumed && (!motion.moving || motion.target);
     // Unchanged (or saved already, when the window went): nothing to write, and no settings
     // write, which may fail, as the program ends.
     if (angle == m_loadedDish.angle && referenced == m_loadedDish.referenced) return;
@@ -288,11 +290,31 @@ void CTransponderPage::AttachScanner() {
 }
 
 void CTransponderPage::NoteCarrierReport(const std::optional<MediaInfoRecord>& report) {
-    std::lock_guard guard(m_carrierLock);
-    m_carrier = report;
+    {
+        std::lock_guard guard(m_carrierLock);
+        m_carrier = report;
+    }
+    ProveDishByLock(report.has_value());
+}
+
+void CTransponderPage::ProveDishByLock(bool locked) {
+    // The first locked report after a tune may have been read before it; the second is of it.
+    constexpr int kLockedReportsOfTheTune = 2;
+    if (!locked) {
+        m_nLockedReportsSinceTune = 0;
+        return;
+    }
+    if (++m_nLockedReportsSinceTune != kLockedReportsOfTheTune) return;
+    const std::optional<CTunerSession::TunedCarrier> tuned = m_session.LastTuned();
+    if (!tuned || !motor_port::Reaches(motor_port::Read(platform::TransponderPageSettingsFile()),
+                                       tuned->diseqcPortIndex))
+        return;
+    m_pDishEstimate->ProveByLock(m_nTunedMs, GetTickCount64());
 }
 
 void CTransponderPage::OnTransponderLocked() {
+    m_nTunedMs = GetTickCount64();
+    m_nLockedReportsSinceTune = 0;
     m_pScanner->Reset();
     {
         std::lock_guard guard(m_carrierLock);

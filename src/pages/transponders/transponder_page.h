@@ -10,6 +10,8 @@
 // (the driver may keep it waiting behind a tune); the services and the player's counts are read
 // by a timer of the window's thread. The carrier report comes from the main window's monitor.
 #include <QTimer>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -91,6 +93,8 @@ private:
     // When the window goes (and, for a page never shown, when it is deleted).
     void SaveDishAngle();
     void OnTransponderActivated(int row);
+    // On the monitor thread: a lock on the motor's dish, tuned at rest, proves the estimate.
+    void ProveDishByLock(bool locked);
     // The row of the position that the last tune asked for; none when it is not listed there.
     std::optional<int> TunedRowIn(const OrbitalPosition& position) const;
     // Shows the tuned row of the chosen position in bold, with a tip that says so.
@@ -132,6 +136,8 @@ private:
     // Fed with every DiSEqC message sent, from the page's construction on, so that the dish
     // window knows the motor also when it is opened after a "Go".
     std::shared_ptr<CDishMotionEstimate> m_pDishEstimate;
-    DishMotion m_loadedDish;  // the angle the settings hold
+    DishMotion m_loadedDish;                        // the angle the settings hold
+    std::atomic<std::uint64_t> m_nTunedMs{0};       // when the last tune was sent
+    std::atomic<int> m_nLockedReportsSinceTune{0};  // counted on the monitor thread
     std::unique_ptr<CDishWindow> m_pDishWindow;
 };
