@@ -10,8 +10,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -25,17 +27,21 @@
 #include <utility>
 #include <vector>
 
+#include "core/ini_file.h"
 #include "data/satellite_file.h"
 #include "drivers/sim/sim_test_rig.h"
 #include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
+#include "pages/transponders/dish_window.h"
 #include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/scan_dialog.h"
 #include "platform/ui/qt/property_sheet.h"
+#include "platform/win/known_folders.h"
 #include "program/sim_program.h"
 #include "services/service_scanner.h"
 #include "support/process_state.h"
+#include "support/screenshot.h"
 
 namespace {
 
@@ -56,6 +62,25 @@ protected:
     }
     void Stream(int milliseconds) {
         for (int ms = 0; ms < milliseconds; ms += 50) m_program.Clock().AdvanceMs(50);
+    }
+    // Puts the five files at 19.2 E of the program's own folder into the test's; returns the
+    // frequency and polarisation of every transponder they list.
+    std::set<std::pair<std::string, std::string>> UseTheFilesAt192E() {
+        std::set<std::pair<std::string, std::string>> listed;
+        for (const char* name : {"Astra-19.2E.ini", "Astra-1KR-19.2E.ini", "Astra-1L-19.2E.ini",
+                                 "Astra-1M-19.2E.ini", "Astra-1N-19.2E.ini"}) {
+            const std::string target = m_program.File("Transponders/") + name;
+            if (!std::filesystem::exists(target))
+                std::filesystem::copy_file(BuildTranspondersFolder() + "/" + name, target);
+            const std::optional<SatelliteFile> file = ReadSatelliteFile(target);
+            EXPECT_TRUE(file) << target;
+            if (!file) continue;
+            for (const SatelliteTransponder& transponder : file->transponders) {
+                listed.emplace(TransponderRowTexts(transponder)[0],
+                               std::string(1, transponder.polarisation));
+            }
+        }
+        return listed;
     }
 };
 
@@ -118,19 +143,7 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
 // with its file; "Scan..." offers to tune all of them; after a lock elsewhere the list stands on
 // the tuned row.
 TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
-    std::set<std::pair<std::string, std::string>> expected;
-    for (const char* name : {"Astra-19.2E.ini", "Astra-1KR-19.2E.ini", "Astra-1L-19.2E.ini",
-                             "Astra-1M-19.2E.ini", "Astra-1N-19.2E.ini"}) {
-        const std::string target = m_program.File("Transponders/") + name;
-        if (!std::filesystem::exists(target))
-            std::filesystem::copy_file(BuildTranspondersFolder() + "/" + name, target);
-        const std::optional<SatelliteFile> file = ReadSatelliteFile(target);
-        ASSERT_TRUE(file) << target;
-        for (const SatelliteTransponder& transponder : file->transponders) {
-            expected.emplace(TransponderRowTexts(transponder)[0],
-                             std::string(1, transponder.polarisation));
-        }
-    }
+    const std::set<std::pair<std::string, std::string>> expected = UseTheFilesAt192E();
     CSimProgramWindow window;
     RunModal(window, [&] {
         Page& page = TransponderPage(window);
@@ -176,6 +189,106 @@ TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
         EXPECT_TRUE(table->item(row, 0)->font().bold());
         EXPECT_FALSE(table->item(row == 0 ? 1 : 0, 0)->font().bold());
         window.EndDialog(IDOK);
+    });
+}
+
+// Room to read: the page in a window of its own shows 15 transponder rows and 8 service rows with
+// every column at first, grows with that window and goes back into its tab when it closes; it
+// opens again at the size it was left at, as the scan and dish windows do. Pictures of the three
+// are kept.
+TEST_F(TransponderPageTest, ThePageScanAndDishWindowsGiveRoomToReadAndKeepTheirSize) {
+    const auto visibleRows = [](const QTableWidget* table) {
+        return table->viewport()->height() / table->verticalHeader()->defaultSectionSize();
+    };
+    const auto keep = [](QWidget& shown, const std::string& name) {
+        const CScreenshot shot(shown);
+        EXPECT_TRUE(shot.BlankControls().empty()) << name;
+        EXPECT_TRUE(shot.Keep(name));
+    };
+    const QSize more(100, 100);
+    QSize pageLeft;
+    QSize dishLeft;
+    QSize scanLeft;
+    UseTheFilesAt192E();
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        Page& page = TransponderPage(window);
+        ASSERT_GT(page.TransponderTable()->rowCount(), 100);
+        const QSize inTab = page.TransponderTable()->size();
+        auto* ownWindow = page.Item<QPushButton>(Page::kIdOwnWindow);
+        QTest::mouseClick(ownWindow, Qt::LeftButton);
+        QWidget* pageWindow = window.Sheet()->PageWindow(&page);
+        ASSERT_NE(pageWindow, nullptr);
+        EXPECT_TRUE(pageWindow->isVisible());
+        // The tables lay out their scroll bars a moment after they are resized.
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return visibleRows(page.TransponderTable()) >= 15; }, 1000))
+            << visibleRows(page.TransponderTable()) << " rows";
+        EXPECT_GE(visibleRows(page.ServiceTable()), 8);
+        EXPECT_FALSE(page.TransponderTable()->horizontalScrollBar()->isVisible())
+            << "every column's heading in full";
+        keep(*pageWindow, "transponders_window.png");
+        const QSize roomy = page.TransponderTable()->size();
+        // Taller only: the roomy width is about the test screen's.
+        pageWindow->resize(pageWindow->size() + QSize(0, 100));
+        EXPECT_EQ(page.TransponderTable()->size(), roomy + QSize(0, 60));
+        pageLeft = pageWindow->size();
+        pageWindow->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Sheet()->widget(3) == &page; }));
+        EXPECT_EQ(window.Sheet()->PageWindow(&page), nullptr);
+        EXPECT_EQ(page.TransponderTable()->size(), inTab) << "the tab's layout as before";
+        QTest::mouseClick(ownWindow, Qt::LeftButton);
+        ASSERT_NE(window.Sheet()->PageWindow(&page), nullptr);
+        EXPECT_EQ(window.Sheet()->PageWindow(&page)->size(), pageLeft);
+        QTest::mouseClick(ownWindow, Qt::LeftButton);
+        EXPECT_EQ(window.Sheet()->widget(3), &page) << "\"To Tab\" brings it back";
+
+        QTest::mouseClick(page.Item<QPushButton>(Page::kIdDish), Qt::LeftButton);
+        CDishWindow* dish = page.DishWindow();
+        ASSERT_NE(dish, nullptr);
+        // The plot by its name: the widget types have no meta-object of their own to find it by.
+        QWidget* plot = nullptr;
+        for (QWidget* child : dish->findChildren<QWidget*>())
+            if (child->accessibleName() == "Signal history") plot = child;
+        ASSERT_NE(plot, nullptr);
+        const QSize plotAtFirst = plot->size();
+        dish->resize(dish->size() + more);
+        EXPECT_EQ(plot->size(), plotAtFirst + more);
+        keep(*dish, "dish_window.png");
+        dishLeft = dish->size();
+        dish->Item<QPushButton>(IDCANCEL)->click();
+
+        QTimer::singleShot(0, [&] {
+            auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(scan, nullptr);
+            auto* table = scan->findChild<QTableWidget*>();
+            const QSize tableAtFirst = table->size();
+            scan->resize(scan->size() + more);
+            EXPECT_EQ(table->size(), tableAtFirst + more);
+            keep(*scan, "scan_window.png");
+            scanLeft = scan->size();
+            scan->EndDialog(IDCANCEL);
+        });
+        page.Item<QPushButton>(Page::kIdScan)->click();
+        window.EndDialog(IDOK);
+    });
+    // The next run opens each window at the size it was left at.
+    const std::string settings = platform::JoinPath(platform::ConfigFolder(), "Transponders.ini");
+    for (const auto& [section, size] :
+         {std::pair{"PageWindow", pageLeft}, std::pair{"DishWindow", dishLeft},
+          std::pair{"ScanWindow", scanLeft}}) {
+        EXPECT_EQ(ReadIniString(settings, section, "Width"), std::to_string(size.width()))
+            << section;
+        EXPECT_EQ(ReadIniString(settings, section, "Height"), std::to_string(size.height()))
+            << section;
+    }
+    CSimProgramWindow again;
+    RunModal(again, [&] {
+        Page& page = TransponderPage(again);
+        QTest::mouseClick(page.Item<QPushButton>(Page::kIdDish), Qt::LeftButton);
+        ASSERT_NE(page.DishWindow(), nullptr);
+        EXPECT_EQ(page.DishWindow()->size(), dishLeft);
+        again.EndDialog(IDOK);
     });
 }
 

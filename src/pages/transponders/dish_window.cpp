@@ -24,7 +24,9 @@
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/signal_plot_widget.h"
 #include "pages/transponders/signal_texts.h"
+#include "pages/transponders/window_size.h"
 #include "platform/audio/tone_player.h"
+#include "platform/ui/qt/anchored_layout.h"
 #include "platform/win/system_clock.h"
 #include "positioner/dish_motion_estimate.h"
 #include "positioner/motor_port.h"
@@ -37,6 +39,12 @@ constexpr const char* kSection = "Dish";
 constexpr const char* kSpeedKey = "MotorSpeed";
 // The motor's figures as often as a turning dish needs them.
 constexpr int kMotorPeriodMs = 200;
+// The template's size in dialog units; the user may make the window larger, the plot grows.
+constexpr QSize kTemplateSize(250, 232);
+constexpr const char* kWindowSection = "DishWindow";
+// The signal group and the motor group below it, in dialog units.
+constexpr QRect kSignalGroup(4, 2, 242, 116);
+constexpr QRect kMotorGroup(4, 120, 242, 90);
 
 DialogTemplate DishWindowTemplate() {
     using enum ControlKind;
@@ -46,8 +54,8 @@ DialogTemplate DishWindowTemplate() {
     return DialogTemplate{
         W::kIdd,
         "Dish Alignment",
-        250,
-        232,
+        kTemplateSize.width(),
+        kTemplateSize.height(),
         {
             {kStaticId, GroupBox, "Signal", 4, 2, 242, 116},
             {kStaticId, Label, "C/N:", 10, 14, 24, 8},
@@ -74,11 +82,11 @@ DialogTemplate DishWindowTemplate() {
             {W::kIdSpeed, Edit, "", 58, 175, 30, 12, kBorder},
             {kStaticId, Label, "degrees a second", 92, 177, 80, 8},
             {kStaticId, Label, "Motor on:", 10, 193, 36, 8},
-            {W::kIdMotorPort, DropDownList, "", 48, 191, 80, 80, kNone, {}, "Motor on"},
-            {W::kIdConfirm, PushButton, "Dish Is There", 166, 190, 74, 14, kNone, {},
-             "Confirm the dish position"},
+            {W::kIdMotorPort, DropDownList, "", 48, 191, 80, 80},
+            {W::kIdConfirm, PushButton, "Dish Is There", 166, 190, 74, 14},
             {IDCANCEL, PushButton, "Close", 196, 214, 50, 14},
-        }};
+        },
+        DialogStyle::kResizable};
     // clang-format on
 }
 
@@ -104,6 +112,20 @@ CDishWindow::CDishWindow(std::shared_ptr<CDishMotionEstimate> estimate, std::str
       m_pPlot(new CSignalPlotWidget(this)),
       m_pTone(std::make_unique<CTonePlayer>()) {
     m_pPlot->setGeometry(DluToPixels(QRect(10, 43, 230, 54), BaseUnits()));
+    // The plot takes the room; the fields beside it and the motor's below keep their sizes.
+    auto* anchors = new CAnchoredLayout(this, kTemplateSize, BaseUnits());
+    anchors->Anchor(m_pPlot, {0, 0, 1, 1});
+    anchors->Anchor(Item<QPushButton>(kIdResetPeak), {1, 0, 0, 0});
+    anchors->Anchor(Item<QLineEdit>(kIdPeak), {0, 0, 1, 0});
+    anchors->Anchor(Item<QLineEdit>(kIdToneStatus), {0, 1, 1, 0});
+    anchors->Anchor(Item<QCheckBox>(kIdTone), {0, 1, 0, 0});
+    anchors->Anchor(Item<QProgressBar>(kIdTravel), {0, 1, 1, 0});
+    anchors->AnchorAt(kSignalGroup, {0, 0, 1, 1});
+    anchors->AnchorAt(kMotorGroup, {0, 1, 1, 0});
+    anchors->AnchorInside(kSignalGroup, {0, 0, 0, 0});
+    anchors->AnchorInside(kMotorGroup, {0, 1, 0, 0});
+    anchors->Anchor(Item<QPushButton>(IDCANCEL), {1, 1, 0, 0});
+    window_size::Restore(this, kWindowSection);
     setTabOrder(Item<QPushButton>(kIdResetPeak), m_pPlot);
     setTabOrder(m_pPlot, Item<QCheckBox>(kIdTone));
     auto* speed = Item<QLineEdit>(kIdSpeed);
@@ -187,6 +209,7 @@ void CDishWindow::showEvent(QShowEvent* event) {
 
 void CDishWindow::hideEvent(QHideEvent* event) {
     CDialog::hideEvent(event);
+    window_size::Keep(this, size(), kWindowSection);
     if (m_pSampler) m_pSampler->SetRunning(false);
     m_pTone->Stop();
     m_motorTimer.stop();

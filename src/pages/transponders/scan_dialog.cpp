@@ -27,6 +27,8 @@
 #include "pages/transponders/list_table.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_table_item.h"
+#include "pages/transponders/window_size.h"
+#include "platform/ui/qt/anchored_layout.h"
 #include "platform/win/c_number.h"
 #include "platform/win/system_clock.h"
 #include "scan/scan_store.h"
@@ -40,6 +42,9 @@ namespace {
 constexpr int kStepPeriodMs = 100;
 // Reports read in a row from a multistream carrier in one reading.
 constexpr int kReportsPerReading = 4;
+// The template's size in dialog units; the user may make the window larger.
+constexpr QSize kTemplateSize(400, 240);
+constexpr const char* kWindowSection = "ScanWindow";
 
 DialogTemplate ScanTemplate(const SatelliteFile& satellite) {
     using enum ControlKind;
@@ -49,8 +54,8 @@ DialogTemplate ScanTemplate(const SatelliteFile& satellite) {
     return DialogTemplate{
         D::kIdd,
         "Scan of " + SatelliteLabel(satellite),
-        400,
-        240,
+        kTemplateSize.width(),
+        kTemplateSize.height(),
         {
             {D::kIdStart, PushButton, "Start Scan", 4, 4, 60, 14},
             {D::kIdCancelScan, PushButton, "Cancel Scan", 68, 4, 60, 14, kDisabled},
@@ -58,7 +63,8 @@ DialogTemplate ScanTemplate(const SatelliteFile& satellite) {
             {D::kIdStatus, Edit, "", 4, 22, 392, 12, kReadOnly | kBorder, {}, "Scan status"},
             {D::kIdExport, PushButton, "Export CSV...", 4, 222, 64, 14},
             {D::kIdClose, PushButton, "Close", 332, 222, 64, 14},
-        }};
+        },
+        DialogStyle::kResizable};
     // clang-format on
 }
 
@@ -119,6 +125,13 @@ CScanDialog::CScanDialog(CBdacontrolDlg& tunerPage, SatelliteFile satellite,
                               "Margin (dB)", "System", "MODCOD", "ISIs", "Services"},
                              "Scan results")) {
     m_pTable->setObjectName(QString::number(kIdResults));
+    auto* anchors = new CAnchoredLayout(this, kTemplateSize, BaseUnits());
+    anchors->Anchor(m_pTable, {0, 0, 1, 1});
+    anchors->Anchor(m_pProgress, {0, 0, 1, 0});
+    anchors->Anchor(m_pStatus, {0, 0, 1, 0});
+    anchors->Anchor(m_pExportButton, {0, 1, 0, 0});
+    anchors->Anchor(Item<QPushButton>(kIdClose), {1, 1, 0, 0});
+    window_size::Restore(this, kWindowSection);
     // Widths measured per new cell (FitColumns): the header's own fitting measures a thousand rows
     // at every cell set, seconds for a table of thousands.
     QHeaderView* header = m_pTable->horizontalHeader();
@@ -154,6 +167,7 @@ bool CScanDialog::OnInitDialog() {
 }
 
 void CScanDialog::OnDestroy() {
+    window_size::Keep(this, size(), kWindowSection);
     if (m_pScan) {
         // The page's transponder is tuned again before the dialog goes; the window keeps
         // answering meanwhile (a message box of the tune needs it).

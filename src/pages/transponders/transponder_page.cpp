@@ -4,13 +4,16 @@
 
 #include <QComboBox>
 #include <QFont>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "core/ini_file.h"
 #include "graph/tuner_session.h"
@@ -23,7 +26,10 @@
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_dialog.h"
 #include "pages/transponders/signal_texts.h"
+#include "pages/transponders/window_size.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/qt/anchored_layout.h"
+#include "platform/ui/qt/property_sheet.h"
 #include "platform/win/c_number.h"
 #include "platform/win/file_locations.h"
 #include "platform/win/system_clock.h"
@@ -47,6 +53,18 @@ constexpr const char* kDishReferencedKey = "Referenced";
 // second.
 constexpr int kSignalPeriodMs = 500;
 constexpr int kRefreshPeriodMs = 500;
+// The template's size in dialog units, the page's size in its tab. In a window of its own it
+// grows: the tables take the room, three fifths of the height to the transponders.
+constexpr QSize kTemplateSize(302, 158);
+constexpr QRect kSignalGroup(174, 0, 124, 89);
+constexpr QRect kPlayerRow(0, 140, 302, 18);
+constexpr double kTransponderShare = 0.6;
+constexpr const char* kWindowSection = "PageWindow";
+// What the page's own window shows at first: rows of each table, and all their columns.
+constexpr int kRoomyTransponderRows = 15;
+constexpr int kRoomyServiceRows = 8;
+// Pixels a cell adds to its text's width (the style's margins and the grid line).
+constexpr int kCellMargins = 12;
 
 DialogTemplate TransponderPageTemplate() {
     using enum ControlKind;
@@ -56,8 +74,8 @@ DialogTemplate TransponderPageTemplate() {
     return DialogTemplate{
         P::kIdd,
         "Transponders",
-        302,
-        158,
+        kTemplateSize.width(),
+        kTemplateSize.height(),
         {
             {kStaticId, Label, "Transponders of:", 4, 5, 58, 8},
             {P::kIdSatellite, DropDownList, "", 64, 2, 106, 120, kVerticalScroll},
@@ -76,8 +94,9 @@ DialogTemplate TransponderPageTemplate() {
             {P::kIdBitErrorRate, Edit, "", 212, 64, 82, 10, kReadOnly | kBorder},
             {kStaticId, Label, "UNC:", 178, 76, 33, 8},
             {P::kIdUncorrected, Edit, "", 212, 75, 82, 10, kReadOnly | kBorder},
-            {P::kIdScan, PushButton, "Scan...", 266, 93, 32, 14},
-            {P::kIdDish, PushButton, "Dish...", 266, 110, 32, 14},
+            {P::kIdScan, PushButton, "Scan...", 266, 92, 32, 14},
+            {P::kIdDish, PushButton, "Dish...", 266, 108, 32, 14},
+            {P::kIdOwnWindow, PushButton, "Window", 266, 124, 32, 14},
             {P::kIdWatch, PushButton, "Watch", 4, 141, 40, 14},
             {P::kIdStopWatching, PushButton, "Stop Player", 47, 141, 50, 14},
             {kStaticId, Label, "Player:", 102, 144, 26, 8},
@@ -117,6 +136,12 @@ std::array<std::string, kServiceColumns> ServiceRowTexts(const ServiceInfo& serv
             service.IsScrambled() ? "scrambled" : "free"};
 }
 
+// The button says what it does next; screen readers hear the same.
+void NameOwnWindowButton(QPushButton* button, const char* name) {
+    button->setText(name);
+    button->setAccessibleName(name);
+}
+
 }  // namespace
 
 CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
@@ -153,6 +178,19 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
     Item<QPushButton>(kIdDish)->setToolTip(
         "A fast signal meter with its last minute and a tone, and the motor as it turns");
     m_pStopButton->setEnabled(false);
+    Item<QPushButton>(kIdOwnWindow)
+        ->setToolTip("Show the page in a window of its own, as large as you make it");
+
+    auto* anchors = new CAnchoredLayout(this, kTemplateSize, BaseUnits());
+    anchors->Anchor(m_pTransponderTable, {0, 0, 1, kTransponderShare});
+    anchors->Anchor(m_pServiceTable, {0, kTransponderShare, 1, 1 - kTransponderShare});
+    anchors->Anchor(m_pSatelliteList, {0, 0, 1, 0});
+    for (const int id : {kIdScan, kIdDish, kIdOwnWindow})
+        anchors->Anchor(Item<QPushButton>(id), {1, kTransponderShare, 0, 0});
+    anchors->AnchorInside(kSignalGroup, {1, 0, 0, 0});
+    anchors->Anchor(m_pPlayerCommand, {0, 1, 1, 0});
+    anchors->Anchor(m_pPlayerStatus, {1, 1, 0, 0});
+    anchors->AnchorInside(kPlayerRow, {0, 1, 0, 0});
 
     connect(m_pSatelliteList, &QComboBox::activated, this, [this] { OnSatelliteChosen(); });
     // Enter (the event filter) and a double-click tune; a single click only chooses.
@@ -160,6 +198,8 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
             [this](int row, int) { OnTransponderActivated(row); });
     connect(Item<QPushButton>(kIdScan), &QPushButton::clicked, this, [this] { OnScan(); });
     connect(Item<QPushButton>(kIdDish), &QPushButton::clicked, this, [this] { OnDish(); });
+    connect(Item<QPushButton>(kIdOwnWindow), &QPushButton::clicked, this,
+            [this] { OnOwnWindow(); });
     connect(m_pWatchButton, &QPushButton::clicked, this, [this] { OnWatch(); });
     connect(m_pStopButton, &QPushButton::clicked, this, [this] { OnStopWatching(); });
     connect(m_pPlayerCommand, &QLineEdit::editingFinished, this, [this] {
@@ -554,6 +594,56 @@ bool CTransponderPage::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return CPropertyPage::eventFilter(watched, event);
+}
+
+QSize CTransponderPage::RoomySize() const {
+    const auto extraFor = [](const QTableWidget* table, int rows) {
+        const int needed = rows * table->verticalHeader()->defaultSectionSize() +
+                           table->horizontalHeader()->sizeHint().height() +
+                           table->horizontalScrollBar()->sizeHint().height() +
+                           2 * table->frameWidth();
+        // The columns fit their contents, but for the last, which stretches to what is left: its
+        // widest text instead.
+        const QHeaderView* header = table->horizontalHeader();
+        const int last = table->columnCount() - 1;
+        int wide = table->verticalScrollBar()->sizeHint().width() + 2 * table->frameWidth();
+        for (int column = 0; column < last; ++column) wide += header->sectionSize(column);
+        int lastWidth = header->sectionSizeHint(last);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (const QTableWidgetItem* item = table->item(row, last))
+                lastWidth = std::max(
+                    lastWidth, table->fontMetrics().horizontalAdvance(item->text()) + kCellMargins);
+        }
+        wide += lastWidth;
+        return QSize(std::max(0, wide - table->width()), std::max(0, needed - table->height()));
+    };
+    const QSize transponders = extraFor(m_pTransponderTable, kRoomyTransponderRows);
+    const QSize services = extraFor(m_pServiceTable, kRoomyServiceRows);
+    const int extraHeight = static_cast<int>(std::ceil(std::max(
+        transponders.height() / kTransponderShare, services.height() / (1 - kTransponderShare))));
+    const int extraWidth = std::max(transponders.width(), services.width());
+    return size() + QSize(extraWidth, extraHeight);
+}
+
+void CTransponderPage::OnOwnWindow() {
+    auto* button = Item<QPushButton>(kIdOwnWindow);
+    if (m_pSheet != nullptr && m_pSheet->PageWindow(this) != nullptr) {
+        m_pSheet->ReturnPage(this);
+        return;
+    }
+    for (QWidget* above = parentWidget(); above != nullptr && m_pSheet == nullptr;
+         above = above->parentWidget())
+        m_pSheet = dynamic_cast<CPropertySheet*>(above);
+    if (m_pSheet == nullptr) return;
+    // Measured in the tab, at the template's size.
+    const QSize roomy = RoomySize();
+    m_pSheet->ShowPageInWindow(this, roomy, [this, button](QSize lastSize) {
+        NameOwnWindowButton(button, "Window");
+        window_size::Keep(this, lastSize, kWindowSection);
+    });
+    if (QWidget* window = m_pSheet->PageWindow(this))
+        window_size::Restore(window, kWindowSection, roomy);
+    NameOwnWindowButton(button, "To Tab");
 }
 
 void CTransponderPage::OnTransponderActivated(int row) {

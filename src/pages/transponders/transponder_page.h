@@ -28,6 +28,7 @@
 class CBdacontrolDlg;
 class CDishWindow;
 class CPeriodicWorker;
+class CPropertySheet;
 class CPlayerFeed;
 class CServiceScanner;
 class QComboBox;
@@ -44,6 +45,7 @@ public:
     static constexpr int kIdServices = 1003;
     static constexpr int kIdScan = 1004;
     static constexpr int kIdDish = 1005;
+    static constexpr int kIdOwnWindow = 1006;
     static constexpr int kIdModCod = 1010;
     static constexpr int kIdCarrierToNoise = 1011;
     static constexpr int kIdRequired = 1012;
@@ -87,6 +89,11 @@ private:
     void OnSatelliteChosen();
     void OnScan();
     void OnDish();
+    // "Window": the page into a window of its own, or back into its tab.
+    void OnOwnWindow();
+    // The page's size with room for the roomy rows of both tables and all their columns, from
+    // their sizes now.
+    QSize RoomySize() const;
     // The motor's believed angle across runs: the dish stays where it was while the program is
     // not running.
     void LoadDishAngle();
@@ -111,6 +118,7 @@ private:
     void AttachScanner();
 
     CBdacontrolDlg& m_tunerPage;
+    CPropertySheet* m_pSheet = nullptr;  // found when the page first goes into its own window
     QComboBox* m_pSatelliteList;
     QLineEdit* m_pPlayerCommand;
     QLineEdit* m_pPlayerStatus;

@@ -211,8 +211,9 @@ TEST_F(KeyboardReachTest, DishAlignmentWindowReachesEveryControl) {
     const auto window = OpenMainWindow();
     CDishWindow* dish = OpenDishWindow(*window);
     ASSERT_NE(dish, nullptr);
-    // Eight read-only boxes (reached, to be read), Reset Peak, the tone, the speed and Close.
-    EXPECT_EQ(InputControls(dish).size(), 12u);
+    // Eight read-only boxes (reached, to be read), Reset Peak, the tone, the speed, the motor's
+    // port, "Dish Is There" (the start was never referenced) and Close.
+    EXPECT_EQ(InputControls(dish).size(), 14u);
     ExpectEveryControlReached(dish, "Dish Alignment");
 }
 
@@ -223,7 +224,7 @@ TEST_F(KeyboardReachTest, MainWindowReachesEveryControlOfEachPageAfterCtrlTab) {
     // The window's own 18 (the IF and symbol rate boxes, 13 report fields, the input stream
     // list, "Apply" and the tab bar) and the page's: all of them, so that none escapes the walk.
     // The transponder page's "Stop" is disabled until a player runs.
-    const std::size_t pageControls[] = {13, 9, 19, 15};
+    const std::size_t pageControls[] = {13, 9, 19, 16};
     for (int page = 0; page < sheet->count(); ++page) {
         ASSERT_EQ(sheet->currentIndex(), page);
         QWidget* focus = QApplication::focusWidget();

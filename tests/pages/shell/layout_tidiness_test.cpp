@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "pages/shell/app_windows.h"
+#include "pages/transponders/transponder_page.h"
 #include "platform/ui/qt/dialog_units.h"
 #include "platform/ui/qt/property_page.h"
 #include "platform/ui/qt/property_sheet.h"
@@ -249,6 +250,9 @@ void CheckPictures(const QWidget* window, Faults& faults) {
     }
 }
 
+// What a user adds to a resizable window's size in these checks.
+constexpr QSize kLarger(150, 120);
+
 void ExpectTidy(const QWidget* window, const std::string& where) {
     Faults faults;
     CheckInsideParents(window, faults);
@@ -392,6 +396,22 @@ TEST_F(LayoutTidinessTest, DishAlignmentWindow) {
     CDishWindow* dish = OpenDishWindow(*window);
     ASSERT_NE(dish, nullptr);
     ExpectTidy(dish, "Dish Alignment");
+    dish->resize(dish->size() + kLarger);
+    ExpectTidy(dish, "Dish Alignment made larger");
+}
+
+TEST_F(LayoutTidinessTest, TransponderPageInItsOwnWindow) {
+    const auto window = OpenMainWindow();
+    window->Sheet()->setCurrentIndex(3);
+    auto* page = dynamic_cast<CTransponderPage*>(window->Sheet()->currentWidget());
+    ASSERT_NE(page, nullptr);
+    page->Item<QPushButton>(CTransponderPage::kIdOwnWindow)->click();
+    QWidget* own = window->Sheet()->PageWindow(page);
+    ASSERT_NE(own, nullptr);
+    ExpectTidy(own, "Transponders in its own window");
+    own->resize(own->size() + kLarger);
+    ExpectTidy(own, "Transponders in its own window made larger");
+    ExpectTidy(window.get(), "main window with the page in its own window");
 }
 
 TEST_F(LayoutTidinessTest, ScanDialog) {
@@ -399,6 +419,8 @@ TEST_F(LayoutTidinessTest, ScanDialog) {
     const auto scan = OpenScanDialog(*window);
     ASSERT_NE(scan, nullptr);
     ExpectTidy(scan.get(), "Scan of a satellite");
+    scan->resize(scan->size() + kLarger);
+    ExpectTidy(scan.get(), "Scan of a satellite made larger");
     scan->DestroyWindow();
 }
 

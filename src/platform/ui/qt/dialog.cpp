@@ -15,7 +15,13 @@ CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     }
     setWindowTitle(QString::fromStdString(dialogTemplate.caption));
-    setFixedSize(DluToPixels(QSize(dialogTemplate.cx, dialogTemplate.cy), m_units));
+    const QSize size = DluToPixels(QSize(dialogTemplate.cx, dialogTemplate.cy), m_units);
+    if (dialogTemplate.style & DialogStyle::kResizable) {
+        setMinimumSize(size);
+        resize(size);
+    } else {
+        setFixedSize(size);
+    }
     CreateControls(this, dialogTemplate, m_units);
     if (auto* ok = Item<QPushButton>(IDOK))
         connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });

@@ -39,6 +39,9 @@ inline constexpr unsigned kNone = 0;
 // WS_MINIMIZEBOX: a window of its own that can be minimised (and so shows in the taskbar), not a
 // dialog kept above its owner.
 inline constexpr unsigned kMinimizeBox = 1u << 0;
+// WS_THICKFRAME: the user may make the window larger than the template (never smaller); its
+// controls follow by the rules of an anchored layout.
+inline constexpr unsigned kResizable = 1u << 1;
 }  // namespace DialogStyle
 
 inline constexpr int kStaticId = -1;  // IDC_STATIC
