@@ -13,7 +13,9 @@
 
 #include "core/ini_file.h"
 #include "pages/positioner/position_dlg.h"
+#include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/dish_texts.h"
+#include "pages/transponders/signal_plot_widget.h"
 #include "pages/transponders/transponder_page.h"
 #include "platform/ks/vendor_property_sets.h"
 #include "platform/ui/qt/property_sheet.h"
@@ -152,6 +154,52 @@ TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
         EXPECT_NE(shown.find(" dB"), std::string::npos) << shown;
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdLevel), "not reported")
             << "the simulated card has no received power to report";
+        window.EndDialog(IDOK);
+    });
+}
+
+// Peaking the dish: tuned through the motorised dish, which stands 11 degrees off 19.2 E, the card
+// reads no carrier; a "Go" to 19.2 E from the card's own site brings it in strongly. The plot's
+// span stays on physical readings, so the strong signal takes most of the plot's height.
+TEST_F(DishWindowTest, ThePlotOfAnAbsentThenStrongSignalKeepsTheStrongOneReadable) {
+    m_program.DriveTicksByCardClock();
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        EnterTransponder(window);
+        Choose(TunerPage(window).Item<QComboBox>(CBdacontrolDlg::kIdDiseqc), 1);  // Diseqc A
+        TunerPage(window).Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->click();
+        Page& page = TransponderPage(window);
+        CDishWindow& dish = OpenDishWindow(page);
+        CSignalPlotWidget* plot = nullptr;
+        for (QWidget* child : dish.findChildren<QWidget*>())
+            if (child->accessibleName() == "Signal history")
+                plot = dynamic_cast<CSignalPlotWidget*>(child);
+        ASSERT_NE(plot, nullptr);
+        // The sampler reads in real time: a card second takes a real one here.
+        const auto read = [&](int milliseconds) {
+            for (int ms = 0; ms < milliseconds; ms += 100) {
+                m_program.Clock().AdvanceMs(100);
+                QTest::qWait(100);
+            }
+        };
+        const auto shown = [&] {
+            return std::stod(FieldText(dish, CDishWindow::kIdCarrierToNoise));
+        };
+        read(1000);
+        EXPECT_LT(shown(), 0.0) << "the estimator's floor: no carrier in the beam";
+
+        window.Sheet()->setCurrentIndex(2);
+        auto* positioner = dynamic_cast<CPositionDlg*>(window.Sheet()->widget(2));
+        ASSERT_NE(positioner, nullptr);
+        positioner->Item<QLineEdit>(CPositionDlg::kIdLatitude)->setText("50.0");
+        positioner->Item<QLineEdit>(CPositionDlg::kIdLongitude)->setText("10.0");
+        QTest::mouseClick(positioner->Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+        m_program.Clock().AdvanceMs(12000);  // about 11 degrees at 1.5 a second
+        read(1500);
+        EXPECT_GT(shown(), 10.0) << "the carrier on boresight";
+        ASSERT_TRUE(plot->CurrentScale());
+        EXPECT_GE(plot->CurrentScale()->lowDb, CSignalPlotWidget::kFloorDb);
+        EXPECT_LE(plot->CurrentScale()->highDb, 25.0);
         window.EndDialog(IDOK);
     });
 }

@@ -42,6 +42,7 @@
 #include "services/service_scanner.h"
 #include "support/process_state.h"
 #include "support/screenshot.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -188,6 +189,48 @@ TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
         EXPECT_EQ(table->item(row, 1)->text(), "H");
         EXPECT_TRUE(table->item(row, 0)->font().bold());
         EXPECT_FALSE(table->item(row == 0 ? 1 : 0, 0)->font().bold());
+        window.EndDialog(IDOK);
+    });
+}
+
+// A scan of an orbital position tunes the transponders of every file at it, each once: two files
+// beside the program's own at 19.2 E, one of them listing 11362 H again and 11464 H,
+// the other 12590 V. The Tuner Setting page's transponder is tuned again at the end.
+TEST_F(TransponderPageTest, AScanOfAPositionTunesEveryFilesTransponderOnce) {
+    WriteWholeFile(m_program.File("Transponders/Extra-A-19.2E.ini"),
+                   "[SATTYPE]\n1=0192\n2=Extra A\n[DVB]\n0=2\n"
+                   "1=11362,H,22000,2/3,DVB-S2,8PSK\n2=11464,H,22000,2/3,DVB-S2,8PSK\n");
+    WriteWholeFile(m_program.File("Transponders/Extra-B-19.2E.ini"),
+                   "[SATTYPE]\n1=0192\n2=Extra B\n[DVB]\n0=1\n"
+                   "1=12590,V,27500,3/5,DVB-S2,8PSK\n");
+    m_program.DriveTicksByCardClock();
+    CSimProgramWindow window;
+    RunModal(window, [&] {
+        EnterTransponder(window);
+        Page& page = TransponderPage(window);
+        ASSERT_EQ(page.TransponderTable()->rowCount(), 3);
+        const std::size_t traced = m_program.TraceText().size();
+        QTimer::singleShot(0, [&] {
+            auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(scan, nullptr);
+            scan->Item<QPushButton>(CScanDialog::kIdStart)->click();
+            for (int ms = 0; ms < 20'000 && scan->IsScanning(); ms += 100) {
+                m_program.Clock().AdvanceMs(100);
+                QTest::qWait(25);
+            }
+            EXPECT_FALSE(scan->IsScanning());
+            scan->EndDialog(IDCANCEL);
+        });
+        page.Item<QPushButton>(Page::kIdScan)->click();
+        std::vector<std::string> tunes;
+        std::istringstream lines(m_program.TraceText().substr(traced));
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t at = line.find(" tune ");
+            if (at != std::string::npos) tunes.push_back(line.substr(at + 1, 17));
+        }
+        const std::vector<std::string> expected = {"tune 11362000 kHz", "tune 11464000 kHz",
+                                                   "tune 12590000 kHz", "tune 11362000 kHz"};
+        EXPECT_EQ(tunes, expected);
         window.EndDialog(IDOK);
     });
 }
