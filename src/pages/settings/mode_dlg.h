@@ -22,8 +22,6 @@ public:
 
     explicit CModeDlg(QWidget* parent = nullptr);
 
-    std::int32_t m_nModCodeAll = 0;
-    std::array<std::int32_t, kModCodeCount> m_nModCodeCheck{};
     // Valid after the dialog has closed with OK.
     ModCodeFilterRecord m_ModCodeFilter;
 
@@ -32,6 +30,9 @@ protected:
     void OnOK() override;
 
 private:
+    std::int32_t m_nModCodeAll = 0;
+    std::array<std::int32_t, kModCodeCount> m_nModCodeCheck{};
+
     void OnAll();
     bool IsBoxChecked(int id) const;
     void SetBoxChecked(int id, bool checked);
