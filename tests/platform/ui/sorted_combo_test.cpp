@@ -30,10 +30,14 @@ QStringList Items(const QComboBox& combo) {
     return items;
 }
 
+// Enough names for hundreds of each case the order can get wrong (checked below); the reference
+// fill is quadratic, so not more.
+constexpr int kNames = 5000;
+
 const QStringList& GeneratedNames() {
     static const QStringList names = [] {
         QStringList list;
-        for (const std::string& name : generated_names::Generate(20000))
+        for (const std::string& name : generated_names::Generate(kNames))
             list << QString::fromStdString(name);
         return list;
     }();
@@ -100,9 +104,10 @@ TEST_P(SortedComboFillTest, GivesTheOrderAndIndexesOfOneByOneLinearInsertion) {
 INSTANTIATE_TEST_SUITE_P(
     GeneratedNames, SortedComboFillTest,
     ::testing::Values(
-        FillCase{"OneByOne", {{false, 20000}}}, FillCase{"OneBatchIntoAnEmptyBox", {{true, 20000}}},
+        FillCase{"OneByOne", {{false, kNames}}},
+        FillCase{"OneBatchIntoAnEmptyBox", {{true, kNames}}},
         FillCase{"BatchesIntoAFilledBox",
-                 {{false, 3000}, {true, 8000}, {true, 1}, {true, 0}, {false, 1000}, {true, 7999}}}),
+                 {{false, 750}, {true, 2000}, {true, 1}, {true, 0}, {false, 250}, {true, 1999}}}),
     [](const ::testing::TestParamInfo<FillCase>& tested) {
         return std::string(tested.param.name);
     });
@@ -121,9 +126,9 @@ TEST(SortedComboTest, TheGeneratedNamesHoldWhatTheOrderCanGetWrong) {
             items[i].startsWith(items[i - 1], Qt::CaseInsensitive))
             ++prefixes;
     }
-    EXPECT_GT(equalNeighbours, 500);
-    EXPECT_GT(caseVariants, 500);
-    EXPECT_GT(prefixes, 500);
+    EXPECT_GT(equalNeighbours, 100) << equalNeighbours;
+    EXPECT_GT(caseVariants, 100) << caseVariants;
+    EXPECT_GT(prefixes, 100) << prefixes;
 }
 
 // The speed of a fill rests on few model changes: one per gap between items that the batch
