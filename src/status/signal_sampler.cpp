@@ -1,6 +1,5 @@
 #include "status/signal_sampler.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -33,27 +32,31 @@ void CSignalSampler::Stop() {
 }
 
 void CSignalSampler::Loop() {
+    // The period is the program's clock's: a clock driven by hand paces the readings. A stop or a
+    // pause wakes the wait at once.
+    platform::ClockWaiter clock;
     std::unique_lock lock(m_lock);
     bool readNow = true;  // at the start and on each resume
     DWORD due = 0;
     while (!m_bStopped) {
         if (!m_bRunning) {
-            m_changed.wait(lock, [this] { return m_bStopped || m_bRunning; });
+            clock.WaitFor(lock, m_changed, INFINITE, [this] { return m_bStopped || m_bRunning; });
             readNow = true;
             continue;
         }
-        lock.unlock();
         const DWORD now = GetTickCount();
         // Signed distance, so the wrap of the tick count at 2^32 does not stall the meter.
         const auto untilDue = static_cast<std::int32_t>(due - now);
         if (readNow || untilDue <= 0) {
+            lock.unlock();
             TakeSample(now);
+            lock.lock();
             due = now + m_nPeriodMs;
             readNow = false;
         } else {
-            Sleep(std::min(static_cast<DWORD>(untilDue), kLongestWaitMs));
+            clock.WaitFor(lock, m_changed, static_cast<DWORD>(untilDue),
+                          [this] { return m_bStopped || !m_bRunning; });
         }
-        lock.lock();
     }
 }
 

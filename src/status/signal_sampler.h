@@ -23,8 +23,6 @@ public:
 
     // Six readings a second: the meter must move at least five times a second.
     static constexpr DWORD kDefaultPeriodMs = 150;
-    // The longest single wait, so that Stop is seen quickly whatever the period.
-    static constexpr DWORD kLongestWaitMs = 50;
 
     // Starts the thread, paused. `deliver` runs on the sampler's thread; it must not wait for
     // the thread that calls SetRunning or Stop.

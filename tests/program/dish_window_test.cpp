@@ -142,11 +142,8 @@ TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return dish.SamplesShown() > 0; }, 5000));
         const std::uint64_t before = dish.SamplesShown();
         const std::uint64_t start = GetTickCount64();
-        // Real time passes for the sampler's thread too: a card second takes a real one here.
-        for (int step = 0; step < 20; ++step) {
-            m_program.Clock().AdvanceMs(100);
-            QTest::qWait(100);
-        }
+        // The sampler reads on the card's clock.
+        for (int step = 0; step < 20; ++step) m_program.Step(100);
         const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
         const double rate = static_cast<double>(dish.SamplesShown() - before) / seconds;
         EXPECT_GE(rate, 5.0) << dish.SamplesShown() - before << " samples in " << seconds << " s";
@@ -175,12 +172,9 @@ TEST_F(DishWindowTest, ThePlotOfAnAbsentThenStrongSignalKeepsTheStrongOneReadabl
             if (child->accessibleName() == "Signal history")
                 plot = dynamic_cast<CSignalPlotWidget*>(child);
         ASSERT_NE(plot, nullptr);
-        // The sampler reads in real time: a card second takes a real one here.
+        // The sampler reads on the card's clock.
         const auto read = [&](int milliseconds) {
-            for (int ms = 0; ms < milliseconds; ms += 100) {
-                m_program.Clock().AdvanceMs(100);
-                QTest::qWait(100);
-            }
+            for (int ms = 0; ms < milliseconds; ms += 100) m_program.Step(100);
         };
         const auto shown = [&] {
             return std::stod(FieldText(dish, CDishWindow::kIdCarrierToNoise));

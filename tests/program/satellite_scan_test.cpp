@@ -84,22 +84,14 @@ protected:
     void Detach(const std::shared_ptr<CServiceScanner>& scanner) {
         DefaultTunerSession().RemoveStreamConsumer(scanner);
     }
-    // Simulated time in steps of 100 ms, each with 25 ms of real time for the worker (it reads
-    // every 50 ms of real time; the scan's time-outs run by the simulated clock, so a reading
-    // that comes a step late only costs a step), until the scan ends; false when it has not
-    // after `limitMs` of simulated time.
+    // Simulated time in steps of 100 ms until the scan ends; false when it has not after
+    // `limitMs` of simulated time. The worker reads the card on the card's clock.
     bool RunUntilDone(Dialog& dialog, int limitMs = 60'000) {
-        for (int ms = 0; ms < limitMs && dialog.IsScanning(); ms += 100) {
-            m_program.Clock().AdvanceMs(100);
-            QTest::qWait(25);
-        }
+        for (int ms = 0; ms < limitMs && dialog.IsScanning(); ms += 100) m_program.Step(100);
         return !dialog.IsScanning();
     }
     void Pass(int milliseconds) {
-        for (int ms = 0; ms < milliseconds; ms += 100) {
-            m_program.Clock().AdvanceMs(100);
-            QTest::qWait(25);
-        }
+        for (int ms = 0; ms < milliseconds; ms += 100) m_program.Step(100);
     }
     // The card's tune lines (or those with `what`) since `from` of the trace.
     std::vector<std::string> TunesSince(std::size_t from, const char* what = " tune ") {

@@ -9,8 +9,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -36,15 +41,84 @@ SimOptions Noiseless() {
 }
 
 // The program's ticks read from the card's clock; sleeping stays real, since the test advances the
-// card's clock from the thread that would be put to sleep.
+// card's clock from the thread that would be put to sleep. A worker's wait ends when the card's
+// time passes its end, and an advance returns once every worker it woke has run its job and waits
+// again (as the card's streaming threads catch up), so a test sees what was due at once.
 class CCardTicks final : public platform::Clock {
 public:
-    explicit CCardTicks(std::shared_ptr<CSimClock> card) : m_pCard(std::move(card)) {}
+    explicit CCardTicks(std::shared_ptr<CSimClock> card)
+        : m_pCard(std::move(card)),
+          m_nListener(m_pCard->AddListener([this](std::uint64_t now) { OnAdvance(now); })) {}
+    ~CCardTicks() override { m_pCard->RemoveListener(m_nListener); }
+    CCardTicks(const CCardTicks&) = delete;
+    CCardTicks& operator=(const CCardTicks&) = delete;
+
     std::uint64_t Milliseconds() override { return m_pCard->Now() / CSimClock::kTicksPerMs; }
     void SleepFor(DWORD milliseconds) override { platform::SystemClock()->SleepFor(milliseconds); }
 
+    bool WaitFor(platform::ClockWaiter& waiter, std::unique_lock<std::mutex>& lock,
+                 std::condition_variable& changed, DWORD milliseconds,
+                 const std::function<bool()>& ready) override {
+        const std::uint64_t end = milliseconds == INFINITE
+                                      ? kNever
+                                      : m_pCard->Now() + milliseconds * CSimClock::kTicksPerMs;
+        Note(waiter, {&changed, end, false});
+        changed.wait(lock, [&] { return ready() || m_pCard->Now() >= end; });
+        const bool isReady = ready();
+        // Awake, the thread runs what was due or asked of it: an advance waits for it.
+        Note(waiter, {&changed, kNever, true});
+        return isReady;
+    }
+    void Forget(const platform::ClockWaiter& waiter) override {
+        {
+            const std::lock_guard guard(m_lock);
+            m_waiters.erase(&waiter);
+        }
+        m_settled.notify_all();
+    }
+
 private:
-    std::shared_ptr<CSimClock> m_pCard;
+    static constexpr std::uint64_t kNever = ~std::uint64_t{0};
+    // How long an advance waits at most for a worker to run its job; a job stuck behind the test's
+    // own thread must not hang the test.
+    static constexpr auto kLongestJob = std::chrono::seconds(2);
+
+    struct Waiting {
+        std::condition_variable* changed;
+        std::uint64_t end;
+        bool running;
+    };
+
+    void Note(const platform::ClockWaiter& waiter, Waiting waiting) {
+        {
+            const std::lock_guard guard(m_lock);
+            m_waiters[&waiter] = waiting;
+        }
+        m_settled.notify_all();
+    }
+    // On the advancing thread. The waiters' own locks are not taken (they hold them while they
+    // note their waits here): a wake-up lost to a waiter that was about to block is sent again.
+    void OnAdvance(std::uint64_t now) {
+        std::unique_lock guard(m_lock);
+        const auto settled = [&] {
+            bool all = true;
+            for (const auto& [waiter, waiting] : m_waiters) {
+                if (!waiting.running && waiting.end > now) continue;
+                all = false;
+                if (!waiting.running) waiting.changed->notify_all();
+            }
+            return all;
+        };
+        const auto giveUp = std::chrono::steady_clock::now() + kLongestJob;
+        while (!settled() && std::chrono::steady_clock::now() < giveUp)
+            m_settled.wait_for(guard, std::chrono::milliseconds(1));
+    }
+
+    const std::shared_ptr<CSimClock> m_pCard;
+    const CSimClock::ListenerId m_nListener;
+    std::mutex m_lock;
+    std::condition_variable m_settled;
+    std::map<const platform::ClockWaiter*, Waiting> m_waiters;
 };
 
 }  // namespace
@@ -69,6 +143,11 @@ CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
 
 void CSimProgram::DriveTicksByCardClock() {
     platform::SetClock(std::make_shared<CCardTicks>(Card().SharedClock()));
+}
+
+void CSimProgram::Step(int milliseconds) {
+    Clock().AdvanceMs(static_cast<std::uint64_t>(milliseconds));
+    QCoreApplication::processEvents();
 }
 
 CSimProgram::~CSimProgram() {

@@ -52,8 +52,12 @@ public:
     CSimClock& Clock() { return m_pProvider->Clock(); }
     CMessageBoxRecorder& Boxes() { return m_boxes; }
     // From now until the program ends, the program's tick count (GetTickCount) is the card's
-    // clock in milliseconds, so what the program times follows the test's clock.
+    // clock in milliseconds, so what the program times follows the test's clock, and the workers
+    // of windows made from now on do their periodic jobs on it.
     void DriveTicksByCardClock();
+    // Moves the card's clock on (the workers that were due have done their jobs when it
+    // returns), then lets the window handle what they posted.
+    void Step(int milliseconds);
     // A file in the program folder, which is also "drive C".
     std::string File(const std::string& name) const { return m_environment.Folder().File(name); }
     std::string TraceText() const { return m_environment.TraceText(); }

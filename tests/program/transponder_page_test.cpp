@@ -214,10 +214,7 @@ TEST_F(TransponderPageTest, AScanOfAPositionTunesEveryFilesTransponderOnce) {
             auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(scan, nullptr);
             scan->Item<QPushButton>(CScanDialog::kIdStart)->click();
-            for (int ms = 0; ms < 20'000 && scan->IsScanning(); ms += 100) {
-                m_program.Clock().AdvanceMs(100);
-                QTest::qWait(25);
-            }
+            for (int ms = 0; ms < 20'000 && scan->IsScanning(); ms += 100) m_program.Step(100);
             EXPECT_FALSE(scan->IsScanning());
             scan->EndDialog(IDCANCEL);
         });

@@ -1,7 +1,8 @@
 #include "pages/transponders/periodic_worker.h"
 
-#include <chrono>
 #include <utility>
+
+#include "platform/win/system_clock.h"
 
 CPeriodicWorker::CPeriodicWorker(std::function<void()> job, int periodMs)
     : m_job(std::move(job)), m_nPeriodMs(periodMs), m_thread([this] { Loop(); }) {}
@@ -37,9 +38,12 @@ void CPeriodicWorker::Stop() {
 }
 
 void CPeriodicWorker::Loop() {
+    // The period is the program's clock's: a clock driven by hand paces the job.
+    platform::ClockWaiter clock;
     std::unique_lock guard(m_lock);
     while (true) {
-        m_changed.wait(guard, [this] { return m_bStopped || m_bRunning || !m_once.empty(); });
+        clock.WaitFor(guard, m_changed, INFINITE,
+                      [this] { return m_bStopped || m_bRunning || !m_once.empty(); });
         if (m_bStopped) return;
         if (!m_once.empty()) {
             const std::function<void()> job = std::move(m_once.front());
@@ -52,7 +56,7 @@ void CPeriodicWorker::Loop() {
         guard.unlock();
         m_job();
         guard.lock();
-        m_changed.wait_for(guard, std::chrono::milliseconds(m_nPeriodMs),
-                           [this] { return m_bStopped || !m_bRunning || !m_once.empty(); });
+        clock.WaitFor(guard, m_changed, static_cast<DWORD>(m_nPeriodMs),
+                      [this] { return m_bStopped || !m_bRunning || !m_once.empty(); });
     }
 }

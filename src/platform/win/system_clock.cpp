@@ -54,4 +54,24 @@ void SetClock(std::shared_ptr<Clock> clock) {
     g_clock.Set(std::move(clock));
 }
 
+bool Clock::WaitFor(ClockWaiter& /*waiter*/, std::unique_lock<std::mutex>& lock,
+                    std::condition_variable& changed, DWORD milliseconds,
+                    const std::function<bool()>& ready) {
+    if (milliseconds == INFINITE) {
+        changed.wait(lock, ready);
+        return true;
+    }
+    return changed.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
+}
+
+ClockWaiter::~ClockWaiter() {
+    if (m_pClock) m_pClock->Forget(*this);
+}
+
+bool ClockWaiter::WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                          DWORD milliseconds, const std::function<bool()>& ready) {
+    if (!m_pClock) m_pClock = CurrentClock();
+    return m_pClock->WaitFor(*this, lock, changed, milliseconds, ready);
+}
+
 }  // namespace platform

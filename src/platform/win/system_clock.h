@@ -1,9 +1,15 @@
 #pragma once
 // Tick count and sleeping, read from the program's clock.
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 #include "platform/com/win_types.h"
+
+// A wait without end (WaitForSingleObject's INFINITE).
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 // Milliseconds on the program's clock, wrapping at 2^32 (the system clock counts since boot).
 DWORD GetTickCount();
@@ -15,6 +21,8 @@ void Sleep(DWORD milliseconds);
 
 namespace platform {
 
+class ClockWaiter;
+
 // Where the program's time comes from. The program runs on the system's clock; a program whose
 // time is driven by hand (a simulated card's clock, a clock that jumps) gives its own, so that
 // everything that reads ticks or sleeps follows it.
@@ -24,6 +32,32 @@ public:
     // Milliseconds since any fixed start; never decreasing.
     virtual std::uint64_t Milliseconds() = 0;
     virtual void SleepFor(DWORD milliseconds) = 0;
+    // Waits, `lock` held, on `changed` until `ready()` or until `milliseconds` of this clock have
+    // passed (INFINITE: no end); true when ready() holds. Here in real time; a clock driven by
+    // hand wakes the waiter when its time passes the end.
+    virtual bool WaitFor(ClockWaiter& waiter, std::unique_lock<std::mutex>& lock,
+                         std::condition_variable& changed, DWORD milliseconds,
+                         const std::function<bool()>& ready);
+    // The waiter goes: it waits no more.
+    virtual void Forget(const ClockWaiter& /*waiter*/) {}
+};
+
+// A thread that waits on the program's clock again and again (a worker between its jobs), on the
+// clock of its first wait. A clock driven by hand knows it from then to its destruction, so that
+// after moving its time past the end of a wait it can let the thread run what was due.
+class ClockWaiter {
+public:
+    ClockWaiter() = default;
+    ~ClockWaiter();
+    ClockWaiter(const ClockWaiter&) = delete;
+    ClockWaiter& operator=(const ClockWaiter&) = delete;
+
+    // Clock::WaitFor on the waiter's clock.
+    bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
+                 DWORD milliseconds, const std::function<bool()>& ready);
+
+private:
+    std::shared_ptr<Clock> m_pClock;
 };
 
 // CLOCK_BOOTTIME (it keeps counting while the machine is suspended, as the Windows count does)
