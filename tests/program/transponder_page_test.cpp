@@ -347,8 +347,7 @@ TEST_F(TransponderPageTest, ARowOutsideWhatTheLnbPassesIsNotTunedAndABoxSaysWhy)
         table->setFocus();
         const std::size_t tracedBefore = m_program.TraceText().size();
         QTest::keyClick(table, Qt::Key_Return);
-        m_program.Clock().AdvanceMs(400);
-        QTest::qWait(50);
+        m_program.Step(400);
 
         EXPECT_EQ(m_program.Boxes().Texts(),
                   std::vector<std::string>{
