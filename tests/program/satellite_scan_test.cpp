@@ -31,6 +31,7 @@
 #include "scan/scan_csv.h"
 #include "services/service_scanner.h"
 #include "sink/stream_tap_filter.h"
+#include "support/file_dialog_answer.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -50,14 +51,6 @@ constexpr const char* kSilentFile =
     "1=11464,H,22000,2/3,DVB-S2,8PSK\n"
     "2=11480,H,22000,2/3,DVB-S2,8PSK\n"
     "3=11496,H,22000,2/3,DVB-S2,8PSK\n";
-
-// Answers the save-as dialog with a path of the test's.
-class CTestScanDialog : public CScanDialog {
-public:
-    using CScanDialog::CScanDialog;
-    std::optional<QString> AskExportPath() override { return m_exportPath; }
-    std::optional<QString> m_exportPath;
-};
 
 class SatelliteScanTest : public ::testing::TestWithParam<std::size_t> {
 protected:
@@ -140,7 +133,7 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         Start(window);
         CBdacontrolDlg& tuner = TunerPage(window);
         const auto scanner = Scanner();
-        CTestScanDialog dialog(tuner, satellite, scanner, &window);
+        CScanDialog dialog(tuner, satellite, scanner, &window);
         dialog.Create();
         EXPECT_EQ(dialog.windowTitle(), "Scan of 19.2E  Scan Test");
         EXPECT_EQ(dialog.Item<QLineEdit>(Dialog::kIdStatus)->text(),
@@ -223,8 +216,9 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         EXPECT_EQ(dialog.StorePath(), m_program.File("") + "config/Scans/Scan-Test-19.2E.csv")
             << "under the configuration folder";
         EXPECT_EQ(ReadWholeFile(dialog.StorePath()), scan_csv::Format(dialog.Rows()));
-        dialog.m_exportPath = QString::fromStdString(m_program.File("export.csv"));
+        const auto answered = AnswerNextFileDialog(&dialog, m_program.File("export.csv"));
         dialog.Item<QPushButton>(Dialog::kIdExport)->click();
+        EXPECT_TRUE(*answered);
         EXPECT_EQ(ReadWholeFile(m_program.File("export.csv")), scan_csv::Format(dialog.Rows()));
         dialog.DestroyWindow();
         Detach(scanner);
@@ -250,7 +244,7 @@ TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
         CBdacontrolDlg& tuner = TunerPage(window);
         for (const char* how : {"Cancel Scan", "Escape", "Close"}) {
             SCOPED_TRACE(how);
-            CTestScanDialog dialog(tuner, satellite, nullptr, &window);
+            CScanDialog dialog(tuner, satellite, nullptr, &window);
             dialog.Create();
             dialog.activateWindow();
             EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
@@ -287,7 +281,7 @@ TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
             dialog.DestroyWindow();
         }
         // Enter on the table neither closes the dialog nor stops the scan.
-        CTestScanDialog dialog(tuner, satellite, nullptr, &window);
+        CScanDialog dialog(tuner, satellite, nullptr, &window);
         dialog.Create();
         dialog.Item<QPushButton>(Dialog::kIdStart)->click();
         dialog.ResultTable()->setFocus();
@@ -312,14 +306,14 @@ TEST_P(SatelliteScanArdenTest, TheLastScanIsShownAgainSortableAndReachable) {
         const auto scanner = Scanner();
         std::vector<ScanRow> scanned;
         {
-            CTestScanDialog dialog(tuner, satellite, scanner, &window);
+            CScanDialog dialog(tuner, satellite, scanner, &window);
             dialog.Create();
             dialog.Item<QPushButton>(Dialog::kIdStart)->click();
             ASSERT_TRUE(RunUntilDone(dialog));
             scanned = dialog.Rows();
             dialog.DestroyWindow();
         }
-        CTestScanDialog dialog(tuner, satellite, scanner, &window);
+        CScanDialog dialog(tuner, satellite, scanner, &window);
         dialog.Create();
         EXPECT_EQ(dialog.Rows(), scanned);
         QTableWidget* table = dialog.ResultTable();
@@ -425,7 +419,7 @@ TEST_P(SatelliteScanArdenTest, CancelOnABigSatelliteLeavesTheWindowAnswering) {
     RunModal(window, [&] {
         Start(window);
         CBdacontrolDlg& tuner = TunerPage(window);
-        CTestScanDialog dialog(tuner, satellite, nullptr, &window);
+        CScanDialog dialog(tuner, satellite, nullptr, &window);
         dialog.Create();
         dialog.ResultTable()->sortByColumn(0, Qt::DescendingOrder);
         const std::size_t traced = m_program.TraceText().size();

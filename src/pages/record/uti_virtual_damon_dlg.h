@@ -82,10 +82,10 @@ protected:
     // must not reach the main window and close it.
     bool OnEnter() override { return true; }
 
-    // The save-as dialog; nullopt when the user cancels. Tests answer it themselves.
-    virtual std::optional<QString> AskSavePath();
-
 private:
+    // The save-as dialog; nullopt when the user cancels.
+    std::optional<QString> AskSavePath();
+
     // A limit field and what the page remembers of the user's edits in it.
     struct LimitField {
         QLineEdit* m_pEdit;

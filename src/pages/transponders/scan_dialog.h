@@ -73,10 +73,10 @@ protected:
     // Escape cancels a scan under way and otherwise closes.
     void keyPressEvent(QKeyEvent* event) override;
 
-    // The save-as dialog; nullopt when the user cancels. Tests answer it themselves.
-    virtual std::optional<QString> AskExportPath();
-
 private:
+    // The save-as dialog; nullopt when the user cancels.
+    std::optional<QString> AskExportPath();
+
     CTunerSession& m_session = DefaultTunerSession();
     void OnStart();
     void OnCancelScan();

@@ -40,6 +40,7 @@
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
 #include "support/debug_output_capture.h"
+#include "support/file_dialog_answer.h"
 #include "support/folder_roots.h"
 #include "support/message_box_recorder.h"
 #include "support/page_host.h"
@@ -63,22 +64,6 @@ constexpr const char* kSizeRangePrompt = "请输入一个在 50 和 800000 之�
 BYTE SampleByte(std::uint64_t index, LONG offset) {
     return static_cast<BYTE>(index * 7 + static_cast<std::uint64_t>(offset));
 }
-
-// The page with the save-as dialog answered by the test.
-class CTestCapturePage : public CUtiVirtualDamonDlg {
-public:
-    using CUtiVirtualDamonDlg::CUtiVirtualDamonDlg;
-    std::optional<QString> m_answer;
-    int m_nAsked = 0;
-    bool m_bRealDialog = false;
-
-protected:
-    std::optional<QString> AskSavePath() override {
-        ++m_nAsked;
-        if (m_bRealDialog) return CUtiVirtualDamonDlg::AskSavePath();
-        return m_answer;
-    }
-};
 
 // The page on a graph of a sample source, the infinite pin tee and the real sink in the default
 // session's graph, as the tuner graph holds them; "drive C" is a temporary folder, message boxes
@@ -126,10 +111,10 @@ protected:
 
     // The page inside a dialog that stands in for the main window, opened as the sheet opens
     // it, after the Tuner Setting page has opened the default record file.
-    CTestCapturePage& Open() {
+    CUtiVirtualDamonDlg& Open() {
         BuildGraph();
         OpenRecordFile(Session(), platform::MapDriveCPath("c:\\Vantor-capture.ts"));
-        m_pPage = OpenPageInHost<CTestCapturePage>(m_pHost);
+        m_pPage = OpenPageInHost<CUtiVirtualDamonDlg>(m_pHost);
         return *m_pPage;
     }
 
@@ -144,6 +129,13 @@ protected:
         for (int i = 0; i < count; ++i) m_pPage->OnTimer(Dlg::kRecordTimer);
     }
     int Progress() const { return Item<QProgressBar>(Dlg::kIdProgress)->value(); }
+    // "Browse...", with its save-as dialog answered as a user would: the file chosen, or Cancel
+    // without one. False when no dialog came up.
+    bool Browse(const std::optional<std::string>& chosen) {
+        const std::shared_ptr<bool> answered = AnswerNextFileDialog(m_pPage, chosen);
+        Click(Dlg::kIdBrowse);
+        return *answered;
+    }
 
     // Starts a recording into the file `name` of the temporary folder, or into `name` itself
     // when it is an absolute path; expects no message. The source hands on nothing until
@@ -185,13 +177,13 @@ protected:
     CMessageBoxRecorder m_boxes;
     ComPtr<CTestSourceFilter> m_pSource;
     std::unique_ptr<QDialog> m_pHost;
-    CTestCapturePage* m_pPage = nullptr;
+    CUtiVirtualDamonDlg* m_pPage = nullptr;
 };
 
 // --- Initialisation, controls and layout --------------------------------------------------
 
 TEST_F(CaptureControlPageTest, InitialisationShowsSizeModeTheDefaultPathAndTheDefaultLimits) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     EXPECT_EQ(page.Title(), "Capture Control");
     EXPECT_EQ(Text(Dlg::kIdFilePath).toStdString(), m_folder.Path() + "/Vantor-capture.ts");
     EXPECT_EQ(Text(Dlg::kIdTimeLimit), "10");
@@ -295,7 +287,7 @@ TEST_F(CaptureControlPageTest, ControlsLieInsideThePageAndDoNotOverlap) {
 }
 
 TEST_F(CaptureControlPageTest, EveryControlHasAUniqueAccessibleNameInBothModes) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     const auto check = [this](const QString& amountCaption) {
         std::map<QString, int> count;
         for (QWidget* w : m_pPage->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -331,7 +323,7 @@ TEST_F(CaptureControlPageTest, EveryControlHasAUniqueAccessibleNameInBothModes) 
 }
 
 TEST_F(CaptureControlPageTest, TheScreenshotsShowEveryControlAndTheRecordingInProgress) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     const CScreenshot idle(page);
     EXPECT_EQ(page.size(), DluToPixels(QSize(302, 158), page.BaseUnits()));
     EXPECT_EQ(idle.Image().size(), idle.ExpectedSize());
@@ -357,7 +349,7 @@ TEST_F(CaptureControlPageTest, TheScreenshotsShowEveryControlAndTheRecordingInPr
 // --- Modes --------------------------------------------------------------------------------
 
 TEST_F(CaptureControlPageTest, TheRadioButtonsSwitchBetweenSizeAndTimeMode) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     Click(Dlg::kIdTimeMode);
     EXPECT_FALSE(page.IsSizeLimit());
     EXPECT_TRUE(Item<QLineEdit>(Dlg::kIdTimeLimit)->isEnabled());
@@ -381,7 +373,7 @@ TEST_F(CaptureControlPageTest, TheRadioButtonsSwitchBetweenSizeAndTimeMode) {
 TEST_F(CaptureControlPageTest, CheckingAModeButtonWithoutAClickSwitchesTheModeAllTheSame) {
     // A screen reader checks a radio button through its accessible toggle action, which emits
     // no click.
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     const auto toggle = [this](int id) {
         QAccessibleInterface* button =
             QAccessible::queryAccessibleInterface(Item<QRadioButton>(id));
@@ -426,7 +418,7 @@ TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneH
         {"90", "Recording... 0%", "90 Seconds", 909, "Recording... 100%", "0 Seconds"},
         {"91", "Recording... 0%", "91 Seconds", 920, "Recording... 100%", "-1 Seconds"},
     };
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     CDebugOutputCapture debug;
     page.OnTimeMode();
     for (const auto& c : cases) {
@@ -456,7 +448,7 @@ TEST_F(CaptureControlPageTest, ATimeLimitEndsTheRecordingAtTheFirstTickAboveOneH
 
 TEST_F(CaptureControlPageTest,
        TheTenSecondLimitShowsOnePercentAtTheFirstTickAndOneHundredAtTick100) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     page.OnTimeMode();
     StartInto("ten.ts");
     Ticks(1);
@@ -488,7 +480,7 @@ struct SizeLimitCase {
 // largest ones (beyond 4 GiB, KB x 100 in 64 bits) are in RecordedPercent's table.
 TEST_F(CaptureControlPageTest, ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneHundredPercent) {
     const std::vector<SizeLimitCase> cases = {{"50", 51711, 51712}, {"51", 52746, 52747}};
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     CDebugOutputCapture debug;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
@@ -529,7 +521,7 @@ TEST_F(CaptureControlPageTest, ASizeLimitEndsTheRecordingAtTheFirstTickAboveOneH
 
 TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt) {
     constexpr std::uint64_t kKBytes = 2556;  // 40 samples and part of the 41st
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     StartInto("real.ts");
     SetRecorded(kKBytes);
     Ticks(1);
@@ -548,7 +540,7 @@ TEST_F(CaptureControlPageTest, TheSizeShownIsTheRealSinkFileWithEverySampleInIt)
 }
 
 TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweringItEndsIt) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     SetText(Dlg::kIdSizeLimit, "50");
     StartInto("/dev/null");
     SetRecorded(51000);
@@ -568,7 +560,7 @@ TEST_F(CaptureControlPageTest, RaisingTheSizeLimitLetsTheRecordingRunOnAndLoweri
 
 TEST_F(CaptureControlPageTest,
        LoweringTheSizeLimitBelowTheSizeWrittenEndsTheRecordingAtTheNextTick) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     SetText(Dlg::kIdSizeLimit, "60");
     StartInto("/dev/null");
     SetRecorded(52000);
@@ -583,7 +575,7 @@ TEST_F(CaptureControlPageTest,
 }
 
 TEST_F(CaptureControlPageTest, SwitchingModesDuringARecordingCountsTimeFromThatMoment) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     SetText(Dlg::kIdSizeLimit, "50");
     StartInto("/dev/null");
     Ticks(30);
@@ -617,7 +609,7 @@ TEST_F(CaptureControlPageTest, SwitchingModesDuringARecordingCountsTimeFromThatM
 // --- Start and cancel ---------------------------------------------------------------------
 
 TEST_F(CaptureControlPageTest, StartCreatesTheFileAtThePathShownAndArmsTheTimer) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     WriteWholeFile(m_folder.File("old.ts"), "an older recording");
     StartInto("old.ts");
     EXPECT_TRUE(page.IsTimerRunning());
@@ -633,7 +625,7 @@ TEST_F(CaptureControlPageTest, StartCreatesTheFileAtThePathShownAndArmsTheTimer)
 }
 
 TEST_F(CaptureControlPageTest, CancelStopsTheGraphClosesTheFileAndKeepsTheLastAmount) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     page.OnTimeMode();
     StartInto("cancel.ts");
     Ticks(37);
@@ -656,7 +648,7 @@ TEST_F(CaptureControlPageTest, CancelStopsTheGraphClosesTheFileAndKeepsTheLastAm
 
 TEST_F(CaptureControlPageTest,
        StartTwiceCancelWhileIdleAndStartWithoutLockAreRefusedWithTheirMessages) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     Click(Dlg::kIdCancelRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Record is not started!"});
     EXPECT_EQ(Text(Dlg::kIdStatus), "") << "the message changes nothing else";
@@ -717,7 +709,7 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
         {" ", "500", kPositivePrompt},
         {"0", "20", kTimeRangePrompt},  // the reading stops at the first refusal
     };
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.time) + " / " + c.size);
         m_boxes.Clear();
@@ -748,7 +740,7 @@ TEST_F(CaptureControlPageTest, ALimitRefusedAtStartShowsTheFrameworkPromptAndSta
 // --- Failures the page reports ------------------------------------------------------------
 
 TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoRecordingRuns) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     const std::string missing = m_folder.File("no such folder/capture.ts");
     SetText(Dlg::kIdFilePath, QString::fromStdString(missing));
     Click(Dlg::kIdStartRecord);
@@ -783,7 +775,7 @@ TEST_F(CaptureControlPageTest, ARecordFileThatCannotBeCreatedIsReportedAndNoReco
 }
 
 TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     page.OnTimeMode();
     m_nRequested = 6 * std::uint64_t{kSampleSize};
     SetText(Dlg::kIdFilePath, "/dev/full");
@@ -801,7 +793,7 @@ TEST_F(CaptureControlPageTest, AWriteThatFailsDuringARecordingStopsItAndSaysWhy)
 }
 
 TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedSince) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     m_nRequested = 6 * std::uint64_t{kSampleSize};
     SetText(Dlg::kIdFilePath, "/dev/full");
     Click(Dlg::kIdStartRecord);
@@ -817,12 +809,12 @@ TEST_F(CaptureControlPageTest, TheFailureNamesTheFileBeingWrittenNotTheOneTypedS
 // test feeds, in place of the test source.
 class CaptureControlPageOnCardTest : public CaptureControlPageTest {
 protected:
-    CTestCapturePage& OpenOnCapture(ComPtr<linuxdvb::CLinuxDvbCaptureFilter> capture) {
+    CUtiVirtualDamonDlg& OpenOnCapture(ComPtr<linuxdvb::CLinuxDvbCaptureFilter> capture) {
         m_pCapture = std::move(capture);
         Session().m_BDAGraph.m_pReceiverDevice = static_cast<IBaseFilter*>(m_pCapture.Get());
         EXPECT_TRUE(ConnectSourceThroughTeeToSink(Session(), m_pCapture.Get()));
         OpenRecordFile(Session(), platform::MapDriveCPath("c:\\Vantor-capture.ts"));
-        m_pPage = OpenPageInHost<CTestCapturePage>(m_pHost);
+        m_pPage = OpenPageInHost<CUtiVirtualDamonDlg>(m_pHost);
         return *m_pPage;
     }
     // Feeds `overruns` overruns among whole samples and waits until the page's recording has
@@ -853,7 +845,7 @@ class CaptureControlPageRunFailureTest : public CaptureControlPageOnCardTest,
 // Guards against the 0-byte recording that a refused dvr used to give without a word.
 TEST_P(CaptureControlPageRunFailureTest, IsReportedOnceAndNoRecordingRuns) {
     const RunFailureCase& c = GetParam();
-    CTestCapturePage& page = OpenOnCapture(MakeRefusingCapture(c.hr, c.description));
+    CUtiVirtualDamonDlg& page = OpenOnCapture(MakeRefusingCapture(c.hr, c.description));
     SetText(Dlg::kIdFilePath, QString::fromStdString(m_folder.File("refused.ts")));
     Click(Dlg::kIdStartRecord);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{c.message});
@@ -880,7 +872,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RunFailureCase>& param) { return param.param.name; });
 
 TEST_F(CaptureControlPageOnCardTest, OverrunsAreToldOnceWhenTheRecordingEndsAndNeverWithoutThem) {
-    CTestCapturePage& page = OpenOnCapture(MakeTestCapture(m_pFeed, 64u << 20, 16u << 20));
+    CUtiVirtualDamonDlg& page = OpenOnCapture(MakeTestCapture(m_pFeed, 64u << 20, 16u << 20));
     page.OnTimeMode();
     SetText(Dlg::kIdTimeLimit, "1");
     StartInto("gaps.ts");
@@ -927,7 +919,7 @@ TEST(CaptureControlTexts, StreamLossSaysHowOftenAndAtLeastHowMuchAndThatTheFileH
 }
 
 TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsReportedOncePerEdit) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     page.OnTimeMode();
     StartInto("refuse.ts");
     Ticks(10);
@@ -967,7 +959,7 @@ TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsRe
 TEST_F(CaptureControlPageTest, ALimitBeingTypedDuringARecordingCountsWhenTheEditEnds) {
     // Regression: the numbers passed on the way ("6" on the way to "600") must not become the
     // limit, or the recording would end at once; nor may an empty field prompt mid-typing.
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     page.OnTimeMode();
     SetText(Dlg::kIdTimeLimit, "60");
     StartInto("typing.ts");
@@ -1007,17 +999,14 @@ TEST_F(CaptureControlPageTest, ALimitBeingTypedDuringARecordingCountsWhenTheEdit
 // --- Browse, keys, timer ------------------------------------------------------------------
 
 TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     const QString before = Text(Dlg::kIdFilePath);
-    page.m_answer.reset();
-    Click(Dlg::kIdBrowse);
-    EXPECT_EQ(page.m_nAsked, 1);
+    EXPECT_TRUE(Browse(std::nullopt));
     EXPECT_EQ(Text(Dlg::kIdFilePath), before);
     EXPECT_EQ(page.FilePath(), before.toStdString());
 
     SetText(Dlg::kIdTimeLimit, "77");  // typed but not yet read: browsing leaves it alone
-    page.m_answer = QString::fromStdString(m_folder.File("chosen.ts"));
-    Click(Dlg::kIdBrowse);
+    EXPECT_TRUE(Browse(m_folder.File("chosen.ts")));
     EXPECT_EQ(Text(Dlg::kIdFilePath).toStdString(), m_folder.File("chosen.ts"));
     EXPECT_EQ(page.FilePath(), m_folder.File("chosen.ts"));
     EXPECT_EQ(Text(Dlg::kIdTimeLimit), "77");
@@ -1027,8 +1016,7 @@ TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
     EXPECT_TRUE(page.IsRecording());
     EXPECT_TRUE(std::filesystem::exists(m_folder.File("chosen.ts")));
     // A path changed during the recording applies to the next start.
-    page.m_answer = QString::fromStdString(m_folder.File("later.ts"));
-    Click(Dlg::kIdBrowse);
+    EXPECT_TRUE(Browse(m_folder.File("later.ts")));
     Ticks(2);
     EXPECT_EQ(Session().m_Record.m_strRecordPath, m_folder.File("chosen.ts"));
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("later.ts")));
@@ -1039,8 +1027,7 @@ TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
 }
 
 TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBeforeOverwriting) {
-    CTestCapturePage& page = Open();
-    page.m_bRealDialog = true;
+    CUtiVirtualDamonDlg& page = Open();
     bool seen = false;
     QTimer::singleShot(0, m_pPage, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -1061,18 +1048,13 @@ TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBefor
     EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
 
     // Cancelled: nothing changes.
-    QTimer::singleShot(0, m_pPage, [] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            dialog->reject();
-    });
-    Click(Dlg::kIdBrowse);
-    EXPECT_EQ(page.m_nAsked, 2);
+    EXPECT_TRUE(Browse(std::nullopt));
     EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
     EXPECT_EQ(Text(Dlg::kIdFilePath).toStdString(), m_folder.File("picked.ts"));
 }
 
 TEST_F(CaptureControlPageTest, EnterIsSwallowedAndEscapeGoesOnToTheMainWindow) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     Item<QLineEdit>(Dlg::kIdFilePath)->setFocus();
     QTest::keyClick(Item<QLineEdit>(Dlg::kIdFilePath), Qt::Key_Return);
     QTest::keyClick(m_pPage, Qt::Key_Enter);
@@ -1084,7 +1066,7 @@ TEST_F(CaptureControlPageTest, EnterIsSwallowedAndEscapeGoesOnToTheMainWindow) {
 }
 
 TEST_F(CaptureControlPageTest, ThePageTimerDrivesTheTicksAndOnlyTimerZeroIsThePages) {
-    CTestCapturePage& page = Open();
+    CUtiVirtualDamonDlg& page = Open();
     page.OnTimeMode();
     StartInto("timer.ts");
     page.OnTimer(1);
