@@ -15,11 +15,14 @@ CSignalSampler::~CSignalSampler() {
 }
 
 void CSignalSampler::SetRunning(bool running) {
+    bool stopped = false;
     {
         const std::lock_guard lock(m_lock);
         m_bRunning = running;
+        stopped = m_bStopped;
     }
     m_changed.notify_all();
+    if (!stopped) m_clock.Wake();
 }
 
 void CSignalSampler::Stop() {
@@ -28,19 +31,20 @@ void CSignalSampler::Stop() {
         m_bStopped = true;
     }
     m_changed.notify_all();
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+    if (!m_thread.joinable() || m_thread.get_id() == std::this_thread::get_id()) return;
+    m_clock.Wake();
+    m_thread.join();
+    m_clock.Leave();
 }
 
 void CSignalSampler::Loop() {
-    // The period is the program's clock's: a clock driven by hand paces the readings. A stop or a
-    // pause wakes the wait at once.
-    platform::ClockWaiter clock;
+    // A stop or a pause wakes the wait at once.
     std::unique_lock lock(m_lock);
     bool readNow = true;  // at the start and on each resume
     DWORD due = 0;
     while (!m_bStopped) {
         if (!m_bRunning) {
-            clock.WaitFor(lock, m_changed, INFINITE, [this] { return m_bStopped || m_bRunning; });
+            m_clock.WaitFor(lock, m_changed, INFINITE, [this] { return m_bStopped || m_bRunning; });
             readNow = true;
             continue;
         }
@@ -54,8 +58,8 @@ void CSignalSampler::Loop() {
             due = now + m_nPeriodMs;
             readNow = false;
         } else {
-            clock.WaitFor(lock, m_changed, static_cast<DWORD>(untilDue),
-                          [this] { return m_bStopped || !m_bRunning; });
+            m_clock.WaitFor(lock, m_changed, static_cast<DWORD>(untilDue),
+                            [this] { return m_bStopped || !m_bRunning; });
         }
     }
 }

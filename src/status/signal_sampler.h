@@ -14,6 +14,7 @@
 
 #include "graph/driver_control.h"
 #include "platform/com/win_types.h"
+#include "platform/win/system_clock.h"
 #include "status/signal_history.h"
 
 class CSignalSampler {
@@ -50,5 +51,7 @@ private:
     std::condition_variable m_changed;
     bool m_bRunning = false;
     bool m_bStopped = false;
+    // The period is the program's clock's: a clock driven by hand paces the readings.
+    platform::ClockWaiter m_clock;
     std::thread m_thread;
 };

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -40,15 +41,16 @@ SimOptions Noiseless() {
     return options;
 }
 
+}  // namespace
+
 // The program's ticks read from the card's clock; sleeping stays real, since the test advances the
 // card's clock from the thread that would be put to sleep. A worker's wait ends when the card's
-// time passes its end, and an advance returns once every worker it woke has run its job and waits
-// again (as the card's streaming threads catch up), so a test sees what was due at once.
+// time passes its end; Settle waits until every worker has done what was due or asked of it.
 class CCardTicks final : public platform::Clock {
 public:
     explicit CCardTicks(std::shared_ptr<CSimClock> card)
         : m_pCard(std::move(card)),
-          m_nListener(m_pCard->AddListener([this](std::uint64_t now) { OnAdvance(now); })) {}
+          m_nListener(m_pCard->AddListener([this](std::uint64_t now) { WakeDue(now); })) {}
     ~CCardTicks() override { m_pCard->RemoveListener(m_nListener); }
     CCardTicks(const CCardTicks&) = delete;
     CCardTicks& operator=(const CCardTicks&) = delete;
@@ -62,12 +64,32 @@ public:
         const std::uint64_t end = milliseconds == INFINITE
                                       ? kNever
                                       : m_pCard->Now() + milliseconds * CSimClock::kTicksPerMs;
-        Note(waiter, {&changed, end, false});
-        changed.wait(lock, [&] { return ready() || m_pCard->Now() >= end; });
+        Update(waiter, [&](Waiting& waiting) {
+            waiting.changed = &changed;
+            waiting.end = end;
+            waiting.running = false;
+        });
+        const auto due = [&] {
+            const bool now = ready() || m_pCard->Now() >= end;
+            // Looked at and nothing to do: whatever woke it is dealt with.
+            if (!now) Update(waiter, [](Waiting& waiting) { waiting.woken = false; });
+            return now;
+        };
+        // The waiters' own locks are not taken by those who wake them (they hold them while they
+        // note their waits here): a wake-up lost to a waiter that was about to block is made up
+        // for by looking again now and then.
+        while (!due()) changed.wait_for(lock, kLookAgain);
         const bool isReady = ready();
-        // Awake, the thread runs what was due or asked of it: an advance waits for it.
-        Note(waiter, {&changed, kNever, true});
+        // Awake, the thread runs what was due or asked of it; Settle waits for it.
+        Update(waiter, [](Waiting& waiting) {
+            waiting.end = kNever;
+            waiting.running = true;
+            waiting.woken = false;
+        });
         return isReady;
+    }
+    void Woken(const platform::ClockWaiter& waiter) override {
+        Update(waiter, [](Waiting& waiting) { waiting.woken = true; });
     }
     void Forget(const platform::ClockWaiter& waiter) override {
         {
@@ -77,41 +99,48 @@ public:
         m_settled.notify_all();
     }
 
+    // Waits until every waiter waits again with an end still to come and nothing given it: what
+    // was due by now, or asked of it, is done. A worker that takes longer than kLongestJob (one
+    // stuck behind the test's thread) is given up on, so the test goes on.
+    void Settle() {
+        const std::uint64_t now = m_pCard->Now();
+        std::unique_lock guard(m_lock);
+        const auto settled = [&] {
+            return std::all_of(m_waiters.begin(), m_waiters.end(), [&](const auto& entry) {
+                const Waiting& waiting = entry.second;
+                return !waiting.running && !waiting.woken && waiting.end > now;
+            });
+        };
+        m_settled.wait_for(guard, kLongestJob, settled);
+    }
+
 private:
     static constexpr std::uint64_t kNever = ~std::uint64_t{0};
-    // How long an advance waits at most for a worker to run its job; a job stuck behind the test's
-    // own thread must not hang the test.
+    static constexpr auto kLookAgain = std::chrono::milliseconds(5);
     static constexpr auto kLongestJob = std::chrono::seconds(2);
 
     struct Waiting {
-        std::condition_variable* changed;
-        std::uint64_t end;
-        bool running;
+        std::condition_variable* changed = nullptr;  // null before the first wait
+        std::uint64_t end = kNever;
+        bool running = false;  // awake, doing what it woke for
+        bool woken = false;    // given something to do, not yet looked at
     };
 
-    void Note(const platform::ClockWaiter& waiter, Waiting waiting) {
+    template <typename Change>
+    void Update(const platform::ClockWaiter& waiter, Change change) {
         {
             const std::lock_guard guard(m_lock);
-            m_waiters[&waiter] = waiting;
+            change(m_waiters[&waiter]);
         }
         m_settled.notify_all();
     }
-    // On the advancing thread. The waiters' own locks are not taken (they hold them while they
-    // note their waits here): a wake-up lost to a waiter that was about to block is sent again.
-    void OnAdvance(std::uint64_t now) {
-        std::unique_lock guard(m_lock);
-        const auto settled = [&] {
-            bool all = true;
-            for (const auto& [waiter, waiting] : m_waiters) {
-                if (!waiting.running && waiting.end > now) continue;
-                all = false;
-                if (!waiting.running) waiting.changed->notify_all();
-            }
-            return all;
-        };
-        const auto giveUp = std::chrono::steady_clock::now() + kLongestJob;
-        while (!settled() && std::chrono::steady_clock::now() < giveUp)
-            m_settled.wait_for(guard, std::chrono::milliseconds(1));
+    // On the advancing thread, which holds the card clock's listener lock: it only wakes.
+    void WakeDue(std::uint64_t now) {
+        const std::lock_guard guard(m_lock);
+        for (const auto& [waiter, waiting] : m_waiters) {
+            if (!waiting.running && waiting.end <= now && waiting.changed != nullptr)
+                waiting.changed->notify_all();
+        }
     }
 
     const std::shared_ptr<CSimClock> m_pCard;
@@ -120,8 +149,6 @@ private:
     std::condition_variable m_settled;
     std::map<const platform::ClockWaiter*, Waiting> m_waiters;
 };
-
-}  // namespace
 
 CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
     const std::string transponders = File("Transponders");
@@ -142,16 +169,19 @@ CSimProgram::CSimProgram(std::size_t card) : m_nCard(card) {
 }
 
 void CSimProgram::DriveTicksByCardClock() {
-    platform::SetClock(std::make_shared<CCardTicks>(Card().SharedClock()));
+    m_pTicks = std::make_shared<CCardTicks>(Card().SharedClock());
+    platform::SetClock(m_pTicks);
 }
 
 void CSimProgram::Step(int milliseconds) {
     Clock().AdvanceMs(static_cast<std::uint64_t>(milliseconds));
+    if (m_pTicks) m_pTicks->Settle();
     QCoreApplication::processEvents();
 }
 
 CSimProgram::~CSimProgram() {
     platform::SetClock(nullptr);
+    m_pTicks.reset();
     // A window that a failed test left behind must not hand its graph or file to the next test.
     DefaultTunerSession().CloseTuner();
     m_pCapture = nullptr;

@@ -20,6 +20,7 @@
 #include "support/hang_watchdog.h"
 #include "support/message_box_recorder.h"
 
+class CCardTicks;
 class QComboBox;
 class CBdacontrolDlg;
 class CModeDlg;
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<CSimDeviceProvider> m_pProvider;
     CMessageBoxRecorder m_boxes;
     ComPtr<IBaseFilter> m_pCapture;
+    std::shared_ptr<CCardTicks> m_pTicks;  // the program's clock while the card's drives it
 };
 
 // A test of the program on the simulated card; one that has not ended after a minute is a hang

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "platform/win/system_clock.h"
-
 CPeriodicWorker::CPeriodicWorker(std::function<void()> job, int periodMs)
     : m_job(std::move(job)), m_nPeriodMs(periodMs), m_thread([this] { Loop(); }) {}
 
@@ -12,19 +10,25 @@ CPeriodicWorker::~CPeriodicWorker() {
 }
 
 void CPeriodicWorker::SetRunning(bool running) {
+    bool stopped = false;
     {
         std::lock_guard guard(m_lock);
         m_bRunning = running;
+        stopped = m_bStopped;
     }
     m_changed.notify_all();
+    if (!stopped) m_clock.Wake();
 }
 
 void CPeriodicWorker::RunOnce(std::function<void()> job) {
+    bool stopped = false;
     {
         std::lock_guard guard(m_lock);
         m_once.push_back(std::move(job));
+        stopped = m_bStopped;
     }
     m_changed.notify_all();
+    if (!stopped) m_clock.Wake();
 }
 
 void CPeriodicWorker::Stop() {
@@ -34,16 +38,17 @@ void CPeriodicWorker::Stop() {
         m_once.clear();
     }
     m_changed.notify_all();
-    if (m_thread.joinable()) m_thread.join();
+    if (!m_thread.joinable()) return;
+    m_clock.Wake();
+    m_thread.join();
+    m_clock.Leave();
 }
 
 void CPeriodicWorker::Loop() {
-    // The period is the program's clock's: a clock driven by hand paces the job.
-    platform::ClockWaiter clock;
     std::unique_lock guard(m_lock);
     while (true) {
-        clock.WaitFor(guard, m_changed, INFINITE,
-                      [this] { return m_bStopped || m_bRunning || !m_once.empty(); });
+        m_clock.WaitFor(guard, m_changed, INFINITE,
+                        [this] { return m_bStopped || m_bRunning || !m_once.empty(); });
         if (m_bStopped) return;
         if (!m_once.empty()) {
             const std::function<void()> job = std::move(m_once.front());
@@ -56,7 +61,7 @@ void CPeriodicWorker::Loop() {
         guard.unlock();
         m_job();
         guard.lock();
-        clock.WaitFor(guard, m_changed, static_cast<DWORD>(m_nPeriodMs),
-                      [this] { return m_bStopped || !m_bRunning || !m_once.empty(); });
+        m_clock.WaitFor(guard, m_changed, static_cast<DWORD>(m_nPeriodMs),
+                        [this] { return m_bStopped || !m_bRunning || !m_once.empty(); });
     }
 }

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/win/system_clock.h"
+
 class CPeriodicWorker {
 public:
     CPeriodicWorker(std::function<void()> job, int periodMs);
@@ -34,5 +36,7 @@ private:
     bool m_bRunning = false;
     bool m_bStopped = false;
     std::deque<std::function<void()>> m_once;
+    // The period is the program's clock's: a clock driven by hand paces the job.
+    platform::ClockWaiter m_clock;
     std::thread m_thread;
 };

@@ -64,14 +64,23 @@ bool Clock::WaitFor(ClockWaiter& /*waiter*/, std::unique_lock<std::mutex>& lock,
     return changed.wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
 }
 
+ClockWaiter::ClockWaiter() : m_pClock(CurrentClock()) {}
+
 ClockWaiter::~ClockWaiter() {
-    if (m_pClock) m_pClock->Forget(*this);
+    Leave();
+}
+
+void ClockWaiter::Leave() {
+    m_pClock->Forget(*this);
 }
 
 bool ClockWaiter::WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                           DWORD milliseconds, const std::function<bool()>& ready) {
-    if (!m_pClock) m_pClock = CurrentClock();
     return m_pClock->WaitFor(*this, lock, changed, milliseconds, ready);
+}
+
+void ClockWaiter::Wake() {
+    m_pClock->Woken(*this);
 }
 
 }  // namespace platform

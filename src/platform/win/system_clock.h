@@ -38,26 +38,34 @@ public:
     virtual bool WaitFor(ClockWaiter& waiter, std::unique_lock<std::mutex>& lock,
                          std::condition_variable& changed, DWORD milliseconds,
                          const std::function<bool()>& ready);
+    // Something was given the waiter to do (its condition was notified): a clock driven by hand
+    // lets it do that before its time moves on.
+    virtual void Woken(const ClockWaiter& /*waiter*/) {}
     // The waiter goes: it waits no more.
     virtual void Forget(const ClockWaiter& /*waiter*/) {}
 };
 
 // A thread that waits on the program's clock again and again (a worker between its jobs), on the
-// clock of its first wait. A clock driven by hand knows it from then to its destruction, so that
-// after moving its time past the end of a wait it can let the thread run what was due.
+// clock of the waiter's making. A clock driven by hand knows it from its first wait to its
+// destruction, so that after moving its time past the end of a wait, or after Wake, it can let
+// the thread run what is due before its time moves on.
 class ClockWaiter {
 public:
-    ClockWaiter() = default;
+    ClockWaiter();
     ~ClockWaiter();
     ClockWaiter(const ClockWaiter&) = delete;
     ClockWaiter& operator=(const ClockWaiter&) = delete;
 
-    // Clock::WaitFor on the waiter's clock.
+    // Clock::WaitFor on the waiter's clock; by the waiting thread only.
     bool WaitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
                  DWORD milliseconds, const std::function<bool()>& ready);
+    // After notifying the waiter's condition, from any thread.
+    void Wake();
+    // The thread that waited has ended; by whoever joined it (the destructor does it too).
+    void Leave();
 
 private:
-    std::shared_ptr<Clock> m_pClock;
+    const std::shared_ptr<Clock> m_pClock;
 };
 
 // CLOCK_BOOTTIME (it keeps counting while the machine is suspended, as the Windows count does)
