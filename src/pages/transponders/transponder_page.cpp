@@ -388,7 +388,8 @@ void CTransponderPage::MarkTunedRow() {
     for (int row = 0; row < m_pTransponderTable->rowCount(); ++row) {
         for (int column = 0; column < m_pTransponderTable->columnCount(); ++column) {
             QTableWidgetItem* item = m_pTransponderTable->item(row, column);
-            if (item == nullptr) continue;
+            // Only the rows that change: each change has the columns measured again.
+            if (item == nullptr || item->font().bold() == (tuned == row)) continue;
             QFont font = item->font();
             font.setBold(tuned == row);
             item->setFont(font);
@@ -546,6 +547,10 @@ void CTransponderPage::OnSatelliteChosen() {
     if (index < 0 || index >= static_cast<int>(m_positions.size())) return;
     const OrbitalPosition& position = m_positions[index];
     const std::vector<SatelliteTransponder>& transponders = position.satellite.transponders;
+    // The columns are measured once, after the fill: measured at every cell, a position of a
+    // hundred transponders took a second of the window's thread.
+    QHeaderView* header = m_pTransponderTable->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
     m_pTransponderTable->setRowCount(static_cast<int>(transponders.size()));
     for (int row = 0; row < static_cast<int>(transponders.size()); ++row) {
         const auto texts = TransponderRowTexts(transponders[row]);
@@ -557,8 +562,9 @@ void CTransponderPage::OnSatelliteChosen() {
             row, static_cast<int>(texts.size()),
             new QTableWidgetItem(QString::fromStdString(position.transponderFiles[row])));
     }
-    if (!transponders.empty()) m_pTransponderTable->setCurrentCell(0, 0);
     MarkTunedRow();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    if (!transponders.empty()) m_pTransponderTable->setCurrentCell(0, 0);
     SaveSetting(this, platform::TransponderPageSettingsFile(), kSection, kSatelliteKey,
                 m_pSatelliteList->currentText().toStdString());
 }
