@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "core/ini_file.h"
@@ -40,6 +41,20 @@ protected:
     }
     static std::string FieldText(const CDishWindow& dish, int id) {
         return dish.Item<QLineEdit>(id)->text().toStdString();
+    }
+    // The program on the card's clock, locked on 11362 H behind port B, with the dish window
+    // open; `script` goes on from there and the window is closed after it.
+    void RunLockedWithDishWindow(
+        const std::function<void(CSimProgramWindow&, Page&, CDishWindow&)>& script) {
+        m_program.DriveTicksByCardClock();
+        CSimProgramWindow window;
+        RunModal(window, [&] {
+            EnterTransponder(window);
+            ASSERT_TRUE(LockTp(window, m_program.Clock()));
+            Page& page = TransponderPage(window);
+            script(window, page, OpenDishWindow(page));
+            window.EndDialog(IDOK);
+        });
     }
 };
 
@@ -132,13 +147,7 @@ TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees)
 // Shown over a locked carrier, the meter reads the card at least five times a second of the
 // card's time, and its C/N is the card's.
 TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
-    m_program.DriveTicksByCardClock();
-    CSimProgramWindow window;
-    RunModal(window, [&] {
-        EnterTransponder(window);
-        ASSERT_TRUE(LockTp(window, m_program.Clock()));
-        Page& page = TransponderPage(window);
-        CDishWindow& dish = OpenDishWindow(page);
+    RunLockedWithDishWindow([&](CSimProgramWindow&, Page&, CDishWindow& dish) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return dish.SamplesShown() > 0; }, 5000));
         const std::uint64_t before = dish.SamplesShown();
         const std::uint64_t start = GetTickCount64();
@@ -151,7 +160,6 @@ TEST_F(DishWindowTest, TheMeterShowsTheCardsCarrierToNoiseSeveralTimesASecond) {
         EXPECT_NE(shown.find(" dB"), std::string::npos) << shown;
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdLevel), "not reported")
             << "the simulated card has no received power to report";
-        window.EndDialog(IDOK);
     });
 }
 
@@ -203,13 +211,7 @@ TEST_F(DishWindowTest, ThePlotOfAnAbsentThenStrongSignalKeepsTheStrongOneReadabl
 // stays. A card that cannot tell (its answer taken away) has the estimate move "(assumed)"
 // until the user says the dish is there.
 TEST_F(DishWindowTest, AGoTheMotorDoesNotHearMovesNothingAndAnUnvouchedOneIsAssumed) {
-    m_program.DriveTicksByCardClock();
-    CSimProgramWindow window;
-    RunModal(window, [&] {
-        EnterTransponder(window);
-        ASSERT_TRUE(LockTp(window, m_program.Clock()));
-        Page& page = TransponderPage(window);
-        CDishWindow& dish = OpenDishWindow(page);
+    RunLockedWithDishWindow([&](CSimProgramWindow& window, Page& page, CDishWindow& dish) {
         Choose(dish.Item<QComboBox>(CDishWindow::kIdMotorPort), 1);
 
         window.Sheet()->setCurrentIndex(2);
@@ -271,7 +273,6 @@ TEST_F(DishWindowTest, AGoTheMotorDoesNotHearMovesNothingAndAnUnvouchedOneIsAssu
         QTest::mouseClick(confirm, Qt::LeftButton);
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdDishAngle), dish_texts::Angle(motion.angle));
         EXPECT_FALSE(confirm->isEnabled());
-        window.EndDialog(IDOK);
     });
 }
 
