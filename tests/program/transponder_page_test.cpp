@@ -500,7 +500,7 @@ TEST_F(TransponderPageTest, WatchWithAFifoAtThePlayersLogAndTheWindowsCloseEndsT
 
 // Players that decode what Watch feeds them, with no complaint: ffmpeg writing a checksum per
 // picture, and ffplay playing on SDL's dummy video and audio drivers, fed in real time, until it
-// has played over 3 s and ends by itself.
+// has played over 2 s and ends by itself.
 struct DecodingPlayer {
     const char* program;
     const char* command;  // %E: the file for its errors, %F: for its pictures
@@ -558,7 +558,7 @@ TEST_P(WatchDecodeTest, APlayerDecodesTheWatchedServiceWithoutAnError) {
     });
     EXPECT_EQ(ReadWholeFile(errors), "") << player.program << " complained";
     if (player.realTime) {
-        EXPECT_GE(playedMs, 3000) << "played for 3 s";
+        EXPECT_GE(playedMs, 2000) << "played for 2 s";
     } else {
         // One line per picture of stream 0 after the header lines: 4 s at 25 pictures a second,
         // less what was still on its way when the feed stopped.
@@ -576,10 +576,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodingPlayer{"ffmpeg",
                        "ffmpeg -nostdin -v error -i - -map 0:v -t 3.5 -f framemd5 '%F' 2> '%E'",
                        false},
-        // 3,000,104 bytes (whole packets) are over 5 s of the service; ffplay plays them in real
-        // time and ends.
+        // 1,500,052 bytes (whole packets) are over 2.5 s of the service; ffplay plays them in
+        // real time and ends.
         DecodingPlayer{"ffplay",
-                       "head -c 3000104 | SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ffplay -v "
+                       "head -c 1500052 | SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ffplay -v "
                        "error -nostats -autoexit -i - 2> '%E'",
                        true}),
     [](const ::testing::TestParamInfo<DecodingPlayer>& player) {
