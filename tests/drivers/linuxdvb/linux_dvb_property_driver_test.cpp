@@ -68,6 +68,10 @@ TEST(FilterSurface, AnswersThePropertySetButSupportsNothing) {
               E_PROP_SET_UNSUPPORTED);
     EXPECT_EQ(rig.PinDriver()->QuerySupported(KSPROPSETID_Ctrl, KSPROPERTY_CTRL_PRESENT, &support),
               E_PROP_SET_UNSUPPORTED);
+    // A DiSEqC bus carries no reply from a motor: the card cannot say whether one heard.
+    EXPECT_EQ(rig.FilterDriver()->QuerySupported(KSPROPSETID_MotorReach, KSPROPERTY_MOTOR_REACHED,
+                                                 &support),
+              E_PROP_SET_UNSUPPORTED);
 }
 
 struct SizeCase {
