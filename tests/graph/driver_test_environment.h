@@ -3,6 +3,10 @@
 // filter (USB carrier), installed as a session's tuner and driver handle. The tests of the
 // lower layers use a session of the environment's own; the page tests, which work on the
 // default session, have the fakes planted into that one.
+//
+// Planted, not built: the driver conversation must be tested on tuners that no graph would take
+// (one without an "Input0" pin, one that refuses the property interface, none at all), and the
+// whole-program tests cover the graph built from devices.
 #include <memory>
 
 #include "graph/driver_report.h"
