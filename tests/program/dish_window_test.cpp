@@ -175,10 +175,7 @@ TEST_F(DishWindowTest, ThePlotOfAnAbsentThenStrongSignalKeepsTheStrongOneReadabl
         TunerPage(window).Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->click();
         Page& page = TransponderPage(window);
         CDishWindow& dish = OpenDishWindow(page);
-        CSignalPlotWidget* plot = nullptr;
-        for (QWidget* child : dish.findChildren<QWidget*>())
-            if (child->accessibleName() == "Signal history")
-                plot = dynamic_cast<CSignalPlotWidget*>(child);
+        auto* plot = dynamic_cast<CSignalPlotWidget*>(ChildNamed(dish, "Signal history"));
         ASSERT_NE(plot, nullptr);
         // The sampler reads on the card's clock.
         const auto read = [&](int milliseconds) {

@@ -31,7 +31,6 @@
 #include "scan/scan_csv.h"
 #include "services/service_scanner.h"
 #include "sink/stream_tap_filter.h"
-#include "support/file_dialog_answer.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -85,15 +84,6 @@ protected:
     }
     void Pass(int milliseconds) {
         for (int ms = 0; ms < milliseconds; ms += 100) m_program.Step(100);
-    }
-    // The card's tune lines (or those with `what`) since `from` of the trace.
-    std::vector<std::string> TunesSince(std::size_t from, const char* what = " tune ") {
-        std::vector<std::string> tunes;
-        std::istringstream lines(m_program.TraceText().substr(from));
-        for (std::string line; std::getline(lines, line);) {
-            if (line.find(what) != std::string::npos) tunes.push_back(line);
-        }
-        return tunes;
     }
     void Start(CBDAUtilDlg& window) {
         EnterTransponder(window);
@@ -183,7 +173,7 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
             << status;
 
         // Each tune went out with the page's LNB and port B, and the last was the page's own.
-        const auto tunes = TunesSince(traced);
+        const auto tunes = m_program.TraceLinesSince(traced);
         ASSERT_EQ(tunes.size(), 5u);
         const char* expected[] = {"tune 11362000 kHz", "tune 11464000 kHz", "tune 12590000 kHz",
                                   "tune 12516000 kHz", "tune 11362000 kHz"};
@@ -194,7 +184,7 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         }
         // 11464 H never locks: asked before its tune how long the card's search may take, the
         // scan tuned the next transponder once that had passed on the card's clock.
-        const auto asked = TunesSince(traced, "get KSPROPERTY_LOCK_SEARCH_TIME");
+        const auto asked = m_program.TraceLinesSince(traced, "get KSPROPERTY_LOCK_SEARCH_TIME");
         ASSERT_EQ(asked.size(), 5u);
         const long searchMs = CSimCard::kLockSearchTicks / CSimClock::kTicksPerMs;
         EXPECT_GE(SimMs(tunes[2]) - SimMs(asked[1]), searchMs);
@@ -216,9 +206,9 @@ TEST_P(SatelliteScanTest, EachTransponderIsTunedAndDescribed) {
         EXPECT_EQ(dialog.StorePath(), m_program.File("") + "config/Scans/Scan-Test-19.2E.csv")
             << "under the configuration folder";
         EXPECT_EQ(ReadWholeFile(dialog.StorePath()), scan_csv::Format(dialog.Rows()));
-        const auto answered = AnswerNextFileDialog(&dialog, m_program.File("export.csv"));
-        dialog.Item<QPushButton>(Dialog::kIdExport)->click();
-        EXPECT_TRUE(*answered);
+        EXPECT_TRUE(WithModalWindow(
+            [&] { dialog.Item<QPushButton>(Dialog::kIdExport)->click(); },
+            [&](QWidget& saveAs) { AnswerFileDialog(saveAs, m_program.File("export.csv")); }));
         EXPECT_EQ(ReadWholeFile(m_program.File("export.csv")), scan_csv::Format(dialog.Rows()));
         dialog.DestroyWindow();
         Detach(scanner);
@@ -264,7 +254,7 @@ TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.IsScanning(); }, 5000));
             EXPECT_EQ(dialog.isVisible(), std::string(how) != "Close") << "only Close closes";
             EXPECT_TRUE(tuner.Item<QPushButton>(CBdacontrolDlg::kIdLockTp)->isEnabled());
-            const auto tunes = TunesSince(traced);
+            const auto tunes = m_program.TraceLinesSince(traced);
             ASSERT_EQ(tunes.size(), 2u);
             EXPECT_NE(tunes[0].find("tune 11464000 kHz"), std::string::npos) << tunes[0];
             EXPECT_NE(tunes[1].find("tune 11362000 kHz"), std::string::npos) << tunes[1];
@@ -276,7 +266,8 @@ TEST_P(SatelliteScanArdenTest, StoppingMidScanTunesThePageTransponderAgain) {
                           "page's transponder is tuned again.");
             }
             Pass(3000);
-            EXPECT_EQ(TunesSince(traced).size(), 2u) << "nothing tuned after the stop";
+            EXPECT_EQ(m_program.TraceLinesSince(traced).size(), 2u)
+                << "nothing tuned after the stop";
             EXPECT_FALSE(std::filesystem::exists(dialog.StorePath()));
             dialog.DestroyWindow();
         }
@@ -457,7 +448,7 @@ TEST_P(SatelliteScanArdenTest, CancelOnABigSatelliteLeavesTheWindowAnswering) {
                   fmt::format("Scan cancelled after {} of 5000 transponders (0 locked); the Tuner "
                               "Setting page's transponder is tuned again.",
                               rowsBeforeCancel));
-        const auto tunes = TunesSince(traced);
+        const auto tunes = m_program.TraceLinesSince(traced);
         ASSERT_EQ(tunes.size(), kTunedBeforeCancel + 2u) << "one more began before the Cancel";
         EXPECT_NE(tunes.back().find("tune 11362000 kHz"), std::string::npos) << tunes.back();
         dialog.DestroyWindow();

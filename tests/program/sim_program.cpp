@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -173,6 +174,15 @@ void CSimProgram::DriveTicksByCardClock() {
     platform::SetClock(m_pTicks);
 }
 
+std::vector<std::string> CSimProgram::TraceLinesSince(std::size_t from, const char* what) const {
+    std::vector<std::string> found;
+    std::istringstream lines(TraceText().substr(from));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(what) != std::string::npos) found.push_back(line);
+    }
+    return found;
+}
+
 void CSimProgram::Step(int milliseconds) {
     Clock().AdvanceMs(static_cast<std::uint64_t>(milliseconds));
     if (m_pTicks) m_pTicks->Settle();
@@ -224,6 +234,12 @@ CUtiVirtualDamonDlg& CapturePage(CBDAUtilDlg& window) {
     auto* page = dynamic_cast<CUtiVirtualDamonDlg*>(window.Sheet()->widget(1));
     EXPECT_NE(page, nullptr);
     return *page;
+}
+
+QWidget* ChildNamed(const QWidget& parent, const QString& name) {
+    for (QWidget* child : parent.findChildren<QWidget*>())
+        if (child->accessibleName() == name) return child;
+    return nullptr;
 }
 
 void Choose(QComboBox* list, int index) {

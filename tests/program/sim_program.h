@@ -7,11 +7,13 @@
 // and the record files lie. Message boxes are recorded. The sky is the Astra 19.2 E file alone.
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "drivers/sim/sim_capture_output_pin.h"
 #include "drivers/sim/sim_device_provider.h"
@@ -19,6 +21,7 @@
 #include "pages/shell/bda_util_dlg.h"
 #include "support/hang_watchdog.h"
 #include "support/message_box_recorder.h"
+#include "support/modal_window.h"
 
 class CCardTicks;
 class QComboBox;
@@ -62,6 +65,8 @@ public:
     // A file in the program folder, which is also "drive C".
     std::string File(const std::string& name) const { return m_environment.Folder().File(name); }
     std::string TraceText() const { return m_environment.TraceText(); }
+    // The trace's lines holding `what` (the card's tunes by default) from byte `from` on.
+    std::vector<std::string> TraceLinesSince(std::size_t from, const char* what = " tune ") const;
 
     // Samples that the card's capture filter has delivered into the window's graph so far. The
     // filter is taken from the graph at the first call, which must come while the graph exists;
@@ -101,6 +106,9 @@ CBdacontrolDlg& TunerPage(CBDAUtilDlg& window);
 CUtiVirtualDamonDlg& CapturePage(CBDAUtilDlg& window);
 CTransponderPage& TransponderPage(CBDAUtilDlg& window);
 
+// The widget under `parent` that assistive technology knows by `name`; null when none is (the
+// plot and other widgets of ours have no meta-object of their own to find them by).
+QWidget* ChildNamed(const QWidget& parent, const QString& name);
 // Moves a list's selection with the keyboard, as a user does (the list reports the change).
 void Choose(QComboBox* list, int index);
 // Types Astra 19.2 E 11362 H 22000 behind port B of a universal LNB into the Tuner Setting page.

@@ -141,9 +141,8 @@ TEST_F(TransponderPageTest, AListedTransponderIsTunedAsLockTpTunesIt) {
 }
 
 // The five files of 19.2E are one entry: every transponder once, in frequency order, each row
-// with its file; "Scan..." offers to tune all of them; after a lock elsewhere the list stands on
-// the tuned row.
-TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
+// with its file; after a lock elsewhere the list stands on the tuned row.
+TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteThatFollowsTheTuner) {
     const std::set<std::pair<std::string, std::string>> expected = UseTheFilesAt192E();
     CSimProgramWindow window;
     RunModal(window, [&] {
@@ -165,18 +164,6 @@ TEST_F(TransponderPageTest, TheFilesOfOnePositionAreOneSatelliteToListAndScan) {
             }
         }
         EXPECT_EQ(listed, expected);
-
-        std::string status;
-        QTimer::singleShot(0, [&] {
-            auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(scan, nullptr);
-            status = scan->Item<QLineEdit>(CScanDialog::kIdStatus)->text().toStdString();
-            scan->EndDialog(IDCANCEL);
-        });
-        page.Item<QPushButton>(Page::kIdScan)->click();
-        EXPECT_NE(status.find("tunes its " + std::to_string(expected.size()) + " transponders"),
-                  std::string::npos)
-            << status;
 
         // A lock on the Tuner Setting page: the page, shown again, stands on that row, in bold.
         EnterTransponder(window);
@@ -210,24 +197,22 @@ TEST_F(TransponderPageTest, AScanOfAPositionTunesEveryFilesTransponderOnce) {
         Page& page = TransponderPage(window);
         ASSERT_EQ(page.TransponderTable()->rowCount(), 3);
         const std::size_t traced = m_program.TraceText().size();
-        QTimer::singleShot(0, [&] {
-            auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(scan, nullptr);
-            scan->Item<QPushButton>(CScanDialog::kIdStart)->click();
-            for (int ms = 0; ms < 20'000 && scan->IsScanning(); ms += 100) m_program.Step(100);
-            EXPECT_FALSE(scan->IsScanning());
-            scan->EndDialog(IDCANCEL);
-        });
-        page.Item<QPushButton>(Page::kIdScan)->click();
-        std::vector<std::string> tunes;
-        std::istringstream lines(m_program.TraceText().substr(traced));
-        for (std::string line; std::getline(lines, line);) {
-            const std::size_t at = line.find(" tune ");
-            if (at != std::string::npos) tunes.push_back(line.substr(at + 1, 17));
-        }
-        const std::vector<std::string> expected = {"tune 11362000 kHz", "tune 11464000 kHz",
-                                                   "tune 12590000 kHz", "tune 11362000 kHz"};
-        EXPECT_EQ(tunes, expected);
+        EXPECT_TRUE(WithModalWindow([&] { page.Item<QPushButton>(Page::kIdScan)->click(); },
+                                    [&](QWidget& modal) {
+                                        auto& scan = dynamic_cast<CScanDialog&>(modal);
+                                        scan.Item<QPushButton>(CScanDialog::kIdStart)->click();
+                                        for (int ms = 0; ms < 20'000 && scan.IsScanning();
+                                             ms += 100)
+                                            m_program.Step(100);
+                                        EXPECT_FALSE(scan.IsScanning());
+                                        scan.EndDialog(IDCANCEL);
+                                    }));
+        const std::vector<std::string> tunes = m_program.TraceLinesSince(traced);
+        const char* expected[] = {"tune 11362000 kHz", "tune 11464000 kHz", "tune 12590000 kHz",
+                                  "tune 11362000 kHz"};
+        ASSERT_EQ(tunes.size(), std::size(expected));
+        for (std::size_t i = 0; i < tunes.size(); ++i)
+            EXPECT_NE(tunes[i].find(expected[i]), std::string::npos) << tunes[i];
         window.EndDialog(IDOK);
     });
 }
@@ -286,10 +271,7 @@ TEST_F(TransponderPageTest, ThePageScanAndDishWindowsGiveRoomToReadAndKeepTheirS
         QTest::mouseClick(page.Item<QPushButton>(Page::kIdDish), Qt::LeftButton);
         CDishWindow* dish = page.DishWindow();
         ASSERT_NE(dish, nullptr);
-        // The plot by its name: the widget types have no meta-object of their own to find it by.
-        QWidget* plot = nullptr;
-        for (QWidget* child : dish->findChildren<QWidget*>())
-            if (child->accessibleName() == "Signal history") plot = child;
+        QWidget* plot = ChildNamed(*dish, "Signal history");
         ASSERT_NE(plot, nullptr);
         const QSize plotAtFirst = plot->size();
         dish->resize(dish->size() + more);
@@ -298,18 +280,16 @@ TEST_F(TransponderPageTest, ThePageScanAndDishWindowsGiveRoomToReadAndKeepTheirS
         dishLeft = dish->size();
         dish->Item<QPushButton>(IDCANCEL)->click();
 
-        QTimer::singleShot(0, [&] {
-            auto* scan = dynamic_cast<CScanDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(scan, nullptr);
-            auto* table = scan->findChild<QTableWidget*>();
-            const QSize tableAtFirst = table->size();
-            scan->resize(scan->size() + more);
-            EXPECT_EQ(table->size(), tableAtFirst + more);
-            keep(*scan, "scan_window.png");
-            scanLeft = scan->size();
-            scan->EndDialog(IDCANCEL);
-        });
-        page.Item<QPushButton>(Page::kIdScan)->click();
+        EXPECT_TRUE(WithModalWindow([&] { page.Item<QPushButton>(Page::kIdScan)->click(); },
+                                    [&](QWidget& scan) {
+                                        auto* table = scan.findChild<QTableWidget*>();
+                                        const QSize tableAtFirst = table->size();
+                                        scan.resize(scan.size() + more);
+                                        EXPECT_EQ(table->size(), tableAtFirst + more);
+                                        keep(scan, "scan_window.png");
+                                        scanLeft = scan.size();
+                                        dynamic_cast<CScanDialog&>(scan).EndDialog(IDCANCEL);
+                                    }));
         window.EndDialog(IDOK);
     });
     // The next run opens each window at the size it was left at.

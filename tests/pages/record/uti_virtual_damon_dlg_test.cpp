@@ -40,9 +40,9 @@
 #include "sink/dump_input_pin.h"
 #include "sink/record_file.h"
 #include "support/debug_output_capture.h"
-#include "support/file_dialog_answer.h"
 #include "support/folder_roots.h"
 #include "support/message_box_recorder.h"
+#include "support/modal_window.h"
 #include "support/page_host.h"
 #include "support/recording_graph.h"
 #include "support/screenshot.h"
@@ -132,9 +132,8 @@ protected:
     // "Browse...", with its save-as dialog answered as a user would: the file chosen, or Cancel
     // without one. False when no dialog came up.
     bool Browse(const std::optional<std::string>& chosen) {
-        const std::shared_ptr<bool> answered = AnswerNextFileDialog(m_pPage, chosen);
-        Click(Dlg::kIdBrowse);
-        return *answered;
+        return WithModalWindow([&] { Click(Dlg::kIdBrowse); },
+                               [&](QWidget& asked) { AnswerFileDialog(asked, chosen); });
     }
 
     // Starts a recording into the file `name` of the temporary folder, or into `name` itself
@@ -1028,23 +1027,20 @@ TEST_F(CaptureControlPageTest, BrowseFillsThePathAndCancelChangesNothing) {
 
 TEST_F(CaptureControlPageTest, TheSaveAsDialogIsOwnedByThePageAddsTsAndAsksBeforeOverwriting) {
     CUtiVirtualDamonDlg& page = Open();
-    bool seen = false;
-    QTimer::singleShot(0, m_pPage, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        seen = true;
-        EXPECT_EQ(dialog->parentWidget(), m_pPage);
-        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
-        EXPECT_EQ(dialog->defaultSuffix(), "ts");
-        EXPECT_EQ(dialog->nameFilters(), (QStringList{"TS Files (*.ts)", "All Files (*.*)"}));
-        EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
-        EXPECT_EQ(QDir(dialog->directory()).absolutePath(),
-                  QDir(QString::fromStdString(m_folder.Path())).absolutePath());
-        dialog->selectFile(QString::fromStdString(m_folder.File("picked")));
-        static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept
-    });
-    Click(Dlg::kIdBrowse);
-    EXPECT_TRUE(seen);
+    EXPECT_TRUE(WithModalWindow(
+        [&] { Click(Dlg::kIdBrowse); },
+        [&](QWidget& asked) {
+            auto* dialog = qobject_cast<QFileDialog*>(&asked);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->parentWidget(), m_pPage);
+            EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+            EXPECT_EQ(dialog->defaultSuffix(), "ts");
+            EXPECT_EQ(dialog->nameFilters(), (QStringList{"TS Files (*.ts)", "All Files (*.*)"}));
+            EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            EXPECT_EQ(QDir(dialog->directory()).absolutePath(),
+                      QDir(QString::fromStdString(m_folder.Path())).absolutePath());
+            AnswerFileDialog(asked, m_folder.File("picked"));
+        }));
     EXPECT_EQ(page.FilePath(), m_folder.File("picked.ts"));
 
     // Cancelled: nothing changes.
