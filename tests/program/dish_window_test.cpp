@@ -42,6 +42,23 @@ protected:
     static std::string FieldText(const CDishWindow& dish, int id) {
         return dish.Item<QLineEdit>(id)->text().toStdString();
     }
+    // The Motor/Positioner page shown, with the site typed in.
+    static CPositionDlg& PositionerAt(CBDAUtilDlg& window, const std::string& latitude,
+                                      const std::string& longitude) {
+        window.Sheet()->setCurrentIndex(2);
+        auto& positioner = dynamic_cast<CPositionDlg&>(*window.Sheet()->widget(2));
+        positioner.Item<QLineEdit>(CPositionDlg::kIdLatitude)
+            ->setText(QString::fromStdString(latitude));
+        positioner.Item<QLineEdit>(CPositionDlg::kIdLongitude)
+            ->setText(QString::fromStdString(longitude));
+        return positioner;
+    }
+    static std::string ChosenSatellite(const CPositionDlg& positioner) {
+        return positioner.Item<QComboBox>(CPositionDlg::kIdSatellite)->currentText().toStdString();
+    }
+    static void PressGo(CPositionDlg& positioner) {
+        QTest::mouseClick(positioner.Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+    }
     // The program on the card's clock, locked on 11362 H behind port B, with the dish window
     // open; `script` goes on from there and the window is closed after it.
     void RunLockedWithDishWindow(
@@ -77,21 +94,15 @@ TEST_F(DishWindowTest, TheBelievedAngleFollowsTheMotorThroughAGoOfTwentyDegrees)
         CDishWindow& dish = OpenDishWindow(page);
         EXPECT_EQ(FieldText(dish, CDishWindow::kIdMotorState), "at rest");
 
-        window.Sheet()->setCurrentIndex(2);
-        auto* positioner = dynamic_cast<CPositionDlg*>(window.Sheet()->widget(2));
-        ASSERT_NE(positioner, nullptr);
-        auto* satellites = positioner->Item<QComboBox>(CPositionDlg::kIdSatellite);
-        ASSERT_GT(satellites->count(), 0);
-        const std::string satellite = satellites->currentText().toStdString();
+        CPositionDlg& positioner = PositionerAt(window, "0", "0");
+        const std::string satellite = ChosenSatellite(positioner);
         const std::string longitude = LongitudeForAngle(satellite, 20.0);
         ASSERT_FALSE(longitude.empty()) << satellite;
         // The pointing counts the message's D0 direction, west, positive; the motor east.
         const double target = -ComputeGotoAngle(satellite, longitude, "0").motorAngle;
         ASSERT_GT(target, 0) << "a satellite east of the site";
-        positioner->Item<QLineEdit>(CPositionDlg::kIdLongitude)
-            ->setText(QString::fromStdString(longitude));
-        positioner->Item<QLineEdit>(CPositionDlg::kIdLatitude)->setText("0");
-        QTest::mouseClick(positioner->Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+        PositionerAt(window, "0", longitude);
+        PressGo(positioner);
 
         const double speed = page.DishEstimate()->Speed();
         const int seconds = static_cast<int>(std::ceil(std::fabs(target) / speed)) + 2;
@@ -187,12 +198,7 @@ TEST_F(DishWindowTest, ThePlotOfAnAbsentThenStrongSignalKeepsTheStrongOneReadabl
         read(1000);
         EXPECT_LT(shown(), 0.0) << "the estimator's floor: no carrier in the beam";
 
-        window.Sheet()->setCurrentIndex(2);
-        auto* positioner = dynamic_cast<CPositionDlg*>(window.Sheet()->widget(2));
-        ASSERT_NE(positioner, nullptr);
-        positioner->Item<QLineEdit>(CPositionDlg::kIdLatitude)->setText("50.0");
-        positioner->Item<QLineEdit>(CPositionDlg::kIdLongitude)->setText("10.0");
-        QTest::mouseClick(positioner->Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+        PressGo(PositionerAt(window, "50.0", "10.0"));
         m_program.Clock().AdvanceMs(12000);  // about 11 degrees at 1.5 a second
         read(1500);
         EXPECT_GT(shown(), 10.0) << "the carrier on boresight";
@@ -211,26 +217,15 @@ TEST_F(DishWindowTest, AGoTheMotorDoesNotHearMovesNothingAndAnUnvouchedOneIsAssu
     RunLockedWithDishWindow([&](CSimProgramWindow& window, Page& page, CDishWindow& dish) {
         Choose(dish.Item<QComboBox>(CDishWindow::kIdMotorPort), 1);
 
-        window.Sheet()->setCurrentIndex(2);
-        auto* positioner = dynamic_cast<CPositionDlg*>(window.Sheet()->widget(2));
-        ASSERT_NE(positioner, nullptr);
-        const std::string satellite =
-            positioner->Item<QComboBox>(CPositionDlg::kIdSatellite)->currentText().toStdString();
-        positioner->Item<QLineEdit>(CPositionDlg::kIdLongitude)
-            ->setText(QString::fromStdString(LongitudeForAngle(satellite, 10.0)));
-        positioner->Item<QLineEdit>(CPositionDlg::kIdLatitude)->setText("0");
+        CPositionDlg& positioner = PositionerAt(window, "0", "0");
+        PositionerAt(window, "0", LongitudeForAngle(ChosenSatellite(positioner), 10.0));
         const auto goesSent = [&] {
-            const std::string trace = m_program.TraceText();
-            std::size_t count = 0;
-            for (std::size_t at = trace.find("diseqc E1 31 6E"); at != std::string::npos;
-                 at = trace.find("diseqc E1 31 6E", at + 1))
-                ++count;
-            return count;
+            return m_program.TraceLinesSince(0, "diseqc E1 31 6E").size();
         };
         const auto go = [&](int answer) {
             m_program.Boxes().Clear();
             m_program.Boxes().AnswerQuestionsWith(answer);
-            QTest::mouseClick(positioner->Item<QPushButton>(CPositionDlg::kIdGo), Qt::LeftButton);
+            PressGo(positioner);
             m_program.Clock().AdvanceMs(20000);  // the Go of 18 degrees takes 12 s
         };
 
