@@ -65,21 +65,25 @@ public:
         const std::uint64_t end = milliseconds == INFINITE
                                       ? kNever
                                       : m_pCard->Now() + milliseconds * CSimClock::kTicksPerMs;
+        const auto due = [&] { return ready() || m_pCard->Now() >= end; };
+        // Nothing to wait for: the thread goes on running, and Settle goes on waiting for it. Were
+        // it marked as waiting first, a thread put aside by the scheduler right then would look
+        // settled, and the test would move the time on while its job was still to run.
+        if (due()) return ready();
         Update(waiter, [&](Waiting& waiting) {
             waiting.changed = &changed;
             waiting.end = end;
             waiting.running = false;
         });
-        const auto due = [&] {
-            const bool now = ready() || m_pCard->Now() >= end;
-            // Looked at and nothing to do: whatever woke it is dealt with.
-            if (!now) Update(waiter, [](Waiting& waiting) { waiting.woken = false; });
-            return now;
-        };
         // The waiters' own locks are not taken by those who wake them (they hold them while they
         // note their waits here): a wake-up lost to a waiter that was about to block is made up
         // for by looking again now and then.
-        while (!due()) changed.wait_for(lock, kLookAgain);
+        while (true) {
+            changed.wait_for(lock, kLookAgain);
+            if (due()) break;
+            // Looked at and nothing to do: whatever woke it is dealt with.
+            Update(waiter, [](Waiting& waiting) { waiting.woken = false; });
+        }
         const bool isReady = ready();
         // Awake, the thread runs what was due or asked of it; Settle waits for it.
         Update(waiter, [](Waiting& waiting) {
