@@ -6,6 +6,7 @@
 #   P/share/metainfo/<id>.metainfo.xml
 #   P/share/icons/hicolor/<N>x<N>/apps/<id>.png, .../scalable/apps/<id>.svg
 #   P/share/man/man1/vlk-tscap.1
+#   P/share/bash-completion/completions/vlk-tscap
 # The folders are written out rather than taken from GNUInstallDirs: the program finds its data
 # as ../share/vlk-tscap from its own folder (platform::DataFolder()), so bin and share must stay
 # siblings whatever the cache says. Every destination is relative, so that the prefix and DESTDIR
@@ -60,3 +61,5 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/res/icon_128.svg
   DESTINATION share/icons/hicolor/scalable/apps RENAME ${VLK_APP_ID}.svg)
 install(FILES ${vlk_desktop_dir}/vlk-tscap.1 DESTINATION share/man/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/res/linux/vlk-tscap.bash-completion
+  DESTINATION share/bash-completion/completions RENAME vlk-tscap)

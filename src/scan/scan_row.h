@@ -1,6 +1,8 @@
 #pragma once
 // What a satellite scan found on one transponder. Empty values are what the card did not report
 // or what could not be known (a carrier that did not lock has no MODCOD).
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,3 +23,8 @@ struct ScanRow {
 
     bool operator==(const ScanRow&) const = default;
 };
+
+inline std::size_t LockedCount(const std::vector<ScanRow>& rows) {
+    return static_cast<std::size_t>(
+        std::count_if(rows.begin(), rows.end(), [](const ScanRow& row) { return row.locked; }));
+}

@@ -43,7 +43,7 @@ done < <(find "$root" -mindepth 1 \( -type f -o -type l \) -print0)
 list_of() { (cd "$1" 2>/dev/null && find . -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' '); }
 [[ "$(list_of "$p")" == 'bin share ' ]] || fail "prefix holds: $(list_of "$p")"
 [[ "$(list_of "$p/bin")" == 'vlk-tscap ' ]] || fail "bin/ holds: $(list_of "$p/bin")"
-[[ "$(list_of "$p/share")" == 'applications icons man metainfo vlk-tscap ' ]] ||
+[[ "$(list_of "$p/share")" == 'applications bash-completion icons man metainfo vlk-tscap ' ]] ||
   fail "share/ holds: $(list_of "$p/share")"
 
 # --- The program and its data folder.
@@ -116,6 +116,20 @@ if [[ -f "$man" ]]; then
 else
   fail 'share/man/man1/vlk-tscap.1 missing'
 fi
+
+# --- Bash completes the subcommands and their options from the installed completion.
+completion=$p/share/bash-completion/completions/vlk-tscap
+if [[ -f "$completion" ]]; then
+  words=$(bash -c 'source "$1"; COMP_WORDS=(vlk-tscap rec); COMP_CWORD=1; _vlk_tscap
+    printf "%s " "${COMPREPLY[@]}"; COMP_WORDS=(vlk-tscap record --ser); COMP_CWORD=2; _vlk_tscap
+    printf "%s " "${COMPREPLY[@]}"' _ "$completion" 2>&1)
+  [[ "$words" == 'record --service ' ]] || fail "bash completion offers '$words'"
+else
+  fail 'share/bash-completion/completions/vlk-tscap missing'
+fi
+for section in SUBCOMMANDS 'EXIT STATUS'; do
+  grep -qx "\.SH $section" "$man" || fail "the manual page has no $section section"
+done
 
 # --- The installed program finds its data beside bin/, in share/vlk-tscap.
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 30 "$p/bin/vlk-tscap" --help 2>&1)

@@ -28,13 +28,13 @@
 #include <vector>
 
 #include "core/ini_file.h"
+#include "data/listed_transponder.h"
 #include "data/satellite_file.h"
 #include "drivers/sim/sim_test_rig.h"
 #include "graph/tuner_session.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/transponders/dish_window.h"
-#include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/scan_dialog.h"
 #include "platform/ui/qt/property_sheet.h"
 #include "platform/win/known_folders.h"

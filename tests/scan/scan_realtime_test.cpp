@@ -16,13 +16,13 @@
 #include <filesystem>
 
 #include "core/process_globals.h"
+#include "data/listed_transponder.h"
 #include "drivers/sim/sim_device_provider.h"
 #include "drivers/sim/sim_test_rig.h"
 #include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/shell/bda_util_dlg.h"
-#include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/scan_dialog.h"
 #include "platform/win/c_number.h"
 #include "services/service_scanner.h"

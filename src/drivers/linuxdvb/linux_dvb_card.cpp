@@ -152,6 +152,10 @@ HRESULT CLinuxDvbCard::Check(int error, const char* what) {
     return m_bRemoved ? kDeviceRemoved : HresultFromErrno(error);
 }
 
+std::string CLinuxDvbCard::FrontendHolders() const {
+    return DescribeHolders(m_pKernel->Holders(m_frontend.adapter, "frontend", m_frontend.frontend));
+}
+
 std::string CLinuxDvbCard::BusyText(const char* kind, const char* what) const {
     const std::string holders =
         DescribeHolders(m_pKernel->Holders(m_frontend.adapter, kind, m_frontend.frontend));

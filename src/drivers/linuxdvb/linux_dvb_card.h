@@ -85,6 +85,8 @@ public:
 
     const DvbFrontendDescription& Frontend() const { return m_frontend; }
     const std::wstring& TunerName() const { return m_strTunerName; }
+    // The other programs that hold the frontend open now; empty when it is free.
+    std::string FrontendHolders() const;
     const DvbDriverRules& Rules() const { return m_rules; }
     // The medium on which this card's tuner and capture filters connect (and no others).
     const GUID& Medium() const { return m_medium; }

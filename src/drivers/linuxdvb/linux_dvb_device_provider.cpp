@@ -72,6 +72,8 @@ void CLinuxDvbDeviceProvider::Publish(const std::shared_ptr<CLinuxDvbCard>& card
     tuner.bindFilter = [card](REFIID iid, void** ppv) {
         return BindNew<CLinuxDvbTunerFilter>(card, iid, ppv);
     };
+    tuner.kind = "Linux DVB";
+    tuner.holders = [card] { return card->FrontendHolders(); };
     m_publication.Publish(kRealHardwareRank, std::move(tuner));
 
     DeviceDescriptor receiver;

@@ -58,6 +58,7 @@ void CSimDeviceProvider::Publish(std::size_t index) {
     tuner.bindFilter = [card](REFIID iid, void** ppv) {
         return BindNew<CSimTunerFilter>(card, iid, ppv);
     };
+    tuner.kind = "simulated";
     publication.Publish(kSimulatedRank, std::move(tuner));
 
     DeviceDescriptor receiver;

@@ -16,6 +16,7 @@
 #include "platform/ui/qt/data_exchange.h"
 #include "platform/win/debug_output.h"
 #include "platform/win/file_locations.h"
+#include "record/record_texts.h"
 #include "record/recording.h"
 
 namespace {
@@ -60,13 +61,6 @@ DialogTemplate CaptureControlTemplate() {
 
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// The reason for an errno value in words a user can act on.
-std::string Reason(int error) {
-    if (error == EWOULDBLOCK || error == EAGAIN) return "the file is in use by another program";
-    if (error == ENXIO) return "it is a pipe that no program reads from";
-    return std::generic_category().message(error);
 }
 
 }  // namespace
@@ -233,58 +227,16 @@ void CUtiVirtualDamonDlg::OnBrowse() {
 
 // --- Start and cancel -------------------------------------------------------------------
 
-std::string CUtiVirtualDamonDlg::CreateFailedText(const std::string& path, int error) {
-    return "Cannot create the record file " + path + ": " + Reason(error) +
-           ". Choose another folder or file name.";
-}
-
-std::string CUtiVirtualDamonDlg::WriteFailedText(const std::string& path, int error,
-                                                 std::uint64_t lostBytes) {
-    if (error == EPIPE || error == ECANCELED) {
-        return "Recording stopped: the program reading " + path +
-               " stopped reading: " + std::to_string(lostBytes) +
-               " bytes were not written. Every byte written before is kept.";
-    }
-    if (error == ENOENT) {
-        return "Recording stopped: the record file " + path +
-               " was deleted during the recording; the bytes written into it are gone. Start "
-               "Record again to "
-               "record into a new file.";
-    }
-    return "Recording stopped: writing " + path + " failed: " + Reason(error) +
-           ". Every byte written before the failure is kept.";
-}
-
-std::string CUtiVirtualDamonDlg::RunFailedText(const std::string& failure) {
-    return "Recording not started: " + failure;
-}
-
-std::string CUtiVirtualDamonDlg::StreamLossText(std::uint64_t overruns, std::uint64_t bytesLost) {
-    const std::uint64_t megabytes =
-        bytesLost / (std::uint64_t{1024} * 1024);  // the MB of the size limit
-    const std::string lost =
-        megabytes > 0 ? "at least " + std::to_string(megabytes) + " MB of the stream were"
-                      : "part of the stream was";
-    if (overruns == 1) {
-        return "The tuner's buffer overran once during this recording, as the stream was not read "
-               "in time: " +
-               lost + " lost, so the recording has a gap there.";
-    }
-    const std::string times = std::to_string(overruns);
-    return "The tuner's buffer overran " + times +
-           " times during this recording, as the stream was not read in time: " + lost +
-           " lost, so the recording has gaps at those " + times + " places.";
-}
-
 void CUtiVirtualDamonDlg::ReportStreamLoss() {
     if (const RecordStreamLoss loss = GetRecordStreamLoss(m_session); loss.overruns > 0) {
-        AfxMessageBox(StreamLossText(loss.overruns, loss.bytesLost));
+        AfxMessageBox(record_texts::StreamLossText(loss.overruns, loss.bytesLost));
     }
 }
 
 void CUtiVirtualDamonDlg::ReportWriteFailure() {
     if (const int error = GetRecordWriteError(m_session); error != 0) {
-        AfxMessageBox(WriteFailedText(m_strRecordingPath, error, GetRecordLostBytes(m_session)));
+        AfxMessageBox(record_texts::WriteFailedText(m_strRecordingPath, error,
+                                                    GetRecordLostBytes(m_session)));
     }
 }
 
@@ -319,8 +271,8 @@ void CUtiVirtualDamonDlg::OnStartRecord() {
         m_bRecording = 0;
         StopRecording(m_session);
         AfxMessageBox(error == kRecordGraphNotRunning
-                          ? RunFailedText(GetRecordRunFailure(m_session))
-                          : CreateFailedText(m_strRecordingPath, error));
+                          ? record_texts::RunFailedText(GetRecordRunFailure(m_session))
+                          : record_texts::CreateFailedText(m_strRecordingPath, error));
         return;
     }
     m_nTicks = 0;

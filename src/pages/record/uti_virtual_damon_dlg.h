@@ -67,15 +67,6 @@ public:
     std::uint32_t Ticks() const { return m_nTicks; }
     bool IsTimerRunning() const;
 
-    // The user-facing texts of the failures the page reports itself. `lostBytes`: what the
-    // recording could not write (told when a pipe's reader stopped reading).
-    static std::string CreateFailedText(const std::string& path, int error);
-    static std::string WriteFailedText(const std::string& path, int error, std::uint64_t lostBytes);
-    // The graph did not run: `failure` is GetRecordRunFailure's text.
-    static std::string RunFailedText(const std::string& failure);
-    // The card's stream buffer overran during the recording (GetRecordStreamLoss).
-    static std::string StreamLossText(std::uint64_t overruns, std::uint64_t bytesLost);
-
 protected:
     bool OnInitDialog() override;
     // The page has no default button: Enter (also the one that ends an edit in a limit field)

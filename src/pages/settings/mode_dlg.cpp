@@ -120,12 +120,7 @@ void CModeDlg::OnOK() {
         }
         for (std::size_t i = 0; i < kModCodeCount; ++i) {
             if (m_nModCodeCheck[i] == 0) continue;
-            const auto modCode = static_cast<std::uint32_t>(i + 1);
-            // The driver's order for each code: selector pairs (1,0), (1,1), (0,0), (0,1).
-            m_ModCodeFilter.Append(modCode, 1, 0);
-            m_ModCodeFilter.Append(modCode, 1, 1);
-            m_ModCodeFilter.Append(modCode, 0, 0);
-            m_ModCodeFilter.Append(modCode, 0, 1);
+            m_ModCodeFilter.AppendModCode(static_cast<std::uint32_t>(i + 1));
         }
     }
     EndDialog(IDOK);

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "cli/subcommand.h"
 #include "core/version_text.h"
 #include "drivers/linuxdvb/linux_dvb_device_provider.h"
 #include "drivers/sim/sim_device_provider.h"
@@ -25,6 +26,18 @@ int Print(const std::string& text) {
     return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// A subcommand, without a window: the tuners are published only for a request that runs.
+int RunSubcommand(std::span<const char* const> options) {
+    auto prepared = cli::PrepareSubcommand(options);
+    if (const int* status = std::get_if<int>(&prepared)) return *status;
+    RegisterDeviceEnumeratorClass();
+    RegisterMediaClasses();
+    RegisterBdaClasses();
+    const linuxdvb::CLinuxDvbDeviceProvider realCards;  // listed before the simulated cards
+    const CSimDeviceProvider simulatedCards;
+    return cli::RunSubcommand(std::get<cli::CommandRequest>(prepared));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,7 +47,9 @@ int main(int argc, char** argv) {
     // Before QApplication, which would need a display.
     const char* const* const arguments = argv;
     const std::size_t count = argc > 0 ? static_cast<std::size_t>(argc) - 1 : 0;
-    switch (ReadCommandLineRequest(std::span<const char* const>(arguments + 1, count))) {
+    const std::span<const char* const> options(arguments + 1, count);
+    if (cli::IsSubcommand(options)) return RunSubcommand(options);
+    switch (ReadCommandLineRequest(options)) {
         case ECommandLineRequest::PrintHelp:
             return Print(HelpOutput(platform::DataFolder()));
         case ECommandLineRequest::PrintVersion:

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pages/transponders/signal_texts.h"
+#include "status/signal_texts.h"
 
 namespace dish_texts {
 

@@ -23,7 +23,6 @@
 #include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/signal_plot_widget.h"
-#include "pages/transponders/signal_texts.h"
 #include "pages/transponders/window_size.h"
 #include "platform/audio/tone_player.h"
 #include "platform/ui/qt/anchored_layout.h"
@@ -32,6 +31,7 @@
 #include "positioner/motor_port.h"
 #include "status/alignment_pitch.h"
 #include "status/signal_sampler.h"
+#include "status/signal_texts.h"
 
 namespace {
 

@@ -31,6 +31,7 @@
 #include "platform/ui/qt/anchored_layout.h"
 #include "platform/win/c_number.h"
 #include "platform/win/system_clock.h"
+#include "scan/scan_reading.h"
 #include "scan/scan_store.h"
 #include "services/service_scanner.h"
 #include "status/signal_monitor.h"
@@ -40,8 +41,6 @@ namespace {
 // Steps between readings, so that a reading stuck behind a slow driver call does not stop the
 // time-outs.
 constexpr int kStepPeriodMs = 100;
-// Reports read in a row from a multistream carrier in one reading.
-constexpr int kReportsPerReading = 4;
 // The template's size in dialog units; the user may make the window larger.
 constexpr QSize kTemplateSize(400, 240);
 constexpr const char* kWindowSection = "ScanWindow";
@@ -100,11 +99,6 @@ std::array<CScanDialog::ScanCell, CScanDialog::kColumns> CellsOf(const ScanRow& 
          {streams, row.inputStreamIds.empty() ? std::nullopt
                                               : number(std::optional(row.inputStreamIds.size()))},
          {row.services ? std::to_string(*row.services) : "", number(row.services)}}};
-}
-
-std::size_t LockedCount(const std::vector<ScanRow>& rows) {
-    return static_cast<std::size_t>(
-        std::count_if(rows.begin(), rows.end(), [](const ScanRow& row) { return row.locked; }));
 }
 
 }  // namespace
@@ -247,30 +241,8 @@ void CScanDialog::OnCancelScan() {
 
 // On the worker: one reading of the card, in the generation the window had set before it began.
 void CScanDialog::ReadCard() {
-    ScanObservation reading;
-    reading.generation = m_nGeneration.load();
-    reading.atMs = NowMs();
-    reading.locked = QueryTunerSignal(m_session).reading.locked == 1;
-    reading.carrierToNoiseDb = GetSignalMeasure(m_session).carrierToNoiseDb;
-    if (reading.locked) {
-        // The card names one input stream a report, in turn, to every reader: the reports are
-        // read in a row, so that no other reader takes the turns between.
-        m_session.WithDriverHeld([this, &reading] {
-            reading.carrier = PeekMediaInfo(m_session);
-            for (int more = 1;
-                 more < kReportsPerReading && reading.carrier && reading.carrier->inputStream == 0;
-                 ++more) {
-                if (const auto next = PeekMediaInfo(m_session); next && next->inputStream == 0)
-                    reading.moreInputStreamIds.push_back(next->inputStreamId);
-            }
-        });
-    }
-    reading.extendedCodes = m_bExtendedCodes.load();
-    if (m_pScanner) {
-        reading.servicesComplete = m_pScanner->IsComplete();
-        const std::size_t programs = m_pScanner->Snapshot().size();
-        if (reading.servicesComplete || programs > 0) reading.services = static_cast<int>(programs);
-    }
+    const ScanObservation reading = ReadScanObservation(
+        m_session, m_pScanner.get(), m_nGeneration.load(), NowMs(), m_bExtendedCodes.load());
     QMetaObject::invokeMethod(
         this, [this, reading] { OnReading(reading); }, Qt::QueuedConnection);
 }

@@ -19,10 +19,10 @@
 #include <utility>
 #include <vector>
 
+#include "data/listed_transponder.h"
 #include "data/satellite_file.h"
 #include "graph/tuner_session.h"
 #include "graph/tuning.h"
-#include "pages/transponders/listed_transponder.h"
 #include "platform/com/win_types.h"
 #include "platform/ui/qt/dialog.h"
 #include "scan/satellite_scan.h"

@@ -16,16 +16,15 @@
 #include <cmath>
 
 #include "core/ini_file.h"
+#include "data/listed_transponder.h"
 #include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_window.h"
 #include "pages/transponders/list_table.h"
-#include "pages/transponders/listed_transponder.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_dialog.h"
-#include "pages/transponders/signal_texts.h"
 #include "pages/transponders/window_size.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt/anchored_layout.h"
@@ -39,6 +38,7 @@
 #include "services/service_info.h"
 #include "services/service_scanner.h"
 #include "sink/stream_tap_filter.h"
+#include "status/signal_texts.h"
 #include "watch/player_feed.h"
 
 namespace {

@@ -19,6 +19,11 @@ struct DeviceDescriptor {
     bool propertyBagAvailable = true;
     // Creates the device's filter and answers it as `iid`; the filter's failure code otherwise.
     std::function<HRESULT(REFIID iid, void** ppv)> bindFilter;
+    // What kind of device it is, as a listing names it ("simulated", "Linux DVB").
+    std::string kind;
+    // The other programs that hold the device open now ("name (process 123)", several joined by
+    // ", "); empty when it is free. Null for a device that no other program can hold.
+    std::function<std::string()> holders;
 };
 
 // Provider ranks: real hardware is listed before the simulated cards.

@@ -39,6 +39,13 @@ void ModCodeFilterRecord::Append(std::uint32_t modCode, std::uint32_t selector1,
     entries[count++] = Entry{modCode, selector1, selector2};
 }
 
+void ModCodeFilterRecord::AppendModCode(std::uint32_t modCode) {
+    Append(modCode, 1, 0);
+    Append(modCode, 1, 1);
+    Append(modCode, 0, 0);
+    Append(modCode, 0, 1);
+}
+
 std::array<std::uint8_t, ModCodeFilterRecord::kSize> ModCodeFilterRecord::Encode() const {
     std::array<std::uint8_t, kSize> bytes{};
     PutLe32(&bytes[kCountOffset], count);

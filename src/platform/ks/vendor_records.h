@@ -121,6 +121,9 @@ struct ModCodeFilterRecord {
 
     // Appends an entry at position `count` (ignored when full).
     void Append(std::uint32_t modCode, std::uint32_t selector1, std::uint32_t selector2);
+    // Appends the four entries the driver takes for one chosen MODCOD, in its order: selector
+    // pairs (1,0), (1,1), (0,0), (0,1).
+    void AppendModCode(std::uint32_t modCode);
     std::array<std::uint8_t, kSize> Encode() const;
     friend bool operator==(const ModCodeFilterRecord&, const ModCodeFilterRecord&) = default;
 };

@@ -34,6 +34,7 @@
 #include "platform/media/media_types.h"
 #include "platform/media/wait_until.h"
 #include "platform/win/known_folders.h"
+#include "record/record_texts.h"
 #include "record/recording.h"
 #include "record/test_dvr.h"
 #include "sink/dest_filter.h"
@@ -914,7 +915,7 @@ TEST(CaptureControlTexts, StreamLossSaysHowOftenAndAtLeastHowMuchAndThatTheFileH
          "in time: part of the stream was lost, so the recording has gaps at those 4 places."},
     };
     for (const auto& [overruns, bytes, text] : cases)
-        EXPECT_EQ(CUtiVirtualDamonDlg::StreamLossText(overruns, bytes), text);
+        EXPECT_EQ(record_texts::StreamLossText(overruns, bytes), text);
 }
 
 TEST_F(CaptureControlPageTest, ARefusedLimitDuringARecordingKeepsTheLimitAndIsReportedOncePerEdit) {

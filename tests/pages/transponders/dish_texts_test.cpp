@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pages/transponders/signal_texts.h"
+#include "status/signal_texts.h"
 
 namespace {
 

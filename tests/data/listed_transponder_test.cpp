@@ -1,4 +1,4 @@
-#include "pages/transponders/listed_transponder.h"
+#include "data/listed_transponder.h"
 
 #include <gtest/gtest.h>
 

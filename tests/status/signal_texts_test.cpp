@@ -1,4 +1,4 @@
-#include "pages/transponders/signal_texts.h"
+#include "status/signal_texts.h"
 
 #include <gtest/gtest.h>
 

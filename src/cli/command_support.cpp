@@ -1,0 +1,109 @@
+#include "cli/command_support.h"
+
+#include <fmt/format.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "cli/satellite_lookup.h"
+#include "data/listed_transponder.h"
+#include "platform/win/file_locations.h"
+#include "platform/win/known_folders.h"
+
+namespace cli {
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+
+extern "C" void OnStopSignal(int /*signal*/) {
+    g_stopRequested.store(true);
+}
+
+void TellReports(const DriverReports& reports) {
+    for (const DriverReport& report : reports) Tell(report.text);
+}
+
+// The request's transponder, with a named one looked up in the satellite files.
+std::optional<Transponder> Resolve(const CommandRequest& request, std::string& why) {
+    Transponder transponder = request.transponder;
+    if (request.transponderName.empty()) return transponder;
+    const auto found = FindTransponder(request.transponderName, SatelliteFiles());
+    if (const auto* error = std::get_if<std::string>(&found)) {
+        why = *error;
+        return std::nullopt;
+    }
+    const SatelliteTransponder& listed = std::get<SatelliteTransponder>(found);
+    const TunerEntry entry = TunerEntryOf(listed);
+    transponder.frequencyMHz = std::stoi(entry.frequencyMHz);
+    transponder.symbolRateKsps = std::stoi(entry.symbolRateKsps);
+    transponder.polarityIndex = entry.polarityIndex;
+    return transponder;
+}
+
+}  // namespace
+
+int Fail(int status, const std::string& text) {
+    std::fprintf(stderr, "vlk-tscap: %s\n", text.c_str());
+    return status;
+}
+
+void Tell(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+std::vector<SatelliteFile> SatelliteFiles() {
+    return ReadSatelliteFolder(platform::SatelliteFolder(platform::DataFolder()));
+}
+
+TunedTuner OpenAndTune(const CommandRequest& request, bool waitForLock) {
+    TunedTuner tuned;
+    std::optional<Transponder> transponder;
+    if (request.hasTransponder) {
+        std::string why;
+        transponder = Resolve(request, why);
+        if (!transponder) {
+            tuned.failure = Fail(kExitBadArguments, why);
+            return tuned;
+        }
+    }
+    auto opened = COpenedTuner::Open(request.tuner);
+    if (auto* failure = std::get_if<TunerFailure>(&opened)) {
+        tuned.failure = Fail(failure->exitStatus, failure->text);
+        return tuned;
+    }
+    tuned.tuner = std::move(std::get<std::unique_ptr<COpenedTuner>>(opened));
+    if (!transponder) return tuned;
+    const auto wait = std::chrono::seconds(waitForLock ? request.waitSeconds : 0);
+    tuned.tune = Tune(tuned.tuner->Session(), *transponder, wait);
+    TellReports(tuned.tune->driverReports);
+    for (const TuneError& error : tuned.tune->errors) {
+        tuned.failure =
+            Fail(error.kind == TuneError::Kind::NoTuner ? kExitNoTuner : kExitFailed, error.text);
+    }
+    return tuned;
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool StopRequested() {
+    return g_stopRequested.load();
+}
+
+void SleepUnlessStopped(int milliseconds) {
+    constexpr int kSliceMs = 20;
+    for (int slept = 0; slept < milliseconds && !StopRequested(); slept += kSliceMs)
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::min(kSliceMs, milliseconds - slept)));
+}
+
+}  // namespace cli

@@ -1,0 +1,41 @@
+#pragma once
+// What the subcommands share: telling the user, the satellite files, the tuner opened and
+// tuned, and the signals that end a command that runs until stopped.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command_request.h"
+#include "cli/opened_tuner.h"
+#include "data/satellite_file.h"
+#include "graph/tuning.h"
+
+namespace cli {
+
+// "vlk-tscap: TEXT" on standard error; returns `status`.
+int Fail(int status, const std::string& text);
+// A line on standard error that is no failure (progress, what the driver said).
+void Tell(const std::string& text);
+
+// Every satellite file of the data folder.
+std::vector<SatelliteFile> SatelliteFiles();
+
+// The tuner of the request, opened; with a transponder in the request, tuned, waiting up to
+// --wait seconds for a lock when `waitForLock`. On failure, what to exit with (the user has
+// been told).
+struct TunedTuner {
+    std::unique_ptr<COpenedTuner> tuner;
+    std::optional<TuneResult> tune;  // none without a transponder
+    std::optional<int> failure;
+};
+TunedTuner OpenAndTune(const CommandRequest& request, bool waitForLock);
+
+// SIGINT and SIGTERM from now on only ask the command to stop (StopRequested), so that it ends
+// cleanly with everything kept.
+void CatchStopSignals();
+bool StopRequested();
+// Sleeps up to `milliseconds`, less when a stop is asked meanwhile.
+void SleepUnlessStopped(int milliseconds);
+
+}  // namespace cli

@@ -1,0 +1,173 @@
+// record: the transport stream, or one service of it, into a file or standard output until a
+// limit or a stop signal, keeping every byte received.
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+
+#include "cli/command_support.h"
+#include "cli/commands.h"
+#include "graph/tuner_session.h"
+#include "record/record_texts.h"
+#include "record/recording.h"
+#include "record/service_recording.h"
+#include "services/service_scanner.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr std::uint64_t kBytesPerMB = std::uint64_t{1024} * 1024;
+
+// The whole stream through the session's sink, or one service through its stream tap: the
+// same start, the same counts, the same stop.
+class CRecordTarget {
+public:
+    CRecordTarget(CTunerSession& session, std::optional<int> service) : m_session(session) {
+        if (service)
+            m_pService = std::make_shared<CServiceRecording>(static_cast<std::uint16_t>(*service));
+    }
+
+    // 0, or the user's words for why nothing is recorded.
+    std::string Start(const std::string& path) {
+        if (m_pService) {
+            const int error = m_pService->Start(m_session, path);
+            if (error == CServiceRecording::kNoStreamTap)
+                return record_texts::RunFailedText(
+                    "the tuner gives no stream to cut a service from.");
+            return error == 0 ? std::string() : record_texts::CreateFailedText(path, error);
+        }
+        SetRecordFilePath(m_session, path);
+        const int error = StartRecording(m_session);
+        if (error == 0) return {};
+        StopRecording(m_session);
+        return error == kRecordGraphNotRunning
+                   ? record_texts::RunFailedText(GetRecordRunFailure(m_session))
+                   : record_texts::CreateFailedText(path, error);
+    }
+    // Counted as written, to the byte.
+    std::uint64_t Bytes() { return File().BytesWritten(); }
+    // Looks at the open file, so that a deleted one shows.
+    int WriteError() {
+        if (!m_pService) return GetRecordWriteError(m_session);
+        m_pService->File().CheckDeleted();
+        return m_pService->File().WriteError();
+    }
+    std::uint64_t LostBytes() { return File().BytesLost(); }
+    void Stop() {
+        // A deleted file is seen only while it is still open.
+        m_nWriteErrorAtStop = WriteError();
+        if (m_pService) {
+            m_pService->Stop(m_session);
+        } else {
+            StopRecording(m_session);
+        }
+    }
+    int WriteErrorAtStop() const { return m_nWriteErrorAtStop; }
+
+private:
+    CRecordFile& File() {
+        return m_pService ? m_pService->File() : m_session.m_Record.m_RecordFile;
+    }
+
+    CTunerSession& m_session;
+    std::shared_ptr<CServiceRecording> m_pService;
+    int m_nWriteErrorAtStop = 0;
+};
+
+// The services of the tuned stream, once its PAT and PMTs are complete; none when they do not
+// come within the wait.
+constexpr int kServicesWaitMs = 5000;
+
+std::optional<std::vector<ServiceInfo>> ListedServices(CTunerSession& session) {
+    const auto scanner = std::make_shared<CServiceScanner>();
+    if (!session.AddStreamConsumer(scanner)) return std::nullopt;
+    for (int waited = 0; waited < kServicesWaitMs && !scanner->IsComplete() && !StopRequested();
+         waited += kPollMs)
+        SleepUnlessStopped(kPollMs);
+    session.RemoveStreamConsumer(scanner);
+    if (!scanner->IsComplete()) return std::nullopt;
+    return scanner->Snapshot();
+}
+
+// Why the stream has no service `number` to record, or nothing when it has.
+std::optional<std::string> MissingService(CTunerSession& session, int number) {
+    const auto services = ListedServices(session);
+    if (!services)
+        return fmt::format(
+            "The stream's service list did not come within {} s: service {} cannot "
+            "be found.",
+            kServicesWaitMs / 1000, number);
+    std::string listed;
+    for (const ServiceInfo& service : *services) {
+        if (service.serviceNumber == number) return std::nullopt;
+        listed += fmt::format("{}{} {}", listed.empty() ? "" : ", ", service.serviceNumber,
+                              service.name.empty() ? "(no name)" : service.name);
+    }
+    return fmt::format("The transponder carries no service {}; it carries {}.", number,
+                       listed.empty() ? "none" : listed);
+}
+
+std::string Megabytes(std::uint64_t bytes) {
+    return fmt::format("{:.1f} MB", static_cast<double>(bytes) / static_cast<double>(kBytesPerMB));
+}
+
+}  // namespace
+
+int RunRecord(const CommandRequest& request) {
+    const bool toStandardOutput = request.output == "-";
+    if (toStandardOutput && isatty(STDOUT_FILENO) != 0)
+        return Fail(kExitBadArguments,
+                    "Standard output is a terminal: send it to a file or a pipe (> file.ts, | "
+                    "player -), or give --output PATH.");
+    const std::string path = toStandardOutput ? "/dev/stdout" : request.output;
+    const TunedTuner tuned = OpenAndTune(request, true);
+    if (tuned.failure) return *tuned.failure;
+    if (tuned.tune->outcome != TuneResult::Outcome::Locked)
+        return Fail(kExitFailed,
+                    fmt::format("No lock within {} s: nothing was recorded.", request.waitSeconds));
+
+    CTunerSession& session = tuned.tuner->Session();
+    CatchStopSignals();
+    if (request.service) {
+        if (const auto why = MissingService(session, *request.service))
+            return Fail(kExitBadArguments, *why);
+    }
+    CRecordTarget target(session, request.service);
+    if (const std::string why = target.Start(path); !why.empty()) return Fail(kExitFailed, why);
+
+    const bool showProgress = isatty(STDERR_FILENO) != 0;
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    int writeError = 0;
+    while (!StopRequested()) {
+        if (request.seconds && elapsed() >= *request.seconds) break;
+        if (request.sizeMB &&
+            target.Bytes() >= static_cast<std::uint64_t>(*request.sizeMB) * kBytesPerMB)
+            break;
+        if ((writeError = target.WriteError()) != 0) break;
+        if (showProgress)
+            std::fprintf(stderr, "\rRecording %s: %s in %.0f s ", request.output.c_str(),
+                         Megabytes(target.Bytes()).c_str(), elapsed());
+        SleepUnlessStopped(kPollMs);
+    }
+    const RecordStreamLoss loss =
+        request.service ? RecordStreamLoss{} : GetRecordStreamLoss(session);
+    target.Stop();
+    if (writeError == 0) writeError = target.WriteErrorAtStop();
+    if (showProgress) std::fprintf(stderr, "\n");
+    if (loss.overruns > 0) Tell(record_texts::StreamLossText(loss.overruns, loss.bytesLost));
+    if (writeError != 0)
+        return Fail(kExitFailed,
+                    record_texts::WriteFailedText(request.output, writeError, target.LostBytes()));
+    Tell(fmt::format("Recorded {} bytes ({}) into {} in {:.1f} s{}.", target.Bytes(),
+                     Megabytes(target.Bytes()), toStandardOutput ? "standard output" : path,
+                     elapsed(), StopRequested() ? ", stopped by a signal" : ""));
+    return kExitOk;
+}
+
+}  // namespace cli
