@@ -57,13 +57,15 @@ public:
     }
     std::uint64_t LostBytes() { return File().BytesLost(); }
     void Stop() {
-        // A deleted file is seen only while it is still open.
-        m_nWriteErrorAtStop = WriteError();
+        // A deleted file is seen only while it is still open; a reader that stopped reading,
+        // only when the stop gives up waiting for it.
+        const int beforeStop = WriteError();
         if (m_pService) {
             m_pService->Stop(m_session);
         } else {
             StopRecording(m_session);
         }
+        m_nWriteErrorAtStop = beforeStop != 0 ? beforeStop : File().WriteError();
     }
     int WriteErrorAtStop() const { return m_nWriteErrorAtStop; }
 

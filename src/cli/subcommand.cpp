@@ -30,6 +30,7 @@ std::variant<CommandRequest, int> PrepareSubcommand(std::span<const char* const>
     if (const auto* error = std::get_if<RequestError>(&read))
         return Fail(kExitBadArguments, error->text);
     CommandRequest& request = std::get<CommandRequest>(read);
+    if (!request.help) platform::SetDebugOutput(std::make_shared<CSilentDebugOutput>());
     if (request.help) {
         const std::string usage = CommandUsage(request.command);
         const bool written = std::fputs(usage.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
@@ -39,7 +40,6 @@ std::variant<CommandRequest, int> PrepareSubcommand(std::span<const char* const>
 }
 
 int RunSubcommand(const CommandRequest& request) {
-    platform::SetDebugOutput(std::make_shared<CSilentDebugOutput>());
     switch (request.command) {
         case Command::List:
             return RunList();

@@ -14,7 +14,9 @@ namespace cli {
 bool IsSubcommand(std::span<const char* const> arguments);
 
 // The request to run, or the exit status when there is nothing to run (its usage printed, or
-// the arguments refused with one line on standard error).
+// the arguments refused with one line on standard error). From a request to run on, the
+// drivers' debugger lines (the devices they find, what they were told) stay off the terminal,
+// which shows the command's own; the diagnostic log keeps them.
 std::variant<CommandRequest, int> PrepareSubcommand(std::span<const char* const> arguments);
 
 // Runs the request on the tuners published by now; returns the exit status.

@@ -93,6 +93,28 @@ run record "${tuned[@]}" --output "$work/missing/x.ts" --seconds 1
 expect_status 'record into a missing folder' 1
 grep -q 'Cannot create the record file .*No such file or directory' "$work/err" || fail "$(cat "$work/err")"
 
+# A reader that goes away, one that stops reading, a folder removed: the recording stops and
+# says why, with exit status 1.
+env -u DISPLAY timeout 60 "$program" record "${tuned[@]}" --output - --seconds 20 2>"$work/err" |
+  head -c 100000 >/dev/null
+status=${PIPESTATUS[0]}
+expect_status 'record into a pipe whose reader went away' 1
+env -u DISPLAY timeout 60 "$program" record "${tuned[@]}" --output - --seconds 2 2>"$work/err" |
+  sleep 4
+status=${PIPESTATUS[0]}
+expect_status 'record into a pipe whose reader stopped reading' 1
+grep -q 'the program reading - stopped reading: [1-9][0-9]* bytes were not written' "$work/err" ||
+  fail "stalled reader: $(cat "$work/err")"
+mkdir "$work/gone"
+env -u DISPLAY "$program" record "${tuned[@]}" --output "$work/gone/x.ts" --seconds 20 2>"$work/err" &
+recording=$!
+sleep 1.5
+rm -rf "$work/gone"
+wait "$recording"
+status=$?
+expect_status 'record into a folder removed meanwhile' 1
+grep -q 'was deleted during the recording' "$work/err" || fail "removed folder: $(cat "$work/err")"
+
 # Two commands on two tuners at once, and a stop signal: each recording is whole.
 env -u DISPLAY "$program" record "${tuned[@]}" --tuner 0 --output "$work/first.ts" --seconds 60 \
   2>"$work/first.err" &

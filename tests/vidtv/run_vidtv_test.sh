@@ -3,7 +3,9 @@
 # the kernel's virtual DVB driver vidtv, built out of tree from Debian's kernel source, and the
 # program's own graph (tests/vidtv/vidtv_guest_test.cpp) tunes, locks (low and high band, with and
 # without a switch port), reads the signal and the carrier report, sends DiSEqC, records, meets
-# other programs that hold the frontend or dvr, and overruns dvr's buffer. Kernel probes record
+# other programs that hold the frontend or dvr, and overruns dvr's buffer; then the command line
+# (vlk-tscap list, tune, record) on the same driver, and a tune of a frontend another program
+# holds. Kernel probes record
 # what reached vidtv's SEC calls, with times; this script checks their order and the DiSEqC bus
 # gaps phase by phase (the guest marks each phase in the trace).
 #
@@ -71,8 +73,9 @@ phase "vidtv built"
 
 # --- 3. The test program, built by the project. ------------------------------------------------
 [[ -f "$build/CMakeCache.txt" ]] || cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target vidtv_guest_test >/dev/null
+cmake --build "$build" --target vidtv_guest_test vlk-tscap >/dev/null
 program="$build/tests/vidtv_guest_test"
+command_line="$build/bin/vlk-tscap"
 phase "test program built"
 
 # --- 4. Kernel and initramfs. --------------------------------------------------------------------
@@ -84,7 +87,7 @@ tail -c +$((offset + 1)) "$vmlinuz" >"$work/vmlinux.xz"
 xz -dc --single-stream "$work/vmlinux.xz" >"$work/vmlinux"
 
 initramfs="$work/initramfs"
-mkdir -p "$initramfs"/{bin,dev,proc,sys,tmp,modules,opt/vlk}
+mkdir -p "$initramfs"/{bin,dev,proc,sys,tmp,modules,opt/vlk/Transponders}
 cp /bin/busybox "$initramfs/bin/busybox"
 modules="$work/image/lib/modules/$abi/kernel/drivers/media"
 for module in "$modules/mc/mc.ko" "$modules/dvb-core/dvb-core.ko"; do
@@ -97,10 +100,10 @@ for module in "$modules/mc/mc.ko" "$modules/dvb-core/dvb-core.ko"; do
   fi
 done
 cp "$vidtv"/dvb-vidtv-{tuner,demod,bridge}.ko "$initramfs/modules/"
-cp "$program" "$initramfs/opt/vlk/"
+cp "$program" "$command_line" "$initramfs/opt/vlk/"
 cp "$root/src/drivers/linuxdvb/LinuxTuners.ini" "$initramfs/opt/vlk/"
-# The shared libraries the program needs, at the paths the loader looks for.
-ldd "$program" | grep -o '/[^ ]*' | sort -u | while read -r library; do
+# The shared libraries the programs need, at the paths the loader looks for.
+ldd "$program" "$command_line" | grep -o '/[^ ]*' | grep -v ':$' | sort -u | while read -r library; do
   mkdir -p "$initramfs$(dirname "$library")"
   cp -L "$library" "$initramfs$library"
 done
@@ -145,6 +148,28 @@ echo 1 >$T/tracing_on
 mkdir -p /tmp/home
 HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config /opt/vlk/vidtv_guest_test
 echo "GUEST-EXIT $?"
+# The command line on the same driver: list, tune, record; then a tune while another program
+# holds the frontend.
+export HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config
+echo "command line" >$T/trace_marker
+V=/opt/vlk/vlk-tscap
+carrier="--diseqc B --frequency 11362 --symbol-rate 27500 --polarity H"
+$V list 2>&1 | sed 's/^/CLI-LIST /'
+$V tune $carrier 2>&1 | sed 's/^/CLI-TUNE /'
+$V tune $carrier >/dev/null 2>&1; echo "CLI-TUNE-EXIT $?"
+$V record $carrier --output /tmp/cli.ts --seconds 3 2>&1 | sed 's/^/CLI-RECORD /'
+bytes=$(wc -c </tmp/cli.ts)
+syncs=0
+for packet in 0 1 100 1000; do
+  [ "$(dd if=/tmp/cli.ts bs=188 skip=$packet count=1 2>/dev/null | head -c 1 | od -An -tx1 | tr -d ' ')" = 47 ] && syncs=$((syncs + 1))
+done
+echo "CLI-RECORDED $bytes bytes, $((bytes % 188)) over whole packets, $syncs of 4 sync bytes"
+sleep 30 </dev/dvb/adapter0/frontend0 &
+holder=$!
+sleep 0.5
+$V tune $carrier 2>&1 | sed 's/^/CLI-BUSY /'
+$V tune $carrier >/dev/null 2>&1; echo "CLI-BUSY-EXIT $?"
+kill $holder
 echo "TRACE-BEGIN"
 grep -E ' (tone|voltage|diseqc|tune|feopen|tracing_mark_write): ' $T/trace
 echo "TRACE-END"
@@ -172,6 +197,16 @@ grep -q '^GUEST-EXIT 0$' "$work/console.txt" && r=ok || r=bad
 check "guest program exit status 0" $r
 grep -q '^vidtv: [1-9][0-9]* passed, 0 failed$' "$work/console.txt" && r=ok || r=bad
 check "guest program checks" $r
+grep -Eq '^CLI-LIST 0  .*\(Linux DVB\)  free$' "$work/console.txt" && r=ok || r=bad
+check "vlk-tscap list names the vidtv frontend, free" $r
+grep -Eq '^CLI-TUNE locked, C/N ' "$work/console.txt" && grep -q '^CLI-TUNE-EXIT 0$' "$work/console.txt" && r=ok || r=bad
+check "vlk-tscap tune locks, exit status 0" $r
+grep -Eq '^CLI-RECORDED [1-9][0-9]* bytes, 0 over whole packets, 4 of 4 sync bytes$' "$work/console.txt" &&
+  grep -Eq '^CLI-RECORD Recorded [1-9][0-9]* bytes' "$work/console.txt" && r=ok || r=bad
+check "vlk-tscap record writes whole transport packets" $r
+grep -Eq '^CLI-BUSY vlk-tscap: The tuner ".*" is in use by another program: sleep \(process [0-9]+\)' "$work/console.txt" &&
+  grep -q '^CLI-BUSY-EXIT 3$' "$work/console.txt" && r=ok || r=bad
+check "vlk-tscap tune of a held tuner names the holder, exit status 3" $r
 
 # The guest's phases, timed by the guest.
 sed -n 's/^PHASE \(.*\) \([0-9.]*\)$/[vidtv]   guest phase: \1 \2 s/p' "$work/console.txt"
@@ -201,6 +236,7 @@ busy-poll
 locktp after-busy	tone=1 voltage=1 $switch_low tone=1 tune
 record busy	
 record overrun	
+command line	tone=1 voltage=1 $switch_low tone=1 tune tone=1 voltage=1 $switch_low tone=1 tune tone=1 voltage=1 $switch_low tone=1 tune
 EOF
 awk -F'\t' -v quiet_ms=15 -v powerup_ms=150 '
   FNR == NR { expected[$1] = $2; messages += gsub(/diseqc=/, "&", $2); next }
@@ -214,8 +250,9 @@ awk -F'\t' -v quiet_ms=15 -v powerup_ms=150 '
       next
     }
     # The kernel powers the LNB off (SEC_VOLTAGE_OFF) when the last writer closes the frontend,
-    # which only these phases do; anywhere else it counts as sent.
-    if (ev == "voltage=2" && (seg == "release" || seg == "busy-end" || seg == "end")) next
+    # which only these phases do (each command of the command line ends so); anywhere else it
+    # counts as sent.
+    if (ev == "voltage=2" && (seg == "release" || seg == "busy-end" || seg == "end" || seg == "command line")) next
     if (ev == "feopen") { opens[seg]++; next }
     if (ev == "tune" && last[seg] == "tune") next
     sequence[seg] = sequence[seg] (sequence[seg] == "" ? "" : " ") ev; last[seg] = ev
