@@ -23,6 +23,9 @@ constexpr std::array<std::pair<Command, const char*>, 6> kCommands{{
     {Command::Motor, "motor"},
 }};
 
+// A week: a longer recording is a typing error more likely than a wish.
+constexpr long long kLongestRecordingSeconds = 7LL * 24 * 3600;
+
 // Which subcommands take an option.
 enum Takers : unsigned {
     kTune = 1u << 0,
@@ -363,7 +366,7 @@ private:
             {"--seconds",
              {kRecord, true,
               [](CReader& r, std::string_view v) {
-                  if (const auto s = r.Whole("--seconds", v, 1, 7 * 86400, " s"))
+                  if (const auto s = r.Whole("--seconds", v, 1, kLongestRecordingSeconds, " s"))
                       r.m_request.seconds = static_cast<int>(*s);
               }}},
             {"--size",
