@@ -39,20 +39,8 @@ std::optional<std::uint32_t> ValueOf(const Named (&table)[N], std::string_view n
     return std::nullopt;
 }
 
-const char* RollOffName(std::uint32_t rolloff) {
-    switch (rolloff) {
-        case ROLLOFF_35:
-            return "0.35";
-        case ROLLOFF_20:
-            return "0.20";
-        case ROLLOFF_25:
-            return "0.25";
-        case ROLLOFF_AUTO:
-            return "auto";
-        default:
-            return "?";
-    }
-}
+constexpr Named kRollOffs[] = {
+    {ROLLOFF_35, "0.35"}, {ROLLOFF_25, "0.25"}, {ROLLOFF_20, "0.20"}, {ROLLOFF_AUTO, "auto"}};
 
 const char* PilotName(std::uint32_t pilot) {
     switch (pilot) {
@@ -73,7 +61,7 @@ std::string Describe(const DvbCarrierSettings& settings) {
     return fmt::format("{} {} {} roll-off {} pilots {}",
                        settings.deliverySystem == SYS_DVBS2 ? "DVB-S2" : "DVB-S",
                        NameOf(kModulations, settings.modulation, "modulation ?"),
-                       NameOf(kRates, settings.innerFec, "?"), RollOffName(settings.rolloff),
+                       NameOf(kRates, settings.innerFec, "?"), NameOf(kRollOffs, settings.rolloff, "?"),
                        PilotName(settings.pilot));
 }
 
@@ -84,6 +72,11 @@ std::optional<std::uint32_t> ModulationFromText(std::string_view text) {
 std::optional<std::uint32_t> StatedFecFromText(std::string_view text) {
     const auto fec = ValueOf(kRates, text);
     return fec == FEC_AUTO ? std::nullopt : fec;
+}
+
+std::optional<std::uint32_t> StatedRollOffFromText(std::string_view text) {
+    const auto rolloff = ValueOf(kRollOffs, text);
+    return rolloff == ROLLOFF_AUTO ? std::nullopt : rolloff;
 }
 
 }  // namespace linuxdvb

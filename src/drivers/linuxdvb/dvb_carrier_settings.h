@@ -25,5 +25,7 @@ std::string Describe(const DvbCarrierSettings& settings);
 std::optional<std::uint32_t> ModulationFromText(std::string_view text);
 // "1/2" ... "9/10"; none for "AUTO" and anything that is not a rate.
 std::optional<std::uint32_t> StatedFecFromText(std::string_view text);
+// "0.35", "0.25", "0.20"; none for anything else.
+std::optional<std::uint32_t> StatedRollOffFromText(std::string_view text);
 
 }  // namespace linuxdvb

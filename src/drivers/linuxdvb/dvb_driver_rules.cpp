@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "drivers/linuxdvb/dvb_api.h"
+#include "drivers/linuxdvb/dvb_carrier_settings.h"
 #include "platform/win/private_profile.h"
 
 namespace linuxdvb {
@@ -35,6 +37,21 @@ void ReadFlag(const std::string& path, const std::string& section, const char* k
     const auto value = Value(path, section, key);
     if (value == "yes") flag = true;
     if (value == "no") flag = false;
+}
+
+// The values of a list key ("1/2 3/5 2/3") that `read` understands; none for a missing key.
+template <typename Read>
+std::optional<std::vector<std::uint32_t>> ReadList(const std::string& path,
+                                                   const std::string& section, const char* key,
+                                                   Read read) {
+    const auto value = Value(path, section, key);
+    if (!value) return std::nullopt;
+    std::vector<std::uint32_t> list;
+    std::istringstream words(*value);
+    for (std::string word; words >> word;) {
+        if (const auto item = read(word)) list.push_back(*item);
+    }
+    return list;
 }
 
 }  // namespace
@@ -69,6 +86,18 @@ DvbDriverRules DvbDriverRules::Load(const std::string& path, const std::string& 
             if (word == "inversion") rules.reports |= kReportsInversion;
         }
     }
+    constexpr std::pair<const char*, std::uint32_t> kRateKeys[] = {
+        {"RatesQPSK", QPSK}, {"Rates8PSK", PSK_8}, {"Rates16APSK", APSK_16}, {"Rates32APSK", APSK_32}};
+    for (const auto& [key, modulation] : kRateKeys) {
+        if (auto rates = ReadList(path, section, key, [](const std::string& word) {
+                return StatedFecFromText(word);
+            }))
+            rules.s2Rates[modulation] = std::move(*rates);
+    }
+    if (auto rollOffs = ReadList(path, section, "RollOffs", [](const std::string& word) {
+            return StatedRollOffFromText(word);
+        }))
+        rules.rollOffs = std::move(*rollOffs);
     return rules;
 }
 

@@ -14,12 +14,18 @@
 //   Apsk = yes               16APSK and 32APSK
 //   StreamId = index         none | isi | index | packed (see DvbStreamIdForm)
 //   Reports = modulation fec rolloff pilot inversion delivery
+//   RatesQPSK = 1/2 3/5 2/3  the code rates set_frontend takes stated in DVB-S2, one key per
+//   Rates8PSK = 3/5 2/3      modulation (RatesQPSK, Rates8PSK, Rates16APSK, Rates32APSK); with
+//                            any of them, a modulation without its key is not taken at all
+//   RollOffs = 0.35 0.20     the roll-offs it takes stated in DVB-S2, the one to try first first
 //
 // An "auto" not known to be accepted or refused is tried first, then stated values; a driver
 // without a section gets Generic(), where nothing is known.
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "drivers/linuxdvb/dvb_kernel_types.h"
 
@@ -52,6 +58,12 @@ struct DvbDriverRules {
     bool apsk = true;
     DvbStreamIdForm streamId = DvbStreamIdForm::Index;
     std::uint32_t reports = kReportsNothing;
+    // The stated DVB-S2 code rates set_frontend takes, by modulation (the kernel's QPSK, PSK_8,
+    // APSK_16, APSK_32 and FEC_* numbers); empty: not known, and every rate the kernel names
+    // for a modulation is tried.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> s2Rates;
+    // The stated DVB-S2 roll-offs it takes, the usual first; empty: not known (0.35 is tried).
+    std::vector<std::uint32_t> rollOffs;
 
     // For a driver the file does not describe.
     static DvbDriverRules Generic();

@@ -1,9 +1,12 @@
 #pragma once
 // Which carrier settings to try, in which order, to lock a transponder on a driver with the given
 // rules: what locked here before first, then what the satellite files say the transponder is,
-// then every combination the driver accepts, the likely ones first. A driver that takes "auto"
-// for a value is asked with "auto"; one that refuses it gets stated values; one whose rules are
-// not known gets "auto" first and stated values after.
+// then the combinations the driver's set_frontend takes, the MODCODs broadcasters use most
+// first. A driver that takes "auto" for a value is asked with "auto"; one that refuses it gets
+// stated values, only those its table takes (a refused attempt would only cost its time), and,
+// when the roll-off must be stated, its first DVB-S2 attempts again with each other roll-off
+// it takes; one whose rules are not known gets "auto" first and stated values after. A frontend
+// without DVB-S2 gets the one DVB-S attempt.
 #include <cstdint>
 #include <optional>
 #include <vector>

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -179,7 +180,9 @@ IDvbFrontendDevice* CLinuxDvbCard::Device(HRESULT& hr, bool userAction) {
         return nullptr;
     }
     const bool failedBefore = m_nReopenAt != 0;
-    const int error = m_pKernel->OpenFrontend(m_frontend.adapter, m_frontend.frontend, m_pDevice);
+    std::unique_ptr<IDvbFrontendDevice> opened;
+    const int error = m_pKernel->OpenFrontend(m_frontend.adapter, m_frontend.frontend, opened);
+    m_pDevice = std::move(opened);
     if (error == 0) {
         if (failedBefore) {
             OutputDebugStringA(fmt::format("linuxdvb: adapter {} frontend {} is free again",
@@ -213,6 +216,19 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     std::lock_guard guard(m_lock);
     const std::optional<DvbTunePlan> plan = PlanTune(request);
     if (!plan) return E_INVALIDARG;
+    const DvbTransponderKey key{static_cast<std::uint32_t>(*CarrierFrequencyKHz(request)),
+                                request.polarisation, plan->symbolRate};
+    const bool dvbs2 =
+        std::find(m_frontend.deliverySystems.begin(), m_frontend.deliverySystems.end(),
+                  SYS_DVBS2) != m_frontend.deliverySystems.end();
+    if (!dvbs2 && HintFor(key).deliverySystem == SYS_DVBS2) {
+        // A search would only time out: the files say the carrier is DVB-S2.
+        com::SetErrorDescription(fmt::format(
+            "This tuner receives DVB-S only, and the satellite files list {} MHz as a DVB-S2 "
+            "transponder. Choose a DVB-S2 tuner for it.",
+            key.frequencyKHz / 1000));
+        return HresultFromErrno(EOPNOTSUPP);
+    }
     HRESULT hr = S_OK;
     IDvbFrontendDevice* device = Device(hr, true);
     if (device == nullptr) return hr;
@@ -229,8 +245,7 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
 
     Search search;
     search.generation = m_search.generation + 1;
-    search.key = DvbTransponderKey{static_cast<std::uint32_t>(*CarrierFrequencyKHz(request)),
-                                   request.polarisation, plan->symbolRate};
+    search.key = key;
     search.intermediateKHz = plan->intermediateKHz;
     search.symbolRate = plan->symbolRate;
     search.timeoutMs = AttemptTimeoutMs(plan->symbolRate);
@@ -251,14 +266,16 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     return S_OK;
 }
 
+DvbTransponderHint CLinuxDvbCard::HintFor(const DvbTransponderKey& carrier) const {
+    return m_services.hints ? m_services.hints->Find(carrier.frequencyKHz, carrier.polarisation,
+                                                     carrier.symbolRate)
+                            : DvbTransponderHint{};
+}
+
 std::vector<DvbCarrierSettings> CLinuxDvbCard::PlanFor(const DvbTransponderKey& carrier) const {
-    const DvbTransponderHint hint =
-        m_services.hints
-            ? m_services.hints->Find(carrier.frequencyKHz, carrier.polarisation, carrier.symbolRate)
-            : DvbTransponderHint{};
     const std::optional<DvbCarrierSettings> remembered =
         m_services.memory ? m_services.memory->Recall(m_frontend.name, carrier) : std::nullopt;
-    return PlanLockAttempts(m_rules, m_frontend, hint, remembered);
+    return PlanLockAttempts(m_rules, m_frontend, HintFor(carrier), remembered);
 }
 
 HRESULT CLinuxDvbCard::LockSearchTime(const DvbTransponderKey& carrier,
@@ -312,7 +329,6 @@ HRESULT CLinuxDvbCard::SetStreamProperties(IDvbFrontendDevice& device) {
 HRESULT CLinuxDvbCard::IssueAttempt(IDvbFrontendDevice& device) {
     const DvbCarrierSettings& settings = m_search.attempts[m_search.index];
     ++m_search.issued;
-    m_search.elapsedMs = 0;
     const DvbProperty clear[] = {{DTV_CLEAR, 0}};
     HRESULT hr = Check(device.SetProperties(clear), "DTV_CLEAR");
     if (FAILED(hr)) return hr;
@@ -329,7 +345,10 @@ HRESULT CLinuxDvbCard::IssueAttempt(IDvbFrontendDevice& device) {
     if (FAILED(hr = Check(device.SetProperties(carrier), "FE_SET_PROPERTY (carrier)"))) return hr;
     if (settings.deliverySystem == SYS_DVBS2 && FAILED(hr = SetStreamProperties(device))) return hr;
     const DvbProperty tune[] = {{DTV_TUNE, 0}};
-    return Check(device.SetProperties(tune), "DTV_TUNE");
+    hr = Check(device.SetProperties(tune), "DTV_TUNE");
+    // From here: a tune waits in the kernel for a driver still searching the previous attempt.
+    m_search.attemptStartMs = m_services.timing.now();
+    return hr;
 }
 
 void CLinuxDvbCard::SearchLoop() {
@@ -342,16 +361,35 @@ void CLinuxDvbCard::SearchLoop() {
         m_services.timing.wait(kSearchPollMs);
         guard.lock();
         if (m_bStopping) return;
-        SearchStep(generation);
+        if (!SearchGoesOn(generation)) continue;
+        // Read without the card's lock: a driver that searches inside its tune keeps the
+        // kernel's frontend lock for as long, and the signal's readers must not wait behind this
+        // thread besides.
+        const std::shared_ptr<IDvbFrontendDevice> device = m_pDevice;
+        guard.unlock();
+        std::uint32_t status = 0;
+        const std::int64_t before = m_services.timing.now();
+        const int error = device->ReadStatus(status);
+        const std::int64_t took = m_services.timing.now() - before;
+        guard.lock();
+        if (took >= kSlowStatusReadMs) {
+            OutputDebugStringA(fmt::format(
+                "linuxdvb: adapter {} frontend {}: FE_READ_STATUS took {} ms (the driver was "
+                "still searching the attempt before)",
+                m_frontend.adapter, m_frontend.frontend, took));
+        }
+        if (m_bStopping) return;
+        // A new tune, a detach or a removal meanwhile: this reading is of a search that is over.
+        if (SearchGoesOn(generation) && m_pDevice == device) SearchStep(error, status);
     }
 }
 
-void CLinuxDvbCard::SearchStep(std::uint64_t generation) {
-    // A new tune, a detach or a removal since the wait began: that search is over.
-    if (!m_search.active || generation != m_search.generation || !m_pDevice) return;
-    IDvbFrontendDevice& device = *m_pDevice;
-    std::uint32_t status = 0;
-    if (FAILED(Check(device.ReadStatus(status), "FE_READ_STATUS"))) {
+bool CLinuxDvbCard::SearchGoesOn(std::uint64_t generation) const {
+    return m_search.active && generation == m_search.generation && m_pDevice;
+}
+
+void CLinuxDvbCard::SearchStep(int readError, std::uint32_t status) {
+    if (FAILED(Check(readError, "FE_READ_STATUS"))) {
         m_search.active = false;
         return;
     }
@@ -365,11 +403,11 @@ void CLinuxDvbCard::SearchStep(std::uint64_t generation) {
         if (m_services.memory) m_services.memory->Remember(m_frontend.name, m_search.key, settings);
         return;
     }
-    m_search.elapsedMs += kSearchPollMs;
-    if (m_search.elapsedMs < m_search.timeoutMs) return;
+    // Measured, not counted in polls: a read or a tune that waited in the kernel took its time.
+    if (m_services.timing.now() - m_search.attemptStartMs < m_search.timeoutMs) return;
     // Round and round: a carrier that appears later (a dish still turning) is found then.
     m_search.index = (m_search.index + 1) % m_search.attempts.size();
-    if (FAILED(IssueAttempt(device))) m_search.active = false;
+    if (FAILED(IssueAttempt(*m_pDevice))) m_search.active = false;
 }
 
 HRESULT CLinuxDvbCard::SendDiseqc(std::span<const std::uint8_t> message) {

@@ -73,6 +73,9 @@ public:
     static constexpr std::size_t kStreamBufferBytes = 64u << 20;
     static constexpr int kReopenMs = 3000;
     static constexpr int kSearchPollMs = 100;
+    // A status read of the search that takes this long is logged: the driver searches inside its
+    // tune and holds the kernel's frontend lock meanwhile.
+    static constexpr int kSlowStatusReadMs = 250;
     // Added to a search's attempts in LockSearchTime: the bus sequence of the tune before the
     // first attempt (power-up, quiet, the switch message) and a reader's look after the last.
     static constexpr int kLockSearchSettleMs = 500;
@@ -123,7 +126,7 @@ private:
         std::vector<DvbCarrierSettings> attempts;
         std::size_t index = 0;
         std::size_t issued = 0;
-        int elapsedMs = 0;
+        std::int64_t attemptStartMs = 0;  // the card's clock when the attempt's tune returned
         int timeoutMs = 0;
         bool active = false;
         std::uint64_t generation = 0;
@@ -147,8 +150,13 @@ private:
     void SearchLoop();
     // The attempts of a tune of `carrier`: what locked it before, what the satellite files say.
     std::vector<DvbCarrierSettings> PlanFor(const DvbTransponderKey& carrier) const;
-    // One look at the lock of the search `generation`. Needs m_lock.
-    void SearchStep(std::uint64_t generation);
+    // The search `generation` is still the one under way. Needs m_lock.
+    bool SearchGoesOn(std::uint64_t generation) const;
+    // What one status read of the search found (its errno and status): a lock ends the search,
+    // an attempt past its time gives way to the next. Needs m_lock.
+    void SearchStep(int readError, std::uint32_t status);
+    // What the satellite files say of a carrier.
+    DvbTransponderHint HintFor(const DvbTransponderKey& carrier) const;
     std::string BusyText(const char* kind, const char* what) const;
 
     const std::shared_ptr<IDvbKernel> m_pKernel;
@@ -159,7 +167,9 @@ private:
     const DvbDriverRules m_rules;
 
     mutable std::mutex m_lock;
-    std::unique_ptr<IDvbFrontendDevice> m_pDevice;
+    // Shared with the search thread for the length of a status read, which it makes without
+    // m_lock.
+    std::shared_ptr<IDvbFrontendDevice> m_pDevice;
     CDvbSecBus m_sec;
     int m_nTuners = 0;
     bool m_bRemoved = false;

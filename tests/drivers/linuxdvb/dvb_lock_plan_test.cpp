@@ -60,13 +60,14 @@ TEST(LockPlan, AutoDriverWithoutCrossStandardSearchTriesDvbsAsWell) {
 }
 
 TEST(LockPlan, DriverRefusingAutoFecAndRollOffGetsStatedValuesHintFirst) {
-    // cx24116: the files' 8PSK 3/4 first, then the other 8PSK rates, then QPSK, DVB-S last.
+    // cx24116 without its table: the files' 8PSK 3/4 first, then the MODCODs broadcasters use
+    // most, DVB-S last.
     const auto plan =
         Describe(PlanLockAttempts(Rules(false, false, false, false), kS2Frontend, kS2Psk8, {}));
     ASSERT_EQ(plan.size(), 6u + 9u + 1u);
     EXPECT_EQ(plan[0], "DVB-S2 8PSK 3/4 roll-off 0.35 pilots auto");
     EXPECT_EQ(plan[1], "DVB-S2 8PSK 2/3 roll-off 0.35 pilots auto");
-    EXPECT_EQ(plan[6], "DVB-S2 QPSK 3/4 roll-off 0.35 pilots auto");
+    EXPECT_EQ(plan[2], "DVB-S2 QPSK 3/4 roll-off 0.35 pilots auto");
     EXPECT_EQ(plan.back(), "DVB-S QPSK auto roll-off 0.35 pilots off");
     for (const std::string& attempt : plan) {
         if (attempt.rfind("DVB-S2", 0) != 0) continue;  // its DVB-S mode finds the rate itself
@@ -102,6 +103,7 @@ TEST(DriverRules, ReadFromTheDriversSectionUnknownKeysStayGeneric) {
     const std::string path = folder.File("LinuxTuners.ini");
     std::ofstream(path) << "[Driver Some Demod]\nAutoFec = no\nAutoRollOff = YES\nS2ReceivesS = "
                            "yes\nApsk = no\nStreamId = packed\nReports = fec pilot bogus\n"
+                           "RatesQPSK = 1/2 9/10 bogus 3/4\nRates8PSK =\nRollOffs = 0.20 auto 0.35\n"
                            "[Driver Quiet Demod]\nReports =\nAutoPilot = maybe\n";
     DvbDriverRules some = DvbDriverRules::Load(path, "Some Demod");
     EXPECT_EQ(some.autoFec, false);
@@ -111,6 +113,10 @@ TEST(DriverRules, ReadFromTheDriversSectionUnknownKeysStayGeneric) {
     EXPECT_FALSE(some.apsk);
     EXPECT_EQ(some.streamId, DvbStreamIdForm::Packed);
     EXPECT_EQ(some.reports, kReportsFec | kReportsPilot);
+    EXPECT_EQ(some.s2Rates, (std::map<std::uint32_t, std::vector<std::uint32_t>>{
+                                {QPSK, {FEC_1_2, FEC_9_10, FEC_3_4}}, {PSK_8, {}}}))
+        << "an empty key: the modulation is not taken";
+    EXPECT_EQ(some.rollOffs, (std::vector<std::uint32_t>{ROLLOFF_20, ROLLOFF_35}));
     const DvbDriverRules quiet = DvbDriverRules::Load(path, "Quiet Demod");
     EXPECT_EQ(quiet.reports, kReportsNothing);
     EXPECT_EQ(quiet.autoPilot, std::nullopt);

@@ -13,6 +13,11 @@ namespace {
 
 const std::vector<std::uint32_t> kAllS2Fecs = {FEC_1_2, FEC_3_5, FEC_2_3, FEC_3_4,
                                                FEC_4_5, FEC_5_6, FEC_8_9, FEC_9_10};
+// The DVB-S2 MODCOD tables of the Conexant and NXP firmwares: QPSK 1/2 to 9/10, 8PSK 3/5 to 9/10
+// (cx24116.c:379-394, cx24117.c:231-249, tda10071_priv.h:44-60).
+const std::map<std::uint32_t, std::vector<std::uint32_t>> kFirmwareS2Fecs = {
+    {QPSK, kAllS2Fecs}, {PSK_8, {FEC_3_5, FEC_2_3, FEC_3_4, FEC_5_6, FEC_8_9, FEC_9_10}}};
+const std::vector<std::uint32_t> kDvbsFecs = {FEC_1_2, FEC_2_3, FEC_3_4, FEC_5_6, FEC_7_8};
 
 FakeDriverModel Cx24116() {
     FakeDriverModel model;
@@ -30,9 +35,9 @@ FakeDriverModel Cx24116() {
     model.dvbs.rollOffs = {ROLLOFF_35};
     model.dvbs.mustMatch = kFakeFec;
     // DVB-S2: no FEC_AUTO (MODCOD table :379-394 has none), no ROLLOFF_AUTO (:1276); the table
-    // pairs rates with QPSK or 8PSK, here as one list (8PSK 1/2 passes the fake, not the driver).
+    // pairs rates with QPSK or 8PSK (no QPSK 2/5, no 8PSK 1/2).
     model.dvbs2.modulations = {QPSK, PSK_8};
-    model.dvbs2.fecs = kAllS2Fecs;
+    model.dvbs2.fecsOf = kFirmwareS2Fecs;
     model.dvbs2.rollOffs = {ROLLOFF_20, ROLLOFF_25, ROLLOFF_35};
     model.dvbs2.pilots = {PILOT_OFF, PILOT_ON, PILOT_AUTO};
     model.dvbs2.mustMatch = kFakeModulation | kFakeFec | kFakePilot;
@@ -44,6 +49,8 @@ FakeDriverModel Cx24116() {
     model.captureKHz = 2500;   // CX24116_SEARCH_RANGE_KHZ 5000 (:46)
     model.lockMs = 100;        // "generally within 100ms" (:1402)
     model.pilotRetryMs = 500;  // PILOT_AUTO: 500 ms on the guess, then the other pilot (:1404-1417)
+    model.holdPerTryMs = 500;  // 50 reads 10 ms apart in set_frontend (:1403-1418)
+    model.triesWithAutoPilot = 2;  // retune++ (:1252)
     return model;
 }
 
@@ -66,7 +73,7 @@ FakeDriverModel Tda10071() {
     model.dvbs.readBack = readBack;
     // DVB-S2: ROLLOFF_AUTO refused (:606), PILOT_AUTO and FEC_AUTO (MODCOD 0x00) accepted.
     model.dvbs2.modulations = {QPSK, PSK_8};
-    model.dvbs2.fecs = kAllS2Fecs;
+    model.dvbs2.fecsOf = kFirmwareS2Fecs;
     model.dvbs2.autoFecs = {FEC_AUTO};
     model.dvbs2.rollOffs = {ROLLOFF_20, ROLLOFF_25, ROLLOFF_35};
     model.dvbs2.pilots = {PILOT_OFF, PILOT_ON, PILOT_AUTO};
@@ -159,6 +166,146 @@ FakeDriverModel Stv0910() {
     return model;
 }
 
+FakeDriverModel Ds3000() {
+    FakeDriverModel model;
+    model.name = "ds3000";
+    model.infoName = "Montage Technology DS3000";
+    model.deliverySystems = {SYS_DVBS, SYS_DVBS2};
+    model.caps = FE_CAN_INVERSION_AUTO | FE_CAN_FEC_1_2 | FE_CAN_FEC_2_3 | FE_CAN_FEC_3_4 |
+                 FE_CAN_FEC_4_5 | FE_CAN_FEC_5_6 | FE_CAN_FEC_6_7 | FE_CAN_FEC_7_8 |
+                 FE_CAN_FEC_AUTO | FE_CAN_2G_MODULATION | FE_CAN_QPSK | FE_CAN_RECOVER;
+    // set_frontend reads the delivery system and the symbol rate only (ds3000.c:906-928), in a
+    // DVB-S or a DVB-S2 mode; another system fails -EINVAL (:929-930). No get_frontend.
+    model.minDiseqcBytes = 0;
+    model.toneOffAfterDiseqc = true;  // register 0xa2 bit 7 set after the message (:742-745)
+    model.lockMs = 200;               // not in the driver
+    model.holdPerTryMs = 300;         // 30 reads 10 ms apart (:1019-1024)
+    return model;
+}
+
+FakeDriverModel Cx24117() {
+    FakeDriverModel model;
+    model.name = "cx24117";
+    model.infoName = "Conexant CX24117/CX24132";
+    model.deliverySystems = {SYS_DVBS, SYS_DVBS2};
+    model.caps = FE_CAN_INVERSION_AUTO | FE_CAN_FEC_1_2 | FE_CAN_FEC_2_3 | FE_CAN_FEC_3_4 |
+                 FE_CAN_FEC_4_5 | FE_CAN_FEC_5_6 | FE_CAN_FEC_6_7 | FE_CAN_FEC_7_8 |
+                 FE_CAN_FEC_AUTO | FE_CAN_2G_MODULATION | FE_CAN_QPSK | FE_CAN_RECOVER;
+    // DVB-S: QPSK only (cx24117.c:1308-1320), rates as cx24116's (:220-229).
+    model.dvbs.modulations = {QPSK};
+    model.dvbs.fecs = kDvbsFecs;
+    model.dvbs.autoFecs = {FEC_NONE, FEC_AUTO, FEC_4_5, FEC_6_7, FEC_8_9};
+    model.dvbs.mustMatch = kFakeFec;
+    model.dvbs.readBack = kFakeModulation | kFakeFec | kFakeInversion;  // :1583-1597
+    // DVB-S2: QPSK or 8PSK (:1335-1340) with FEC_AUTO in the table (:240, :249), pilots and
+    // roll-off automatic (:1343-1372).
+    model.dvbs2.modulations = {QPSK, PSK_8};
+    model.dvbs2.fecsOf = kFirmwareS2Fecs;
+    model.dvbs2.autoFecs = {FEC_NONE, FEC_AUTO};
+    model.dvbs2.rollOffs = {ROLLOFF_20, ROLLOFF_25, ROLLOFF_35, ROLLOFF_AUTO};
+    model.dvbs2.pilots = {PILOT_OFF, PILOT_ON, PILOT_AUTO};
+    model.dvbs2.mustMatch = kFakeModulation | kFakeFec | kFakePilot;
+    model.dvbs2.readBack = kFakeModulation | kFakeFec | kFakeInversion;
+    model.refusalErrno = EOPNOTSUPP;
+    model.staleLockOnRefusal = true;
+    model.minDiseqcBytes = 0;
+    model.lockMs = 100;                // "generally within 100ms" (:1504)
+    model.holdPerTryMs = 1000;         // 50 reads 20 ms apart (:1507-1517)
+    model.triesWithAutoRollOff = 3;    // soft-auto roll-off: retune = 3 (:1372)
+    return model;
+}
+
+FakeDriverModel Mxl5xx() {
+    FakeDriverModel model;
+    model.name = "mxl5xx";
+    model.infoName = "MaxLinear MxL5xx DVB-S/S2 tuner-demodulator";
+    model.deliverySystems = {SYS_DVBS, SYS_DVBS2, SYS_DSS};
+    model.caps = FE_CAN_INVERSION_AUTO | FE_CAN_QPSK | FE_CAN_2G_MODULATION;
+    // Everything but the standard automatic (mxl5xx.c:443-476); the scrambling index is
+    // programmed for DVB-S2 (:462), no stream id is read. get_frontend: rate, and in DVB-S2
+    // modulation and pilots (:716-735).
+    model.pls = FakePlsSource::Index;
+    model.dvbs.readBack = kFakeFec | kFakeFrequency | kFakeSymbolRate;
+    model.dvbs2.readBack = kFakeFec | kFakeModulation | kFakePilot | kFakeFrequency | kFakeSymbolRate;
+    model.minDiseqcBytes = 0;
+    model.lockMs = 300;  // firmware; not in the driver
+    return model;
+}
+
+FakeDriverModel Stv0900() {
+    FakeDriverModel model;
+    model.name = "stv0900";
+    model.infoName = "STV0900 frontend";
+    model.deliverySystems = {SYS_DVBS, SYS_DVBS2, SYS_DSS};
+    model.caps = FE_CAN_INVERSION_AUTO | FE_CAN_FEC_AUTO | FE_CAN_QPSK | FE_CAN_2G_MODULATION;
+    // search() with STV0900_AUTO_SEARCH (stv0900_core.c:1590): both standards, nothing else
+    // read but the stream id (:1582); get_frontend: frequency and symbol rate (:1857-1860).
+    model.s2ReceivesS = true;
+    model.sReceivesS2 = true;
+    model.isi = FakeIsiRule::Byte;
+    model.dvbs.readBack = kFakeFrequency | kFakeSymbolRate;
+    model.dvbs2.readBack = kFakeFrequency | kFakeSymbolRate;
+    model.minDiseqcBytes = 0;
+    model.lockMs = 300;  // as stv090x, of the same family
+    return model;
+}
+
+// The DVB-S-only frontends: QPSK, roll-off 0.35, a stated or an automatic code rate.
+FakeDriverModel DvbsOnly(const char* name, const char* infoName) {
+    FakeDriverModel model;
+    model.name = name;
+    model.infoName = infoName;
+    model.deliverySystems = {SYS_DVBS};
+    model.caps = FE_CAN_INVERSION_AUTO | FE_CAN_FEC_1_2 | FE_CAN_FEC_2_3 | FE_CAN_FEC_3_4 |
+                 FE_CAN_FEC_5_6 | FE_CAN_FEC_7_8 | FE_CAN_FEC_AUTO | FE_CAN_QPSK;
+    model.dvbs.autoFecs = {FEC_AUTO};
+    model.dvbs.mustMatch = kFakeFec;
+    model.minDiseqcBytes = 0;
+    model.lockMs = 200;  // not in the drivers
+    return model;
+}
+
+FakeDriverModel M88rs2000() {
+    FakeDriverModel model = DvbsOnly("m88rs2000", "M88RS2000 DVB-S");
+    // Rates 1/2 to 7/8 or automatic, any other value automatic too (m88rs2000.c:538-556).
+    model.dvbs.fecs = kDvbsFecs;
+    model.dvbs.autoFecs = {FEC_NONE, FEC_AUTO, FEC_4_5, FEC_6_7, FEC_8_9, FEC_3_5, FEC_9_10,
+                           FEC_2_5};
+    model.dvbs.readBack = kFakeFec;  // :692, :707
+    return model;
+}
+
+FakeDriverModel Stv0288() {
+    FakeDriverModel model = DvbsOnly("stv0288", "ST STV0288 DVB-S");
+    model.dvbs.autoFecs.clear();  // the rate is not read (stv0288.c:493)
+    model.dvbs.mustMatch = 0;
+    return model;
+}
+
+FakeDriverModel Stv0299() {
+    FakeDriverModel model = DvbsOnly("stv0299", "ST STV0299 DVB-S");
+    model.dvbs.fecs = kDvbsFecs;  // anything else -EINVAL (stv0299.c:131-157)
+    model.dvbs.readBack = kFakeFec | kFakeInversion;  // :612-614
+    return model;
+}
+
+FakeDriverModel Tda10086() {
+    FakeDriverModel model = DvbsOnly("tda10086", "Philips TDA10086 DVB-S");
+    // 1/2 to 8/9 or automatic, anything else refused (tda10086.c:365-395).
+    model.dvbs.fecs = {FEC_1_2, FEC_2_3, FEC_3_4, FEC_4_5, FEC_5_6, FEC_6_7, FEC_7_8, FEC_8_9};
+    model.dvbs.readBack = kFakeFec | kFakeInversion;  // :472-530
+    return model;
+}
+
+FakeDriverModel Si21xx() {
+    FakeDriverModel model = DvbsOnly("si21xx", "SL SI21XX DVB-S");
+    // The rate indexes a table of ten (si21xx.c:641-654): the DVB-S2 rates read past its end,
+    // so the model takes only what the table holds; 4/5 and 8/9 search no rate at all.
+    model.dvbs.fecs = {FEC_1_2, FEC_2_3, FEC_3_4, FEC_5_6, FEC_6_7, FEC_7_8};
+    model.dvbs.autoFecs = {FEC_AUTO};
+    return model;
+}
+
 // vidtv: locks whenever the frequency is one of its own, whatever else was asked, and does not
 // look at voltage or tone; status is 0 or 0x1f (test-drivers/vidtv/vidtv_demod.c:262-297).
 FakeDriverModel Vidtv() {
@@ -209,7 +356,9 @@ bool RootMatches(std::uint32_t root, std::uint32_t goldCode) {
 
 const std::vector<FakeDriverModel>& AllDriverModels() {
     static const std::vector<FakeDriverModel> models = {
-        Cx24116(), Tda10071(), Stb0899(), Stv090x(), M88ds3103(), Stv0910(), Vidtv()};
+        Cx24116(),   Tda10071(), Stb0899(),   Stv090x(), M88ds3103(), Stv0910(), Ds3000(),
+        Cx24117(),   Mxl5xx(),   Stv0900(),   M88rs2000(), Stv0288(), Stv0299(), Tda10086(),
+        Si21xx(),    Vidtv()};
     return models;
 }
 
@@ -276,10 +425,13 @@ int DriverRefusal(const FakeDriverModel& model, const FakeCache& cache) {
         return !accepted.empty() && !Contains(accepted, CacheValue(model, cache, command));
     };
     const std::uint32_t fec = CacheValue(model, cache, DTV_INNER_FEC);
-    const bool fecLooked = !rules.fecs.empty() || !rules.autoFecs.empty();
+    const auto paired = rules.fecsOf.find(CacheValue(model, cache, DTV_MODULATION));
+    const std::vector<std::uint32_t>& fecs =
+        paired != rules.fecsOf.end() ? paired->second : rules.fecs;
+    const bool fecLooked = !fecs.empty() || !rules.autoFecs.empty();
     if (refuses(rules.modulations, DTV_MODULATION) || refuses(rules.rollOffs, DTV_ROLLOFF) ||
         refuses(rules.pilots, DTV_PILOT) ||
-        (fecLooked && !Contains(rules.fecs, fec) && !Contains(rules.autoFecs, fec)))
+        (fecLooked && !Contains(fecs, fec) && !Contains(rules.autoFecs, fec)))
         return model.refusalErrno;
     return 0;
 }
@@ -372,6 +524,16 @@ int LockMs(const FakeDriverModel& model, const FakeCache& cache, const FakeCarri
         if (guess != carrier.pilot) return model.lockMs + model.pilotRetryMs;
     }
     return model.lockMs;
+}
+
+int HoldMs(const FakeDriverModel& model, const FakeCache& cache) {
+    int tries = 1;
+    if (CacheValue(model, cache, DTV_DELIVERY_SYSTEM) == SYS_DVBS2) {
+        if (CacheValue(model, cache, DTV_PILOT) == PILOT_AUTO) tries *= model.triesWithAutoPilot;
+        if (CacheValue(model, cache, DTV_ROLLOFF) == ROLLOFF_AUTO)
+            tries *= model.triesWithAutoRollOff;
+    }
+    return model.holdPerTryMs * tries;
 }
 
 std::optional<std::uint32_t> ReadBack(const FakeDriverModel& model, const FakeCarrier& carrier,

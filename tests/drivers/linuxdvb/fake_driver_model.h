@@ -70,6 +70,9 @@ enum class FakePlsSource {
 struct FakeModeRules {
     std::vector<std::uint32_t> modulations;
     std::vector<std::uint32_t> fecs;      // explicit rates it accepts
+    // Where its table pairs rates with modulations: the rates each modulation takes (a
+    // modulation listed here takes these instead of `fecs`).
+    std::map<std::uint32_t, std::vector<std::uint32_t>> fecsOf;
     std::vector<std::uint32_t> autoFecs;  // values it accepts and turns into a search of the rate
     std::vector<std::uint32_t> rollOffs;
     std::vector<std::uint32_t> pilots;  // PILOT_AUTO listed: accepted (searched or emulated)
@@ -103,9 +106,15 @@ struct FakeDriverModel {
     std::uint32_t captureKHz = 5000;  // a carrier this far off the tuned frequency is still found
     int lockMs = 200;                 // from DTV_TUNE to FE_HAS_LOCK on a receivable carrier
     int pilotRetryMs = 0;  // emulated PILOT_AUTO: extra time when the first guess is wrong
+    // A driver that waits inside its tune for the lock keeps the frontend (the DVB core's
+    // semaphore) that long when none comes, once per try; meanwhile every ioctl of the frontend
+    // waits. 0: the tune returns at once.
+    int holdPerTryMs = 0;
+    int triesWithAutoPilot = 1;    // DVB-S2 with PILOT_AUTO
+    int triesWithAutoRollOff = 1;  // DVB-S2 with ROLLOFF_AUTO
 };
 
-// The six modelled drivers and then "vidtv", the permissive virtual driver.
+// The modelled drivers and then "vidtv", the permissive virtual driver.
 const std::vector<FakeDriverModel>& AllDriverModels();
 // The model of that name; aborts the test program for an unknown name.
 const FakeDriverModel& DriverModel(std::string_view name);
@@ -134,6 +143,8 @@ std::optional<std::size_t> CarrierAt(const FakeDriverModel& model, const FakeCac
 // input stream and scrambling code.
 bool Demodulates(const FakeDriverModel& model, const FakeCache& cache, const FakeCarrier& carrier);
 int LockMs(const FakeDriverModel& model, const FakeCache& cache, const FakeCarrier& carrier);
+// How long a tune of the cached parameters keeps the frontend when it does not lock.
+int HoldMs(const FakeDriverModel& model, const FakeCache& cache);
 // What get_frontend writes for `command` while locked on `carrier`; nothing when the driver
 // leaves that field to the cache.
 std::optional<std::uint32_t> ReadBack(const FakeDriverModel& model, const FakeCarrier& carrier,

@@ -81,6 +81,7 @@ public:
         const std::string key =
             properties.empty() ? "Set:" : "Set:" + CommandName(properties.front().command);
         std::lock_guard guard(m_pState->lock);
+        WaitForDriver();
         if (m_pState->model && Error(key) == 0) return LogResult(line, SetOnModel(properties));
         if (const int error = Log(line, key)) return error;
         for (const DvbProperty& property : properties) {
@@ -94,6 +95,7 @@ public:
     }
     int GetProperties(std::span<DvbProperty> properties) override {
         std::lock_guard guard(m_pState->lock);
+        WaitForDriver();
         if (const int error = Error("GetProperties")) return error;
         if (!m_pState->model) {
             for (DvbProperty& property : properties)
@@ -123,6 +125,7 @@ public:
     }
     int ReadStatus(std::uint32_t& status) override {
         std::lock_guard guard(m_pState->lock);
+        WaitForDriver();
         status = 0;
         if (const int error = Error("ReadStatus")) return error;
         status = m_pState->model ? ModelStatus() : m_pState->status;
@@ -213,6 +216,12 @@ private:
         }
         return 0;
     }
+    // The ioctl waits for the DVB core's semaphore, which the frontend thread holds while the
+    // driver searches inside its tune (dvb_frontend.c, dvb_frontend_thread and
+    // dvb_frontend_do_ioctl).
+    void WaitForDriver() {
+        m_pState->nowMs = std::max(m_pState->nowMs, m_pState->busyUntilMs);
+    }
     // The frontend thread calls the driver later and drops its error (dvb_frontend.c:728, 471,
     // 750): the tune always succeeds for the program.
     void Tune() {
@@ -222,21 +231,35 @@ private:
         m_pState->tunes.push_back(record);
         if (record.driverError == 0) {
             m_pState->demod = std::move(record);
+            // A driver that waits for the lock in its tune returns at the lock, or when it gave up.
+            if (model.holdPerTryMs > 0) {
+                const std::optional<FakeCarrier> carrier = CarrierForDemod();
+                m_pState->busyUntilMs =
+                    m_pState->nowMs + (carrier ? LockMs(model, m_pState->demod->cache, *carrier)
+                                               : HoldMs(model, m_pState->demod->cache));
+            }
         } else if (!model.staleLockOnRefusal) {
             m_pState->demod.reset();
         }
     }
-    // The carrier the demodulator is locked on now, if any.
-    std::optional<FakeCarrier> LockedCarrier() {
+    // The carrier the demodulator's parameters receive at the LNB's voltage and tone, locked or
+    // not yet.
+    std::optional<FakeCarrier> CarrierForDemod() {
         const FakeDriverModel& model = *m_pState->model;
         const std::optional<FakeTuneRecord>& demod = m_pState->demod;
         if (!demod) return std::nullopt;
         const auto index = CarrierAt(model, demod->cache, m_pState->carriers, m_pState->sec.voltage,
                                      m_pState->sec.tone);
-        if (!index) return std::nullopt;
-        const FakeCarrier& carrier = m_pState->carriers[*index];
-        if (!Demodulates(model, demod->cache, carrier) ||
-            m_pState->nowMs < demod->atMs + LockMs(model, demod->cache, carrier))
+        if (!index || !Demodulates(model, demod->cache, m_pState->carriers[*index]))
+            return std::nullopt;
+        return m_pState->carriers[*index];
+    }
+    // The carrier the demodulator is locked on now, if any.
+    std::optional<FakeCarrier> LockedCarrier() {
+        const std::optional<FakeCarrier> carrier = CarrierForDemod();
+        if (!carrier) return std::nullopt;
+        const FakeTuneRecord& demod = *m_pState->demod;
+        if (m_pState->nowMs < demod.atMs + LockMs(*m_pState->model, demod.cache, *carrier))
             return std::nullopt;
         return carrier;
     }

@@ -66,6 +66,9 @@ struct FakeDvbState {
     // What the demodulator was last programmed with: the last tune the driver accepted (a
     // refused one clears it unless the model keeps the previous carrier).
     std::optional<FakeTuneRecord> demod;
+    // Until then the driver is inside its tune and every ioctl of the frontend waits for it
+    // (FakeDriverModel::holdPerTryMs); a call that comes earlier moves the fake time there.
+    std::int64_t busyUntilMs = 0;
     std::map<std::pair<int, int>, int> openByFrontend;  // (adapter, frontend) -> open count
     std::map<int, int> openDvrByAdapter;
 };
