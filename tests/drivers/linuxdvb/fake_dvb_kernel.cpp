@@ -124,7 +124,10 @@ public:
         return 0;
     }
     int ReadStatus(std::uint32_t& status) override {
-        std::lock_guard guard(m_pState->lock);
+        std::unique_lock guard(m_pState->lock);
+        ++m_pState->statusReadsWaiting;
+        m_pState->statusReleased.wait(guard, [this] { return !m_pState->statusReadsHeld; });
+        --m_pState->statusReadsWaiting;
         WaitForDriver();
         status = 0;
         if (const int error = Error("ReadStatus")) return error;

@@ -69,6 +69,11 @@ struct FakeDvbState {
     // Until then the driver is inside its tune and every ioctl of the frontend waits for it
     // (FakeDriverModel::holdPerTryMs); a call that comes earlier moves the fake time there.
     std::int64_t busyUntilMs = 0;
+    // While set, a status read waits in real time (the state unlocked) until it is cleared and
+    // `statusReleased` notified: a driver stuck in its tune, to see who else waits behind it.
+    bool statusReadsHeld = false;
+    int statusReadsWaiting = 0;
+    std::condition_variable statusReleased;
     std::map<std::pair<int, int>, int> openByFrontend;  // (adapter, frontend) -> open count
     std::map<int, int> openDvrByAdapter;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -17,6 +18,7 @@
 #include "drivers/linuxdvb/dvb_errors.h"
 #include "drivers/linuxdvb/dvb_lock_plan.h"
 #include "drivers/linuxdvb/linux_dvb_test_rig.h"
+#include "drivers/linuxdvb/model_rig.h"
 #include "platform/com/error_info.h"
 #include "platform/ks/driver_bytes.h"
 #include "platform/ks/vendor_property_sets.h"
@@ -33,84 +35,6 @@ using driver_bytes::GetLe32;
 const Tune kLowBand{11362, 'H'};
 // 12188 MHz horizontal: IF 1588000 kHz, 18 V, high band (tone on).
 const Tune kHighBand{12188, 'H'};
-
-FakeCarrier CarrierAt(const Tune& tune, std::uint32_t system, std::uint32_t modulation,
-                      std::uint32_t fec) {
-    FakeCarrier carrier;
-    carrier.ifKHz = tune.frequencyMHz > tune.switchMHz
-                        ? static_cast<std::uint32_t>(tune.frequencyMHz - tune.highMHz) * 1000
-                        : static_cast<std::uint32_t>(tune.frequencyMHz - tune.lowMHz) * 1000;
-    carrier.voltage = tune.polarisation == 'H' ? DvbVoltage::Volt18 : DvbVoltage::Volt13;
-    carrier.tone = tune.frequencyMHz > tune.switchMHz;
-    carrier.symbolRate = static_cast<std::uint32_t>(tune.symbolRateKsps) * 1000;
-    carrier.deliverySystem = system;
-    carrier.modulation = modulation;
-    carrier.fec = fec;
-    carrier.pilot = modulation == QPSK ? PILOT_OFF : PILOT_ON;
-    carrier.rollOff = system == SYS_DVBS ? ROLLOFF_35 : ROLLOFF_20;
-    return carrier;
-}
-
-// A rig whose card remembers what locked in a file of its own, on the model's frontend.
-class CModelRig {
-public:
-    explicit CModelRig(const FakeDriverModel& model, std::string frontendName = {},
-                       std::shared_ptr<CDvbTransponderHints> hints = nullptr)
-        : m_memoryPath(m_folder.File("locks.ini")),
-          m_rig(Frontend(model, std::move(frontendName)), [&](CFakeDvbKernel& kernel) {
-              DvbCardServices services = FakeCardServices(kernel);
-              services.memory = std::make_shared<CDvbLockMemory>(m_memoryPath);
-              services.hints = hints;
-              return services;
-          }) {
-        m_rig.Kernel().UseModel(model);
-    }
-
-    CLinuxDvbTestRig& Rig() { return m_rig; }
-    CFakeDvbKernel& Kernel() { return m_rig.Kernel(); }
-
-    bool Locked() {
-        LONG strength = 0;
-        LONG quality = 0;
-        BOOLEAN locked = 0;
-        return SUCCEEDED(m_rig.ReadSignal(strength, quality, locked)) && locked == 1;
-    }
-
-    // Fake milliseconds from now until the card reports lock, or none within `budgetMs`. The
-    // card's search thread moves the fake clock while it searches; between searches (one
-    // attempt left to the kernel) the test does, as time passes for a real card.
-    std::optional<std::int64_t> WaitForLock(std::int64_t budgetMs) {
-        const std::int64_t start = Kernel().NowMs();
-        const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (Kernel().NowMs() - start <= budgetMs &&
-               std::chrono::steady_clock::now() < realDeadline) {
-            if (Locked()) return Kernel().NowMs() - start;
-            if (m_rig.Card().SearchProgress().searching) {
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-            } else {
-                std::lock_guard guard(Kernel().state->lock);
-                Kernel().state->nowMs += CLinuxDvbCard::kSearchPollMs;
-            }
-        }
-        return std::nullopt;
-    }
-
-    std::size_t Tunes() {
-        std::lock_guard guard(Kernel().state->lock);
-        return Kernel().state->tunes.size();
-    }
-
-private:
-    static DvbFrontendDescription Frontend(const FakeDriverModel& model, std::string name) {
-        DvbFrontendDescription frontend = FrontendFor(model);
-        if (!name.empty()) frontend.name = std::move(name);
-        return frontend;
-    }
-
-    CTempFolder m_folder;
-    std::string m_memoryPath;
-    CLinuxDvbTestRig m_rig;
-};
 
 struct LockCase {
     std::string driver;
@@ -220,6 +144,68 @@ TEST(DriverModelLockUnknown, ADriverTheFileDoesNotNameIsSearchedWithAutoThenStat
     const auto locked = rig.WaitForLock(15'000);
     ASSERT_TRUE(locked);
     EXPECT_EQ(rig.Rig().Card().SearchProgress().attemptsIssued, 10u);
+}
+
+// A DVB-S-only frontend asked for a transponder the files list as DVB-S2 says so at once and
+// puts nothing on the bus; one the files list as DVB-S, or do not list, is tuned.
+TEST(DriverModelLockHints, ADvbsOnlyFrontendRefusesWhatTheFilesCallDvbs2) {
+    SatelliteFile satellite;
+    satellite.transponders.push_back(*ParseTransponderLine("11362,H,27500,3/4,DVB-S2,8PSK"));
+    satellite.transponders.push_back(*ParseTransponderLine("12188,H,27500,3/4,DVB-S"));
+    CModelRig rig(DriverModel("stv0299"), {},
+                  std::make_shared<CDvbTransponderHints>(std::vector<SatelliteFile>{satellite}));
+    com::ClearErrorDescription();
+    EXPECT_TRUE(FAILED(rig.Rig().TuneTo(kLowBand)));
+    const std::string why = com::TakeErrorDescription().value_or("");
+    EXPECT_EQ(why.rfind("This tuner receives DVB-S only", 0), 0u) << why;
+    EXPECT_TRUE(rig.Kernel().SecTimeline().empty()) << "nothing on the bus";
+    EXPECT_EQ(rig.Tunes(), 0u);
+    rig.Kernel().AddCarrier(CarrierAt(kHighBand, SYS_DVBS, QPSK, FEC_3_4));
+    ASSERT_EQ(rig.Rig().TuneTo(kHighBand), S_OK);
+    EXPECT_TRUE(rig.WaitForLock(1'000));
+}
+
+// The search reads the status without the card's lock: while the driver keeps the frontend (a
+// read that does not return), the card still answers what needs no frontend, and a read that
+// took long is logged with its time.
+TEST(DriverModelLockSearch, AReadStuckInTheDriverHoldsUpNothingElseAndIsLogged) {
+    CDebugOutputCapture debug;
+    CModelRig rig(DriverModel("cx24116"));
+    {
+        std::lock_guard guard(rig.Kernel().state->lock);
+        rig.Kernel().state->statusReadsHeld = true;
+    }
+    ASSERT_EQ(rig.Rig().TuneTo(kLowBand), S_OK);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto searchReads = [&] {
+        std::lock_guard guard(rig.Kernel().state->lock);
+        return rig.Kernel().state->statusReadsWaiting;
+    };
+    while (searchReads() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(searchReads(), 1) << "the search is reading the status";
+    auto question = LockSearchRecord{11'362'000, 27'500'000, 1}.Encode();
+    std::uint8_t answer[LockSearchRecord::kAnswerSize] = {};
+    DWORD returned = 0;
+    auto asked = std::async(std::launch::async, [&] {
+        return rig.Rig().FilterDriver()->Get(KSPROPSETID_LockSearch, KSPROPERTY_LOCK_SEARCH_TIME,
+                                             question.data(), LockSearchRecord::kSize, answer,
+                                             sizeof answer, &returned);
+    });
+    const bool answered = asked.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    {
+        std::lock_guard guard(rig.Kernel().state->lock);
+        rig.Kernel().state->statusReadsHeld = false;
+    }
+    rig.Kernel().state->statusReleased.notify_all();
+    ASSERT_TRUE(answered) << "the card waited for the search's read";
+    EXPECT_EQ(asked.get(), S_OK);
+    // cx24116 keeps the frontend 1 s in a tune that does not lock: the first read waits 900 ms.
+    rig.WaitForLock(3'000);
+    const auto lines = debug.Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("FE_READ_STATUS took 900 ms") != std::string::npos;
+    })) << "no slow read logged";
 }
 
 TEST(DriverModelLockHints, SatelliteFilesMakeTheFirstLockDirect) {
