@@ -97,21 +97,22 @@ int main() {
             for (const int rate : {27500, 2000}) {
                 const Times unknown = TimeToLock(model, carrier, rate, false);
                 if (unknown.refused) {
-                    std::printf("%-10s %-18s %6.1f  refused: the driver takes no such symbol rate\n",
-                                model.name.c_str(), carrier.name, rate / 1000.0);
+                    std::printf(
+                        "%-10s %-18s %6.1f  refused: the driver takes no such symbol rate\n",
+                        model.name.c_str(), carrier.name, rate / 1000.0);
                     continue;
                 }
                 const Times known = TimeToLock(model, carrier, rate, true);
                 // A remembered lock counts at least one poll, so that a driver that locks at
                 // once (vidtv) has a ratio too.
-                const double baseline = static_cast<double>(
-                    std::max<std::int64_t>(unknown.again.value_or(0), CLinuxDvbCard::kSearchPollMs));
+                const double baseline = static_cast<double>(std::max<std::int64_t>(
+                    unknown.again.value_or(0), CLinuxDvbCard::kSearchPollMs));
                 const double ratio = static_cast<double>(unknown.first.value_or(0)) / baseline;
                 std::printf("%-10s %-18s %6.1f  %-13s %-13s %s (%.1f)\n", model.name.c_str(),
                             carrier.name, rate / 1000.0, Seconds(unknown.first).c_str(),
                             Seconds(known.first).c_str(), Seconds(unknown.again).c_str(), ratio);
-                const std::string which = model.name + " " + carrier.name + " " +
-                                          std::to_string(rate) + " kS/s";
+                const std::string which =
+                    model.name + " " + carrier.name + " " + std::to_string(rate) + " kS/s";
                 if (rate == 27500 && (!unknown.first || *unknown.first > kNothingKnownLimitMs))
                     missed.push_back(which + ", nothing known: " + Seconds(unknown.first));
                 if (!known.first || *known.first > kFileWordLimitMs)

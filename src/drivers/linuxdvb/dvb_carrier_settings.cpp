@@ -61,8 +61,8 @@ std::string Describe(const DvbCarrierSettings& settings) {
     return fmt::format("{} {} {} roll-off {} pilots {}",
                        settings.deliverySystem == SYS_DVBS2 ? "DVB-S2" : "DVB-S",
                        NameOf(kModulations, settings.modulation, "modulation ?"),
-                       NameOf(kRates, settings.innerFec, "?"), NameOf(kRollOffs, settings.rolloff, "?"),
-                       PilotName(settings.pilot));
+                       NameOf(kRates, settings.innerFec, "?"),
+                       NameOf(kRollOffs, settings.rolloff, "?"), PilotName(settings.pilot));
 }
 
 std::optional<std::uint32_t> ModulationFromText(std::string_view text) {

@@ -1,6 +1,7 @@
 #include "drivers/linuxdvb/dvb_driver_rules.h"
 
 #include <array>
+#include <charconv>
 #include <optional>
 #include <sstream>
 #include <string_view>
@@ -86,18 +87,26 @@ DvbDriverRules DvbDriverRules::Load(const std::string& path, const std::string& 
             if (word == "inversion") rules.reports |= kReportsInversion;
         }
     }
-    constexpr std::pair<const char*, std::uint32_t> kRateKeys[] = {
-        {"RatesQPSK", QPSK}, {"Rates8PSK", PSK_8}, {"Rates16APSK", APSK_16}, {"Rates32APSK", APSK_32}};
+    constexpr std::pair<const char*, std::uint32_t> kRateKeys[] = {{"RatesQPSK", QPSK},
+                                                                   {"Rates8PSK", PSK_8},
+                                                                   {"Rates16APSK", APSK_16},
+                                                                   {"Rates32APSK", APSK_32}};
     for (const auto& [key, modulation] : kRateKeys) {
-        if (auto rates = ReadList(path, section, key, [](const std::string& word) {
-                return StatedFecFromText(word);
-            }))
+        if (auto rates = ReadList(path, section, key,
+                                  [](const std::string& word) { return StatedFecFromText(word); }))
             rules.s2Rates[modulation] = std::move(*rates);
     }
     if (auto rollOffs = ReadList(path, section, "RollOffs", [](const std::string& word) {
             return StatedRollOffFromText(word);
         }))
         rules.rollOffs = std::move(*rollOffs);
+    if (const auto hold = Value(path, section, "TuneHoldMs")) {
+        int milliseconds = 0;
+        const char* end = hold->data() + hold->size();
+        const auto [stop, error] = std::from_chars(hold->data(), end, milliseconds);
+        if (error == std::errc() && stop == end && milliseconds >= 0 && milliseconds <= 60'000)
+            rules.tuneHoldMs = milliseconds;
+    }
     return rules;
 }
 

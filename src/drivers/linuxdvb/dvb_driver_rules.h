@@ -18,6 +18,8 @@
 //   Rates8PSK = 3/5 2/3      modulation (RatesQPSK, Rates8PSK, Rates16APSK, Rates32APSK); with
 //                            any of them, a modulation without its key is not taken at all
 //   RollOffs = 0.35 0.20     the roll-offs it takes stated in DVB-S2, the one to try first first
+//   TuneHoldMs = 1000        the longest its tune keeps the frontend when no lock comes (a
+//                            driver that waits for the lock inside set_frontend)
 //
 // An "auto" not known to be accepted or refused is tried first, then stated values; a driver
 // without a section gets Generic(), where nothing is known.
@@ -64,6 +66,8 @@ struct DvbDriverRules {
     std::map<std::uint32_t, std::vector<std::uint32_t>> s2Rates;
     // The stated DVB-S2 roll-offs it takes, the usual first; empty: not known (0.35 is tried).
     std::vector<std::uint32_t> rollOffs;
+    // The longest its tune keeps the frontend when no lock comes; 0: it returns at once.
+    int tuneHoldMs = 0;
 
     // For a driver the file does not describe.
     static DvbDriverRules Generic();

@@ -18,7 +18,7 @@ bool Has(const DvbFrontendDescription& frontend, std::uint32_t system) {
 std::vector<std::uint32_t> KernelRates(std::uint32_t modulation) {
     switch (modulation) {
         case QPSK:
-            return {FEC_1_2, FEC_3_5, FEC_2_3, FEC_3_4, FEC_4_5,
+            return {FEC_1_2, FEC_3_5, FEC_2_3,  FEC_3_4, FEC_4_5,
                     FEC_5_6, FEC_8_9, FEC_9_10, FEC_2_5};
         case PSK_8:
             return {FEC_3_5, FEC_2_3, FEC_3_4, FEC_5_6, FEC_8_9, FEC_9_10};
@@ -38,12 +38,12 @@ struct ModCod {
 // and QPSK 3/4 carry most of the Ku band; the rest follow by how often satellite lists name
 // them. Rates a driver's table lacks are passed over.
 constexpr ModCod kBroadcastOrder[] = {
-    {PSK_8, FEC_2_3},   {QPSK, FEC_3_4},    {PSK_8, FEC_3_4},   {QPSK, FEC_2_3},
-    {PSK_8, FEC_5_6},   {QPSK, FEC_5_6},    {PSK_8, FEC_3_5},   {QPSK, FEC_3_5},
-    {QPSK, FEC_4_5},    {QPSK, FEC_8_9},    {QPSK, FEC_9_10},   {QPSK, FEC_1_2},
-    {PSK_8, FEC_8_9},   {PSK_8, FEC_9_10},  {APSK_16, FEC_2_3}, {APSK_16, FEC_3_4},
-    {APSK_16, FEC_5_6}, {APSK_16, FEC_4_5}, {APSK_16, FEC_8_9}, {APSK_16, FEC_9_10},
-    {APSK_32, FEC_3_4}, {APSK_32, FEC_4_5}, {APSK_32, FEC_5_6}, {APSK_32, FEC_8_9},
+    {PSK_8, FEC_2_3},    {QPSK, FEC_3_4},    {PSK_8, FEC_3_4},   {QPSK, FEC_2_3},
+    {PSK_8, FEC_5_6},    {QPSK, FEC_5_6},    {PSK_8, FEC_3_5},   {QPSK, FEC_3_5},
+    {QPSK, FEC_4_5},     {QPSK, FEC_8_9},    {QPSK, FEC_9_10},   {QPSK, FEC_1_2},
+    {PSK_8, FEC_8_9},    {PSK_8, FEC_9_10},  {APSK_16, FEC_2_3}, {APSK_16, FEC_3_4},
+    {APSK_16, FEC_5_6},  {APSK_16, FEC_4_5}, {APSK_16, FEC_8_9}, {APSK_16, FEC_9_10},
+    {APSK_32, FEC_3_4},  {APSK_32, FEC_4_5}, {APSK_32, FEC_5_6}, {APSK_32, FEC_8_9},
     {APSK_32, FEC_9_10}, {QPSK, FEC_2_5},
 };
 
@@ -79,9 +79,8 @@ public:
     }
     bool TakesRate(std::uint32_t modulation, std::uint32_t fec) const {
         if (!TakesModulation(modulation)) return false;
-        const std::vector<std::uint32_t> rates = m_rules.s2Rates.empty()
-                                                     ? KernelRates(modulation)
-                                                     : m_rules.s2Rates.at(modulation);
+        const std::vector<std::uint32_t> rates =
+            m_rules.s2Rates.empty() ? KernelRates(modulation) : m_rules.s2Rates.at(modulation);
         return std::find(rates.begin(), rates.end(), fec) != rates.end();
     }
     // The roll-off and pilot of the first round: an automatic attempt asks for "auto" unless the
@@ -173,12 +172,13 @@ std::vector<DvbCarrierSettings> PlanLockAttempts(
     return attempts.Take();
 }
 
-int AttemptTimeoutMs(std::uint32_t symbolRate) {
-    if (symbolRate >= 20'000'000) return 1000;
-    if (symbolRate >= 10'000'000) return 1200;
-    if (symbolRate >= 5'000'000) return 1600;
-    if (symbolRate >= 2'000'000) return 2500;
-    return 5500;
+int AttemptTimeoutMs(const DvbDriverRules& rules, std::uint32_t symbolRate) {
+    const int search = symbolRate >= 20'000'000   ? 1000
+                       : symbolRate >= 10'000'000 ? 1200
+                       : symbolRate >= 5'000'000  ? 1600
+                       : symbolRate >= 2'000'000  ? 2500
+                                                  : 5500;
+    return std::max(search, rules.tuneHoldMs);
 }
 
 }  // namespace linuxdvb

@@ -30,7 +30,8 @@ std::vector<DvbCarrierSettings> PlanLockAttempts(
     const DvbTransponderHint& hint, const std::optional<DvbCarrierSettings>& remembered);
 
 // How long one attempt may take to lock before the next is tried: demodulators search longer at
-// low symbol rates.
-int AttemptTimeoutMs(std::uint32_t symbolRate);
+// low symbol rates, and a driver that searches inside its tune keeps the frontend as long as its
+// rules say (TuneHoldMs).
+int AttemptTimeoutMs(const DvbDriverRules& rules, std::uint32_t symbolRate);
 
 }  // namespace linuxdvb

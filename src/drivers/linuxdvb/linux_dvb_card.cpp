@@ -248,7 +248,7 @@ HRESULT CLinuxDvbCard::Tune(const BdaTuneRequest& request) {
     search.key = key;
     search.intermediateKHz = plan->intermediateKHz;
     search.symbolRate = plan->symbolRate;
-    search.timeoutMs = AttemptTimeoutMs(plan->symbolRate);
+    search.timeoutMs = AttemptTimeoutMs(m_rules, plan->symbolRate);
     search.attempts = PlanFor(search.key);
     if (search.attempts.empty()) return E_INVALIDARG;
     // One attempt is the kernel's to repeat; several are the search thread's.
@@ -287,7 +287,7 @@ HRESULT CLinuxDvbCard::LockSearchTime(const DvbTransponderKey& carrier,
     const std::size_t attempts = PlanFor(carrier).size();
     if (attempts == 0) return E_INVALIDARG;
     milliseconds = static_cast<std::uint32_t>(attempts) *
-                       static_cast<std::uint32_t>(AttemptTimeoutMs(carrier.symbolRate)) +
+                       static_cast<std::uint32_t>(AttemptTimeoutMs(m_rules, carrier.symbolRate)) +
                    kLockSearchSettleMs;
     return S_OK;
 }

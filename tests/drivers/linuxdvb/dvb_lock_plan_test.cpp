@@ -101,10 +101,11 @@ TEST(LockPlan, WhatLockedBeforeComesFirstOnceAndDvbsOnlyFrontendsGetDvbs) {
 TEST(DriverRules, ReadFromTheDriversSectionUnknownKeysStayGeneric) {
     CTempFolder folder;
     const std::string path = folder.File("LinuxTuners.ini");
-    std::ofstream(path) << "[Driver Some Demod]\nAutoFec = no\nAutoRollOff = YES\nS2ReceivesS = "
-                           "yes\nApsk = no\nStreamId = packed\nReports = fec pilot bogus\n"
-                           "RatesQPSK = 1/2 9/10 bogus 3/4\nRates8PSK =\nRollOffs = 0.20 auto 0.35\n"
-                           "[Driver Quiet Demod]\nReports =\nAutoPilot = maybe\n";
+    std::ofstream(path)
+        << "[Driver Some Demod]\nAutoFec = no\nAutoRollOff = YES\nS2ReceivesS = "
+           "yes\nApsk = no\nStreamId = packed\nReports = fec pilot bogus\n"
+           "RatesQPSK = 1/2 9/10 bogus 3/4\nRates8PSK =\nRollOffs = 0.20 auto 0.35\n"
+           "[Driver Quiet Demod]\nReports =\nAutoPilot = maybe\n";
     DvbDriverRules some = DvbDriverRules::Load(path, "Some Demod");
     EXPECT_EQ(some.autoFec, false);
     EXPECT_EQ(some.autoRollOff, true);

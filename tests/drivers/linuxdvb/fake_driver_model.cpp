@@ -209,9 +209,9 @@ FakeDriverModel Cx24117() {
     model.refusalErrno = EOPNOTSUPP;
     model.staleLockOnRefusal = true;
     model.minDiseqcBytes = 0;
-    model.lockMs = 100;                // "generally within 100ms" (:1504)
-    model.holdPerTryMs = 1000;         // 50 reads 20 ms apart (:1507-1517)
-    model.triesWithAutoRollOff = 3;    // soft-auto roll-off: retune = 3 (:1372)
+    model.lockMs = 100;              // "generally within 100ms" (:1504)
+    model.holdPerTryMs = 1000;       // 50 reads 20 ms apart (:1507-1517)
+    model.triesWithAutoRollOff = 3;  // soft-auto roll-off: retune = 3 (:1372)
     return model;
 }
 
@@ -226,7 +226,8 @@ FakeDriverModel Mxl5xx() {
     // modulation and pilots (:716-735).
     model.pls = FakePlsSource::Index;
     model.dvbs.readBack = kFakeFec | kFakeFrequency | kFakeSymbolRate;
-    model.dvbs2.readBack = kFakeFec | kFakeModulation | kFakePilot | kFakeFrequency | kFakeSymbolRate;
+    model.dvbs2.readBack =
+        kFakeFec | kFakeModulation | kFakePilot | kFakeFrequency | kFakeSymbolRate;
     model.minDiseqcBytes = 0;
     model.lockMs = 300;  // firmware; not in the driver
     return model;
@@ -269,8 +270,8 @@ FakeDriverModel M88rs2000() {
     FakeDriverModel model = DvbsOnly("m88rs2000", "M88RS2000 DVB-S");
     // Rates 1/2 to 7/8 or automatic, any other value automatic too (m88rs2000.c:538-556).
     model.dvbs.fecs = kDvbsFecs;
-    model.dvbs.autoFecs = {FEC_NONE, FEC_AUTO, FEC_4_5, FEC_6_7, FEC_8_9, FEC_3_5, FEC_9_10,
-                           FEC_2_5};
+    model.dvbs.autoFecs = {FEC_NONE, FEC_AUTO, FEC_4_5,  FEC_6_7,
+                           FEC_8_9,  FEC_3_5,  FEC_9_10, FEC_2_5};
     model.dvbs.readBack = kFakeFec;  // :692, :707
     return model;
 }
@@ -284,7 +285,7 @@ FakeDriverModel Stv0288() {
 
 FakeDriverModel Stv0299() {
     FakeDriverModel model = DvbsOnly("stv0299", "ST STV0299 DVB-S");
-    model.dvbs.fecs = kDvbsFecs;  // anything else -EINVAL (stv0299.c:131-157)
+    model.dvbs.fecs = kDvbsFecs;                      // anything else -EINVAL (stv0299.c:131-157)
     model.dvbs.readBack = kFakeFec | kFakeInversion;  // :612-614
     return model;
 }
@@ -356,9 +357,8 @@ bool RootMatches(std::uint32_t root, std::uint32_t goldCode) {
 
 const std::vector<FakeDriverModel>& AllDriverModels() {
     static const std::vector<FakeDriverModel> models = {
-        Cx24116(),   Tda10071(), Stb0899(),   Stv090x(), M88ds3103(), Stv0910(), Ds3000(),
-        Cx24117(),   Mxl5xx(),   Stv0900(),   M88rs2000(), Stv0288(), Stv0299(), Tda10086(),
-        Si21xx(),    Vidtv()};
+        Cx24116(), Tda10071(), Stb0899(),   Stv090x(), M88ds3103(), Stv0910(),  Ds3000(), Cx24117(),
+        Mxl5xx(),  Stv0900(),  M88rs2000(), Stv0288(), Stv0299(),   Tda10086(), Si21xx(), Vidtv()};
     return models;
 }
 

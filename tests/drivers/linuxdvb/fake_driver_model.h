@@ -69,7 +69,7 @@ enum class FakePlsSource {
 // look at that parameter: every value passes and none has to match the carrier.
 struct FakeModeRules {
     std::vector<std::uint32_t> modulations;
-    std::vector<std::uint32_t> fecs;      // explicit rates it accepts
+    std::vector<std::uint32_t> fecs;  // explicit rates it accepts
     // Where its table pairs rates with modulations: the rates each modulation takes (a
     // modulation listed here takes these instead of `fecs`).
     std::map<std::uint32_t, std::vector<std::uint32_t>> fecsOf;

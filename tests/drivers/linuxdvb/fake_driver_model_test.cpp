@@ -182,9 +182,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, DriverModelTuneTest, ::testing::ValuesIn(kTuneCa
 // Guards the rule that makes a lock search necessary: which drivers leave the tone off after a
 // DiSEqC message, so a high-band carrier is lost until the tone is set again.
 TEST(DriverModelTest, ToneLeftOffAfterDiseqcLosesTheHighBandLock) {
-    const std::vector<std::string> keepTone = {"cx24116", "tda10071", "stb0899", "cx24117",
+    const std::vector<std::string> keepTone = {"cx24116", "tda10071", "stb0899",   "cx24117",
                                                "mxl5xx",  "stv0900",  "m88rs2000", "stv0288",
-                                               "stv0299", "tda10086", "si21xx",   "vidtv"};
+                                               "stv0299", "tda10086", "si21xx",    "vidtv"};
     for (const FakeDriverModel& model : AllDriverModels()) {
         const bool dvbs2 = std::find(model.deliverySystems.begin(), model.deliverySystems.end(),
                                      SYS_DVBS2) != model.deliverySystems.end();
@@ -192,18 +192,17 @@ TEST(DriverModelTest, ToneLeftOffAfterDiseqcLosesTheHighBandLock) {
         carrier.voltage = DvbVoltage::Volt18;
         carrier.tone = true;
         Session session(model.name, carrier);
-        ASSERT_EQ(session.frontend->SetProperties(
-                      dvbs2 ? Request(SYS_DVBS2, {{DTV_MODULATION, PSK_8},
-                                                  {DTV_INNER_FEC, FEC_3_4},
-                                                  {DTV_ROLLOFF, ROLLOFF_35},
-                                                  {DTV_PILOT, PILOT_ON}})
-                            : Request(SYS_DVBS, {{DTV_INNER_FEC, FEC_3_4}})),
-                  0);
+        ASSERT_EQ(
+            session.frontend->SetProperties(dvbs2 ? Request(SYS_DVBS2, {{DTV_MODULATION, PSK_8},
+                                                                        {DTV_INNER_FEC, FEC_3_4},
+                                                                        {DTV_ROLLOFF, ROLLOFF_35},
+                                                                        {DTV_PILOT, PILOT_ON}})
+                                                  : Request(SYS_DVBS, {{DTV_INNER_FEC, FEC_3_4}})),
+            0);
         ASSERT_EQ(session.StatusAfter(1000), kLocked) << model.name;
         const std::uint8_t message[] = {0xE0, 0x10, 0x38, 0xF3};
         ASSERT_EQ(session.frontend->SendDiseqc(message), 0);
-        const bool kept =
-            std::find(keepTone.begin(), keepTone.end(), model.name) != keepTone.end();
+        const bool kept = std::find(keepTone.begin(), keepTone.end(), model.name) != keepTone.end();
         EXPECT_EQ(session.StatusAfter(0), kept ? kLocked : 0u) << model.name;
     }
 }

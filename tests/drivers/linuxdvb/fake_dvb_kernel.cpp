@@ -222,9 +222,7 @@ private:
     // The ioctl waits for the DVB core's semaphore, which the frontend thread holds while the
     // driver searches inside its tune (dvb_frontend.c, dvb_frontend_thread and
     // dvb_frontend_do_ioctl).
-    void WaitForDriver() {
-        m_pState->nowMs = std::max(m_pState->nowMs, m_pState->busyUntilMs);
-    }
+    void WaitForDriver() { m_pState->nowMs = std::max(m_pState->nowMs, m_pState->busyUntilMs); }
     // The frontend thread calls the driver later and drops its error (dvb_frontend.c:728, 471,
     // 750): the tune always succeeds for the program.
     void Tune() {
