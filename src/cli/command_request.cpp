@@ -338,6 +338,9 @@ private:
               }}},
             {"--json",
              {kStatus, false, [](CReader& r, std::string_view) { r.m_request.json = true; }}},
+            {"--stream",
+             {kStatus, false,
+              [](CReader& r, std::string_view) { r.m_request.streamHealth = true; }}},
             {"--interval",
              {kStatus, true,
               [](CReader& r, std::string_view v) {

@@ -48,6 +48,7 @@ struct CommandRequest {
     int waitSeconds = 10;
     // status
     bool json = false;
+    bool streamHealth = false;  // --stream: the transport stream's health in each reading
     double intervalSeconds = 1.0;
     std::optional<int> count;
     // record

@@ -41,13 +41,16 @@ std::string CommandUsage(Command command) {
                    kTunerOptions + kTransponderOptions;
         case Command::Status:
             return std::string(
-                       "Usage: vlk-tscap status [tuner options] [TRANSPONDER] [--json] "
+                       "Usage: vlk-tscap status [tuner options] [TRANSPONDER] [--json] [--stream] "
                        "[--interval S] [--count N]\n"
                        "Prints a reading of the signal every S seconds (default 1), N times "
                        "(default: until\ninterrupted): lock, strength, quality, C/N, needed C/N, "
                        "margin, level, BER, UNC,\nMODCOD and the carrier report. With --json, one "
-                       "JSON object a line, unknown values null.\nWith a transponder it is "
-                       "tuned first, waiting up to --wait S seconds for a lock.\n\n") +
+                       "JSON object a line, unknown values null.\nWith --stream, also the "
+                       "transport "
+                       "stream's rate and health counters (ETSI TR 101 290 priority 1 and\n2) "
+                       "since the command began. With a transponder it is tuned first, waiting up "
+                       "to --wait S\nseconds for a lock.\n\n") +
                    kTunerOptions + kTransponderOptions;
         case Command::Record:
             return std::string(

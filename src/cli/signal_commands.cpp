@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/signal_report.h"
+#include "graph/tuner_session.h"
 
 namespace cli {
 
@@ -43,6 +45,13 @@ int RunTune(const CommandRequest& request) {
 int RunStatus(const CommandRequest& request) {
     const TunedTuner tuned = OpenAndTune(request, true);
     if (tuned.failure) return *tuned.failure;
+    CTunerSession& session = tuned.tuner->Session();
+    std::shared_ptr<CStreamHealthMonitor> stream;
+    if (request.streamHealth) {
+        stream = std::make_shared<CStreamHealthMonitor>();
+        if (!session.AddStreamConsumer(stream))
+            return Fail(kExitFailed, "The tuner gives no stream to look at.");
+    }
     CatchStopSignals();
     const auto interval = std::chrono::milliseconds(std::lround(request.intervalSeconds * 1000));
     auto next = std::chrono::steady_clock::now();
@@ -55,10 +64,14 @@ int RunStatus(const CommandRequest& request) {
             SleepUnlessStopped(static_cast<int>(std::max<long long>(0, left.count())));
         }
         if (StopRequested()) break;
-        const SignalReport report = ReadSignalReport(tuned.tuner->Session());
-        if (!PrintLine(request.json ? StatusJson(report) : StatusLine(report)))
+        SignalReport report = ReadSignalReport(session);
+        if (stream) report.stream = stream->Snapshot();
+        if (!PrintLine(request.json ? StatusJson(report) : StatusLine(report))) {
+            if (stream) session.RemoveStreamConsumer(stream);
             return Fail(kExitFailed, "Standard output could not be written.");
+        }
     }
+    if (stream) session.RemoveStreamConsumer(stream);
     return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -99,6 +100,45 @@ std::string JsonNumber(const std::optional<T>& value, const char* format = "{}")
     return fmt::format(fmt::runtime(format), *value);
 }
 
+// "missing_pid" for "Missing PID".
+std::string JsonName(HealthIndicator indicator) {
+    std::string name(IndicatorName(indicator));
+    for (char& c : name) {
+        c = c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name;
+}
+
+std::string StreamJson(const StreamHealth& stream) {
+    std::string counts;
+    std::string inError;
+    for (std::size_t i = 0; i < kHealthIndicators; ++i) {
+        const auto indicator = static_cast<HealthIndicator>(i);
+        counts += fmt::format("{}{}:{}", counts.empty() ? "" : ",", JsonString(JsonName(indicator)),
+                              stream[indicator].count);
+        if (stream[indicator].inError)
+            inError += (inError.empty() ? "" : ",") + JsonString(JsonName(indicator));
+    }
+    return fmt::format(
+        "{{\"bit_rate\":{},\"packets\":{},\"pids\":{},\"errors\":{{{}}},\"in_error\":[{}]}}",
+        JsonNumber(stream.bitRate, "{:.0f}"), stream.packets, stream.pids.size(), counts, inError);
+}
+
+// "6.0 Mbit/s, no errors" or "6.0 Mbit/s, CC 3, PAT 1 (now)".
+std::string StreamText(const StreamHealth& stream) {
+    std::string text = stream.bitRate ? fmt::format("{:.1f} Mbit/s", *stream.bitRate / 1e6)
+                                      : std::string("rate not known yet");
+    bool any = false;
+    for (std::size_t i = 0; i < kHealthIndicators; ++i) {
+        const auto indicator = static_cast<HealthIndicator>(i);
+        if (stream[indicator].count == 0 && !stream[indicator].inError) continue;
+        text += fmt::format(", {} {}{}", IndicatorName(indicator), stream[indicator].count,
+                            stream[indicator].inError ? " (now)" : "");
+        any = true;
+    }
+    return text + (any ? "" : ", no errors");
+}
+
 std::string LockWord(const SignalReading& reading) {
     if (reading.locked == 1) return "locked";
     return reading.locked == 0 ? "not locked" : "lock unknown";
@@ -135,6 +175,7 @@ std::string StatusLine(const SignalReport& report) {
         const auto text = report.carrierTexts.find(name);
         if (text != report.carrierTexts.end()) line += fmt::format(", {} {}", name, text->second);
     }
+    if (report.stream) line += ", stream " + StreamText(*report.stream);
     return line;
 }
 
@@ -154,7 +195,8 @@ std::string StatusJson(const SignalReport& report) {
         JsonNumber(Margin(report), "{:.2f}"), JsonNumber(report.measure.levelDbm, "{:.2f}"),
         JsonNumber(report.measure.bitErrorRate, "{:.3e}"),
         JsonNumber(report.measure.uncorrectedBlocks), modCod ? JsonString(*modCod) : "null");
-    if (report.carrierTexts.empty()) return json + "null}";
+    const std::string stream = report.stream ? ",\"stream\":" + StreamJson(*report.stream) : "";
+    if (report.carrierTexts.empty()) return json + "null" + stream + "}";
     std::string carrier;
     for (const auto& [id, name] : CarrierFieldNames()) {
         const auto text = report.carrierTexts.find(name);
@@ -162,7 +204,7 @@ std::string StatusJson(const SignalReport& report) {
             fmt::format("{}{}:{}", carrier.empty() ? "" : ",", JsonString(name),
                         text == report.carrierTexts.end() ? "null" : JsonString(text->second));
     }
-    return json + "{" + carrier + "}}";
+    return json + "{" + carrier + "}" + stream + "}";
 }
 
 }  // namespace cli

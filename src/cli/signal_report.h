@@ -9,6 +9,7 @@
 
 #include "graph/driver_control.h"
 #include "graph/tuner_signal.h"
+#include "services/stream_health.h"
 
 class CTunerSession;
 
@@ -20,6 +21,8 @@ struct SignalReport {
     std::optional<MediaInfoRecord> carrier;  // read while locked
     // The carrier report's fields by their JSON names ("standard", "fec", ...); empty unlocked.
     std::map<std::string, std::string> carrierTexts;
+    // The transport stream's health since the command began, when asked for (status --stream).
+    std::optional<StreamHealth> stream;
 };
 
 SignalReport ReadSignalReport(CTunerSession& session);

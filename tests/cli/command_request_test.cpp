@@ -62,10 +62,11 @@ TEST(CommandRequestTest, EachArgumentIsReadOrRefusedWithOneLine) {
              EXPECT_EQ(r.tuner, "2");
              EXPECT_TRUE(r.hasTransponder);
          }},
-        {{"status", "--json", "--interval", "0.5", "--count", "3"},
+        {{"status", "--json", "--stream", "--interval", "0.5", "--count", "3"},
          "",
          [](const CommandRequest& r) {
              EXPECT_TRUE(r.json);
+             EXPECT_TRUE(r.streamHealth);
              EXPECT_DOUBLE_EQ(r.intervalSeconds, 0.5);
              EXPECT_EQ(r.count, 3);
              EXPECT_FALSE(r.hasTransponder) << "status reads the tuner as it is";
@@ -107,6 +108,8 @@ TEST(CommandRequestTest, EachArgumentIsReadOrRefusedWithOneLine) {
         {{"tune", "extra"}, "tune: unexpected argument \"extra\" (see vlk-tscap tune --help)."},
         {{"tune", "--frequency"}, "--frequency needs a value."},
         {{"status", "--json=1"}, "--json takes no value."},
+        {{"tune", "--frequency", "11362", "--symbol-rate", "22000", "--stream"},
+         "tune: unknown option --stream (see vlk-tscap tune --help)."},
         {{"tune", "--symbol-rate", "22000"},
          "A transponder needs both --frequency and --symbol-rate."},
         {{"tune"},

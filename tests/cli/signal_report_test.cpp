@@ -63,6 +63,20 @@ TEST(SignalReportTest, EachReadingIsOneJsonObjectAndOneLine) {
         EXPECT_EQ(cli::StatusJson(c.report), c.json) << c.name;
         EXPECT_EQ(cli::LockLine(c.report), c.lockLine) << c.name;
     }
+    // With the stream's health: its rate, each counter by name, and what is in error now.
+    SignalReport withStream = unlocked;
+    withStream.stream = StreamHealth{};
+    withStream.stream->bitRate = 42.5e6;
+    withStream.stream->packets = 1000;
+    withStream.stream->indicators[static_cast<std::size_t>(HealthIndicator::Continuity)].count = 3;
+    withStream.stream->indicators[static_cast<std::size_t>(HealthIndicator::Pat)] = {1, true};
+    EXPECT_EQ(cli::StatusJson(withStream).substr(cli::StatusJson(unlocked).size() - 1),
+              ",\"stream\":{\"bit_rate\":42500000,\"packets\":1000,\"pids\":0,\"errors\":{"
+              "\"sync\":0,\"pat\":1,\"cc\":3,\"pmt\":0,\"missing_pid\":0,\"transport_error\":0,"
+              "\"crc\":0,\"pcr_repetition\":0,\"pcr_discontinuity\":0,\"pcr_accuracy\":0,"
+              "\"pts_repetition\":0},\"in_error\":[\"pat\"]}}");
+    EXPECT_EQ(cli::StatusLine(withStream).substr(cli::StatusLine(unlocked).size()),
+              ", stream 42.5 Mbit/s, PAT 1 (now), CC 3");
     EXPECT_EQ(cli::StatusLine(locked),
               "locked, strength 81 %, quality 70 %, C/N 14.2 dB, needed 6.6 dB, margin +7.6 dB, "
               "level not reported, BER 0, UNC 3, DVB-S2 8PSK 2/3, standard DVB-S2, fec 2/3, "

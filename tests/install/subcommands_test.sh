@@ -62,8 +62,8 @@ run tune --frequency 11362 --symbol-rate 22000 --diseqc A --wait 2
 expect_status 'tune through a port with nothing behind it' 1
 grep -q '^not locked, ' "$work/out" || fail "tune without lock: $(cat "$work/out")"
 
-# status: three JSON objects with lock true and C/N in dB.
-run status "${tuned[@]}" --json --count 3 --interval 0.2
+# status: three JSON objects with lock true and C/N in dB, and the stream's health.
+run status "${tuned[@]}" --json --stream --count 3 --interval 0.5
 expect_status status 0
 [[ $(wc -l <"$work/out") -eq 3 ]] || fail "status: $(cat "$work/out")"
 python3 - "$work/out" <<'PY' || fail "status --json: $(cat "$work/out")"
@@ -73,6 +73,8 @@ for line in open(sys.argv[1]):
     assert reading["lock"] is True and isinstance(reading["cn_db"], float), reading
     assert reading["modcod"] == "DVB-S2 8PSK 2/3" and reading["level_dbm"] is None, reading
     assert reading["carrier"]["standard"] == "DVB-S2", reading
+    assert not any(reading["stream"]["errors"].values()), reading
+assert reading["stream"]["bit_rate"] > 40e6 and reading["stream"]["pids"] > 10, reading
 PY
 
 # record: 3 s of the stream, and one service into standard output; both play.
