@@ -12,10 +12,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "drivers/sim/sim_carrier_math.h"
 #include "drivers/sim/sim_stream_config.h"
 #include "drivers/sim/ts_generator.h"
-#include "drivers/sim/useful_bit_rate.h"
 #include "paired_ratio.h"
+#include "support/hundred_megabit_carrier.h"
 
 namespace {
 
@@ -24,12 +25,8 @@ constexpr std::uint64_t kStreamSecondsPerRun = 10;
 constexpr int kPairs = 7;
 
 std::uint64_t CarrierRate() {
-    sim::CarrierParameters carrier;
-    carrier.system = sim::DeliverySystem::DvbS2;
-    carrier.modulation = sim::Modulation::Apsk32;
-    carrier.rate = sim::CodeRate::R3_4;
-    carrier.symbolRate = 27'000'000;
-    return static_cast<std::uint64_t>(std::llround(*sim::UsefulBitRate(carrier)));
+    return static_cast<std::uint64_t>(
+        std::llround(*sim::CarrierUsefulBitRate(HundredMegabitCarrier("Bench"))));
 }
 
 // Stream seconds per wall-clock second of generating a run, each sample analysed or not.
