@@ -37,12 +37,7 @@ std::optional<Transponder> Resolve(const CommandRequest& request, std::string& w
         why = *error;
         return std::nullopt;
     }
-    const SatelliteTransponder& listed = std::get<SatelliteTransponder>(found);
-    const TunerEntry entry = TunerEntryOf(listed);
-    transponder.frequencyMHz = std::stoi(entry.frequencyMHz);
-    transponder.symbolRateKsps = std::stoi(entry.symbolRateKsps);
-    transponder.polarityIndex = entry.polarityIndex;
-    return transponder;
+    return ThroughTuner(transponder, std::get<SatelliteTransponder>(found));
 }
 
 }  // namespace
@@ -54,6 +49,15 @@ int Fail(int status, const std::string& text) {
 
 void Tell(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+Transponder ThroughTuner(const Transponder& tuner, const SatelliteTransponder& listed) {
+    const TunerEntry entry = TunerEntryOf(listed);
+    Transponder transponder = tuner;
+    transponder.frequencyMHz = std::stoi(entry.frequencyMHz);
+    transponder.symbolRateKsps = std::stoi(entry.symbolRateKsps);
+    transponder.polarityIndex = entry.polarityIndex;
+    return transponder;
 }
 
 std::vector<SatelliteFile> SatelliteFiles() {

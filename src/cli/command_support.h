@@ -18,6 +18,11 @@ int Fail(int status, const std::string& text);
 // A line on standard error that is no failure (progress, what the driver said).
 void Tell(const std::string& text);
 
+// A transponder of the satellite files as the tuner of `tuner` takes it: its LNB, port and
+// extras, the listed carrier's frequency, symbol rate and polarity (as the Transponders page
+// fills the Tuner Setting page's fields).
+Transponder ThroughTuner(const Transponder& tuner, const SatelliteTransponder& listed);
+
 // Every satellite file of the data folder.
 std::vector<SatelliteFile> SatelliteFiles();
 

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <charconv>
 
 #include "graph/driver_control.h"
@@ -59,11 +60,11 @@ std::variant<std::unique_ptr<COpenedTuner>, TunerFailure> COpenedTuner::Open(
         chosen = nullptr;
         if (const auto index = IndexIn(choice, tuners.size())) {
             chosen = &tuners[static_cast<std::size_t>(*index)];
-        } else {
-            for (const ListedTuner& tuner : tuners) {
-                if (tuner.name == choice) chosen = &tuner;
-                if (chosen != nullptr) break;
-            }
+        } else if (const auto named = std::find_if(
+                       tuners.begin(), tuners.end(),
+                       [&choice](const ListedTuner& tuner) { return tuner.name == choice; });
+                   named != tuners.end()) {
+            chosen = &*named;
         }
         if (chosen == nullptr)
             return TunerFailure{2, fmt::format("No tuner \"{}\": give an index from 0 to {} or a "

@@ -9,7 +9,6 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/satellite_lookup.h"
-#include "data/listed_transponder.h"
 #include "graph/lock_search_time.h"
 #include "graph/tuner_session.h"
 #include "scan/satellite_scan.h"
@@ -19,22 +18,6 @@
 #include "services/service_scanner.h"
 
 namespace cli {
-
-namespace {
-
-// As often as the scan window reads the card.
-constexpr int kReadPeriodMs = 50;
-
-Transponder Through(const Transponder& tuner, const SatelliteTransponder& listed) {
-    const TunerEntry entry = TunerEntryOf(listed);
-    Transponder transponder = tuner;
-    transponder.frequencyMHz = std::stoi(entry.frequencyMHz);
-    transponder.symbolRateKsps = std::stoi(entry.symbolRateKsps);
-    transponder.polarityIndex = entry.polarityIndex;
-    return transponder;
-}
-
-}  // namespace
 
 int RunScan(const CommandRequest& request) {
     const auto found = FindSatellite(request.satellite, SatelliteFiles());
@@ -71,7 +54,7 @@ int RunScan(const CommandRequest& request) {
         if (step.action == ScanAction::Finished) break;
         switch (step.action) {
             case ScanAction::Wait:
-                SleepUnlessStopped(kReadPeriodMs);
+                SleepUnlessStopped(kScanReadPeriodMs);
                 reading = ReadScanObservation(session, scanner.get(), generation, nowMs(),
                                               session.IsExtendedModel());
                 break;
@@ -80,7 +63,7 @@ int RunScan(const CommandRequest& request) {
                 Tell(fmt::format("Scanning {} of {}: {} {} {}", step.index + 1,
                                  scan.Transponders().size(), listed.frequencyMHz,
                                  listed.polarisation, listed.symbolRateKsps));
-                const Transponder transponder = Through(lnb, listed);
+                const Transponder transponder = ThroughTuner(lnb, listed);
                 const auto lockWait =
                     static_cast<std::uint64_t>(LockSearchTime(session, transponder).count());
                 const std::uint64_t tunedMs = nowMs();

@@ -6,6 +6,10 @@
 
 #include "scan/satellite_scan.h"
 
+// How often a scan reads the card: at least ten readings a second, so a lock shows within a
+// tenth of a second.
+inline constexpr int kScanReadPeriodMs = 50;
+
 class CServiceScanner;
 class CTunerSession;
 

@@ -155,7 +155,7 @@ CScanDialog::~CScanDialog() {
 bool CScanDialog::OnInitDialog() {
     m_strStorePath = scan_store::PathOf(scan_store::FileStem(m_satellite));
     ShowLastScan();
-    m_pWorker = std::make_unique<CPeriodicWorker>([this] { ReadCard(); }, kReadPeriodMs);
+    m_pWorker = std::make_unique<CPeriodicWorker>([this] { ReadCard(); }, kScanReadPeriodMs);
     EnableButtons();
     return true;
 }

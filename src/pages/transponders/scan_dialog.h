@@ -46,8 +46,6 @@ public:
     static constexpr int kIdResults = 1105;
     static constexpr int kIdExport = 1106;
     static constexpr int kIdClose = IDCANCEL;
-    // At least ten readings a second, so a lock shows within a tenth of a second.
-    static constexpr int kReadPeriodMs = 50;
     static constexpr int kColumns = 11;
     // A cell's text and the number it sorts by.
     using ScanCell = std::pair<std::string, std::optional<double>>;
