@@ -45,10 +45,15 @@ bool CModelRig::Locked() {
 std::optional<std::int64_t> CModelRig::WaitForLock(std::int64_t budgetMs) {
     const std::int64_t start = Kernel().NowMs();
     const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (Kernel().NowMs() - start <= budgetMs &&
+    std::optional<std::int64_t> lockedAt;
+    while ((lockedAt || Kernel().NowMs() - start <= budgetMs) &&
            std::chrono::steady_clock::now() < realDeadline) {
-        if (Locked()) return Kernel().NowMs() - start;
-        if (m_rig.Card().SearchProgress().searching) {
+        if (!lockedAt && Locked()) lockedAt = Kernel().NowMs() - start;
+        const bool searching = m_rig.Card().SearchProgress().searching;
+        // The lock is the window's as soon as the kernel reports it; the search thread sees it
+        // at its next poll and only then remembers it, which the next tune of a test relies on.
+        if (lockedAt && !searching) return lockedAt;
+        if (searching) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         } else {
             std::lock_guard guard(Kernel().state->lock);
