@@ -21,7 +21,7 @@
 #include "drivers/sim/sim_device_provider.h"
 #include "drivers/sim/sim_stream_config.h"
 #include "drivers/sim/ts_generator.h"
-#include "drivers/sim/useful_bit_rate.h"
+#include "platform/media/useful_bit_rate.h"
 #include "null_sink_filter.h"
 #include "paired_ratio.h"
 #include "platform/bda/bda_classes.h"
@@ -44,17 +44,17 @@ constexpr std::size_t kSamplePackets = 348;
 constexpr std::uint64_t kStreamSecondsPerRun = 10;
 constexpr int kPairs = 7;
 
-sim::CarrierParameters Carrier() {
-    sim::CarrierParameters carrier;
-    carrier.system = sim::DeliverySystem::DvbS2;
-    carrier.modulation = sim::Modulation::Apsk32;
-    carrier.rate = sim::CodeRate::R3_4;
+dvb_rate::CarrierParameters Carrier() {
+    dvb_rate::CarrierParameters carrier;
+    carrier.system = dvb_rate::DeliverySystem::DvbS2;
+    carrier.modulation = dvb_rate::Modulation::Apsk32;
+    carrier.rate = dvb_rate::CodeRate::R3_4;
     carrier.symbolRate = 27'000'000;
     return carrier;
 }
 
 std::uint64_t CarrierRate() {
-    return static_cast<std::uint64_t>(std::llround(*sim::UsefulBitRate(Carrier())));
+    return static_cast<std::uint64_t>(std::llround(*dvb_rate::UsefulBitRate(Carrier())));
 }
 
 // The generator on its own, over the stream seconds of one run: stream seconds per wall second.

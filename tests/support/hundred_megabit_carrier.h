@@ -14,7 +14,7 @@ inline SimCarrier HundredMegabitCarrier(std::string satellite) {
     carrier.polarisation = 'H';
     carrier.symbolRate = 27'000'000;
     carrier.system = SimSystem::DvbS2;
-    carrier.modulation = sim::Modulation::Apsk32;
-    carrier.rate = sim::CodeRate::R3_4;
+    carrier.modulation = dvb_rate::Modulation::Apsk32;
+    carrier.rate = dvb_rate::CodeRate::R3_4;
     return carrier;
 }

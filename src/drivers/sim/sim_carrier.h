@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/sim/useful_bit_rate.h"
+#include "platform/media/useful_bit_rate.h"
 
 enum class SimSystem { DvbS, DvbS2, DvbS2X };
 enum class SimPayload { Transport, GenericContinuous };
@@ -17,12 +17,12 @@ struct SimCarrier {
     char polarisation = 'H';         // 'H', 'V', 'L' or 'R'
     std::uint32_t symbolRate = 0;    // symbols per second
     SimSystem system = SimSystem::DvbS;
-    sim::Modulation modulation = sim::Modulation::Qpsk;
-    sim::CodeRate rate = sim::CodeRate::R3_4;  // DVB-S and DVB-S2
+    dvb_rate::Modulation modulation = dvb_rate::Modulation::Qpsk;
+    dvb_rate::CodeRate rate = dvb_rate::CodeRate::R3_4;  // DVB-S and DVB-S2
     int s2xPlsCode = 0;                        // DVB-S2X only: the PLS code without its pilot bit
     bool pilots = false;
     int rollOff = 0;  // MATYPE roll-off code: 0 = 0.35, 1 = 0.25, 2 = 0.20
-    sim::FrameLength frame = sim::FrameLength::Normal;
+    dvb_rate::FrameLength frame = dvb_rate::FrameLength::Normal;
     SimPayload payload = SimPayload::Transport;
     std::vector<int> inputStreams;  // ISIs of a multiple-input-stream carrier; empty: single
     bool nullPacketDeletion = false;

@@ -6,6 +6,15 @@
 #include <cmath>
 
 namespace sim {
+
+using dvb_rate::CarrierParameters;
+using dvb_rate::CodeRate;
+using dvb_rate::DeliverySystem;
+using dvb_rate::Dvbs2ModCod;
+using dvb_rate::FrameLength;
+using dvb_rate::Modulation;
+using dvb_rate::UsefulBitRate;
+
 namespace {
 
 // Es/N0 of the DVB-S2 MODCODs 1..28 (index 0 is MODCOD 1).

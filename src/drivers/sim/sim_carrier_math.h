@@ -53,7 +53,7 @@ int StreamTypeFieldOf(const SimCarrier& carrier);
 
 // "11362 H 22000 DVB-S2 8PSK 2/3", as the trace names a carrier.
 std::string CarrierLabel(const SimCarrier& carrier);
-std::string CodeRateText(CodeRate rate);
-std::string ModulationText(Modulation modulation);
+std::string CodeRateText(dvb_rate::CodeRate rate);
+std::string ModulationText(dvb_rate::Modulation modulation);
 
 }  // namespace sim

@@ -14,8 +14,8 @@
 
 namespace {
 
-using sim::CodeRate;
-using sim::Modulation;
+using dvb_rate::CodeRate;
+using dvb_rate::Modulation;
 
 // Two carriers of a position and polarisation less than this apart are one (the first one read).
 constexpr std::uint32_t kSlotWidthKHz = 1000;
@@ -74,7 +74,7 @@ std::optional<SimCarrier> CarrierOf(const SatelliteFile& satellite,
     } else {
         carrier.modulation = Modulation::Qpsk;
     }
-    if (rate && sim::Dvbs2ModCod(carrier.modulation, *rate)) {
+    if (rate && dvb_rate::Dvbs2ModCod(carrier.modulation, *rate)) {
         carrier.rate = *rate;
     } else {
         carrier.rate = carrier.modulation == Modulation::Psk8 ? CodeRate::R2_3 : CodeRate::R3_4;

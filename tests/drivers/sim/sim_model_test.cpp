@@ -140,7 +140,7 @@ TEST(SimPointing, BeamIsSeventyLambdaOverDiameterWithAGaussianLoss) {
     EXPECT_DOUBLE_EQ(sim::PointingLoss(0.0, width), 0.0);
 }
 
-SimCarrier Carrier(SimSystem system, sim::Modulation modulation, sim::CodeRate rate) {
+SimCarrier Carrier(SimSystem system, dvb_rate::Modulation modulation, dvb_rate::CodeRate rate) {
     SimCarrier carrier;
     carrier.system = system;
     carrier.modulation = modulation;
@@ -150,8 +150,8 @@ SimCarrier Carrier(SimSystem system, sim::Modulation modulation, sim::CodeRate r
 }
 
 TEST(SimCarrierMath, CodesHeadersAndRequiredCarrierToNoise) {
-    using sim::CodeRate;
-    using sim::Modulation;
+    using dvb_rate::CodeRate;
+    using dvb_rate::Modulation;
     const SimCarrier dvbs = Carrier(SimSystem::DvbS, Modulation::Qpsk, CodeRate::R7_8);
     EXPECT_EQ(sim::ExtendedModCodeOf(dvbs), 37);
     EXPECT_EQ(sim::DvbsCodeRateIndexOf(dvbs), 6);
@@ -211,7 +211,7 @@ TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
     };
     const SimCarrier* first = find(192, 11362000, 'H');
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->rate, sim::CodeRate::R2_3);  // the first file wins
+    EXPECT_EQ(first->rate, dvb_rate::CodeRate::R2_3);  // the first file wins
     EXPECT_TRUE(first->pilots);
     EXPECT_EQ(std::count_if(sky.Carriers().begin(), sky.Carriers().end(),
                             [](const SimCarrier& c) { return c.frequencyKHz == 11362000; }),
@@ -219,13 +219,13 @@ TEST(SimSky, FilesOfOnePositionMergeAndLinesBecomeCarriers) {
     const SimCarrier* apsk = find(192, 10714000, 'H');
     ASSERT_TRUE(apsk);
     EXPECT_EQ(apsk->satellite, "Astra");
-    EXPECT_EQ(apsk->rate, sim::CodeRate::R3_4);
+    EXPECT_EQ(apsk->rate, dvb_rate::CodeRate::R3_4);
     const SimCarrier* dvbs = find(192, 11318000, 'V');
     ASSERT_TRUE(dvbs);
     EXPECT_EQ(dvbs->system, SimSystem::DvbS);
-    EXPECT_EQ(dvbs->modulation, sim::Modulation::Qpsk);
-    EXPECT_EQ(dvbs->rate, sim::CodeRate::R2_3);
-    EXPECT_EQ(find(192, 11244000, 'H')->rate, sim::CodeRate::R3_4);
+    EXPECT_EQ(dvbs->modulation, dvb_rate::Modulation::Qpsk);
+    EXPECT_EQ(dvbs->rate, dvb_rate::CodeRate::R2_3);
+    EXPECT_EQ(find(192, 11244000, 'H')->rate, dvb_rate::CodeRate::R3_4);
     EXPECT_FALSE(find(192, 11400000, 'V'));
     EXPECT_FALSE(find(3550, 10722000, 'H')->pilots);
     // The card's own carriers, at 19.2 E under the position's name.
@@ -456,7 +456,7 @@ TEST(SimOptionsFile, DefaultsWithoutAFileAndOverridesFromIt) {
 }
 
 TEST(SimMultiplex, NamesFollowFromTheCarrierInputStreamAndSeed) {
-    SimCarrier carrier = Carrier(SimSystem::DvbS2, sim::Modulation::Psk8, sim::CodeRate::R3_5);
+    SimCarrier carrier = Carrier(SimSystem::DvbS2, dvb_rate::Modulation::Psk8, dvb_rate::CodeRate::R3_5);
     carrier.orbitalTenthsEast = 192;
     carrier.satellite = "Astra";
     carrier.frequencyKHz = 12590000;

@@ -15,7 +15,7 @@
 #include "drivers/sim/sim_multiplex.h"
 #include "drivers/sim/test_card.h"
 #include "drivers/sim/ts_generator.h"
-#include "drivers/sim/useful_bit_rate.h"
+#include "platform/media/useful_bit_rate.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -34,12 +34,12 @@ SimCarrier Transponder() {
 }
 
 std::uint64_t TransponderRate() {
-    sim::CarrierParameters parameters;
-    parameters.system = sim::DeliverySystem::DvbS;
-    parameters.modulation = sim::Modulation::Qpsk;
-    parameters.rate = sim::CodeRate::R3_4;
+    dvb_rate::CarrierParameters parameters;
+    parameters.system = dvb_rate::DeliverySystem::DvbS;
+    parameters.modulation = dvb_rate::Modulation::Qpsk;
+    parameters.rate = dvb_rate::CodeRate::R3_4;
     parameters.symbolRate = 27'500'000;
-    return static_cast<std::uint64_t>(std::llround(*sim::UsefulBitRate(parameters)));
+    return static_cast<std::uint64_t>(std::llround(*dvb_rate::UsefulBitRate(parameters)));
 }
 
 // Runs a command and returns what it wrote to stdout; status is its exit status.

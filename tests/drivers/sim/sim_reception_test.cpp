@@ -84,8 +84,8 @@ TEST(SimReception, AListedTransponderLocksAfterTheAcquisitionTimeWithStatedStren
     ASSERT_TRUE(carrier);
     EXPECT_EQ(carrier->frequencyKHz, 11362000u);
     EXPECT_EQ(carrier->orbitalTenthsEast, 192);
-    EXPECT_EQ(carrier->modulation, sim::Modulation::Psk8);
-    EXPECT_EQ(carrier->rate, sim::CodeRate::R2_3);
+    EXPECT_EQ(carrier->modulation, dvb_rate::Modulation::Psk8);
+    EXPECT_EQ(carrier->rate, dvb_rate::CodeRate::R2_3);
 }
 
 TEST(SimReception, WrongPolarisationOscillatorsOrSymbolRateGiveNoLock) {

@@ -19,7 +19,7 @@
 #include <optional>
 #include <utility>
 
-namespace sim {
+namespace dvb_rate {
 
 enum class DeliverySystem { DvbS, DvbS2 };
 enum class Modulation { Qpsk, Psk8, Apsk16, Apsk32 };
@@ -51,4 +51,4 @@ std::optional<std::uint32_t> Dvbs2PlFrameSymbols(Modulation modulation, CodeRate
 std::optional<int> Dvbs2ModCod(Modulation modulation, CodeRate rate);
 std::optional<std::pair<Modulation, CodeRate>> Dvbs2FromModCod(int modcod);
 
-}  // namespace sim
+}  // namespace dvb_rate

@@ -1,4 +1,4 @@
-#include "drivers/sim/useful_bit_rate.h"
+#include "platform/media/useful_bit_rate.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 
 namespace {
 
-using sim::CarrierParameters;
-using sim::CodeRate;
-using sim::DeliverySystem;
-using sim::FrameLength;
-using sim::Modulation;
+using dvb_rate::CarrierParameters;
+using dvb_rate::CodeRate;
+using dvb_rate::DeliverySystem;
+using dvb_rate::FrameLength;
+using dvb_rate::Modulation;
 
 CarrierParameters Carrier(DeliverySystem system, Modulation modulation, CodeRate rate,
                           std::uint32_t symbolRate, bool pilots = false,
@@ -52,17 +52,17 @@ const AnchorCase kAnchors[] = {
 
 TEST(UsefulBitRate, MatchesHandWorkedCarriers) {
     for (const AnchorCase& c : kAnchors) {
-        const std::optional<double> rate = sim::UsefulBitRate(c.carrier);
+        const std::optional<double> rate = dvb_rate::UsefulBitRate(c.carrier);
         ASSERT_TRUE(rate.has_value()) << c.what;
         EXPECT_NEAR(*rate, c.expected, 0.001) << c.what;
     }
 }
 
 TEST(UsefulBitRate, DvbSIgnoresPilotsAndFrameLength) {
-    const auto plain = sim::UsefulBitRate(
+    const auto plain = dvb_rate::UsefulBitRate(
         Carrier(DeliverySystem::DvbS, Modulation::Qpsk, CodeRate::R5_6, 22'000'000));
     const auto dressed =
-        sim::UsefulBitRate(Carrier(DeliverySystem::DvbS, Modulation::Qpsk, CodeRate::R5_6,
+        dvb_rate::UsefulBitRate(Carrier(DeliverySystem::DvbS, Modulation::Qpsk, CodeRate::R5_6,
                                    22'000'000, true, FrameLength::Short));
     ASSERT_TRUE(plain && dressed);
     EXPECT_DOUBLE_EQ(*plain, *dressed);
@@ -103,15 +103,15 @@ const BlockCase kBlocks[] = {
 
 TEST(UsefulBitRate, KbchIsLdpcBlockLessBchParity) {
     for (const BlockCase& c : kBlocks) {
-        const auto kbch = sim::Dvbs2Kbch(c.frame, c.rate);
+        const auto kbch = dvb_rate::Dvbs2Kbch(c.frame, c.rate);
         ASSERT_TRUE(kbch.has_value()) << static_cast<int>(c.rate);
         EXPECT_EQ(*kbch, c.kldpc - c.bchParity)
             << (c.frame == FrameLength::Normal ? "normal " : "short ") << static_cast<int>(c.rate);
     }
-    EXPECT_EQ(sim::Dvbs2Kbch(FrameLength::Normal, CodeRate::R3_4), 48408u);
-    EXPECT_EQ(sim::Dvbs2Kbch(FrameLength::Short, CodeRate::R1_2), 7032u);
-    EXPECT_FALSE(sim::Dvbs2Kbch(FrameLength::Short, CodeRate::R9_10));
-    EXPECT_FALSE(sim::Dvbs2Kbch(FrameLength::Normal, CodeRate::R7_8));
+    EXPECT_EQ(dvb_rate::Dvbs2Kbch(FrameLength::Normal, CodeRate::R3_4), 48408u);
+    EXPECT_EQ(dvb_rate::Dvbs2Kbch(FrameLength::Short, CodeRate::R1_2), 7032u);
+    EXPECT_FALSE(dvb_rate::Dvbs2Kbch(FrameLength::Short, CodeRate::R9_10));
+    EXPECT_FALSE(dvb_rate::Dvbs2Kbch(FrameLength::Normal, CodeRate::R7_8));
 }
 
 // PLFRAME lengths as quoted for the common MODCODs.
@@ -136,7 +136,7 @@ TEST(UsefulBitRate, PlFrameLengths) {
         {Modulation::Apsk32, FrameLength::Short, true, 3402},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(sim::Dvbs2PlFrameSymbols(c.modulation, CodeRate::R8_9, c.frame, c.pilots),
+        EXPECT_EQ(dvb_rate::Dvbs2PlFrameSymbols(c.modulation, CodeRate::R8_9, c.frame, c.pilots),
                   c.symbols)
             << static_cast<int>(c.modulation) << (c.pilots ? " pilots" : "");
     }
@@ -147,7 +147,7 @@ TEST(UsefulBitRate, PlFrameLengths) {
 TEST(UsefulBitRate, EveryDvbS2ModCodFromSlotCounts) {
     constexpr std::uint32_t kSymbolRate = 30'000'000;
     for (int modcod = 1; modcod <= 28; ++modcod) {
-        const auto pair = sim::Dvbs2FromModCod(modcod);
+        const auto pair = dvb_rate::Dvbs2FromModCod(modcod);
         ASSERT_TRUE(pair.has_value()) << modcod;
         const std::uint32_t bitsPerSymbol = modcod <= 11   ? 2
                                             : modcod <= 17 ? 3
@@ -162,7 +162,7 @@ TEST(UsefulBitRate, EveryDvbS2ModCodFromSlotCounts) {
                 const double expected = double{kSymbolRate} * (block.kldpc - block.bchParity - 80) /
                                         (90 + 90 * slots + pilotSymbols);
                 const auto rate =
-                    sim::UsefulBitRate(Carrier(DeliverySystem::DvbS2, pair->first, pair->second,
+                    dvb_rate::UsefulBitRate(Carrier(DeliverySystem::DvbS2, pair->first, pair->second,
                                                kSymbolRate, pilots, block.frame));
                 ASSERT_TRUE(rate.has_value()) << "MODCOD " << modcod;
                 EXPECT_NEAR(*rate, expected, 1e-6) << "MODCOD " << modcod << " pilots " << pilots;
@@ -184,7 +184,7 @@ TEST(UsefulBitRate, UndefinedCombinationsHaveNoRate) {
                 FrameLength::Short),
     };
     for (const CarrierParameters& c : undefined) {
-        EXPECT_FALSE(sim::UsefulBitRate(c).has_value())
+        EXPECT_FALSE(dvb_rate::UsefulBitRate(c).has_value())
             << static_cast<int>(c.system) << " " << static_cast<int>(c.modulation) << " "
             << static_cast<int>(c.rate);
     }
@@ -205,8 +205,8 @@ TEST(Dvbs2ModCod, NumbersFollowThePlsCodeTable) {
         {Modulation::Apsk32, CodeRate::R9_10, 28},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(sim::Dvbs2ModCod(c.modulation, c.rate), c.modcod);
-        const auto back = sim::Dvbs2FromModCod(c.modcod);
+        EXPECT_EQ(dvb_rate::Dvbs2ModCod(c.modulation, c.rate), c.modcod);
+        const auto back = dvb_rate::Dvbs2FromModCod(c.modcod);
         ASSERT_TRUE(back.has_value());
         EXPECT_EQ(back->first, c.modulation);
         EXPECT_EQ(back->second, c.rate);
@@ -216,16 +216,16 @@ TEST(Dvbs2ModCod, NumbersFollowThePlsCodeTable) {
 TEST(Dvbs2ModCod, RoundTripsAndRejectsOutsideOneToTwentyEight) {
     std::set<std::pair<int, int>> seen;
     for (int modcod = 1; modcod <= 28; ++modcod) {
-        const auto pair = sim::Dvbs2FromModCod(modcod);
+        const auto pair = dvb_rate::Dvbs2FromModCod(modcod);
         ASSERT_TRUE(pair.has_value());
-        EXPECT_EQ(sim::Dvbs2ModCod(pair->first, pair->second), modcod);
+        EXPECT_EQ(dvb_rate::Dvbs2ModCod(pair->first, pair->second), modcod);
         EXPECT_TRUE(
             seen.emplace(static_cast<int>(pair->first), static_cast<int>(pair->second)).second);
     }
-    EXPECT_FALSE(sim::Dvbs2FromModCod(0));
-    EXPECT_FALSE(sim::Dvbs2FromModCod(29));
-    EXPECT_FALSE(sim::Dvbs2ModCod(Modulation::Qpsk, CodeRate::R7_8));
-    EXPECT_FALSE(sim::Dvbs2ModCod(Modulation::Apsk32, CodeRate::R2_3));
+    EXPECT_FALSE(dvb_rate::Dvbs2FromModCod(0));
+    EXPECT_FALSE(dvb_rate::Dvbs2FromModCod(29));
+    EXPECT_FALSE(dvb_rate::Dvbs2ModCod(Modulation::Qpsk, CodeRate::R7_8));
+    EXPECT_FALSE(dvb_rate::Dvbs2ModCod(Modulation::Apsk32, CodeRate::R2_3));
 }
 
 }  // namespace

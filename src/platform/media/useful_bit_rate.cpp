@@ -1,8 +1,8 @@
-#include "drivers/sim/useful_bit_rate.h"
+#include "platform/media/useful_bit_rate.h"
 
 #include <array>
 
-namespace sim {
+namespace dvb_rate {
 namespace {
 
 constexpr std::uint32_t kBbHeaderBits = 80;
@@ -171,4 +171,4 @@ std::optional<std::pair<Modulation, CodeRate>> Dvbs2FromModCod(int modcod) {
     return std::make_pair(entry.modulation, entry.rate);
 }
 
-}  // namespace sim
+}  // namespace dvb_rate
