@@ -82,8 +82,10 @@ void CSimCaptureOutputPin::StreamLoop() {
                 BYTE* buffer = nullptr;
                 sample->GetPointer(&buffer);
                 source->Fill(buffer, kSamplePackets);
-                if (plan.output == SimOutput::Transport)
+                if (plan.output == SimOutput::Transport) {
+                    m_pCard->MarkUncorrectable(buffer, kSamplePackets);
                     m_pCard->Faults().ApplyToStream(buffer, kSamplePackets);
+                }
                 sample->SetActualDataLength(kSampleBytes);
                 DeliverSample(sample.Get());
                 delivered += kSamplePackets;

@@ -176,7 +176,7 @@ void CSimCard::Reacquire(std::uint64_t at, const char* why) {
 bool CSimCard::ModCodPasses(const SimCarrier& carrier) const {
     if (carrier.system == SimSystem::DvbS || m_modCods.empty()) return true;
     const int modCod = sim::Dvbs2ModCodOf(carrier);
-    const bool shortFrames = carrier.frame == sim::FrameLength::Short;
+    const bool shortFrames = carrier.frame == dvb_rate::FrameLength::Short;
     return std::any_of(m_modCods.begin(), m_modCods.end(), [&](const SimModCodEntry& entry) {
         return entry.modCod != 0 && entry.modCod == modCod && entry.shortFrames == shortFrames &&
                entry.pilots == carrier.pilots;
@@ -447,7 +447,7 @@ std::array<std::int32_t, 18> CSimCard::MediaInfo() {
     fields[14] = carrier.inputStreams.empty() ? 0 : isi;
     fields[15] = 0;  // spectrum normal
     fields[16] = carrier.pilots ? 1 : 0;
-    fields[17] = carrier.frame == sim::FrameLength::Short ? 1 : 0;
+    fields[17] = carrier.frame == dvb_rate::FrameLength::Short ? 1 : 0;
     return fields;
 }
 
@@ -460,7 +460,14 @@ double ErrorSlope(const SimCarrier& carrier) {
 
 constexpr double kBitErrorRateAtThreshold = 2e-4;
 constexpr double kPacketErrorRateAtThreshold = 1e-7;
-constexpr double kPacketBits = 188.0 * 8.0;
+constexpr std::size_t kPacketBytes = 188;
+constexpr double kPacketBits = kPacketBytes * 8.0;
+
+// Of the packets the outer code hands on, the share it could not correct at `margin` dB.
+double PacketErrorRate(const SimCarrier& carrier, double margin) {
+    return std::min(1.0,
+                    kPacketErrorRateAtThreshold * std::pow(10.0, -ErrorSlope(carrier) * margin));
+}
 
 }  // namespace
 
@@ -493,8 +500,7 @@ SimSignalMeasure CSimCard::SignalMeasure() {
     }
     // The margin of now stands for the whole time since the last reading.
     const double seconds = static_cast<double>(now - m_nUncorrectedTo) / CSimClock::kTicksPerSecond;
-    const double per =
-        std::min(1.0, kPacketErrorRateAtThreshold * std::pow(10.0, -slope * m_reception.margin));
+    const double per = PacketErrorRate(carrier, m_reception.margin);
     m_fUncorrected += per * seconds * *rate / kPacketBits;
     m_nUncorrectedTo = now;
     measure.uncorrectedBlocks = static_cast<std::uint64_t>(std::floor(m_fUncorrected));
@@ -505,6 +511,30 @@ SimStreamPlan CSimCard::StreamPlan() {
     std::lock_guard guard(m_lock);
     Update(m_pClock->Now());
     return m_plan;
+}
+
+void CSimCard::MarkUncorrectable(std::uint8_t* packets, std::size_t count) {
+    std::lock_guard guard(m_lock);
+    Update(m_pClock->Now());
+    if (!m_bLocked) return;
+    const std::uint64_t lockTime = m_nOkSince + kAcquisitionTicks;
+    if (lockTime != m_nStreamErrorsLock) {
+        m_nStreamErrorsLock = lockTime;
+        m_fStreamErrorsOwed = 0;
+    }
+    const double per = PacketErrorRate(m_pSky->Carriers()[m_nLocked], m_reception.margin);
+    // Far above the threshold, the usual case, not one packet of these is lost.
+    if (m_fStreamErrorsOwed + per * static_cast<double>(count) < 1.0) {
+        m_fStreamErrorsOwed += per * static_cast<double>(count);
+        return;
+    }
+    // Evenly, not at random: the count over a stretch is the model's, to the packet.
+    for (std::size_t i = 0; i < count; ++i) {
+        m_fStreamErrorsOwed += per;
+        if (m_fStreamErrorsOwed < 1.0) continue;
+        m_fStreamErrorsOwed -= 1.0;
+        packets[i * kPacketBytes + 1] |= 0x80;
+    }
 }
 
 void CSimCard::Remove() {

@@ -26,7 +26,8 @@
 //   output 2e-4 * 10^(-s m) (2e-4 is where the outer code just reaches quasi-error-free), at
 //   most 0.5, over a window of one second of the useful bit rate (errors rounded down); and
 //   packet error rate 1e-7 * 10^(-s m) with the noise-free margin, summed over the 188-byte
-//   packets since the lock and reported rounded down as the uncorrected blocks.
+//   packets since the lock and reported rounded down as the uncorrected blocks. The stream
+//   carries them too: at that rate a packet has its transport error indicator set.
 //
 // States: Idle (never tuned) -> Tuned (acquiring) -> Locked; Removed is final. Threads: every
 // public member takes the card's mutex; the trace is written under it.
@@ -129,6 +130,9 @@ public:
 
     // The capture filter.
     SimStreamPlan StreamPlan();
+    // The blocks the model loses, in the stream: sets the transport error indicator of `count`
+    // whole packets about to be delivered, at the packet error rate of the lock's margin now.
+    void MarkUncorrectable(std::uint8_t* packets, std::size_t count);
 
     // Device removal: everything fails with kDeviceRemoved from now on; streaming stops.
     void Remove();
@@ -205,5 +209,9 @@ private:
     std::uint64_t m_nUncorrectedLock = 0;
     std::uint64_t m_nUncorrectedTo = 0;
     double m_fUncorrected = 0;
+    // The same rate's errors in the stream of the lock that began at m_nStreamErrorsLock: the
+    // fraction of a packet owed.
+    std::uint64_t m_nStreamErrorsLock = 0;
+    double m_fStreamErrorsOwed = 0;
     std::mt19937_64 m_random;
 };

@@ -3,7 +3,10 @@
 // required C/N from the system's own table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cmath>
+#include <vector>
 
 #include "drivers/sim/sim_test_rig.h"
 #include "platform/ks/vendor_property_sets.h"
@@ -112,6 +115,36 @@ TEST(SimSignalMeasure, ErrorsAppearOnlyNearTheThresholdAndRiseTowardsIt) {
             EXPECT_EQ(later.uncorrectedBlocks, 0u) << cn;
         }
     }
+}
+
+// Just above the threshold the stream carries the blocks the card counts: each a packet with its
+// transport error indicator set, as many in an hour of packets as the card's count in an hour.
+TEST(SimSignalMeasure, TheStreamCarriesTheUncorrectedBlocksTheCardCounts) {
+    SimOptions options = CSimTestRig::NoiselessOptions();
+    options.carrierToNoise = 6.63;  // 8PSK 2/3 needs 6.62 dB
+    CSimTestRig rig(kArden, options);
+    Lock(rig, 'B', kAstra11362);
+    const std::uint64_t bitsPerSecond = Measure(rig).bitsCounted;
+    rig.Clock().AdvanceMs(3'600'000);
+    const std::uint64_t counted = Measure(rig).uncorrectedBlocks;
+    ASSERT_GT(counted, 2u) << "a margin where an hour loses a few blocks";
+
+    // The hour's packets, through the card's marking a piece at a time, as a capture pin hands
+    // them on.
+    constexpr std::size_t kPiece = 2000;
+    std::vector<std::uint8_t> packets(kPiece * 188);
+    std::uint64_t left = bitsPerSecond * 3600 / (188 * 8);
+    std::uint64_t marked = 0;
+    while (left > 0) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPiece));
+        rig.Card().MarkUncorrectable(packets.data(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            marked += (packets[i * 188 + 1] & 0x80) != 0;
+            packets[i * 188 + 1] = 0;
+        }
+        left -= count;
+    }
+    EXPECT_NEAR(static_cast<double>(marked), static_cast<double>(counted), 1.0);
 }
 
 TEST(SimSignalMeasure, UnlockedKeepsTheCarrierToNoiseOnlyAndNoCarrierReportsNothing) {
