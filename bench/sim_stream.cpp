@@ -21,7 +21,6 @@
 #include "drivers/sim/sim_device_provider.h"
 #include "drivers/sim/sim_stream_config.h"
 #include "drivers/sim/ts_generator.h"
-#include "platform/media/useful_bit_rate.h"
 #include "null_sink_filter.h"
 #include "paired_ratio.h"
 #include "platform/bda/bda_classes.h"
@@ -35,6 +34,7 @@
 #include "platform/media/base_input_pin.h"
 #include "platform/media/media_classes.h"
 #include "platform/media/media_types.h"
+#include "platform/media/useful_bit_rate.h"
 #include "platform/win/known_folders.h"
 #include "support/hundred_megabit_carrier.h"
 

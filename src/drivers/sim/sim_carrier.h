@@ -19,7 +19,7 @@ struct SimCarrier {
     SimSystem system = SimSystem::DvbS;
     dvb_rate::Modulation modulation = dvb_rate::Modulation::Qpsk;
     dvb_rate::CodeRate rate = dvb_rate::CodeRate::R3_4;  // DVB-S and DVB-S2
-    int s2xPlsCode = 0;                        // DVB-S2X only: the PLS code without its pilot bit
+    int s2xPlsCode = 0;  // DVB-S2X only: the PLS code without its pilot bit
     bool pilots = false;
     int rollOff = 0;  // MATYPE roll-off code: 0 = 0.35, 1 = 0.25, 2 = 0.20
     dvb_rate::FrameLength frame = dvb_rate::FrameLength::Normal;

@@ -456,7 +456,8 @@ TEST(SimOptionsFile, DefaultsWithoutAFileAndOverridesFromIt) {
 }
 
 TEST(SimMultiplex, NamesFollowFromTheCarrierInputStreamAndSeed) {
-    SimCarrier carrier = Carrier(SimSystem::DvbS2, dvb_rate::Modulation::Psk8, dvb_rate::CodeRate::R3_5);
+    SimCarrier carrier =
+        Carrier(SimSystem::DvbS2, dvb_rate::Modulation::Psk8, dvb_rate::CodeRate::R3_5);
     carrier.orbitalTenthsEast = 192;
     carrier.satellite = "Astra";
     carrier.frequencyKHz = 12590000;

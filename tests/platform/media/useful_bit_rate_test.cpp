@@ -63,7 +63,7 @@ TEST(UsefulBitRate, DvbSIgnoresPilotsAndFrameLength) {
         Carrier(DeliverySystem::DvbS, Modulation::Qpsk, CodeRate::R5_6, 22'000'000));
     const auto dressed =
         dvb_rate::UsefulBitRate(Carrier(DeliverySystem::DvbS, Modulation::Qpsk, CodeRate::R5_6,
-                                   22'000'000, true, FrameLength::Short));
+                                        22'000'000, true, FrameLength::Short));
     ASSERT_TRUE(plain && dressed);
     EXPECT_DOUBLE_EQ(*plain, *dressed);
     EXPECT_NEAR(*plain, 22e6 * 2 * 5 / 6 * 188 / 204, 1e-6);
@@ -161,9 +161,9 @@ TEST(UsefulBitRate, EveryDvbS2ModCodFromSlotCounts) {
                 const std::uint32_t pilotSymbols = pilots ? 36 * ((slots - 1) / 16) : 0;
                 const double expected = double{kSymbolRate} * (block.kldpc - block.bchParity - 80) /
                                         (90 + 90 * slots + pilotSymbols);
-                const auto rate =
-                    dvb_rate::UsefulBitRate(Carrier(DeliverySystem::DvbS2, pair->first, pair->second,
-                                               kSymbolRate, pilots, block.frame));
+                const auto rate = dvb_rate::UsefulBitRate(
+                    Carrier(DeliverySystem::DvbS2, pair->first, pair->second, kSymbolRate, pilots,
+                            block.frame));
                 ASSERT_TRUE(rate.has_value()) << "MODCOD " << modcod;
                 EXPECT_NEAR(*rate, expected, 1e-6) << "MODCOD " << modcod << " pilots " << pilots;
             }
