@@ -5,8 +5,8 @@ the pages reach a tuner only through its session.
 The layers, from the bottom (README "Layout"): the platform stand-ins; data files; the card
 drivers; the process-wide core; the DiSEqC messages; the services of a transport stream; the sink
 and the stream tap; the tuner graph; status, recording and the positioner's logic; the player
-feed and the satellite scan; the command line; the pages. A folder may include itself and the folders listed for
-it, nothing else. Qt headers belong to the pages and to the dialog framework's Qt side (platform/ui/qt) only.
+feed, the network output (UDP, RTP, HTTP) and the satellite scan; the command line; the pages.
+A folder may include itself and the folders listed for it, nothing else. Qt headers belong to the pages and to the dialog framework's Qt side (platform/ui/qt) only.
 
 Two more rules keep what the session promises: nothing below the pages shows a message box (the
 layers below return what went wrong and the pages tell the user), and nothing in the pages names
@@ -33,11 +33,12 @@ ALLOWED = {
     "record": {"platform", "core", "services", "sink", "graph"},
     "positioner": {"platform", "core", "data", "diseqc", "graph"},
     "watch": {"platform", "services"},
+    "network": {"platform", "services"},
     "scan": {"platform", "core", "data", "services", "graph", "status"},
     "cli": {"platform", "core", "data", "diseqc", "services", "sink", "graph", "status", "record",
-            "positioner", "scan"},
+            "positioner", "scan", "network"},
     "pages": {"platform", "core", "data", "diseqc", "services", "sink", "graph", "status", "record",
-              "positioner", "watch", "scan", "cli"},
+              "positioner", "watch", "scan", "network", "cli"},
 }
 # Folders inside a layer that must not lean on each other.
 SIBLINGS_APART = {

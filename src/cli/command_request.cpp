@@ -14,11 +14,12 @@ namespace cli {
 
 namespace {
 
-constexpr std::array<std::pair<Command, const char*>, 6> kCommands{{
+constexpr std::array<std::pair<Command, const char*>, 7> kCommands{{
     {Command::List, "list"},
     {Command::Tune, "tune"},
     {Command::Status, "status"},
     {Command::Record, "record"},
+    {Command::Serve, "serve"},
     {Command::Scan, "scan"},
     {Command::Motor, "motor"},
 }};
@@ -33,9 +34,10 @@ enum Takers : unsigned {
     kRecord = 1u << 2,
     kScan = 1u << 3,
     kMotor = 1u << 4,
-    kTuning = kTune | kStatus | kRecord | kMotor,  // a transponder to tune first
-    kTuner = kTuning | kScan,                      // a tuner, its LNB and switch
-    kWaiting = kTune | kStatus | kRecord,
+    kServe = 1u << 5,
+    kTuning = kTune | kStatus | kRecord | kServe | kMotor,  // a transponder to tune first
+    kTuner = kTuning | kScan,                               // a tuner, its LNB and switch
+    kWaiting = kTune | kStatus | kRecord | kServe,
 };
 
 unsigned TakerOf(Command command) {
@@ -46,6 +48,8 @@ unsigned TakerOf(Command command) {
             return kStatus;
         case Command::Record:
             return kRecord;
+        case Command::Serve:
+            return kServe;
         case Command::Scan:
             return kScan;
         case Command::Motor:
@@ -365,9 +369,13 @@ private:
               [](CReader& r, std::string_view v) {
                   if (v.empty()) r.Fail("--output needs a path, or - for standard output.");
                   r.m_request.output = v;
+                  if (!LooksLikeNetworkAddress(v)) return;
+                  std::string why;
+                  r.m_request.outputAddress = ParseNetworkAddress(v, &why);
+                  if (!r.m_request.outputAddress) r.Fail(why);
               }}},
             {"--seconds",
-             {kRecord, true,
+             {kRecord | kServe, true,
               [](CReader& r, std::string_view v) {
                   if (const auto s = r.Whole("--seconds", v, 1, kLongestRecordingSeconds, " s"))
                       r.m_request.seconds = static_cast<int>(*s);
@@ -384,6 +392,15 @@ private:
                   if (const auto n = r.Whole("--service", v, 1, 65535))
                       r.m_request.service = static_cast<int>(*n);
               }}},
+            {"--http",
+             {kServe, true,
+              [](CReader& r, std::string_view v) {
+                  if (const auto port = r.Whole("--http", v, 0, 65535))
+                      r.m_request.httpPort = static_cast<int>(*port);
+              }}},
+            {"--open",
+             {kServe, false,
+              [](CReader& r, std::string_view) { r.m_request.openToNetwork = true; }}},
             {"--satellite",
              {kScan, true, [](CReader& r, std::string_view v) { r.m_request.satellite = v; }}},
             {"--csv",
@@ -407,7 +424,8 @@ private:
             return;
         }
         m_request.hasTransponder = typed || named;
-        const bool needsOne = m_command == Command::Tune || m_command == Command::Record;
+        const bool needsOne = m_command == Command::Tune || m_command == Command::Record ||
+                              m_command == Command::Serve;
         if (needsOne && !m_request.hasTransponder) {
             Fail(
                 fmt::format("{} needs a transponder: --frequency, --symbol-rate and --polarity, or "
@@ -515,6 +533,8 @@ private:
             else if (m_request.seconds.has_value() == m_request.sizeMB.has_value())
                 Fail("record needs one limit: --seconds N or --size MB.");
         }
+        if (m_command == Command::Serve && !m_request.httpPort)
+            Fail("serve needs --http PORT (0: a free port).");
         if (m_command == Command::Scan && m_request.satellite.empty())
             Fail("scan needs --satellite NAME.");
     }

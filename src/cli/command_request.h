@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graph/tuning.h"
+#include "network/network_address.h"
 
 namespace cli {
 
@@ -19,7 +20,7 @@ inline constexpr int kExitFailed = 1;  // not locked, refused, a write that fail
 inline constexpr int kExitBadArguments = 2;
 inline constexpr int kExitNoTuner = 3;  // the tuner cannot be opened
 
-enum class Command { List, Tune, Status, Record, Scan, Motor };
+enum class Command { List, Tune, Status, Record, Serve, Scan, Motor };
 
 // The subcommand named by `word`, if it is one.
 std::optional<Command> CommandNamed(std::string_view word);
@@ -53,9 +54,13 @@ struct CommandRequest {
     std::optional<int> count;
     // record
     std::string output;
-    std::optional<int> seconds;
+    std::optional<NetworkAddress> outputAddress;  // --output udp://... or rtp://...: sent
+    std::optional<int> seconds;                   // record and serve
     std::optional<int> sizeMB;
     std::optional<int> service;
+    // serve
+    std::optional<int> httpPort;  // 0: a free port, picked by the system
+    bool openToNetwork = false;   // --open: on every address, not only 127.0.0.1
     // scan
     std::string satellite;
     std::string csvPath;  // empty or "-": standard output

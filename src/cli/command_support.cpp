@@ -11,8 +11,10 @@
 
 #include "cli/satellite_lookup.h"
 #include "data/listed_transponder.h"
+#include "graph/tuner_session.h"
 #include "platform/win/file_locations.h"
 #include "platform/win/known_folders.h"
+#include "services/service_scanner.h"
 
 namespace cli {
 
@@ -109,6 +111,23 @@ void SleepUnlessStopped(int milliseconds) {
     for (int slept = 0; slept < milliseconds && !StopRequested(); slept += kSliceMs)
         std::this_thread::sleep_for(
             std::chrono::milliseconds(std::min(kSliceMs, milliseconds - slept)));
+}
+
+std::optional<std::vector<ServiceInfo>> ListedServices(CTunerSession& session) {
+    constexpr int kPollMs = 100;
+    const auto scanner = std::make_shared<CServiceScanner>();
+    if (!session.AddStreamConsumer(scanner)) return std::nullopt;
+    for (int waited = 0; waited < kServicesWaitMs && !scanner->IsComplete() && !StopRequested();
+         waited += kPollMs)
+        SleepUnlessStopped(kPollMs);
+    session.RemoveStreamConsumer(scanner);
+    if (!scanner->IsComplete()) return std::nullopt;
+    return scanner->Snapshot();
+}
+
+std::string Megabytes(std::uint64_t bytes) {
+    constexpr double kBytesPerMB = 1024.0 * 1024.0;
+    return fmt::format("{:.1f} MB", static_cast<double>(bytes) / kBytesPerMB);
 }
 
 }  // namespace cli

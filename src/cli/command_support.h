@@ -10,6 +10,7 @@
 #include "cli/opened_tuner.h"
 #include "data/satellite_file.h"
 #include "graph/tuning.h"
+#include "services/service_info.h"
 
 namespace cli {
 
@@ -42,5 +43,13 @@ void CatchStopSignals();
 bool StopRequested();
 // Sleeps up to `milliseconds`, less when a stop is asked meanwhile.
 void SleepUnlessStopped(int milliseconds);
+
+// The services of the tuned stream, once its PAT and PMTs are complete; none when they do not
+// come within kServicesWaitMs (or a stop is asked).
+inline constexpr int kServicesWaitMs = 5000;
+std::optional<std::vector<ServiceInfo>> ListedServices(CTunerSession& session);
+
+// "12.3 MB", in MiB as the progress lines count.
+std::string Megabytes(std::uint64_t bytes);
 
 }  // namespace cli

@@ -60,7 +60,22 @@ std::string CommandUsage(Command command) {
                        "Records the transport stream, or with --service one service (its PAT "
                        "rewritten), into\nPATH (- for standard output) until the limit is "
                        "reached or SIGINT or SIGTERM comes;\nevery byte received is kept. "
-                       "Progress goes to standard error when it is a terminal.\n\n") +
+                       "Progress goes to standard error when it is a terminal.\n"
+                       "PATH udp://HOST:PORT or rtp://HOST:PORT sends the stream instead, 7 "
+                       "packets a datagram\n(RTP: payload type 33); ?ttl=N&interface=NAME "
+                       "set a multicast's TTL and interface.\nA datagram the network refuses "
+                       "is dropped and counted; --size counts the bytes sent.\n\n") +
+                   kTunerOptions + kTransponderOptions;
+        case Command::Serve:
+            return std::string(
+                       "Usage: vlk-tscap serve [tuner options] TRANSPONDER --http PORT [--open] "
+                       "[--seconds N] [--wait S]\n"
+                       "Tunes and serves the transport stream over HTTP until SIGINT or SIGTERM "
+                       "comes, or N\nseconds have passed: http://127.0.0.1:PORT/stream is the "
+                       "whole stream, /service/N one\nservice (its PAT rewritten). The URLs go "
+                       "to standard error, and the counts at the end.\nPORT 0 takes a free "
+                       "port. Only this machine may connect, unless --open listens on\nevery "
+                       "address. A client that does not keep up is dropped.\n\n") +
                    kTunerOptions + kTransponderOptions;
         case Command::Scan:
             return std::string(

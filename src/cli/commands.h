@@ -8,6 +8,7 @@ int RunList();
 int RunTune(const CommandRequest& request);
 int RunStatus(const CommandRequest& request);
 int RunRecord(const CommandRequest& request);
+int RunServe(const CommandRequest& request);
 int RunScan(const CommandRequest& request);
 int RunMotor(const CommandRequest& request);
 

@@ -9,10 +9,10 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "graph/tuner_session.h"
+#include "network/datagram_sender.h"
 #include "record/record_texts.h"
 #include "record/recording.h"
 #include "record/service_recording.h"
-#include "services/service_scanner.h"
 
 namespace cli {
 
@@ -79,21 +79,6 @@ private:
     int m_nWriteErrorAtStop = 0;
 };
 
-// The services of the tuned stream, once its PAT and PMTs are complete; none when they do not
-// come within the wait.
-constexpr int kServicesWaitMs = 5000;
-
-std::optional<std::vector<ServiceInfo>> ListedServices(CTunerSession& session) {
-    const auto scanner = std::make_shared<CServiceScanner>();
-    if (!session.AddStreamConsumer(scanner)) return std::nullopt;
-    for (int waited = 0; waited < kServicesWaitMs && !scanner->IsComplete() && !StopRequested();
-         waited += kPollMs)
-        SleepUnlessStopped(kPollMs);
-    session.RemoveStreamConsumer(scanner);
-    if (!scanner->IsComplete()) return std::nullopt;
-    return scanner->Snapshot();
-}
-
 // Why the stream has no service `number` to record, or nothing when it has.
 std::optional<std::string> MissingService(CTunerSession& session, int number) {
     const auto services = ListedServices(session);
@@ -112,13 +97,65 @@ std::optional<std::string> MissingService(CTunerSession& session, int number) {
                        listed.empty() ? "none" : listed);
 }
 
-std::string Megabytes(std::uint64_t bytes) {
-    return fmt::format("{:.1f} MB", static_cast<double>(bytes) / static_cast<double>(kBytesPerMB));
+// The stream, or one service, sent as datagrams to the request's address until a limit or a
+// stop signal; the datagrams the network refuses are counted, not waited for.
+int SendToNetwork(const CommandRequest& request) {
+    auto sender = std::make_shared<CDatagramSender>();
+    CDatagramSender::Options options;
+    options.address = *request.outputAddress;
+    if (request.service) options.service = static_cast<std::uint16_t>(*request.service);
+    std::string why;
+    // Before the tuner: an address that does not resolve is the user's to mend, at once.
+    if (!sender->Open(options, &why)) return Fail(kExitBadArguments, why);
+    const TunedTuner tuned = OpenAndTune(request, true);
+    if (tuned.failure) return *tuned.failure;
+    if (tuned.tune->outcome != TuneResult::Outcome::Locked)
+        return Fail(kExitFailed,
+                    fmt::format("No lock within {} s: nothing was sent.", request.waitSeconds));
+
+    CTunerSession& session = tuned.tuner->Session();
+    CatchStopSignals();
+    if (request.service) {
+        if (const auto missing = MissingService(session, *request.service))
+            return Fail(kExitBadArguments, *missing);
+    }
+    if (!session.AddStreamConsumer(sender))
+        return Fail(kExitFailed, record_texts::RunFailedText("the tuner gives no stream to send."));
+
+    const bool showProgress = isatty(STDERR_FILENO) != 0;
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    while (!StopRequested()) {
+        if (request.seconds && elapsed() >= *request.seconds) break;
+        if (request.sizeMB &&
+            sender->SentBytes() >= static_cast<std::uint64_t>(*request.sizeMB) * kBytesPerMB)
+            break;
+        if (showProgress)
+            std::fprintf(stderr, "\rSending to %s: %s in %.0f s, %llu datagrams dropped ",
+                         request.output.c_str(), Megabytes(sender->SentBytes()).c_str(), elapsed(),
+                         static_cast<unsigned long long>(sender->DroppedDatagrams()));
+        SleepUnlessStopped(kPollMs);
+    }
+    session.RemoveStreamConsumer(sender);
+    sender->Stop();
+    if (showProgress) std::fprintf(stderr, "\n");
+    if (sender->SentDatagrams() == 0 && sender->DroppedDatagrams() > 0)
+        return Fail(kExitFailed, fmt::format("Nothing could be sent to {}: the network refused "
+                                             "all {} datagrams.",
+                                             request.output, sender->DroppedDatagrams()));
+    Tell(fmt::format("Sent {} bytes ({}) to {} ({}) in {:.1f} s: {} datagrams, {} dropped{}.",
+                     sender->SentBytes(), Megabytes(sender->SentBytes()), request.output,
+                     sender->Destination(), elapsed(), sender->SentDatagrams(),
+                     sender->DroppedDatagrams(), StopRequested() ? ", stopped by a signal" : ""));
+    return kExitOk;
 }
 
 }  // namespace
 
 int RunRecord(const CommandRequest& request) {
+    if (request.outputAddress) return SendToNetwork(request);
     const bool toStandardOutput = request.output == "-";
     if (toStandardOutput && isatty(STDOUT_FILENO) != 0)
         return Fail(kExitBadArguments,

@@ -49,6 +49,8 @@ int RunSubcommand(const CommandRequest& request) {
             return RunStatus(request);
         case Command::Record:
             return RunRecord(request);
+        case Command::Serve:
+            return RunServe(request);
         case Command::Scan:
             return RunScan(request);
         case Command::Motor:

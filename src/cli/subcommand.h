@@ -1,5 +1,5 @@
 #pragma once
-// The program from a terminal: "vlk-tscap list|tune|status|record|scan|motor ...". The entry
+// The program from a terminal: "vlk-tscap list|tune|status|record|serve|scan|motor ...". The entry
 // point asks whether its arguments name a subcommand, lets this read them (answering --help and
 // refusing what cannot be read, before any device is looked at), then publishes the tuners and
 // runs the request. No window, and no Qt platform plugin, is involved.

@@ -79,6 +79,40 @@ TEST(CommandRequestTest, EachArgumentIsReadOrRefusedWithOneLine) {
              EXPECT_EQ(r.sizeMB, 5);
              EXPECT_EQ(r.service, 25307);
          }},
+        {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--output",
+          "rtp://239.1.1.1:5004?ttl=4&interface=eth0", "--seconds", "10", "--service", "7"},
+         "",
+         [](const CommandRequest& r) {
+             ASSERT_TRUE(r.outputAddress.has_value()) << "sent, not written";
+             EXPECT_EQ(r.outputAddress->scheme, NetworkScheme::Rtp);
+             EXPECT_EQ(r.outputAddress->host, "239.1.1.1");
+             EXPECT_EQ(r.outputAddress->port, 5004);
+             EXPECT_EQ(r.outputAddress->ttl, 4);
+             EXPECT_EQ(r.outputAddress->interface, "eth0");
+             EXPECT_EQ(r.seconds, 10);
+         }},
+        {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--output", "udp.ts",
+          "--seconds", "1"},
+         "",
+         [](const CommandRequest& r) {
+             EXPECT_FALSE(r.outputAddress.has_value()) << "a file named udp.ts";
+         }},
+        {{"serve", "--transponder", "19.2E:11362:H", "--http", "8001", "--open", "--seconds", "30",
+          "--wait", "5"},
+         "",
+         [](const CommandRequest& r) {
+             EXPECT_EQ(r.httpPort, 8001);
+             EXPECT_TRUE(r.openToNetwork);
+             EXPECT_EQ(r.seconds, 30);
+             EXPECT_EQ(r.waitSeconds, 5);
+         }},
+        {{"serve", "--frequency", "11362", "--symbol-rate", "22000", "--http=0"},
+         "",
+         [](const CommandRequest& r) {
+             EXPECT_EQ(r.httpPort, 0) << "a free port";
+             EXPECT_FALSE(r.openToNetwork) << "this machine only, unless opened";
+             EXPECT_FALSE(r.seconds.has_value()) << "until a signal";
+         }},
         {{"scan", "--satellite", "19.2E", "--csv"},
          "",
          [](const CommandRequest& r) { EXPECT_EQ(r.csvPath, "-"); }},
@@ -146,6 +180,28 @@ TEST(CommandRequestTest, EachArgumentIsReadOrRefusedWithOneLine) {
         {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--output", "a.ts",
           "--seconds", "5", "--size", "5"},
          "record needs one limit: --seconds N or --size MB."},
+        {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--output", "udp://host",
+          "--seconds", "5"},
+         "No port in udp://host (write udp://HOST:PORT or rtp://HOST:PORT)"},
+        {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--output",
+          "rtp://239.1.1.1:5004?ttl=300", "--seconds", "5"},
+         "Not a TTL in rtp://239.1.1.1:5004?ttl=300: '300' (1 to 255)"},
+        {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--output",
+          "udp://127.0.0.1:0", "--seconds", "5"},
+         "Not a port in udp://127.0.0.1:0: '0' (1 to 65535)"},
+        {{"serve", "--frequency", "11362", "--symbol-rate", "22000"},
+         "serve needs --http PORT (0: a free port)."},
+        {{"serve", "--http", "8001"},
+         "serve needs a transponder: --frequency, --symbol-rate and --polarity, or --transponder "
+         "SATELLITE:FREQ:POL."},
+        {{"serve", "--frequency", "11362", "--symbol-rate", "22000", "--http", "65536"},
+         "--http 65536: give a whole number from 0 to 65535."},
+        {{"serve", "--frequency", "11362", "--symbol-rate", "22000", "--http", "80", "--open=yes"},
+         "--open takes no value."},
+        {{"serve", "--frequency", "11362", "--symbol-rate", "22000", "--http", "80", "--size", "5"},
+         "serve: unknown option --size (see vlk-tscap serve --help)."},
+        {{"record", "--frequency", "11362", "--symbol-rate", "22000", "--http", "80"},
+         "record: unknown option --http (see vlk-tscap record --help)."},
         {{"scan"}, "scan needs --satellite NAME."},
         {{"motor"},
          "motor needs an action: goto-satellite, goto, store, halt, east, west, limits-off or "
@@ -178,7 +234,7 @@ TEST(CommandRequestTest, EachArgumentIsReadOrRefusedWithOneLine) {
 }
 
 TEST(CommandRequestTest, HelpIsAnsweredWhateverElseIsGiven) {
-    for (const char* command : {"list", "tune", "status", "record", "scan", "motor"}) {
+    for (const char* command : {"list", "tune", "status", "record", "serve", "scan", "motor"}) {
         const auto read = Read({command, "--bogus-later-is-not-read", "--help"});
         // An unknown option before --help is refused; --help first is answered.
         EXPECT_TRUE(std::holds_alternative<RequestError>(read)) << command;

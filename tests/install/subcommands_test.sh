@@ -2,7 +2,8 @@
 # subcommands_test.sh PROGRAM_DIR
 # Each subcommand run whole, as a script or a timer runs it: no display, the simulated tuners,
 # a home of its own. What each prints and its exit status; the recordings read by ffprobe; two
-# commands on two tuners at once; a stop signal that keeps every byte.
+# commands on two tuners at once; a stop signal that keeps every byte; the stream sent over UDP,
+# RTP and HTTP, read by ffprobe.
 set -uo pipefail
 
 program=$(cd "$1" && pwd -P)/vlk-tscap
@@ -136,6 +137,83 @@ for name in first second; do
 done
 grep -q 'stopped by a signal' "$work/first.err" || fail "SIGINT: $(cat "$work/first.err")"
 
+# Network output: ffprobe, listening, receives the UDP and RTP datagrams of record --output, and
+# reads the stream and a service from serve's HTTP server; each finds video and audio.
+expect_probed() {
+  local what=$1 probe=$2
+  [[ ! -s $probe.err ]] || fail "$what: ffprobe: $(head -c 600 "$probe.err")"
+  grep -q '^codec_type=video$' "$probe" && grep -q '^codec_type=audio$' "$probe" ||
+    fail "$what: ffprobe found no video and audio: $(sort -u "$probe" | tr '\n' ' ')"
+}
+probe() {
+  timeout 20 ffprobe -v error -show_entries stream=codec_type -of default=nw=1 "$1" \
+    >"$work/$2" 2>"$work/$2.err"
+}
+# An even UDP port whose next one is free too (RTP's receiver takes port+1 for RTCP).
+udp_port=$(python3 -c '
+import socket
+for port in range(20000 + 2 * (__import__("os").getpid() % 10000), 60000, 2):
+    try:
+        for p in (port, port + 1):
+            socket.socket(socket.AF_INET, socket.SOCK_DGRAM).bind(("127.0.0.1", p))
+        print(port)
+        break
+    except OSError:
+        pass')
+# UDP carries the whole stream: ffprobe ends a UDP input only when it has read enough of it,
+# which one service's 3 s may not be. RTP carries one service.
+for scheme in udp rtp; do
+  probe "$scheme://127.0.0.1:$udp_port" "$scheme.probe" &
+  prober=$!
+  sleep 0.5
+  service=()
+  [[ $scheme == rtp ]] && service=(--service 25307)
+  run record "${tuned[@]}" --output "$scheme://127.0.0.1:$udp_port" --seconds 3 "${service[@]}"
+  expect_status "record --output $scheme://" 0
+  grep -Eq "^Sent [1-9][0-9]* bytes .* to $scheme://127.0.0.1:$udp_port .*: [1-9][0-9]* datagrams, 0 dropped\.$" \
+    "$work/err" || fail "record --output $scheme://: $(cat "$work/err")"
+  wait "$prober" || fail "ffprobe $scheme://: exit status $?"
+  expect_probed "record --output $scheme://" "$work/$scheme.probe"
+done
+run record "${tuned[@]}" --output udp://127.0.0.1 --seconds 1
+expect_status 'record --output to an address without a port' 2
+
+env -u DISPLAY "$program" serve "${tuned[@]}" --http 0 --seconds 60 2>"$work/serve.err" &
+server=$!
+for _ in $(seq 300); do
+  grep -q '/service/25307  ' "$work/serve.err" 2>/dev/null && break
+  sleep 0.1
+done
+stream_url=$(grep -o '^http://127\.0\.0\.1:[0-9]*/stream' "$work/serve.err")
+service_url=$(grep -o '^http://127\.0\.0\.1:[0-9]*/service/25307' "$work/serve.err")
+if [[ -n $stream_url && -n $service_url ]]; then
+  probe "$stream_url" http.probe || fail "ffprobe $stream_url: exit status $?"
+  expect_probed 'serve /stream' "$work/http.probe"
+  probe "$service_url" service.probe || fail "ffprobe $service_url: exit status $?"
+  expect_probed 'serve /service/25307' "$work/service.probe"
+else
+  fail "serve printed no URLs: $(cat "$work/serve.err")"
+fi
+kill -TERM "$server"
+wait "$server"
+status=$?
+expect_status 'serve stopped by SIGTERM' 0
+grep -q '^Clients served: 2, dropped as too slow: 0; [1-9][0-9]* bytes .*, stopped by a signal\.$' \
+  "$work/serve.err" || fail "serve: $(tail -3 "$work/serve.err")"
+# A file of its own: the one above may still be read before this server's shell empties it.
+env -u DISPLAY "$program" serve "${tuned[@]}" --http 0 --seconds 60 2>"$work/busy.err" &
+server=$!
+for _ in $(seq 300); do
+  port=$(grep -o '^http://127\.0\.0\.1:[0-9]*' "$work/busy.err" 2>/dev/null | head -1 | cut -d: -f3)
+  [[ -n $port ]] && break
+  sleep 0.1
+done
+run serve "${tuned[@]}" --http "${port:-0}" --seconds 1
+expect_status 'serve on a port in use' 1
+grep -qx "vlk-tscap: Port $port is in use" "$work/err" || fail "port in use: $(cat "$work/err")"
+kill -INT "$server"
+wait "$server"
+
 # scan: a satellite file of 30 transponders, each locked, as CSV on standard output.
 run scan --diseqc B --satellite '19.2E  Astra-1N' --csv
 expect_status scan 0
@@ -165,7 +243,7 @@ expect_status 'a frequency out of range' 2
 run tune "${tuned[@]}" --tuner 'No Such Tuner'
 expect_status 'a tuner not listed' 2
 
-for command in list tune status record scan motor; do
+for command in list tune status record serve scan motor; do
   run "$command" --help
   expect_status "$command --help" 0
   head -1 "$work/out" | grep -q "^Usage: vlk-tscap $command" || fail "$command --help: $(head -1 "$work/out")"
