@@ -2,7 +2,7 @@
 # Every window of the real program, read through the accessibility interface as a screen
 # reader reads it: each control has a name, and no two controls of a window share one. The
 # windows: the device list, the main window with its pages, "Select Mode Code", About, and the
-# Transponders page's scan and "Dish Alignment" windows.
+# Transponders page's scan, "Dish Alignment" and "Stream to Network" windows.
 # "ALL" of "Select Mode Code", toggled as a screen reader checks it, checks and unchecks the 28
 # mode-code boxes as a click does.
 # Usage: accessibility_e2e.sh <program folder> <artefact folder>
@@ -46,7 +46,8 @@ e2e_ui check-names "VLKArden Skarveld"
 e2e_ui press "VLKArden Skarveld" OK
 sleep 0.5
 
-# The Transponders page's windows: the scan of a satellite (modal) and "Dish Alignment".
+# The Transponders page's windows: the scan of a satellite (modal), "Dish Alignment" and
+# "Stream to Network".
 e2e_ui page "Skarveld - Version" Transponders
 e2e_ui press "Skarveld - Version" "Scan..."
 e2e_ui check-names "Scan of"
@@ -54,6 +55,12 @@ e2e_ui press "Scan of" Close
 e2e_ui press "Skarveld - Version" "Dish..."
 e2e_ui check-names "Dish Alignment"
 e2e_ui press "Dish Alignment" Close
+e2e_ui press "Skarveld - Version" "Network..."
+e2e_ui check-names "Stream to Network"
+e2e_ui press "Stream to Network" Close
+# The Stream Health page: its lights, PID table, rate and buttons.
+e2e_ui page "Skarveld - Version" "Stream Health"
+e2e_ui check-names "Skarveld - Version"
 e2e_ui page "Skarveld - Version" "Tuner Setting"
 
 # Escape is swallowed on "Tuner Setting"; on "Motor/Positioner" it closes the window.

@@ -21,6 +21,7 @@
 #include "graph/tuner_session.h"
 #include "graph/tuning.h"
 #include "pages/common/driver_report_boxes.h"
+#include "pages/health/stream_health_page.h"
 #include "pages/positioner/position_dlg.h"
 #include "pages/record/uti_virtual_damon_dlg.h"
 #include "pages/settings/bdacontrol_dlg.h"
@@ -154,6 +155,7 @@ CBDAUtilDlg::CBDAUtilDlg(QWidget* parent)
     m_pCapturePage = new CUtiVirtualDamonDlg(m_pSheet);
     m_pPositionerPage = new CPositionDlg(m_pSheet);
     m_pTransponderPage = new CTransponderPage(*m_pTunerPage, m_pSheet);
+    m_pHealthPage = new CStreamHealthPage(m_pSheet);
     if (auto* apply = Item<QPushButton>(kIdApply))
         connect(apply, &QPushButton::clicked, this, [this] { OnApplyStreamId(); });
     m_pTunerPage->SetLockTpListener([this] { OnTransponderLocked(); });
@@ -180,6 +182,7 @@ bool CBDAUtilDlg::OnInitDialog() {
     m_pSheet->AddPage(m_pCapturePage);
     m_pSheet->AddPage(m_pPositionerPage);
     m_pSheet->AddPage(m_pTransponderPage);
+    m_pSheet->AddPage(m_pHealthPage);
     m_pSheet->Create();
     m_pSheet->show();
     PlaceSheet();
@@ -219,8 +222,10 @@ void CBDAUtilDlg::OnDestroy() {
     // (the Tuner Setting page saves its settings and releases the graph).
     m_deviceEvents = CDeviceEventHub::CSubscription();
     StopMonitor();
-    // The transponder page's driver questions and player feed end before the graph goes.
+    // The transponder page's driver questions and player feed, and the health page's monitor,
+    // end before the graph goes.
     m_pTransponderPage->StopLiveWork();
+    m_pHealthPage->StopLiveWork();
     m_pSheet->DestroyPages();
 }
 
@@ -280,10 +285,13 @@ void CBDAUtilDlg::ShowSignal(const SignalReading& reading) {
 
 int CBDAUtilDlg::UpdateStreamInfo(bool locked) {
     const int result = ::UpdateStreamInfo(m_session, locked, *this);
-    // The transponder page's needed C/N follows the MODCOD of the report just read.
-    m_pTransponderPage->NoteCarrierReport(
+    // The transponder page's needed C/N and the health page's useful rate follow the report
+    // just read.
+    const std::optional<MediaInfoRecord> report =
         locked && result == 1 ? std::optional<MediaInfoRecord>(m_session.m_MediaInfoRecord)
-                              : std::nullopt);
+                              : std::nullopt;
+    m_pTransponderPage->NoteCarrierReport(report);
+    m_pHealthPage->NoteCarrierReport(report);
     return result;
 }
 
@@ -312,6 +320,7 @@ void CBDAUtilDlg::OnTransponderLocked() {
     m_nStreamsSinceTune = TuneCount(m_session);
     Item<QComboBox>(kIdInputStreamList)->clear();
     m_pTransponderPage->OnTransponderLocked();
+    m_pHealthPage->OnTransponderLocked();
 }
 
 void CBDAUtilDlg::OnApplyStreamId() {

@@ -1,6 +1,6 @@
 #pragma once
 // The main window (dialog 102): the banner, the property sheet with the three pages
-// and the transponder page after them, the signal
+// and the transponder and stream health pages after them, the signal
 // display that the monitor thread fills, and the carrier report with the input stream row.
 // It owns the monitor thread: the thread is started at the end of the initialisation and has
 // ended before any page or control goes.
@@ -22,6 +22,7 @@
 class CBdacontrolDlg;
 class CPositionDlg;
 class CPropertySheet;
+class CStreamHealthPage;
 class CTransponderPage;
 class CUtiVirtualDamonDlg;
 
@@ -100,6 +101,7 @@ private:
     CUtiVirtualDamonDlg* m_pCapturePage = nullptr;
     CPositionDlg* m_pPositionerPage = nullptr;
     CTransponderPage* m_pTransponderPage = nullptr;
+    CStreamHealthPage* m_pHealthPage = nullptr;
     // The input stream list holds the streams of reports read at this tune count or later.
     std::uint64_t m_nStreamsSinceTune = 0;
     bool m_bCardRemoved = false;  // the window ends because the card went

@@ -23,6 +23,7 @@
 #include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_window.h"
 #include "pages/transponders/list_table.h"
+#include "pages/transponders/network_dialog.h"
 #include "pages/transponders/periodic_worker.h"
 #include "pages/transponders/scan_dialog.h"
 #include "pages/transponders/window_size.h"
@@ -99,8 +100,9 @@ DialogTemplate TransponderPageTemplate() {
             {P::kIdOwnWindow, PushButton, "Window", 266, 124, 32, 14},
             {P::kIdWatch, PushButton, "Watch", 4, 141, 40, 14},
             {P::kIdStopWatching, PushButton, "Stop Player", 47, 141, 50, 14},
-            {kStaticId, Label, "Player:", 102, 144, 26, 8},
-            {P::kIdPlayer, Edit, "", 130, 141, 90, 14, kBorder},
+            {P::kIdNetwork, PushButton, "Network...", 100, 141, 44, 14},
+            {kStaticId, Label, "Player:", 147, 144, 26, 8},
+            {P::kIdPlayer, Edit, "", 174, 141, 46, 14, kBorder},
             {P::kIdPlayerStatus, Edit, "", 224, 141, 74, 14, kReadOnly | kBorder, {},
              "Player status"},
         }};
@@ -177,6 +179,10 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
         "Tune every transponder of the satellite in turn and list what each one carries");
     Item<QPushButton>(kIdDish)->setToolTip(
         "A fast signal meter with its last minute and a tone, and the motor as it turns");
+    Item<QPushButton>(kIdNetwork)
+        ->setToolTip(
+            "Send the stream, or the chosen service, to the network: UDP or RTP datagrams, or an "
+            "HTTP server for players");
     m_pStopButton->setEnabled(false);
     Item<QPushButton>(kIdOwnWindow)
         ->setToolTip("Show the page in a window of its own, as large as you make it");
@@ -198,6 +204,7 @@ CTransponderPage::CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent)
             [this](int row, int) { OnTransponderActivated(row); });
     connect(Item<QPushButton>(kIdScan), &QPushButton::clicked, this, [this] { OnScan(); });
     connect(Item<QPushButton>(kIdDish), &QPushButton::clicked, this, [this] { OnDish(); });
+    connect(Item<QPushButton>(kIdNetwork), &QPushButton::clicked, this, [this] { OnNetwork(); });
     connect(Item<QPushButton>(kIdOwnWindow), &QPushButton::clicked, this,
             [this] { OnOwnWindow(); });
     connect(m_pWatchButton, &QPushButton::clicked, this, [this] { OnWatch(); });
@@ -301,6 +308,7 @@ void CTransponderPage::StopLiveWork() {
     m_refresh.stop();
     if (m_pSignalWorker) m_pSignalWorker->Stop();
     if (m_pDishWindow) m_pDishWindow->StopLiveWork();
+    if (m_pNetworkDialog) m_pNetworkDialog->StopOutput();
     OnStopWatching();
     // The players' ends must not come after the page: wait for them here.
     for (const auto& feed : m_stoppingFeeds) feed->Stop();
@@ -585,6 +593,26 @@ void CTransponderPage::OnDish() {
     m_pDishWindow->show();
     m_pDishWindow->raise();
     m_pDishWindow->activateWindow();
+}
+
+void CTransponderPage::OnNetwork() {
+    if (!m_pNetworkDialog) {
+        // The service chosen in the list when the window asks: the row's number and name.
+        auto chosen = [this]() -> std::optional<CNetworkDialog::ChosenService> {
+            const int row = m_pServiceTable->currentRow();
+            if (row < 0 || m_pServiceTable->item(row, 0) == nullptr) return std::nullopt;
+            return CNetworkDialog::ChosenService{
+                static_cast<std::uint16_t>(
+                    m_pServiceTable->item(row, 0)->data(Qt::UserRole).toUInt()),
+                m_pServiceTable->item(row, 1)->text().toStdString()};
+        };
+        m_pNetworkDialog = std::make_unique<CNetworkDialog>(
+            std::move(chosen), platform::TransponderPageSettingsFile(), this);
+        m_pNetworkDialog->Create();
+    }
+    m_pNetworkDialog->show();
+    m_pNetworkDialog->raise();
+    m_pNetworkDialog->activateWindow();
 }
 
 bool CTransponderPage::OnEnter() {

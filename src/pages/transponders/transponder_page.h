@@ -3,8 +3,9 @@
 // its satellite file, tuned by Enter or a double-click exactly as the Tuner Setting page's
 // "Lock TP" does (one whose intermediate frequency through the page's LNB the tuner cannot take
 // is not tuned, and a box says why); the signal in decibels; the services of the tuned transponder;
-// and a media player fed with the live stream. The page keeps its own settings file in the user's
-// configuration folder and changes nothing the other pages show or send.
+// and a media player fed with the live stream, or the stream sent to the network. The page keeps
+// its own settings file in the user's configuration folder and changes nothing the other pages show
+// or send.
 //
 // Threads: the signal is asked of the driver on a worker of the page while the page is shown
 // (the driver may keep it waiting behind a tune); the services and the player's counts are read
@@ -27,6 +28,7 @@
 
 class CBdacontrolDlg;
 class CDishWindow;
+class CNetworkDialog;
 class CPeriodicWorker;
 class CPropertySheet;
 class CPlayerFeed;
@@ -57,6 +59,7 @@ public:
     static constexpr int kIdStopWatching = 1021;
     static constexpr int kIdPlayer = 1022;
     static constexpr int kIdPlayerStatus = 1023;
+    static constexpr int kIdNetwork = 1024;
 
     CTransponderPage(CBdacontrolDlg& tunerPage, QWidget* parent = nullptr);
     ~CTransponderPage() override;
@@ -65,6 +68,8 @@ public:
     QTableWidget* ServiceTable() const { return m_pServiceTable; }
     // The "Dish Alignment" window once "Dish..." has opened it.
     CDishWindow* DishWindow() const { return m_pDishWindow.get(); }
+    // The "Stream to Network" window once "Network..." has opened it.
+    CNetworkDialog* NetworkDialog() const { return m_pNetworkDialog.get(); }
     const std::shared_ptr<CDishMotionEstimate>& DishEstimate() const { return m_pDishEstimate; }
 
     // From the monitor thread after each poll: the carrier report of the lock, none unlocked.
@@ -89,6 +94,7 @@ private:
     void OnSatelliteChosen();
     void OnScan();
     void OnDish();
+    void OnNetwork();
     // "Window": the page into a window of its own, or back into its tab.
     void OnOwnWindow();
     // The page's size with room for the roomy rows of both tables and all their columns, from
@@ -148,4 +154,5 @@ private:
     std::atomic<std::uint64_t> m_nTunedMs{0};       // when the last tune was sent
     std::atomic<int> m_nLockedReportsSinceTune{0};  // counted on the monitor thread
     std::unique_ptr<CDishWindow> m_pDishWindow;
+    std::unique_ptr<CNetworkDialog> m_pNetworkDialog;
 };

@@ -40,6 +40,19 @@ CDishWindow* AppWindowsTest::OpenDishWindow(CBDAUtilDlg& window) {
     return dish;
 }
 
+CNetworkDialog* AppWindowsTest::OpenNetworkDialog(CBDAUtilDlg& window) {
+    window.Sheet()->setCurrentIndex(3);
+    auto* page = dynamic_cast<CTransponderPage*>(window.Sheet()->widget(3));
+    if (page == nullptr) {
+        ADD_FAILURE() << "the fourth page is no Transponders page";
+        return nullptr;
+    }
+    page->Item<QPushButton>(CTransponderPage::kIdNetwork)->click();
+    CNetworkDialog* network = page->NetworkDialog();
+    if (network != nullptr) Activate(network);
+    return network;
+}
+
 std::unique_ptr<CScanDialog> AppWindowsTest::OpenScanDialog(CBDAUtilDlg& window) {
     auto* tuner = dynamic_cast<CBdacontrolDlg*>(window.Sheet()->widget(0));
     if (tuner == nullptr) {

@@ -16,6 +16,7 @@
 #include "pages/shell/bda_util_dlg.h"
 #include "pages/shell/device_list.h"
 #include "pages/transponders/dish_window.h"
+#include "pages/transponders/network_dialog.h"
 #include "pages/transponders/scan_dialog.h"
 #include "platform/com/com_ptr.h"
 #include "support/fake_signal_statistics.h"
@@ -42,6 +43,8 @@ protected:
     std::unique_ptr<CAboutDlg> OpenAboutBox() { return OpenWindow<CAboutDlg>(); }
     // "Dish Alignment", opened with "Dish..." on the main window's Transponders page.
     CDishWindow* OpenDishWindow(CBDAUtilDlg& window);
+    // "Stream to Network", opened with "Network..." on the main window's Transponders page.
+    CNetworkDialog* OpenNetworkDialog(CBDAUtilDlg& window);
     // The scan of a satellite of two transponders, as "Scan..." opens it over the main window.
     std::unique_ptr<CScanDialog> OpenScanDialog(CBDAUtilDlg& window);
 

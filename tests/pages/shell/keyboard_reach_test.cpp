@@ -217,14 +217,25 @@ TEST_F(KeyboardReachTest, DishAlignmentWindowReachesEveryControl) {
     ExpectEveryControlReached(dish, "Dish Alignment");
 }
 
+TEST_F(KeyboardReachTest, NetworkWindowReachesEveryControl) {
+    const auto window = OpenMainWindow();
+    CNetworkDialog* network = OpenNetworkDialog(*window);
+    ASSERT_NE(network, nullptr);
+    // What to send, how, host, port, TTL, interface, Start, the address and counts (read-only,
+    // reached to be read) and Close; "Open to the network" waits for HTTP, Stop for a start.
+    EXPECT_EQ(InputControls(network).size(), 10u);
+    ExpectEveryControlReached(network, "Stream to Network");
+}
+
 TEST_F(KeyboardReachTest, MainWindowReachesEveryControlOfEachPageAfterCtrlTab) {
     const auto window = OpenMainWindow();
     CPropertySheet* sheet = window->Sheet();
-    ASSERT_EQ(sheet->count(), 4);
+    ASSERT_EQ(sheet->count(), 5);
     // The window's own 18 (the IF and symbol rate boxes, 13 report fields, the input stream
     // list, "Apply" and the tab bar) and the page's: all of them, so that none escapes the walk.
-    // The transponder page's "Stop" is disabled until a player runs.
-    const std::size_t pageControls[] = {13, 9, 19, 16};
+    // The transponder page's "Stop" is disabled until a player runs. The health page's lights
+    // take no input; its PID table, rate box, Reset and Export do.
+    const std::size_t pageControls[] = {13, 9, 19, 17, 4};
     for (int page = 0; page < sheet->count(); ++page) {
         ASSERT_EQ(sheet->currentIndex(), page);
         QWidget* focus = QApplication::focusWidget();

@@ -400,6 +400,13 @@ TEST_F(LayoutTidinessTest, DishAlignmentWindow) {
     ExpectTidy(dish, "Dish Alignment made larger");
 }
 
+TEST_F(LayoutTidinessTest, NetworkDialog) {
+    const auto window = OpenMainWindow();
+    CNetworkDialog* network = OpenNetworkDialog(*window);
+    ASSERT_NE(network, nullptr);
+    ExpectTidy(network, "Stream to Network");
+}
+
 TEST_F(LayoutTidinessTest, TransponderPageInItsOwnWindow) {
     const auto window = OpenMainWindow();
     window->Sheet()->setCurrentIndex(3);

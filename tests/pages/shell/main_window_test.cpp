@@ -72,11 +72,12 @@ TEST_F(MainWindowTest, StartsWithTheUnlockedDisplayAndTheDeviceAndVersionInItsTi
     EXPECT_EQ(Control<QLabel>(window, CBDAUtilDlg::kIdLockIcon)->property("lockIcon").toInt(), 134);
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdQualityBar)->value(), 0);
     EXPECT_EQ(Control<QProgressBar>(window, CBDAUtilDlg::kIdStrengthBar)->value(), 0);
-    EXPECT_EQ(window.Sheet()->count(), 4);
+    EXPECT_EQ(window.Sheet()->count(), 5);
     EXPECT_EQ(window.Sheet()->tabText(0), "Tuner Setting");
     EXPECT_EQ(window.Sheet()->tabText(1), "Capture Control");
     EXPECT_EQ(window.Sheet()->tabText(2), "Motor/Positioner");
     EXPECT_EQ(window.Sheet()->tabText(3), "Transponders");
+    EXPECT_EQ(window.Sheet()->tabText(4), "Stream Health");
     window.DestroyWindow();
 }
 
