@@ -1,6 +1,7 @@
 #include "cli/command_support.h"
 
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -92,6 +93,35 @@ TunedTuner OpenAndTune(const CommandRequest& request, bool waitForLock) {
             Fail(error.kind == TuneError::Kind::NoTuner ? kExitNoTuner : kExitFailed, error.text);
     }
     return tuned;
+}
+
+TunedTuner TuneForStream(const CommandRequest& request, std::string_view nothingDone) {
+    TunedTuner tuned = OpenAndTune(request, true);
+    if (tuned.failure) return tuned;
+    if (tuned.tune->outcome != TuneResult::Outcome::Locked) {
+        tuned.failure = Fail(kExitFailed, fmt::format("No lock within {} s: nothing was {}.",
+                                                      request.waitSeconds, nothingDone));
+        return tuned;
+    }
+    CatchStopSignals();
+    return tuned;
+}
+
+double RunStream(const CommandRequest& request, const StreamRun& run) {
+    constexpr int kPollMs = 100;
+    const bool showProgress = isatty(STDERR_FILENO) != 0;
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    while (!StopRequested()) {
+        if (request.seconds && elapsed() >= *request.seconds) break;
+        if (run.done && run.done()) break;
+        if (showProgress) std::fprintf(stderr, "\r%s ", run.progress(elapsed()).c_str());
+        SleepUnlessStopped(kPollMs);
+    }
+    if (showProgress) std::fprintf(stderr, "\n");
+    return elapsed();
 }
 
 void CatchStopSignals() {

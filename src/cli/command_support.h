@@ -1,9 +1,11 @@
 #pragma once
 // What the subcommands share: telling the user, the satellite files, the tuner opened and
 // tuned, and the signals that end a command that runs until stopped.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/command_request.h"
@@ -36,6 +38,20 @@ struct TunedTuner {
     std::optional<int> failure;
 };
 TunedTuner OpenAndTune(const CommandRequest& request, bool waitForLock);
+// For the commands that take the live stream (record, serve): opens, tunes, and waits for the
+// lock, then catches the stop signals. A tune that does not lock fails with "No lock within
+// 10 s: nothing was `nothingDone`."
+TunedTuner TuneForStream(const CommandRequest& request, std::string_view nothingDone);
+
+// A limit of the stream's commands besides --seconds (the --size, a write error), and the
+// progress line they show on a terminal, given the seconds since the start.
+struct StreamRun {
+    std::function<bool()> done;
+    std::function<std::string(double seconds)> progress;
+};
+// Polls until a stop signal, --seconds or `run.done`, with `run.progress` on standard error
+// when it is a terminal; the seconds it ran.
+double RunStream(const CommandRequest& request, const StreamRun& run);
 
 // SIGINT and SIGTERM from now on only ask the command to stop (StopRequested), so that it ends
 // cleanly with everything kept.

@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <memory>
 
 #include "cli/command_support.h"
@@ -18,8 +17,11 @@ namespace cli {
 
 namespace {
 
-constexpr int kPollMs = 100;
 constexpr std::uint64_t kBytesPerMB = std::uint64_t{1024} * 1024;
+
+bool SizeReached(const CommandRequest& request, std::uint64_t bytes) {
+    return request.sizeMB && bytes >= static_cast<std::uint64_t>(*request.sizeMB) * kBytesPerMB;
+}
 
 // The whole stream through the session's sink, or one service through its stream tap: the
 // same start, the same counts, the same stop.
@@ -107,14 +109,9 @@ int SendToNetwork(const CommandRequest& request) {
     std::string why;
     // Before the tuner: an address that does not resolve is the user's to mend, at once.
     if (!sender->Open(options, &why)) return Fail(kExitBadArguments, why);
-    const TunedTuner tuned = OpenAndTune(request, true);
+    const TunedTuner tuned = TuneForStream(request, "sent");
     if (tuned.failure) return *tuned.failure;
-    if (tuned.tune->outcome != TuneResult::Outcome::Locked)
-        return Fail(kExitFailed,
-                    fmt::format("No lock within {} s: nothing was sent.", request.waitSeconds));
-
     CTunerSession& session = tuned.tuner->Session();
-    CatchStopSignals();
     if (request.service) {
         if (const auto missing = MissingService(session, *request.service))
             return Fail(kExitBadArguments, *missing);
@@ -122,32 +119,22 @@ int SendToNetwork(const CommandRequest& request) {
     if (!session.AddStreamConsumer(sender))
         return Fail(kExitFailed, record_texts::RunFailedText("the tuner gives no stream to send."));
 
-    const bool showProgress = isatty(STDERR_FILENO) != 0;
-    const auto start = std::chrono::steady_clock::now();
-    const auto elapsed = [&start] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    while (!StopRequested()) {
-        if (request.seconds && elapsed() >= *request.seconds) break;
-        if (request.sizeMB &&
-            sender->SentBytes() >= static_cast<std::uint64_t>(*request.sizeMB) * kBytesPerMB)
-            break;
-        if (showProgress)
-            std::fprintf(stderr, "\rSending to %s: %s in %.0f s, %llu datagrams dropped ",
-                         request.output.c_str(), Megabytes(sender->SentBytes()).c_str(), elapsed(),
-                         static_cast<unsigned long long>(sender->DroppedDatagrams()));
-        SleepUnlessStopped(kPollMs);
-    }
+    const double seconds = RunStream(
+        request, {[&] { return SizeReached(request, sender->SentBytes()); },
+                  [&](double elapsed) {
+                      return fmt::format("Sending to {}: {} in {:.0f} s, {} datagrams dropped",
+                                         request.output, Megabytes(sender->SentBytes()), elapsed,
+                                         sender->DroppedDatagrams());
+                  }});
     session.RemoveStreamConsumer(sender);
     sender->Stop();
-    if (showProgress) std::fprintf(stderr, "\n");
     if (sender->SentDatagrams() == 0 && sender->DroppedDatagrams() > 0)
         return Fail(kExitFailed, fmt::format("Nothing could be sent to {}: the network refused "
                                              "all {} datagrams.",
                                              request.output, sender->DroppedDatagrams()));
     Tell(fmt::format("Sent {} bytes ({}) to {} ({}) in {:.1f} s: {} datagrams, {} dropped{}.",
                      sender->SentBytes(), Megabytes(sender->SentBytes()), request.output,
-                     sender->Destination(), elapsed(), sender->SentDatagrams(),
+                     sender->Destination(), seconds, sender->SentDatagrams(),
                      sender->DroppedDatagrams(), StopRequested() ? ", stopped by a signal" : ""));
     return kExitOk;
 }
@@ -162,14 +149,9 @@ int RunRecord(const CommandRequest& request) {
                     "Standard output is a terminal: send it to a file or a pipe (> file.ts, | "
                     "player -), or give --output PATH.");
     const std::string path = toStandardOutput ? "/dev/stdout" : request.output;
-    const TunedTuner tuned = OpenAndTune(request, true);
+    const TunedTuner tuned = TuneForStream(request, "recorded");
     if (tuned.failure) return *tuned.failure;
-    if (tuned.tune->outcome != TuneResult::Outcome::Locked)
-        return Fail(kExitFailed,
-                    fmt::format("No lock within {} s: nothing was recorded.", request.waitSeconds));
-
     CTunerSession& session = tuned.tuner->Session();
-    CatchStopSignals();
     if (request.service) {
         if (const auto why = MissingService(session, *request.service))
             return Fail(kExitBadArguments, *why);
@@ -177,35 +159,27 @@ int RunRecord(const CommandRequest& request) {
     CRecordTarget target(session, request.service);
     if (const std::string why = target.Start(path); !why.empty()) return Fail(kExitFailed, why);
 
-    const bool showProgress = isatty(STDERR_FILENO) != 0;
-    const auto start = std::chrono::steady_clock::now();
-    const auto elapsed = [&start] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
     int writeError = 0;
-    while (!StopRequested()) {
-        if (request.seconds && elapsed() >= *request.seconds) break;
-        if (request.sizeMB &&
-            target.Bytes() >= static_cast<std::uint64_t>(*request.sizeMB) * kBytesPerMB)
-            break;
-        if ((writeError = target.WriteError()) != 0) break;
-        if (showProgress)
-            std::fprintf(stderr, "\rRecording %s: %s in %.0f s ", request.output.c_str(),
-                         Megabytes(target.Bytes()).c_str(), elapsed());
-        SleepUnlessStopped(kPollMs);
-    }
+    const double seconds =
+        RunStream(request, {[&] {
+                                return SizeReached(request, target.Bytes()) ||
+                                       (writeError = target.WriteError()) != 0;
+                            },
+                            [&](double elapsed) {
+                                return fmt::format("Recording {}: {} in {:.0f} s", request.output,
+                                                   Megabytes(target.Bytes()), elapsed);
+                            }});
     const RecordStreamLoss loss =
         request.service ? RecordStreamLoss{} : GetRecordStreamLoss(session);
     target.Stop();
     if (writeError == 0) writeError = target.WriteErrorAtStop();
-    if (showProgress) std::fprintf(stderr, "\n");
     if (loss.overruns > 0) Tell(record_texts::StreamLossText(loss.overruns, loss.bytesLost));
     if (writeError != 0)
         return Fail(kExitFailed,
                     record_texts::WriteFailedText(request.output, writeError, target.LostBytes()));
     Tell(fmt::format("Recorded {} bytes ({}) into {} in {:.1f} s{}.", target.Bytes(),
                      Megabytes(target.Bytes()), toStandardOutput ? "standard output" : path,
-                     elapsed(), StopRequested() ? ", stopped by a signal" : ""));
+                     seconds, StopRequested() ? ", stopped by a signal" : ""));
     return kExitOk;
 }
 

@@ -1,9 +1,7 @@
 // serve: the tuned transport stream over HTTP, the whole of it and each service, until a time
 // limit or a stop signal.
 #include <fmt/format.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <memory>
 
 #include "cli/command_support.h"
@@ -15,8 +13,6 @@
 namespace cli {
 
 namespace {
-
-constexpr int kPollMs = 100;
 
 // The URLs a player on this machine opens, one a line so a script can pick them out.
 void TellUrls(CTunerSession& session, const CHttpStreamServer& server, bool open) {
@@ -47,38 +43,26 @@ int RunServe(const CommandRequest& request) {
     // Before the tuner: a port in use is known at once.
     if (!server->Start(static_cast<std::uint16_t>(*request.httpPort), request.openToNetwork, &why))
         return Fail(kExitFailed, why);
-    const TunedTuner tuned = OpenAndTune(request, true);
+    const TunedTuner tuned = TuneForStream(request, "served");
     if (tuned.failure) return *tuned.failure;
-    if (tuned.tune->outcome != TuneResult::Outcome::Locked)
-        return Fail(kExitFailed,
-                    fmt::format("No lock within {} s: nothing was served.", request.waitSeconds));
-
     CTunerSession& session = tuned.tuner->Session();
-    CatchStopSignals();
     if (!session.AddStreamConsumer(server))
         return Fail(kExitFailed,
                     record_texts::RunFailedText("the tuner gives no stream to serve."));
     TellUrls(session, *server, request.openToNetwork);
 
-    const bool showProgress = isatty(STDERR_FILENO) != 0;
-    const auto start = std::chrono::steady_clock::now();
-    const auto elapsed = [&start] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    while (!StopRequested()) {
-        if (request.seconds && elapsed() >= *request.seconds) break;
-        if (showProgress)
-            std::fprintf(stderr, "\rServing: %zu clients, %s sent in %.0f s ", server->ClientsNow(),
-                         Megabytes(server->BytesSent()).c_str(), elapsed());
-        SleepUnlessStopped(kPollMs);
-    }
+    const double seconds =
+        RunStream(request, {nullptr, [&](double elapsed) {
+                                return fmt::format("Serving: {} clients, {} sent in {:.0f} s",
+                                                   server->ClientsNow(),
+                                                   Megabytes(server->BytesSent()), elapsed);
+                            }});
     session.RemoveStreamConsumer(server);
     server->Stop();
-    if (showProgress) std::fprintf(stderr, "\n");
     Tell(fmt::format(
         "Clients served: {}, dropped as too slow: {}; {} bytes ({}) sent in {:.1f} s{}.",
         server->ClientsServed(), server->ClientsDropped(), server->BytesSent(),
-        Megabytes(server->BytesSent()), elapsed(), StopRequested() ? ", stopped by a signal" : ""));
+        Megabytes(server->BytesSent()), seconds, StopRequested() ? ", stopped by a signal" : ""));
     return kExitOk;
 }
 

@@ -7,21 +7,13 @@
 #include <cmath>
 #include <system_error>
 
+#include "core/csv_line.h"
+
 namespace scan_csv {
 
 namespace {
 
 constexpr std::size_t kColumns = 11;
-
-std::string Quoted(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
-    std::string text = "\"";
-    for (const char c : field) {
-        if (c == '"') text += '"';
-        text += c;
-    }
-    return text + "\"";
-}
 
 std::string Tenths(const std::optional<double>& value) {
     return value ? fmt::format("{:.1f}", *value) : std::string();
@@ -160,12 +152,7 @@ std::optional<std::string> RowOf(const std::vector<std::string>& f, ScanRow& row
 std::string Format(const std::vector<ScanRow>& rows) {
     std::string text = std::string(kHeader) + "\r\n";
     for (const ScanRow& row : rows) {
-        const auto fields = FieldsOf(row);
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (i > 0) text += ',';
-            text += Quoted(fields[i]);
-        }
-        text += "\r\n";
+        text += CsvLine(FieldsOf(row));
     }
     return text;
 }

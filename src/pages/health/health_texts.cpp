@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "core/csv_line.h"
 #include "services/service_info.h"
 #include "services/service_texts.h"
 
@@ -43,25 +44,6 @@ std::optional<std::string_view> FixedTable(std::uint16_t pid) {
         default:
             return std::nullopt;
     }
-}
-
-std::string Quoted(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
-    std::string text = "\"";
-    for (const char c : field) {
-        if (c == '"') text += '"';
-        text += c;
-    }
-    return text + "\"";
-}
-
-std::string CsvLine(std::initializer_list<std::string_view> fields) {
-    std::string line;
-    for (const std::string_view field : fields) {
-        if (!line.empty()) line += ',';
-        line += Quoted(field);
-    }
-    return line + "\r\n";
 }
 
 std::string YesNo(bool value) {

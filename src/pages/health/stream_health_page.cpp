@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "pages/common/shown_text.h"
 #include "pages/health/health_light.h"
 #include "pages/health/health_texts.h"
 #include "pages/transponders/list_table.h"
@@ -210,10 +211,7 @@ void CStreamHealthPage::Refresh() {
     }
     const QString rate = m_bAttached ? Text(health_texts::RateText(health.bitRate, useful))
                                      : QStringLiteral("no stream: no tuner is ready");
-    if (m_pRate->text() != rate) {
-        m_pRate->setText(rate);
-        m_pRate->setCursorPosition(0);
-    }
+    ShowText(m_pRate, rate);
 }
 
 void CStreamHealthPage::OnReset() {

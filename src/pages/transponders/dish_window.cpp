@@ -20,6 +20,7 @@
 #include "core/ini_file.h"
 #include "graph/driver_control.h"
 #include "graph/tuner_session.h"
+#include "pages/common/shown_text.h"
 #include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_texts.h"
 #include "pages/transponders/signal_plot_widget.h"
@@ -94,14 +95,6 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-void SetText(QLineEdit* field, const std::string& text) {
-    const QString shown = Text(text);
-    if (field->text() != shown) {
-        field->setText(shown);
-        field->setCursorPosition(0);
-    }
-}
-
 }  // namespace
 
 CDishWindow::CDishWindow(std::shared_ptr<CDishMotionEstimate> estimate, std::string settingsPath,
@@ -172,10 +165,10 @@ bool CDishWindow::OnInitDialog() {
     const double speed = QString::fromStdString(remembered).toDouble(&valid);
     if (valid && speed >= kSlowestSpeed && speed <= kFastestSpeed)
         m_pEstimate->SetSpeed(speed, GetTickCount64());
-    SetText(Item<QLineEdit>(kIdSpeed), fmt::format("{:g}", m_pEstimate->Speed()));
+    ShowText(Item<QLineEdit>(kIdSpeed), fmt::format("{:g}", m_pEstimate->Speed()));
     Item<QComboBox>(kIdMotorPort)->setCurrentIndex(motor_port::Read(m_strSettingsPath));
-    SetText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(std::nullopt));
-    SetText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(std::nullopt));
+    ShowText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(std::nullopt));
+    ShowText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(std::nullopt));
     ShowPeak();
     m_pSampler = std::make_unique<CSignalSampler>(
         [] { return GetSignalMeasure(DefaultTunerSession()); },
@@ -219,8 +212,8 @@ void CDishWindow::ShowSample(const MeterSample& sample) {
     if (!m_pSampler || !isVisible()) return;  // one that was under way when the window went
     ++m_nSamplesShown;
     m_history.Add(sample);
-    SetText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(sample.carrierToNoiseDb));
-    SetText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(sample.levelDbm));
+    ShowText(Item<QLineEdit>(kIdCarrierToNoise), DecibelText(sample.carrierToNoiseDb));
+    ShowText(Item<QLineEdit>(kIdLevel), DecibelMilliwattText(sample.levelDbm));
     ShowPeak();
     m_pPlot->SetHistory(m_history);
     m_pTone->SetFrequency(AlignmentPitchHz(sample.carrierToNoiseDb));
@@ -229,15 +222,15 @@ void CDishWindow::ShowSample(const MeterSample& sample) {
 void CDishWindow::ShowPeak() {
     const std::optional<MeterSample> peak = m_history.Peak();
     if (!peak) {
-        SetText(Item<QLineEdit>(kIdPeak), dish_texts::Peak(std::nullopt, 0));
+        ShowText(Item<QLineEdit>(kIdPeak), dish_texts::Peak(std::nullopt, 0));
         return;
     }
     // The peak's tick, as the clock time it was.
     const DWORD since = GetTickCount() - peak->tickMs;  // modulo 2^32, as the ticks wrap
     const int ago = static_cast<int>(std::min<DWORD>(since, std::numeric_limits<int>::max()));
     const QTime when = QTime::currentTime().addMSecs(-ago);
-    SetText(Item<QLineEdit>(kIdPeak),
-            dish_texts::Peak(peak->carrierToNoiseDb, when.msecsSinceStartOfDay() / 1000));
+    ShowText(Item<QLineEdit>(kIdPeak),
+             dish_texts::Peak(peak->carrierToNoiseDb, when.msecsSinceStartOfDay() / 1000));
 }
 
 void CDishWindow::OnResetPeak() {
@@ -250,18 +243,18 @@ void CDishWindow::OnToneToggled(bool on) {
     auto* status = Item<QLineEdit>(kIdToneStatus);
     if (!on) {
         m_pTone->Stop();
-        SetText(status, "");
+        ShowText(status, "");
         return;
     }
     std::string error;
     if (!m_pTone->Start(&error)) {
-        SetText(status, error);
+        ShowText(status, error);
         status->setToolTip(Text(error));
         const QSignalBlocker quiet(Item<QCheckBox>(kIdTone));
         Item<QCheckBox>(kIdTone)->setChecked(false);
         return;
     }
-    SetText(status, "playing");
+    ShowText(status, "playing");
     status->setToolTip({});
     const std::optional<MeterSample> latest =
         m_history.Samples().empty() ? std::nullopt : std::optional(m_history.Samples().back());
@@ -273,7 +266,7 @@ void CDishWindow::OnSpeedEdited() {
     bool valid = false;
     const double speed = QLocale::c().toDouble(field->text(), &valid);
     if (!valid || speed < kSlowestSpeed || speed > kFastestSpeed) {
-        SetText(field, fmt::format("{:g}", m_pEstimate->Speed()));
+        ShowText(field, fmt::format("{:g}", m_pEstimate->Speed()));
         return;
     }
     m_pEstimate->SetSpeed(speed, GetTickCount64());
@@ -290,13 +283,13 @@ void CDishWindow::ShowMotor() {
     const DishMotion motion = m_pEstimate->At(GetTickCount64());
     const double direction = motion.target ? *motion.target - motion.angle
                                            : (m_travelStart ? motion.angle - *m_travelStart : 0.0);
-    SetText(Item<QLineEdit>(kIdDishAngle),
-            dish_texts::Angle(motion.angle, motion.referenced && !motion.assumed));
+    ShowText(Item<QLineEdit>(kIdDishAngle),
+             dish_texts::Angle(motion.angle, motion.referenced && !motion.assumed));
     Item<QPushButton>(kIdConfirm)
         ->setEnabled(!motion.moving && (motion.assumed || !motion.referenced));
-    SetText(Item<QLineEdit>(kIdTarget), dish_texts::Target(motion.target, motion.moving));
-    SetText(Item<QLineEdit>(kIdMotorState), dish_texts::MotorState(motion.moving, direction));
-    SetText(Item<QLineEdit>(kIdArrival), dish_texts::Arrival(motion.secondsLeft, motion.moving));
+    ShowText(Item<QLineEdit>(kIdTarget), dish_texts::Target(motion.target, motion.moving));
+    ShowText(Item<QLineEdit>(kIdMotorState), dish_texts::MotorState(motion.moving, direction));
+    ShowText(Item<QLineEdit>(kIdArrival), dish_texts::Arrival(motion.secondsLeft, motion.moving));
     ShowTravel(motion);
 }
 

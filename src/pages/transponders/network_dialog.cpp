@@ -12,6 +12,7 @@
 #include "network/datagram_sender.h"
 #include "network/http_stream_server.h"
 #include "network/network_address.h"
+#include "pages/common/shown_text.h"
 #include "pages/settings/settings_save.h"
 #include "pages/transponders/network_texts.h"
 
@@ -77,14 +78,6 @@ QString Text(const std::string& text) {
 
 std::string Field(const QLineEdit* field) {
     return field->text().trimmed().toStdString();
-}
-
-void SetText(QLineEdit* field, const std::string& text) {
-    const QString shown = Text(text);
-    if (field->text() != shown) {
-        field->setText(shown);
-        field->setCursorPosition(0);
-    }
 }
 
 }  // namespace
@@ -329,16 +322,16 @@ void CNetworkDialog::ShowCounts() {
     auto* address = Item<QLineEdit>(kIdAddress);
     auto* counts = Item<QLineEdit>(kIdCounts);
     if (m_pSender) {
-        SetText(address, m_pSender->Destination());
-        SetText(counts, network_texts::DatagramCounts(m_pSender->SentDatagrams(),
-                                                      m_pSender->DroppedDatagrams()));
+        ShowText(address, m_pSender->Destination());
+        ShowText(counts, network_texts::DatagramCounts(m_pSender->SentDatagrams(),
+                                                       m_pSender->DroppedDatagrams()));
     } else if (m_pServer) {
-        SetText(address, network_texts::HttpStreamUrl(m_pServer->BaseUrl(), m_sentService));
-        SetText(counts,
-                network_texts::HttpCounts(m_pServer->ClientsNow(), m_pServer->ClientsServed(),
-                                          m_pServer->ClientsDropped()));
+        ShowText(address, network_texts::HttpStreamUrl(m_pServer->BaseUrl(), m_sentService));
+        ShowText(counts,
+                 network_texts::HttpCounts(m_pServer->ClientsNow(), m_pServer->ClientsServed(),
+                                           m_pServer->ClientsDropped()));
     } else {
-        SetText(address, "");
-        SetText(counts, "not sending");
+        ShowText(address, "");
+        ShowText(counts, "not sending");
     }
 }

@@ -19,6 +19,7 @@
 #include "data/listed_transponder.h"
 #include "graph/tuner_session.h"
 #include "graph/tuning.h"
+#include "pages/common/shown_text.h"
 #include "pages/settings/bdacontrol_dlg.h"
 #include "pages/settings/settings_save.h"
 #include "pages/transponders/dish_window.h"
@@ -543,10 +544,7 @@ void CTransponderPage::ShowPlayerStatus() {
     } else {
         text = Text(m_strPlayerEnd);
     }
-    if (m_pPlayerStatus->text() != text) {
-        m_pPlayerStatus->setText(text);
-        m_pPlayerStatus->setCursorPosition(0);
-    }
+    ShowText(m_pPlayerStatus, text);
 }
 
 void CTransponderPage::OnSatelliteChosen() {
