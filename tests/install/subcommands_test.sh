@@ -138,7 +138,8 @@ done
 grep -q 'stopped by a signal' "$work/first.err" || fail "SIGINT: $(cat "$work/first.err")"
 
 # Network output: ffprobe, listening, receives the UDP and RTP datagrams of record --output, and
-# reads the stream and a service from serve's HTTP server; each finds video and audio.
+# reads the stream and a service from serve's HTTP server; each finds video and audio. ffplay
+# plays the service from the server.
 expect_probed() {
   local what=$1 probe=$2
   [[ ! -s $probe.err ]] || fail "$what: ffprobe: $(head -c 600 "$probe.err")"
@@ -191,6 +192,17 @@ if [[ -n $stream_url && -n $service_url ]]; then
   expect_probed 'serve /stream' "$work/http.probe"
   probe "$service_url" service.probe || fail "ffprobe $service_url: exit status $?"
   expect_probed 'serve /service/25307' "$work/service.probe"
+  # A player as well: ffplay, on SDL's offscreen video and dummy audio, shows the service's pictures
+  # with no word but its status line (a second of analysis, not five, before it plays). A live
+  # stream never ends, so the time-out ends it.
+  SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout 8 ffplay -v warning -stats -an \
+    -analyzeduration 1000000 "$service_url" \
+    >/dev/null 2>"$work/play.err" || true
+  tr '\r' '\n' <"$work/play.err" | grep -v '^ *$' >"$work/play.lines"
+  ! grep -v 'fd=.*aq=' "$work/play.lines" >"$work/play.words" ||
+    fail "ffplay $service_url: $(head -c 600 "$work/play.words")"
+  grep -Eq '^ *[1-9][0-9.]* M-V:' "$work/play.lines" ||
+    fail "ffplay $service_url showed no second of pictures: $(tail -c 300 "$work/play.lines")"
 else
   fail "serve printed no URLs: $(cat "$work/serve.err")"
 fi
@@ -198,7 +210,7 @@ kill -TERM "$server"
 wait "$server"
 status=$?
 expect_status 'serve stopped by SIGTERM' 0
-grep -q '^Clients served: 2, dropped as too slow: 0; [1-9][0-9]* bytes .*, stopped by a signal\.$' \
+grep -q '^Clients served: 3, dropped as too slow: 0; [1-9][0-9]* bytes .*, stopped by a signal\.$' \
   "$work/serve.err" || fail "serve: $(tail -3 "$work/serve.err")"
 # A file of its own: the one above may still be read before this server's shell empties it.
 env -u DISPLAY "$program" serve "${tuned[@]}" --http 0 --seconds 60 2>"$work/busy.err" &
