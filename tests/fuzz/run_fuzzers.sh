@@ -22,7 +22,8 @@ corpus_root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/corpus
 
 # target and the longest input worth trying: a settings file, a tuning-space store, a city list,
 # a satellite file or a few, an options file, forty transport packets, one flags byte with a
-# media-info record, a run of kernel answers, a naming table, a service list's sections, a scan.
+# media-info record, a run of kernel answers, a naming table, a service list's sections, a scan,
+# an address and an HTTP request.
 targets=(
   "fuzz_settings_ini 4096"
   "fuzz_tuning_spaces 4096"
@@ -36,6 +37,7 @@ targets=(
   "fuzz_linux_tuner_names 2048"
   "fuzz_psi_sections 4096"
   "fuzz_scan_csv 4096"
+  "fuzz_network_requests 2048"
 )
 
 work=$build/fuzz-runs
