@@ -98,6 +98,15 @@ bool CTcpClient::Send(const std::string& text) {
            static_cast<ssize_t>(text.size());
 }
 
+std::string CTcpClient::TakeWaiting() {
+    std::string received;
+    char buffer[65536];
+    ssize_t got = 0;
+    while ((got = ::recv(m_hSocket, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+        received.append(buffer, static_cast<std::size_t>(got));
+    return received;
+}
+
 std::string CTcpClient::ReadUntil(std::size_t size, std::chrono::steady_clock::duration deadline) {
     std::string received;
     const auto end = std::chrono::steady_clock::now() + deadline;
@@ -125,6 +134,20 @@ bool CTcpClient::ReadToEnd(std::string* received, std::chrono::steady_clock::dur
         received->append(buffer, static_cast<std::size_t>(got));
     }
     return false;
+}
+
+std::uint16_t FreeTcpPort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    std::uint16_t port = 0;
+    if (::bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(probe);
+    return port;
 }
 
 }  // namespace loopback

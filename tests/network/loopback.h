@@ -30,7 +30,7 @@ public:
     CUdpReceiver& operator=(const CUdpReceiver&) = delete;
 
     std::uint16_t Port() const { return m_nPort; }
-    // Every datagram waiting now, in order of arrival.
+    // Every datagram waiting now, in order of arrival (any thread, one at a time).
     std::vector<Bytes> TakeWaiting();
 
 private:
@@ -49,6 +49,8 @@ public:
 
     bool Connected() const { return m_bConnected; }
     bool Send(const std::string& text);
+    // What has come by now, without waiting.
+    std::string TakeWaiting();
     // Reads until `size` bytes came in all, the server closed, or the deadline; the bytes.
     std::string ReadUntil(std::size_t size,
                           std::chrono::steady_clock::duration deadline = kDeadline);
@@ -59,6 +61,9 @@ private:
     int m_hSocket = -1;
     bool m_bConnected = false;
 };
+
+// A TCP port of 127.0.0.1 that was free a moment ago, for a server the test starts; 0 if none.
+std::uint16_t FreeTcpPort();
 
 // Calls `done` every millisecond until it is true or the deadline passes; its last answer.
 template <typename Done>

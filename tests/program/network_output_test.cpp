@@ -2,11 +2,6 @@
 // story of sending the tuned stream to players elsewhere, as UDP or RTP datagrams or from an
 // HTTP server that only this computer reaches unless opened, with live counts, and the choices
 // kept for the next run.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -15,6 +10,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -22,6 +18,7 @@
 #include <vector>
 
 #include "core/ini_file.h"
+#include "loopback.h"
 #include "network/datagram_sender.h"
 #include "pages/transponders/network_dialog.h"
 #include "pages/transponders/transponder_page.h"
@@ -35,72 +32,20 @@ namespace {
 
 using Dialog = CNetworkDialog;
 
-// A socket of the test on 127.0.0.1, closed when it goes.
-class CLocalSocket {
-public:
-    explicit CLocalSocket(int type) : m_hSocket(::socket(AF_INET, type | SOCK_CLOEXEC, 0)) {}
-    ~CLocalSocket() {
-        if (m_hSocket >= 0) ::close(m_hSocket);
-    }
-    CLocalSocket(const CLocalSocket&) = delete;
-    CLocalSocket& operator=(const CLocalSocket&) = delete;
-
-    // Binds to a port of the system's choice and returns it.
-    std::uint16_t BindAnyPort() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(m_hSocket, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-            return 0;
-        return ntohs(address.sin_port);
-    }
-    bool Connect(std::uint16_t port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(port);
-        return ::connect(m_hSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    bool Send(const std::string& text) {
-        return ::send(m_hSocket, text.data(), text.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(text.size());
-    }
-    // The system gives at most its own limit (net.core.rmem_max), doubled.
-    void SetReceiveBuffer(int bytes) {
-        ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-    }
-    void SetReceiveTimeout(int milliseconds) {
-        const timeval timeout{0, static_cast<suseconds_t>(milliseconds) * 1000};
-        ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    }
-    // What has come (one datagram, or what a stream holds), empty for nothing; `flags`
-    // MSG_DONTWAIT takes only what is there now.
-    std::string Take(int flags = MSG_DONTWAIT) {
-        std::string received(1 << 16, '\0');
-        const ssize_t got = ::recv(m_hSocket, received.data(), received.size(), flags);
-        received.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        return received;
-    }
-
-private:
-    int m_hSocket;
-};
-
 // A receiver on a thread of its own, as a player is: it keeps up with the stream, so what the
 // test sees is what was sent, not what a full socket buffer left of it.
 class CDatagramCollector {
 public:
-    CDatagramCollector() : m_nPort(m_socket.BindAnyPort()) {
-        m_socket.SetReceiveTimeout(20);
-        m_socket.SetReceiveBuffer(4 << 20);
+    CDatagramCollector() {
         m_thread = std::thread([this] {
             while (!m_bStop.load()) {
-                std::string datagram = m_socket.Take(0);
-                if (datagram.empty()) continue;
+                std::vector<Bytes> datagrams = m_receiver.TakeWaiting();
+                if (datagrams.empty()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    continue;
+                }
                 const std::lock_guard guard(m_lock);
-                m_datagrams.push_back(std::move(datagram));
+                for (Bytes& datagram : datagrams) m_datagrams.push_back(std::move(datagram));
             }
         });
     }
@@ -111,17 +56,16 @@ public:
     CDatagramCollector(const CDatagramCollector&) = delete;
     CDatagramCollector& operator=(const CDatagramCollector&) = delete;
 
-    std::uint16_t Port() const { return m_nPort; }
-    std::vector<std::string> Datagrams() const {
+    std::uint16_t Port() const { return m_receiver.Port(); }
+    std::vector<Bytes> Datagrams() const {
         const std::lock_guard guard(m_lock);
         return m_datagrams;
     }
 
 private:
-    CLocalSocket m_socket{SOCK_DGRAM};
-    const std::uint16_t m_nPort;
+    loopback::CUdpReceiver m_receiver;
     mutable std::mutex m_lock;
-    std::vector<std::string> m_datagrams;  // guarded by m_lock
+    std::vector<Bytes> m_datagrams;  // guarded by m_lock
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
 };
@@ -147,9 +91,11 @@ void Type(Dialog& dialog, int id, const std::string& text) {
 }
 
 // The transport packets of what came, with the RTP header of each datagram taken off.
-std::string Packets(const std::vector<std::string>& datagrams, std::size_t header) {
-    std::string packets;
-    for (const std::string& datagram : datagrams) packets += datagram.substr(header);
+Bytes Packets(const std::vector<Bytes>& datagrams, std::size_t header) {
+    Bytes packets;
+    for (const Bytes& datagram : datagrams)
+        packets.insert(packets.end(), datagram.begin() + static_cast<std::ptrdiff_t>(header),
+                       datagram.end());
     return packets;
 }
 
@@ -199,19 +145,19 @@ TEST_F(NetworkOutputTest, TheStreamGoesOutAsDatagramsOrOverHttpWithItsCountsAndI
             EXPECT_FALSE(dialog->Item<QLineEdit>(Dialog::kIdHost)->isEnabled()) << "while sending";
             Stream(1000, 10);
             // 42.58 Mbit/s is some 4000 datagrams a second.
-            std::vector<std::string> datagrams;
+            std::vector<Bytes> datagrams;
             EXPECT_TRUE(QTest::qWaitFor([&] {
                 datagrams = receiver.Datagrams();
                 return datagrams.size() >= 3000;
             })) << datagrams.size()
                 << " datagrams";
-            for (const std::string& datagram : datagrams) {
+            for (const Bytes& datagram : datagrams) {
                 ASSERT_EQ(datagram.size(), row.header + CDatagramSender::kPayloadSize);
                 if (row.header > 0) {
-                    EXPECT_EQ(static_cast<std::uint8_t>(datagram[0]), 0x80) << "RTP version 2";
+                    EXPECT_EQ(datagram[0], 0x80) << "RTP version 2";
                 }
                 for (std::size_t at = row.header; at < datagram.size(); at += 188)
-                    ASSERT_EQ(datagram[at], '\x47');
+                    ASSERT_EQ(datagram[at], 0x47);
             }
             const QRegularExpression counts(R"(^(\d+) datagrams sent, 0 dropped$)");
             EXPECT_TRUE(QTest::qWaitFor([&] {
@@ -219,10 +165,9 @@ TEST_F(NetworkOutputTest, TheStreamGoesOutAsDatagramsOrOverHttpWithItsCountsAndI
                     counts.match(QString::fromStdString(Shown(*dialog, Dialog::kIdCounts)));
                 return match.hasMatch() && match.captured(1).toULongLong() >= datagrams.size();
             })) << Shown(*dialog, Dialog::kIdCounts);
-            const std::string packets = Packets(datagrams, row.header);
+            const Bytes packets = Packets(datagrams, row.header);
             CServiceScanner scanner;
-            scanner.Consume(
-                {reinterpret_cast<const std::uint8_t*>(packets.data()), packets.size()});
+            scanner.Consume(packets);
             EXPECT_EQ(static_cast<int>(scanner.Snapshot().size()), services->rowCount());
             QTest::mouseClick(dialog->Item<QPushButton>(Dialog::kIdStop), Qt::LeftButton);
             EXPECT_FALSE(dialog->IsSending());
@@ -230,10 +175,7 @@ TEST_F(NetworkOutputTest, TheStreamGoesOutAsDatagramsOrOverHttpWithItsCountsAndI
         }
 
         // The chosen service from an HTTP server that this computer alone reaches.
-        {
-            CLocalSocket probe(SOCK_STREAM);
-            httpPort = probe.BindAnyPort();
-        }
+        httpPort = loopback::FreeTcpPort();
         ASSERT_NE(httpPort, 0);
         Choose(dialog->Item<QComboBox>(Dialog::kIdKind), Dialog::kHttp);
         EXPECT_FALSE(dialog->Item<QLineEdit>(Dialog::kIdHost)->isEnabled());
@@ -248,12 +190,12 @@ TEST_F(NetworkOutputTest, TheStreamGoesOutAsDatagramsOrOverHttpWithItsCountsAndI
         const std::string url =
             "http://127.0.0.1:" + std::to_string(httpPort) + "/service/" + std::to_string(chosen);
         EXPECT_EQ(Shown(*dialog, Dialog::kIdAddress), url);
-        CLocalSocket player(SOCK_STREAM);
-        ASSERT_TRUE(player.Connect(httpPort));
+        loopback::CTcpClient player(httpPort);
+        ASSERT_TRUE(player.Connected());
         ASSERT_TRUE(player.Send("GET /service/" + std::to_string(chosen) + " HTTP/1.0\r\n\r\n"));
         std::string answer;
         ASSERT_TRUE(QTest::qWaitFor([&] {
-            answer += player.Take();
+            answer += player.TakeWaiting();
             return answer.find("\r\n\r\n") != std::string::npos;
         })) << answer;
         EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK\r\n")) << answer;
@@ -263,7 +205,7 @@ TEST_F(NetworkOutputTest, TheStreamGoesOutAsDatagramsOrOverHttpWithItsCountsAndI
         })) << Shown(*dialog, Dialog::kIdCounts);
         Stream(1000);
         EXPECT_TRUE(QTest::qWaitFor([&] {
-            answer += player.Take();
+            answer += player.TakeWaiting();
             return answer.size() > std::size_t{100} * 188;
         })) << answer.size()
             << " bytes";
