@@ -29,6 +29,12 @@ std::optional<int> Number(std::string_view text, int low, int high) {
 
 }  // namespace
 
+std::optional<std::uint16_t> ParsePort(std::string_view text) {
+    const std::optional<int> number = Number(text, 1, 65535);
+    if (!number) return std::nullopt;
+    return static_cast<std::uint16_t>(*number);
+}
+
 bool LooksLikeNetworkAddress(std::string_view text) {
     return StartsWithNoCase(text, kUdp) || StartsWithNoCase(text, kRtp);
 }
@@ -80,11 +86,11 @@ std::optional<NetworkAddress> ParseNetworkAddress(std::string_view text, std::st
         if (std::isspace(static_cast<unsigned char>(c)) != 0 || c == '/' || c == '@')
             return fail("Not a host name: '" + std::string(host) + "' in " + written);
     }
-    const std::optional<int> number = Number(port, 1, 65535);
+    const std::optional<std::uint16_t> number = ParsePort(port);
     if (!number)
         return fail("Not a port in " + written + ": '" + std::string(port) + "' (1 to 65535)");
     address.host = std::string(host);
-    address.port = static_cast<std::uint16_t>(*number);
+    address.port = *number;
 
     while (!query.empty()) {
         const std::size_t amp = query.find('&');

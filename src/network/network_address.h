@@ -25,5 +25,8 @@ bool LooksLikeNetworkAddress(std::string_view text);
 // "Not a network address: udp:/x (write udp://HOST:PORT or rtp://HOST:PORT)".
 std::optional<NetworkAddress> ParseNetworkAddress(std::string_view text, std::string* error);
 
+// A port as written, 1..65535 in decimal digits alone; nullopt for anything else.
+std::optional<std::uint16_t> ParsePort(std::string_view text);
+
 // The address written back the way ParseNetworkAddress reads it ("rtp://239.1.1.1:5004?ttl=4").
 std::string FormatNetworkAddress(const NetworkAddress& address);

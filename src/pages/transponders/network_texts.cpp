@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include <charconv>
+#include "network/network_address.h"
 
 namespace network_texts {
 
@@ -45,13 +45,7 @@ std::string HttpStreamUrl(std::string_view baseUrl, std::optional<std::uint16_t>
 }
 
 std::optional<std::uint16_t> Port(std::string_view text) {
-    text = Trimmed(text);
-    unsigned value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < 1 || value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+    return ParsePort(Trimmed(text));
 }
 
 }  // namespace network_texts
